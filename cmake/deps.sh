@@ -1,0 +1,17 @@
+# Shared by ./run and ./test: installs the Debian packages Quillan needs when any is missing.
+# Quiet when everything is already there.
+quillan_packages="build-essential cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev"
+
+quillan_install_missing() {
+    local missing=()
+    local p
+    for p in $quillan_packages "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq >/dev/null || return 1
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null || return 1
+}
