@@ -29,7 +29,7 @@ enum Op : uint16_t {
     OpStepPrevious = 35,
 };
 
-constexpr uint16_t kGetKeyBias = 50;   // +50: return the key only
+constexpr uint16_t kGetKeyBias = 50;    // +50: return the key only
 constexpr uint16_t kLockBiasStep = 100; // +100 .. +400: lock biases
 
 enum Status : int16_t {
@@ -47,6 +47,7 @@ enum Status : int16_t {
     StatusInvalidFileName = 11,
     StatusFileNotFound = 12,
     StatusDiskFull = 18,
+    StatusKeyBufferTooShort = 21,
     StatusDataBufferTooShort = 22,
     StatusPageSizeError = 24,
     StatusCreateIoError = 25,

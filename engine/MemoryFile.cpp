@@ -1,0 +1,220 @@
+#include "MemoryFile.h"
+
+#include "Status.h"
+
+#include <algorithm>
+
+namespace engine {
+
+void recordKey(const KeyDefinition& key, const std::vector<uint8_t>& record, std::vector<uint8_t>& keyValue)
+{
+    size_t extent = 0;
+    for (const KeySegment& s : key.segments)
+        extent = std::max<size_t>(extent, size_t(s.position) - 1 + s.length);
+    keyValue.resize(key.length);
+    if (record.size() >= extent) {
+        extractKey(key, record.data(), keyValue.data());
+    } else {
+        std::vector<uint8_t> padded(record);
+        padded.resize(extent, 0);
+        extractKey(key, padded.data(), keyValue.data());
+    }
+}
+
+int16_t MemoryFile::open(const std::string& path, GenuineInfo info, GenuineRecordReader reader,
+                         std::unique_ptr<MemoryFile>& out)
+{
+    std::unique_ptr<MemoryFile> file(new MemoryFile);
+    if (!parseStatImage(info.stat.data(), info.stat.size(), file->mDef))
+        return btr::StatusNotBtrieveFile;
+    file->mPath = path;
+    file->mInfo = std::move(info);
+    file->mReader = std::move(reader);
+    file->mPaths.resize(file->mDef.keys.size());
+    out = std::move(file);
+    return btr::StatusSuccess;
+}
+
+int16_t MemoryFile::stat(bool withVersion, std::vector<uint8_t>& image)
+{
+    image = mInfo.stat;
+    image[5] = withVersion ? mInfo.version : 0;
+    return btr::StatusSuccess;
+}
+
+int16_t MemoryFile::load()
+{
+    if (mLoaded)
+        return mLoadStatus;
+    mLoaded = true;
+    if (!mInfo.recordsReadable)
+        mLoadStatus = mInfo.readStatus ? mInfo.readStatus : int16_t(btr::StatusIoError);
+    else
+        mLoadStatus = mReader(mPath, mInfo, mRecords);
+    if (mLoadStatus == 0 && mRecords.size() > 0xFFFFFFFEu)
+        mLoadStatus = btr::StatusIoError;
+    if (mLoadStatus != 0)
+        mRecords.clear();
+    return mLoadStatus;
+}
+
+int16_t MemoryFile::path(size_t keyIndex, Path*& out)
+{
+    if (int16_t st = load())
+        return st;
+    Path& p = mPaths[keyIndex];
+    if (!p.built) {
+        const KeyDefinition& key = mDef.keys[keyIndex];
+        std::vector<uint8_t> value;
+        for (uint32_t i = 0; i < mRecords.size(); ++i) {
+            recordKey(key, mRecords[i], value);
+            if (!isNullKey(key, value.data()))
+                p.entries.emplace_back(keyImage(key, value.data()), i);
+        }
+        std::sort(p.entries.begin(), p.entries.end());
+        p.built = true;
+    }
+    out = &p;
+    return btr::StatusSuccess;
+}
+
+void MemoryFile::found(size_t keyIndex, const Path& p, size_t at, FoundRecord& out) const
+{
+    const uint32_t index = p.entries[at].second;
+    out.address = index + 1;
+    out.data = mRecords[index];
+    out.entry.image = p.entries[at].first;
+    out.entry.sequence = mDef.keys[keyIndex].duplicates() ? index : 0;
+}
+
+int16_t MemoryFile::seekKey(size_t keyIndex, KeySeek how, const std::string& image, const KeyEntry& from,
+                            FoundRecord& out)
+{
+    Path* p = nullptr;
+    if (int16_t st = path(keyIndex, p))
+        return st;
+    const auto& e = p->entries;
+    using Entry = std::pair<std::string, uint32_t>;
+    const auto byImage = [](const Entry& a, const std::string& b) { return a.first < b; };
+    const auto imageBefore = [](const std::string& a, const Entry& b) { return a < b.first; };
+    const bool dup = mDef.keys[keyIndex].duplicates();
+    const Entry at{from.image, static_cast<uint32_t>(from.sequence)};
+    size_t lo = std::lower_bound(e.begin(), e.end(), image, byImage) - e.begin();
+    size_t hi = std::upper_bound(e.begin(), e.end(), image, imageBefore) - e.begin();
+    long pos = -1;
+    switch (how) {
+    case KeySeek::First:
+        pos = e.empty() ? -1 : 0;
+        break;
+    case KeySeek::Last:
+        pos = static_cast<long>(e.size()) - 1;
+        break;
+    case KeySeek::Equal:
+        if (lo == hi)
+            return btr::StatusKeyNotFound;
+        pos = static_cast<long>(lo);
+        break;
+    case KeySeek::Greater:
+        pos = hi < e.size() ? static_cast<long>(hi) : -1;
+        break;
+    case KeySeek::GreaterOrEqual:
+        pos = lo < e.size() ? static_cast<long>(lo) : -1;
+        break;
+    case KeySeek::Less:
+        pos = static_cast<long>(lo) - 1;
+        break;
+    case KeySeek::LessOrEqual:
+        pos = static_cast<long>(hi) - 1;
+        break;
+    case KeySeek::After: {
+        size_t i = dup ? std::upper_bound(e.begin(), e.end(), at) - e.begin()
+                       : std::upper_bound(e.begin(), e.end(), from.image, imageBefore) - e.begin();
+        pos = i < e.size() ? static_cast<long>(i) : -1;
+        break;
+    }
+    case KeySeek::Before: {
+        size_t i = dup ? std::lower_bound(e.begin(), e.end(), at) - e.begin()
+                       : std::lower_bound(e.begin(), e.end(), from.image, byImage) - e.begin();
+        pos = static_cast<long>(i) - 1;
+        break;
+    }
+    }
+    if (pos < 0)
+        return btr::StatusEndOfFile;
+    found(keyIndex, *p, static_cast<size_t>(pos), out);
+    return btr::StatusSuccess;
+}
+
+int16_t MemoryFile::step(StepSeek how, uint32_t from, FoundRecord& out)
+{
+    if (int16_t st = load())
+        return st;
+    const long n = static_cast<long>(mRecords.size());
+    long index = -1;
+    switch (how) {
+    case StepSeek::First:
+        index = 0;
+        break;
+    case StepSeek::Last:
+        index = n - 1;
+        break;
+    case StepSeek::After:
+        index = static_cast<long>(from); // address from + 1 - 1
+        break;
+    case StepSeek::Before:
+        index = static_cast<long>(from) - 2;
+        break;
+    }
+    if (index < 0 || index >= n)
+        return btr::StatusEndOfFile;
+    out.address = static_cast<uint32_t>(index + 1);
+    out.data = mRecords[index];
+    out.entry = KeyEntry{};
+    return btr::StatusSuccess;
+}
+
+int16_t MemoryFile::read(uint32_t address, FoundRecord& out)
+{
+    if (int16_t st = load())
+        return st;
+    if (address == 0 || address > mRecords.size())
+        return btr::StatusInvalidRecordAddress;
+    out.address = address;
+    out.data = mRecords[address - 1];
+    out.entry = KeyEntry{};
+    return btr::StatusSuccess;
+}
+
+int16_t MemoryFile::sequenceOf(uint32_t address, size_t keyIndex, int64_t& sequence)
+{
+    sequence = mDef.keys[keyIndex].duplicates() ? static_cast<int64_t>(address) - 1 : 0;
+    return btr::StatusSuccess;
+}
+
+int16_t MemoryFile::highestImage(size_t keyIndex, std::string& image, bool& found)
+{
+    Path* p = nullptr;
+    if (int16_t st = path(keyIndex, p))
+        return st;
+    found = !p->entries.empty();
+    if (found)
+        image = p->entries.back().first;
+    return btr::StatusSuccess;
+}
+
+int16_t MemoryFile::insert(const std::vector<uint8_t>&, const RecordImages&, uint32_t&, int64_t&)
+{
+    return btr::StatusAccessDenied;
+}
+
+int16_t MemoryFile::update(uint32_t, const std::vector<uint8_t>&, const RecordImages&)
+{
+    return btr::StatusAccessDenied;
+}
+
+int16_t MemoryFile::remove(uint32_t)
+{
+    return btr::StatusAccessDenied;
+}
+
+} // namespace engine

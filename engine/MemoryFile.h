@@ -1,0 +1,60 @@
+#pragma once
+// A genuine file written by a real record manager, open read-only. Stat comes from the
+// reader's statistics; the records are read on the first record operation and kept in memory,
+// each key path as the record numbers sorted by key image (null keys left out). Addresses are
+// physical record numbers counted from 1.
+#include "FileBackend.h"
+#include "GenuineFile.h"
+
+#include <functional>
+#include <memory>
+
+namespace engine {
+
+// Reads the records of a genuine file (see readGenuineRecords).
+using GenuineRecordReader =
+    std::function<int16_t(const std::string&, const GenuineInfo&, std::vector<std::vector<uint8_t>>&)>;
+
+class MemoryFile final : public FileBackend {
+public:
+    // 0, or 30 when the reader's statistics cannot be understood.
+    static int16_t open(const std::string& path, GenuineInfo info, GenuineRecordReader reader,
+                        std::unique_ptr<MemoryFile>& out);
+
+    const FileDefinition& definition() const override { return mDef; }
+    bool writable() const override { return false; }
+    int16_t stat(bool withVersion, std::vector<uint8_t>& image) override;
+    int16_t seekKey(size_t keyIndex, KeySeek how, const std::string& image, const KeyEntry& from,
+                    FoundRecord& out) override;
+    int16_t step(StepSeek how, uint32_t from, FoundRecord& out) override;
+    int16_t read(uint32_t address, FoundRecord& out) override;
+    int16_t sequenceOf(uint32_t address, size_t keyIndex, int64_t& sequence) override;
+    int16_t highestImage(size_t keyIndex, std::string& image, bool& found) override;
+    int16_t insert(const std::vector<uint8_t>&, const RecordImages&, uint32_t&, int64_t&) override;
+    int16_t update(uint32_t, const std::vector<uint8_t>&, const RecordImages&) override;
+    int16_t remove(uint32_t) override;
+    int16_t close() override { return 0; }
+
+private:
+    struct Path {
+        bool built = false;
+        std::vector<std::pair<std::string, uint32_t>> entries; // (image, record index), sorted
+    };
+    int16_t load();
+    int16_t path(size_t keyIndex, Path*& out);
+    void found(size_t keyIndex, const Path& path, size_t at, FoundRecord& out) const;
+
+    std::string mPath;
+    GenuineInfo mInfo;
+    GenuineRecordReader mReader;
+    FileDefinition mDef;
+    bool mLoaded = false;
+    int16_t mLoadStatus = 0;
+    std::vector<std::vector<uint8_t>> mRecords;
+    std::vector<Path> mPaths;
+};
+
+// Key value of a record: pads records shorter than the key's extent with zeros first.
+void recordKey(const KeyDefinition& key, const std::vector<uint8_t>& record, std::vector<uint8_t>& keyValue);
+
+} // namespace engine
