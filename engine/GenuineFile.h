@@ -12,8 +12,8 @@ struct GenuineInfo {
     // What Stat returns: the 16-byte file spec, one 16-byte spec per key segment, then the ACS
     // blocks (265 bytes each). Record count, flags, positions already in API form.
     std::vector<uint8_t> stat;
-    uint8_t version = 0;       // file version byte for Stat with key number -1 (0x60 = 6.0)
-    uint16_t recordLength = 0; // fixed part
+    uint8_t version = 0;        // file version byte for Stat with key number -1 (0x60 = 6.0)
+    uint16_t recordLength = 0;  // fixed part
     uint16_t pageSize = 0;
     bool recordsReadable = false; // false: compressed, VATs, 9.5+ ... (records give readStatus)
     int16_t readStatus = 0;       // status for record operations when !recordsReadable
