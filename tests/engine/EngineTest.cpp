@@ -1,0 +1,252 @@
+// Rules of the embedded engine beyond the common conformance suite: genuine files (read-only,
+// read lazily), the native files' own schema checks, and what survives the end of a process.
+#include "BtrTestFile.h"
+#include "EngineHooks.h"
+#include "Status.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace btrtest;
+using namespace btr;
+namespace fs = std::filesystem;
+using Bytes = std::vector<uint8_t>;
+
+namespace {
+
+Bytes fileRecord(int id, const std::string& name)
+{
+    Bytes r = le(id, 2);
+    Bytes n(95, ' ');
+    std::memcpy(n.data(), name.data(), name.size());
+    r.insert(r.end(), n.begin(), n.end());
+    return r;
+}
+
+Bytes readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// Stands in for the genuine-file reader: every file whose name ends in ".gen" is a genuine
+// FILE.DDF holding `records`.
+class GenuineFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        engine::setGenuineReaderForTesting(
+            [this](const std::string& path, engine::GenuineInfo& info) -> int16_t {
+                if (path.size() < 4 || path.substr(path.size() - 4) != ".gen")
+                    return StatusNotBtrieveFile;
+                info.stat = fileDdfSpec();
+                info.stat[4] = 2;
+                const uint32_t count = static_cast<uint32_t>(records.size());
+                std::memcpy(&info.stat[6], &count, 4);
+                info.version = 0x62;
+                info.recordLength = 97;
+                info.pageSize = 4096;
+                info.recordsReadable = readable;
+                info.readStatus = readable ? 0 : 2;
+                return StatusSuccess;
+            },
+            [this](const std::string&, const engine::GenuineInfo&, std::vector<std::vector<uint8_t>>& out) {
+                ++reads;
+                out = records;
+                return int16_t(0);
+            });
+        path = dir.file("DICT.gen");
+        std::ofstream(path) << "genuine bytes";
+        records = {fileRecord(3, "gamma"), fileRecord(1, "Beta"), fileRecord(2, "alpha"), fileRecord(4, "")};
+    }
+    void TearDown() override { engine::setGenuineReaderForTesting(nullptr, nullptr); }
+
+    testsupport::TempDir dir;
+    std::string path;
+    std::vector<Bytes> records;
+    bool readable = true;
+    int reads = 0;
+};
+
+std::vector<int> ids(BtrFile& f, uint16_t first, uint16_t next, int8_t key)
+{
+    std::vector<int> out;
+    for (int16_t st = f.get(first, key); st == StatusSuccess; st = f.get(next, key))
+        out.push_back(f.record()[0]);
+    return out;
+}
+
+} // namespace
+
+TEST_F(GenuineFiles, openReadOnlyOrderedByTheirKeysAndReadOnlyWhenNeeded)
+{
+    BtrFile f(&QuillanEngineCall);
+    ASSERT_EQ(f.open(path), StatusSuccess);
+    Bytes stat;
+    ASSERT_EQ(f.stat(stat, 1920, -1), StatusSuccess);
+    EXPECT_EQ(stat[5], 0x62);
+    EXPECT_EQ(stat.size(), 313u);
+    EXPECT_EQ(reads, 0) << "Stat must not read the records";
+
+    EXPECT_EQ(ids(f, OpGetFirst, OpGetNext, 0), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(ids(f, OpGetLast, OpGetPrevious, 0), (std::vector<int>{4, 3, 2, 1}));
+    EXPECT_EQ(ids(f, OpGetFirst, OpGetNext, 1), (std::vector<int>{4, 2, 1, 3})); // blank, ALPHA, BETA, GAMMA
+    EXPECT_EQ(ids(f, OpStepFirst, OpStepNext, 0), (std::vector<int>{3, 1, 2, 4}));
+    EXPECT_EQ(ids(f, OpStepLast, OpStepPrevious, 0), (std::vector<int>{4, 2, 1, 3}));
+    EXPECT_EQ(reads, 1);
+
+    ASSERT_EQ(f.get(OpGetEqual, 0, le(2, 2)), StatusSuccess);
+    uint32_t address = 0;
+    ASSERT_EQ(f.getPosition(address), StatusSuccess);
+    ASSERT_EQ(f.getDirect(address, 1), StatusSuccess);
+    ASSERT_EQ(f.get(OpGetNext, 1), StatusSuccess);
+    EXPECT_EQ(f.record()[0], 1);
+    EXPECT_EQ(f.getDirect(99, 0), StatusInvalidRecordAddress);
+
+    EXPECT_EQ(f.insert(fileRecord(9, "new")), StatusAccessDenied);
+    ASSERT_EQ(f.get(OpGetFirst, 0), StatusSuccess);
+    EXPECT_EQ(f.update(fileRecord(1, "changed")), StatusAccessDenied);
+    EXPECT_EQ(f.remove(0), StatusAccessDenied);
+}
+
+TEST_F(GenuineFiles, createNeverOverwritesAGenuineFile)
+{
+    const Bytes before = readAll(path);
+    BtrFile f(&QuillanEngineCall);
+    EXPECT_EQ(f.create(path, fileDdfSpec()), StatusAccessDenied);
+    EXPECT_EQ(f.create(dir.file("dict.GEN"), fileDdfSpec()), StatusAccessDenied); // in other letter case
+    EXPECT_EQ(readAll(path), before);
+    EXPECT_FALSE(fs::exists(dir.file("dict.GEN")));
+}
+
+TEST_F(GenuineFiles, unreadableRecordsGiveTheReadersStatusButStatWorks)
+{
+    readable = false;
+    BtrFile f(&QuillanEngineCall);
+    ASSERT_EQ(f.open(path), StatusSuccess);
+    Bytes stat;
+    EXPECT_EQ(f.stat(stat), StatusSuccess);
+    EXPECT_EQ(f.get(OpGetFirst, 0), StatusIoError);
+    EXPECT_EQ(f.get(OpStepFirst, 0), StatusIoError);
+    EXPECT_EQ(reads, 0);
+}
+
+TEST(NativeFiles, foreignOrAlteredSqliteDatabasesAreNotRecordManagerFiles)
+{
+    testsupport::TempDir dir;
+    BtrFile f(&QuillanEngineCall);
+    const auto alter = [](const std::string& path, const char* sql) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        sqlite3_close(db);
+    };
+    struct Case {
+        const char* rule;
+        const char* sql;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"extraTrigger", "CREATE TRIGGER t AFTER INSERT ON records BEGIN DELETE FROM records; END"},
+             {"extraTable", "CREATE TABLE other(x)"},
+             {"droppedIndex", "DROP INDEX key1"},
+             {"otherFormat", "UPDATE quillan_file SET value = 'x' WHERE name = 'format'"},
+             {"badSpecification", "UPDATE quillan_file SET value = x'00' WHERE name = 'spec'"},
+             {"otherApplication", "PRAGMA application_id = 7"},
+         }) {
+        SCOPED_TRACE(c.rule);
+        const std::string path = dir.file(std::string(c.rule) + ".ddf");
+        ASSERT_EQ(f.create(path, fileDdfSpec()), StatusSuccess);
+        alter(path, c.sql);
+        EXPECT_EQ(f.open(path), StatusNotBtrieveFile);
+    }
+    const std::string plain = dir.file("plain.db");
+    alter(plain, "CREATE TABLE t(x)");
+    EXPECT_EQ(f.open(plain), StatusNotBtrieveFile);
+}
+
+TEST(NativeFiles, createRefusesToReplaceAFileOpenHere)
+{
+    testsupport::TempDir dir;
+    const std::string path = dir.file("FILE.DDF");
+    BtrFile f(&QuillanEngineCall), g(&QuillanEngineCall);
+    ASSERT_EQ(f.create(path, fileDdfSpec()), StatusSuccess);
+    ASSERT_EQ(f.open(path), StatusSuccess);
+    ASSERT_EQ(f.insert(fileRecord(1, "kept")), StatusSuccess);
+    EXPECT_EQ(g.create(path, fileDdfSpec()), StatusIncompatibleMode);
+    ASSERT_EQ(f.get(OpGetFirst, 0), StatusSuccess);
+    ASSERT_EQ(f.close(), StatusSuccess);
+    ASSERT_EQ(g.create(path, fileDdfSpec()), StatusSuccess);
+}
+
+TEST(NativeFiles, createDropsAStaleJournalOfTheFileItReplaces)
+{
+    testsupport::TempDir dir;
+    const std::string path = dir.file("FILE.DDF");
+    std::ofstream(path + "-journal") << "left by a crash";
+    BtrFile f(&QuillanEngineCall);
+    ASSERT_EQ(f.create(path, fileDdfSpec()), StatusSuccess);
+    EXPECT_FALSE(fs::exists(path + "-journal"));
+    ASSERT_EQ(f.open(path), StatusSuccess);
+}
+
+namespace {
+// Runs `body` in a child process and waits for it.
+template <class F> void inChild(F body)
+{
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0)
+        body(); // never returns
+    int status = 0;
+    waitpid(pid, &status, 0);
+}
+} // namespace
+
+TEST(NativeFiles, recordsOfAProcessThatEndsWithoutCloseAreKept)
+{
+    testsupport::TempDir dir;
+    const std::string path = dir.file("FILE.DDF");
+    BtrFile f(&QuillanEngineCall);
+    ASSERT_EQ(f.create(path, fileDdfSpec()), StatusSuccess);
+    inChild([&] {
+        BtrFile c(&QuillanEngineCall);
+        c.open(path);
+        for (int i = 1; i <= 100; ++i)
+            c.insert(fileRecord(i, "r" + std::to_string(i)));
+        std::exit(0); // no Close
+    });
+    ASSERT_EQ(f.open(path), StatusSuccess);
+    Bytes stat;
+    ASSERT_EQ(f.stat(stat), StatusSuccess);
+    EXPECT_EQ(stat[6], 100);
+}
+
+TEST(NativeFiles, aProcessKilledMidWriteLeavesAConsistentFile)
+{
+    testsupport::TempDir dir;
+    const std::string path = dir.file("FILE.DDF");
+    BtrFile f(&QuillanEngineCall);
+    ASSERT_EQ(f.create(path, fileDdfSpec()), StatusSuccess);
+    ASSERT_EQ(f.open(path), StatusSuccess);
+    ASSERT_EQ(f.insert(fileRecord(1, "committed")), StatusSuccess);
+    ASSERT_EQ(f.close(), StatusSuccess);
+    inChild([&] {
+        BtrFile c(&QuillanEngineCall);
+        c.open(path);
+        for (int i = 2; i <= 500; ++i)
+            c.insert(fileRecord(i, "pending"));
+        _exit(0); // as if killed: nothing runs at exit
+    });
+    ASSERT_EQ(f.open(path), StatusSuccess);
+    int n = 0;
+    for (int16_t st = f.get(OpGetFirst, 1); st == StatusSuccess; st = f.get(OpGetNext, 1))
+        ++n;
+    EXPECT_GE(n, 1);
+    ASSERT_EQ(f.insert(fileRecord(1000, "after")), StatusSuccess);
+}
