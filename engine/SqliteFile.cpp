@@ -17,7 +17,7 @@ constexpr uint32_t kApplicationId = 0x51425452; // "QBTR"
 constexpr const char* kFormatName = "quillan-btrieve";
 constexpr int kFormatVersion = 1;
 constexpr int kMaxPendingWrites = 50000;
-constexpr auto kMaxTransactionAge = std::chrono::seconds(1);
+constexpr auto kMaxTransactionAge = std::chrono::seconds(2);
 
 int16_t statusOf(int rc)
 {
@@ -163,6 +163,8 @@ int16_t SqliteFile::open(const std::string& path, std::unique_ptr<SqliteFile>& o
         return btr::StatusIoError;
     harden(file->mDb);
     sqlite3_extended_result_codes(file->mDb, 0);
+    // Room for the pages a large build touches within one transaction (allocated as used).
+    sqlite3_exec(file->mDb, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
     if (int16_t st = file->validateSchema())
         return st;
     out = std::move(file);
