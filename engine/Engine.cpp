@@ -797,7 +797,11 @@ extern "C" int16_t BTRCALL_CONV QuillanEngineCall(uint16_t operation, void* posi
                                                   uint32_t* dataLength, void* keyBuffer, uint8_t keyLength,
                                                   int8_t keyNumber, void* /*clientId*/)
 {
-    engine::Engine& e = engine::theEngine();
-    std::lock_guard lock(e.mutex);
-    return e.call(operation, positionBlock, {dataBuffer, dataLength, keyBuffer, keyLength, keyNumber});
+    try {
+        engine::Engine& e = engine::theEngine();
+        std::lock_guard lock(e.mutex);
+        return e.call(operation, positionBlock, {dataBuffer, dataLength, keyBuffer, keyLength, keyNumber});
+    } catch (...) { // out of memory: nothing may cross the C boundary
+        return btr::StatusIoError;
+    }
 }
