@@ -1,12 +1,15 @@
 // The reader of genuine files against images written byte by byte from the documented layout.
 #include "GenuineFile.h"
+#include "Fixtures.h"
 #include "GenuineBuilder.h"
 #include "Status.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 using namespace genuinetest;
 using engine::GenuineInfo;
@@ -24,35 +27,6 @@ const char* name(Fmt f)
 Bytes build(Fmt f, const FileDef& def)
 {
     return f == Fmt::Pre6 ? buildPre6(def) : f == Fmt::V6 ? build6x(def) : build8x(def);
-}
-
-// A 24-byte record: INTEGER id, a name under an ACS plus an unsigned code, a null-able code.
-Bytes record(int16_t id, const std::string& text, uint16_t code)
-{
-    Bytes r(24, 0);
-    put16(r, 0, static_cast<uint16_t>(id));
-    putText(r, 2, text, 20);
-    put16(r, 22, code);
-    return r;
-}
-
-FileDef sampleDef(size_t slots, bool withDeleted)
-{
-    FileDef def;
-    def.pageSize = 512;
-    def.recordLength = 24;
-    def.acs = upperAcs();
-    def.keys = {{{{0, 2, 0x102, 1}}, 11},
-                {{{2, 20, 0x123, 0}, {22, 2, 0x107, 14}}, 7},
-                {{{22, 2, 0x109, 14, 0x20}}, 5}};
-    for (size_t i = 0; i < slots; ++i) {
-        if (withDeleted && i % 4 == 1)
-            def.slots.push_back(std::nullopt);
-        else
-            def.slots.push_back(record(static_cast<int16_t>(i * 37 - 300), "name " + std::to_string(i),
-                                       static_cast<uint16_t>(i % 5)));
-    }
-    return def;
 }
 
 Records liveRecords(const FileDef& def)
@@ -214,22 +188,7 @@ TEST(GenuineFile, pagesBeyondTheFirstAllocationTableAreMapped)
 
 TEST(GenuineFile, variablePartsFollowTheirFragments)
 {
-    FileDef def;
-    def.pageSize = 1024;
-    def.recordLength = 6;
-    def.variableMode = 0xFF;
-    def.fileFlags = 0x1;
-    def.fragmentSize = 40;
-    def.keys = {{{{0, 4, 0x100, 14}}, 0}};
-    const size_t tails[] = {0, 1, 35, 36, 40, 41, 300, 700, 2, 0, 120};
-    for (size_t i = 0; i < std::size(tails); ++i) {
-        Bytes r(6 + tails[i]);
-        for (size_t b = 0; b < r.size(); ++b)
-            r[b] = static_cast<uint8_t>(i * 31 + b);
-        def.slots.push_back(r);
-        if (i == 3)
-            def.slots.push_back(std::nullopt);
-    }
+    const FileDef def = variableDef();
     for (Fmt f : {Fmt::Pre6, Fmt::V6}) {
         SCOPED_TRACE(name(f));
         const Opened o = openAndRead(build(f, def));
@@ -462,4 +421,35 @@ TEST(GenuineFile, readsFromAFileOnDisk)
     EXPECT_EQ(engine::readGenuineRecords(dir.file("DATA.BTR"), info, records), 0);
     EXPECT_EQ(records, liveRecords(def));
     EXPECT_EQ(engine::openGenuineFile(dir.file("MISSING.BTR"), info), btr::StatusIoError);
+}
+
+TEST(GenuineFile, committedDictionarySetIsWhatTheBuilderWritesAndReadsBack)
+{
+    const DictionarySet set = buildDictionary6x();
+    const struct {
+        const char* file;
+        const Bytes& built;
+        size_t records, recordLength, statLength;
+    } cases[] = {
+        {"FILE.DDF", set.fileDdf, 3, 97, 16 + 2 * 16 + 265},
+        {"FIELD.DDF", set.fieldDdf, 17, 32, 16 + 8 * 16 + 265},
+        {"INDEX.DDF", set.indexDdf, 15, 10, 16 + 5 * 16},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = std::string(QUILLAN_TEST_DATA) + "/genuine/ddf60/" + c.file;
+        std::ifstream in(path, std::ios::binary);
+        const Bytes committed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(committed, c.built);
+        GenuineInfo info;
+        ASSERT_EQ(engine::openGenuineFile(path, info), 0);
+        EXPECT_EQ(info.stat.size(), c.statLength);
+        EXPECT_EQ(info.pageSize, 4096);
+        EXPECT_EQ(info.version, 0x60);
+        Records records;
+        ASSERT_EQ(engine::readGenuineRecords(path, info, records), 0);
+        ASSERT_EQ(records.size(), c.records);
+        for (const auto& r : records)
+            EXPECT_EQ(r.size(), c.recordLength);
+    }
 }
