@@ -92,6 +92,9 @@ LibraryAttempt openLibrary(const std::string& nameOrPath)
     if (!handle) {
         const char* text = dlerror();
         attempt.error = text ? text : "unknown error";
+        const std::string prefix = nameOrPath + ": ";
+        if (attempt.error.rfind(prefix, 0) == 0)
+            attempt.error.erase(0, prefix.size());
         attempt.notFound = attempt.error.find("No such file") != std::string::npos;
         return attempt;
     }
@@ -104,7 +107,9 @@ LibraryAttempt openLibrary(const std::string& nameOrPath)
     }
     attempt.call = reinterpret_cast<BtrCallFn>(entry);
     Dl_info info{};
-    attempt.path = dladdr(entry, &info) && info.dli_fname ? info.dli_fname : nameOrPath;
+    std::error_code ec;
+    std::filesystem::path path = dladdr(entry, &info) && info.dli_fname ? info.dli_fname : nameOrPath;
+    attempt.path = path.has_parent_path() ? std::filesystem::absolute(path, ec).string() : path.string();
     return attempt;
 }
 
@@ -142,11 +147,11 @@ std::vector<std::string> systemLibraryDirs()
 
 #endif
 
-std::string joined(const std::vector<std::string>& items)
+std::string joined(const std::vector<std::string>& items, const char* lastSeparator)
 {
     std::string text;
     for (size_t i = 0; i < items.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == items.size() ? " or " : ", ") + items[i];
+        text += (i == 0 ? "" : i + 1 == items.size() ? lastSeparator : ", ") + items[i];
     return text;
 }
 
@@ -176,11 +181,11 @@ LibraryAttempt findSystemLibrary(std::string* error)
         }
     }
     if (unusable.empty()) {
-        std::string where = dirs.empty() ? "" : " in " + joined(dirs) + " or";
-        *error = "no Btrieve record manager library was found (looked for " + joined(names) + where +
+        std::string where = dirs.empty() ? "" : " in " + joined(dirs, ", ") + " and";
+        *error = "no Btrieve record manager library was found (looked for " + joined(names, " and ") + where +
                  " on the loader's search path)";
     } else {
-        *error = "no usable Btrieve record manager library was found; could not load " + joined(unusable);
+        *error = "no usable Btrieve record manager library was found; could not load " + joined(unusable, "; ");
     }
     return {};
 }
