@@ -9,6 +9,12 @@
 #include <vector>
 
 #if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -21,12 +27,14 @@ constexpr const char* kVariable = "QUILLAN_RECORD_MANAGER";
 constexpr const char* kEntryPoint = "BTRCALLID";
 
 // What one attempt to take up a library gave: the entry point and the file it came from, or why
-// not. notFound tells "nothing of that name" apart from "there, but unusable".
+// not. notFound tells "nothing of that name" apart from "there, but unusable"; missingEntry says
+// the library loaded but lacks the entry point.
 struct LibraryAttempt {
     BtrCallFn call = nullptr;
     std::string path;
     std::string error;
     bool notFound = false;
+    bool missingEntry = false;
 };
 
 #if defined(_WIN32)
@@ -48,7 +56,11 @@ std::string lastErrorText(DWORD code)
 LibraryAttempt openLibrary(const std::string& nameOrPath)
 {
     LibraryAttempt attempt;
+    // No system dialog box for a library that cannot be loaded: the caller reports it.
+    DWORD oldMode = 0;
+    SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
     HMODULE module = LoadLibraryA(nameOrPath.c_str());
+    SetThreadErrorMode(oldMode, nullptr);
     if (!module) {
         DWORD code = GetLastError();
         attempt.error = lastErrorText(code);
@@ -58,10 +70,11 @@ LibraryAttempt openLibrary(const std::string& nameOrPath)
     FARPROC entry = GetProcAddress(module, kEntryPoint);
     if (!entry) {
         FreeLibrary(module);
+        attempt.missingEntry = true;
         attempt.error = std::string("it does not export ") + kEntryPoint;
         return attempt;
     }
-    attempt.call = reinterpret_cast<BtrCallFn>(entry);
+    attempt.call = reinterpret_cast<BtrCallFn>(reinterpret_cast<void*>(entry));
     char path[MAX_PATH] = {};
     DWORD n = GetModuleFileNameA(module, path, MAX_PATH);
     attempt.path = n ? std::string(path, n) : nameOrPath;
@@ -102,6 +115,7 @@ LibraryAttempt openLibrary(const std::string& nameOrPath)
     void* entry = dlsym(handle, kEntryPoint);
     if (!entry) {
         dlclose(handle);
+        attempt.missingEntry = true;
         attempt.error = std::string("it does not export ") + kEntryPoint;
         return attempt;
     }
@@ -185,7 +199,8 @@ LibraryAttempt findSystemLibrary(std::string* error)
         *error = "no Btrieve record manager library was found (looked for " + joined(names, " and ") + where +
                  " on the loader's search path)";
     } else {
-        *error = "no usable Btrieve record manager library was found; could not load " + joined(unusable, "; ");
+        *error =
+            "no usable Btrieve record manager library was found; could not load " + joined(unusable, "; ");
     }
     return {};
 }
@@ -232,7 +247,7 @@ LibraryAttempt openNamedLibrary(const std::string& path, std::string* error)
 {
     LibraryAttempt attempt = openLibrary(path);
     if (!attempt.call && error) {
-        if (attempt.error.rfind("it does not export", 0) == 0)
+        if (attempt.missingEntry)
             *error = "the record manager library \"" + path + "\" does not export " + kEntryPoint;
         else
             *error = "cannot load the record manager library \"" + path + "\": " + attempt.error;
