@@ -45,8 +45,9 @@ bool PageMap::physical(uint32_t logical, uint16_t type, uint64_t& page) const
 
 uint64_t PageMap::firstPatPageV8(uint32_t pageSize)
 {
-    // Both FCR copies take max(page size, 2048) bytes; the PAT pair follows them.
-    return 2 * secondFcrOffsetV8(pageSize) / pageSize;
+    // Both FCR copies take max(page size, 2048) bytes; the PAT pair follows them on the next
+    // page boundary.
+    return (2 * secondFcrOffsetV8(pageSize) + pageSize - 1) / pageSize;
 }
 
 bool PageMap::add(uint64_t physical, uint16_t type, const FileControl& fcr, std::vector<bool>& used)

@@ -482,7 +482,7 @@ Bytes build8x(const FileDef& def)
 {
     const size_t ps = def.pageSize;
     const size_t second = std::max<size_t>(ps, 2048);
-    const size_t firstPat = 2 * second / ps;
+    const size_t firstPat = (2 * second + ps - 1) / ps;
     PagedFile f = layOutPages(def, 8, true);
     const size_t n = f.pages.size();
     if (n > (ps - 20) / 6)

@@ -131,6 +131,22 @@ TEST(GenuineFile, eachFamilyGivesStatFromItsCurrentFcrAndEveryLiveRecordInPhysic
     }
 }
 
+TEST(GenuineFile, everyPageSizeGivesTheSameRecords)
+{
+    // 8.x keeps its second FCR copy at 2048 below that page size, which moves its PAT.
+    for (uint16_t pageSize : {512, 1024, 1536, 2048, 4096, 16384})
+        for (Fmt f : {Fmt::Pre6, Fmt::V6, Fmt::V8}) {
+            SCOPED_TRACE(std::string(name(f)) + " " + std::to_string(pageSize));
+            FileDef def = sampleDef(300, f != Fmt::V8);
+            def.pageSize = pageSize;
+            const Opened o = openAndRead(build(f, def));
+            ASSERT_EQ(o.open, 0);
+            EXPECT_EQ(o.info.pageSize, pageSize);
+            EXPECT_EQ(o.read, 0);
+            EXPECT_EQ(o.records, liveRecords(def));
+        }
+}
+
 TEST(GenuineFile, statPositionsAreApiPositionsCountedFromOne)
 {
     // The 6.x FCR counts positions from the slot start (usage count first); Stat does not.
@@ -188,14 +204,21 @@ TEST(GenuineFile, pagesBeyondTheFirstAllocationTableAreMapped)
 
 TEST(GenuineFile, variablePartsFollowTheirFragments)
 {
-    const FileDef def = variableDef();
-    for (Fmt f : {Fmt::Pre6, Fmt::V6}) {
-        SCOPED_TRACE(name(f));
-        const Opened o = openAndRead(build(f, def));
-        ASSERT_EQ(o.open, 0);
-        EXPECT_EQ(o.read, 0);
-        EXPECT_EQ(o.records, liveRecords(def));
-    }
+    // The pointer to the variable part ends the slot, after duplicate-chain and reserved
+    // duplicate pointers; blank truncation changes nothing for reading.
+    FileDef withDuplicates = variableDef();
+    withDuplicates.keys.push_back({{{4, 2, 0x101, 14}}, 0});
+    withDuplicates.reservedDuplicatePointers = 2;
+    withDuplicates.variableMode = 0xFD;
+    withDuplicates.fileFlags = 0x3;
+    for (const FileDef& def : {variableDef(), withDuplicates})
+        for (Fmt f : {Fmt::Pre6, Fmt::V6}) {
+            SCOPED_TRACE(name(f));
+            const Opened o = openAndRead(build(f, def));
+            ASSERT_EQ(o.open, 0);
+            EXPECT_EQ(o.read, 0);
+            EXPECT_EQ(o.records, liveRecords(def));
+        }
 }
 
 TEST(GenuineFile, filesWhoseRecordsCannotBeReadStillOpenForStat)
