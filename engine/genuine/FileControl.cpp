@@ -56,11 +56,13 @@ bool readCopy(ByteSource& source, uint64_t offset, Family family, uint32_t pageS
 bool readKey(const Page& fcr, size_t offset, FileControl& out, uint8_t key, size_t& next)
 {
     const bool slotCounted = out.family != Family::Pre6;
+    const size_t first = out.segments.size();
     for (;;) {
         if (!fcr.fits(offset, kSegmentSpecSize) || out.segments.size() >= kMaxSegments)
             return false;
         SegmentSpec s;
-        s.distinct = fcr.ws32(offset + 0x04);
+        // Stat repeats the key's distinct-value count, kept with its first segment, on each.
+        s.distinct = out.segments.size() == first ? fcr.ws32(offset + 0x04) : out.segments[first].distinct;
         s.flags = fcr.u16(offset + 0x08);
         uint16_t position = fcr.u16(offset + 0x14);
         if (slotCounted) {

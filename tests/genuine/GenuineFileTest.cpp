@@ -147,18 +147,25 @@ TEST(GenuineFile, everyPageSizeGivesTheSameRecords)
         }
 }
 
-TEST(GenuineFile, statPositionsAreApiPositionsCountedFromOne)
+TEST(GenuineFile, statSegmentSpecsAreInApiForm)
 {
-    // The 6.x FCR counts positions from the slot start (usage count first); Stat does not.
+    // The 6.x FCR counts positions from the slot start (usage count first); Stat counts from 1.
+    // A key's distinct-value count is its first segment's, repeated on each segment.
     for (Fmt f : {Fmt::Pre6, Fmt::V6, Fmt::V8}) {
         SCOPED_TRACE(name(f));
-        const Opened o = openAndRead(build(f, sampleDef(3, false)));
+        Bytes image = build(f, sampleDef(3, false));
+        const size_t fcr = f == Fmt::V6 ? 512 : 0;
+        put16(image, fcr + 0x110 + 2 * 30 + 0x04 + 2, 999); // key 1, segment 2: distinct, low word
+        const Opened o = openAndRead(image);
         ASSERT_EQ(o.open, 0);
-        EXPECT_EQ(o.info.stat[16] | o.info.stat[17] << 8, 1);  // key 0 at byte 0
-        EXPECT_EQ(o.info.stat[32] | o.info.stat[33] << 8, 3);  // key 1 at byte 2
-        EXPECT_EQ(o.info.stat[48] | o.info.stat[49] << 8, 23); // key 1, segment 2, at byte 22
-        EXPECT_EQ(o.info.stat[16 + 3 * 16 + 11], 0x20);        // key 2's null value
-        EXPECT_EQ(o.info.stat[16 + 3 * 16 + 14], 2);           // key number
+        const Bytes& stat = o.info.stat;
+        auto at16 = [&](size_t at) { return stat[at] | stat[at + 1] << 8; };
+        EXPECT_EQ(at16(16), 1);                  // key 0 at byte 0
+        EXPECT_EQ(at16(32), 3);                  // key 1 at byte 2
+        EXPECT_EQ(at16(48), 23);                 // key 1, segment 2, at byte 22
+        EXPECT_EQ(at16(48 + 6), 7);              // distinct count of key 1
+        EXPECT_EQ(stat[16 + 3 * 16 + 11], 0x20); // key 2's null value
+        EXPECT_EQ(stat[16 + 3 * 16 + 14], 2);    // key number
     }
 }
 
