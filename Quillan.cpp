@@ -1,12 +1,14 @@
+// Program entry: application title, the main window, the message loop.
+#include "DDFUnit.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillan"));
-    QMainWindow w;
-    w.setWindowTitle(QStringLiteral("Quillan"));
-    w.show();
+    QApplication::setApplicationDisplayName(QStringLiteral("Quillan"));
+    TMain window;
+    window.showMinimized();
     return app.exec();
 }

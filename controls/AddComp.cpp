@@ -1,1 +1,392 @@
-// placeholder
+#include "AddComp.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QStyledItemDelegate>
+
+#include <algorithm>
+#include <numeric>
+
+// ---- VarGridModel ----
+
+VarGridModel::VarGridModel(int colCount, QObject* parent) : QAbstractTableModel(parent), mColCount(colCount)
+{
+    mRows.assign(2, QStringList(colCount, QString()));
+}
+
+int VarGridModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return std::max(0, gridRowCount() - mFixedRows);
+}
+
+int VarGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : mColCount;
+}
+
+QVariant VarGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return {};
+    return mRows[index.row() + mFixedRows][index.column()];
+}
+
+bool VarGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || role != Qt::EditRole)
+        return false;
+    QString& cell = mRows[index.row() + mFixedRows][index.column()];
+    const QString text = value.toString();
+    if (cell != text) {
+        cell = text;
+        emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    }
+    return true;
+}
+
+QVariant VarGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && mFixedRows > 0 && section >= 0 &&
+        section < mColCount)
+        return mRows[0][section];
+    return {};
+}
+
+Qt::ItemFlags VarGridModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (mEditable)
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+void VarGridModel::setFixedRows(int rows)
+{
+    if (rows == mFixedRows)
+        return;
+    beginResetModel();
+    mFixedRows = rows;
+    endResetModel();
+}
+
+bool VarGridModel::inRange(int col, int row) const
+{
+    return col >= 0 && col < mColCount && row >= 0 && row < gridRowCount();
+}
+
+QString VarGridModel::cell(int col, int row) const
+{
+    return inRange(col, row) ? mRows[row][col] : QString();
+}
+
+void VarGridModel::notifyCell(int col, int row)
+{
+    if (row < mFixedRows)
+        emit headerDataChanged(Qt::Horizontal, col, col);
+    else
+        emit dataChanged(index(row - mFixedRows, col), index(row - mFixedRows, col));
+}
+
+void VarGridModel::setCell(int col, int row, const QString& text)
+{
+    if (!inRange(col, row) || mRows[row][col] == text)
+        return;
+    mRows[row][col] = text;
+    notifyCell(col, row);
+}
+
+void VarGridModel::setRowCells(int row, QStringList cells)
+{
+    if (row < 0 || row >= gridRowCount())
+        return;
+    cells.resize(mColCount);
+    mRows[row] = std::move(cells);
+    if (row < mFixedRows)
+        emit headerDataChanged(Qt::Horizontal, 0, mColCount - 1);
+    else
+        emit dataChanged(index(row - mFixedRows, 0), index(row - mFixedRows, mColCount - 1));
+}
+
+void VarGridModel::setGridRowCount(int count)
+{
+    count = std::max(1, count);
+    const int old = gridRowCount();
+    if (count == old)
+        return;
+    if (count > old) {
+        const int first = std::max(0, old - mFixedRows);
+        beginInsertRows({}, first, count - mFixedRows - 1);
+        mRows.resize(count, QStringList(mColCount, QString()));
+        endInsertRows();
+    } else if (count > mFixedRows) {
+        beginRemoveRows({}, count - mFixedRows, old - mFixedRows - 1);
+        mRows.resize(count);
+        endRemoveRows();
+    } else {
+        beginResetModel();
+        mRows.resize(count);
+        mFixedRows = count - 1;
+        endResetModel();
+    }
+}
+
+void VarGridModel::removeGridRow(int row)
+{
+    if (row < 0 || row >= gridRowCount())
+        return;
+    if (gridRowCount() == 1) {
+        setRowCells(0, {});
+        return;
+    }
+    if (row < mFixedRows || gridRowCount() - 1 <= mFixedRows) {
+        beginResetModel();
+        mRows.erase(mRows.begin() + row);
+        mFixedRows = std::min(mFixedRows, gridRowCount() - 1);
+        endResetModel();
+        return;
+    }
+    beginRemoveRows({}, row - mFixedRows, row - mFixedRows);
+    mRows.erase(mRows.begin() + row);
+    endRemoveRows();
+}
+
+void VarGridModel::sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less)
+{
+    std::vector<int> order(mRows.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return less(mRows[a], mRows[b]); });
+    std::vector<QStringList> sorted;
+    sorted.reserve(mRows.size());
+    for (int i : order)
+        sorted.push_back(std::move(mRows[i]));
+    beginResetModel();
+    mRows = std::move(sorted);
+    endResetModel();
+}
+
+// ---- TVarGrid ----
+
+// Hands the grid every cell editor it opens, and never rewrites an editor whose text already
+// equals the cell (so committing while typing keeps the cursor where it is).
+class VarGridDelegate : public QStyledItemDelegate {
+public:
+    explicit VarGridDelegate(TVarGrid* grid) : QStyledItemDelegate(grid), mGrid(grid) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        mGrid->editorCreated(editor);
+        return editor;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+            const QString text = index.data(Qt::EditRole).toString();
+            if (line->text() != text)
+                line->setText(text);
+            return;
+        }
+        QStyledItemDelegate::setEditorData(editor, index);
+    }
+
+private:
+    TVarGrid* mGrid;
+};
+
+TVarGrid::TVarGrid(int colCount, QWidget* parent)
+    : QTableView(parent), mModel(new VarGridModel(colCount, this))
+{
+    setModel(mModel);
+    setItemDelegate(new VarGridDelegate(this));
+    verticalHeader()->hide();
+    verticalHeader()->setMinimumSectionSize(8);
+    verticalHeader()->setDefaultSectionSize(16);
+    horizontalHeader()->setMinimumSectionSize(8);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(false);
+    setSelectionMode(QAbstractItemView::ContiguousSelection);
+    setWordWrap(false);
+    setTabKeyNavigation(true);
+    setEditable(true);
+}
+
+void TVarGrid::setEditable(bool editable)
+{
+    mModel->setEditable(editable);
+    setEditTriggers(editable ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                   QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked
+                             : QAbstractItemView::NoEditTriggers);
+}
+
+void TVarGrid::setColWidths(std::initializer_list<int> widths)
+{
+    int col = 0;
+    for (int w : widths)
+        setColumnWidth(col++, w);
+}
+
+void TVarGrid::reshape(const std::function<void()>& change)
+{
+    const bool editing = state() == QAbstractItemView::EditingState && mEditor;
+    change();
+    mRow = std::clamp(mRow, 0, RowCount() - 1);
+    applyCurrent();
+    if (editing && !mEditor && currentIndex().isValid() && isVisible()) {
+        edit(currentIndex());
+        if (auto* line = qobject_cast<QLineEdit*>(mEditor.data())) {
+            line->deselect();
+            line->end(false);
+        }
+    }
+}
+
+void TVarGrid::applyCurrent()
+{
+    const int viewRow = mRow - FixedRows();
+    if (viewRow < 0 || viewRow >= mModel->rowCount() || mCol < 0 || mCol >= ColCount())
+        return;
+    const QModelIndex index = mModel->index(viewRow, mCol);
+    if (currentIndex() == index)
+        return;
+    mApplying = true;
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    mApplying = false;
+}
+
+void TVarGrid::setRowCount(int count)
+{
+    reshape([&] { mModel->setGridRowCount(count); });
+}
+
+void TVarGrid::setRow(int row)
+{
+    if (row < 0 || row >= RowCount())
+        return;
+    mRow = row;
+    applyCurrent();
+}
+
+void TVarGrid::setCol(int col)
+{
+    if (col < 0 || col >= ColCount())
+        return;
+    mCol = col;
+    applyCurrent();
+}
+
+void TVarGrid::setFixedRows(int rows)
+{
+    if (rows < 0 || rows >= RowCount() || rows == FixedRows())
+        return;
+    reshape([&] { mModel->setFixedRows(rows); });
+}
+
+QString TVarGrid::rowText(int row) const
+{
+    if (row < 0 || row >= RowCount())
+        return {};
+    return mModel->rowCells(row).join(QLatin1Char('\n'));
+}
+
+void TVarGrid::setRowText(int row, const QString& text)
+{
+    mModel->setRowCells(row, text.split(QLatin1Char('\n')));
+}
+
+void TVarGrid::deleteRow(int row)
+{
+    reshape([&] { mModel->removeGridRow(row); });
+}
+
+void TVarGrid::sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less)
+{
+    reshape([&] { mModel->sortRows(less); });
+}
+
+void TVarGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (current.isValid() && !mApplying) {
+        mRow = current.row() + FixedRows();
+        mCol = current.column();
+    }
+}
+
+void TVarGrid::keyReleaseEvent(QKeyEvent* event)
+{
+    QTableView::keyReleaseEvent(event);
+    if (!event->isAutoRepeat())
+        emit keyUp(event->key());
+}
+
+void TVarGrid::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTableView::mouseReleaseEvent(event);
+    emit mouseUp();
+}
+
+void TVarGrid::editorCreated(QWidget* editor)
+{
+    mEditor = editor;
+    editor->installEventFilter(this);
+}
+
+bool TVarGrid::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyRelease && watched == mEditor.data()) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->isAutoRepeat()) {
+            commitData(mEditor);
+            emit keyUp(key->key());
+        }
+        return true;
+    }
+    return QTableView::eventFilter(watched, event);
+}
+
+// ---- TVarEdit, TVarCheckBox, TListBox ----
+
+void TVarEdit::keyReleaseEvent(QKeyEvent* event)
+{
+    QLineEdit::keyReleaseEvent(event);
+    if (!event->isAutoRepeat())
+        emit keyUp(event->key());
+}
+
+Variant TVarCheckBox::Value()
+{
+    const quint32 bit = 1u << (Shift & 31);
+    quint32 word = static_cast<quint32>(FlagWord) & ~bit;
+    if (isChecked())
+        word |= bit;
+    FlagWord = static_cast<qint32>(word);
+    return Variant(FlagWord);
+}
+
+void TVarCheckBox::setValue(const Variant& value)
+{
+    FlagWord = value.toInt();
+    const bool checked = (static_cast<quint32>(FlagWord) >> (Shift & 31)) & 1u;
+    if (checked == isChecked())
+        return;
+    setChecked(checked);
+    emit clicked(checked);
+}
+
+void TListBox::keyReleaseEvent(QKeyEvent* event)
+{
+    QListWidget::keyReleaseEvent(event);
+    if (!event->isAutoRepeat())
+        emit keyUp(event->key());
+}
+
+void TListBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    QListWidget::mouseReleaseEvent(event);
+    emit mouseUp();
+}

@@ -1,0 +1,170 @@
+#pragma once
+// AddComp: the grid, edit, flag check box and list controls the pages are built from. Each moves
+// values in and out as Variant and reports key and mouse releases, which drive the pages' row
+// refreshes.
+#include "Variant.h"
+
+#include <QAbstractTableModel>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QStringList>
+#include <QTableView>
+
+#include <functional>
+#include <initializer_list>
+#include <vector>
+
+// The cells of a TVarGrid: rows of texts indexed by column and row, row 0 the title row. The
+// first FixedRows rows (0 or 1) are shown as the header, the rest as the view's rows.
+class VarGridModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit VarGridModel(int colCount, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+    int gridRowCount() const { return static_cast<int>(mRows.size()); }
+    int colCount() const { return mColCount; }
+    int fixedRows() const { return mFixedRows; }
+    void setFixedRows(int rows);
+    void setEditable(bool editable) { mEditable = editable; }
+
+    QString cell(int col, int row) const;
+    void setCell(int col, int row, const QString& text);
+    const QStringList& rowCells(int row) const { return mRows[row]; }
+    void setRowCells(int row, QStringList cells);
+    void setGridRowCount(int count);
+    void removeGridRow(int row);
+    // Reorders the rows by `less`; when `less` throws, the rows are left as they were.
+    void sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less);
+
+private:
+    bool inRange(int col, int row) const;
+    void notifyCell(int col, int row);
+
+    int mColCount;
+    int mFixedRows = 1;
+    bool mEditable = true;
+    std::vector<QStringList> mRows; // each holds exactly mColCount cells
+};
+
+// String grid whose cells live in its own model. Rows are model rows: row 0 holds the column
+// titles and is shown as the frozen header. The current row (Row) is an index that sorts and
+// removals leave unchanged. A key released in the cell editor while the user types counts as a
+// key release on the grid, with the cell already holding the text typed so far.
+class TVarGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit TVarGrid(int colCount, QWidget* parent = nullptr);
+
+    QString Cells(int col, int row) const { return mModel->cell(col, row); }
+    void setCells(int col, int row, const QString& text) { mModel->setCell(col, row, text); }
+    Variant Values(int col, int row) const { return Variant(Cells(col, row)); }
+    void setValues(int col, int row, const Variant& value) { setCells(col, row, value.toString()); }
+
+    int RowCount() const { return mModel->gridRowCount(); }
+    // New rows at the end start empty; lowering the count discards the cells beyond it. The count
+    // never drops below 1; when it reaches FixedRows, FixedRows drops to count - 1.
+    void setRowCount(int count);
+    int ColCount() const { return mModel->colCount(); }
+    int Row() const { return mRow; }
+    void setRow(int row);
+    int Col() const { return mCol; }
+    void setCol(int col);
+    int FixedRows() const { return mModel->fixedRows(); }
+    // Ignored unless 0 <= rows < RowCount.
+    void setFixedRows(int rows);
+
+    int Tag = 0;
+
+    // A row's cells joined by '\n'; setting splits the same way (missing cells become empty).
+    QString rowText(int row) const;
+    void setRowText(int row, const QString& text);
+    // Removes one row; the rows after it move up. The current row index stays (clamped).
+    void deleteRow(int row);
+    // Sorts every row, the title row included. The current row index stays.
+    void sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less);
+    const QStringList& rowCells(int row) const { return mModel->rowCells(row); }
+
+    void setColWidths(std::initializer_list<int> widths);
+    void setEditable(bool editable);
+    VarGridModel* gridModel() const { return mModel; }
+
+signals:
+    void keyUp(int key);
+    void mouseUp();
+
+protected:
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class VarGridDelegate;
+    void editorCreated(QWidget* editor);
+    // Runs a change of the rows, then puts the view's current cell (and an open editor) back.
+    void reshape(const std::function<void()>& change);
+    void applyCurrent();
+
+    VarGridModel* mModel;
+    QPointer<QWidget> mEditor;
+    int mRow = 1;
+    int mCol = 0;
+    bool mApplying = false;
+};
+
+// Single-line edit whose text moves as a Variant.
+class TVarEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TVarEdit(QWidget* parent = nullptr) : QLineEdit(parent) {}
+    Variant Value() const { return Variant(text()); }
+    void setValue(const Variant& value) { setText(value.toString()); }
+
+signals:
+    void keyUp(int key);
+
+protected:
+    void keyReleaseEvent(QKeyEvent* event) override;
+};
+
+// Check box standing for bit Shift of FlagWord. Writing Value stores the word and shows its bit;
+// when that flips the box, clicked() is emitted once, as a user click would.
+class TVarCheckBox : public QCheckBox {
+    Q_OBJECT
+public:
+    explicit TVarCheckBox(const QString& caption, quint16 shift, QWidget* parent = nullptr)
+        : QCheckBox(caption, parent), Shift(shift)
+    {
+    }
+
+    quint16 Shift = 0;
+    qint32 FlagWord = 0;
+
+    // FlagWord with bit Shift set exactly when the box is checked (stored back into FlagWord).
+    Variant Value();
+    void setValue(const Variant& value);
+};
+
+// List box (or check list) that reports key and mouse releases.
+class TListBox : public QListWidget {
+    Q_OBJECT
+public:
+    explicit TListBox(QWidget* parent = nullptr) : QListWidget(parent) {}
+
+signals:
+    void keyUp(int key);
+    void mouseUp();
+
+protected:
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};

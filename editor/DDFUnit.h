@@ -1,0 +1,352 @@
+#pragma once
+// TMain: the program's one window. It owns every control (public, named as the user-facing
+// design names them, objectName likewise), the editor's state between operations (the grids are
+// the dictionary model) and every event handler. Handlers are split by page:
+//   DDFUnit.cpp        construction, browser, start-up/shut-down, the whole-set buttons
+//   FilesPage.cpp      Files page (FILE.DDF), Add and Create
+//   FieldsPage.cpp     Fields page (FIELD.DDF)
+//   KeysPage.cpp       Keys page (INDEX.DDF)
+//   ExtFieldsPage.cpp  ExtFields page (FIELDEXT.DDF)
+//   RecordScanner.cpp  Utils page: Pascal record scanner
+//   TypeMapping.cpp    Utils page: type mapping and "Quillan.rec"
+//   RecordImport.cpp   Fields page: "Add Record"
+//   Aliases.cpp        Utils page: database alias registry
+// Every signal reaches its handler through guarded(), which shows an escaping exception as the
+// application's default handler does.
+#include "AddComp.h"
+#include "FileBrowser.h"
+
+#include <QByteArray>
+#include <QComboBox>
+#include <QLabel>
+#include <QList>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStringList>
+#include <QTabWidget>
+#include <QWidget>
+
+#include <functional>
+
+// One field of a record found by the Pascal record scanner.
+struct ScannedField {
+    QString Name;
+    QString PascalType;
+    QString BtrieveType;
+    qint32 Offset = 0;
+    qint32 Size = 0;
+};
+
+// A record found by the scanner: its name as written and its fields in order.
+struct ScannedRecord {
+    QString Name;
+    QList<ScannedField> Fields;
+};
+
+// One entry of FileStatList: a file id and a copy of the 1920-byte statistics buffer.
+struct FileStatEntry {
+    qint32 Id = 0;
+    QByteArray Stat;
+};
+
+class TMain : public QWidget {
+    Q_OBJECT
+public:
+    explicit TMain(QWidget* parent = nullptr);
+    ~TMain() override;
+
+    // ---- Shared services for the pages ----
+
+    // Runs one handler; an exception it throws is shown by showError and goes no further.
+    void guarded(const std::function<void()>& handler);
+    // The application's default error box: "Quillan", stop icon, OK, a full stop added.
+    static void showError(const QString& text);
+    // A plain message box titled "Quillan".
+    static void showMessage(const QString& text);
+    // When set, receives every message instead of a modal box (tests capture them this way).
+    static std::function<void(QMessageBox::Icon icon, const QString& text)> MessageHook;
+
+    // Full path of the file selected in FileListBox; empty when none is selected.
+    QString selectedFilePath() const;
+    // Makes the file list read its directory again (its mask set to "*.*" and back).
+    void rereadFileList();
+    // Makes `directory` the process's current directory and shows it in the browser; then runs
+    // DirectoryListBoxChange. A directory that cannot be entered throws EInOutError.
+    void changeDirectory(const QString& directory);
+    QString currentDirectory() const;
+    // Absolute path of the "Quillan.rec" read at start-up and written at shut-down.
+    QString typeMappingPath() const { return mTypeMappingPath; }
+
+    // ---- Left side: browser and whole-set buttons ----
+    QLabel* LDirectory;
+    DriveSelector* DriveComboBox;
+    DirectoryList* DirectoryListBox;
+    FilterSelector* FilterComboBox;
+    FileList* FileListBox;
+    QPushButton* BuildFile;
+    QPushButton* OpenFile;
+    QPushButton* ClearFile;
+    QPushButton* DeleteFile;
+    QLabel* LSize;
+    QLabel* LSizeFile;
+    QTabWidget* PageControl;
+    QWidget* TabOptions;
+    QWidget* TabFiles;
+    QWidget* TabFields;
+    QWidget* TabKeys;
+    QWidget* TabFieldExts;
+
+    // ---- Utils page (TabOptions): scanner, type mapping, aliases ----
+    QLabel* LRecordList;
+    QLabel* CurFile;
+    TListBox* FindRecord;
+    TVarGrid* RecordGrid;
+    QPushButton* Search;
+    QLabel* LPascalType;
+    QLabel* LPasToBtr;
+    QLabel* LBtrieveType;
+    TListBox* RecordOption;
+    QComboBox* BtrType;
+    QLabel* LMinLen;
+    TVarEdit* ELenFld;
+    QLabel* LBaseName;
+    TVarEdit* InsertBase;
+    QLabel* LRegisterList;
+    TListBox* BaseList;
+    QPushButton* RegistryBase;
+    QPushButton* UnregistryBase;
+    QPushButton* UseRegistryPath;
+
+    // ---- Files page (TabFiles) ----
+    TVarGrid* FileGrid;
+    TVarCheckBox* ChVarLen;
+    TVarCheckBox* ChBlankTranc;
+    TVarCheckBox* ChPreAlloc;
+    TVarCheckBox* ChDataCompres;
+    TVarCheckBox* ChKeyOnly;
+    TVarCheckBox* ChIndexBalan;
+    TVarCheckBox* Ch10Free;
+    TVarCheckBox* Ch20Free;
+    TVarCheckBox* ChDuplPoint;
+    TVarCheckBox* ChReserv;
+    TVarCheckBox* ChKeyNSpec;
+    TVarCheckBox* ChVATs;
+    QLabel* LRecLen;
+    TVarEdit* ERecLen;
+    QLabel* LPgSize;
+    TVarEdit* EPgSize;
+    QLabel* LNIndex;
+    TVarEdit* ENIndex;
+    QLabel* LNRec;
+    TVarEdit* ENRec;
+    QLabel* LFlags;
+    TVarEdit* EFlags;
+    QLabel* LExtraDupl;
+    TVarEdit* EExtraDupl;
+    QLabel* LReserv;
+    TVarEdit* EReserv;
+    QLabel* LNPage;
+    TVarEdit* ENPage;
+    QPushButton* AddFile;
+    QPushButton* CreateFile;
+    QPushButton* DeleteTable;
+    QPushButton* BuildFileDDF;
+    QPushButton* ClearFileDDF;
+    QPushButton* OpenFileDDF;
+    // The twelve file-flag boxes in bit order (ChVarLen .. ChVATs).
+    QList<TVarCheckBox*> fileFlagBoxes() const;
+
+    // ---- Fields page (TabFields) ----
+    TVarGrid* FieldGrid;
+    QLabel* LNameRec;
+    QComboBox* NameRec;
+    QLabel* LFileFilter;
+    QComboBox* FileFilter;
+    QLabel* LFieldType;
+    QComboBox* FieldType;
+    QPushButton* AddOneField;
+    QPushButton* DeleteField;
+    QPushButton* AddField;
+    QPushButton* BuildFieldDDF;
+    QPushButton* ClearFieldDDF;
+    QPushButton* OpenFieldDDF;
+
+    // ---- Keys page (TabKeys) ----
+    TVarGrid* KeyGrid;
+    QLabel* LIndexFilter;
+    QComboBox* IndexFilter;
+    QLabel* LChooseField;
+    QComboBox* ChooseField;
+    QPushButton* AddKey;
+    QPushButton* DeleteKey;
+    QPushButton* BuildKeysDDF;
+    QPushButton* ClearKeysDDF;
+    QPushButton* OpenKeysDDF;
+    TVarCheckBox* ChDuplicates;
+    TVarCheckBox* ChModifiable;
+    TVarCheckBox* ChBinary;
+    TVarCheckBox* ChNullKey_AllSeg;
+    TVarCheckBox* ChSegmented;
+    TVarCheckBox* ChACS;
+    TVarCheckBox* ChDescending;
+    TVarCheckBox* ChRepeatDupl;
+    TVarCheckBox* ChExtType;
+    TVarCheckBox* ChNullKey_AnySeg;
+    TVarCheckBox* ChCaseInsens;
+    // The eleven key-flag boxes in bit order (ChDuplicates .. ChCaseInsens).
+    QList<TVarCheckBox*> keyFlagBoxes() const;
+
+    // ---- ExtFields page (TabFieldExts) ----
+    TVarGrid* ExtGrid;
+    QLabel* LChooseFiles;
+    QComboBox* ChooseFiles;
+    QLabel* LChooseExtField;
+    QComboBox* ChooseExtField;
+    QLabel* LDataType;
+    QComboBox* ExtType;
+    QLabel* LExtFileFilter;
+    QComboBox* ExtFileFilter;
+    QPushButton* DeleteExt;
+    QPushButton* BuildFieldExtDDF;
+    QPushButton* OpenFieldExtDDF;
+
+    // ---- Editor state ----
+    QList<FileStatEntry> FileStatList;   // Files page statistics entries, in the order added
+    QStringList HiddenFieldRows;         // FieldGrid rows set aside by the Table Filter
+    QStringList HiddenKeyRows;           // KeyGrid rows set aside by the Table Filter
+    QStringList HiddenExtRows;           // ExtGrid rows set aside by the File Filter
+    qint32 HighestFieldId = 0;           // source of new field ids (Add Field, Add Record)
+    QStringList TypeTokens;              // tokens of the type of the field being scanned
+    QStringList TypeMapping;             // 29 lines "tick type minLength", one per Pascal type
+    QList<ScannedRecord> ScannedRecords; // FindRecord's entries, in file order
+
+public slots:
+    // ---- Main window (DDFUnit.cpp) ----
+    void FormCreate();
+    void FormDestroy();
+    void PageControlChange();
+    void OpenFileClick();
+    void ClearFileClick();
+    void BuildFileClick();
+    void DeleteFileClick();
+    void DirectoryListBoxChange();
+    void FileListBoxKeyUp(int key);
+    void FileListBoxMouseUp();
+    void LDirectoryMouseMove();
+    void CheckDictionaryFiles();
+    void SelectListedFile();
+
+    // ---- Files page (FilesPage.cpp) ----
+    void ClearFileDDFClick();
+    void OpenFileDDFClick();
+    void BuildFileDDFClick();
+    void DeleteTableClick();
+    void ChClick(TVarCheckBox* sender);
+    void FileGridKeyUp(int key);
+    void FileGridMouseUp();
+    void RefreshFileRow();
+    int FindFileStat();
+    int IndexOfFileStat(qint32 id);
+    void AddFileClick();
+    void CreateFileClick();
+
+    // ---- Fields page (FieldsPage.cpp) ----
+    void FieldGridKeyUp(int key);
+    void FieldGridMouseUp();
+    void FieldTypeChange();
+    void FileFilterChange();
+    void AddOneFieldClick();
+    void DeleteFieldClick();
+    void ClearFieldDDFClick();
+    void OpenFieldDDFClick();
+    void BuildFieldDDFClick();
+    void RefreshFieldRow();
+    void SortFieldGrid();
+    void RestoreFieldRows();
+
+    // ---- Keys page (KeysPage.cpp) ----
+    void KeyGridKeyUp(int key);
+    void KeyGridMouseUp();
+    void ChClickKey(TVarCheckBox* sender);
+    void ChooseFieldChange();
+    void IndexFilterChange();
+    void AddKeyClick();
+    void DeleteKeyClick();
+    void ClearKeysDDFClick();
+    void OpenKeysDDFClick();
+    void BuildKeysDDFClick();
+    void RefreshKeyRow();
+    void SortKeyGrid();
+    void RestoreKeyRows();
+
+    // ---- ExtFields page (ExtFieldsPage.cpp) ----
+    void ExtGridKeyUp(int key);
+    void ExtGridMouseUp();
+    void ChooseFilesChange();
+    void ChooseExtFieldChange();
+    void ExtTypeChange();
+    void ExtFileFilterChange();
+    void DeleteExtClick();
+    void BuildFieldExtDDFClick();
+    void OpenFieldExtDDFClick();
+    void RefreshExtRow();
+    void SortExtGrid();
+    void RestoreExtRows();
+
+    // ---- Utils page: record scanner (RecordScanner.cpp) ----
+    void SearchClick();
+    void FindRecordKeyUp(int key);
+    void FindRecordMouseUp();
+    void ShowRecordFields();
+
+    // ---- Utils page: type mapping (TypeMapping.cpp) ----
+    void LoadTypeMapping();
+    void SaveTypeMapping();
+    void RecordOptionKeyUp(int key);
+    void RecordOptionMouseUp();
+    void ShowTypeMapping();
+    void BtrTypeChange();
+    void StoreBtrieveType();
+    void ELenFldKeyUp(int key);
+
+    // ---- Fields page: record import (RecordImport.cpp) ----
+    void NameRecChange();
+    void AddFieldClick();
+    // Writes one scanned field of extended combined type position b into ExtGrid's last row and
+    // gives FieldGrid row `fieldRow` the same code.
+    void AddExtFieldRow(int fieldRow, int b);
+
+    // ---- Utils page: aliases (Aliases.cpp) ----
+    void LoadAliases();
+    void RegistryBaseClick();
+    void UnregistryBaseClick();
+    void UseRegistryPathClick();
+    void BaseListKeyUp(int key);
+    void BaseListMouseUp();
+    void UpdateAliasButtons();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildBrowser();
+    void buildUtilsPage();
+    void buildFilesPage();
+    void buildFieldsPage();
+    void buildKeysPage();
+    void buildExtFieldsPage();
+    void wireHandlers();
+    void showDirectory(const QString& directory);
+
+    QString mTypeMappingPath;
+    QString mDirectory;
+};
+
+// Shows the hour-glass cursor for its lifetime.
+class HourGlass {
+public:
+    HourGlass();
+    ~HourGlass();
+    HourGlass(const HourGlass&) = delete;
+    HourGlass& operator=(const HourGlass&) = delete;
+};
