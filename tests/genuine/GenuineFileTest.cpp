@@ -483,3 +483,34 @@ TEST(GenuineFile, committedDictionarySetIsWhatTheBuilderWritesAndReadsBack)
             EXPECT_EQ(r.size(), c.recordLength);
     }
 }
+
+TEST(GenuineFile, theDefaultCollatingSequenceIsAcsNumberZero)
+{
+    // Turn logical page 2 (an index page) into a second ACS page named "LOWER", then make it the
+    // FCR's default: it moves ahead of "UPPER" in Stat. Identical blocks appear once.
+    Bytes image = build6x(sampleDef(3, false));
+    const size_t entry = 3 * 512 + 4 + 4 * 2;
+    const size_t page = (image[entry] << 16 | image[entry + 3] << 8 | image[entry + 2]) * 512;
+    image[entry + 1] = 'A';
+    image[page + 1] = 'A';
+    Acs lower = upperAcs();
+    lower.name = "LOWER";
+    const Bytes block = lower.block();
+    std::copy(block.begin(), block.end(), image.begin() + page + 6);
+    const size_t acsAt = 16 + 4 * 16;
+
+    GenuineInfo info;
+    ASSERT_EQ(engine::openGenuineImage(image.data(), image.size(), info), 0);
+    ASSERT_EQ(info.stat.size(), acsAt + 2 * 265);
+    EXPECT_EQ(Bytes(info.stat.begin() + acsAt, info.stat.begin() + acsAt + 265), upperAcs().block());
+
+    putText(image, 512 + 0x3C, "LOWER", 8, 0);
+    ASSERT_EQ(engine::openGenuineImage(image.data(), image.size(), info), 0);
+    EXPECT_EQ(Bytes(info.stat.begin() + acsAt, info.stat.begin() + acsAt + 265), block);
+
+    const size_t first = 3 * 512 + 4 + 4 * 1;
+    const size_t firstPage = (image[first] << 16 | image[first + 3] << 8 | image[first + 2]) * 512;
+    std::copy(block.begin(), block.end(), image.begin() + firstPage + 6);
+    ASSERT_EQ(engine::openGenuineImage(image.data(), image.size(), info), 0);
+    EXPECT_EQ(info.stat.size(), acsAt + 265);
+}
