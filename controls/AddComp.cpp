@@ -233,10 +233,21 @@ void TVarGrid::setColWidths(std::initializer_list<int> widths)
 void TVarGrid::reshape(const std::function<void()>& change)
 {
     const bool editing = state() == QAbstractItemView::EditingState && mEditor;
+    // The view may move its current cell while rows change (focus returning from a closed
+    // editor picks the first cell); the grid's current row is not the view's business.
+    const int row = mRow;
+    const int col = mCol;
+    mApplying = true;
+    struct Freeze {
+        bool& flag;
+        ~Freeze() { flag = false; }
+    } freeze{mApplying};
     change();
-    mRow = std::clamp(mRow, 0, RowCount() - 1);
+    mRow = std::clamp(row, 0, RowCount() - 1);
+    mCol = col;
+    mApplying = false;
     applyCurrent();
-    if (editing && !mEditor && currentIndex().isValid() && isVisible()) {
+    if (editing && state() != QAbstractItemView::EditingState && currentIndex().isValid() && isVisible()) {
         edit(currentIndex());
         if (auto* line = qobject_cast<QLineEdit*>(mEditor.data())) {
             line->deselect();
@@ -341,7 +352,8 @@ bool TVarGrid::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyRelease && watched == mEditor.data()) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (!key->isAutoRepeat()) {
-            commitData(mEditor);
+            if (state() == QAbstractItemView::EditingState)
+                commitData(mEditor);
             emit keyUp(key->key());
         }
         return true;

@@ -85,8 +85,14 @@ TVarCheckBox* flagBox(QWidget* parent, const char* caption, int shift)
 
 TMain::TMain(QWidget* parent) : QWidget(parent)
 {
-    QFont font(QStringLiteral("MS Sans Serif"), 8);
+    // An 8-point sans-serif face of the width the fixed layout was drawn for; wider faces
+    // (DejaVu Sans) come last.
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Tahoma"), QStringLiteral("Arial"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Helvetica")});
     font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
     setFont(font);
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Quillan"));
@@ -294,17 +300,17 @@ void TMain::buildKeysPage()
     for (QPushButton* b : {BuildKeysDDF, ClearKeysDDF, OpenKeysDDF})
         b->setEnabled(false);
 
-    MAKE(ChDuplicates, place(flagBox(p, "Duplicates", 0), 8, 168, 79, 13));
-    MAKE(ChModifiable, place(flagBox(p, "Modifiable", 1), 8, 185, 79, 13));
-    MAKE(ChBinary, place(flagBox(p, "Binary", 2), 8, 203, 79, 13));
-    MAKE(ChNullKey_AllSeg, place(flagBox(p, "NullKeyAllSeg", 3), 8, 220, 85, 14));
-    MAKE(ChSegmented, place(flagBox(p, "Segmented", 4), 8, 238, 79, 14));
-    MAKE(ChACS, place(flagBox(p, "ACS", 5), 8, 255, 79, 14));
-    MAKE(ChDescending, place(flagBox(p, "Descending", 6), 8, 273, 79, 14));
-    MAKE(ChRepeatDupl, place(flagBox(p, "RepeatDupl", 7), 8, 290, 79, 14));
-    MAKE(ChExtType, place(flagBox(p, "ExtType", 8), 8, 309, 79, 14));
-    MAKE(ChNullKey_AnySeg, place(flagBox(p, "NullKeyAnySeg", 9), 8, 327, 92, 14));
-    MAKE(ChCaseInsens, place(flagBox(p, "CaseInsens", 10), 8, 344, 79, 14));
+    MAKE(ChDuplicates, place(flagBox(p, "Duplicates", 0), 8, 168, 96, 13));
+    MAKE(ChModifiable, place(flagBox(p, "Modifiable", 1), 8, 185, 96, 13));
+    MAKE(ChBinary, place(flagBox(p, "Binary", 2), 8, 203, 96, 13));
+    MAKE(ChNullKey_AllSeg, place(flagBox(p, "NullKeyAllSeg", 3), 8, 220, 96, 14));
+    MAKE(ChSegmented, place(flagBox(p, "Segmented", 4), 8, 238, 96, 14));
+    MAKE(ChACS, place(flagBox(p, "ACS", 5), 8, 255, 96, 14));
+    MAKE(ChDescending, place(flagBox(p, "Descending", 6), 8, 273, 96, 14));
+    MAKE(ChRepeatDupl, place(flagBox(p, "RepeatDupl", 7), 8, 290, 96, 14));
+    MAKE(ChExtType, place(flagBox(p, "ExtType", 8), 8, 309, 96, 14));
+    MAKE(ChNullKey_AnySeg, place(flagBox(p, "NullKeyAnySeg", 9), 8, 327, 96, 14));
+    MAKE(ChCaseInsens, place(flagBox(p, "CaseInsens", 10), 8, 344, 96, 14));
 }
 
 void TMain::buildExtFieldsPage()
@@ -510,7 +516,7 @@ void TMain::changeDirectory(const QString& directory)
     const QString target = QDir::cleanPath(QDir::current().absoluteFilePath(directory));
     errno = 0;
     if (!QFileInfo(target).isDir() || !QDir::setCurrent(target))
-        throw EInOutError(EInOutError::codeFromErrno(errno ? errno : ENOENT));
+        throw EInOutError::fromErrno(errno ? errno : ENOENT);
     showDirectory(target);
     DirectoryListBoxChange();
 }
