@@ -1,0 +1,76 @@
+#include "BuildReport.h"
+
+#include "Status.h"
+
+#include <algorithm>
+
+namespace dict {
+namespace {
+
+constexpr std::size_t kRowsNamed = 10;
+
+std::string statusText(int status)
+{
+    return "status " + std::to_string(status) + " (" + btr::statusMeaning(status) + ")";
+}
+
+std::string rowList(const std::vector<int>& rows)
+{
+    std::string text = rows.size() == 1 ? "row " : "rows ";
+    const std::size_t named = std::min(rows.size(), kRowsNamed);
+    for (std::size_t i = 0; i < named; ++i) {
+        if (i > 0)
+            text += (i + 1 == named && named == rows.size()) ? " and " : ", ";
+        text += std::to_string(rows[i]);
+    }
+    if (rows.size() > named)
+        text += " and " + std::to_string(rows.size() - named) + " more";
+    return text;
+}
+
+} // namespace
+
+void BuildReport::fileNotCreated(const std::string& fileName, int status)
+{
+    mEntries.push_back({Kind::NotCreated, fileName, status, {}});
+}
+
+void BuildReport::fileNotOpened(const std::string& fileName, int status)
+{
+    mEntries.push_back({Kind::NotOpened, fileName, status, {}});
+}
+
+void BuildReport::rowRefused(const std::string& fileName, int row, int status)
+{
+    auto it = std::find_if(mEntries.begin(), mEntries.end(), [&](const Entry& e) {
+        return e.kind == Kind::RowsRefused && e.fileName == fileName && e.status == status;
+    });
+    if (it == mEntries.end())
+        mEntries.push_back({Kind::RowsRefused, fileName, status, {row}});
+    else
+        it->rows.push_back(row);
+}
+
+std::string BuildReport::text() const
+{
+    std::string text;
+    for (const Entry& e : mEntries) {
+        if (!text.empty())
+            text += '\n';
+        switch (e.kind) {
+        case Kind::NotCreated:
+            text += e.fileName + " was not created: " + statusText(e.status) + ".";
+            break;
+        case Kind::NotOpened:
+            text += e.fileName + " was not opened: " + statusText(e.status) + ".";
+            break;
+        case Kind::RowsRefused:
+            text += e.fileName + ": " + rowList(e.rows) + (e.rows.size() == 1 ? " was" : " were") +
+                    " not written: " + statusText(e.status) + ".";
+            break;
+        }
+    }
+    return text;
+}
+
+} // namespace dict

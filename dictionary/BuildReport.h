@@ -1,0 +1,35 @@
+#pragma once
+// What the record manager refused while dictionary files were written: a Create or Open that
+// failed, and rows that Insert turned away. One report may gather several files (the Builds of
+// the whole dictionary set) so that the user is told once, in one message.
+#include <string>
+#include <vector>
+
+namespace dict {
+
+class BuildReport {
+public:
+    void fileNotCreated(const std::string& fileName, int status);
+    void fileNotOpened(const std::string& fileName, int status);
+    // row: the grid row (from 1) whose record was refused.
+    void rowRefused(const std::string& fileName, int row, int status);
+
+    bool empty() const { return mEntries.empty(); }
+
+    // One line per file and status, in the order they were met, e.g.
+    //   FILE.DDF: rows 4 and 7 were not written: status 5 (duplicate key).
+    // Long row lists name the first rows and count the others.
+    std::string text() const;
+
+private:
+    enum class Kind { NotCreated, NotOpened, RowsRefused };
+    struct Entry {
+        Kind kind;
+        std::string fileName;
+        int status;
+        std::vector<int> rows;
+    };
+    std::vector<Entry> mEntries;
+};
+
+} // namespace dict

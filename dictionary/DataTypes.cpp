@@ -1,0 +1,124 @@
+#include "DataTypes.h"
+
+namespace dict {
+namespace {
+
+constexpr int kFirstExtendedCode = 228;
+constexpr int kExtendedLowRun = 20; // positions 0..19 take codes 228..247
+constexpr int kHighRunCode = 253;   // positions 20..22 take codes 253..255
+
+char asciiUpper(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+
+bool equalIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (asciiUpper(a[i]) != asciiUpper(b[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+const std::array<std::string_view, kStandardTypeCount>& standardTypeNames()
+{
+    static constexpr std::array<std::string_view, kStandardTypeCount> names = {
+        "String",   "Integer",       "Float",  "Date",       "Time",      "Decimal", "Money",
+        "Logical",  "Numeric",       "BFloat", "LString",    "ZString",   "Note",    "VarLength",
+        "Unsigned", "Autoincrement", "BIT",    "NumericSTS", "NumericSA",
+    };
+    return names;
+}
+
+const std::array<std::string_view, kExtendedTypeCount>& extendedTypeNames()
+{
+    static constexpr std::array<std::string_view, kExtendedTypeCount> names = {
+        "LongDate",       "Intel",       "BinRL",      "BinLR",      "NumericASCII", "MagicDate_0001",
+        "CTime",          "MagicNum100", "TASProTime", "TASProUns",  "BCD10",        "MagicPCNumeric",
+        "MagicPCTime",    "MagicPCDate", "YMD",        "YYMMDD",     "YYYYMMDD",     "TASPro3Date",
+        "TASPro3Numeric", "CobolComp6",  "VBDate",     "VBCurrency", "DelphiReal",
+    };
+    return names;
+}
+
+const std::array<std::string_view, kCombinedTypeCount>& combinedTypeNames()
+{
+    static const std::array<std::string_view, kCombinedTypeCount> names = [] {
+        std::array<std::string_view, kCombinedTypeCount> all{};
+        int i = 0;
+        for (std::string_view n : standardTypeNames())
+            all[i++] = n;
+        for (std::string_view n : extendedTypeNames())
+            all[i++] = n;
+        return all;
+    }();
+    return names;
+}
+
+const std::array<std::string_view, kPascalTypeCount>& pascalTypeNames()
+{
+    static constexpr std::array<std::string_view, kPascalTypeCount> names = {
+        "Char",     "AnsiChar", "WideChar", "PChar",  "PAnsiChar",  "PWideChar",   "Integer",    "ShortInt",
+        "SmallInt", "LongInt",  "Byte",     "Word",   "Cardinal",   "Real",        "Single",     "Double",
+        "Extended", "Currency", "Comp",     "String", "AnsiString", "ShortString", "WideString", "Boolean",
+        "ByteBool", "WordBool", "LongBool", "TDate",  "TTime",
+    };
+    return names;
+}
+
+int standardPositionToCode(int position)
+{
+    return position >= 0 && position < kStandardTypeCount ? position : -1;
+}
+
+int codeToStandardPosition(int code)
+{
+    return code >= 0 && code < kStandardTypeCount ? code : -1;
+}
+
+int extendedPositionToCode(int position)
+{
+    if (position < 0 || position >= kExtendedTypeCount)
+        return -1;
+    return position < kExtendedLowRun ? kFirstExtendedCode + position
+                                      : kHighRunCode - kExtendedLowRun + position;
+}
+
+int codeToExtendedPosition(int code)
+{
+    if (code >= kFirstExtendedCode && code < kFirstExtendedCode + kExtendedLowRun)
+        return code - kFirstExtendedCode;
+    if (code >= kHighRunCode && code < kHighRunCode + kExtendedTypeCount - kExtendedLowRun)
+        return code - kHighRunCode + kExtendedLowRun;
+    return -1;
+}
+
+int combinedPositionToCode(int position)
+{
+    if (position >= 0 && position < kStandardTypeCount)
+        return standardPositionToCode(position);
+    if (position >= kStandardTypeCount && position < kCombinedTypeCount)
+        return extendedPositionToCode(position - kStandardTypeCount);
+    return kUnmappedTypeCode;
+}
+
+int combinedToExtendedPosition(int position)
+{
+    return position >= kStandardTypeCount && position < kCombinedTypeCount ? position - kStandardTypeCount
+                                                                           : -1;
+}
+
+int combinedPositionOfName(std::string_view name)
+{
+    const auto& names = combinedTypeNames();
+    for (int i = 0; i < kCombinedTypeCount; ++i)
+        if (equalIgnoringAsciiCase(names[i], name))
+            return i;
+    return -1;
+}
+
+} // namespace dict

@@ -1,0 +1,94 @@
+#include "SelfDescription.h"
+
+namespace dict {
+namespace {
+
+constexpr uint8_t kTypeString = 0;
+constexpr uint8_t kTypeInteger = 1;
+
+template <typename Record> void rebuild(RecordArray& array, const std::vector<Record>& rows)
+{
+    array.reset();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i].encode(array.slot(i));
+}
+
+FieldRecord field(int16_t id, int16_t file, const char* name, uint8_t type, int16_t offset, int16_t size)
+{
+    FieldRecord r;
+    r.id = id;
+    r.file = file;
+    r.name = name;
+    r.name.resize(FieldRecord::kNameWidth, ' ');
+    r.dataType = type;
+    r.offset = offset;
+    r.size = size;
+    return r;
+}
+
+FileRecord file(int16_t id, const char* name, const char* loc)
+{
+    FileRecord r;
+    r.id = id;
+    r.name = name;
+    r.name.resize(FileRecord::kNameWidth, ' ');
+    r.loc = loc;
+    r.loc.resize(FileRecord::kLocWidth, ' ');
+    r.flags = 16;
+    return r;
+}
+
+} // namespace
+
+const std::vector<FileRecord>& fileSelfDescription()
+{
+    static const std::vector<FileRecord> rows = {
+        file(1, "X$FILE", "FILE.DDF"),
+        file(2, "X$FIELD", "FIELD.DDF"),
+        file(3, "X$INDEX", "INDEX.DDF"),
+    };
+    return rows;
+}
+
+const std::vector<FieldRecord>& fieldSelfDescription()
+{
+    static const std::vector<FieldRecord> rows = {
+        field(1, 1, "Xf$Id", kTypeInteger, 0, 2),      field(2, 1, "Xf$Name", kTypeString, 2, 20),
+        field(3, 1, "Xf$Loc", kTypeString, 22, 64),    field(4, 1, "Xf$Flags", kTypeInteger, 86, 1),
+        field(5, 2, "Xe$Id", kTypeInteger, 0, 2),      field(6, 2, "Xe$File", kTypeInteger, 2, 2),
+        field(7, 2, "Xe$Name", kTypeString, 4, 20),    field(8, 2, "Xe$DataType", kTypeInteger, 24, 1),
+        field(9, 2, "Xe$Offset", kTypeInteger, 25, 2), field(10, 2, "Xe$Size", kTypeInteger, 27, 2),
+        field(11, 2, "Xe$Dec", kTypeInteger, 29, 1),   field(12, 2, "Xe$Flag", kTypeInteger, 30, 2),
+        field(13, 3, "Xi$File", kTypeInteger, 0, 2),   field(14, 3, "Xi$Field", kTypeInteger, 2, 2),
+        field(15, 3, "Xi$Number", kTypeInteger, 4, 2), field(16, 3, "Xi$Part", kTypeInteger, 6, 2),
+        field(17, 3, "Xi$Flags", kTypeInteger, 8, 2),
+    };
+    return rows;
+}
+
+const std::vector<IndexRecord>& indexSelfDescription()
+{
+    static const std::vector<IndexRecord> rows = {
+        {1, 1, 0, 0, 4},  {1, 2, 1, 0, 34}, {2, 5, 0, 0, 4},    {2, 6, 1, 0, 5},    {2, 7, 2, 0, 35},
+        {2, 6, 3, 0, 22}, {2, 7, 3, 1, 34}, {2, 6, 4, 0, 403},  {2, 9, 4, 1, 403},  {2, 11, 4, 2, 387},
+        {3, 13, 0, 0, 5}, {3, 14, 1, 0, 5}, {3, 13, 2, 0, 402}, {3, 15, 2, 1, 402}, {3, 16, 2, 2, 386},
+    };
+    return rows;
+}
+
+void rebuildFileTable(RecordArray& fileTable)
+{
+    rebuild(fileTable, fileSelfDescription());
+}
+
+void rebuildFieldTable(RecordArray& fieldTable)
+{
+    rebuild(fieldTable, fieldSelfDescription());
+}
+
+void rebuildIndexTable(RecordArray& indexTable)
+{
+    rebuild(indexTable, indexSelfDescription());
+}
+
+} // namespace dict

@@ -1,0 +1,21 @@
+#pragma once
+// The rows that describe the dictionary files themselves (tables X$FILE, X$FIELD, X$INDEX),
+// which a page's New puts into its record array and grid. FIELDEXT.DDF has none.
+#include "RecordArray.h"
+#include "Records.h"
+
+#include <vector>
+
+namespace dict {
+
+const std::vector<FileRecord>& fileSelfDescription();   // 3 records
+const std::vector<FieldRecord>& fieldSelfDescription(); // 17 records
+const std::vector<IndexRecord>& indexSelfDescription(); // 15 records
+
+// New: reset the array (blanks for the file table, zeros for the others) and write the
+// self-description into slots 0, 1, ...
+void rebuildFileTable(RecordArray& fileTable);
+void rebuildFieldTable(RecordArray& fieldTable);
+void rebuildIndexTable(RecordArray& indexTable);
+
+} // namespace dict
