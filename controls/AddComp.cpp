@@ -67,6 +67,7 @@ void VarGridModel::setFixedRows(int rows)
     if (rows == mFixedRows)
         return;
     beginResetModel();
+    dropPendingChanges();
     mFixedRows = rows;
     endResetModel();
 }
@@ -83,10 +84,29 @@ QString VarGridModel::cell(int col, int row) const
 
 void VarGridModel::notifyCell(int col, int row)
 {
-    if (row < mFixedRows)
+    if (row < mFixedRows) {
         emit headerDataChanged(Qt::Horizontal, col, col);
-    else
-        emit dataChanged(index(row - mFixedRows, col), index(row - mFixedRows, col));
+        return;
+    }
+    const int viewRow = row - mFixedRows;
+    if (mPendingFirst < 0) {
+        mPendingFirst = mPendingLast = viewRow;
+        QMetaObject::invokeMethod(this, &VarGridModel::flushChanges, Qt::QueuedConnection);
+    } else {
+        mPendingFirst = std::min(mPendingFirst, viewRow);
+        mPendingLast = std::max(mPendingLast, viewRow);
+    }
+}
+
+void VarGridModel::flushChanges()
+{
+    if (mPendingFirst < 0)
+        return;
+    const int last = std::min(mPendingLast, rowCount() - 1);
+    const int first = mPendingFirst;
+    dropPendingChanges();
+    if (first <= last)
+        emit dataChanged(index(first, 0), index(last, mColCount - 1));
 }
 
 void VarGridModel::setCell(int col, int row, const QString& text)
@@ -106,7 +126,7 @@ void VarGridModel::setRowCells(int row, QStringList cells)
     if (row < mFixedRows)
         emit headerDataChanged(Qt::Horizontal, 0, mColCount - 1);
     else
-        emit dataChanged(index(row - mFixedRows, 0), index(row - mFixedRows, mColCount - 1));
+        notifyCell(0, row);
 }
 
 void VarGridModel::setGridRowCount(int count)
@@ -115,6 +135,7 @@ void VarGridModel::setGridRowCount(int count)
     const int old = gridRowCount();
     if (count == old)
         return;
+    flushChanges();
     if (count > old) {
         const int first = std::max(0, old - mFixedRows);
         beginInsertRows({}, first, count - mFixedRows - 1);
@@ -140,6 +161,7 @@ void VarGridModel::removeGridRow(int row)
         setRowCells(0, {});
         return;
     }
+    flushChanges();
     if (row < mFixedRows || gridRowCount() - 1 <= mFixedRows) {
         beginResetModel();
         mRows.erase(mRows.begin() + row);
@@ -157,11 +179,17 @@ void VarGridModel::sortRows(const std::function<bool(const QStringList&, const Q
     std::vector<int> order(mRows.size());
     std::iota(order.begin(), order.end(), 0);
     std::sort(order.begin(), order.end(), [&](int a, int b) { return less(mRows[a], mRows[b]); });
+    applyOrder(order);
+}
+
+void VarGridModel::applyOrder(const std::vector<int>& order)
+{
     std::vector<QStringList> sorted;
     sorted.reserve(mRows.size());
     for (int i : order)
         sorted.push_back(std::move(mRows[i]));
     beginResetModel();
+    dropPendingChanges();
     mRows = std::move(sorted);
     endResetModel();
 }

@@ -120,6 +120,24 @@ TEST(VarGrid, aComparatorThatThrowsLeavesEveryRowInPlace)
     EXPECT_EQ(column0(grid), before);
 }
 
+TEST(VarGrid, keyedSortOrdersLikeTheComparatorAndAKeyThatThrowsMovesNothing)
+{
+    TVarGrid grid(3);
+    fill(grid, 4);
+    const QStringList ids{"Xe$Id", "12", "", "3", "7"};
+    for (int r = 0; r < ids.size(); ++r)
+        grid.setCells(0, r, ids[r]);
+    const QStringList before = column0(grid);
+    EXPECT_THROW(grid.sortRowsByKey([](const QStringList& row) { return StrToInt(row[0]); }), EConvertError);
+    EXPECT_EQ(column0(grid), before);
+    grid.sortRowsByKey([](const QStringList& row) {
+        if (row[0].isEmpty())
+            return std::pair(2, 0);
+        return row[0].startsWith(QLatin1Char('X')) ? std::pair(0, 0) : std::pair(1, StrToInt(row[0]));
+    });
+    EXPECT_EQ(column0(grid), QStringList({"Xe$Id", "3", "7", "12", ""}));
+}
+
 TEST(VarGrid, rowTextJoinsCellsWithLineBreaks)
 {
     TVarGrid grid(3);
