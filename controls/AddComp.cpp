@@ -67,6 +67,7 @@ void VarGridModel::setFixedRows(int rows)
     if (rows == mFixedRows)
         return;
     beginResetModel();
+    dropPendingChanges();
     mFixedRows = rows;
     endResetModel();
 }
@@ -83,10 +84,29 @@ QString VarGridModel::cell(int col, int row) const
 
 void VarGridModel::notifyCell(int col, int row)
 {
-    if (row < mFixedRows)
+    if (row < mFixedRows) {
         emit headerDataChanged(Qt::Horizontal, col, col);
-    else
-        emit dataChanged(index(row - mFixedRows, col), index(row - mFixedRows, col));
+        return;
+    }
+    const int viewRow = row - mFixedRows;
+    if (mPendingFirst < 0) {
+        mPendingFirst = mPendingLast = viewRow;
+        QMetaObject::invokeMethod(this, &VarGridModel::flushChanges, Qt::QueuedConnection);
+    } else {
+        mPendingFirst = std::min(mPendingFirst, viewRow);
+        mPendingLast = std::max(mPendingLast, viewRow);
+    }
+}
+
+void VarGridModel::flushChanges()
+{
+    if (mPendingFirst < 0)
+        return;
+    const int last = std::min(mPendingLast, rowCount() - 1);
+    const int first = mPendingFirst;
+    dropPendingChanges();
+    if (first <= last)
+        emit dataChanged(index(first, 0), index(last, mColCount - 1));
 }
 
 void VarGridModel::setCell(int col, int row, const QString& text)
@@ -106,7 +126,7 @@ void VarGridModel::setRowCells(int row, QStringList cells)
     if (row < mFixedRows)
         emit headerDataChanged(Qt::Horizontal, 0, mColCount - 1);
     else
-        emit dataChanged(index(row - mFixedRows, 0), index(row - mFixedRows, mColCount - 1));
+        notifyCell(0, row);
 }
 
 void VarGridModel::setGridRowCount(int count)
@@ -115,6 +135,7 @@ void VarGridModel::setGridRowCount(int count)
     const int old = gridRowCount();
     if (count == old)
         return;
+    flushChanges();
     if (count > old) {
         const int first = std::max(0, old - mFixedRows);
         beginInsertRows({}, first, count - mFixedRows - 1);
@@ -140,6 +161,7 @@ void VarGridModel::removeGridRow(int row)
         setRowCells(0, {});
         return;
     }
+    flushChanges();
     if (row < mFixedRows || gridRowCount() - 1 <= mFixedRows) {
         beginResetModel();
         mRows.erase(mRows.begin() + row);
@@ -157,11 +179,17 @@ void VarGridModel::sortRows(const std::function<bool(const QStringList&, const Q
     std::vector<int> order(mRows.size());
     std::iota(order.begin(), order.end(), 0);
     std::sort(order.begin(), order.end(), [&](int a, int b) { return less(mRows[a], mRows[b]); });
+    applyOrder(order);
+}
+
+void VarGridModel::applyOrder(const std::vector<int>& order)
+{
     std::vector<QStringList> sorted;
     sorted.reserve(mRows.size());
     for (int i : order)
         sorted.push_back(std::move(mRows[i]));
     beginResetModel();
+    dropPendingChanges();
     mRows = std::move(sorted);
     endResetModel();
 }
@@ -233,10 +261,21 @@ void TVarGrid::setColWidths(std::initializer_list<int> widths)
 void TVarGrid::reshape(const std::function<void()>& change)
 {
     const bool editing = state() == QAbstractItemView::EditingState && mEditor;
+    // The view may move its current cell while rows change (focus returning from a closed
+    // editor picks the first cell); the grid's current row is not the view's business.
+    const int row = mRow;
+    const int col = mCol;
+    mApplying = true;
+    struct Freeze {
+        bool& flag;
+        ~Freeze() { flag = false; }
+    } freeze{mApplying};
     change();
-    mRow = std::clamp(mRow, 0, RowCount() - 1);
+    mRow = std::clamp(row, 0, RowCount() - 1);
+    mCol = col;
+    mApplying = false;
     applyCurrent();
-    if (editing && !mEditor && currentIndex().isValid() && isVisible()) {
+    if (editing && state() != QAbstractItemView::EditingState && currentIndex().isValid() && isVisible()) {
         edit(currentIndex());
         if (auto* line = qobject_cast<QLineEdit*>(mEditor.data())) {
             line->deselect();
@@ -341,7 +380,8 @@ bool TVarGrid::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::KeyRelease && watched == mEditor.data()) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (!key->isAutoRepeat()) {
-            commitData(mEditor);
+            if (state() == QAbstractItemView::EditingState)
+                commitData(mEditor);
             emit keyUp(key->key());
         }
         return true;

@@ -12,8 +12,10 @@
 #include <QStringList>
 #include <QTableView>
 
+#include <algorithm>
 #include <functional>
 #include <initializer_list>
+#include <type_traits>
 #include <vector>
 
 // The cells of a TVarGrid: rows of texts indexed by column and row, row 0 the title row. The
@@ -44,10 +46,18 @@ public:
     void removeGridRow(int row);
     // Reorders the rows by `less`; when `less` throws, the rows are left as they were.
     void sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less);
+    // Puts row order[i] at position i; `order` must be a permutation of 0..gridRowCount()-1.
+    void applyOrder(const std::vector<int>& order);
 
 private:
     bool inRange(int col, int row) const;
     void notifyCell(int col, int row);
+    // Cell changes are announced to the views once per event-loop turn, as one range.
+    void flushChanges();
+    void dropPendingChanges() { mPendingFirst = -1; }
+
+    int mPendingFirst = -1; // view rows changed since the last flush, or -1
+    int mPendingLast = -1;
 
     int mColCount;
     int mFixedRows = 1;
@@ -89,8 +99,24 @@ public:
     void setRowText(int row, const QString& text);
     // Removes one row; the rows after it move up. The current row index stays (clamped).
     void deleteRow(int row);
-    // Sorts every row, the title row included. The current row index stays.
+    // Sorts every row, the title row included. The current row index stays. When `less`
+    // throws, the rows stay as they were.
     void sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less);
+    // The same, ordering rows by a key computed once per row (any type with operator<); the
+    // fast way for orders that parse or look up cells. When `key` throws, nothing moves.
+    template <class KeyFn> void sortRowsByKey(KeyFn key)
+    {
+        using Key = std::decay_t<decltype(key(std::declval<const QStringList&>()))>;
+        std::vector<Key> keys;
+        keys.reserve(RowCount());
+        for (int r = 0; r < RowCount(); ++r)
+            keys.push_back(key(rowCells(r)));
+        std::vector<int> order(keys.size());
+        for (std::size_t i = 0; i < order.size(); ++i)
+            order[i] = static_cast<int>(i);
+        std::sort(order.begin(), order.end(), [&](int a, int b) { return keys[a] < keys[b]; });
+        reshape([&] { mModel->applyOrder(order); });
+    }
     const QStringList& rowCells(int row) const { return mModel->rowCells(row); }
 
     void setColWidths(std::initializer_list<int> widths);

@@ -9,45 +9,33 @@
 #include <cerrno>
 #include <cstdio>
 
-namespace {
-
-QString inOutErrorText(int code)
+EInOutError::EInOutError(int code, const QString& message)
+    : std::runtime_error(message.toStdString()), mCode(code)
 {
-    switch (code) {
-    case 2:
-        return QStringLiteral("File not found");
-    case 5:
-        return QStringLiteral("File access denied");
-    default:
-        return QStringLiteral("I/O error %1").arg(code);
-    }
 }
 
-} // namespace
-
-EInOutError::EInOutError(int code) : std::runtime_error(inOutErrorText(code).toStdString()), mCode(code) {}
-
-int EInOutError::codeFromErrno(int err)
+EInOutError EInOutError::fromErrno(int err)
 {
     switch (err) {
     case ENOENT:
     case ENOTDIR:
-        return 2;
+        return EInOutError(2, QStringLiteral("File not found"));
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
     case EBUSY:
-        return 5;
+    case ETXTBSY:
+        return EInOutError(5, QStringLiteral("File access denied"));
     default:
-        return err;
+        return EInOutError(err, QStringLiteral("I/O error %1").arg(err));
     }
 }
 
 void eraseFile(const QString& path)
 {
     if (std::remove(QFile::encodeName(path).constData()) != 0)
-        throw EInOutError(EInOutError::codeFromErrno(errno));
+        throw EInOutError::fromErrno(errno);
 }
 
 // ---- DriveSelector ----

@@ -8,14 +8,14 @@
 
 #include "AddComp.h"
 
-// A failed file operation, with the runtime's text for its error code: "File not found",
-// "File access denied" or "I/O error <code>".
+// A failed file operation, carrying the runtime's text: "File not found" (code 2), "File access
+// denied" (code 5) or "I/O error <code>".
 class EInOutError : public std::runtime_error {
 public:
-    explicit EInOutError(int code);
+    EInOutError(int code, const QString& message);
     int code() const { return mCode; }
-    // The runtime's code for an errno value (2 not found, 5 access denied, else errno itself).
-    static int codeFromErrno(int err);
+    // The error for a failed system call's errno.
+    static EInOutError fromErrno(int err);
 
 private:
     int mCode;

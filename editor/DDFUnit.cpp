@@ -1,5 +1,7 @@
 #include "DDFUnit.h"
 
+#include "DataTypes.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
@@ -15,23 +17,6 @@ std::function<void(QMessageBox::Icon, const QString&)> TMain::MessageHook;
 
 namespace {
 
-const char* const kStandardTypeNames[] = {"String",        "Integer", "Float",      "Date",      "Time",
-                                          "Decimal",       "Money",   "Logical",    "Numeric",   "BFloat",
-                                          "LString",       "ZString", "Note",       "VarLength", "Unsigned",
-                                          "Autoincrement", "BIT",     "NumericSTS", "NumericSA"};
-
-const char* const kExtendedTypeNames[] = {
-    "LongDate",       "Intel",       "BinRL",      "BinLR",      "NumericASCII", "MagicDate_0001",
-    "CTime",          "MagicNum100", "TASProTime", "TASProUns",  "BCD10",        "MagicPCNumeric",
-    "MagicPCTime",    "MagicPCDate", "YMD",        "YYMMDD",     "YYYYMMDD",     "TASPro3Date",
-    "TASPro3Numeric", "CobolComp6",  "VBDate",     "VBCurrency", "DelphiReal"};
-
-const char* const kPascalTypeNames[] = {
-    "Char",     "AnsiChar", "WideChar", "PChar",  "PAnsiChar",  "PWideChar",   "Integer",    "ShortInt",
-    "SmallInt", "LongInt",  "Byte",     "Word",   "Cardinal",   "Real",        "Single",     "Double",
-    "Extended", "Currency", "Comp",     "String", "AnsiString", "ShortString", "WideString", "Boolean",
-    "ByteBool", "WordBool", "LongBool", "TDate",  "TTime"};
-
 template <class W> W* named(W* widget, const char* name)
 {
     widget->setObjectName(QLatin1String(name));
@@ -41,11 +26,11 @@ template <class W> W* named(W* widget, const char* name)
 // Creates a control, stores it in `member` and gives it the member's name as objectName.
 #define MAKE(member, ...) (member = named(__VA_ARGS__, #member))
 
-QStringList names(const char* const* list, int count)
+template <std::size_t N> QStringList names(const std::array<std::string_view, N>& list)
 {
     QStringList out;
-    for (int i = 0; i < count; ++i)
-        out << QLatin1String(list[i]);
+    for (std::string_view name : list)
+        out << QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()));
     return out;
 }
 
@@ -85,8 +70,14 @@ TVarCheckBox* flagBox(QWidget* parent, const char* caption, int shift)
 
 TMain::TMain(QWidget* parent) : QWidget(parent)
 {
-    QFont font(QStringLiteral("MS Sans Serif"), 8);
+    // An 8-point sans-serif face of the width the fixed layout was drawn for; wider faces
+    // (DejaVu Sans) come last.
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Tahoma"), QStringLiteral("Arial"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Helvetica")});
     font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
     setFont(font);
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Quillan"));
@@ -172,13 +163,13 @@ void TMain::buildUtilsPage()
     MAKE(LPasToBtr, placeLabel(new QLabel(QStringLiteral("====>"), p), 80, 248, true));
     MAKE(LBtrieveType, placeLabel(new QLabel(QStringLiteral("Btrieve Type"), p), 120, 248));
     MAKE(RecordOption, place(new TListBox(p), 8, 264, 105, 97));
-    for (const QString& name : names(kPascalTypeNames, 29)) {
+    for (const QString& name : names(dict::pascalTypeNames())) {
         auto* item = new QListWidgetItem(name, RecordOption);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(Qt::Unchecked);
     }
     MAKE(BtrType, place(comboBox(p, true), 120, 264, 105, 21));
-    BtrType->addItems(names(kStandardTypeNames, 19) + names(kExtendedTypeNames, 23));
+    BtrType->addItems(names(dict::combinedTypeNames()));
     BtrType->setCurrentIndex(-1);
     MAKE(LMinLen, placeLabel(new QLabel(QStringLiteral("Min Length"), p), 136, 312));
     MAKE(ELenFld, place(new TVarEdit(p), 200, 304, 25, 21));
@@ -265,7 +256,7 @@ void TMain::buildFieldsPage()
     MAKE(FileFilter, place(comboBox(p, true), 128, 272, 97, 21));
     MAKE(LFieldType, placeLabel(new QLabel(QStringLiteral("Field Type"), p), 128, 296));
     MAKE(FieldType, place(comboBox(p, false), 128, 312, 94, 21));
-    FieldType->addItems(names(kStandardTypeNames, 19));
+    FieldType->addItems(names(dict::standardTypeNames()));
     FieldType->setCurrentIndex(-1);
     MAKE(AddOneField, place(new QPushButton(QStringLiteral("Add Field"), p), 248, 272, 75, 25));
     MAKE(DeleteField, place(new QPushButton(QStringLiteral("Delete Field"), p), 248, 304, 75, 25));
@@ -294,17 +285,17 @@ void TMain::buildKeysPage()
     for (QPushButton* b : {BuildKeysDDF, ClearKeysDDF, OpenKeysDDF})
         b->setEnabled(false);
 
-    MAKE(ChDuplicates, place(flagBox(p, "Duplicates", 0), 8, 168, 79, 13));
-    MAKE(ChModifiable, place(flagBox(p, "Modifiable", 1), 8, 185, 79, 13));
-    MAKE(ChBinary, place(flagBox(p, "Binary", 2), 8, 203, 79, 13));
-    MAKE(ChNullKey_AllSeg, place(flagBox(p, "NullKeyAllSeg", 3), 8, 220, 85, 14));
-    MAKE(ChSegmented, place(flagBox(p, "Segmented", 4), 8, 238, 79, 14));
-    MAKE(ChACS, place(flagBox(p, "ACS", 5), 8, 255, 79, 14));
-    MAKE(ChDescending, place(flagBox(p, "Descending", 6), 8, 273, 79, 14));
-    MAKE(ChRepeatDupl, place(flagBox(p, "RepeatDupl", 7), 8, 290, 79, 14));
-    MAKE(ChExtType, place(flagBox(p, "ExtType", 8), 8, 309, 79, 14));
-    MAKE(ChNullKey_AnySeg, place(flagBox(p, "NullKeyAnySeg", 9), 8, 327, 92, 14));
-    MAKE(ChCaseInsens, place(flagBox(p, "CaseInsens", 10), 8, 344, 79, 14));
+    MAKE(ChDuplicates, place(flagBox(p, "Duplicates", 0), 8, 168, 96, 13));
+    MAKE(ChModifiable, place(flagBox(p, "Modifiable", 1), 8, 185, 96, 13));
+    MAKE(ChBinary, place(flagBox(p, "Binary", 2), 8, 203, 96, 13));
+    MAKE(ChNullKey_AllSeg, place(flagBox(p, "NullKeyAllSeg", 3), 8, 220, 96, 14));
+    MAKE(ChSegmented, place(flagBox(p, "Segmented", 4), 8, 238, 96, 14));
+    MAKE(ChACS, place(flagBox(p, "ACS", 5), 8, 255, 96, 14));
+    MAKE(ChDescending, place(flagBox(p, "Descending", 6), 8, 273, 96, 14));
+    MAKE(ChRepeatDupl, place(flagBox(p, "RepeatDupl", 7), 8, 290, 96, 14));
+    MAKE(ChExtType, place(flagBox(p, "ExtType", 8), 8, 309, 96, 14));
+    MAKE(ChNullKey_AnySeg, place(flagBox(p, "NullKeyAnySeg", 9), 8, 327, 96, 14));
+    MAKE(ChCaseInsens, place(flagBox(p, "CaseInsens", 10), 8, 344, 96, 14));
 }
 
 void TMain::buildExtFieldsPage()
@@ -318,7 +309,7 @@ void TMain::buildExtFieldsPage()
     MAKE(ChooseExtField, place(comboBox(p, true), 272, 72, 145, 21));
     MAKE(LDataType, placeLabel(new QLabel(QStringLiteral("Field Type"), p), 272, 96));
     MAKE(ExtType, place(comboBox(p, false), 272, 112, 145, 21));
-    ExtType->addItems(names(kExtendedTypeNames, 23));
+    ExtType->addItems(names(dict::extendedTypeNames()));
     ExtType->setCurrentIndex(-1);
     MAKE(LExtFileFilter, placeLabel(new QLabel(QStringLiteral("File Filter"), p), 272, 168));
     MAKE(ExtFileFilter, place(comboBox(p, true), 272, 184, 145, 21));
@@ -510,7 +501,7 @@ void TMain::changeDirectory(const QString& directory)
     const QString target = QDir::cleanPath(QDir::current().absoluteFilePath(directory));
     errno = 0;
     if (!QFileInfo(target).isDir() || !QDir::setCurrent(target))
-        throw EInOutError(EInOutError::codeFromErrno(errno ? errno : ENOENT));
+        throw EInOutError::fromErrno(errno ? errno : ENOENT);
     showDirectory(target);
     DirectoryListBoxChange();
 }
