@@ -591,6 +591,7 @@ void TMain::ClearFileClick()
 void TMain::BuildFileClick()
 {
     HourGlass wait;
+    BuildReportScope reporting(*this);
     BuildFileDDFClick();
     BuildFieldDDFClick();
     BuildKeysDDFClick();
