@@ -10,8 +10,9 @@
 
 #include <QFile>
 
-#include <array>
-#include <cstring>
+#include <algorithm>
+#include <limits>
+#include <span>
 
 namespace {
 
@@ -151,7 +152,9 @@ void TMain::BuildFileDDFClick()
         record.id = static_cast<int16_t>(buildInteger(FileGrid, kColId, row, kLowestId, kHighestId));
         record.name = latin1(FileGrid->Cells(kColName, row), kStoredNameLength);
         record.loc = latin1(FileGrid->Cells(kColLoc, row), kStoredLocLength);
-        record.flags = static_cast<uint8_t>(buildInteger(FileGrid, kColFlags, row, INT32_MIN, INT32_MAX));
+        record.flags =
+            static_cast<uint8_t>(buildInteger(FileGrid, kColFlags, row, std::numeric_limits<qint32>::min(),
+                                              std::numeric_limits<qint32>::max()));
         records.push_back(std::move(record));
     }
 
@@ -274,6 +277,9 @@ void TMain::AddFileClick()
     if (btr->StatInto(stat.data()) != btr::StatusSuccess)
         return;
 
+    showFileSpec(&stat);
+    const dict::FileSpec spec = dict::FileSpec::decode(bytesOf(stat));
+
     // New id: one more than the largest in the grid, at least 2.
     qint32 highest = 1;
     for (int row = 1; row < FileGrid->RowCount(); ++row) {
@@ -282,9 +288,6 @@ void TMain::AddFileClick()
         highest = std::max(highest, FileGrid->Values(kColId, row).toInt());
     }
     const qint32 id = highest + 1;
-
-    showFileSpec(&stat);
-    const dict::FileSpec spec = dict::FileSpec::decode(bytesOf(stat));
     const int last = FileGrid->RowCount() - 1;
     QString name = fileNamePart(path);
     name.chop(4);
