@@ -582,6 +582,7 @@ void TMain::ClearFileClick()
 void TMain::BuildFileClick()
 {
     HourGlass wait;
+    BuildReportScope reporting(*this);
     BuildFileDDFClick();
     BuildFieldDDFClick();
     BuildKeysDDFClick();

@@ -14,7 +14,9 @@
 // Every signal reaches its handler through guarded(), which shows an escaping exception as the
 // application's default handler does.
 #include "AddComp.h"
+#include "BuildReport.h"
 #include "FileBrowser.h"
+#include "RecordArray.h"
 
 #include <QByteArray>
 #include <QComboBox>
@@ -27,6 +29,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 // One field of a record found by the Pascal record scanner.
 struct ScannedField {
@@ -340,6 +343,36 @@ private:
 
     QString mTypeMappingPath;
     QString mDirectory;
+
+    // ---- Files page (FilesPage.cpp) ----
+    void markFileGridLoaded();
+    // The eight edits from a statistics buffer's file specification; all 0 for none.
+    void showFileSpec(const QByteArray* stat);
+
+    // The record arrays behind the pages' Open and Build, slot n = record n + 1 of the file.
+    dict::RecordArray mFileTableArray = dict::makeFileTableArray();
+    dict::RecordArray mFieldTableArray = dict::makeFieldTableArray();
+    dict::RecordArray mIndexTableArray = dict::makeIndexTableArray();
+    dict::RecordArray mExtTableArray = dict::makeExtTableArray();
+    // The report of the Build in progress; see BuildReportScope.
+    dict::BuildReport* mBuildReport = nullptr;
+
+public:
+    // Held by every Build (and by "Build DDFs" around the four): while one is alive, the Builds
+    // add what the record manager refused to one report, which the outermost scope shows, when
+    // it is not empty, in one message box as it ends.
+    class BuildReportScope {
+    public:
+        explicit BuildReportScope(TMain& window);
+        ~BuildReportScope();
+        BuildReportScope(const BuildReportScope&) = delete;
+        BuildReportScope& operator=(const BuildReportScope&) = delete;
+        dict::BuildReport& report();
+
+    private:
+        TMain& mWindow;
+        std::unique_ptr<dict::BuildReport> mOwned;
+    };
 };
 
 // Shows the hour-glass cursor for its lifetime.

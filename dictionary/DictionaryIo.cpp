@@ -1,0 +1,57 @@
+#include "DictionaryIo.h"
+
+#include "Status.h"
+#include "WinBtr.h"
+
+#include <cstring>
+
+namespace dict {
+
+int readDictionaryFile(DictFile file, RecordArray& array, std::size_t& count)
+{
+    const CreationSpec& spec = creationSpec(file);
+    count = 0;
+    SharedWinBtr btr;
+    if (btr->Open(spec.fileName, "", 0) != btr::StatusSuccess)
+        return btr->StatusOf();
+    btr->KeyNumber = 0;
+    btr->SetBufferSize(spec.recordLength);
+    btr->UseBuffer(array.slot(0).data());
+    btr->GetFirst();
+    while (btr->StatusOf() == btr::StatusSuccess) {
+        ++count;
+        btr->UseBuffer(array.slot(count).data());
+        btr->GetNext();
+    }
+    btr->Close();
+    return btr::StatusSuccess;
+}
+
+void writeDictionaryFile(DictFile file, RecordArray& array, const std::vector<RowSlot>& rows,
+                         BuildReport& report)
+{
+    const CreationSpec& spec = creationSpec(file);
+    SharedWinBtr btr;
+    btr->ClearKey(255);
+    std::strncpy(btr->KeyBuffer, spec.fileName, sizeof btr->KeyBuffer - 1);
+    btr->KeyNumber = 0;
+    std::vector<uint8_t> createBuffer = spec.bytes;
+    if (btr->ExecuteWith(btr::OpCreate, createBuffer.data(), static_cast<uint16_t>(createBuffer.size())) !=
+        btr::StatusSuccess) {
+        report.fileNotCreated(spec.fileName, btr->StatusOf());
+        return;
+    }
+    if (btr->Open(spec.fileName, "", 0) != btr::StatusSuccess) {
+        report.fileNotOpened(spec.fileName, btr->StatusOf());
+        return;
+    }
+    btr->SetBufferSize(spec.recordLength);
+    for (const RowSlot& r : rows) {
+        btr->UseBuffer(array.slot(r.slot).data());
+        if (btr->Insert() != btr::StatusSuccess)
+            report.rowRefused(spec.fileName, r.row, btr->StatusOf());
+    }
+    btr->Close();
+}
+
+} // namespace dict
