@@ -559,6 +559,7 @@ void TMain::FormCreate()
 void TMain::FormDestroy()
 {
     SaveTypeMapping();
+    mRegistry.reset();
 }
 
 // ---- Main window handlers ----

@@ -15,6 +15,7 @@
 // application's default handler does.
 #include "AddComp.h"
 #include "FileBrowser.h"
+#include "Registry.h"
 
 #include <QByteArray>
 #include <QComboBox>
@@ -27,6 +28,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
 // One field of a record found by the Pascal record scanner.
 struct ScannedField {
@@ -338,8 +340,14 @@ private:
     void wireHandlers();
     void showDirectory(const QString& directory);
 
+    // Aliases (Aliases.cpp): refills BaseList from the registry; the selected alias's name,
+    // empty when none is selected.
+    void fillAliasList();
+    QString selectedAlias() const;
+
     QString mTypeMappingPath;
     QString mDirectory;
+    std::unique_ptr<platform::Registry> mRegistry; // open on the aliases key from LoadAliases to FormDestroy
 };
 
 // Shows the hour-glass cursor for its lifetime.
