@@ -244,17 +244,6 @@ TEST_F(Aliases, aRegistryFileThatCannotBeUsedLeavesTheListEmptyWithoutAMessage)
     EXPECT_TRUE(mMessages.isEmpty());
 }
 
-TEST_F(Aliases, aDamagedRegistryFileIsNeitherListedNorOverwritten)
-{
-    setRegistryText("not a registry\n");
-
-    TMain main;
-    registerAlias(main, mWithDictionary, "Sales");
-    EXPECT_TRUE(listed(main.BaseList).isEmpty());
-    EXPECT_EQ(registryText(), "not a registry\n");
-    EXPECT_TRUE(mMessages.isEmpty());
-}
-
 TEST_F(Aliases, aLaterRunSeesTheAliasesOfAnEarlierOne)
 {
     {
