@@ -2,6 +2,7 @@
 // Reader of genuine files written by a real record manager (pre-6, 6.x/7.x, 8.x/9.x).
 // The engine opens such files read-only through this interface: openGenuineFile parses the
 // file control record only; readGenuineRecords reads the records (physical order) on demand.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,20 +13,33 @@ struct GenuineInfo {
     // What Stat returns: the 16-byte file spec, one 16-byte spec per key segment, then the ACS
     // blocks (265 bytes each). Record count, flags, positions already in API form.
     std::vector<uint8_t> stat;
-    uint8_t version = 0;        // file version byte for Stat with key number -1 (0x60 = 6.0)
-    uint16_t recordLength = 0;  // fixed part
+    uint8_t version = 0;       // file version byte for Stat with key number -1 (0x60 = 6.0)
+    uint16_t recordLength = 0; // fixed part
     uint16_t pageSize = 0;
     bool recordsReadable = false; // false: compressed, VATs, 9.5+ ... (records give readStatus)
     int16_t readStatus = 0;       // status for record operations when !recordsReadable
 };
 
 // 0 and info filled when path is a genuine record-manager file this reader understands;
-// 30 when it is not a record-manager file; 2 on an I/O error. Never throws.
+// 30 when it is not a record-manager file (or its file control record is not understood: a key
+// outside the record, a key needing a collating sequence the file does not hold); 2 on an I/O
+// error. Never throws.
+//
+// Files whose records this reader cannot read still open, with recordsReadable false and
+// readStatus 30 (compressed records, variable-allocation tables, 8.x variable-length files,
+// 9.5 and later formats, 8.x files larger than their first page allocation table maps) or 2 (a
+// pre-6 file marked as needing recovery).
 int16_t openGenuineFile(const std::string& path, GenuineInfo& info);
 
 // Reads every live record in physical order (whole records, variable parts included).
-// 0 on success; a non-zero status (2, 30, or info.readStatus) when the records cannot be read.
+// 0 on success; info.readStatus when !info.recordsReadable; 30 when the file no longer opens;
+// 2 on an I/O error or a damaged file (see engine/genuine/Records.h), records then empty.
 int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
                            std::vector<std::vector<uint8_t>>& records);
+
+// The same two on a whole file image in memory.
+int16_t openGenuineImage(const uint8_t* data, size_t size, GenuineInfo& info);
+int16_t readGenuineImageRecords(const uint8_t* data, size_t size, const GenuineInfo& info,
+                                std::vector<std::vector<uint8_t>>& records);
 
 } // namespace engine

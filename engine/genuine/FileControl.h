@@ -1,0 +1,78 @@
+#pragma once
+// The file control record (FCR) of a genuine file: which family wrote it, which of its copies is
+// current, and the file and key definitions it holds, already checked for sanity.
+#include "ByteSource.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace engine::genuine {
+
+enum class Family { Pre6, V6, V8 };
+
+// Types of pages in the page allocation tables of 6.x and later files.
+enum PageType : uint16_t {
+    PageFree = 0,
+    PageAcs = 'A',
+    PageData = 'D',
+    PageVariable = 'V',
+};
+
+struct SegmentSpec {
+    uint16_t position = 0; // 1-based, as the API counts
+    uint16_t length = 0;
+    uint16_t flags = 0;
+    uint32_t distinct = 0;
+    uint8_t extendedType = 0;
+    uint8_t nullValue = 0;
+    uint8_t key = 0;
+};
+
+struct FileControl {
+    Family family = Family::Pre6;
+    uint64_t fcrOffset = 0; // byte offset of the current copy
+    uint32_t pageSize = 0;
+    uint64_t pageCount = 0; // whole pages in the file
+    uint8_t version = 0;    // major in the high nibble, minor in the low one
+    uint16_t keyCount = 0;
+    uint16_t recordLength = 0;
+    uint16_t physicalLength = 0;
+    uint32_t recordCount = 0;
+    uint16_t fileFlags = 0;
+    uint8_t variableMode = 0;          // 0 fixed, 0xFF variable, 0xFD variable with blank truncation
+    uint32_t deletedHead = 0xFFFFFFFF; // pre-6: file offset of the first free slot
+    bool inconsistent = false;         // pre-6: marked as needing recovery
+    std::array<uint8_t, 8> defaultAcsName{};
+    std::vector<SegmentSpec> segments;
+
+    bool variable() const { return variableMode != 0 || (fileFlags & 0x1) != 0; }
+    bool usesAcs() const;
+    // Keys whose records carry a pair of duplicate-chain pointers in their slot.
+    int linkedDuplicateKeys() const;
+};
+
+constexpr uint16_t kFlagVariable = 0x1;
+constexpr uint16_t kFlagCompression = 0x8;
+constexpr uint16_t kFlagVat = 0x800;
+constexpr uint16_t kFlagPageCompression = 0x2000;
+
+constexpr uint16_t kKeyDuplicates = 0x1;
+constexpr uint16_t kKeySegmented = 0x10;
+constexpr uint16_t kKeyAcs = 0x20;
+constexpr uint16_t kKeyRepeatingDuplicates = 0x80;
+
+constexpr int kMaxKeys = 119;
+constexpr size_t kAcsBlockSize = 265;
+
+// Recognises the family from the first bytes and parses the current FCR. 0 on success, 30 when
+// the bytes are not a file control record this reader understands, 2 when the source fails.
+int16_t parseFileControl(ByteSource& source, FileControl& fcr);
+
+// Byte offset of the second FCR copy of an 8.x file.
+inline uint64_t secondFcrOffsetV8(uint32_t pageSize)
+{
+    return pageSize > 2048 ? pageSize : 2048;
+}
+
+} // namespace engine::genuine

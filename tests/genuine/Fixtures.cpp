@@ -1,0 +1,79 @@
+#include "Fixtures.h"
+
+namespace genuinetest {
+
+Bytes sampleRecord(int16_t id, const std::string& text, uint16_t code)
+{
+    Bytes r(24, 0);
+    put16(r, 0, static_cast<uint16_t>(id));
+    putText(r, 2, text, 20);
+    put16(r, 22, code);
+    return r;
+}
+
+FileDef sampleDef(size_t slots, bool withDeleted)
+{
+    FileDef def;
+    def.pageSize = 512;
+    def.recordLength = 24;
+    def.acs = upperAcs();
+    def.keys = {{{{0, 2, 0x102, 1}}, 11},
+                {{{2, 20, 0x123, 0}, {22, 2, 0x107, 14}}, 7},
+                {{{22, 2, 0x109, 14, 0x20}}, 5}};
+    for (size_t i = 0; i < slots; ++i) {
+        if (withDeleted && i % 4 == 1)
+            def.slots.push_back(std::nullopt);
+        else
+            def.slots.push_back(sampleRecord(static_cast<int16_t>(i * 37 - 300), "name " + std::to_string(i),
+                                             static_cast<uint16_t>(i % 5)));
+    }
+    return def;
+}
+
+FileDef variableDef()
+{
+    FileDef def;
+    def.pageSize = 1024;
+    def.recordLength = 6;
+    def.variableMode = 0xFF;
+    def.fileFlags = 0x1;
+    def.fragmentSize = 40;
+    def.keys = {{{{0, 4, 0x100, 14}}, 0}};
+    const size_t tails[] = {0, 1, 35, 36, 40, 41, 300, 700, 2, 0, 120};
+    for (size_t i = 0; i < std::size(tails); ++i) {
+        Bytes r(6 + tails[i]);
+        for (size_t b = 0; b < r.size(); ++b)
+            r[b] = static_cast<uint8_t>(i * 31 + b);
+        def.slots.push_back(r);
+        if (i == 3)
+            def.slots.push_back(std::nullopt);
+    }
+    return def;
+}
+
+std::vector<std::pair<std::string, Bytes>> seedFiles()
+{
+    std::vector<std::pair<std::string, Bytes>> out;
+    const FileDef sample = sampleDef(30, true);
+    out.emplace_back("pre6-deleted.btr", buildPre6(sample));
+    out.emplace_back("v6-deleted.btr", build6x(sample));
+    out.emplace_back("v8.btr", build8x(sampleDef(30, false)));
+    FileDef table = sampleDef(6, true);
+    table.segmentsThroughTable = true;
+    out.emplace_back("v6-key-table.btr", build6x(table));
+    const FileDef variable = variableDef();
+    out.emplace_back("pre6-variable.btr", buildPre6(variable));
+    out.emplace_back("v6-variable.btr", build6x(variable));
+    FileDef compressed = sampleDef(4, false);
+    compressed.fileFlags = 0x8;
+    compressed.recordLength = 0;
+    compressed.keys.resize(1);
+    out.emplace_back("v6-compressed.btr", build6x(compressed));
+    FileDef noKeys = sampleDef(8, false);
+    noKeys.keys.clear();
+    noKeys.acs.reset();
+    out.emplace_back("v6-no-keys.btr", build6x(noKeys));
+    return out;
+}
+
+} // namespace genuinetest

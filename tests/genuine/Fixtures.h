@@ -1,0 +1,24 @@
+#pragma once
+// Definitions of the genuine files the tests and the fuzzer's seed corpus share.
+#include "GenuineBuilder.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace genuinetest {
+
+// 24-byte records, 512-byte pages, the "UPPER" sequence and three keys: an INTEGER id, an ACS
+// name plus an unsigned code, and a null-able code with duplicates. With withDeleted, every
+// fourth slot (from the second) is deleted.
+FileDef sampleDef(size_t slots, bool withDeleted);
+Bytes sampleRecord(int16_t id, const std::string& text, uint16_t code);
+
+// Variable-length records (6-byte fixed part, variable parts of 0 to 700 bytes), 1024-byte
+// pages, 40-byte fragments, one deleted slot.
+FileDef variableDef();
+
+// Small files of every family and kind, named for the seed corpus.
+std::vector<std::pair<std::string, Bytes>> seedFiles();
+
+} // namespace genuinetest

@@ -1,0 +1,75 @@
+#pragma once
+// Test-only writer of genuine record-manager files, byte by byte from their documented on-disk
+// layout (pre-6, 6.x, 8.x). It lets tests make files that Quillan's reader must understand and
+// damage them precisely. The product never uses it.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace genuinetest {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Segment {
+    uint16_t offset = 0; // 0-based in the record
+    uint16_t length = 0;
+    uint16_t flags = 0; // the builder adds 0x10 to every segment but a key's last
+    uint8_t extendedType = 0;
+    uint8_t nullValue = 0;
+};
+
+struct Key {
+    std::vector<Segment> segments;
+    uint32_t distinct = 0; // distinct-value count written to the FCR
+};
+
+struct Acs {
+    std::string name; // up to 8 characters, NUL padded
+    std::array<uint8_t, 256> table{};
+    Bytes block() const; // 0xAC, name, table: 265 bytes
+};
+
+// "UPPER": a-z to A-Z, everything else to itself.
+Acs upperAcs();
+
+struct FileDef {
+    uint16_t pageSize = 512;
+    uint16_t recordLength = 0;
+    uint16_t fileFlags = 0;
+    uint8_t variableMode = 0; // 0, 0xFF or 0xFD
+    uint16_t versionWord = 0; // 0 = the family's usual one
+    std::vector<Key> keys;
+    std::optional<Acs> acs;
+    // Slots in physical order: a record (fixed part then variable part), or nullopt for a slot
+    // that once held a record and was deleted. Slots after the last are never used.
+    std::vector<std::optional<Bytes>> slots;
+    uint16_t reservedDuplicatePointers = 0;
+    size_t fragmentSize = 48;          // 6.x: the variable part is split into fragments of this size
+    bool segmentsThroughTable = false; // 6.x: put the segment specs away from 0x110
+    int16_t recordCountAdjust = 0;     // written count = live records + this
+};
+
+Bytes buildPre6(const FileDef& def);
+Bytes build6x(const FileDef& def);
+Bytes build8x(const FileDef& def);
+
+// Offsets the tests poke at.
+uint16_t physicalLength(const FileDef& def, bool usageCount);
+
+// The three dictionary files of the editor's own self-description, in 6.0 format with
+// 4096-byte pages, FILE.DDF and FIELD.DDF carrying the "UPPER" sequence.
+struct DictionarySet {
+    Bytes fileDdf, fieldDdf, indexDdf;
+};
+DictionarySet buildDictionary6x();
+
+void writeFile(const std::string& path, const Bytes& bytes);
+
+// Little helpers for making records.
+void put16(Bytes& b, size_t at, uint16_t v);
+void put32(Bytes& b, size_t at, uint32_t v);
+void putText(Bytes& b, size_t at, const std::string& text, size_t width, uint8_t pad = ' ');
+
+} // namespace genuinetest

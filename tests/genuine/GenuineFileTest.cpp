@@ -1,0 +1,485 @@
+// The reader of genuine files against images written byte by byte from the documented layout.
+#include "GenuineFile.h"
+#include "Fixtures.h"
+#include "GenuineBuilder.h"
+#include "Status.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+using namespace genuinetest;
+using engine::GenuineInfo;
+using Records = std::vector<std::vector<uint8_t>>;
+
+namespace {
+
+enum class Fmt { Pre6, V6, V8 };
+
+const char* name(Fmt f)
+{
+    return f == Fmt::Pre6 ? "pre-6" : f == Fmt::V6 ? "6.x" : "8.x";
+}
+
+Bytes build(Fmt f, const FileDef& def)
+{
+    return f == Fmt::Pre6 ? buildPre6(def) : f == Fmt::V6 ? build6x(def) : build8x(def);
+}
+
+Records liveRecords(const FileDef& def)
+{
+    Records out;
+    for (const auto& s : def.slots)
+        if (s)
+            out.push_back(*s);
+    return out;
+}
+
+// The documented Stat layout of a definition: file spec, segment specs, ACS block.
+Bytes expectedStat(const FileDef& def, uint32_t count)
+{
+    Bytes s(16, 0);
+    put16(s, 0, def.recordLength);
+    put16(s, 2, def.pageSize);
+    s[4] = static_cast<uint8_t>(def.keys.size());
+    put32(s, 6, count);
+    put16(s, 10, def.fileFlags);
+    for (size_t k = 0; k < def.keys.size(); ++k)
+        for (size_t i = 0; i < def.keys[k].segments.size(); ++i) {
+            const Segment& seg = def.keys[k].segments[i];
+            const bool last = i + 1 == def.keys[k].segments.size();
+            Bytes spec(16, 0);
+            put16(spec, 0, static_cast<uint16_t>(seg.offset + 1));
+            put16(spec, 2, seg.length);
+            put16(spec, 4, static_cast<uint16_t>(last ? seg.flags & ~0x10 : seg.flags | 0x10));
+            put32(spec, 6, def.keys[k].distinct);
+            spec[10] = seg.extendedType;
+            spec[11] = seg.nullValue;
+            spec[14] = static_cast<uint8_t>(k);
+            s.insert(s.end(), spec.begin(), spec.end());
+        }
+    if (def.acs) {
+        const Bytes block = def.acs->block();
+        s.insert(s.end(), block.begin(), block.end());
+    }
+    return s;
+}
+
+struct Opened {
+    int16_t open = -1;
+    int16_t read = -1;
+    GenuineInfo info;
+    Records records;
+};
+
+Opened openAndRead(const Bytes& image)
+{
+    Opened o;
+    o.open = engine::openGenuineImage(image.data(), image.size(), o.info);
+    if (o.open == 0)
+        o.read = engine::readGenuineImageRecords(image.data(), image.size(), o.info, o.records);
+    return o;
+}
+
+// 6.x, 512-byte pages, no keys: the byte offset of the first slot of the data page.
+size_t firstSlot6(const Bytes& b)
+{
+    for (size_t p = 4; p * 512 < b.size(); ++p)
+        if (b[p * 512 + 1] == 'D')
+            return p * 512 + 6;
+    return 0;
+}
+
+// The physical page of the variable pointer at slot + 6 (after usage and a 4-byte record),
+// looked up in the current PAT (page 3).
+size_t pageOf6(const Bytes& b, size_t slot, uint8_t)
+{
+    const size_t logical = b[slot + 6] << 16 | b[slot + 8] << 8 | b[slot + 7];
+    const size_t at = 3 * 512 + 4 + 4 * logical;
+    return b[at] << 16 | b[at + 3] << 8 | b[at + 2];
+}
+
+// Byte offset of fragment 0 of a 512-byte page.
+size_t fragmentAt(const Bytes& b, size_t page)
+{
+    return page * 512 + ((b[page * 512 + 510] | b[page * 512 + 511] << 8) & 0x7FFF);
+}
+
+} // namespace
+
+TEST(GenuineFile, eachFamilyGivesStatFromItsCurrentFcrAndEveryLiveRecordInPhysicalOrder)
+{
+    const struct {
+        Fmt fmt;
+        uint8_t version;
+    } cases[] = {{Fmt::Pre6, 0x50}, {Fmt::V6, 0x60}, {Fmt::V8, 0x80}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(name(c.fmt));
+        const FileDef def = sampleDef(40, c.fmt != Fmt::V8);
+        const Opened o = openAndRead(build(c.fmt, def));
+        ASSERT_EQ(o.open, 0);
+        EXPECT_EQ(o.info.stat, expectedStat(def, static_cast<uint32_t>(liveRecords(def).size())));
+        EXPECT_EQ(o.info.version, c.version);
+        EXPECT_EQ(o.info.recordLength, 24);
+        EXPECT_EQ(o.info.pageSize, 512);
+        EXPECT_TRUE(o.info.recordsReadable);
+        EXPECT_EQ(o.read, 0);
+        EXPECT_EQ(o.records, liveRecords(def));
+    }
+}
+
+TEST(GenuineFile, everyPageSizeGivesTheSameRecords)
+{
+    // 8.x keeps its second FCR copy at 2048 below that page size, which moves its PAT.
+    for (uint16_t pageSize : {512, 1024, 1536, 2048, 4096, 16384})
+        for (Fmt f : {Fmt::Pre6, Fmt::V6, Fmt::V8}) {
+            SCOPED_TRACE(std::string(name(f)) + " " + std::to_string(pageSize));
+            FileDef def = sampleDef(300, f != Fmt::V8);
+            def.pageSize = pageSize;
+            const Opened o = openAndRead(build(f, def));
+            ASSERT_EQ(o.open, 0);
+            EXPECT_EQ(o.info.pageSize, pageSize);
+            EXPECT_EQ(o.read, 0);
+            EXPECT_EQ(o.records, liveRecords(def));
+        }
+}
+
+TEST(GenuineFile, statSegmentSpecsAreInApiForm)
+{
+    // The 6.x FCR counts positions from the slot start (usage count first); Stat counts from 1.
+    // A key's distinct-value count is its first segment's, repeated on each segment.
+    for (Fmt f : {Fmt::Pre6, Fmt::V6, Fmt::V8}) {
+        SCOPED_TRACE(name(f));
+        Bytes image = build(f, sampleDef(3, false));
+        const size_t fcr = f == Fmt::V6 ? 512 : 0;
+        put16(image, fcr + 0x110 + 2 * 30 + 0x04 + 2, 999); // key 1, segment 2: distinct, low word
+        const Opened o = openAndRead(image);
+        ASSERT_EQ(o.open, 0);
+        const Bytes& stat = o.info.stat;
+        auto at16 = [&](size_t at) { return stat[at] | stat[at + 1] << 8; };
+        EXPECT_EQ(at16(16), 1);                  // key 0 at byte 0
+        EXPECT_EQ(at16(32), 3);                  // key 1 at byte 2
+        EXPECT_EQ(at16(48), 23);                 // key 1, segment 2, at byte 22
+        EXPECT_EQ(at16(48 + 6), 7);              // distinct count of key 1
+        EXPECT_EQ(stat[16 + 3 * 16 + 11], 0x20); // key 2's null value
+        EXPECT_EQ(stat[16 + 3 * 16 + 14], 2);    // key number
+    }
+}
+
+TEST(GenuineFile, fcrCopyWithTheLargerUsageCountIsCurrent)
+{
+    const FileDef def = sampleDef(5, false);
+    Bytes v6 = build6x(def);
+    // The builder leaves a stale first copy that counts 7 records more; make it the newer one.
+    put32(v6, 0x04, 0x00020000);
+    GenuineInfo info;
+    ASSERT_EQ(engine::openGenuineImage(v6.data(), v6.size(), info), 0);
+    EXPECT_EQ(info.stat[6], 5 + 7);
+    EXPECT_EQ(info.stat[0], 25); // the stale copy's record length
+
+    Bytes v8 = build8x(def);
+    put16(v8, 2048 + 0x06, 0x0200);
+    ASSERT_EQ(engine::openGenuineImage(v8.data(), v8.size(), info), 0);
+    EXPECT_EQ(info.stat[6], 5 + 3);
+}
+
+TEST(GenuineFile, segmentSpecsAreReachedThroughTheKeyAttributeTable)
+{
+    FileDef def = sampleDef(6, true);
+    def.segmentsThroughTable = true;
+    const Opened o = openAndRead(build6x(def));
+    ASSERT_EQ(o.open, 0);
+    EXPECT_EQ(o.info.stat, expectedStat(def, 4));
+    EXPECT_EQ(o.records, liveRecords(def));
+}
+
+TEST(GenuineFile, pagesBeyondTheFirstAllocationTableAreMapped)
+{
+    // 512-byte pages: one PAT pair maps 126 logical pages; 1,500 records need about 125 data
+    // pages plus the ACS and index pages.
+    const FileDef def = sampleDef(1500, true);
+    const Bytes image = build6x(def);
+    ASSERT_GT(image.size() / 512, 2u + 128u);
+    const Opened o = openAndRead(image);
+    ASSERT_EQ(o.open, 0);
+    EXPECT_EQ(o.read, 0);
+    EXPECT_EQ(o.records, liveRecords(def));
+}
+
+TEST(GenuineFile, variablePartsFollowTheirFragments)
+{
+    // The pointer to the variable part ends the slot, after duplicate-chain and reserved
+    // duplicate pointers; blank truncation changes nothing for reading.
+    FileDef withDuplicates = variableDef();
+    withDuplicates.keys.push_back({{{4, 2, 0x101, 14}}, 0});
+    withDuplicates.reservedDuplicatePointers = 2;
+    withDuplicates.variableMode = 0xFD;
+    withDuplicates.fileFlags = 0x3;
+    for (const FileDef& def : {variableDef(), withDuplicates})
+        for (Fmt f : {Fmt::Pre6, Fmt::V6}) {
+            SCOPED_TRACE(name(f));
+            const Opened o = openAndRead(build(f, def));
+            ASSERT_EQ(o.open, 0);
+            EXPECT_EQ(o.read, 0);
+            EXPECT_EQ(o.records, liveRecords(def));
+        }
+}
+
+TEST(GenuineFile, filesWhoseRecordsCannotBeReadStillOpenForStat)
+{
+    auto compressed = [] {
+        FileDef d = sampleDef(4, false);
+        d.fileFlags = 0x8;
+        d.recordLength = 0;
+        d.keys = {{{{0, 2, 0x102, 1}}, 4}};
+        return d;
+    };
+    auto flagged = [](uint16_t flags, uint8_t variable) {
+        FileDef d = sampleDef(4, false);
+        d.fileFlags = flags;
+        d.variableMode = variable;
+        return d;
+    };
+    auto version = [](uint16_t word) {
+        FileDef d = sampleDef(4, false);
+        d.versionWord = word;
+        return d;
+    };
+    const struct {
+        const char* what;
+        Fmt fmt;
+        FileDef def;
+        int16_t status;
+    } cases[] = {
+        {"6.x compressed", Fmt::V6, compressed(), 30},
+        {"6.x variable-allocation tables", Fmt::V6, flagged(0x801, 0xFF), 30},
+        {"6.x page compression", Fmt::V6, flagged(0x2000, 0), 30},
+        {"8.x variable", Fmt::V8, flagged(0x1, 0xFF), 30},
+        {"8.x compressed", Fmt::V8, compressed(), 30},
+        {"9.5", Fmt::V8, version(0x0950), 30},
+        {"13.0", Fmt::V8, version(0x0D00), 30},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes image = build(c.fmt, c.def);
+        GenuineInfo info;
+        ASSERT_EQ(engine::openGenuineImage(image.data(), image.size(), info), 0);
+        EXPECT_EQ(info.stat, expectedStat(c.def, 4));
+        EXPECT_FALSE(info.recordsReadable);
+        EXPECT_EQ(info.readStatus, c.status);
+        Records records{{1}};
+        EXPECT_EQ(engine::readGenuineImageRecords(image.data(), image.size(), info, records), c.status);
+        EXPECT_TRUE(records.empty());
+    }
+
+    // A pre-6 file marked as needing recovery.
+    Bytes pre6 = buildPre6(sampleDef(4, false));
+    put16(pre6, 0x22, 0xFFFF);
+    const Opened o = openAndRead(pre6);
+    ASSERT_EQ(o.open, 0);
+    EXPECT_FALSE(o.info.recordsReadable);
+    EXPECT_EQ(o.read, btr::StatusIoError);
+
+    // An 8.x file with more pages than its first allocation table maps.
+    Bytes big = build8x(sampleDef(4, false));
+    big.resize(big.size() + 200 * 512, 0);
+    const Opened b = openAndRead(big);
+    ASSERT_EQ(b.open, 0);
+    EXPECT_FALSE(b.info.recordsReadable);
+    EXPECT_EQ(b.read, 30);
+}
+
+TEST(GenuineFile, bytesThatAreNoRecordManagerFileGive30)
+{
+    const Bytes good6 = build6x(sampleDef(4, false));
+    const Bytes goodPre6 = buildPre6(sampleDef(4, false));
+    auto patched = [](Bytes b, size_t at, uint16_t v) {
+        put16(b, at, v);
+        return b;
+    };
+    // One key whose every segment says another follows, up to the end of the FCR page.
+    auto endlessKey = [](Bytes b) {
+        put16(b, 0x14, 1);
+        put16(b, 0x110 + 8, 0x12);
+        for (size_t at = 0x110 + 30; at + 30 <= 512; at += 30)
+            std::copy(b.begin() + 0x110, b.begin() + 0x110 + 30, b.begin() + at);
+        return b;
+    };
+    const struct {
+        const char* what;
+        Bytes image;
+    } cases[] = {
+        {"empty", {}},
+        {"text", Bytes(2000, 'x')},
+        {"all zeros (page size 0)", Bytes(4096, 0)},
+        {"shorter than one page", Bytes(good6.begin(), good6.begin() + 300)},
+        {"6.x page size 1000", patched(good6, 0x08, 1000)},
+        {"6.x page size 32768", patched(good6, 0x08, 32768)},
+        {"pre-6 page size 256", patched(goodPre6, 0x08, 256)},
+        {"word at 0x0A not 0", patched(good6, 0x0A, 1)},
+        {"'FC' but neither 6.x nor 8.x", patched(patched(good6, 0x08, 0), 0x04, 0)},
+        {"120 keys", patched(goodPre6, 0x14, 120)},
+        {"key past the record", patched(goodPre6, 0x110 + 0x14, 23)},
+        {"key of length 0", patched(goodPre6, 0x110 + 0x16, 0)},
+        {"6.x key before the usage count", patched(good6, 512 + 0x110 + 0x14, 1)},
+        {"segment specs run off the page", endlessKey(goodPre6)},
+        {"key table points off the page", patched(good6, 512 + 0x78, 500)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        GenuineInfo info;
+        EXPECT_EQ(engine::openGenuineImage(c.image.data(), c.image.size(), info), 30);
+    }
+
+    // An ACS key in a file that holds no collating sequence.
+    FileDef noAcs = sampleDef(4, false);
+    noAcs.acs.reset();
+    for (Fmt f : {Fmt::Pre6, Fmt::V6, Fmt::V8}) {
+        const Bytes image = build(f, noAcs);
+        GenuineInfo info;
+        EXPECT_EQ(engine::openGenuineImage(image.data(), image.size(), info), 30) << name(f);
+    }
+}
+
+TEST(GenuineFile, damagedFilesGiveStatus2AndNoRecords)
+{
+    const FileDef def = sampleDef(40, true);
+    const Bytes pre6 = buildPre6(def);
+    const Bytes v6 = build6x(def);
+    FileDef varDef;
+    varDef.pageSize = 512;
+    varDef.recordLength = 4;
+    varDef.variableMode = 0xFF;
+    varDef.fragmentSize = 16;
+    for (int i = 0; i < 6; ++i)
+        varDef.slots.push_back(Bytes(4 + 60, static_cast<uint8_t>(i + 1)));
+    const Bytes var6 = build6x(varDef);
+    const Bytes varPre6 = buildPre6(varDef);
+
+    const uint32_t head =
+        static_cast<uint32_t>((pre6[0x10] | pre6[0x11] << 8) << 16 | pre6[0x12] | pre6[0x13] << 8);
+    auto edit = [](Bytes b, std::function<void(Bytes&)> f) {
+        f(b);
+        return b;
+    };
+    auto ws32 = [](Bytes& b, size_t at, uint32_t v) {
+        put16(b, at, static_cast<uint16_t>(v >> 16));
+        put16(b, at + 2, static_cast<uint16_t>(v));
+    };
+    // 6.x: the current PAT is page 3; its first entries map the ACS, then index pages.
+    const size_t patEntry1 = 3 * 512 + 8;
+    const struct {
+        const char* what;
+        Bytes image;
+    } cases[] = {
+        {"pre-6 deleted chain loops", edit(pre6, [&](Bytes& b) { ws32(b, head, head); })},
+        {"pre-6 deleted chain leaves the file", edit(pre6, [&](Bytes& b) { ws32(b, head, 0x00FFFF06); })},
+        {"pre-6 deleted chain into the FCR", edit(pre6, [&](Bytes& b) { ws32(b, 0x10, 6); })},
+        {"pre-6 deleted chain between slots", edit(pre6, [&](Bytes& b) { ws32(b, 0x10, head + 1); })},
+        {"pre-6 count too high", edit(pre6, [&](Bytes& b) { ws32(b, 0x1A, 31); })},
+        {"pre-6 count too low", edit(pre6, [&](Bytes& b) { ws32(b, 0x1A, 29); })},
+        {"pre-6 physical length 0", edit(pre6, [&](Bytes& b) { put16(b, 0x18, 0); })},
+        {"pre-6 physical length shorter than the record", edit(pre6, [&](Bytes& b) { put16(b, 0x18, 20); })},
+        {"pre-6 physical length past the page", edit(pre6, [&](Bytes& b) { put16(b, 0x18, 507); })},
+        {"pre-6 truncated", Bytes(pre6.begin(), pre6.end() - 512)},
+        {"6.x truncated", Bytes(v6.begin(), v6.end() - 512)},
+        {"6.x PAT maps a page outside the file", edit(v6, [&](Bytes& b) { b[patEntry1 + 2] = 0xF0; })},
+        {"6.x PAT maps two pages onto one",
+         edit(v6,
+              [&](Bytes& b) {
+                  std::copy(b.begin() + patEntry1, b.begin() + patEntry1 + 4, b.begin() + patEntry1 + 4);
+              })},
+        {"6.x PAT maps a page onto the FCR",
+         edit(v6, [&](Bytes& b) { b[patEntry1 + 2] = 1, b[patEntry1 + 3] = 0; })},
+        {"6.x no PAT", edit(v6, [&](Bytes& b) { b[2 * 512] = b[3 * 512] = 0; })},
+        {"6.x count too high", edit(v6, [&](Bytes& b) { ws32(b, 512 + 0x1A, 31); })},
+        {"6.x physical length 0", edit(v6, [&](Bytes& b) { put16(b, 512 + 0x18, 0); })},
+        {"6.x variable pointer loops",
+         edit(var6,
+              [&](Bytes& b) {
+                  const size_t slot = firstSlot6(b),
+                               fragment = fragmentAt(b, pageOf6(b, slot, b[slot + 6 + 3]));
+                  std::copy(b.begin() + slot + 6, b.begin() + slot + 10, b.begin() + fragment);
+              })},
+        {"6.x variable pointer names a data page",
+         edit(var6,
+              [&](Bytes& b) {
+                  const size_t slot = firstSlot6(b);
+                  std::copy(b.begin() + slot - 6 + 0, b.begin() + slot - 6 + 4, b.begin() + slot + 6);
+                  b[slot + 6 + 1] = b[slot - 6 + 2], b[slot + 6 + 2] = b[slot - 6 + 3], b[slot + 6 + 3] = 0;
+              })},
+        {"6.x fragment runs into the fragment table",
+         edit(var6,
+              [&](Bytes& b) {
+                  const size_t slot = firstSlot6(b), page = pageOf6(b, slot, 0);
+                  put16(b, page * 512 + 508, 0x01FF); // fragment 0 would end past its table entry
+              })},
+        {"pre-6 variable page outside the file", edit(varPre6, [&](Bytes& b) { b[512 + 6 + 4] = 0x40; })},
+        {"pre-6 two records share a fragment",
+         edit(varPre6,
+              [&](Bytes& b) {
+                  // slots of 8 bytes: record, then the pointer
+                  std::copy(b.begin() + 512 + 6 + 4, b.begin() + 512 + 6 + 8, b.begin() + 512 + 6 + 8 + 4);
+              })},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Opened o = openAndRead(c.image);
+        if (o.open == 0) {
+            EXPECT_EQ(o.read, btr::StatusIoError);
+            EXPECT_TRUE(o.records.empty());
+        } else {
+            EXPECT_EQ(o.open, btr::StatusNotBtrieveFile);
+        }
+    }
+
+    EXPECT_EQ(openAndRead(var6).read, 0);
+    EXPECT_EQ(openAndRead(varPre6).read, 0);
+}
+
+TEST(GenuineFile, readsFromAFileOnDisk)
+{
+    testsupport::TempDir dir;
+    const FileDef def = sampleDef(10, true);
+    writeFile(dir.file("DATA.BTR"), build6x(def));
+    GenuineInfo info;
+    ASSERT_EQ(engine::openGenuineFile(dir.file("DATA.BTR"), info), 0);
+    Records records;
+    EXPECT_EQ(engine::readGenuineRecords(dir.file("DATA.BTR"), info, records), 0);
+    EXPECT_EQ(records, liveRecords(def));
+    EXPECT_EQ(engine::openGenuineFile(dir.file("MISSING.BTR"), info), btr::StatusIoError);
+}
+
+TEST(GenuineFile, committedDictionarySetIsWhatTheBuilderWritesAndReadsBack)
+{
+    const DictionarySet set = buildDictionary6x();
+    const struct {
+        const char* file;
+        const Bytes& built;
+        size_t records, recordLength, statLength;
+    } cases[] = {
+        {"FILE.DDF", set.fileDdf, 3, 97, 16 + 2 * 16 + 265},
+        {"FIELD.DDF", set.fieldDdf, 17, 32, 16 + 8 * 16 + 265},
+        {"INDEX.DDF", set.indexDdf, 15, 10, 16 + 5 * 16},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = std::string(QUILLAN_TEST_DATA) + "/genuine/ddf60/" + c.file;
+        std::ifstream in(path, std::ios::binary);
+        const Bytes committed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(committed, c.built);
+        GenuineInfo info;
+        ASSERT_EQ(engine::openGenuineFile(path, info), 0);
+        EXPECT_EQ(info.stat.size(), c.statLength);
+        EXPECT_EQ(info.pageSize, 4096);
+        EXPECT_EQ(info.version, 0x60);
+        Records records;
+        ASSERT_EQ(engine::readGenuineRecords(path, info, records), 0);
+        ASSERT_EQ(records.size(), c.records);
+        for (const auto& r : records)
+            EXPECT_EQ(r.size(), c.recordLength);
+    }
+}
