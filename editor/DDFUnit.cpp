@@ -550,6 +550,7 @@ void TMain::FormCreate()
 void TMain::FormDestroy()
 {
     SaveTypeMapping();
+    mRegistry.reset();
 }
 
 // ---- Main window handlers ----

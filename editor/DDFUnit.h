@@ -17,6 +17,7 @@
 #include "BuildReport.h"
 #include "FileBrowser.h"
 #include "RecordArray.h"
+#include "Registry.h"
 
 #include <QByteArray>
 #include <QComboBox>
@@ -341,8 +342,14 @@ private:
     void wireHandlers();
     void showDirectory(const QString& directory);
 
+    // Aliases (Aliases.cpp): refills BaseList from the registry; the selected alias's name,
+    // empty when none is selected.
+    void fillAliasList();
+    QString selectedAlias() const;
+
     QString mTypeMappingPath;
     QString mDirectory;
+    std::unique_ptr<platform::Registry> mRegistry; // open on the aliases key from LoadAliases to FormDestroy
 
     // ---- Files page (FilesPage.cpp) ----
     void markFileGridLoaded();

@@ -362,7 +362,7 @@ std::optional<QStringList> splitPath(const QString& path)
     if (path.isEmpty())
         return QStringList{};
     QStringList parts = path.split(u'\\');
-    if (parts.contains(QString()))
+    if (parts.contains(QString()) || path.contains(u'\n') || path.contains(u'\r'))
         return std::nullopt;
     return parts;
 }

@@ -64,7 +64,8 @@ struct Key {
 };
 
 // Splits a backslash-separated key path. Returns nothing for a path with an empty component
-// ("a\\\\b", "\\a", "a\\"); an empty path gives an empty list.
+// ("a\\\\b", "\\a", "a\\") or a line break, which no section line of the file can hold; an
+// empty path gives an empty list.
 std::optional<QStringList> splitPath(const QString& path);
 
 // Reads a whole registry file. The returned key is an unnamed top holding one subkey per hive

@@ -82,6 +82,8 @@ public:
 
     bool writeString(const QString& key, const QString& name, const QString& value) override
     {
+        if (name.contains(u'\n') || name.contains(u'\r'))
+            return false; // no value line of the file can hold the name
         return changeBelowOpenKey(key, [&](Key& open, const QStringList& rel) {
             open.findOrCreate(rel).setString(name, value);
             return Outcome::Changed;

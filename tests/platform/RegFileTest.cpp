@@ -93,11 +93,11 @@ TEST(RegFile, namesMatchWithoutCaseAndSubkeysStaySorted)
     EXPECT_EQ(subkeyNames(key), (QStringList{"Alpha", "charlie", "delta"}));
 }
 
-TEST(RegFile, pathsWithAnEmptyPartAreRefused)
+TEST(RegFile, pathsTheFileCannotHoldAreRefused)
 {
     EXPECT_EQ(splitPath(""), QStringList{});
     EXPECT_EQ(splitPath(R"(a\b c\ d)"), (QStringList{"a", "b c", " d"}));
-    for (const char* bad : {R"(\a)", R"(a\)", R"(a\\b)", R"(\)"})
+    for (const char* bad : {R"(\a)", R"(a\)", R"(a\\b)", R"(\)", "a\nb", "a\r"})
         EXPECT_FALSE(splitPath(bad)) << bad;
 }
 

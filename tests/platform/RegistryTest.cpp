@@ -160,6 +160,18 @@ TEST_F(RegistryFile, changesByHandOrByAnotherRunAreSeenAtOnce)
     EXPECT_EQ(first->readString("Sales", "PhysicalName", "default"), "default");
 }
 
+TEST_F(RegistryFile, aNameWithALineBreakIsRefusedAndTheFileStaysReadable)
+{
+    auto registry = openAliases();
+    ASSERT_TRUE(registry->writeString("Sales", "PhysicalName", "/s"));
+    EXPECT_FALSE(registry->createKey("two\nlines"));
+    EXPECT_FALSE(registry->writeString("two\rlines", "PhysicalName", "/t"));
+    EXPECT_FALSE(registry->writeString("Sales", "Physical\nName", "/t"));
+    EXPECT_TRUE(registry->writeString("Sales", "Notes", "two\nlines")) << "a value's text may hold one";
+    EXPECT_EQ(registry->keyNames(), QStringList{"Sales"});
+    EXPECT_EQ(registry->readString("Sales", "Notes", ""), "two\nlines");
+}
+
 TEST_F(RegistryFile, operationsNeedAnOpenKey)
 {
     auto registry = openAliases();

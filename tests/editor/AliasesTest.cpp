@@ -1,0 +1,259 @@
+// The Utils page's alias controls, driven through TMain the way a user does, with the registry
+// kept in a file of the test's scratch directory.
+#include "DDFUnit.h"
+#include "Registry.h"
+#include "TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using platform::Registry;
+using platform::RegistryRoot;
+
+namespace {
+
+const QString kAliasesKey = QStringLiteral("SOFTWARE\\Orvane\\Btrieve\\Aliases");
+
+QString qpath(const std::filesystem::path& p)
+{
+    return QString::fromStdString(p.string());
+}
+
+QStringList listed(const TListBox* list)
+{
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names.append(list->item(i)->text());
+    return names;
+}
+
+class Aliases : public testing::Test {
+protected:
+    Aliases() : mGuard(mDir.path())
+    {
+        mRegistryFile = qpath(mDir.path() / "registry" / "registry.reg");
+        qputenv(Registry::kFileVariable, mRegistryFile.toUtf8());
+        TMain::MessageHook = [this](QMessageBox::Icon icon, const QString& text) {
+            mMessages.append({icon, text});
+        };
+        mWithDictionary = makeDir("sales", true);
+        mWithout = makeDir("empty", false);
+    }
+    ~Aliases() override
+    {
+        TMain::MessageHook = nullptr;
+        qunsetenv(Registry::kFileVariable);
+    }
+
+    QString makeDir(const char* name, bool withDictionary)
+    {
+        QString dir = qpath(mDir.path() / name);
+        QDir().mkpath(dir);
+        if (withDictionary) {
+            QFile file(dir + "/File.ddf");
+            file.open(QIODevice::WriteOnly);
+        }
+        return QDir::cleanPath(dir);
+    }
+
+    // A registry object of its own on the same file, as another program would see it.
+    std::unique_ptr<Registry> registry()
+    {
+        auto reg = Registry::forFile(mRegistryFile);
+        reg->openKey(RegistryRoot::LocalMachine, kAliasesKey, false);
+        return reg;
+    }
+
+    void registerAlias(TMain& main, const QString& directory, const QString& name)
+    {
+        main.changeDirectory(directory);
+        main.InsertBase->setText(name);
+        main.RegistryBase->click();
+    }
+
+    void select(TMain& main, const QString& alias)
+    {
+        const QList<QListWidgetItem*> items = main.BaseList->findItems(alias, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << alias.toStdString();
+        main.BaseList->setCurrentItem(items[0]);
+        main.BaseListMouseUp();
+    }
+
+    QByteArray registryText() const
+    {
+        QFile file(mRegistryFile);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    void setRegistryText(const QByteArray& text) const
+    {
+        QDir().mkpath(QFileInfo(mRegistryFile).absolutePath());
+        QFile file(mRegistryFile);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+    }
+
+    testsupport::TempDir mDir;
+    testsupport::CurrentDirGuard mGuard;
+    QString mRegistryFile;
+    QString mWithDictionary;
+    QString mWithout;
+    QList<QPair<QMessageBox::Icon, QString>> mMessages;
+};
+
+} // namespace
+
+TEST_F(Aliases, aDirectoryIsRegisteredOnlyWhileItHoldsAFileDdf)
+{
+    TMain main;
+    main.changeDirectory(mWithout);
+    EXPECT_FALSE(main.RegistryBase->isEnabled());
+    main.InsertBase->setText("Empty");
+    main.RegistryBaseClick(); // even when called directly
+    EXPECT_TRUE(registry()->keyNames().isEmpty()) << "no alias, not even one without a path";
+    EXPECT_EQ(main.InsertBase->text(), "Empty");
+
+    main.changeDirectory(mWithDictionary);
+    EXPECT_TRUE(main.RegistryBase->isEnabled());
+    main.InsertBase->setText("Sales");
+    main.RegistryBase->click();
+    EXPECT_EQ(listed(main.BaseList), QStringList{"Sales"});
+    EXPECT_TRUE(main.InsertBase->text().isEmpty());
+    auto reg = registry();
+    EXPECT_EQ(reg->readString("Sales", "Description", ""), "Sales");
+    EXPECT_EQ(reg->readString("Sales", "PhysicalName", ""), QDir::toNativeSeparators(mWithDictionary));
+    EXPECT_TRUE(mMessages.isEmpty());
+}
+
+TEST_F(Aliases, anEmptyOrSingleSpaceNameRegistersNothing)
+{
+    TMain main;
+    for (const char* name : {"", " "}) {
+        registerAlias(main, mWithDictionary, name);
+        EXPECT_TRUE(listed(main.BaseList).isEmpty()) << "'" << name << "'";
+        EXPECT_TRUE(registry()->keyNames().isEmpty()) << "'" << name << "'";
+    }
+}
+
+TEST_F(Aliases, registeringAnExistingNameOverwritesIt)
+{
+    const QString other = makeDir("other", true);
+    TMain main;
+    registerAlias(main, mWithDictionary, "Sales");
+    registerAlias(main, other, "Archive");
+    registerAlias(main, other, "Sales");
+    EXPECT_EQ(listed(main.BaseList), (QStringList{"Archive", "Sales"}));
+    EXPECT_EQ(registry()->readString("Sales", "PhysicalName", ""), QDir::toNativeSeparators(other));
+}
+
+TEST_F(Aliases, unregistryRemovesTheAliasWithEverythingBelowIt)
+{
+    TMain main;
+    registerAlias(main, mWithDictionary, "Sales");
+    registerAlias(main, mWithDictionary, "Archive");
+    ASSERT_TRUE(registry()->writeString("Sales\\Notes", "Text", "kept by another program"));
+
+    select(main, "Sales");
+    main.UnregistryBase->click();
+    EXPECT_EQ(listed(main.BaseList), QStringList{"Archive"});
+    EXPECT_EQ(registry()->keyNames(), QStringList{"Archive"});
+    EXPECT_FALSE(registryText().contains("Notes"));
+    EXPECT_FALSE(main.UnregistryBase->isEnabled()) << "the refilled list has no selection";
+    EXPECT_FALSE(main.UseRegistryPath->isEnabled());
+}
+
+TEST_F(Aliases, goToPathSwitchesTheDirectoryList)
+{
+    TMain main;
+    registerAlias(main, mWithDictionary, "Sales");
+    main.changeDirectory(mWithout);
+    select(main, "Sales");
+    main.UseRegistryPath->click();
+    EXPECT_EQ(main.DirectoryListBox->directory(), mWithDictionary);
+    EXPECT_EQ(QDir::cleanPath(QDir::currentPath()), mWithDictionary);
+    EXPECT_TRUE(main.OpenFile->isEnabled()) << "the new directory's files are checked";
+    EXPECT_TRUE(mMessages.isEmpty());
+}
+
+TEST_F(Aliases, goToPathStaysPutWhenThePathWasRemovedByHand)
+{
+    TMain main;
+    registerAlias(main, mWithDictionary, "Sales");
+    main.changeDirectory(mWithout);
+    setRegistryText(registryText().replace("\"PhysicalName\"=", "\"Removed\"="));
+    select(main, "Sales");
+    main.UseRegistryPath->click();
+    EXPECT_EQ(main.DirectoryListBox->directory(), mWithout);
+    EXPECT_TRUE(mMessages.isEmpty());
+}
+
+TEST_F(Aliases, aPathThatIsNotAStringIsReportedByTheDefaultHandler)
+{
+    TMain main;
+    registerAlias(main, mWithDictionary, "Sales");
+    main.changeDirectory(mWithout);
+    QByteArray text = registryText();
+    const qsizetype at = text.indexOf("\"PhysicalName\"=");
+    ASSERT_GE(at, 0);
+    setRegistryText(text.left(at) + "\"PhysicalName\"=dword:00000001" + text.mid(text.indexOf('\n', at)));
+
+    select(main, "Sales");
+    main.UseRegistryPath->click();
+    ASSERT_EQ(mMessages.size(), 1);
+    EXPECT_EQ(mMessages[0].first, QMessageBox::Critical);
+    EXPECT_EQ(mMessages[0].second, "Invalid data type for 'PhysicalName'.");
+    EXPECT_EQ(main.DirectoryListBox->directory(), mWithout);
+}
+
+TEST_F(Aliases, theButtonsFollowTheSelection)
+{
+    TMain main;
+    EXPECT_FALSE(main.UnregistryBase->isEnabled()) << "an empty list has nothing to act on";
+    EXPECT_FALSE(main.UseRegistryPath->isEnabled());
+    registerAlias(main, mWithDictionary, "Sales");
+    EXPECT_FALSE(main.UnregistryBase->isEnabled());
+
+    select(main, "Sales");
+    EXPECT_TRUE(main.UnregistryBase->isEnabled());
+    EXPECT_TRUE(main.UseRegistryPath->isEnabled());
+
+    main.BaseList->clearSelection();
+    main.BaseListKeyUp(Qt::Key_Space);
+    EXPECT_FALSE(main.UnregistryBase->isEnabled());
+    EXPECT_FALSE(main.UseRegistryPath->isEnabled());
+
+    main.UnregistryBaseClick(); // without a selection: nothing happens
+    main.UseRegistryPathClick();
+    EXPECT_EQ(registry()->keyNames(), QStringList{"Sales"});
+}
+
+TEST_F(Aliases, aRegistryFileThatCannotBeUsedLeavesTheListEmptyWithoutAMessage)
+{
+    {
+        TMain first;
+        registerAlias(first, mWithDictionary, "Sales");
+    }
+    QFile::remove(mRegistryFile);
+    QDir().mkpath(mRegistryFile); // a directory in the file's place: neither readable nor writable
+    TMain main;
+    EXPECT_TRUE(listed(main.BaseList).isEmpty());
+    registerAlias(main, mWithDictionary, "Archive");
+    EXPECT_TRUE(listed(main.BaseList).isEmpty());
+    EXPECT_EQ(main.InsertBase->text(), "Archive") << "a name that could not be registered stays";
+    EXPECT_TRUE(mMessages.isEmpty());
+}
+
+TEST_F(Aliases, aLaterRunSeesTheAliasesOfAnEarlierOne)
+{
+    {
+        TMain first;
+        registerAlias(first, mWithDictionary, "Sales");
+        registerAlias(first, mWithDictionary, "Archive");
+    }
+    TMain second;
+    EXPECT_EQ(listed(second.BaseList), (QStringList{"Archive", "Sales"}));
+    select(second, "Sales");
+    second.UseRegistryPath->click();
+    EXPECT_EQ(second.DirectoryListBox->directory(), mWithDictionary);
+}
