@@ -238,7 +238,10 @@ TVarGrid::TVarGrid(int colCount, QWidget* parent)
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
     setSelectionMode(QAbstractItemView::ContiguousSelection);
+    // Cells read from a file keep their trailing blanks; clip them as the cell edge does
+    // instead of marking every padded name as cut short.
     setWordWrap(false);
+    setTextElideMode(Qt::ElideNone);
     setTabKeyNavigation(true);
     setEditable(true);
 }
