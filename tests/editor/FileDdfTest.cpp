@@ -179,6 +179,44 @@ TEST_F(FileDdf, aCellThatIsNoNumberLeavesABuiltFileByteForByteAsItWas)
     EXPECT_EQ(readThroughRecordManager("FILE.DDF").records.size(), 3u);
 }
 
+// ---- Open where there is no dictionary ----
+
+struct NoDictionary {
+    const char* name;
+    const char* fileDdf; // null: no FILE.DDF at all
+    int size;
+};
+
+void PrintTo(const NoDictionary& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class OpenWithoutADictionary : public DictionaryOnDisk, public ::testing::WithParamInterface<NoDictionary> {};
+
+TEST_P(OpenWithoutADictionary, saysNotFindInThisDirectoryAndChangesNothing)
+{
+    if (GetParam().fileDdf)
+        writeBytes(QStringLiteral("FILE.DDF"), QByteArray(GetParam().fileDdf, GetParam().size));
+    type(1, 1, QStringLiteral("Draft"));
+    type(1, 0, QStringLiteral("9"));
+    const std::vector<QStringList> before = rows();
+
+    w().OpenFileDDFClick();
+    EXPECT_EQ(messages(QMessageBox::NoIcon), QStringList(QStringLiteral("Not find in this directory")));
+    EXPECT_EQ(rows(), before);
+    EXPECT_EQ(grid()->Tag, 0);
+    EXPECT_FALSE(w().BuildFile->isEnabled());
+    if (GetParam().fileDdf)
+        EXPECT_EQ(fileBytes(QStringLiteral("FILE.DDF")), QByteArray(GetParam().fileDdf, GetParam().size));
+}
+
+INSTANTIATE_TEST_SUITE_P(FilesPage, OpenWithoutADictionary,
+                         ::testing::Values(NoDictionary{"missing", nullptr, 0}, NoDictionary{"empty", "", 0},
+                                           NoDictionary{"text", "Xf$Id Xf$Name Xf$Loc\n1 X$FILE FILE.DDF\n", 39},
+                                           NoDictionary{"pageOfZeros", "\0\0\0\0\0\0\0\0", 8}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---- A genuine dictionary set ----
 
 class GenuineDictionary : public DictionaryOnDisk {
