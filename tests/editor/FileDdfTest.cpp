@@ -5,6 +5,7 @@
 #include "CreationSpecs.h"
 #include "DictionaryOnDisk.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace {
@@ -177,6 +178,44 @@ TEST_F(FileDdf, aCellThatIsNoNumberLeavesABuiltFileByteForByteAsItWas)
                   "FILE.DDF was not written: row 5, column Xf$Flags: 'sixteen' is not a valid integer value.")));
     EXPECT_EQ(fileBytes(QStringLiteral("FILE.DDF")), before);
     EXPECT_EQ(readThroughRecordManager("FILE.DDF").records.size(), 3u);
+}
+
+TEST_F(FileDdf, buildCutsNamesAt20AndLocationsAt63AndKeepsTheLowEightBitsOfTheFlags)
+{
+    struct Row {
+        const char* id;
+        std::string name, loc;
+        const char* flags;
+        QByteArray stored;
+    };
+    const std::string loc63(63, 'L');
+    const Row cases[] = {
+        {"10", "ExactlyTwentyChars!!", loc63, "255", fileRecord(10, "ExactlyTwentyChars!!", loc63, 255)},
+        {"11", "ANameOfTwentyFiveChars!!!", loc63 + "M", "2321", fileRecord(11, "ANameOfTwentyFiveCha", loc63, 0x11)},
+        {"12", "Short", "", "256", fileRecord(12, "Short", "", 0)},
+        {"-2", "Negative", loc63 + "MNOP", "-1", fileRecord(0xFFFE, "Negative", loc63, 0xFF)},
+        {"40000", "High", "x", "0", fileRecord(40000, "High", "x", 0)},
+    };
+    w().ClearFile->click();
+    grid()->setRowCount(1);
+    grid()->setRowCount(2);
+    for (const Row& c : cases) {
+        const int row = grid()->RowCount() - 1;
+        grid()->setCells(1, row, QString::fromStdString(c.name));
+        grid()->setCells(2, row, QString::fromStdString(c.loc));
+        grid()->setCells(3, row, QString::fromLatin1(c.flags));
+        type(row, 0, QString::fromLatin1(c.id));
+    }
+    w().BuildFile->click();
+    EXPECT_TRUE(mMessages.empty());
+
+    std::vector<QByteArray> expected;
+    for (const Row& c : cases)
+        expected.push_back(c.stored);
+    std::sort(expected.begin(), expected.end(), [](const QByteArray& a, const QByteArray& b) {
+        return (uint8_t(a[0]) | uint8_t(a[1]) << 8) < (uint8_t(b[0]) | uint8_t(b[1]) << 8);
+    });
+    EXPECT_EQ(readThroughRecordManager("FILE.DDF").records, expected);
 }
 
 // ---- Open where there is no dictionary ----
