@@ -52,7 +52,8 @@ using AddFile = DictionaryOnDisk;
 TEST_F(AddFile, aNativeDataFileFillsTheEditsTheNewRowTheBoxesAndItsStatisticsEntry)
 {
     const unsigned flags = 0x0962; // bits 1, 5, 6, 8 and 11
-    ASSERT_EQ(createThroughRecordManager(path("CUSTOMER.BTR").toStdString(), customerSpec(flags), customers(5)), 0);
+    ASSERT_EQ(
+        createThroughRecordManager(path("CUSTOMER.BTR").toStdString(), customerSpec(flags), customers(5)), 0);
     w().ClearFile->click();
     choose(QStringLiteral("CUSTOMER.BTR"), kBtrieveFilter);
     ASSERT_TRUE(w().AddFile->isEnabled());
@@ -141,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(Families, AddGenuineFile,
 
 struct IdCase {
     const char* name;
-    bool startNew;               // "New DDFs" first
+    bool startNew;                // "New DDFs" first
     std::vector<const char*> ids; // typed into the entry row, one row each
     int expected;
 };
@@ -179,7 +180,8 @@ INSTANTIATE_TEST_SUITE_P(Grids, AddGivesTheNextId,
 
 TEST_F(AddFile, theSameFileTwiceGivesTwoRowsAndTwoEntriesWithDifferentIds)
 {
-    ASSERT_EQ(createThroughRecordManager(path("CUSTOMER.BTR").toStdString(), customerSpec(0), customers(2)), 0);
+    ASSERT_EQ(createThroughRecordManager(path("CUSTOMER.BTR").toStdString(), customerSpec(0), customers(2)),
+              0);
     choose(QStringLiteral("CUSTOMER.BTR"), kBtrieveFilter);
     w().AddFile->click();
     w().AddFile->click();
@@ -223,12 +225,11 @@ TEST_P(AddCutsTheName, fromThePathWithoutItsLastFourCharacters)
     EXPECT_EQ(grid()->Cells(2, 1), path(file));
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, AddCutsTheName,
-                         ::testing::Values(NameCase{"CUSTOMER.BTR", "CUSTOMER"}, NameCase{"Orders", "Or"},
-                                           NameCase{"AB.B", ""}, NameCase{"x.y", ""},
-                                           NameCase{"stock.2024.dat", "stock.2024"},
-                                           NameCase{"A_Very_Long_Table_Name_Indeed.BTR",
-                                                    "A_Very_Long_Table_Name_Indeed"}));
+INSTANTIATE_TEST_SUITE_P(
+    Files, AddCutsTheName,
+    ::testing::Values(NameCase{"CUSTOMER.BTR", "CUSTOMER"}, NameCase{"Orders", "Or"}, NameCase{"AB.B", ""},
+                      NameCase{"x.y", ""}, NameCase{"stock.2024.dat", "stock.2024"},
+                      NameCase{"A_Very_Long_Table_Name_Indeed.BTR", "A_Very_Long_Table_Name_Indeed"}));
 
 // ---- Nothing to add ----
 

@@ -50,10 +50,7 @@ protected:
         emit w().FileListBox->mouseUp();
     }
 
-    QString path(const QString& name) const
-    {
-        return QString::fromStdString(mDir.file(name.toStdString()));
-    }
+    QString path(const QString& name) const { return QString::fromStdString(mDir.file(name.toStdString())); }
 
     void writeBytes(const QString& name, const QByteArray& bytes)
     {

@@ -26,8 +26,8 @@ QByteArray fileRecord(unsigned id, const std::string& name, const std::string& l
 
 // What Stat reports for a file made from `spec` holding `records` records, each key with
 // `records` distinct values: the specification with the counts and each segment's key number.
-QByteArray statOfCreatedFile(const std::vector<uint8_t>& spec, int segments, const std::vector<int>& keyOfSegment,
-                             uint32_t records)
+QByteArray statOfCreatedFile(const std::vector<uint8_t>& spec, int segments,
+                             const std::vector<int>& keyOfSegment, uint32_t records)
 {
     QByteArray stat(reinterpret_cast<const char*>(spec.data()), qsizetype(spec.size()));
     auto put32 = [&](int at, uint32_t v) {
@@ -99,7 +99,8 @@ TEST_F(FileDdf, aThousandTablesOpenBuildBackUnchangedAndOpenAgainIdentical)
                 record[87 + k] = char((i + unsigned(k) * 31u) % 256u);
         records.push_back(record);
     }
-    ASSERT_EQ(createThroughRecordManager("FILE.DDF", dict::creationSpec(dict::DictFile::File).bytes, records), 0);
+    ASSERT_EQ(createThroughRecordManager("FILE.DDF", dict::creationSpec(dict::DictFile::File).bytes, records),
+              0);
     const FileContents written = readThroughRecordManager("FILE.DDF");
     ASSERT_EQ(written.records.size(), 1000u);
 
@@ -161,6 +162,16 @@ TEST_F(FileDdf, rowsTheRecordManagerRefusesAreNamedInOneMessageAndTheOthersAreWr
     }
 }
 
+TEST_F(FileDdf, aFileDdfThatCannotBeCreatedIsReportedOnce)
+{
+    fs::create_directory(mDir.path() / "FILE.DDF");
+    w().ClearFile->click();
+    w().BuildFile->click();
+    EXPECT_EQ(messages(QMessageBox::NoIcon),
+              QStringList(QStringLiteral("FILE.DDF was not created: status 25 (create I/O error).")));
+    EXPECT_TRUE(fs::is_directory(mDir.path() / "FILE.DDF"));
+}
+
 TEST_F(FileDdf, aCellThatIsNoNumberLeavesABuiltFileByteForByteAsItWas)
 {
     w().ClearFile->click();
@@ -173,9 +184,10 @@ TEST_F(FileDdf, aCellThatIsNoNumberLeavesABuiltFileByteForByteAsItWas)
     type(5, 0, QStringLiteral("5"));
     grid()->setCells(3, 5, QStringLiteral("sixteen"));
     w().BuildFile->click();
-    EXPECT_EQ(messages(QMessageBox::Critical),
-              QStringList(QStringLiteral(
-                  "FILE.DDF was not written: row 5, column Xf$Flags: 'sixteen' is not a valid integer value.")));
+    EXPECT_EQ(
+        messages(QMessageBox::Critical),
+        QStringList(QStringLiteral(
+            "FILE.DDF was not written: row 5, column Xf$Flags: 'sixteen' is not a valid integer value.")));
     EXPECT_EQ(fileBytes(QStringLiteral("FILE.DDF")), before);
     EXPECT_EQ(readThroughRecordManager("FILE.DDF").records.size(), 3u);
 }
@@ -191,7 +203,8 @@ TEST_F(FileDdf, buildCutsNamesAt20AndLocationsAt63AndKeepsTheLowEightBitsOfTheFl
     const std::string loc63(63, 'L');
     const Row cases[] = {
         {"10", "ExactlyTwentyChars!!", loc63, "255", fileRecord(10, "ExactlyTwentyChars!!", loc63, 255)},
-        {"11", "ANameOfTwentyFiveChars!!!", loc63 + "M", "2321", fileRecord(11, "ANameOfTwentyFiveCha", loc63, 0x11)},
+        {"11", "ANameOfTwentyFiveChars!!!", loc63 + "M", "2321",
+         fileRecord(11, "ANameOfTwentyFiveCha", loc63, 0x11)},
         {"12", "Short", "", "256", fileRecord(12, "Short", "", 0)},
         {"-2", "Negative", loc63 + "MNOP", "-1", fileRecord(0xFFFE, "Negative", loc63, 0xFF)},
         {"40000", "High", "x", "0", fileRecord(40000, "High", "x", 0)},
@@ -252,7 +265,8 @@ TEST_P(OpenWithoutADictionary, saysNotFindInThisDirectoryAndChangesNothing)
 
 INSTANTIATE_TEST_SUITE_P(FilesPage, OpenWithoutADictionary,
                          ::testing::Values(NoDictionary{"missing", nullptr, 0}, NoDictionary{"empty", "", 0},
-                                           NoDictionary{"text", "Xf$Id Xf$Name Xf$Loc\n1 X$FILE FILE.DDF\n", 39},
+                                           NoDictionary{"text", "Xf$Id Xf$Name Xf$Loc\n1 X$FILE FILE.DDF\n",
+                                                        39},
                                            NoDictionary{"pageOfZeros", "\0\0\0\0\0\0\0\0", 8}),
                          [](const auto& info) { return std::string(info.param.name); });
 
