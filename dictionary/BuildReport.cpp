@@ -73,4 +73,10 @@ std::string BuildReport::text() const
     return text;
 }
 
+std::string readStoppedText(const std::string& fileName, std::size_t recordsRead, int status)
+{
+    return fileName + ": reading stopped after " + std::to_string(recordsRead) +
+           (recordsRead == 1 ? " record: " : " records: ") + statusText(status) + ".";
+}
+
 } // namespace dict

@@ -2,6 +2,7 @@
 // What the record manager refused while dictionary files were written: a Create or Open that
 // failed, and rows that Insert turned away. One report may gather several files (the Builds of
 // the whole dictionary set) so that the user is told once, in one message.
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -31,5 +32,10 @@ private:
     };
     std::vector<Entry> mEntries;
 };
+
+// The message for a dictionary file whose reading ended on a record that could not be read
+// (status other than end of file), e.g.
+//   FILE.DDF: reading stopped after 12 records: status 2 (I/O error).
+std::string readStoppedText(const std::string& fileName, std::size_t recordsRead, int status);
 
 } // namespace dict

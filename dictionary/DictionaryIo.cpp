@@ -7,7 +7,7 @@
 
 namespace dict {
 
-int readDictionaryFile(DictFile file, RecordArray& array, std::size_t& count)
+int readDictionaryFile(DictFile file, RecordArray& array, std::size_t& count, int* stoppedBy)
 {
     const CreationSpec& spec = creationSpec(file);
     count = 0;
@@ -23,6 +23,8 @@ int readDictionaryFile(DictFile file, RecordArray& array, std::size_t& count)
         btr->UseBuffer(array.slot(count).data());
         btr->GetNext();
     }
+    if (stoppedBy)
+        *stoppedBy = btr->StatusOf();
     btr->Close();
     return btr::StatusSuccess;
 }

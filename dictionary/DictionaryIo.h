@@ -13,8 +13,9 @@ namespace dict {
 
 // Opens the file (empty owner, mode 0) and reads every record, on key 0, into slots 0, 1, ...
 // of the array, however many there are. Returns the status of the Open; on 0, count is the
-// number of records read (a failing read ends the reading, as the end of the file does).
-int readDictionaryFile(DictFile file, RecordArray& array, std::size_t& count);
+// number of records read and stoppedBy (when given) the status that ended the reading: 9 at the
+// end of the file, anything else when a record could not be read.
+int readDictionaryFile(DictFile file, RecordArray& array, std::size_t& count, int* stoppedBy = nullptr);
 
 // One grid row to write: its number, which the report names, and the slot that holds its record.
 struct RowSlot {

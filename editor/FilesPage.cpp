@@ -117,7 +117,9 @@ void TMain::ClearFileDDFClick()
 void TMain::OpenFileDDFClick()
 {
     std::size_t count = 0;
-    if (dict::readDictionaryFile(dict::DictFile::File, mFileTableArray, count) != btr::StatusSuccess) {
+    int stoppedBy = btr::StatusEndOfFile;
+    if (dict::readDictionaryFile(dict::DictFile::File, mFileTableArray, count, &stoppedBy) !=
+        btr::StatusSuccess) {
         showMessage(QStringLiteral("Not find in this directory"));
         return;
     }
@@ -127,6 +129,11 @@ void TMain::OpenFileDDFClick()
         showFileRecord(FileGrid, int(slot) + 1,
                        dict::FileRecord::decode(std::as_const(mFileTableArray).slot(slot)));
     markFileGridLoaded();
+    // A grid that silently lacks the records after a damaged one would be written back short
+    // by the next Build.
+    if (stoppedBy != btr::StatusEndOfFile)
+        showMessage(QString::fromStdString(
+            dict::readStoppedText(dict::creationSpec(dict::DictFile::File).fileName, count, stoppedBy)));
 }
 
 void TMain::markFileGridLoaded()

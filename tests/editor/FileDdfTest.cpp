@@ -1,6 +1,9 @@
 // FILE.DDF on disk through the whole-set buttons and the Files page: what New and Build write,
 // what Open shows, a round trip of a large dictionary, what the record manager refuses, and a
 // genuine dictionary set.
+// The genuine builder comes before any Qt header: it has a member named like Qt's "slots" macro.
+#include "GenuineBuilder.h"
+
 #include "../dictionary/Bytes.h"
 #include "CreationSpecs.h"
 #include "DictionaryOnDisk.h"
@@ -301,6 +304,24 @@ TEST_F(GenuineDictionary, buildDdfsOverItSaysTheFileWasNotCreatedAndLeavesItAsIt
     EXPECT_EQ(messages(QMessageBox::NoIcon),
               QStringList(QStringLiteral("FILE.DDF was not created: status 46 (access denied).")));
     EXPECT_EQ(fileBytes(QStringLiteral("FILE.DDF")), before);
+}
+
+// A FILE.DDF that opens but whose records cannot be read (here a compressed genuine one) must
+// not pass for an empty dictionary: the next Build would write it back without its tables.
+TEST_F(FileDdf, recordsThatCannotBeReadAreReportedAfterTheRowsReadSoFar)
+{
+    genuinetest::FileDef def;
+    def.pageSize = 4096;
+    def.recordLength = 97;
+    def.fileFlags = 0x8; // compressed
+    def.keys = {genuinetest::Key{{{0, 2, 0x104, 14}}, 0}};
+    writeBytes(QStringLiteral("FILE.DDF"), genuinetest::build6x(def));
+
+    w().OpenFileDDFClick();
+    ASSERT_EQ(mMessages.size(), 1u);
+    EXPECT_TRUE(mMessages[0].second.startsWith(QStringLiteral("FILE.DDF: reading stopped after 0 records: status ")))
+        << mMessages[0].second.toStdString();
+    EXPECT_EQ(grid()->RowCount(), 2);
 }
 
 } // namespace
