@@ -794,6 +794,34 @@ TEST_P(BtrConformance, variableLengthRecordsAreKeptWhole)
     EXPECT_EQ(f.get(OpGetFirst, 0), StatusDataBufferTooShort);
 }
 
+TEST_P(BtrConformance, aFileWithoutKeysIsReadInPhysicalOrder)
+{
+    testsupport::TempDir dir;
+    const std::string path = dir.file("nokeys.btr");
+    BtrFile f(fn);
+    ASSERT_EQ(f.create(path, createSpec(4, 512, {})), StatusSuccess);
+    ASSERT_EQ(f.open(path), StatusSuccess);
+    for (const char* r : {"cccc", "aaaa", "bbbb"})
+        ASSERT_EQ(f.insert(text(r)), StatusSuccess);
+    EXPECT_EQ(f.get(OpGetFirst, 0), StatusInvalidKeyNumber);
+    std::vector<Bytes> seen;
+    for (int16_t st = f.get(OpStepFirst, 0); st == StatusSuccess; st = f.get(OpStepNext, 0))
+        seen.push_back(f.record());
+    EXPECT_EQ(seen, (std::vector<Bytes>{text("cccc"), text("aaaa"), text("bbbb")}));
+    ASSERT_EQ(f.get(OpStepLast, 0), StatusSuccess);
+    ASSERT_EQ(f.update(text("dddd")), StatusSuccess);
+    ASSERT_EQ(f.get(OpStepPrevious, 0), StatusSuccess);
+    ASSERT_EQ(f.remove(), StatusSuccess);
+    std::vector<uint8_t> stat;
+    ASSERT_EQ(f.stat(stat), StatusSuccess);
+    ASSERT_EQ(stat.size(), 16u);
+    EXPECT_EQ(stat[4], 0);
+    EXPECT_EQ(statRecords(f), 2u);
+    EXPECT_EQ(stepCount(f), 2u);
+    ASSERT_EQ(f.get(OpStepLast, 0), StatusSuccess);
+    EXPECT_EQ(f.record(), text("dddd"));
+}
+
 TEST_P(BtrConformance, writesLastAfterCloseAndReopen)
 {
     testsupport::TempDir dir;
