@@ -129,6 +129,11 @@ std::vector<OrderCase> orderCases()
          {1, 8, 0x100, 2},
          {f64(-1e300), f64(-2.5), f64(-1e-300), f64(0), f64(0.25), f64(7), f64(1e300)}},
         {"bfloat4", {1, 4, 0x100, 9}, {mbf4(-100), mbf4(-1.5f), mbf4(0), mbf4(0.25f), mbf4(3), mbf4(1000)}},
+        {"bfloat8",
+         {1, 8, 0x100, 9},
+         {Bytes{0, 0, 0, 0, 0, 0, 0x90, 0x90}, Bytes{0, 0, 0, 0, 0, 0, 0xFF, 0x81}, Bytes(8, 0),
+          Bytes{1, 0, 0, 0, 0, 0, 0, 0x81}, Bytes{0, 0, 0, 0, 0, 0, 1, 0x81},
+          Bytes{0, 0, 0, 0, 0, 0, 0, 0x90}}},
         {"dateByYearMonthDay",
          {1, 4, 0x100, 3},
          {date(31, 12, 1999), date(1, 1, 2000), date(2, 1, 2000), date(1, 2, 2000), date(1, 1, 2001)}},
@@ -270,6 +275,40 @@ TEST_P(BtrConformance, everyKeyTypeOrdersByValueNotByBytes)
         EXPECT_EQ(found(OpGetLessOrEqual, 1), c.ascending[1]);
         EXPECT_EQ(f.get(OpGetLess, 0, c.ascending[0]), StatusEndOfFile);
         EXPECT_EQ(f.close(), StatusSuccess);
+    }
+}
+
+TEST_P(BtrConformance, caseInsensitiveAndUpperSequenceKeysTieOnLetterCase)
+{
+    testsupport::TempDir dir;
+    struct Case {
+        const char* rule;
+        uint16_t flags;
+        std::vector<std::vector<uint8_t>> acs;
+    };
+    for (const Case& c : {Case{"caseInsensitive", 0x400, {}}, Case{"upperSequence", 0x20, {upperAcs()}}}) {
+        SCOPED_TRACE(c.rule);
+        const std::string path = dir.file(std::string(c.rule) + ".btr");
+        BtrFile f(fn);
+        // key 0: six bytes, unique; key 1: the first five, with duplicates.
+        const uint16_t dup = static_cast<uint16_t>(c.flags | 0x1);
+        ASSERT_EQ(f.create(path, createSpec(8, 1024, {{1, 6, c.flags, 0}, {1, 5, dup, 0}}, 0, c.acs)),
+                  StatusSuccess);
+        ASSERT_EQ(f.open(path), StatusSuccess);
+        ASSERT_EQ(f.insert(cat(text("apple "), le(1, 2))), StatusSuccess);
+        EXPECT_EQ(f.insert(cat(text("APPLE "), le(2, 2))), StatusDuplicateKey);
+        ASSERT_EQ(f.insert(cat(text("Apple!"), le(3, 2))), StatusSuccess);
+        ASSERT_EQ(f.insert(cat(text("APPLE?"), le(4, 2))), StatusSuccess);
+        ASSERT_EQ(f.insert(cat(text("abc   "), le(5, 2))), StatusSuccess);
+
+        ASSERT_EQ(f.get(OpGetEqual, 0, text("ApPlE ")), StatusSuccess);
+        EXPECT_EQ(f.record()[6], 1);
+        EXPECT_EQ(f.key(6), text("apple ")); // the key as stored, not as weighed
+        EXPECT_EQ(readPath(f, 0, 6, 1), (std::vector<Bytes>{{5}, {1}, {3}, {4}}));
+        EXPECT_EQ(readPath(f, 1, 6, 1), (std::vector<Bytes>{{5}, {1}, {3}, {4}})); // ties in insertion order
+        ASSERT_EQ(f.get(OpGetEqual, 1, text("aPPLE")), StatusSuccess);
+        EXPECT_EQ(f.record()[6], 1);
+        EXPECT_EQ(statDistinct(f, 1), 2u);
     }
 }
 
