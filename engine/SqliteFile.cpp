@@ -677,7 +677,7 @@ int16_t SqliteFile::update(uint32_t address, const std::vector<uint8_t>& record,
     Statement& st = statement(mUpdate, [&] {
         std::string sql = "UPDATE records SET data = ?1";
         for (size_t i = 0; i < mDef.keys.size(); ++i) {
-            const std::string k = col("k", i), p = "?" + std::to_string(4 + i);
+            const std::string k = col("k", i), p = col("?", 4 + i);
             sql += ", " + k + " = " + p;
             if (mDef.keys[i].duplicates())
                 sql += ", " + col("s", i) + " = CASE WHEN " + k + " IS " + p + " THEN " + col("s", i) +
