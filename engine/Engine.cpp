@@ -361,8 +361,11 @@ int16_t Engine::create(const Call& c)
     // Build the new file beside the target and move it over, so a refused or failed Create
     // leaves the old file as it was.
     const fs::path target(name);
-    const fs::path temp = target.parent_path() /
-                          ("." + target.filename().string() + ".quillan-new-" + std::to_string(::getpid()));
+    std::string tempName = ".";
+    tempName += target.filename().string();
+    tempName += ".quillan-new-";
+    tempName += std::to_string(::getpid());
+    const fs::path temp = target.parent_path() / tempName;
     std::error_code ec;
     fs::remove(temp, ec);
     fs::remove(temp.string() + "-journal", ec);

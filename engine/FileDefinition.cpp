@@ -175,7 +175,7 @@ int16_t parseCreateSpec(const uint8_t* buffer, size_t length, FileDefinition& ou
                 return btr::StatusInvalidKeyPosition;
             if (s.length == 0)
                 return btr::StatusInvalidKeyLength;
-            if (int16_t st = checkSegmentType(s.type, s.length))
+            if (int16_t st = checkSegment(s))
                 return st;
             if ((s.flags & perKeyFlags) != (key.flags & perKeyFlags))
                 return btr::StatusInconsistentKeyFlags;
@@ -224,7 +224,7 @@ bool parseStatImage(const uint8_t* buffer, size_t length, FileDefinition& out)
         key.number = numbered ? out.segmentSpecs[spec][14] : static_cast<int>(k);
         for (KeySegment& s : key.segments) {
             const auto& raw = out.segmentSpecs[spec++];
-            if (s.length == 0 || checkSegmentType(s.type, s.length) != 0)
+            if (s.length == 0 || checkSegment(s) != 0)
                 s.type = TypeString;
             if (s.position == 0)
                 s.position = 1;

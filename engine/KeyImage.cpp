@@ -228,6 +228,13 @@ int16_t checkSegmentType(uint8_t type, uint16_t length)
     return ok ? 0 : 29;
 }
 
+int16_t checkSegment(const KeySegment& s)
+{
+    if (!(s.flags & keyflag::ExtendedType) && (s.flags & keyflag::Binary))
+        return s.length >= 2 && s.length % 2 == 0 ? 0 : 29;
+    return checkSegmentType(s.type, s.length);
+}
+
 bool isStringType(uint8_t type)
 {
     return type == TypeString || type == TypeLstring || type == TypeZstring;

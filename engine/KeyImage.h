@@ -81,6 +81,10 @@ uint8_t effectiveSegmentType(uint16_t flags, uint8_t extendedType);
 // does not know, 29 for a length the type does not allow.
 int16_t checkSegmentType(uint8_t type, uint16_t length);
 
+// checkSegmentType for a segment as its flags give it: an old-style binary segment (flag 0x4
+// without an extended type) may be any even length.
+int16_t checkSegment(const KeySegment& s);
+
 // True for the types whose bytes a collating sequence applies to.
 bool isStringType(uint8_t type);
 

@@ -18,6 +18,8 @@ constexpr const char* kFormatName = "quillan-btrieve";
 constexpr int kFormatVersion = 1;
 constexpr int kMaxPendingWrites = 50000;
 constexpr auto kMaxTransactionAge = std::chrono::seconds(2);
+// How long a lock held by another connection (a reader elsewhere) is waited for.
+constexpr int kBusyWaitMilliseconds = 2000;
 
 int16_t statusOf(int rc)
 {
@@ -162,6 +164,7 @@ int16_t SqliteFile::open(const std::string& path, std::unique_ptr<SqliteFile>& o
     if (rc != SQLITE_OK)
         return btr::StatusIoError;
     harden(file->mDb);
+    sqlite3_busy_timeout(file->mDb, kBusyWaitMilliseconds);
     sqlite3_extended_result_codes(file->mDb, 0);
     // Room for the pages a large build touches within one transaction (allocated as used).
     sqlite3_exec(file->mDb, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
@@ -674,7 +677,7 @@ int16_t SqliteFile::update(uint32_t address, const std::vector<uint8_t>& record,
     Statement& st = statement(mUpdate, [&] {
         std::string sql = "UPDATE records SET data = ?1";
         for (size_t i = 0; i < mDef.keys.size(); ++i) {
-            const std::string k = col("k", i), p = "?" + std::to_string(4 + i);
+            const std::string k = col("k", i), p = col("?", 4 + i);
             sql += ", " + k + " = " + p;
             if (mDef.keys[i].duplicates())
                 sql += ", " + col("s", i) + " = CASE WHEN " + k + " IS " + p + " THEN " + col("s", i) +

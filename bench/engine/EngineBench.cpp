@@ -15,9 +15,14 @@
 namespace {
 namespace fs = std::filesystem;
 
+fs::path scratchDir()
+{
+    return fs::temp_directory_path() / ("quillan-bench-" + std::to_string(::getpid()));
+}
+
 std::string scratch(const char* name)
 {
-    const fs::path dir = fs::temp_directory_path() / ("quillan-bench-" + std::to_string(::getpid()));
+    const fs::path dir = scratchDir();
     fs::create_directories(dir);
     return (dir / name).string();
 }
@@ -315,4 +320,14 @@ BENCHMARK(BM_EngineStat)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations
 BENCHMARK(BM_SqliteStat)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_EngineFieldDdf30000BuildAndRead)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ec;
+    fs::remove_all(scratchDir(), ec); // some hundred megabytes of files
+    return 0;
+}

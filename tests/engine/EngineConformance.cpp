@@ -117,6 +117,7 @@ std::vector<OrderCase> orderCases()
         {"unsignedBinary2MultiByte", {1, 2, 0x100, 14}, ints({1, 255, 256, 4095, 65535}, 2)},
         {"unsignedBinary4", {1, 4, 0x100, 14}, ints({1, 256, 65536, 0x01000000, 0xFFFFFFFFll}, 4)},
         {"oldStyleBinaryFlag", {1, 4, 0x4, 0}, ints({1, 256, 65536, 0x7F000000}, 4)},
+        {"oldStyleBinaryOfSixBytes", {1, 6, 0x4, 0}, ints({1, 256, 65536, int64_t{1} << 40}, 6)},
         {"logical2", {1, 2, 0x100, 7}, ints({0, 1, 256}, 2)},
         {"autoIncrementGivenValues", {1, 4, 0x100, 15}, ints({-5, 1, 2, 1000, 70000}, 4)},
         {"currencySigned64", {1, 8, 0x100, 19}, ints({-100000, -1, 1, 5, int64_t{1} << 40}, 8)},
@@ -128,6 +129,11 @@ std::vector<OrderCase> orderCases()
          {1, 8, 0x100, 2},
          {f64(-1e300), f64(-2.5), f64(-1e-300), f64(0), f64(0.25), f64(7), f64(1e300)}},
         {"bfloat4", {1, 4, 0x100, 9}, {mbf4(-100), mbf4(-1.5f), mbf4(0), mbf4(0.25f), mbf4(3), mbf4(1000)}},
+        {"bfloat8",
+         {1, 8, 0x100, 9},
+         {Bytes{0, 0, 0, 0, 0, 0, 0x90, 0x90}, Bytes{0, 0, 0, 0, 0, 0, 0xFF, 0x81}, Bytes(8, 0),
+          Bytes{1, 0, 0, 0, 0, 0, 0, 0x81}, Bytes{0, 0, 0, 0, 0, 0, 1, 0x81},
+          Bytes{0, 0, 0, 0, 0, 0, 0, 0x90}}},
         {"dateByYearMonthDay",
          {1, 4, 0x100, 3},
          {date(31, 12, 1999), date(1, 1, 2000), date(2, 1, 2000), date(1, 2, 2000), date(1, 1, 2001)}},
@@ -143,6 +149,9 @@ std::vector<OrderCase> orderCases()
         {"numericOverPunch",
          {1, 4, 0x100, 8},
          {text("012K"), text("001K"), text("000J"), text("0000"), text("0001"), text("001B"), text("0100")}},
+        {"numericSaOverPunch",
+         {1, 3, 0x100, 18},
+         {text("12r"), text("01p"), text("000"), text("05{"), text("12C")}},
         {"numericSignedTrailingSeparate",
          {1, 3, 0x100, 17},
          {text("12-"), text("01-"), text("00+"), text("05+"), text("12+")}},
@@ -269,6 +278,40 @@ TEST_P(BtrConformance, everyKeyTypeOrdersByValueNotByBytes)
     }
 }
 
+TEST_P(BtrConformance, caseInsensitiveAndUpperSequenceKeysTieOnLetterCase)
+{
+    testsupport::TempDir dir;
+    struct Case {
+        const char* rule;
+        uint16_t flags;
+        std::vector<std::vector<uint8_t>> acs;
+    };
+    for (const Case& c : {Case{"caseInsensitive", 0x400, {}}, Case{"upperSequence", 0x20, {upperAcs()}}}) {
+        SCOPED_TRACE(c.rule);
+        const std::string path = dir.file(std::string(c.rule) + ".btr");
+        BtrFile f(fn);
+        // key 0: six bytes, unique; key 1: the first five, with duplicates.
+        const uint16_t dup = static_cast<uint16_t>(c.flags | 0x1);
+        ASSERT_EQ(f.create(path, createSpec(8, 1024, {{1, 6, c.flags, 0}, {1, 5, dup, 0}}, 0, c.acs)),
+                  StatusSuccess);
+        ASSERT_EQ(f.open(path), StatusSuccess);
+        ASSERT_EQ(f.insert(cat(text("apple "), le(1, 2))), StatusSuccess);
+        EXPECT_EQ(f.insert(cat(text("APPLE "), le(2, 2))), StatusDuplicateKey);
+        ASSERT_EQ(f.insert(cat(text("Apple!"), le(3, 2))), StatusSuccess);
+        ASSERT_EQ(f.insert(cat(text("APPLE?"), le(4, 2))), StatusSuccess);
+        ASSERT_EQ(f.insert(cat(text("abc   "), le(5, 2))), StatusSuccess);
+
+        ASSERT_EQ(f.get(OpGetEqual, 0, text("ApPlE ")), StatusSuccess);
+        EXPECT_EQ(f.record()[6], 1);
+        EXPECT_EQ(f.key(6), text("apple ")); // the key as stored, not as weighed
+        EXPECT_EQ(readPath(f, 0, 6, 1), (std::vector<Bytes>{{5}, {1}, {3}, {4}}));
+        EXPECT_EQ(readPath(f, 1, 6, 1), (std::vector<Bytes>{{5}, {1}, {3}, {4}})); // ties in insertion order
+        ASSERT_EQ(f.get(OpGetEqual, 1, text("aPPLE")), StatusSuccess);
+        EXPECT_EQ(f.record()[6], 1);
+        EXPECT_EQ(statDistinct(f, 1), 2u);
+    }
+}
+
 TEST_P(BtrConformance, segmentsCompareOneAfterAnotherEachByItsType)
 {
     testsupport::TempDir dir;
@@ -336,6 +379,54 @@ TEST_P(BtrConformance, positionRulesOfGetAndStepOperations)
     ASSERT_EQ(f.get(OpGetNext, 0), StatusSuccess);
     EXPECT_EQ(idOf(f), 3);
     EXPECT_EQ(f.get(OpGetEqual, 0, le(2, 2)), StatusKeyNotFound);
+}
+
+TEST_P(BtrConformance, positionAfterInsertDeleteAndKeyOnlyGets)
+{
+    testsupport::TempDir dir;
+    const std::string path = dir.file("pos2.btr");
+    BtrFile f(fn);
+    ASSERT_EQ(f.create(path, twoKeySpec()), StatusSuccess);
+    ASSERT_EQ(f.open(path), StatusSuccess);
+    for (auto [id, name] : std::vector<std::pair<int, const char*>>{{1, "d"}, {2, "c"}, {3, "b"}, {4, "a"}})
+        ASSERT_EQ(f.insert(twoKeyRecord(id, name)), StatusSuccess);
+
+    // Insert takes up its key path at the new record; with key number -1 the place stays.
+    ASSERT_EQ(f.insert(twoKeyRecord(6, "e"), 1), StatusSuccess);
+    ASSERT_EQ(f.get(OpGetPrevious, 1), StatusSuccess);
+    EXPECT_EQ(idOf(f), 1);
+    ASSERT_EQ(f.insert(twoKeyRecord(5, "f"), -1), StatusSuccess);
+    ASSERT_EQ(f.get(OpGetNext, 1), StatusSuccess);
+    EXPECT_EQ(idOf(f), 6);
+
+    // Delete with another key number: the next Get Next on the first key gives 7, and the
+    // place on the other key is where the deleted record was.
+    ASSERT_EQ(f.get(OpGetEqual, 0, le(3, 2)), StatusSuccess);
+    ASSERT_EQ(f.remove(1), StatusSuccess);
+    EXPECT_EQ(f.get(OpGetNext, 0), StatusDifferentKeyNumber);
+    ASSERT_EQ(f.get(OpGetNext, 1), StatusSuccess);
+    EXPECT_EQ(idOf(f), 2);
+
+    uint8_t data[16] = {};
+    uint8_t key[8] = {};
+    uint32_t length = sizeof data;
+    // +50: keys only, walking the path, with or without a lock bias; no current record.
+    std::vector<int> keys;
+    for (int16_t st = f.call(OpGetFirst + 50, data, &length, key, sizeof key, 0); st == StatusSuccess;
+         st = f.call(OpGetNext + 150, data, &length, key, sizeof key, 0))
+        keys.push_back(key[0]);
+    EXPECT_EQ(keys, (std::vector<int>{1, 2, 4, 5, 6}));
+    EXPECT_EQ(f.update(twoKeyRecord(6, "x")), StatusInvalidPositioning);
+    std::memcpy(key, le(3, 2).data(), 2);
+    EXPECT_EQ(f.call(OpGetEqual + 50, data, &length, key, sizeof key, 0), StatusKeyNotFound);
+    std::memcpy(key, le(4, 2).data(), 2);
+    ASSERT_EQ(f.call(OpGetEqual + 50, data, &length, key, sizeof key, 0), StatusSuccess);
+    ASSERT_EQ(f.call(OpGetNext + 50, data, &length, key, sizeof key, 0), StatusSuccess);
+    EXPECT_EQ(key[0], 5);
+    ASSERT_EQ(f.get(OpGetNext, 0), StatusSuccess); // a Get Key position serves a plain Get Next
+    EXPECT_EQ(idOf(f), 6);
+    EXPECT_EQ(statRecords(f), 5u);
+    EXPECT_EQ(statDistinct(f, 1), 5u);
 }
 
 TEST_P(BtrConformance, duplicatesComeBackInInsertionOrder)
@@ -414,6 +505,19 @@ TEST_P(BtrConformance, keyRulesOnInsertAndUpdate)
     EXPECT_EQ(f.update(twoKeyRecord(1, "zz")), StatusSuccess);         // key 1 is
     ASSERT_EQ(f.get(OpGetEqual, 1, text("zz  ")), StatusSuccess);
     EXPECT_EQ(idOf(f), 1);
+
+    // An Update that gives a unique modifiable key a value another record holds is refused whole.
+    BtrFile g(fn);
+    ASSERT_EQ(g.create(dir.file("unique.btr"), createSpec(6, 1024, {{1, 2, 0x102, 1}, {3, 4, 0x103, 0}})),
+              StatusSuccess);
+    ASSERT_EQ(g.open(dir.file("unique.btr")), StatusSuccess);
+    ASSERT_EQ(g.insert(twoKeyRecord(1, "a")), StatusSuccess);
+    ASSERT_EQ(g.insert(twoKeyRecord(2, "b")), StatusSuccess);
+    EXPECT_EQ(g.update(twoKeyRecord(1, "c")), StatusDuplicateKey);
+    EXPECT_EQ(readPath(g, 1, 0, 2), (std::vector<Bytes>{le(1, 2), le(2, 2)}));
+    ASSERT_EQ(g.get(OpGetEqual, 0, le(2, 2)), StatusSuccess);
+    EXPECT_EQ(g.update(twoKeyRecord(3, "c")), StatusSuccess);
+    EXPECT_EQ(readPath(g, 0, 2, 4), (std::vector<Bytes>{text("a   "), text("c   ")}));
 }
 
 TEST_P(BtrConformance, autoIncrementZeroTakesHighestPlusOne)
@@ -443,6 +547,10 @@ std::vector<RefusalCase> refusalCases()
     std::vector<Segment> tooManyKeys;
     for (int i = 0; i < 120; ++i)
         tooManyKeys.push_back({1, 1, 0x1, 0});
+    std::vector<Segment> tooManySegments; // 1024-byte pages hold 23 segments
+    for (uint16_t i = 0; i < 24; ++i)
+        tooManySegments.push_back(
+            {static_cast<uint16_t>(1 + i), 1, static_cast<uint16_t>(i < 23 ? 0x11 : 0x1), 0});
     auto badAcs = upperAcs();
     badAcs[0] = 0xAB;
     auto countryAcs = upperAcs();
@@ -462,6 +570,11 @@ std::vector<RefusalCase> refusalCases()
         {"integerOfThreeBytes", createSpec(10, 1024, {{1, 3, 0x100, 1}}), StatusInvalidKeyLength},
         {"keyLongerThan255", createSpec(400, 1024, {{1, 200, 0x10, 0}, {201, 100, 0, 0}}),
          StatusInvalidKeyLength},
+        {"oldStyleBinaryOfOddLength", createSpec(10, 1024, {{1, 3, 0x4, 0}}), StatusInvalidKeyLength},
+        {"moreSegmentsThanThePageHolds", createSpec(40, 1024, tooManySegments), StatusNumberOfKeys},
+        {"segmentsNameDifferentSequences",
+         createSpec(10, 1024, {{1, 2, 0x30, 0, 0, 0}, {3, 2, 0x20, 0, 0, 1}}, 0, {upperAcs(), upperAcs()}),
+         StatusInconsistentKeyFlags},
         {"unknownExtendedType", createSpec(10, 1024, {{1, 2, 0x100, 12}}), StatusKeyTypeError},
         {"segmentsDifferInDuplicates", createSpec(10, 1024, {{1, 2, 0x11, 0}, {3, 2, 0x0, 0}}),
          StatusInconsistentKeyFlags},
@@ -718,6 +831,34 @@ TEST_P(BtrConformance, variableLengthRecordsAreKeptWhole)
     EXPECT_EQ(f.record(), longer);
     f.capacity = 6;
     EXPECT_EQ(f.get(OpGetFirst, 0), StatusDataBufferTooShort);
+}
+
+TEST_P(BtrConformance, aFileWithoutKeysIsReadInPhysicalOrder)
+{
+    testsupport::TempDir dir;
+    const std::string path = dir.file("nokeys.btr");
+    BtrFile f(fn);
+    ASSERT_EQ(f.create(path, createSpec(4, 512, {})), StatusSuccess);
+    ASSERT_EQ(f.open(path), StatusSuccess);
+    for (const char* r : {"cccc", "aaaa", "bbbb"})
+        ASSERT_EQ(f.insert(text(r)), StatusSuccess);
+    EXPECT_EQ(f.get(OpGetFirst, 0), StatusInvalidKeyNumber);
+    std::vector<Bytes> seen;
+    for (int16_t st = f.get(OpStepFirst, 0); st == StatusSuccess; st = f.get(OpStepNext, 0))
+        seen.push_back(f.record());
+    EXPECT_EQ(seen, (std::vector<Bytes>{text("cccc"), text("aaaa"), text("bbbb")}));
+    ASSERT_EQ(f.get(OpStepLast, 0), StatusSuccess);
+    ASSERT_EQ(f.update(text("dddd")), StatusSuccess);
+    ASSERT_EQ(f.get(OpStepPrevious, 0), StatusSuccess);
+    ASSERT_EQ(f.remove(), StatusSuccess);
+    std::vector<uint8_t> stat;
+    ASSERT_EQ(f.stat(stat), StatusSuccess);
+    ASSERT_EQ(stat.size(), 16u);
+    EXPECT_EQ(stat[4], 0);
+    EXPECT_EQ(statRecords(f), 2u);
+    EXPECT_EQ(stepCount(f), 2u);
+    ASSERT_EQ(f.get(OpStepLast, 0), StatusSuccess);
+    EXPECT_EQ(f.record(), text("dddd"));
 }
 
 TEST_P(BtrConformance, writesLastAfterCloseAndReopen)

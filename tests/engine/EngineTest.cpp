@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace btrtest;
@@ -249,4 +251,31 @@ TEST(NativeFiles, aProcessKilledMidWriteLeavesAConsistentFile)
         ++n;
     EXPECT_GE(n, 1);
     ASSERT_EQ(f.insert(fileRecord(1000, "after")), StatusSuccess);
+}
+
+TEST(NativeFiles, writesWaitForAMomentaryReaderInsteadOfBeingLost)
+{
+    testsupport::TempDir dir;
+    const std::string path = dir.file("FILE.DDF");
+    BtrFile f(&QuillanEngineCall);
+    ASSERT_EQ(f.create(path, fileDdfSpec()), StatusSuccess);
+    ASSERT_EQ(f.open(path), StatusSuccess);
+    ASSERT_EQ(f.insert(fileRecord(1, "written")), StatusSuccess);
+
+    // Another program reads the file and holds its shared lock for a moment.
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.c_str(), &reader, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(reader, "BEGIN; SELECT count(*) FROM records", nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    std::thread release([reader] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        sqlite3_exec(reader, "COMMIT", nullptr, nullptr, nullptr);
+    });
+    EXPECT_EQ(f.close(), StatusSuccess);
+    release.join();
+    sqlite3_close(reader);
+
+    ASSERT_EQ(f.open(path), StatusSuccess);
+    ASSERT_EQ(f.get(OpGetFirst, 0), StatusSuccess);
+    EXPECT_EQ(f.record(), fileRecord(1, "written"));
 }
