@@ -130,6 +130,18 @@ void store32(void* p, uint32_t v)
     std::memcpy(p, &v, 4);
 }
 
+// The record at the current position, at least a fixed part long, for Update and Delete; a record
+// that went away since it was positioned on gives 8.
+int16_t readCurrent(FileBackend& backend, const Position& pos, FoundRecord& record)
+{
+    if (int16_t st = backend.read(pos.currentAddress, record))
+        return st == StatusInvalidRecordAddress ? int16_t(StatusInvalidPositioning) : st;
+    const size_t fixedLength = backend.definition().recordLength;
+    if (record.data.size() < fixedLength)
+        record.data.resize(fixedLength, 0);
+    return StatusSuccess;
+}
+
 bool isReadOperation(uint16_t op)
 {
     return (op >= OpGetEqual && op <= OpGetLast) || op == OpGetDirect || op == OpStepNext ||
@@ -674,10 +686,8 @@ int16_t Engine::update(Handle& h, const Call& c)
     if (int16_t st = keyIndexFor(def, c, keyIndex, true))
         return st;
     FoundRecord old;
-    if (int16_t st = backend.read(h.pos.currentAddress, old))
-        return st == StatusInvalidRecordAddress ? int16_t(StatusInvalidPositioning) : st;
-    if (old.data.size() < def.recordLength)
-        old.data.resize(def.recordLength, 0);
+    if (int16_t st = readCurrent(backend, h.pos, old))
+        return st;
     RecordImages oldImages, images;
     imagesOf(def, old.data, oldImages);
     imagesOf(def, mRecord, images);
@@ -713,10 +723,8 @@ int16_t Engine::remove(Handle& h, const Call& c)
     Position next = h.pos;
     if (keyIndex >= 0) {
         FoundRecord old;
-        if (int16_t st = backend.read(h.pos.currentAddress, old))
-            return st == StatusInvalidRecordAddress ? int16_t(StatusInvalidPositioning) : st;
-        if (old.data.size() < def.recordLength)
-            old.data.resize(def.recordLength, 0);
+        if (int16_t st = readCurrent(backend, h.pos, old))
+            return st;
         if (int16_t st =
                 entryOf(backend, static_cast<size_t>(keyIndex), h.pos.currentAddress, old.data, next))
             return st;
