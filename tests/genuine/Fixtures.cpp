@@ -51,6 +51,35 @@ FileDef variableDef()
     return def;
 }
 
+Bytes expectedStat(const FileDef& def, uint32_t count)
+{
+    Bytes s(16, 0);
+    put16(s, 0, def.recordLength);
+    put16(s, 2, def.pageSize);
+    s[4] = static_cast<uint8_t>(def.keys.size());
+    put32(s, 6, count);
+    put16(s, 10, def.fileFlags);
+    for (size_t k = 0; k < def.keys.size(); ++k)
+        for (size_t i = 0; i < def.keys[k].segments.size(); ++i) {
+            const Segment& seg = def.keys[k].segments[i];
+            const bool last = i + 1 == def.keys[k].segments.size();
+            Bytes spec(16, 0);
+            put16(spec, 0, static_cast<uint16_t>(seg.offset + 1));
+            put16(spec, 2, seg.length);
+            put16(spec, 4, static_cast<uint16_t>(last ? seg.flags & ~0x10 : seg.flags | 0x10));
+            put32(spec, 6, def.keys[k].distinct);
+            spec[10] = seg.extendedType;
+            spec[11] = seg.nullValue;
+            spec[14] = static_cast<uint8_t>(k);
+            s.insert(s.end(), spec.begin(), spec.end());
+        }
+    if (def.acs) {
+        const Bytes block = def.acs->block();
+        s.insert(s.end(), block.begin(), block.end());
+    }
+    return s;
+}
+
 std::vector<std::pair<std::string, Bytes>> seedFiles()
 {
     std::vector<std::pair<std::string, Bytes>> out;
