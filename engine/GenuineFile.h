@@ -22,8 +22,8 @@ struct GenuineInfo {
 
 // 0 and info filled when path is a genuine record-manager file this reader understands;
 // 30 when it is not a record-manager file (or its file control record is not understood: a key
-// outside the record, a key needing a collating sequence the file does not hold); 2 on an I/O
-// error. Never throws.
+// outside the record or longer than 255 bytes, a key needing a collating sequence the file does
+// not hold); 2 on an I/O error. Never throws.
 //
 // Files whose records this reader cannot read still open, with recordsReadable false and
 // readStatus 30 (compressed records, variable-allocation tables, 8.x variable-length files,

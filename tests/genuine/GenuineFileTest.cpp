@@ -278,11 +278,27 @@ TEST(GenuineFile, bytesThatAreNoRecordManagerFileGive30)
             std::copy(b.begin() + 0x110, b.begin() + 0x110 + 30, b.begin() + at);
         return b;
     };
+    // One key of two segments over a 200-byte record.
+    auto keyOf = [](uint16_t length, Fmt f) {
+        FileDef d;
+        d.recordLength = 200;
+        d.keys = {{{{0, 200, 0}, {0, static_cast<uint16_t>(length - 200), 0}}, 1}};
+        d.slots = {Bytes(200, 'k')};
+        return build(f, d);
+    };
+    for (Fmt f : {Fmt::Pre6, Fmt::V6, Fmt::V8}) {
+        GenuineInfo info;
+        const Bytes longest = keyOf(255, f);
+        EXPECT_EQ(engine::openGenuineImage(longest.data(), longest.size(), info), 0) << name(f);
+    }
     const struct {
         const char* what;
         Bytes image;
     } cases[] = {
         {"empty", {}},
+        {"pre-6 key of 256 bytes", keyOf(256, Fmt::Pre6)},
+        {"6.x key of 256 bytes", keyOf(256, Fmt::V6)},
+        {"8.x key of 256 bytes", keyOf(256, Fmt::V8)},
         {"text", Bytes(2000, 'x')},
         {"all zeros (page size 0)", Bytes(4096, 0)},
         {"shorter than one page", Bytes(good6.begin(), good6.begin() + 300)},
