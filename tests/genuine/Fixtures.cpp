@@ -1,5 +1,7 @@
 #include "Fixtures.h"
 
+#include <algorithm>
+
 namespace genuinetest {
 
 Bytes sampleRecord(int16_t id, const std::string& text, uint16_t code)
@@ -80,6 +82,33 @@ Bytes expectedStat(const FileDef& def, uint32_t count)
     return s;
 }
 
+FileDef keyTypesDef()
+{
+    FileDef def;
+    def.pageSize = 1024;
+    def.recordLength = 64;
+    def.keys = {{{{0, 4, 0x140, 2}}, 0},                    // FLOAT, descending
+                {{{4, 8, 0x100, 9}}, 0},                    // BFLOAT
+                {{{12, 5, 0x101, 5}, {17, 6, 0x101, 8}}, 0}, // DECIMAL, NUMERIC, duplicates
+                {{{23, 4, 0x101, 17}, {27, 10, 0x501, 10}}, 0}, // NUMERICSTS, case-blind LSTRING
+                {{{37, 10, 0x301, 11, 0}}, 0},              // ZSTRING, null when any segment is
+                {{{47, 8, 0x100, 20}, {55, 4, 0x140, 3}}, 0}}; // TIMESTAMP, DATE descending
+    uint32_t x = 12345;
+    for (int i = 0; i < 14; ++i) {
+        Bytes r(64);
+        for (uint8_t& b : r) {
+            x = x * 1103515245u + 12345u;
+            b = static_cast<uint8_t>(x >> 16);
+        }
+        if (i % 3 == 0)
+            std::fill(r.begin() + 37, r.begin() + 47, 0);
+        def.slots.push_back(r);
+    }
+    // Equal values on the keys with duplicates.
+    std::copy(def.slots[2]->begin() + 12, def.slots[2]->begin() + 47, def.slots[5]->begin() + 12);
+    return def;
+}
+
 std::vector<std::pair<std::string, Bytes>> seedFiles()
 {
     std::vector<std::pair<std::string, Bytes>> out;
@@ -98,6 +127,9 @@ std::vector<std::pair<std::string, Bytes>> seedFiles()
     compressed.recordLength = 0;
     compressed.keys.resize(1);
     out.emplace_back("v6-compressed.btr", build6x(compressed));
+    const FileDef types = keyTypesDef();
+    out.emplace_back("pre6-key-types.btr", buildPre6(types));
+    out.emplace_back("v6-key-types.btr", build6x(types));
     FileDef noKeys = sampleDef(8, false);
     noKeys.keys.clear();
     noKeys.acs.reset();

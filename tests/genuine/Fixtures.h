@@ -22,6 +22,10 @@ FileDef variableDef();
 // block.
 Bytes expectedStat(const FileDef& def, uint32_t count);
 
+// 64-byte records of pseudo-random bytes under keys of many types (floats, packed and zoned
+// decimals, LSTRING, ZSTRING, timestamps), descending and case-blind segments, duplicates.
+FileDef keyTypesDef();
+
 // Small files of every family and kind, named for the seed corpus.
 std::vector<std::pair<std::string, Bytes>> seedFiles();
 
