@@ -37,6 +37,11 @@ int16_t openGenuineFile(const std::string& path, GenuineInfo& info);
 int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
                            std::vector<std::vector<uint8_t>>& records);
 
+// True when the first bytes of a file (size of them) begin a file control record of a known
+// family with a sane page size, whether or not the rest of the file can be understood: such a
+// file is a real record manager's, perhaps damaged, and is never replaced.
+bool looksLikeGenuineFile(const uint8_t* head, size_t size);
+
 // The same two on a whole file image in memory.
 int16_t openGenuineImage(const uint8_t* data, size_t size, GenuineInfo& info);
 int16_t readGenuineImageRecords(const uint8_t* data, size_t size, const GenuineInfo& info,

@@ -116,6 +116,23 @@ bool readSegments(const Page& fcr, FileControl& out)
 
 } // namespace
 
+bool recogniseFamily(const Page& head, Family& family, uint32_t& pageSize)
+{
+    if (head.u32(0) == 0) {
+        family = Family::Pre6;
+        pageSize = head.u16(0x08);
+    } else if (isFcrV6(head) && head.u16(0x08) != 0) {
+        family = Family::V6;
+        pageSize = head.u16(0x08);
+    } else if (isFcrV8(head)) {
+        family = Family::V8;
+        pageSize = head.u8(0x2B) * 256u;
+    } else {
+        return false;
+    }
+    return sanePageSize(pageSize) && head.u16(0x0A) == 0 && !head.overrun();
+}
+
 bool FileControl::usesAcs() const
 {
     for (const SegmentSpec& s : segments)
@@ -146,19 +163,7 @@ int16_t parseFileControl(ByteSource& source, FileControl& out)
         return source.size() < kMinPage ? btr::StatusNotBtrieveFile : btr::StatusIoError;
 
     uint32_t pageSize = 0;
-    if (head.u32(0) == 0) {
-        out.family = Family::Pre6;
-        pageSize = head.u16(0x08);
-    } else if (isFcrV6(head) && head.u16(0x08) != 0) {
-        out.family = Family::V6;
-        pageSize = head.u16(0x08);
-    } else if (isFcrV8(head)) {
-        out.family = Family::V8;
-        pageSize = head.u8(0x2B) * 256u;
-    } else {
-        return btr::StatusNotBtrieveFile;
-    }
-    if (!sanePageSize(pageSize) || head.u16(0x0A) != 0 || source.size() < pageSize)
+    if (!recogniseFamily(head, out.family, pageSize) || source.size() < pageSize)
         return btr::StatusNotBtrieveFile;
     out.pageSize = pageSize;
     out.pageCount = source.size() / pageSize;

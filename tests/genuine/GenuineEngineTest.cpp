@@ -187,6 +187,43 @@ TEST_F(GenuineThroughTheCall, writesAndCreateAreRefusedAndTheFileStaysByteForByt
     }
 }
 
+TEST_F(GenuineThroughTheCall, createReplacesNoGenuineFileEvenOneTooDamagedToOpen)
+{
+    const Bytes pre6 = buildPre6(peopleDef(true));
+    const Bytes v6 = build6x(peopleDef(true));
+    const Bytes v8 = build8x(peopleDef(false));
+    auto patched = [](Bytes b, size_t at, uint16_t v) {
+        put16(b, at, v);
+        return b;
+    };
+    const struct {
+        const char* what;
+        Bytes image;
+        int16_t create;
+    } cases[] = {
+        {"pre-6 cut inside its FCR", Bytes(pre6.begin(), pre6.begin() + 300), StatusAccessDenied},
+        {"6.x cut inside its FCR", Bytes(v6.begin(), v6.begin() + 300), StatusAccessDenied},
+        {"8.x cut inside its FCR", Bytes(v8.begin(), v8.begin() + 300), StatusAccessDenied},
+        {"pre-6 with a key past the record", patched(pre6, 0x110 + 0x14, 23), StatusAccessDenied},
+        {"6.x with 200 keys", patched(patched(v6, 0x14, 200), 512 + 0x14, 200), StatusAccessDenied},
+        {"text", Bytes(3000, 'q'), StatusSuccess},
+        {"zeros", Bytes(4096, 0), StatusSuccess},
+        {"shorter than a page size field", Bytes(6, 0), StatusSuccess},
+    };
+    const Bytes spec = btrtest::createSpec(24, 512, {{1, 2, 0x102, 1}});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = write("DAMAGED.DDF", c.image);
+        BtrFile f(&QuillanEngineCall);
+        EXPECT_EQ(f.open(path), StatusNotBtrieveFile);
+        EXPECT_EQ(f.create(path, spec), c.create);
+        if (c.create != StatusSuccess)
+            EXPECT_EQ(readAll(path), c.image);
+        else
+            EXPECT_EQ(f.open(path), StatusSuccess);
+    }
+}
+
 TEST_F(GenuineThroughTheCall, variableLengthRecordsArriveWhole)
 {
     const FileDef def = variableDef();
