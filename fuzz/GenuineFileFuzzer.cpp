@@ -48,7 +48,8 @@ void walkKey(engine::MemoryFile& file, size_t k, const Records& records)
         check(engine::keyImage(key, value.data()) == f.entry.image);
         // Equal images of a key without duplicates collapse into one step.
         if (!forward.empty())
-            check(key.duplicates() ? before(forward.back().entry, f.entry) : forward.back().entry.image < f.entry.image);
+            check(key.duplicates() ? before(forward.back().entry, f.entry)
+                                   : forward.back().entry.image < f.entry.image);
         forward.push_back(f);
     }
     size_t back = forward.size();

@@ -87,12 +87,12 @@ FileDef keyTypesDef()
     FileDef def;
     def.pageSize = 1024;
     def.recordLength = 64;
-    def.keys = {{{{0, 4, 0x140, 2}}, 0},                    // FLOAT, descending
-                {{{4, 8, 0x100, 9}}, 0},                    // BFLOAT
-                {{{12, 5, 0x101, 5}, {17, 6, 0x101, 8}}, 0}, // DECIMAL, NUMERIC, duplicates
+    def.keys = {{{{0, 4, 0x140, 2}}, 0},                        // FLOAT, descending
+                {{{4, 8, 0x100, 9}}, 0},                        // BFLOAT
+                {{{12, 5, 0x101, 5}, {17, 6, 0x101, 8}}, 0},    // DECIMAL, NUMERIC, duplicates
                 {{{23, 4, 0x101, 17}, {27, 10, 0x501, 10}}, 0}, // NUMERICSTS, case-blind LSTRING
-                {{{37, 10, 0x301, 11, 0}}, 0},              // ZSTRING, null when any segment is
-                {{{47, 8, 0x100, 20}, {55, 4, 0x140, 3}}, 0}}; // TIMESTAMP, DATE descending
+                {{{37, 10, 0x301, 11, 0}}, 0},                  // ZSTRING, null when any segment is
+                {{{47, 8, 0x100, 20}, {55, 4, 0x140, 3}}, 0}};  // TIMESTAMP, DATE descending
     uint32_t x = 12345;
     for (int i = 0; i < 14; ++i) {
         Bytes r(64);

@@ -127,11 +127,16 @@ TEST_F(GenuineThroughTheCall, everyFamilyAnswersStatGetsAndStepsInKeyAndPhysical
             int16_t status;
             int found;
         } seeks[] = {
-            {OpGetEqual, 0, 0, 0},          {OpGetEqual, 1, StatusKeyNotFound, 0},
-            {OpGetGreater, 0, 0, 5},        {OpGetGreaterOrEqual, 1, 0, 5},
-            {OpGetGreaterOrEqual, 12, 0, 12}, {OpGetGreater, 12, StatusEndOfFile, 0},
-            {OpGetLess, 0, 0, -3},          {OpGetLessOrEqual, 6, 0, 5},
-            {OpGetLessOrEqual, -20, 0, -20}, {OpGetLess, -20, StatusEndOfFile, 0},
+            {OpGetEqual, 0, 0, 0},
+            {OpGetEqual, 1, StatusKeyNotFound, 0},
+            {OpGetGreater, 0, 0, 5},
+            {OpGetGreaterOrEqual, 1, 0, 5},
+            {OpGetGreaterOrEqual, 12, 0, 12},
+            {OpGetGreater, 12, StatusEndOfFile, 0},
+            {OpGetLess, 0, 0, -3},
+            {OpGetLessOrEqual, 6, 0, 5},
+            {OpGetLessOrEqual, -20, 0, -20},
+            {OpGetLess, -20, StatusEndOfFile, 0},
         };
         for (const auto& s : seeks) {
             SCOPED_TRACE("op " + std::to_string(s.op) + " id " + std::to_string(s.id));
@@ -244,8 +249,8 @@ TEST_F(GenuineThroughTheCall, variableLengthRecordsArriveWhole)
         // Key 0 is the unsigned first four bytes.
         std::vector<Bytes> byKey = live;
         std::stable_sort(byKey.begin(), byKey.end(), [](const Bytes& a, const Bytes& b) {
-            return std::lexicographical_compare(a.rbegin() + (a.size() - 4), a.rend(), b.rbegin() + (b.size() - 4),
-                                                b.rend());
+            return std::lexicographical_compare(a.rbegin() + (a.size() - 4), a.rend(),
+                                                b.rbegin() + (b.size() - 4), b.rend());
         });
         std::vector<Bytes> got;
         for (int16_t st = f.get(OpGetFirst, 0); st == StatusSuccess; st = f.get(OpGetNext, 0))
@@ -254,7 +259,8 @@ TEST_F(GenuineThroughTheCall, variableLengthRecordsArriveWhole)
 
         // A buffer shorter than the longest record gets what fits.
         f.capacity = 100;
-        ASSERT_EQ(f.get(OpGetEqual, 0, Bytes(live[7].begin(), live[7].begin() + 4)), StatusDataBufferTooShort);
+        ASSERT_EQ(f.get(OpGetEqual, 0, Bytes(live[7].begin(), live[7].begin() + 4)),
+                  StatusDataBufferTooShort);
         EXPECT_EQ(f.record(), Bytes(live[7].begin(), live[7].begin() + 100));
     }
 }
