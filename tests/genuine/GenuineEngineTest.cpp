@@ -1,5 +1,6 @@
-// Genuine files on disk through the record manager's one call, with the product's own reader:
-// Stat, key order, positioning, physical order, and the files left as they were.
+// Genuine files on disk through the record manager's one call (linked in, and BTRCALLID of the
+// shared library), with the product's own reader: Stat, key order, positioning, physical order,
+// and the files left as they were.
 #include "BtrCall.h"
 #include "BtrTestFile.h"
 #include "Fixtures.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <dlfcn.h>
 #include <fstream>
 #include <iterator>
 
@@ -75,8 +77,28 @@ std::vector<int> reversed(std::vector<int> v)
     return {v.rbegin(), v.rend()};
 }
 
-class GenuineThroughTheCall : public ::testing::Test {
+// The engine linked in, and the shared library's BTRCALLID loaded as a real one is.
+using CallFactory = BtrCallFn (*)();
+
+BtrCallFn linked()
+{
+    return &QuillanEngineCall;
+}
+
+BtrCallFn sharedLibrary()
+{
+    static void* library = dlopen(QUILLAN_BTRV_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    return library ? reinterpret_cast<BtrCallFn>(dlsym(library, "BTRCALLID")) : nullptr;
+}
+
+class GenuineThroughTheCall : public ::testing::TestWithParam<CallFactory> {
 protected:
+    void SetUp() override
+    {
+        fn = GetParam()();
+        ASSERT_NE(fn, nullptr) << dlerror();
+    }
+
     std::string write(const std::string& file, const Bytes& bytes)
     {
         const std::string path = dir.file(file);
@@ -85,11 +107,15 @@ protected:
     }
 
     testsupport::TempDir dir;
+    BtrCallFn fn = nullptr;
 };
 
 } // namespace
 
-TEST_F(GenuineThroughTheCall, everyFamilyAnswersStatGetsAndStepsInKeyAndPhysicalOrder)
+INSTANTIATE_TEST_SUITE_P(Linked, GenuineThroughTheCall, ::testing::Values(&linked));
+INSTANTIATE_TEST_SUITE_P(SharedLibrary, GenuineThroughTheCall, ::testing::Values(&sharedLibrary));
+
+TEST_P(GenuineThroughTheCall, everyFamilyAnswersStatGetsAndStepsInKeyAndPhysicalOrder)
 {
     const struct {
         Fmt fmt;
@@ -99,7 +125,7 @@ TEST_F(GenuineThroughTheCall, everyFamilyAnswersStatGetsAndStepsInKeyAndPhysical
         SCOPED_TRACE(name(c.fmt));
         const FileDef def = peopleDef(c.fmt != Fmt::V8);
         const std::string path = write(std::string("PEOPLE.") + name(c.fmt), build(c.fmt, def));
-        BtrFile f(&QuillanEngineCall);
+        BtrFile f(fn);
         ASSERT_EQ(f.open(path), StatusSuccess);
 
         Bytes stat;
@@ -168,14 +194,14 @@ TEST_F(GenuineThroughTheCall, everyFamilyAnswersStatGetsAndStepsInKeyAndPhysical
     }
 }
 
-TEST_F(GenuineThroughTheCall, writesAndCreateAreRefusedAndTheFileStaysByteForByte)
+TEST_P(GenuineThroughTheCall, writesAndCreateAreRefusedAndTheFileStaysByteForByte)
 {
     for (Fmt fmt : {Fmt::Pre6, Fmt::V6, Fmt::V8}) {
         SCOPED_TRACE(name(fmt));
         const Bytes original = build(fmt, peopleDef(fmt != Fmt::V8));
         const std::string path = write(std::string("KEEP.") + name(fmt), original);
         {
-            BtrFile f(&QuillanEngineCall);
+            BtrFile f(fn);
             ASSERT_EQ(f.open(path), StatusSuccess);
             EXPECT_EQ(f.insert(sampleRecord(99, "new", 1)), StatusAccessDenied);
             ASSERT_EQ(f.get(OpGetFirst, 0), StatusSuccess);
@@ -185,14 +211,14 @@ TEST_F(GenuineThroughTheCall, writesAndCreateAreRefusedAndTheFileStaysByteForByt
             EXPECT_EQ(f.remove(0), StatusAccessDenied);
             EXPECT_EQ(f.get(OpGetFirst, 0), StatusSuccess) << "the refused writes lost the records";
         }
-        BtrFile g(&QuillanEngineCall);
+        BtrFile g(fn);
         const Bytes spec = btrtest::createSpec(24, 512, {{1, 2, 0x102, 1}});
         EXPECT_EQ(g.create(path, spec), StatusAccessDenied);
         EXPECT_EQ(readAll(path), original);
     }
 }
 
-TEST_F(GenuineThroughTheCall, createReplacesNoGenuineFileEvenOneTooDamagedToOpen)
+TEST_P(GenuineThroughTheCall, createReplacesNoGenuineFileEvenOneTooDamagedToOpen)
 {
     const Bytes pre6 = buildPre6(peopleDef(true));
     const Bytes v6 = build6x(peopleDef(true));
@@ -219,7 +245,7 @@ TEST_F(GenuineThroughTheCall, createReplacesNoGenuineFileEvenOneTooDamagedToOpen
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = write("DAMAGED.DDF", c.image);
-        BtrFile f(&QuillanEngineCall);
+        BtrFile f(fn);
         EXPECT_EQ(f.open(path), StatusNotBtrieveFile);
         EXPECT_EQ(f.create(path, spec), c.create);
         if (c.create != StatusSuccess)
@@ -229,7 +255,7 @@ TEST_F(GenuineThroughTheCall, createReplacesNoGenuineFileEvenOneTooDamagedToOpen
     }
 }
 
-TEST_F(GenuineThroughTheCall, variableLengthRecordsArriveWhole)
+TEST_P(GenuineThroughTheCall, variableLengthRecordsArriveWhole)
 {
     const FileDef def = variableDef();
     std::vector<Bytes> live;
@@ -239,7 +265,7 @@ TEST_F(GenuineThroughTheCall, variableLengthRecordsArriveWhole)
     for (Fmt fmt : {Fmt::Pre6, Fmt::V6}) {
         SCOPED_TRACE(name(fmt));
         const std::string path = write(std::string("VAR.") + name(fmt), build(fmt, def));
-        BtrFile f(&QuillanEngineCall);
+        BtrFile f(fn);
         ASSERT_EQ(f.open(path), StatusSuccess);
         std::vector<Bytes> stepped;
         for (int16_t st = f.get(OpStepFirst, 0); st == StatusSuccess; st = f.get(OpStepNext, 0))
@@ -265,7 +291,7 @@ TEST_F(GenuineThroughTheCall, variableLengthRecordsArriveWhole)
     }
 }
 
-TEST_F(GenuineThroughTheCall, filesWhoseRecordsCannotBeReadGiveStatAndAStatusForEveryRead)
+TEST_P(GenuineThroughTheCall, filesWhoseRecordsCannotBeReadGiveStatAndAStatusForEveryRead)
 {
     FileDef compressed = sampleDef(4, false);
     compressed.fileFlags = 0x8;
@@ -289,7 +315,7 @@ TEST_F(GenuineThroughTheCall, filesWhoseRecordsCannotBeReadGiveStatAndAStatusFor
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = write("UNREAD.BTR", c.image);
-        BtrFile f(&QuillanEngineCall);
+        BtrFile f(fn);
         ASSERT_EQ(f.open(path), StatusSuccess);
         Bytes stat;
         ASSERT_EQ(f.stat(stat), StatusSuccess);
@@ -302,7 +328,7 @@ TEST_F(GenuineThroughTheCall, filesWhoseRecordsCannotBeReadGiveStatAndAStatusFor
     }
 }
 
-TEST_F(GenuineThroughTheCall, damagedOrForeignFilesDoNotOpen)
+TEST_P(GenuineThroughTheCall, damagedOrForeignFilesDoNotOpen)
 {
     const Bytes v6 = build6x(peopleDef(false));
     Bytes pageSizeZero = v6;
@@ -318,17 +344,17 @@ TEST_F(GenuineThroughTheCall, damagedOrForeignFilesDoNotOpen)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        BtrFile f(&QuillanEngineCall);
+        BtrFile f(fn);
         EXPECT_EQ(f.open(write("BAD.BTR", c.image)), StatusNotBtrieveFile);
     }
 }
 
-TEST_F(GenuineThroughTheCall, theCommittedDictionarySetOpensAndCountsMatch)
+TEST_P(GenuineThroughTheCall, theCommittedDictionarySetOpensAndCountsMatch)
 {
     for (const char* file : {"FILE.DDF", "FIELD.DDF", "INDEX.DDF"}) {
         SCOPED_TRACE(file);
         const std::string path = std::string(QUILLAN_TEST_DATA) + "/genuine/ddf60/" + file;
-        BtrFile f(&QuillanEngineCall);
+        BtrFile f(fn);
         ASSERT_EQ(f.open(path, -2), StatusSuccess);
         Bytes stat;
         ASSERT_EQ(f.stat(stat), StatusSuccess);
@@ -338,13 +364,13 @@ TEST_F(GenuineThroughTheCall, theCommittedDictionarySetOpensAndCountsMatch)
     }
 }
 
-TEST_F(GenuineThroughTheCall, keysOfEveryTypeWalkTheSameRecordsBothWays)
+TEST_P(GenuineThroughTheCall, keysOfEveryTypeWalkTheSameRecordsBothWays)
 {
     // Key 4 (ZSTRING) is null in five records; the others hold every record.
     const FileDef def = keyTypesDef();
     for (Fmt fmt : {Fmt::Pre6, Fmt::V6}) {
         SCOPED_TRACE(name(fmt));
-        BtrFile f(&QuillanEngineCall);
+        BtrFile f(fn);
         ASSERT_EQ(f.open(write(std::string("TYPES.") + name(fmt), build(fmt, def))), StatusSuccess);
         for (int8_t key = 0; key < 6; ++key) {
             SCOPED_TRACE("key " + std::to_string(key));
