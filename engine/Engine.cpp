@@ -355,18 +355,20 @@ int16_t Engine::create(const Call& c)
             return StatusCreateIoError;
         if (findOpen({st.st_dev, st.st_ino}))
             return StatusIncompatibleMode; // open here: replacing it would strand its handles
-        uint8_t header[16] = {};
+        uint8_t header[64] = {};
         ssize_t got = 0;
         if (int fd = ::open(existing->c_str(), O_RDONLY); fd >= 0) {
             got = ::read(fd, header, sizeof header);
             ::close(fd);
         }
-        if (!SqliteFile::isSqliteHeader(header, got > 0 ? static_cast<size_t>(got) : 0)) {
+        const size_t headerLength = got > 0 ? static_cast<size_t>(got) : 0;
+        if (!SqliteFile::isSqliteHeader(header, headerLength)) {
+            // A genuine file is never overwritten, even one too damaged to open.
             GenuineInfo info;
             const int16_t s =
                 genuineOpener ? genuineOpener(*existing, info) : openGenuineFile(*existing, info);
-            if (s == StatusSuccess)
-                return StatusAccessDenied; // a genuine file is never overwritten
+            if (s == StatusSuccess || looksLikeGenuineFile(header, headerLength))
+                return StatusAccessDenied;
         }
     }
 

@@ -61,6 +61,7 @@ bool readSegments(const uint8_t* buffer, size_t length, size_t& offset, int keyC
     for (int k = 0; k < keyCount; ++k) {
         KeyDefinition key;
         key.number = k;
+        uint32_t keyLength = 0;
         for (;;) {
             if (offset + kSegmentSpecSize > length)
                 return false;
@@ -75,7 +76,9 @@ bool readSegments(const uint8_t* buffer, size_t length, size_t& offset, int keyC
             KeySegment s = segmentFrom(spec);
             if (key.segments.empty())
                 key.flags = s.flags;
-            key.length = static_cast<uint16_t>(key.length + s.length);
+            // Saturates, so that a key whose segments add up past 16 bits is still too long.
+            keyLength += s.length;
+            key.length = static_cast<uint16_t>(std::min<uint32_t>(keyLength, 0xFFFF));
             key.segments.push_back(s);
             if (!(s.flags & keyflag::Segmented))
                 break;
@@ -193,7 +196,7 @@ int16_t parseCreateSpec(const uint8_t* buffer, size_t length, FileDefinition& ou
                 s.collation = caseInsensitiveCollation();
             }
         }
-        if (key.length > 255)
+        if (key.length > kMaxKeyLength)
             return btr::StatusInvalidKeyLength;
     }
     return btr::StatusSuccess;
@@ -218,6 +221,9 @@ bool parseStatImage(const uint8_t* buffer, size_t length, FileDefinition& out)
     for (size_t k = 0; k < out.keys.size(); ++k)
         numbers.insert(out.segmentSpecs[firstSpecOf(out, k)][14]);
     const bool numbered = numbers.size() == out.keys.size();
+    for (const KeyDefinition& key : out.keys)
+        if (key.length > kMaxKeyLength)
+            return false; // no key buffer holds it
     size_t spec = 0;
     for (size_t k = 0; k < out.keys.size(); ++k) {
         KeyDefinition& key = out.keys[k];

@@ -19,6 +19,7 @@ constexpr size_t kFileSpecSize = 16;
 constexpr size_t kSegmentSpecSize = 16;
 constexpr size_t kAcsBlockSize = 265;
 constexpr int kMaxKeys = 119;
+constexpr uint16_t kMaxKeyLength = 255;
 
 struct FileDefinition {
     std::array<uint8_t, kFileSpecSize> fileSpec{};                   // as given to Create (counts cleared)
@@ -44,7 +45,7 @@ int16_t parseCreateSpec(const uint8_t* buffer, size_t length, FileDefinition& ou
 
 // Parses a Stat image from a reader of genuine files leniently: key numbers as the image gives
 // them, a segment of a type the engine cannot order compares as STRING. False when the image is
-// too short for what it announces.
+// too short for what it announces or a key is longer than 255 bytes.
 bool parseStatImage(const uint8_t* buffer, size_t length, FileDefinition& out);
 
 // Stat image of a file: file spec with record count (and version byte when `version` is not 0),

@@ -98,6 +98,13 @@ int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
     return read(source, info, records);
 }
 
+bool looksLikeGenuineFile(const uint8_t* head, size_t size)
+{
+    Family family;
+    uint32_t pageSize = 0;
+    return recogniseFamily(Page(std::vector<uint8_t>(head, head + size)), family, pageSize);
+}
+
 int16_t openGenuineImage(const uint8_t* data, size_t size, GenuineInfo& info)
 {
     MemorySource source(data, size);

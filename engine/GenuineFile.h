@@ -22,8 +22,8 @@ struct GenuineInfo {
 
 // 0 and info filled when path is a genuine record-manager file this reader understands;
 // 30 when it is not a record-manager file (or its file control record is not understood: a key
-// outside the record, a key needing a collating sequence the file does not hold); 2 on an I/O
-// error. Never throws.
+// outside the record or longer than 255 bytes, a key needing a collating sequence the file does
+// not hold); 2 on an I/O error. Never throws.
 //
 // Files whose records this reader cannot read still open, with recordsReadable false and
 // readStatus 30 (compressed records, variable-allocation tables, 8.x variable-length files,
@@ -36,6 +36,11 @@ int16_t openGenuineFile(const std::string& path, GenuineInfo& info);
 // 2 on an I/O error or a damaged file (see engine/genuine/Records.h), records then empty.
 int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
                            std::vector<std::vector<uint8_t>>& records);
+
+// True when the first bytes of a file (size of them) begin a file control record of a known
+// family with a sane page size, whether or not the rest of the file can be understood: such a
+// file is a real record manager's, perhaps damaged, and is never replaced.
+bool looksLikeGenuineFile(const uint8_t* head, size_t size);
 
 // The same two on a whole file image in memory.
 int16_t openGenuineImage(const uint8_t* data, size_t size, GenuineInfo& info);

@@ -1,12 +1,19 @@
 // Feeds arbitrary bytes to the genuine-file reader as a whole file: open (FCR and Stat image),
-// then every record. Besides the sanitizers' findings it stops on a broken contract of the reader.
+// every record, then the read-only backend the engine puts over them (the Stat image parsed
+// into keys, every key path built and walked both ways, physical order and direct reads).
+// Besides the sanitizers' findings it stops on a broken contract of the reader or the backend.
 #include "GenuineFile.h"
+#include "MemoryFile.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace {
+
+using Records = std::vector<std::vector<uint8_t>>;
 
 void check(bool condition)
 {
@@ -17,6 +24,79 @@ void check(bool condition)
 uint16_t u16(const std::vector<uint8_t>& b, size_t at)
 {
     return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
+
+bool before(const engine::KeyEntry& a, const engine::KeyEntry& b)
+{
+    return a.image < b.image || (a.image == b.image && a.sequence < b.sequence);
+}
+
+// Walks key path k forwards and backwards; every look-up by a found image must land on it.
+void walkKey(engine::MemoryFile& file, size_t k, const Records& records)
+{
+    using engine::KeySeek;
+    const engine::KeyDefinition& key = file.definition().keys[k];
+    std::vector<engine::FoundRecord> forward;
+    engine::FoundRecord f;
+    for (int16_t st = file.seekKey(k, KeySeek::First, {}, {}, f); st == 0;
+         st = file.seekKey(k, KeySeek::After, {}, f.entry, f)) {
+        check(forward.size() < records.size());
+        check(f.address >= 1 && f.address <= records.size() && f.data == records[f.address - 1]);
+        std::vector<uint8_t> value;
+        engine::recordKey(key, f.data, value);
+        check(value.size() == key.length && !engine::isNullKey(key, value.data()));
+        check(engine::keyImage(key, value.data()) == f.entry.image);
+        // Equal images of a key without duplicates collapse into one step.
+        if (!forward.empty())
+            check(key.duplicates() ? before(forward.back().entry, f.entry)
+                                   : forward.back().entry.image < f.entry.image);
+        forward.push_back(f);
+    }
+    size_t back = forward.size();
+    for (int16_t st = file.seekKey(k, KeySeek::Last, {}, {}, f); st == 0;
+         st = file.seekKey(k, KeySeek::Before, {}, f.entry, f)) {
+        check(back > 0);
+        --back;
+        check(f.entry.image == forward[back].entry.image);
+        if (key.duplicates())
+            check(f.address == forward[back].address);
+    }
+    check(back == 0);
+    for (const engine::FoundRecord& r : forward) {
+        const std::string& image = r.entry.image;
+        check(file.seekKey(k, KeySeek::Equal, image, {}, f) == 0 && f.entry.image == image);
+        check(file.seekKey(k, KeySeek::GreaterOrEqual, image, {}, f) == 0 && f.entry.image == image);
+        check(file.seekKey(k, KeySeek::LessOrEqual, image, {}, f) == 0 && f.entry.image == image);
+        if (file.seekKey(k, KeySeek::Greater, image, {}, f) == 0)
+            check(f.entry.image > image);
+        if (file.seekKey(k, KeySeek::Less, image, {}, f) == 0)
+            check(f.entry.image < image);
+    }
+}
+
+void walkBackend(const engine::GenuineInfo& info, const Records& records)
+{
+    std::unique_ptr<engine::MemoryFile> file;
+    const auto reader = [&records](const std::string&, const engine::GenuineInfo&, Records& out) {
+        out = records;
+        return int16_t(0);
+    };
+    if (engine::MemoryFile::open("", info, reader, file) != 0)
+        return;
+    std::vector<uint8_t> stat;
+    check(file->stat(true, stat) == 0 && stat.size() == info.stat.size());
+
+    engine::FoundRecord f;
+    size_t n = 0;
+    for (int16_t st = file->step(engine::StepSeek::First, 0, f); st == 0;
+         st = file->step(engine::StepSeek::After, f.address, f)) {
+        check(n < records.size() && f.address == n + 1 && f.data == records[n]);
+        ++n;
+    }
+    check(n == records.size());
+    check(file->read(0, f) != 0 && file->read(static_cast<uint32_t>(n + 1), f) != 0);
+    for (size_t k = 0; k < file->definition().keys.size(); ++k)
+        walkKey(*file, k, records);
 }
 
 } // namespace
@@ -35,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(u16(stat, 0) == info.recordLength && u16(stat, 2) == info.pageSize);
     check(info.recordsReadable == (info.readStatus == 0));
 
-    std::vector<std::vector<uint8_t>> records;
+    Records records;
     const int16_t read = engine::readGenuineImageRecords(data, size, info, records);
     if (read != 0) {
         check(records.empty());
@@ -45,5 +125,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(records.size() == count);
     for (const auto& r : records)
         check(r.size() >= info.recordLength);
+    walkBackend(info, records);
     return 0;
 }

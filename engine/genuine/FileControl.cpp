@@ -13,6 +13,7 @@ constexpr size_t kMaxPage = 16384;
 constexpr size_t kSegmentSpecSize = 30;
 constexpr size_t kPre6Segments = 0x110;
 constexpr int kMaxSegments = 119;
+constexpr size_t kMaxKeyLength = 255;
 
 bool isFcrV6(const Page& p)
 {
@@ -52,11 +53,12 @@ bool readCopy(ByteSource& source, uint64_t offset, Family family, uint32_t pageS
 }
 
 // Walks the segments of one key starting at offset; false when a spec leaves the page, a
-// segment is impossible, or too many segments.
+// segment is impossible, too many segments, or the key is longer than a key can be.
 bool readKey(const Page& fcr, size_t offset, FileControl& out, uint8_t key, size_t& next)
 {
     const bool slotCounted = out.family != Family::Pre6;
     const size_t first = out.segments.size();
+    size_t keyLength = 0;
     for (;;) {
         if (!fcr.fits(offset, kSegmentSpecSize) || out.segments.size() >= kMaxSegments)
             return false;
@@ -78,6 +80,9 @@ bool readKey(const Page& fcr, size_t offset, FileControl& out, uint8_t key, size
         if (s.length == 0 || s.position == 0)
             return false;
         if (out.recordLength != 0 && uint32_t(position) + s.length > out.recordLength)
+            return false;
+        keyLength += s.length;
+        if (keyLength > kMaxKeyLength)
             return false;
         out.segments.push_back(s);
         offset += kSegmentSpecSize;
@@ -111,6 +116,23 @@ bool readSegments(const Page& fcr, FileControl& out)
 
 } // namespace
 
+bool recogniseFamily(const Page& head, Family& family, uint32_t& pageSize)
+{
+    if (head.u32(0) == 0) {
+        family = Family::Pre6;
+        pageSize = head.u16(0x08);
+    } else if (isFcrV6(head) && head.u16(0x08) != 0) {
+        family = Family::V6;
+        pageSize = head.u16(0x08);
+    } else if (isFcrV8(head)) {
+        family = Family::V8;
+        pageSize = head.u8(0x2B) * 256u;
+    } else {
+        return false;
+    }
+    return sanePageSize(pageSize) && head.u16(0x0A) == 0 && !head.overrun();
+}
+
 bool FileControl::usesAcs() const
 {
     for (const SegmentSpec& s : segments)
@@ -141,19 +163,7 @@ int16_t parseFileControl(ByteSource& source, FileControl& out)
         return source.size() < kMinPage ? btr::StatusNotBtrieveFile : btr::StatusIoError;
 
     uint32_t pageSize = 0;
-    if (head.u32(0) == 0) {
-        out.family = Family::Pre6;
-        pageSize = head.u16(0x08);
-    } else if (isFcrV6(head) && head.u16(0x08) != 0) {
-        out.family = Family::V6;
-        pageSize = head.u16(0x08);
-    } else if (isFcrV8(head)) {
-        out.family = Family::V8;
-        pageSize = head.u8(0x2B) * 256u;
-    } else {
-        return btr::StatusNotBtrieveFile;
-    }
-    if (!sanePageSize(pageSize) || head.u16(0x0A) != 0 || source.size() < pageSize)
+    if (!recogniseFamily(head, out.family, pageSize) || source.size() < pageSize)
         return btr::StatusNotBtrieveFile;
     out.pageSize = pageSize;
     out.pageCount = source.size() / pageSize;

@@ -65,6 +65,10 @@ constexpr uint16_t kKeyRepeatingDuplicates = 0x80;
 constexpr int kMaxKeys = 119;
 constexpr size_t kAcsBlockSize = 265;
 
+// The family and page size that the first bytes of a file (0x2C of them at least) announce; false
+// when they announce none, or a page size no record manager writes.
+bool recogniseFamily(const Page& head, Family& family, uint32_t& pageSize);
+
 // Recognises the family from the first bytes and parses the current FCR. 0 on success, 30 when
 // the bytes are not a file control record this reader understands, 2 when the source fails.
 int16_t parseFileControl(ByteSource& source, FileControl& fcr);

@@ -139,6 +139,55 @@ TEST_F(GenuineFiles, unreadableRecordsGiveTheReadersStatusButStatWorks)
     EXPECT_EQ(reads, 0);
 }
 
+TEST(GenuineStat, keysNoKeyBufferCanHoldOrImagesCutShortDoNotOpen)
+{
+    // Record length 4000; every segment of a key starts at byte 1. A key is at most 255 bytes:
+    // 17 segments of 4000 bytes even overflow a 16-bit length.
+    const auto image = [](std::vector<uint16_t> lengths) {
+        std::vector<Segment> segments;
+        for (size_t i = 0; i < lengths.size(); ++i)
+            segments.push_back({1, lengths[i], static_cast<uint16_t>(i + 1 < lengths.size() ? 0x10 : 0)});
+        return createSpec(4000, 4096, segments);
+    };
+    const Bytes longest = image({200, 55});
+    const struct {
+        const char* what;
+        Bytes stat;
+        int16_t status;
+    } cases[] = {
+        {"255 bytes", longest, StatusSuccess},
+        {"256 bytes", image({200, 56}), StatusNotBtrieveFile},
+        {"lengths overflowing 16 bits", image(std::vector<uint16_t>(17, 4000)), StatusNotBtrieveFile},
+        {"cut inside a segment spec", Bytes(longest.begin(), longest.end() - 1), StatusNotBtrieveFile},
+        {"shorter than the file spec", Bytes(longest.begin(), longest.begin() + 15), StatusNotBtrieveFile},
+    };
+    testsupport::TempDir dir;
+    const std::string path = dir.file("LONG.gen");
+    std::ofstream(path) << "genuine bytes";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        engine::setGenuineReaderForTesting(
+            [&](const std::string&, engine::GenuineInfo& info) -> int16_t {
+                info.stat = c.stat;
+                info.recordLength = 4000;
+                info.pageSize = 4096;
+                info.recordsReadable = true;
+                return StatusSuccess;
+            },
+            [](const std::string&, const engine::GenuineInfo&, std::vector<Bytes>& out) {
+                out = {Bytes(4000, 'a'), Bytes(4000, 'b')};
+                return int16_t(0);
+            });
+        BtrFile f(&QuillanEngineCall);
+        ASSERT_EQ(f.open(path), c.status);
+        if (c.status == StatusSuccess) {
+            EXPECT_EQ(f.get(OpGetFirst, 0), StatusSuccess);
+            EXPECT_EQ(f.key(255), Bytes(255, 'a'));
+        }
+    }
+    engine::setGenuineReaderForTesting(nullptr, nullptr);
+}
+
 TEST(NativeFiles, foreignOrAlteredSqliteDatabasesAreNotRecordManagerFiles)
 {
     testsupport::TempDir dir;
@@ -170,6 +219,17 @@ TEST(NativeFiles, foreignOrAlteredSqliteDatabasesAreNotRecordManagerFiles)
     const std::string plain = dir.file("plain.db");
     alter(plain, "CREATE TABLE t(x)");
     EXPECT_EQ(f.open(plain), StatusNotBtrieveFile);
+}
+
+TEST(NativeFiles, createRefusesAKeyWhoseSegmentLengthsAddUpPast16Bits)
+{
+    // 257 segments of 255 bytes and one of 11: 65,546 bytes, 10 when counted in 16 bits.
+    std::vector<Segment> segments(257, Segment{1, 255, 0x10});
+    segments.push_back({1, 11, 0});
+    testsupport::TempDir dir;
+    BtrFile f(&QuillanEngineCall);
+    EXPECT_EQ(f.create(dir.file("WIDE.BTR"), createSpec(300, 16384, segments)), StatusInvalidKeyLength);
+    EXPECT_FALSE(fs::exists(dir.file("WIDE.BTR")));
 }
 
 TEST(NativeFiles, createRefusesToReplaceAFileOpenHere)

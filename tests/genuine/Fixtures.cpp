@@ -1,5 +1,7 @@
 #include "Fixtures.h"
 
+#include <algorithm>
+
 namespace genuinetest {
 
 Bytes sampleRecord(int16_t id, const std::string& text, uint16_t code)
@@ -51,6 +53,62 @@ FileDef variableDef()
     return def;
 }
 
+Bytes expectedStat(const FileDef& def, uint32_t count)
+{
+    Bytes s(16, 0);
+    put16(s, 0, def.recordLength);
+    put16(s, 2, def.pageSize);
+    s[4] = static_cast<uint8_t>(def.keys.size());
+    put32(s, 6, count);
+    put16(s, 10, def.fileFlags);
+    for (size_t k = 0; k < def.keys.size(); ++k)
+        for (size_t i = 0; i < def.keys[k].segments.size(); ++i) {
+            const Segment& seg = def.keys[k].segments[i];
+            const bool last = i + 1 == def.keys[k].segments.size();
+            Bytes spec(16, 0);
+            put16(spec, 0, static_cast<uint16_t>(seg.offset + 1));
+            put16(spec, 2, seg.length);
+            put16(spec, 4, static_cast<uint16_t>(last ? seg.flags & ~0x10 : seg.flags | 0x10));
+            put32(spec, 6, def.keys[k].distinct);
+            spec[10] = seg.extendedType;
+            spec[11] = seg.nullValue;
+            spec[14] = static_cast<uint8_t>(k);
+            s.insert(s.end(), spec.begin(), spec.end());
+        }
+    if (def.acs) {
+        const Bytes block = def.acs->block();
+        s.insert(s.end(), block.begin(), block.end());
+    }
+    return s;
+}
+
+FileDef keyTypesDef()
+{
+    FileDef def;
+    def.pageSize = 1024;
+    def.recordLength = 64;
+    def.keys = {{{{0, 4, 0x140, 2}}, 0},                        // FLOAT, descending
+                {{{4, 8, 0x100, 9}}, 0},                        // BFLOAT
+                {{{12, 5, 0x101, 5}, {17, 6, 0x101, 8}}, 0},    // DECIMAL, NUMERIC, duplicates
+                {{{23, 4, 0x101, 17}, {27, 10, 0x501, 10}}, 0}, // NUMERICSTS, case-blind LSTRING
+                {{{37, 10, 0x301, 11, 0}}, 0},                  // ZSTRING, null when any segment is
+                {{{47, 8, 0x100, 20}, {55, 4, 0x140, 3}}, 0}};  // TIMESTAMP, DATE descending
+    uint32_t x = 12345;
+    for (int i = 0; i < 14; ++i) {
+        Bytes r(64);
+        for (uint8_t& b : r) {
+            x = x * 1103515245u + 12345u;
+            b = static_cast<uint8_t>(x >> 16);
+        }
+        if (i % 3 == 0)
+            std::fill(r.begin() + 37, r.begin() + 47, 0);
+        def.slots.push_back(r);
+    }
+    // Equal values on the keys with duplicates.
+    std::copy(def.slots[2]->begin() + 12, def.slots[2]->begin() + 47, def.slots[5]->begin() + 12);
+    return def;
+}
+
 std::vector<std::pair<std::string, Bytes>> seedFiles()
 {
     std::vector<std::pair<std::string, Bytes>> out;
@@ -69,6 +127,9 @@ std::vector<std::pair<std::string, Bytes>> seedFiles()
     compressed.recordLength = 0;
     compressed.keys.resize(1);
     out.emplace_back("v6-compressed.btr", build6x(compressed));
+    const FileDef types = keyTypesDef();
+    out.emplace_back("pre6-key-types.btr", buildPre6(types));
+    out.emplace_back("v6-key-types.btr", build6x(types));
     FileDef noKeys = sampleDef(8, false);
     noKeys.keys.clear();
     noKeys.acs.reset();

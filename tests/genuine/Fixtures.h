@@ -18,6 +18,14 @@ Bytes sampleRecord(int16_t id, const std::string& text, uint16_t code);
 // pages, 40-byte fragments, one deleted slot.
 FileDef variableDef();
 
+// The documented Stat layout of a definition: file spec (version byte 0), segment specs, ACS
+// block.
+Bytes expectedStat(const FileDef& def, uint32_t count);
+
+// 64-byte records of pseudo-random bytes under keys of many types (floats, packed and zoned
+// decimals, LSTRING, ZSTRING, timestamps), descending and case-blind segments, duplicates.
+FileDef keyTypesDef();
+
 // Small files of every family and kind, named for the seed corpus.
 std::vector<std::pair<std::string, Bytes>> seedFiles();
 

@@ -38,36 +38,6 @@ Records liveRecords(const FileDef& def)
     return out;
 }
 
-// The documented Stat layout of a definition: file spec, segment specs, ACS block.
-Bytes expectedStat(const FileDef& def, uint32_t count)
-{
-    Bytes s(16, 0);
-    put16(s, 0, def.recordLength);
-    put16(s, 2, def.pageSize);
-    s[4] = static_cast<uint8_t>(def.keys.size());
-    put32(s, 6, count);
-    put16(s, 10, def.fileFlags);
-    for (size_t k = 0; k < def.keys.size(); ++k)
-        for (size_t i = 0; i < def.keys[k].segments.size(); ++i) {
-            const Segment& seg = def.keys[k].segments[i];
-            const bool last = i + 1 == def.keys[k].segments.size();
-            Bytes spec(16, 0);
-            put16(spec, 0, static_cast<uint16_t>(seg.offset + 1));
-            put16(spec, 2, seg.length);
-            put16(spec, 4, static_cast<uint16_t>(last ? seg.flags & ~0x10 : seg.flags | 0x10));
-            put32(spec, 6, def.keys[k].distinct);
-            spec[10] = seg.extendedType;
-            spec[11] = seg.nullValue;
-            spec[14] = static_cast<uint8_t>(k);
-            s.insert(s.end(), spec.begin(), spec.end());
-        }
-    if (def.acs) {
-        const Bytes block = def.acs->block();
-        s.insert(s.end(), block.begin(), block.end());
-    }
-    return s;
-}
-
 struct Opened {
     int16_t open = -1;
     int16_t read = -1;
@@ -308,11 +278,27 @@ TEST(GenuineFile, bytesThatAreNoRecordManagerFileGive30)
             std::copy(b.begin() + 0x110, b.begin() + 0x110 + 30, b.begin() + at);
         return b;
     };
+    // One key of two segments over a 200-byte record.
+    auto keyOf = [](uint16_t length, Fmt f) {
+        FileDef d;
+        d.recordLength = 200;
+        d.keys = {{{{0, 200, 0}, {0, static_cast<uint16_t>(length - 200), 0}}, 1}};
+        d.slots = {Bytes(200, 'k')};
+        return build(f, d);
+    };
+    for (Fmt f : {Fmt::Pre6, Fmt::V6, Fmt::V8}) {
+        GenuineInfo info;
+        const Bytes longest = keyOf(255, f);
+        EXPECT_EQ(engine::openGenuineImage(longest.data(), longest.size(), info), 0) << name(f);
+    }
     const struct {
         const char* what;
         Bytes image;
     } cases[] = {
         {"empty", {}},
+        {"pre-6 key of 256 bytes", keyOf(256, Fmt::Pre6)},
+        {"6.x key of 256 bytes", keyOf(256, Fmt::V6)},
+        {"8.x key of 256 bytes", keyOf(256, Fmt::V8)},
         {"text", Bytes(2000, 'x')},
         {"all zeros (page size 0)", Bytes(4096, 0)},
         {"shorter than one page", Bytes(good6.begin(), good6.begin() + 300)},

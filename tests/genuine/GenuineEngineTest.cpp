@@ -1,0 +1,386 @@
+// Genuine files on disk through the record manager's one call (linked in, and BTRCALLID of the
+// shared library), with the product's own reader: Stat, key order, positioning, physical order,
+// and the files left as they were.
+#include "BtrCall.h"
+#include "BtrTestFile.h"
+#include "Fixtures.h"
+#include "GenuineBuilder.h"
+#include "Status.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <dlfcn.h>
+#include <fstream>
+#include <iterator>
+
+using namespace genuinetest;
+using namespace btr;
+using btrtest::BtrFile;
+using btrtest::le;
+
+namespace {
+
+enum class Fmt { Pre6, V6, V8 };
+
+const char* name(Fmt f)
+{
+    return f == Fmt::Pre6 ? "pre-6" : f == Fmt::V6 ? "6.x" : "8.x";
+}
+
+Bytes build(Fmt f, const FileDef& def)
+{
+    return f == Fmt::Pre6 ? buildPre6(def) : f == Fmt::V6 ? build6x(def) : build8x(def);
+}
+
+Bytes readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// sampleDef's three keys (INTEGER id; ACS name + code with duplicates; code with duplicates,
+// null when both bytes are blanks) over records whose names differ only in letter case.
+FileDef peopleDef(bool withDeleted)
+{
+    FileDef def = sampleDef(0, false);
+    const struct {
+        int16_t id;
+        const char* name;
+        uint16_t code;
+    } rows[] = {{5, "gamma", 2}, {-3, "Alpha", 1}, {12, "beta", 0x2020},
+                {0, "ALPHA", 1}, {7, "alpha", 0},  {-20, "Delta", 2}};
+    for (const auto& r : rows) {
+        def.slots.push_back(sampleRecord(r.id, r.name, r.code));
+        if (withDeleted && r.id == -3)
+            def.slots.push_back(std::nullopt);
+    }
+    return def;
+}
+
+int16_t idOf(const Bytes& record)
+{
+    return static_cast<int16_t>(record.at(0) | record.at(1) << 8);
+}
+
+std::vector<int> walk(BtrFile& f, uint16_t first, uint16_t next, int8_t key)
+{
+    std::vector<int> out;
+    for (int16_t st = f.get(first, key); st == StatusSuccess; st = f.get(next, key))
+        out.push_back(idOf(f.record()));
+    return out;
+}
+
+std::vector<int> reversed(std::vector<int> v)
+{
+    return {v.rbegin(), v.rend()};
+}
+
+// The engine linked in, and the shared library's BTRCALLID loaded as a real one is.
+using CallFactory = BtrCallFn (*)();
+
+BtrCallFn linked()
+{
+    return &QuillanEngineCall;
+}
+
+BtrCallFn sharedLibrary()
+{
+    static void* library = dlopen(QUILLAN_BTRV_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    return library ? reinterpret_cast<BtrCallFn>(dlsym(library, "BTRCALLID")) : nullptr;
+}
+
+class GenuineThroughTheCall : public ::testing::TestWithParam<CallFactory> {
+protected:
+    void SetUp() override
+    {
+        fn = GetParam()();
+        ASSERT_NE(fn, nullptr) << dlerror();
+    }
+
+    std::string write(const std::string& file, const Bytes& bytes)
+    {
+        const std::string path = dir.file(file);
+        writeFile(path, bytes);
+        return path;
+    }
+
+    testsupport::TempDir dir;
+    BtrCallFn fn = nullptr;
+};
+
+} // namespace
+
+INSTANTIATE_TEST_SUITE_P(Linked, GenuineThroughTheCall, ::testing::Values(&linked));
+INSTANTIATE_TEST_SUITE_P(SharedLibrary, GenuineThroughTheCall, ::testing::Values(&sharedLibrary));
+
+TEST_P(GenuineThroughTheCall, everyFamilyAnswersStatGetsAndStepsInKeyAndPhysicalOrder)
+{
+    const struct {
+        Fmt fmt;
+        uint8_t version;
+    } cases[] = {{Fmt::Pre6, 0x50}, {Fmt::V6, 0x60}, {Fmt::V8, 0x80}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(name(c.fmt));
+        const FileDef def = peopleDef(c.fmt != Fmt::V8);
+        const std::string path = write(std::string("PEOPLE.") + name(c.fmt), build(c.fmt, def));
+        BtrFile f(fn);
+        ASSERT_EQ(f.open(path), StatusSuccess);
+
+        Bytes stat;
+        ASSERT_EQ(f.stat(stat, 1920, -1), StatusSuccess);
+        Bytes expected = expectedStat(def, 6);
+        expected[5] = c.version;
+        EXPECT_EQ(stat, expected);
+
+        const std::vector<int> physical{5, -3, 12, 0, 7, -20};
+        const std::vector<int> byId{-20, -3, 0, 5, 7, 12};
+        const std::vector<int> byName{7, -3, 0, 12, -20, 5}; // ALPHA 0, ALPHA 1 (twice), BETA, DELTA, GAMMA
+        const std::vector<int> byCode{7, -3, 0, 5, -20};     // the blank code is a null key
+        EXPECT_EQ(walk(f, OpStepFirst, OpStepNext, 0), physical);
+        EXPECT_EQ(walk(f, OpStepLast, OpStepPrevious, 0), reversed(physical));
+        EXPECT_EQ(walk(f, OpGetFirst, OpGetNext, 0), byId);
+        EXPECT_EQ(walk(f, OpGetLast, OpGetPrevious, 0), reversed(byId));
+        EXPECT_EQ(walk(f, OpGetFirst, OpGetNext, 1), byName);
+        EXPECT_EQ(walk(f, OpGetLast, OpGetPrevious, 1), reversed(byName));
+        EXPECT_EQ(walk(f, OpGetFirst, OpGetNext, 2), byCode);
+        EXPECT_EQ(walk(f, OpGetLast, OpGetPrevious, 2), reversed(byCode));
+
+        const struct {
+            uint16_t op;
+            int16_t id;
+            int16_t status;
+            int found;
+        } seeks[] = {
+            {OpGetEqual, 0, 0, 0},
+            {OpGetEqual, 1, StatusKeyNotFound, 0},
+            {OpGetGreater, 0, 0, 5},
+            {OpGetGreaterOrEqual, 1, 0, 5},
+            {OpGetGreaterOrEqual, 12, 0, 12},
+            {OpGetGreater, 12, StatusEndOfFile, 0},
+            {OpGetLess, 0, 0, -3},
+            {OpGetLessOrEqual, 6, 0, 5},
+            {OpGetLessOrEqual, -20, 0, -20},
+            {OpGetLess, -20, StatusEndOfFile, 0},
+        };
+        for (const auto& s : seeks) {
+            SCOPED_TRACE("op " + std::to_string(s.op) + " id " + std::to_string(s.id));
+            ASSERT_EQ(f.get(s.op, 0, le(s.id, 2)), s.status);
+            if (s.status == StatusSuccess) {
+                EXPECT_EQ(idOf(f.record()), s.found);
+                EXPECT_EQ(f.key(2), le(s.found, 2));
+            }
+        }
+        ASSERT_EQ(f.get(OpGetEqual, 0, le(0, 2)), StatusSuccess);
+        ASSERT_EQ(f.get(OpGetNext, 0), StatusSuccess);
+        EXPECT_EQ(idOf(f.record()), 5);
+
+        // Get Position, then Get Direct onto the ACS key: Get Next goes on along that key, from
+        // the record's place among its duplicates.
+        ASSERT_EQ(f.get(OpGetEqual, 0, le(-3, 2)), StatusSuccess);
+        uint32_t address = 0;
+        ASSERT_EQ(f.getPosition(address), StatusSuccess);
+        ASSERT_EQ(f.get(OpStepFirst, 0), StatusSuccess);
+        ASSERT_EQ(f.getDirect(address, 1), StatusSuccess);
+        EXPECT_EQ(idOf(f.record()), -3);
+        ASSERT_EQ(f.get(OpGetNext, 1), StatusSuccess);
+        EXPECT_EQ(idOf(f.record()), 0);
+        ASSERT_EQ(f.get(OpGetPrevious, 1), StatusSuccess);
+        ASSERT_EQ(f.get(OpGetPrevious, 1), StatusSuccess);
+        EXPECT_EQ(idOf(f.record()), 7);
+        EXPECT_EQ(f.getDirect(99, 0), StatusInvalidRecordAddress);
+        EXPECT_EQ(f.close(), StatusSuccess);
+    }
+}
+
+TEST_P(GenuineThroughTheCall, writesAndCreateAreRefusedAndTheFileStaysByteForByte)
+{
+    for (Fmt fmt : {Fmt::Pre6, Fmt::V6, Fmt::V8}) {
+        SCOPED_TRACE(name(fmt));
+        const Bytes original = build(fmt, peopleDef(fmt != Fmt::V8));
+        const std::string path = write(std::string("KEEP.") + name(fmt), original);
+        {
+            BtrFile f(fn);
+            ASSERT_EQ(f.open(path), StatusSuccess);
+            EXPECT_EQ(f.insert(sampleRecord(99, "new", 1)), StatusAccessDenied);
+            ASSERT_EQ(f.get(OpGetFirst, 0), StatusSuccess);
+            Bytes changed = f.record();
+            changed[2] = 'Z';
+            EXPECT_EQ(f.update(changed), StatusAccessDenied);
+            EXPECT_EQ(f.remove(0), StatusAccessDenied);
+            EXPECT_EQ(f.get(OpGetFirst, 0), StatusSuccess) << "the refused writes lost the records";
+        }
+        BtrFile g(fn);
+        const Bytes spec = btrtest::createSpec(24, 512, {{1, 2, 0x102, 1}});
+        EXPECT_EQ(g.create(path, spec), StatusAccessDenied);
+        EXPECT_EQ(readAll(path), original);
+    }
+}
+
+TEST_P(GenuineThroughTheCall, createReplacesNoGenuineFileEvenOneTooDamagedToOpen)
+{
+    const Bytes pre6 = buildPre6(peopleDef(true));
+    const Bytes v6 = build6x(peopleDef(true));
+    const Bytes v8 = build8x(peopleDef(false));
+    auto patched = [](Bytes b, size_t at, uint16_t v) {
+        put16(b, at, v);
+        return b;
+    };
+    const struct {
+        const char* what;
+        Bytes image;
+        int16_t create;
+    } cases[] = {
+        {"pre-6 cut inside its FCR", Bytes(pre6.begin(), pre6.begin() + 300), StatusAccessDenied},
+        {"6.x cut inside its FCR", Bytes(v6.begin(), v6.begin() + 300), StatusAccessDenied},
+        {"8.x cut inside its FCR", Bytes(v8.begin(), v8.begin() + 300), StatusAccessDenied},
+        {"pre-6 with a key past the record", patched(pre6, 0x110 + 0x14, 23), StatusAccessDenied},
+        {"6.x with 200 keys", patched(patched(v6, 0x14, 200), 512 + 0x14, 200), StatusAccessDenied},
+        {"text", Bytes(3000, 'q'), StatusSuccess},
+        {"zeros", Bytes(4096, 0), StatusSuccess},
+        {"shorter than a page size field", Bytes(6, 0), StatusSuccess},
+    };
+    const Bytes spec = btrtest::createSpec(24, 512, {{1, 2, 0x102, 1}});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = write("DAMAGED.DDF", c.image);
+        BtrFile f(fn);
+        EXPECT_EQ(f.open(path), StatusNotBtrieveFile);
+        EXPECT_EQ(f.create(path, spec), c.create);
+        if (c.create != StatusSuccess)
+            EXPECT_EQ(readAll(path), c.image);
+        else
+            EXPECT_EQ(f.open(path), StatusSuccess);
+    }
+}
+
+TEST_P(GenuineThroughTheCall, variableLengthRecordsArriveWhole)
+{
+    const FileDef def = variableDef();
+    std::vector<Bytes> live;
+    for (const auto& s : def.slots)
+        if (s)
+            live.push_back(*s);
+    for (Fmt fmt : {Fmt::Pre6, Fmt::V6}) {
+        SCOPED_TRACE(name(fmt));
+        const std::string path = write(std::string("VAR.") + name(fmt), build(fmt, def));
+        BtrFile f(fn);
+        ASSERT_EQ(f.open(path), StatusSuccess);
+        std::vector<Bytes> stepped;
+        for (int16_t st = f.get(OpStepFirst, 0); st == StatusSuccess; st = f.get(OpStepNext, 0))
+            stepped.push_back(f.record());
+        EXPECT_EQ(stepped, live);
+
+        // Key 0 is the unsigned first four bytes.
+        std::vector<Bytes> byKey = live;
+        std::stable_sort(byKey.begin(), byKey.end(), [](const Bytes& a, const Bytes& b) {
+            return std::lexicographical_compare(a.rbegin() + (a.size() - 4), a.rend(),
+                                                b.rbegin() + (b.size() - 4), b.rend());
+        });
+        std::vector<Bytes> got;
+        for (int16_t st = f.get(OpGetFirst, 0); st == StatusSuccess; st = f.get(OpGetNext, 0))
+            got.push_back(f.record());
+        EXPECT_EQ(got, byKey);
+
+        // A buffer shorter than the longest record gets what fits.
+        f.capacity = 100;
+        ASSERT_EQ(f.get(OpGetEqual, 0, Bytes(live[7].begin(), live[7].begin() + 4)),
+                  StatusDataBufferTooShort);
+        EXPECT_EQ(f.record(), Bytes(live[7].begin(), live[7].begin() + 100));
+    }
+}
+
+TEST_P(GenuineThroughTheCall, filesWhoseRecordsCannotBeReadGiveStatAndAStatusForEveryRead)
+{
+    FileDef compressed = sampleDef(4, false);
+    compressed.fileFlags = 0x8;
+    compressed.recordLength = 0;
+    compressed.keys.resize(1);
+    FileDef variable8 = sampleDef(4, false);
+    variable8.fileFlags = 0x1;
+    variable8.variableMode = 0xFF;
+    FileDef miscounted = peopleDef(true);
+    miscounted.recordCountAdjust = 1;
+    const struct {
+        const char* what;
+        Bytes image;
+        uint32_t count;
+        int16_t status;
+    } cases[] = {
+        {"compressed", build6x(compressed), 4, StatusNotBtrieveFile},
+        {"8.x variable-length", build8x(variable8), 4, StatusNotBtrieveFile},
+        {"record count one too high", build6x(miscounted), 7, StatusIoError},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = write("UNREAD.BTR", c.image);
+        BtrFile f(fn);
+        ASSERT_EQ(f.open(path), StatusSuccess);
+        Bytes stat;
+        ASSERT_EQ(f.stat(stat), StatusSuccess);
+        EXPECT_EQ(stat[6] | stat[7] << 8, static_cast<int>(c.count));
+        EXPECT_EQ(f.get(OpGetFirst, 0), c.status);
+        EXPECT_EQ(f.get(OpStepLast, 0), c.status);
+        EXPECT_EQ(f.getDirect(1, 0), c.status);
+        EXPECT_TRUE(f.record().empty());
+        ASSERT_EQ(f.close(), StatusSuccess);
+    }
+}
+
+TEST_P(GenuineThroughTheCall, damagedOrForeignFilesDoNotOpen)
+{
+    const Bytes v6 = build6x(peopleDef(false));
+    Bytes pageSizeZero = v6;
+    put16(pageSizeZero, 0x08, 0);
+    put16(pageSizeZero, 512 + 0x08, 0);
+    const struct {
+        const char* what;
+        Bytes image;
+    } cases[] = {
+        {"truncated inside the FCR", Bytes(v6.begin(), v6.begin() + 400)},
+        {"page size 0", pageSizeZero},
+        {"text", Bytes(3000, 'q')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        BtrFile f(fn);
+        EXPECT_EQ(f.open(write("BAD.BTR", c.image)), StatusNotBtrieveFile);
+    }
+}
+
+TEST_P(GenuineThroughTheCall, theCommittedDictionarySetOpensAndCountsMatch)
+{
+    for (const char* file : {"FILE.DDF", "FIELD.DDF", "INDEX.DDF"}) {
+        SCOPED_TRACE(file);
+        const std::string path = std::string(QUILLAN_TEST_DATA) + "/genuine/ddf60/" + file;
+        BtrFile f(fn);
+        ASSERT_EQ(f.open(path, -2), StatusSuccess);
+        Bytes stat;
+        ASSERT_EQ(f.stat(stat), StatusSuccess);
+        const size_t count = stat[6] | stat[7] << 8;
+        EXPECT_EQ(walk(f, OpStepFirst, OpStepNext, 0).size(), count);
+        EXPECT_EQ(walk(f, OpGetFirst, OpGetNext, 0).size(), count);
+    }
+}
+
+TEST_P(GenuineThroughTheCall, keysOfEveryTypeWalkTheSameRecordsBothWays)
+{
+    // Key 4 (ZSTRING) is null in five records; the others hold every record.
+    const FileDef def = keyTypesDef();
+    for (Fmt fmt : {Fmt::Pre6, Fmt::V6}) {
+        SCOPED_TRACE(name(fmt));
+        BtrFile f(fn);
+        ASSERT_EQ(f.open(write(std::string("TYPES.") + name(fmt), build(fmt, def))), StatusSuccess);
+        for (int8_t key = 0; key < 6; ++key) {
+            SCOPED_TRACE("key " + std::to_string(key));
+            std::vector<Bytes> forward, backward;
+            for (int16_t st = f.get(OpGetFirst, key); st == StatusSuccess; st = f.get(OpGetNext, key))
+                forward.push_back(f.record());
+            for (int16_t st = f.get(OpGetLast, key); st == StatusSuccess; st = f.get(OpGetPrevious, key))
+                backward.insert(backward.begin(), f.record());
+            EXPECT_EQ(forward.size(), key == 4 ? 9u : 14u);
+            EXPECT_EQ(forward, backward);
+        }
+    }
+}
