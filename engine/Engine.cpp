@@ -130,6 +130,14 @@ void store32(void* p, uint32_t v)
     std::memcpy(p, &v, 4);
 }
 
+// Update and Delete need a file open for writing and a current record.
+int16_t changeableCurrentRecord(const Handle& h)
+{
+    if (h.readOnly || !h.file->backend->writable())
+        return StatusAccessDenied;
+    return h.pos.current ? int16_t(StatusSuccess) : int16_t(StatusInvalidPositioning);
+}
+
 // The record at the current position, at least a fixed part long, for Update and Delete; a record
 // that went away since it was positioned on gives 8.
 int16_t readCurrent(FileBackend& backend, const Position& pos, FoundRecord& record)
@@ -676,12 +684,10 @@ int16_t Engine::insert(Handle& h, const Call& c)
 
 int16_t Engine::update(Handle& h, const Call& c)
 {
+    if (int16_t st = changeableCurrentRecord(h))
+        return st;
     FileBackend& backend = *h.file->backend;
     const FileDefinition& def = backend.definition();
-    if (h.readOnly || !backend.writable())
-        return StatusAccessDenied;
-    if (!h.pos.current)
-        return StatusInvalidPositioning;
     if (int16_t st = takeRecord(def, c, mRecord))
         return st;
     int keyIndex;
@@ -710,12 +716,10 @@ int16_t Engine::update(Handle& h, const Call& c)
 
 int16_t Engine::remove(Handle& h, const Call& c)
 {
+    if (int16_t st = changeableCurrentRecord(h))
+        return st;
     FileBackend& backend = *h.file->backend;
     const FileDefinition& def = backend.definition();
-    if (h.readOnly || !backend.writable())
-        return StatusAccessDenied;
-    if (!h.pos.current)
-        return StatusInvalidPositioning;
     int keyIndex = -1;
     if (c.keyNumber != -1 && !def.keys.empty()) {
         keyIndex = def.keyIndex(c.keyNumber);
