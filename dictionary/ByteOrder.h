@@ -1,6 +1,6 @@
 #pragma once
 // Little-endian reads and writes of the integers and fixed-width texts that records and
-// specifications are made of. Texts are Latin-1: one byte, one character.
+// file and key descriptions are made of. Texts are Latin-1: one byte, one character.
 #include <cstddef>
 #include <cstdint>
 #include <string>

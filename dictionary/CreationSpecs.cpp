@@ -12,7 +12,7 @@ constexpr uint8_t kExtUnsignedBinary = 14;
 constexpr uint8_t kExtString = 0;
 
 struct Segment {
-    uint16_t key; // key number; counts the indexes, not written into the specification
+    uint16_t key; // key number; counts the indexes, not written into the Create buffer
     uint16_t position;
     uint16_t length;
     uint16_t flags;
@@ -26,13 +26,13 @@ CreationSpec build(const char* name, uint16_t recordLength, std::initializer_lis
     for (const Segment& s : segments)
         indexes = static_cast<uint16_t>(std::max<int>(indexes, s.key + 1));
 
-    CreationSpec spec{name, recordLength, {}};
-    spec.bytes.assign(FileSpec::kSize + segments.size() * KeySpec::kSize + (withAcs ? kAcsSize : 0), 0);
+    CreationSpec created{name, recordLength, {}};
+    created.bytes.assign(FileSpec::kSize + segments.size() * KeySpec::kSize + (withAcs ? kAcsSize : 0), 0);
     FileSpec fs;
     fs.recordLength = static_cast<int16_t>(recordLength);
     fs.pageSize = static_cast<int16_t>(kDictionaryPageSize);
     fs.indexCount = static_cast<int16_t>(indexes);
-    fs.encode(spec.bytes);
+    fs.encode(created.bytes);
     std::size_t at = FileSpec::kSize;
     for (const Segment& s : segments) {
         KeySpec ks;
@@ -40,14 +40,14 @@ CreationSpec build(const char* name, uint16_t recordLength, std::initializer_lis
         ks.length = s.length;
         ks.flags = s.flags;
         ks.extendedType = s.extendedType;
-        ks.encode(std::span<uint8_t>(spec.bytes).subspan(at));
+        ks.encode(std::span<uint8_t>(created.bytes).subspan(at));
         at += KeySpec::kSize;
     }
     if (withAcs) {
         const auto& acs = upperAcs();
-        std::copy(acs.begin(), acs.end(), spec.bytes.begin() + static_cast<std::ptrdiff_t>(at));
+        std::copy(acs.begin(), acs.end(), created.bytes.begin() + static_cast<std::ptrdiff_t>(at));
     }
-    return spec;
+    return created;
 }
 
 } // namespace
@@ -69,7 +69,7 @@ const std::array<uint8_t, kAcsSize>& upperAcs()
 
 const CreationSpec& creationSpec(DictFile file)
 {
-    static const std::array<CreationSpec, 4> specs = {
+    static const std::array<CreationSpec, 4> all = {
         build("FILE.DDF", FileRecord::kSize,
               {
                   {0, 1, 2, 0x104, kExtUnsignedBinary}, // Xf$Id
@@ -104,7 +104,7 @@ const CreationSpec& creationSpec(DictFile file)
               },
               false),
     };
-    return specs[static_cast<std::size_t>(file)];
+    return all[static_cast<std::size_t>(file)];
 }
 
 } // namespace dict

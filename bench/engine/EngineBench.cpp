@@ -46,24 +46,24 @@ std::vector<uint8_t> fieldDdfSpec(bool wide)
     };
     const Seg segs[] = {{1, 2, 0x104, 14}, {3, 2, 0x105, 14}, {5, 20, 0x123, 0},  {3, 2, 0x116, 14},
                         {5, 20, 0x122, 0}, {3, 2, 0x117, 14}, {26, 2, 0x117, 14}, {30, 1, 0x103, 0}};
-    std::vector<uint8_t> spec(16 + 16 * 8 + 265, 0);
-    spec[0] = static_cast<uint8_t>(32 + shift);
-    spec[3] = 0x10; // page size 4096
-    spec[4] = 5;
+    std::vector<uint8_t> createBuffer(16 + 16 * 8 + 265, 0);
+    createBuffer[0] = static_cast<uint8_t>(32 + shift);
+    createBuffer[3] = 0x10; // page size 4096
+    createBuffer[4] = 5;
     for (int i = 0; i < 8; ++i) {
-        uint8_t* s = &spec[16 + 16 * i];
+        uint8_t* s = &createBuffer[16 + 16 * i];
         s[0] = static_cast<uint8_t>(segs[i].pos + (i == 0 ? 0 : shift));
         s[2] = static_cast<uint8_t>(segs[i].len + (i == 0 ? shift : 0));
         s[4] = static_cast<uint8_t>(segs[i].flags);
         s[5] = static_cast<uint8_t>(segs[i].flags >> 8);
         s[10] = segs[i].type;
     }
-    uint8_t* acs = &spec[16 + 16 * 8];
+    uint8_t* acs = &createBuffer[16 + 16 * 8];
     acs[0] = 0xAC;
     std::memcpy(acs + 1, "UPPER", 5);
     for (int b = 0; b < 256; ++b)
         acs[9 + b] = static_cast<uint8_t>(b >= 'a' && b <= 'z' ? b - 32 : b);
-    return spec;
+    return createBuffer;
 }
 
 struct Field {
@@ -125,9 +125,9 @@ void engineBuild(const std::string& path, int count)
     const bool wide = count > 65535;
     removeFile(path);
     EngineFile f;
-    std::vector<uint8_t> spec = fieldDdfSpec(wide);
+    std::vector<uint8_t> createBuffer = fieldDdfSpec(wide);
     std::memcpy(f.key, path.data(), path.size());
-    f.call(btr::OpCreate, spec.data(), static_cast<uint32_t>(spec.size()));
+    f.call(btr::OpCreate, createBuffer.data(), static_cast<uint32_t>(createBuffer.size()));
     f.open(path);
     uint8_t record[34];
     for (int i = 1; i <= count; ++i) {
