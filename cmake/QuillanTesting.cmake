@@ -2,7 +2,8 @@
 #
 # One test executable registered with CTest. Plain tests link gtest_main; QT tests get a
 # main that creates a QApplication first, and run on the offscreen platform. Every test
-# runs in its own scratch directory under the build tree (QUILLAN_TEST_TMP).
+# runs in its own scratch directory under the build tree (QUILLAN_TEST_TMP), with HOME and the
+# XDG directories inside it, so that nothing a test does reaches the user's own files.
 find_package(GTest REQUIRED)
 find_package(Qt6 REQUIRED COMPONENTS Test)
 
@@ -25,7 +26,7 @@ function(add_unit_test name)
   set(tmp ${CMAKE_CURRENT_BINARY_DIR}/${name}.tmp)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUILLAN_TEST_TMP=${tmp}"
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QUILLAN_TEST_TMP=${tmp};HOME=${tmp}/home;XDG_CONFIG_HOME=${tmp}/home/.config;XDG_DATA_HOME=${tmp}/home/.local/share;XDG_CACHE_HOME=${tmp}/home/.cache;XDG_RUNTIME_DIR=${tmp}/runtime"
     TIMEOUT 300)
   if(UT_LABEL)
     set_tests_properties(${name} PROPERTIES LABELS ${UT_LABEL})

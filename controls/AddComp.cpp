@@ -194,6 +194,44 @@ void VarGridModel::applyOrder(const std::vector<int>& order)
     endResetModel();
 }
 
+std::vector<QStringList> VarGridModel::takeRows(const std::function<bool(int, const QStringList&)>& take)
+{
+    std::vector<QStringList> taken;
+    std::vector<QStringList> kept;
+    kept.reserve(mRows.size());
+    for (int r = 0; r < gridRowCount(); ++r) {
+        if (r >= mFixedRows && take(r, mRows[r]))
+            taken.push_back(std::move(mRows[r]));
+        else
+            kept.push_back(std::move(mRows[r]));
+    }
+    if (taken.empty()) {
+        mRows = std::move(kept);
+        return taken;
+    }
+    beginResetModel();
+    dropPendingChanges();
+    mRows = std::move(kept);
+    endResetModel();
+    return taken;
+}
+
+void VarGridModel::replaceRowsFrom(int first, std::vector<QStringList> rows)
+{
+    first = std::clamp(first, mFixedRows, gridRowCount());
+    for (QStringList& row : rows)
+        row.resize(mColCount);
+    beginResetModel();
+    dropPendingChanges();
+    mRows.resize(first);
+    mRows.reserve(first + rows.size());
+    for (QStringList& row : rows)
+        mRows.push_back(std::move(row));
+    if (mRows.empty())
+        mRows.push_back(QStringList(mColCount, QString()));
+    endResetModel();
+}
+
 // ---- TVarGrid ----
 
 // Hands the grid every cell editor it opens, and never rewrites an editor whose text already
@@ -268,6 +306,7 @@ void TVarGrid::reshape(const std::function<void()>& change)
     // editor picks the first cell); the grid's current row is not the view's business.
     const int row = mRow;
     const int col = mCol;
+    const QStringList edited = editing ? mModel->rowCells(row) : QStringList();
     mApplying = true;
     struct Freeze {
         bool& flag;
@@ -277,8 +316,12 @@ void TVarGrid::reshape(const std::function<void()>& change)
     mRow = std::clamp(row, 0, RowCount() - 1);
     mCol = col;
     mApplying = false;
+    const bool sameRecord = mRow == row && mModel->rowCells(mRow) == edited;
+    if (editing && !sameRecord && mEditor)
+        closeEditor(mEditor, QAbstractItemDelegate::NoHint);
     applyCurrent();
-    if (editing && state() != QAbstractItemView::EditingState && currentIndex().isValid() && isVisible()) {
+    if (editing && sameRecord && state() != QAbstractItemView::EditingState && currentIndex().isValid() &&
+        isVisible()) {
         edit(currentIndex());
         if (auto* line = qobject_cast<QLineEdit*>(mEditor.data())) {
             line->deselect();
@@ -343,6 +386,18 @@ void TVarGrid::setRowText(int row, const QString& text)
 void TVarGrid::deleteRow(int row)
 {
     reshape([&] { mModel->removeGridRow(row); });
+}
+
+std::vector<QStringList> TVarGrid::takeRows(const std::function<bool(int, const QStringList&)>& take)
+{
+    std::vector<QStringList> taken;
+    reshape([&] { taken = mModel->takeRows(take); });
+    return taken;
+}
+
+void TVarGrid::replaceRowsFrom(int first, std::vector<QStringList> rows)
+{
+    reshape([&] { mModel->replaceRowsFrom(first, std::move(rows)); });
 }
 
 void TVarGrid::sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less)

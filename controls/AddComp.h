@@ -48,6 +48,11 @@ public:
     void sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less);
     // Puts row order[i] at position i; `order` must be a permutation of 0..gridRowCount()-1.
     void applyOrder(const std::vector<int>& order);
+    // Removes the rows for which `take` is true, in one change, and returns them in their order.
+    // Rows before FixedRows are never taken.
+    std::vector<QStringList> takeRows(const std::function<bool(int row, const QStringList&)>& take);
+    // Replaces every row from `first` on (first >= FixedRows) by `rows`, in one change.
+    void replaceRowsFrom(int first, std::vector<QStringList> rows);
 
 private:
     bool inRange(int col, int row) const;
@@ -99,6 +104,13 @@ public:
     void setRowText(int row, const QString& text);
     // Removes one row; the rows after it move up. The current row index stays (clamped).
     void deleteRow(int row);
+    // Removes, as one change, every row from FixedRows on for which `take` is true, and returns
+    // their cells in grid order. The current row index stays (clamped).
+    std::vector<QStringList> takeRows(const std::function<bool(int row, const QStringList&)>& take);
+    // Puts `rows` in place of every row from `first` on, as one change (missing cells empty).
+    // Appending many rows is replaceRowsFrom(RowCount(), rows). `first` is clamped to
+    // FixedRows..RowCount().
+    void replaceRowsFrom(int first, std::vector<QStringList> rows);
     // Sorts every row, the title row included. The current row index stays. When `less`
     // throws, the rows stay as they were.
     void sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less);
@@ -121,7 +133,6 @@ public:
 
     void setColWidths(std::initializer_list<int> widths);
     void setEditable(bool editable);
-    VarGridModel* gridModel() const { return mModel; }
 
 signals:
     void keyUp(int key);
@@ -136,7 +147,9 @@ protected:
 private:
     friend class VarGridDelegate;
     void editorCreated(QWidget* editor);
-    // Runs a change of the rows, then puts the view's current cell (and an open editor) back.
+    // Runs a change of the rows, then puts the view's current cell back. An editor that was
+    // open reopens only when the current row still holds the record it was editing: typing
+    // never goes on in another record than the one it began in.
     void reshape(const std::function<void()>& change);
     void applyCurrent();
 

@@ -1,5 +1,7 @@
 #include "BuildReport.h"
 
+#include "Binding.h"
+
 #include "Status.h"
 
 #include <algorithm>
@@ -59,7 +61,13 @@ std::string BuildReport::text() const
             text += '\n';
         switch (e.kind) {
         case Kind::NotCreated:
-            text += e.fileName + " was not created: " + statusText(e.status) + ".";
+            if (e.status == btr::StatusAccessDenied && btrieve::recordManagerDescription() == "embedded")
+                // The embedded record manager reads genuine Btrieve files but never writes them.
+                text += e.fileName + " is a file of the Btrieve record manager, which Quillan's embedded "
+                                     "record manager can only read; it was left unchanged. Build the "
+                                     "dictionary into another directory, or install the record manager.";
+            else
+                text += e.fileName + " was not created: " + statusText(e.status) + ".";
             break;
         case Kind::NotOpened:
             text += e.fileName + " was not opened: " + statusText(e.status) + ".";

@@ -2,7 +2,9 @@
 // TMain: the program's one window. It owns every control (public, named as the user-facing
 // design names them, objectName likewise), the editor's state between operations (the grids are
 // the dictionary model) and every event handler. Handlers are split by page:
-//   DDFUnit.cpp        construction, browser, start-up/shut-down, the whole-set buttons
+//   DDFUnit.cpp        the frame, the browser, start-up/shut-down, the whole-set buttons and
+//                      the services the pages share
+//   UtilsPage.cpp      Utils page layout and connections
 //   FilesPage.cpp      Files page (FILE.DDF), Add and Create
 //   FieldsPage.cpp     Fields page (FIELD.DDF)
 //   KeysPage.cpp       Keys page (INDEX.DDF)
@@ -11,11 +13,14 @@
 //   TypeMapping.cpp    Utils page: type mapping and "Quillan.rec"
 //   RecordImport.cpp   Fields page: "Add Record"
 //   Aliases.cpp        Utils page: database alias registry
-// Every signal reaches its handler through guarded(), which shows an escaping exception as the
-// application's default handler does.
+// Each page file holds its page's layout (build*Page), connections (wire*Page) and handlers;
+// the grid rules the four dictionary pages share are in DictionaryGrid.h. Every signal reaches
+// its handler through guarded(), which shows an escaping exception as the application's
+// default handler does.
 #include "AddComp.h"
 #include "BuildReport.h"
 #include "FileBrowser.h"
+#include "FileSystem.h"
 #include "RecordArray.h"
 #include "Registry.h"
 
@@ -52,6 +57,8 @@ struct FileStatEntry {
     qint32 Id = 0;
     QByteArray Stat;
 };
+
+class HandlerWiring;
 
 class TMain : public QWidget {
     Q_OBJECT
@@ -339,7 +346,12 @@ private:
     void buildFieldsPage();
     void buildKeysPage();
     void buildExtFieldsPage();
-    void wireHandlers();
+    void wireBrowser(HandlerWiring& wire);
+    void wireUtilsPage(HandlerWiring& wire);
+    void wireFilesPage(HandlerWiring& wire);
+    void wireFieldsPage(HandlerWiring& wire);
+    void wireKeysPage(HandlerWiring& wire);
+    void wireExtFieldsPage(HandlerWiring& wire);
     void showDirectory(const QString& directory);
 
     // Aliases (Aliases.cpp): refills BaseList from the registry; the selected alias's name,
@@ -363,11 +375,14 @@ private:
     dict::RecordArray mExtTableArray = dict::makeExtTableArray();
     // The report of the Build in progress; see BuildReportScope.
     dict::BuildReport* mBuildReport = nullptr;
+    // A report whose Build ended by an error; guarded() shows it after the error.
+    QString mUnshownReport;
 
 public:
     // Held by every Build (and by "Build DDFs" around the four): while one is alive, the Builds
-    // add what the record manager refused to one report, which the outermost scope shows, when
-    // it is not empty, in one message box as it ends.
+    // add what the record manager refused to one report. The outermost scope's finish() shows
+    // it, when it is not empty, in one message box. A scope left by an error hands its report
+    // to guarded(), which shows it after the error.
     class BuildReportScope {
     public:
         explicit BuildReportScope(TMain& window);
@@ -375,6 +390,7 @@ public:
         BuildReportScope(const BuildReportScope&) = delete;
         BuildReportScope& operator=(const BuildReportScope&) = delete;
         dict::BuildReport& report();
+        void finish();
 
     private:
         TMain& mWindow;

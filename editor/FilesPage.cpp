@@ -2,59 +2,38 @@
 // edits, FileStatList, and the page's Add and Create.
 #include "DDFUnit.h"
 
+#include "DataFiles.h"
+#include "DictionaryGrid.h"
 #include "DictionaryIo.h"
 #include "Records.h"
 #include "SelfDescription.h"
 #include "Status.h"
-#include "WinBtr.h"
 
+#include <QDir>
 #include <QFile>
 
+#include "PageLayout.h"
 #include <algorithm>
 #include <limits>
 #include <span>
 
 namespace {
 
-constexpr int kColId = 0;
-constexpr int kColName = 1;
-constexpr int kColLoc = 2;
-constexpr int kColFlags = 3;
+using namespace grid;
 
-// Characters of the name and location that Build stores; the location's 64th byte stays blank.
-constexpr int kStoredNameLength = 20;
+// Characters of the location that Build stores; the location's 64th byte stays blank.
 constexpr int kStoredLocLength = 63;
 
-// An id fits its 16-bit field read either as signed or as unsigned.
-constexpr qint32 kLowestId = -32768;
-constexpr qint32 kHighestId = 65535;
-
-void showFileRecord(TVarGrid* grid, int row, const dict::FileRecord& record)
+QString latin1Text(const std::string& text)
 {
-    grid->setCells(kColId, row, QString::number(record.id));
-    grid->setCells(kColName, row, QString::fromLatin1(record.name.data(), qsizetype(record.name.size())));
-    grid->setCells(kColLoc, row, QString::fromLatin1(record.loc.data(), qsizetype(record.loc.size())));
-    grid->setCells(kColFlags, row, QString::number(record.flags));
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
-std::string latin1(const QString& text, int maxLength)
+QStringList fileRow(std::span<const uint8_t> bytes)
 {
-    return text.left(maxLength).toLatin1().toStdString();
-}
-
-// The integer of a Build cell, or an error that names the file, the row and the column.
-qint32 buildInteger(const TVarGrid* grid, int col, int row, qint32 lowest, qint32 highest)
-{
-    const QString text = grid->Cells(col, row);
-    const QString where =
-        QStringLiteral("FILE.DDF was not written: row %1, column %2: ").arg(row).arg(grid->Cells(col, 0));
-    qint32 value = 0;
-    if (!parseInteger(text, &value))
-        throw EConvertError(where + QStringLiteral("'%1' is not a valid integer value").arg(text));
-    if (value < lowest || value > highest)
-        throw EConvertError(where +
-                            QStringLiteral("%1 is outside %2..%3").arg(value).arg(lowest).arg(highest));
-    return value;
+    const dict::FileRecord record = dict::FileRecord::decode(bytes);
+    return {QString::number(record.id), latin1Text(record.name), latin1Text(record.loc),
+            QString::number(record.flags)};
 }
 
 std::span<const uint8_t> bytesOf(const QByteArray& bytes)
@@ -72,68 +51,34 @@ QString fileNamePart(const QString& path)
 
 } // namespace
 
-// ---- Build reporting ----
-
-TMain::BuildReportScope::BuildReportScope(TMain& window) : mWindow(window)
-{
-    if (!mWindow.mBuildReport) {
-        mOwned = std::make_unique<dict::BuildReport>();
-        mWindow.mBuildReport = mOwned.get();
-    }
-}
-
-TMain::BuildReportScope::~BuildReportScope()
-{
-    if (!mOwned)
-        return;
-    mWindow.mBuildReport = nullptr;
-    if (mOwned->empty())
-        return;
-    try {
-        showMessage(QString::fromStdString(mOwned->text()));
-    } catch (...) {
-    }
-}
-
-dict::BuildReport& TMain::BuildReportScope::report()
-{
-    return *mWindow.mBuildReport;
-}
-
 // ---- Files page ----
 
+// New: the three self-description rows. The loaded mark is set and Build enabled.
 void TMain::ClearFileDDFClick()
 {
     dict::rebuildFileTable(mFileTableArray);
-    FileGrid->setRowCount(4);
-    FileGrid->setRowCount(5);
-    const std::size_t rows = dict::fileSelfDescription().size();
-    for (std::size_t slot = 0; slot < rows; ++slot)
-        showFileRecord(FileGrid, int(slot) + 1,
-                       dict::FileRecord::decode(std::as_const(mFileTableArray).slot(slot)));
+    std::vector<QStringList> rows;
+    const dict::RecordArray& table = mFileTableArray;
+    for (std::size_t slot = 0; slot < dict::fileSelfDescription().size(); ++slot)
+        rows.push_back(fileRow(table.slot(slot)));
+    showRows(FileGrid, std::move(rows));
     markFileGridLoaded();
 }
 
+// Open: one row per FILE.DDF record, in key order, then the entry row. Without a readable
+// FILE.DDF the grid stays as it was and "Not find in this directory" is shown.
 void TMain::OpenFileDDFClick()
 {
-    std::size_t count = 0;
-    int stoppedBy = btr::StatusEndOfFile;
-    if (dict::readDictionaryFile(dict::DictFile::File, mFileTableArray, count, &stoppedBy) !=
-        btr::StatusSuccess) {
+    const OpenResult opened = openIntoGrid(dict::DictFile::File, mFileTableArray, FileGrid, fileRow);
+    if (opened.status != btr::StatusSuccess) {
         showMessage(QStringLiteral("Not find in this directory"));
         return;
     }
-    FileGrid->setRowCount(2);
-    FileGrid->setRowCount(int(count) + 2);
-    for (std::size_t slot = 0; slot < count; ++slot)
-        showFileRecord(FileGrid, int(slot) + 1,
-                       dict::FileRecord::decode(std::as_const(mFileTableArray).slot(slot)));
     markFileGridLoaded();
-    // A grid that silently lacks the records after a damaged one would be written back short
+    // A grid that silently lacked the records after a damaged one would be written back short
     // by the next Build.
-    if (stoppedBy != btr::StatusEndOfFile)
-        showMessage(QString::fromStdString(
-            dict::readStoppedText(dict::creationSpec(dict::DictFile::File).fileName, count, stoppedBy)));
+    if (!opened.problem.isEmpty())
+        showMessage(opened.problem);
 }
 
 void TMain::markFileGridLoaded()
@@ -145,23 +90,26 @@ void TMain::markFileGridLoaded()
     BuildFile->setEnabled(true);
 }
 
+// Build: every row up to the entry row (and the entry row when it has an id) is converted and
+// checked before FILE.DDF is replaced, so a cell that cannot be stored leaves the file as it
+// was. What the record manager refuses is reported once, after the Build.
 void TMain::BuildFileDDFClick()
 {
     if (FileGrid->Tag == 0 || FileGrid->RowCount() < 3)
         return;
 
-    // Every row is converted before FILE.DDF is replaced, so a cell that is no fitting number
-    // leaves the file as it was.
+    const BuildCells cells(FileGrid, QStringLiteral("FILE.DDF"));
     std::vector<dict::FileRecord> records;
-    const int last = FileGrid->RowCount() - 1;
-    for (int row = 1; row <= last && !FileGrid->Cells(kColId, row).isEmpty(); ++row) {
+    const int last = entryRow(FileGrid);
+    for (int row = 1; row <= last; ++row) {
+        if (row == last && FileGrid->Cells(kFileId, row).isEmpty())
+            break;
+        cells.requireFilled(kFileId, row);
         dict::FileRecord record = dict::FileRecord::decode(mFileTableArray.slot(std::size_t(row - 1)));
-        record.id = static_cast<int16_t>(buildInteger(FileGrid, kColId, row, kLowestId, kHighestId));
-        record.name = latin1(FileGrid->Cells(kColName, row), kStoredNameLength);
-        record.loc = latin1(FileGrid->Cells(kColLoc, row), kStoredLocLength);
-        record.flags =
-            static_cast<uint8_t>(buildInteger(FileGrid, kColFlags, row, std::numeric_limits<qint32>::min(),
-                                              std::numeric_limits<qint32>::max()));
+        record.id = cells.int16(kFileId, row);
+        record.name = cells.text(kFileName, row, kNameWidth);
+        record.loc = cells.text(kFileLoc, row, kStoredLocLength);
+        record.flags = cells.byte(kFileFlags, row);
         records.push_back(std::move(record));
     }
 
@@ -171,26 +119,20 @@ void TMain::BuildFileDDFClick()
         rows.push_back({int(i) + 1, i});
     }
     BuildReportScope reporting(*this);
-    dict::writeDictionaryFile(dict::DictFile::File, mFileTableArray, rows, reporting.report());
+    writeFromGrid(dict::DictFile::File, mFileTableArray, rows, reporting.report());
     rereadFileList();
+    reporting.finish();
 }
 
 void TMain::DeleteTableClick()
 {
-    FileGrid->setCells(kColId, FileGrid->Row(), QString());
+    FileGrid->setCells(kFileId, FileGrid->Row(), QString());
     RefreshFileRow();
 }
 
 void TMain::ChClick(TVarCheckBox* sender)
 {
-    const int row = FileGrid->Row();
-    if (FileGrid->Cells(kColFlags, row).isEmpty())
-        FileGrid->setCells(kColFlags, row, QStringLiteral("0"));
-    const quint32 bit = 1u << (sender->Shift & 31);
-    quint32 flags = static_cast<quint32>(FileGrid->Values(kColFlags, row).toInt()) & ~bit;
-    if (sender->isChecked())
-        flags |= bit;
-    FileGrid->setValues(kColFlags, row, Variant(static_cast<qint32>(flags)));
+    applyFlagBox(FileGrid, kFileFlags, FileGrid->Row(), sender);
 }
 
 void TMain::FileGridKeyUp(int)
@@ -203,24 +145,20 @@ void TMain::FileGridMouseUp()
     RefreshFileRow();
 }
 
+// The entry rule (an id commits the entry row, an emptied id removes its row along with the
+// statistics entries no row carries any more), then the flag boxes, the file specification
+// edits and "Create" follow the current row.
 void TMain::RefreshFileRow()
 {
     TVarGrid* grid = FileGrid;
     const int r = grid->Row();
-    const int last = grid->RowCount() - 1;
-    if (r == last && !grid->Cells(kColId, r).isEmpty()) {
-        const QString name = grid->Cells(kColName, r);
-        if (name.size() < kStoredNameLength)
-            grid->setCells(kColName, r, name.leftJustified(kStoredNameLength, QLatin1Char(' ')));
-        grid->setRowCount(grid->RowCount() + 1);
-    } else if (r != last && grid->Cells(kColId, r).isEmpty()) {
-        grid->deleteRow(r);
+    if (r == entryRow(grid) && !grid->Cells(kFileId, r).isEmpty()) {
+        grid->setCells(kFileName, r, padName(grid->Cells(kFileName, r)));
+        commitEntryRow(grid, r, 1, 0);
+    } else if (removeRowWithoutKey(grid, r, {kFileId})) {
+        const RowIndex ids = RowIndex::byNumber(grid, kFileId);
         for (int i = 0; i < FileStatList.size();) {
-            bool carried = false;
-            for (int row = 1; row < grid->RowCount() && !carried; ++row)
-                carried = !grid->Cells(kColId, row).isEmpty() &&
-                          grid->Values(kColId, row).toInt() == FileStatList[i].Id;
-            if (carried)
+            if (ids.row(FileStatList[i].Id) >= 0)
                 ++i;
             else
                 FileStatList.removeAt(i);
@@ -228,14 +166,11 @@ void TMain::RefreshFileRow()
     }
 
     const int row = grid->Row();
-    const QString flags = grid->Cells(kColFlags, row);
-    if (!flags.isEmpty())
-        for (TVarCheckBox* box : fileFlagBoxes())
-            box->setValue(Variant(flags));
+    showFlags(fileFlagBoxes(), grid->Cells(kFileFlags, row));
 
     const int statIndex = FindFileStat();
     showFileSpec(statIndex >= 0 ? &FileStatList[statIndex].Stat : nullptr);
-    CreateFile->setEnabled(!grid->Cells(kColLoc, row).isEmpty());
+    CreateFile->setEnabled(!grid->Cells(kFileLoc, row).isEmpty());
 }
 
 void TMain::showFileSpec(const QByteArray* stat)
@@ -255,11 +190,8 @@ void TMain::showFileSpec(const QByteArray* stat)
 
 int TMain::FindFileStat()
 {
-    const QString id = FileGrid->Cells(kColId, FileGrid->Row());
-    if (id.isEmpty())
-        return -1;
-    const qint32 value = Variant(id).toInt();
-    return value == 0 ? -1 : IndexOfFileStat(value);
+    const auto id = cellInteger(FileGrid, kFileId, FileGrid->Row());
+    return !id || *id == 0 ? -1 : IndexOfFileStat(*id);
 }
 
 int TMain::IndexOfFileStat(qint32 id)
@@ -270,41 +202,129 @@ int TMain::IndexOfFileStat(qint32 id)
     return -1;
 }
 
+// Add: the selected data file's statistics become a new row (id one above the highest, at
+// least 2; name from the file name; location the full path) and a FileStatList entry.
 void TMain::AddFileClick()
 {
-    const QString path = selectedFilePath();
+    const QString path = QDir::toNativeSeparators(selectedFilePath());
     if (path.isEmpty()) {
         AddFile->setEnabled(false);
         return;
     }
-    SharedWinBtr btr;
-    if (btr->Open(QFile::encodeName(path).toStdString(), "", 0) != btr::StatusSuccess)
-        return;
-    QByteArray stat(btr::kStatBufferSize, '\0');
-    if (btr->StatInto(stat.data()) != btr::StatusSuccess)
+    QByteArray stat(int(dict::kStatBufferSize), '\0');
+    if (dict::readDataFileStat(QFile::encodeName(path).toStdString(),
+                               {reinterpret_cast<uint8_t*>(stat.data()), std::size_t(stat.size())}) !=
+        btr::StatusSuccess)
         return;
 
     showFileSpec(&stat);
     const dict::FileSpec spec = dict::FileSpec::decode(bytesOf(stat));
 
-    // New id: one more than the largest in the grid, at least 2.
+    // New id: one more than the largest in the grid, at least 2. Every id must be a number here,
+    // or the new one could repeat an id the user is still typing.
     qint32 highest = 1;
-    for (int row = 1; row < FileGrid->RowCount(); ++row) {
-        if (FileGrid->Cells(kColId, row).isEmpty())
-            continue;
-        highest = std::max(highest, FileGrid->Values(kColId, row).toInt());
-    }
+    for (int row = 1; row < FileGrid->RowCount(); ++row)
+        if (!FileGrid->Cells(kFileId, row).isEmpty())
+            highest = std::max(highest, FileGrid->Values(kFileId, row).toInt());
     const qint32 id = highest + 1;
-    const int last = FileGrid->RowCount() - 1;
+    const int last = entryRow(FileGrid);
     QString name = fileNamePart(path);
     name.chop(4);
-    FileGrid->setValues(kColId, last, Variant(id));
-    FileGrid->setCells(kColName, last, name);
-    FileGrid->setCells(kColLoc, last, path);
-    FileGrid->setValues(kColFlags, last, Variant(qint32(spec.flags)));
+    FileGrid->setValues(kFileId, last, Variant(id));
+    FileGrid->setCells(kFileName, last, name);
+    FileGrid->setCells(kFileLoc, last, path);
+    FileGrid->setValues(kFileFlags, last, Variant(qint32(spec.flags)));
     FileStatList.append(FileStatEntry{id, stat});
     FileGrid->setRow(last);
     RefreshFileRow();
 }
 
 void TMain::CreateFileClick() {}
+
+// ---- Layout and wiring ----
+
+using layout::comboBox;
+using layout::flagBox;
+using layout::names;
+using layout::place;
+using layout::placeLabel;
+
+void TMain::buildFilesPage()
+{
+    QWidget* p = TabFiles;
+    MAKE(FileGrid, place(new TVarGrid(4, p), 0, 0, 425, 169));
+    FileGrid->setColWidths({16, 123, 189, 71});
+
+    MAKE(ChVarLen, flagBox(p, "Variable Length", 0));
+    MAKE(ChBlankTranc, flagBox(p, "Blank Trancate", 1));
+    MAKE(ChPreAlloc, flagBox(p, "Preallocation", 2));
+    MAKE(ChDataCompres, flagBox(p, "Data Compres", 3));
+    MAKE(ChKeyOnly, flagBox(p, "Key Only", 4));
+    MAKE(ChIndexBalan, flagBox(p, "Index Balance", 5));
+    MAKE(Ch10Free, flagBox(p, "10% Free", 6));
+    MAKE(Ch20Free, flagBox(p, "20% Free", 7));
+    MAKE(ChDuplPoint, flagBox(p, "Duplicate Pointer", 8));
+    MAKE(ChReserv, flagBox(p, "Reserv", 9));
+    MAKE(ChKeyNSpec, flagBox(p, "Key  Spec", 10));
+    MAKE(ChVATs, flagBox(p, "VAT", 11));
+    const QList<TVarCheckBox*> boxes = fileFlagBoxes();
+    for (int i = 0; i < boxes.size(); ++i)
+        boxes[i]->setGeometry(4 + (i / 4) * 112, 174 + (i % 4) * 17, 110, 17);
+
+    struct EditSpec {
+        QLabel*& label;
+        const char* labelName;
+        TVarEdit*& edit;
+        const char* editName;
+        const char* caption;
+    };
+    const EditSpec edits[] = {
+        {LRecLen, "LRecLen", ERecLen, "ERecLen", "Record Length"},
+        {LPgSize, "LPgSize", EPgSize, "EPgSize", "Page Size"},
+        {LNIndex, "LNIndex", ENIndex, "ENIndex", "Number Index"},
+        {LNRec, "LNRec", ENRec, "ENRec", "Number Record"},
+        {LFlags, "LFlags", EFlags, "EFlags", "Flags"},
+        {LExtraDupl, "LExtraDupl", EExtraDupl, "EExtraDupl", "Extra Duplicate"},
+        {LReserv, "LReserv", EReserv, "EReserv", "Reserv"},
+        {LNPage, "LNPage", ENPage, "ENPage", "Num&ber Page"},
+    };
+    for (int i = 0; i < 8; ++i) {
+        const int x = 4 + (i % 4) * 84;
+        const int y = 250 + (i / 4) * 46;
+        edits[i].edit = layout::named(place(new TVarEdit(p), x, y + 15, 78, 21), edits[i].editName);
+        edits[i].label = layout::named(placeLabel(new QLabel(QLatin1String(edits[i].caption), p), x, y),
+                                       edits[i].labelName);
+        edits[i].label->setBuddy(edits[i].edit);
+        edits[i].edit->setText(QStringLiteral("0"));
+    }
+
+    MAKE(AddFile, place(new QPushButton(QStringLiteral("Add"), p), 344, 176, 75, 25));
+    MAKE(CreateFile, place(new QPushButton(QStringLiteral("Create"), p), 344, 208, 75, 25));
+    MAKE(DeleteTable, place(new QPushButton(QStringLiteral("Delete"), p), 344, 240, 75, 25));
+    MAKE(BuildFileDDF, place(new QPushButton(QStringLiteral("Build"), p), 344, 272, 75, 25));
+    MAKE(ClearFileDDF, place(new QPushButton(QStringLiteral("New"), p), 344, 304, 75, 25));
+    MAKE(OpenFileDDF, place(new QPushButton(QStringLiteral("Open"), p), 344, 336, 75, 25));
+    AddFile->setEnabled(false);
+    CreateFile->setEnabled(false);
+    BuildFileDDF->setEnabled(false);
+    OpenFileDDF->setEnabled(false);
+}
+
+QList<TVarCheckBox*> TMain::fileFlagBoxes() const
+{
+    return {ChVarLen, ChBlankTranc, ChPreAlloc,  ChDataCompres, ChKeyOnly,  ChIndexBalan,
+            Ch10Free, Ch20Free,     ChDuplPoint, ChReserv,      ChKeyNSpec, ChVATs};
+}
+
+void TMain::wireFilesPage(HandlerWiring& wire)
+{
+    wire.keyUp(FileGrid, &TMain::FileGridKeyUp);
+    wire.mouseUp(FileGrid, &TMain::FileGridMouseUp);
+    wire.flagBoxes(fileFlagBoxes(), &TMain::ChClick);
+    wire.click(AddFile, &TMain::AddFileClick);
+    wire.click(CreateFile, &TMain::CreateFileClick);
+    wire.click(DeleteTable, &TMain::DeleteTableClick);
+    wire.click(BuildFileDDF, &TMain::BuildFileDDFClick);
+    wire.click(ClearFileDDF, &TMain::ClearFileDDFClick);
+    wire.click(OpenFileDDF, &TMain::OpenFileDDFClick);
+}

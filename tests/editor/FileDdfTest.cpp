@@ -61,7 +61,8 @@ TEST_F(FileDdf, newThenBuildWritesTheThreeSelfDescriptionRecordsAndOpenShowsThem
     w().ClearFile->click();
     ASSERT_TRUE(w().BuildFile->isEnabled());
     w().BuildFile->click();
-    EXPECT_TRUE(mMessages.empty()) << "a Build that succeeds shows nothing";
+    EXPECT_TRUE(mMessages.empty()) << "a Build that succeeds shows nothing: "
+                                   << (mMessages.empty() ? std::string() : mMessages[0].second.toStdString());
     EXPECT_EQ(w().FileListBox->findItems(QStringLiteral("FILE.DDF"), Qt::MatchExactly).size(), 1)
         << "the file list shows the new file";
 
@@ -195,7 +196,7 @@ TEST_F(FileDdf, aCellThatIsNoNumberLeavesABuiltFileByteForByteAsItWas)
     EXPECT_EQ(readThroughRecordManager("FILE.DDF").records.size(), 3u);
 }
 
-TEST_F(FileDdf, buildCutsNamesAt20AndLocationsAt63AndKeepsTheLowEightBitsOfTheFlags)
+TEST_F(FileDdf, buildStoresEveryValueThatFitsItsFieldExactly)
 {
     struct Row {
         const char* id;
@@ -206,18 +207,16 @@ TEST_F(FileDdf, buildCutsNamesAt20AndLocationsAt63AndKeepsTheLowEightBitsOfTheFl
     const std::string loc63(63, 'L');
     const Row cases[] = {
         {"10", "ExactlyTwentyChars!!", loc63, "255", fileRecord(10, "ExactlyTwentyChars!!", loc63, 255)},
-        {"11", "ANameOfTwentyFiveChars!!!", loc63 + "M", "2321",
-         fileRecord(11, "ANameOfTwentyFiveCha", loc63, 0x11)},
-        {"12", "Short", "", "256", fileRecord(12, "Short", "", 0)},
-        {"-2", "Negative", loc63 + "MNOP", "-1", fileRecord(0xFFFE, "Negative", loc63, 0xFF)},
-        {"40000", "High", "x", "0", fileRecord(40000, "High", "x", 0)},
+        {"11", "Padded" + std::string(30, ' '), loc63 + "   ", "0", fileRecord(11, "Padded", loc63, 0)},
+        {"-2", "Negative\xE9", "", "17", fileRecord(0xFFFE, "Negative\xE9", "", 17)},
+        {"32767", "High", "x", "0", fileRecord(32767, "High", "x", 0)},
     };
     w().ClearFile->click();
     grid()->setRowCount(1);
     grid()->setRowCount(2);
     for (const Row& c : cases) {
         const int row = grid()->RowCount() - 1;
-        grid()->setCells(1, row, QString::fromStdString(c.name));
+        grid()->setCells(1, row, QString::fromLatin1(c.name));
         grid()->setCells(2, row, QString::fromStdString(c.loc));
         grid()->setCells(3, row, QString::fromLatin1(c.flags));
         type(row, 0, QString::fromLatin1(c.id));
@@ -233,6 +232,47 @@ TEST_F(FileDdf, buildCutsNamesAt20AndLocationsAt63AndKeepsTheLowEightBitsOfTheFl
     });
     EXPECT_EQ(readThroughRecordManager("FILE.DDF").records, expected);
 }
+
+// A value FILE.DDF cannot hold as it stands stops the Build before anything is replaced, with a
+// message naming the row and the column; nothing is cut or replaced without a word.
+struct Unstorable {
+    int col;
+    QString text;
+    const char* problem;
+};
+
+class BuildRefusesWhatFileDdfCannotHold : public DictionaryOnDisk,
+                                          public ::testing::WithParamInterface<Unstorable> {};
+
+TEST_P(BuildRefusesWhatFileDdfCannotHold, andKeepsTheBuiltFile)
+{
+    w().ClearFile->click();
+    w().BuildFile->click();
+    const QByteArray built = fileBytes(QStringLiteral("FILE.DDF"));
+    grid()->setCells(GetParam().col, 2, GetParam().text);
+    w().BuildFile->click();
+    EXPECT_EQ(fileBytes(QStringLiteral("FILE.DDF")), built);
+    EXPECT_EQ(messages(QMessageBox::Critical),
+              QStringList(QStringLiteral("FILE.DDF was not written: row 2, column %1: %2.")
+                              .arg(grid()->Cells(GetParam().col, 0), QString::fromUtf8(GetParam().problem))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileDdf, BuildRefusesWhatFileDdfCannotHold,
+    ::testing::Values(
+        Unstorable{1, QStringLiteral("ANameOfTwentyOneChars"),
+                   "'ANameOfTwentyOneChars' is longer than the 20 characters FILE.DDF keeps"},
+        Unstorable{2, QString(64, QLatin1Char('L')),
+                   "'LLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLL' is longer than the 63 "
+                   "characters FILE.DDF keeps"},
+        Unstorable{1, QStringLiteral("Price \u20AC"),
+                   "'\u20AC' cannot be stored in the 8-bit text of FILE.DDF"},
+        Unstorable{2, QStringLiteral("\u0414\u0430\u043D\u043D\u044B\u0435.DAT"),
+                   "'\u0414' cannot be stored in the 8-bit text of FILE.DDF"},
+        Unstorable{0, QStringLiteral("40000"), "40000 is outside -32768..32767"},
+        Unstorable{3, QStringLiteral("256"), "256 is outside 0..255"},
+        Unstorable{3, QStringLiteral("-1"), "-1 is outside 0..255"},
+        Unstorable{0, QString(), "the cell is empty (type a value, or remove the row)"}));
 
 // ---- Open where there is no dictionary ----
 
@@ -301,8 +341,11 @@ TEST_F(GenuineDictionary, buildDdfsOverItSaysTheFileWasNotCreatedAndLeavesItAsIt
     type(4, 3, QStringLiteral("0"));
     type(4, 0, QStringLiteral("4"));
     w().BuildFile->click();
-    EXPECT_EQ(messages(QMessageBox::NoIcon),
-              QStringList(QStringLiteral("FILE.DDF was not created: status 46 (access denied).")));
+    EXPECT_EQ(
+        messages(QMessageBox::NoIcon),
+        QStringList(QStringLiteral("FILE.DDF is a file of the Btrieve record manager, which Quillan's "
+                                   "embedded record manager can only read; it was left unchanged. Build "
+                                   "the dictionary into another directory, or install the record manager.")));
     EXPECT_EQ(fileBytes(QStringLiteral("FILE.DDF")), before);
 }
 
@@ -319,7 +362,8 @@ TEST_F(FileDdf, recordsThatCannotBeReadAreReportedAfterTheRowsReadSoFar)
 
     w().OpenFileDDFClick();
     ASSERT_EQ(mMessages.size(), 1u);
-    EXPECT_TRUE(mMessages[0].second.startsWith(QStringLiteral("FILE.DDF: reading stopped after 0 records: status ")))
+    EXPECT_TRUE(
+        mMessages[0].second.startsWith(QStringLiteral("FILE.DDF: reading stopped after 0 records: status ")))
         << mMessages[0].second.toStdString();
     EXPECT_EQ(grid()->RowCount(), 2);
 }

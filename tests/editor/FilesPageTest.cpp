@@ -1,6 +1,6 @@
 // The Files page's rules that need no file: the entry row, removal, statistics entries, flags,
 // New, and the Build refusals that happen before FILE.DDF is touched.
-#include "FilesPageFixture.h"
+#include "WindowFixture.h"
 
 #include <QFile>
 
@@ -196,8 +196,8 @@ TEST_P(BuildRefusesACellThatIsNoFittingNumber, andLeavesTheOldFileAsItWas)
 INSTANTIATE_TEST_SUITE_P(FilesPage, BuildRefusesACellThatIsNoFittingNumber,
                          ::testing::Values(BadCell{0, "abc", "'abc' is not a valid integer value"},
                                            BadCell{0, "3 ", "'3 ' is not a valid integer value"},
-                                           BadCell{0, "65536", "65536 is outside -32768..65535"},
-                                           BadCell{0, "-32769", "-32769 is outside -32768..65535"},
+                                           BadCell{0, "65536", "65536 is outside -32768..32767"},
+                                           BadCell{0, "-32769", "-32769 is outside -32768..32767"},
                                            BadCell{3, "", "'' is not a valid integer value"},
                                            BadCell{3, "x16", "'x16' is not a valid integer value"}));
 

@@ -1,0 +1,56 @@
+#include "PageLayout.h"
+
+namespace layout {
+
+QLabel* placeLabel(QLabel* label, int x, int y, bool bold)
+{
+    if (bold) {
+        QFont f = label->font();
+        f.setBold(true);
+        label->setFont(f);
+    }
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+QComboBox* comboBox(QWidget* parent, bool editable)
+{
+    auto* box = new QComboBox(parent);
+    box->setEditable(editable);
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->setMaxVisibleItems(16);
+    return box;
+}
+
+TVarCheckBox* flagBox(QWidget* parent, const char* caption, int shift)
+{
+    return new TVarCheckBox(QLatin1String(caption), static_cast<quint16>(shift), parent);
+}
+
+} // namespace layout
+
+void HandlerWiring::click(QAbstractButton* button, void (TMain::*handler)())
+{
+    TMain* window = w;
+    QObject::connect(button, &QAbstractButton::clicked, window,
+                     [window, handler] { window->guarded([&] { (window->*handler)(); }); });
+}
+
+void HandlerWiring::change(QComboBox* box, void (TMain::*handler)())
+{
+    TMain* window = w;
+    QObject::connect(box, &QComboBox::activated, window,
+                     [window, handler] { window->guarded([&] { (window->*handler)(); }); });
+    if (QLineEdit* line = box->lineEdit())
+        QObject::connect(line, &QLineEdit::textEdited, window,
+                         [window, handler] { window->guarded([&] { (window->*handler)(); }); });
+}
+
+void HandlerWiring::flagBoxes(const QList<TVarCheckBox*>& boxes, void (TMain::*handler)(TVarCheckBox*))
+{
+    TMain* window = w;
+    for (TVarCheckBox* box : boxes)
+        QObject::connect(box, &QCheckBox::clicked, window,
+                         [window, handler, box] { window->guarded([&] { (window->*handler)(box); }); });
+}

@@ -1,0 +1,68 @@
+// Utils page of TMain: its layout and connections. The handlers live in RecordScanner.cpp (the
+// Pascal record scanner), TypeMapping.cpp (type mapping) and Aliases.cpp (database aliases).
+#include "DDFUnit.h"
+
+#include "DataTypes.h"
+#include "PageLayout.h"
+
+// ---- Layout and wiring ----
+
+using layout::comboBox;
+using layout::flagBox;
+using layout::names;
+using layout::place;
+using layout::placeLabel;
+
+void TMain::buildUtilsPage()
+{
+    QWidget* p = TabOptions;
+    MAKE(LRecordList, placeLabel(new QLabel(QStringLiteral("Record List"), p), 0, 0));
+    MAKE(CurFile, placeLabel(new QLabel(p), 0, 186));
+    CurFile->setFixedWidth(235);
+    MAKE(FindRecord, place(new TListBox(p), 0, 16, 121, 169));
+    MAKE(RecordGrid, place(new TVarGrid(5, p), 128, 0, 289, 185));
+    RecordGrid->setColWidths({76, 77, 57, 27, 27});
+    RecordGrid->setEditable(false);
+    MAKE(Search, place(new QPushButton(QStringLiteral("Find Records"), p), 24, 200, 75, 25));
+    Search->setEnabled(false);
+
+    MAKE(LPascalType, placeLabel(new QLabel(QStringLiteral("Pascal Type"), p), 8, 248));
+    MAKE(LPasToBtr, placeLabel(new QLabel(QStringLiteral("====>"), p), 80, 248, true));
+    MAKE(LBtrieveType, placeLabel(new QLabel(QStringLiteral("Btrieve Type"), p), 120, 248));
+    MAKE(RecordOption, place(new TListBox(p), 8, 264, 105, 97));
+    for (const QString& name : names(dict::pascalTypeNames())) {
+        auto* item = new QListWidgetItem(name, RecordOption);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+    }
+    MAKE(BtrType, place(comboBox(p, true), 120, 264, 105, 21));
+    BtrType->addItems(names(dict::combinedTypeNames()));
+    BtrType->setCurrentIndex(-1);
+    MAKE(LMinLen, placeLabel(new QLabel(QStringLiteral("Min Length"), p), 136, 312));
+    MAKE(ELenFld, place(new TVarEdit(p), 200, 304, 25, 21));
+
+    MAKE(LBaseName, placeLabel(new QLabel(QStringLiteral("Base Name"), p), 240, 192));
+    MAKE(InsertBase, place(new TVarEdit(p), 240, 208, 89, 21));
+    MAKE(LRegisterList, placeLabel(new QLabel(QStringLiteral("Register List"), p), 240, 232));
+    MAKE(BaseList, place(new TListBox(p), 240, 248, 89, 113));
+    MAKE(RegistryBase, place(new QPushButton(QStringLiteral("Registry"), p), 344, 208, 75, 25));
+    MAKE(UnregistryBase, place(new QPushButton(QStringLiteral("Unregistry"), p), 344, 248, 75, 25));
+    MAKE(UseRegistryPath, place(new QPushButton(QStringLiteral("Go to path"), p), 344, 288, 75, 25));
+    RegistryBase->setEnabled(false);
+}
+
+void TMain::wireUtilsPage(HandlerWiring& wire)
+{
+    wire.click(Search, &TMain::SearchClick);
+    wire.keyUp(FindRecord, &TMain::FindRecordKeyUp);
+    wire.mouseUp(FindRecord, &TMain::FindRecordMouseUp);
+    wire.keyUp(RecordOption, &TMain::RecordOptionKeyUp);
+    wire.mouseUp(RecordOption, &TMain::RecordOptionMouseUp);
+    wire.change(BtrType, &TMain::BtrTypeChange);
+    wire.keyUp(ELenFld, &TMain::ELenFldKeyUp);
+    wire.click(RegistryBase, &TMain::RegistryBaseClick);
+    wire.click(UnregistryBase, &TMain::UnregistryBaseClick);
+    wire.click(UseRegistryPath, &TMain::UseRegistryPathClick);
+    wire.keyUp(BaseList, &TMain::BaseListKeyUp);
+    wire.mouseUp(BaseList, &TMain::BaseListMouseUp);
+}
