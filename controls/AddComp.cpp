@@ -306,7 +306,9 @@ void TVarGrid::reshape(const std::function<void()>& change)
     // editor picks the first cell); the grid's current row is not the view's business.
     const int row = mRow;
     const int col = mCol;
-    const QStringList edited = editing ? mModel->rowCells(row) : QStringList();
+    // The record being typed into is recognised by the cell it is typed into (the editor's text
+    // is committed at every key release): the current place still holds it when that cell does.
+    const QString typed = editing ? mModel->cell(col, row) : QString();
     mApplying = true;
     struct Freeze {
         bool& flag;
@@ -316,9 +318,17 @@ void TVarGrid::reshape(const std::function<void()>& change)
     mRow = std::clamp(row, 0, RowCount() - 1);
     mCol = col;
     mApplying = false;
-    const bool sameRecord = mRow == row && mModel->rowCells(mRow) == edited;
-    if (editing && !sameRecord && mEditor)
-        closeEditor(mEditor, QAbstractItemDelegate::NoHint);
+    const bool sameRecord = mRow == row && mModel->cell(col, mRow) == typed;
+    if (editing && !sameRecord) {
+        // The record being typed into left this place: the view keeps no current cell, so the
+        // next keystrokes cannot start typing into the record that took its place.
+        if (mEditor)
+            closeEditor(mEditor, QAbstractItemDelegate::NoHint);
+        mApplying = true;
+        selectionModel()->clearCurrentIndex();
+        mApplying = false;
+        return;
+    }
     applyCurrent();
     if (editing && sameRecord && state() != QAbstractItemView::EditingState && currentIndex().isValid() &&
         isVisible()) {

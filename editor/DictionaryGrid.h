@@ -118,7 +118,11 @@ struct CellOrder {
     int group = 0; // 0 "X...", 1 number, 2 other text, 3 empty
     qint32 number = 0;
     QString text;
-    auto operator<=>(const CellOrder&) const = default;
+    bool operator<(const CellOrder& other) const
+    {
+        return std::tie(group, number, text) < std::tie(other.group, other.number, other.text);
+    }
+    bool operator==(const CellOrder& other) const = default;
 };
 CellOrder cellOrder(const QString& cell);
 // An integer cell for the secondary keys of a sort; empty, "X..." and any other text count 0.

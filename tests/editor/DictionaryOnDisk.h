@@ -2,9 +2,9 @@
 // The Files page with the embedded record manager behind it, and a second, independent look at
 // the files it reads and writes: straight through TWinBtr, as any other program would see them.
 #include "Binding.h"
-#include "WindowFixture.h"
 #include "Status.h"
 #include "WinBtr.h"
+#include "WindowFixture.h"
 
 #include <QByteArray>
 #include <QFile>

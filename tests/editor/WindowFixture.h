@@ -69,19 +69,27 @@ protected:
     void typeKeys(TVarGrid* g, int row, int col, const QString& text)
     {
         showWindow();
-        g->setFocus();
         g->setRow(row);
         g->setCol(col);
+        g->setFocus();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+        // A key's release reaches whatever has the focus after its press: the cell editor that
+        // the press opened, as it does for a user.
         for (const QChar c : text) {
             QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : g;
-            QTest::keyClick(target, c.toLatin1());
+            QTest::keyPress(target, c.toLatin1());
+            target = QApplication::focusWidget() ? QApplication::focusWidget() : g;
+            QTest::keyRelease(target, c.toLatin1());
         }
     }
     // Presses a key (Return, Escape, Backspace...) in whatever has the focus.
     void pressKey(Qt::Key key)
     {
         QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : mWindow.get();
-        QTest::keyClick(target, key);
+        QTest::keyPress(target, key);
+        target = QApplication::focusWidget() ? QApplication::focusWidget() : mWindow.get();
+        QTest::keyRelease(target, key);
     }
     void showWindow()
     {
