@@ -256,7 +256,7 @@ int16_t Engine::open(void* positionBlock, const Call& c)
     const std::string name = nameFromKeyBuffer(c.keyBuffer, c.keyLength);
     if (name.empty())
         return StatusInvalidFileName;
-    const auto path = findExistingFile(name);
+    const auto path = findFileToOpen(name);
     if (!path)
         return StatusFileNotFound;
     struct stat st {};
@@ -344,9 +344,10 @@ int16_t Engine::close(void* positionBlock)
 
 int16_t Engine::create(const Call& c)
 {
-    const std::string name = nameFromKeyBuffer(c.keyBuffer, c.keyLength);
-    if (name.empty())
+    const std::string given = nameFromKeyBuffer(c.keyBuffer, c.keyLength);
+    if (given.empty())
         return StatusInvalidFileName;
+    const std::string name = nameToCreate(given);
     if (!c.dataBuffer || !c.dataLength)
         return StatusDataBufferTooShort;
     FileDefinition def;

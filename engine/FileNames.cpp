@@ -13,9 +13,16 @@ std::string nameFromKeyBuffer(const void* keyBuffer, uint8_t keyLength)
         return name;
     const auto* p = static_cast<const unsigned char*>(keyBuffer);
     const size_t bound = keyLength ? keyLength : 255;
-    for (size_t i = 0; i < bound && p[i] != 0 && p[i] != ' '; ++i)
+    for (size_t i = 0; i < bound && p[i] != 0; ++i)
         name.push_back(static_cast<char>(p[i]));
+    const size_t end = name.find_last_not_of(' ');
+    name.erase(end == std::string::npos ? 0 : end + 1);
     return name;
+}
+
+std::string nameBeforeBlank(const std::string& name)
+{
+    return name.substr(0, name.find(' '));
 }
 
 namespace {
@@ -51,6 +58,30 @@ std::optional<std::string> findExistingFile(const std::string& name)
     if (!best)
         return std::nullopt;
     return path.has_parent_path() ? (dir / *best).string() : *best;
+}
+
+std::optional<std::string> findFileToOpen(const std::string& name)
+{
+    if (auto whole = findExistingFile(name))
+        return whole;
+    const std::string before = nameBeforeBlank(name);
+    if (before.empty() || before == name)
+        return std::nullopt;
+    auto part = findExistingFile(before);
+    std::error_code ec;
+    if (!part || !fs::is_regular_file(*part, ec))
+        return std::nullopt;
+    return part;
+}
+
+std::string nameToCreate(const std::string& name)
+{
+    const std::string before = nameBeforeBlank(name);
+    if (before.empty() || before == name)
+        return name;
+    const fs::path parent = fs::path(name).parent_path();
+    std::error_code ec;
+    return parent.empty() || fs::is_directory(parent, ec) ? name : before;
 }
 
 } // namespace engine

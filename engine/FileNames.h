@@ -1,19 +1,33 @@
 #pragma once
-// File names as the record manager sees them: the name in a key buffer and the look-up that
-// ignores letter case when the name does not exist as written.
+// File names as the record manager sees them: the name in a key buffer, the look-up that ignores
+// letter case when the name does not exist as written, and the file that Open and Create take
+// for a name with blanks in it.
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace engine {
 
-// The file name in a key buffer: its bytes up to the first blank or NUL, at most keyLength
-// bytes (255 when keyLength is 0). Empty when the buffer is missing or starts with a blank.
+// The file name in a key buffer: its bytes up to the first NUL, at most keyLength bytes (255
+// when keyLength is 0), trailing blanks dropped. Blanks inside it stay ("Sales Data/X.BTR").
+// Empty when the buffer is missing or holds blanks only.
 std::string nameFromKeyBuffer(const void* keyBuffer, uint8_t keyLength);
+
+// The part of a name before its first blank; the whole name when it has none.
+std::string nameBeforeBlank(const std::string& name);
 
 // The existing file a name stands for: the name itself when it exists, else the entry of its
 // directory whose name differs from it only in the case of ASCII letters (the first such entry
 // in byte order when there are several). nullopt when there is none.
 std::optional<std::string> findExistingFile(const std::string& name);
+
+// The file Open takes: the whole name's file when it exists, else the file of the part before
+// the first blank when that is a regular file (callers that end a name with a blank and leave
+// other text after it). nullopt when neither exists.
+std::optional<std::string> findFileToOpen(const std::string& name);
+
+// The name Create makes its file under: the whole name when its directory exists, else the part
+// before the first blank (callers that end a name with a blank and leave other text after it).
+std::string nameToCreate(const std::string& name);
 
 } // namespace engine

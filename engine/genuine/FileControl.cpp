@@ -11,6 +11,8 @@ namespace {
 constexpr size_t kMinPage = 512;
 constexpr size_t kMaxPage = 16384;
 constexpr size_t kSegmentSpecSize = 30;
+constexpr size_t kSegmentStrideV8 = 36; // the 30-byte spec and 6 bytes more
+constexpr uint16_t kWord0ABitIgnored = 0x4000;
 constexpr size_t kPre6Segments = 0x110;
 constexpr int kMaxSegments = 119;
 constexpr size_t kMaxKeyLength = 255;
@@ -40,52 +42,52 @@ uint8_t versionByte(uint16_t word)
     return static_cast<uint8_t>((major > 15 ? 15 : major) << 4 | minor);
 }
 
+// The word at 0x0A is 0 in every file, but for bit 14 that 6.x and later files may carry.
+bool saneWord0A(const Page& p, Family family)
+{
+    const uint16_t ignored = family == Family::Pre6 ? 0 : kWord0ABitIgnored;
+    return (p.u16(0x0A) & ~ignored) == 0;
+}
+
 // Reads the copy of the FCR at offset when it is a whole, well-formed copy of the given family.
 bool readCopy(ByteSource& source, uint64_t offset, Family family, uint32_t pageSize, Page& page)
 {
-    if (!readBlock(source, offset, pageSize, page))
+    if (!readBlock(source, offset, fcrSpan(family, pageSize), page))
         return false;
-    if (page.u16(0x0A) != 0)
+    if (!saneWord0A(page, family))
         return false;
     if (family == Family::V8)
         return isFcrV8(page) && page.u8(0x2B) * 256u == pageSize;
     return isFcrV6(page) && page.u16(0x08) == pageSize;
 }
 
-// Walks the segments of one key starting at offset; false when a spec leaves the page, a
-// segment is impossible, too many segments, or the key is longer than a key can be.
+// Walks the segments of one key starting at offset; false when a spec leaves the FCR, a segment
+// is empty, too many segments, or the key is longer than a key can be. Positions are left as
+// stored (0-based, counted from the slot start in 6.x and later files).
 bool readKey(const Page& fcr, size_t offset, FileControl& out, uint8_t key, size_t& next)
 {
-    const bool slotCounted = out.family != Family::Pre6;
+    const size_t stride = out.family == Family::V8 ? kSegmentStrideV8 : kSegmentSpecSize;
     const size_t first = out.segments.size();
     size_t keyLength = 0;
     for (;;) {
-        if (!fcr.fits(offset, kSegmentSpecSize) || out.segments.size() >= kMaxSegments)
+        if (!fcr.fits(offset, stride) || out.segments.size() >= kMaxSegments)
             return false;
         SegmentSpec s;
         // Stat repeats the key's distinct-value count, kept with its first segment, on each.
         s.distinct = out.segments.size() == first ? fcr.ws32(offset + 0x04) : out.segments[first].distinct;
         s.flags = fcr.u16(offset + 0x08);
-        uint16_t position = fcr.u16(offset + 0x14);
-        if (slotCounted) {
-            if (position < 2)
-                return false;
-            position -= 2;
-        }
-        s.position = static_cast<uint16_t>(position + 1);
+        s.position = fcr.u16(offset + 0x14);
         s.length = fcr.u16(offset + 0x16);
         s.extendedType = fcr.u8(offset + 0x1C);
         s.nullValue = fcr.u8(offset + 0x1D);
         s.key = key;
-        if (s.length == 0 || s.position == 0)
-            return false;
-        if (out.recordLength != 0 && uint32_t(position) + s.length > out.recordLength)
+        if (s.length == 0)
             return false;
         keyLength += s.length;
         if (keyLength > kMaxKeyLength)
             return false;
         out.segments.push_back(s);
-        offset += kSegmentSpecSize;
+        offset += stride;
         if (!(s.flags & kKeySegmented))
             break;
     }
@@ -93,12 +95,19 @@ bool readKey(const Page& fcr, size_t offset, FileControl& out, uint8_t key, size
     return true;
 }
 
+// The key segment specs: pre-6 one after another at 0x110; 6.x through the key attribute table
+// at 0x78 when its entry count at 0x76 matches, else as pre-6; 8.x through the table at 0x7A.
 bool readSegments(const Page& fcr, FileControl& out)
 {
     const uint16_t keys = out.keyCount;
     bool table = false;
     size_t tableOffset = 0;
-    if (out.family != Family::Pre6 && keys != 0 && fcr.u8(0x76) == keys) {
+    if (out.family == Family::V8 && keys != 0) {
+        tableOffset = fcr.u16(0x7A);
+        if (!fcr.fits(tableOffset, size_t(2) * keys))
+            return false;
+        table = true;
+    } else if (out.family == Family::V6 && keys != 0 && fcr.u8(0x76) == keys) {
         tableOffset = fcr.u16(0x78);
         table = tableOffset != 0 && fcr.fits(tableOffset, size_t(2) * keys);
     }
@@ -112,6 +121,34 @@ bool readSegments(const Page& fcr, FileControl& out)
         offset = next;
     }
     return !fcr.overrun();
+}
+
+// 8.x slots may keep 8 bytes of system data between the usage count and the record: the slot is
+// then 8 bytes longer than its usage count, record, duplicate-chain and variable pointers need.
+bool hasSystemData(const FileControl& fcr)
+{
+    if (fcr.family != Family::V8 || fcr.recordLength == 0)
+        return false;
+    const size_t needed =
+        2 + size_t(fcr.recordLength) + 8 * size_t(fcr.linkedDuplicateKeys()) + (fcr.variable() ? 4 : 0);
+    return fcr.physicalLength == needed + kSystemDataSize;
+}
+
+// Turns stored key positions into the caller's (1-based, from the record start): the slot's
+// usage count and system data before the record are not the caller's. False when a key starts
+// before the record or ends after it.
+bool toCallerPositions(FileControl& fcr)
+{
+    const size_t before = fcr.recordOffsetInSlot();
+    for (SegmentSpec& s : fcr.segments) {
+        if (s.position < before)
+            return false;
+        const size_t position = s.position - before;
+        if (position >= 0xFFFF || (fcr.recordLength != 0 && position + s.length > fcr.recordLength))
+            return false;
+        s.position = static_cast<uint16_t>(position + 1);
+    }
+    return true;
 }
 
 } // namespace
@@ -130,7 +167,7 @@ bool recogniseFamily(const Page& head, Family& family, uint32_t& pageSize)
     } else {
         return false;
     }
-    return sanePageSize(pageSize) && head.u16(0x0A) == 0 && !head.overrun();
+    return sanePageSize(pageSize) && saneWord0A(head, family) && !head.overrun();
 }
 
 bool FileControl::usesAcs() const
@@ -163,13 +200,16 @@ int16_t parseFileControl(ByteSource& source, FileControl& out)
         return source.size() < kMinPage ? btr::StatusNotBtrieveFile : btr::StatusIoError;
 
     uint32_t pageSize = 0;
-    if (!recogniseFamily(head, out.family, pageSize) || source.size() < pageSize)
+    if (!recogniseFamily(head, out.family, pageSize))
+        return btr::StatusNotBtrieveFile;
+    const size_t span = fcrSpan(out.family, pageSize);
+    if (source.size() < span)
         return btr::StatusNotBtrieveFile;
     out.pageSize = pageSize;
     out.pageCount = source.size() / pageSize;
 
     Page fcr;
-    if (!readBlock(source, 0, pageSize, fcr))
+    if (!readBlock(source, 0, span, fcr))
         return btr::StatusIoError;
     if (out.family != Family::Pre6) {
         // The current copy is the one with the larger usage count; the first wins a tie.
@@ -186,12 +226,14 @@ int16_t parseFileControl(ByteSource& source, FileControl& out)
     }
 
     out.version = versionByte(fcr.u16(out.family == Family::Pre6 ? 0x06 : 0x4A));
-    out.keyCount = fcr.u16(0x14);
+    out.keyCount = fcr.u16(out.family == Family::V8 ? 0x76 : 0x14);
     out.recordLength = fcr.u16(0x16);
     out.physicalLength = fcr.u16(0x18);
     out.recordCount = fcr.ws32(0x1A);
     out.variableMode = fcr.u8(0x38);
     out.fileFlags = fcr.u16(0x106);
+    if (out.family == Family::V8 && out.fileFlags == 0xFFFF) // kept elsewhere: take 0x38's word
+        out.fileFlags = out.variableMode == 0 ? 0 : out.variableMode == 0xFD ? 0x3 : kFlagVariable;
     if (out.family == Family::Pre6) {
         out.deletedHead = fcr.ws32(0x10);
         out.inconsistent = fcr.u16(0x22) == 0xFFFF;
@@ -200,6 +242,9 @@ int16_t parseFileControl(ByteSource& source, FileControl& out)
             out.defaultAcsName[i] = fcr.u8(0x3C + i);
     }
     if (out.keyCount > kMaxKeys || !readSegments(fcr, out))
+        return btr::StatusNotBtrieveFile;
+    out.systemData = hasSystemData(out);
+    if (!toCallerPositions(out))
         return btr::StatusNotBtrieveFile;
     return btr::StatusSuccess;
 }

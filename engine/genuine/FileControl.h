@@ -19,8 +19,10 @@ enum PageType : uint16_t {
     PageVariable = 'V',
 };
 
+constexpr size_t kSystemDataSize = 8;
+
 struct SegmentSpec {
-    uint16_t position = 0; // 1-based, as the API counts
+    uint16_t position = 0; // 1-based, from the record start, as the API counts
     uint16_t length = 0;
     uint16_t flags = 0;
     uint32_t distinct = 0;
@@ -43,10 +45,16 @@ struct FileControl {
     uint8_t variableMode = 0;          // 0 fixed, 0xFF variable, 0xFD variable with blank truncation
     uint32_t deletedHead = 0xFFFFFFFF; // pre-6: file offset of the first free slot
     bool inconsistent = false;         // pre-6: marked as needing recovery
+    bool systemData = false;           // 8.x: 8 bytes between a slot's usage count and its record
     std::array<uint8_t, 8> defaultAcsName{};
     std::vector<SegmentSpec> segments;
 
     bool variable() const { return variableMode != 0 || (fileFlags & 0x1) != 0; }
+    // Where the record starts within its slot: after the usage count (6.0+) and system data.
+    size_t recordOffsetInSlot() const
+    {
+        return family == Family::Pre6 ? 0 : 2 + (systemData ? kSystemDataSize : 0);
+    }
     bool usesAcs() const;
     // Keys whose records carry a pair of duplicate-chain pointers in their slot.
     int linkedDuplicateKeys() const;
@@ -77,6 +85,12 @@ int16_t parseFileControl(ByteSource& source, FileControl& fcr);
 inline uint64_t secondFcrOffsetV8(uint32_t pageSize)
 {
     return pageSize > 2048 ? pageSize : 2048;
+}
+
+// Bytes one FCR copy takes: a page, in 8.x at least 2048 bytes.
+inline size_t fcrSpan(Family family, uint32_t pageSize)
+{
+    return family == Family::V8 ? static_cast<size_t>(secondFcrOffsetV8(pageSize)) : pageSize;
 }
 
 } // namespace engine::genuine

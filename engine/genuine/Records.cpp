@@ -51,14 +51,14 @@ bool RecordWalk::run()
     return ok && mRecords.size() == mFcr.recordCount;
 }
 
-// A slot holds the usage count (6.0+), the record, two chain pointers per key with linked
-// duplicates, reserved duplicate pointers and, last, the pointer to the variable part.
+// A slot holds the usage count (6.0+), system data (some 8.x files), the record, two chain
+// pointers per key with linked duplicates, reserved duplicate pointers and, last, the pointer to
+// the variable part.
 bool RecordWalk::checkSlotLayout()
 {
     const size_t header = mFcr.family == Family::V8 ? 8 : 6;
-    const size_t usage = mFcr.family == Family::Pre6 ? 0 : 2;
-    const size_t minimum =
-        usage + mFcr.recordLength + 8 * size_t(mFcr.linkedDuplicateKeys()) + (mFcr.variable() ? 4 : 0);
+    const size_t minimum = mFcr.recordOffsetInSlot() + mFcr.recordLength +
+                           8 * size_t(mFcr.linkedDuplicateKeys()) + (mFcr.variable() ? 4 : 0);
     const size_t length = mFcr.physicalLength;
     if (mFcr.recordLength == 0 || length < minimum || length > mFcr.pageSize - header)
         return false;
@@ -149,7 +149,7 @@ bool RecordWalk::walkDataPages(size_t header)
             const size_t at = header + s * mFcr.physicalLength;
             if (data.u16(at) == 0)
                 continue;
-            if (!takeSlot(data, s, at + 2))
+            if (!takeSlot(data, s, at + mFcr.recordOffsetInSlot()))
                 return false;
         }
     }

@@ -221,6 +221,77 @@ TEST(NativeFiles, foreignOrAlteredSqliteDatabasesAreNotRecordManagerFiles)
     EXPECT_EQ(f.open(plain), StatusNotBtrieveFile);
 }
 
+TEST(FileNames, openTakesTheNameUpToItsFirstNulWithBlanksInsideAndFallsBackToThePartBeforeTheFirst)
+{
+    testsupport::TempDir dir;
+    fs::create_directories(dir.path() / "Sales Data");
+    fs::create_directories(dir.path() / "Sales");
+    BtrFile f(&QuillanEngineCall);
+    // Record lengths tell the files apart.
+    for (const auto& [name, length] :
+         {std::pair<const char*, uint16_t>{"A.BTR", 10}, {"Sales Data/B.BTR", 20}, {"x y.btr", 30}})
+        ASSERT_EQ(f.create(dir.file(name), createSpec(length, 512, {{1, 2, 0}})), StatusSuccess) << name;
+    const std::string nul(1, '\0');
+    const struct {
+        std::string name;
+        int16_t status;
+        int recordLength;
+    } cases[] = {
+        {dir.file("Sales Data/B.BTR"), StatusSuccess, 20},
+        {dir.file("Sales Data/B.BTR") + "      ", StatusSuccess, 20},
+        {dir.file("Sales Data/b.btr"), StatusSuccess, 20},
+        {dir.file("x y.btr"), StatusSuccess, 30},
+        {dir.file("A.BTR") + " and text after a blank", StatusSuccess, 10},
+        {dir.file("A.BTR") + nul + "after the NUL", StatusSuccess, 10},
+        {dir.file("x y.btr") + " more", StatusFileNotFound, 0},   // "x" does not exist
+        {dir.file("Sales Data/NONE.BTR"), StatusFileNotFound, 0}, // "Sales" is a directory
+        {dir.file("Sales Data"), StatusFileNotFound, 0},
+        {"     ", StatusInvalidFileName, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(f.open(c.name), c.status);
+        if (c.status != StatusSuccess)
+            continue;
+        Bytes stat;
+        ASSERT_EQ(f.stat(stat), StatusSuccess);
+        EXPECT_EQ(stat[0] | stat[1] << 8, c.recordLength);
+        ASSERT_EQ(f.close(), StatusSuccess);
+    }
+}
+
+TEST(FileNames, createMakesTheWholeNameWhenItsDirectoryExistsElseThePartBeforeTheFirstBlank)
+{
+    testsupport::TempDir dir;
+    fs::create_directories(dir.path() / "New Dir");
+    BtrFile f(&QuillanEngineCall);
+    ASSERT_EQ(f.create(dir.file("A.BTR"), createSpec(10, 512, {{1, 2, 0}})), StatusSuccess);
+    const struct {
+        std::string given;
+        std::string made;
+    } cases[] = {
+        {dir.file("New Dir/C.BTR"), dir.file("New Dir/C.BTR")},
+        {dir.file("New Dir/D.BTR") + "    ", dir.file("New Dir/D.BTR")},
+        {dir.file("A.BTR name"), dir.file("A.BTR name")}, // never replaces A.BTR
+        {dir.file("E.BTR /no/such/dir"), dir.file("E.BTR")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.given);
+        ASSERT_EQ(f.create(c.given, createSpec(40, 512, {{1, 2, 0}})), StatusSuccess);
+        EXPECT_TRUE(fs::is_regular_file(c.made));
+        ASSERT_EQ(f.open(c.given), StatusSuccess);
+        ASSERT_EQ(f.insert(Bytes(40, 'r')), StatusSuccess);
+        ASSERT_EQ(f.close(), StatusSuccess);
+        ASSERT_EQ(f.open(c.made), StatusSuccess);
+        ASSERT_EQ(f.get(OpStepFirst, 0), StatusSuccess) << "Open found another file than Create made";
+        ASSERT_EQ(f.close(), StatusSuccess);
+    }
+    Bytes stat;
+    ASSERT_EQ(f.open(dir.file("A.BTR")), StatusSuccess);
+    ASSERT_EQ(f.stat(stat), StatusSuccess);
+    EXPECT_EQ(stat[0], 10);
+}
+
 TEST(NativeFiles, createRefusesAKeyWhoseSegmentLengthsAddUpPast16Bits)
 {
     // 257 segments of 255 bytes and one of 11: 65,546 bytes, 10 when counted in 16 bits.

@@ -1,4 +1,4 @@
-// The editor's self-description written as a genuine 6.0 dictionary set.
+// The editor's self-description written as a genuine 6.0 or 8.0 dictionary set.
 #include "GenuineBuilder.h"
 
 #include <set>
@@ -66,24 +66,21 @@ Bytes indexRecord(uint16_t file, uint16_t field, uint16_t number, uint16_t part,
     return r;
 }
 
-} // namespace
-
-DictionarySet buildDictionary6x()
+DictionaryDefs dictionaryDefs(uint16_t pageSize)
 {
-    DictionarySet set;
+    DictionaryDefs set;
 
-    FileDef file;
-    file.pageSize = 4096;
+    FileDef& file = set.fileDdf;
+    file.pageSize = pageSize;
     file.recordLength = 97;
     file.acs = upperAcs();
     file.keys = {key({{0, 2, 0x104, 14}}), key({{2, 20, 0x122, 0}})};
     file.slots = {fileRecord(1, "X$FILE", "FILE.DDF"), fileRecord(2, "X$FIELD", "FIELD.DDF"),
                   fileRecord(3, "X$INDEX", "INDEX.DDF")};
     countDistinct(file);
-    set.fileDdf = build6x(file);
 
-    FileDef field;
-    field.pageSize = 4096;
+    FileDef& field = set.fieldDdf;
+    field.pageSize = pageSize;
     field.recordLength = 32;
     field.acs = upperAcs();
     field.keys = {key({{0, 2, 0x104, 14}}), key({{2, 2, 0x105, 14}}), key({{4, 20, 0x123, 0}}),
@@ -105,10 +102,9 @@ DictionarySet buildDictionary6x()
     for (const F& f : fields)
         field.slots.push_back(fieldRecord(id++, f.file, f.name, f.type, f.offset, f.size));
     countDistinct(field);
-    set.fieldDdf = build6x(field);
 
-    FileDef index;
-    index.pageSize = 4096;
+    FileDef& index = set.indexDdf;
+    index.pageSize = pageSize;
     index.recordLength = 10;
     index.keys = {key({{0, 2, 0x105, 14}}), key({{2, 2, 0x105, 14}}),
                   key({{0, 2, 0x115, 14}, {4, 2, 0x115, 14}, {6, 2, 0x105, 14}})};
@@ -119,8 +115,37 @@ DictionarySet buildDictionary6x()
     for (const auto& r : rows)
         index.slots.push_back(indexRecord(r[0], r[1], r[2], r[3], r[4]));
     countDistinct(index);
-    set.indexDdf = build6x(index);
     return set;
+}
+
+} // namespace
+
+DictionaryDefs dictionaryDefs6x()
+{
+    return dictionaryDefs(4096);
+}
+
+DictionaryDefs dictionaryDefs8x()
+{
+    // As real 8.0 dictionaries: bit 14 of the word at 0x0A in one FCR copy or both, and an
+    // INDEX.DDF of 44-byte slots (usage count, system data, record, three duplicate chains).
+    DictionaryDefs defs = dictionaryDefs(512);
+    defs.fieldDdf.word0A = {0, 0x4000};
+    defs.indexDdf.word0A = {0x4000, 0x4000};
+    defs.indexDdf.systemData = true;
+    return defs;
+}
+
+DictionarySet buildDictionary6x()
+{
+    const DictionaryDefs defs = dictionaryDefs6x();
+    return {build6x(defs.fileDdf), build6x(defs.fieldDdf), build6x(defs.indexDdf)};
+}
+
+DictionarySet buildDictionary8x()
+{
+    const DictionaryDefs defs = dictionaryDefs8x();
+    return {build8x(defs.fileDdf), build8x(defs.fieldDdf), build8x(defs.indexDdf)};
 }
 
 } // namespace genuinetest

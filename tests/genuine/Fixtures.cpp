@@ -109,6 +109,21 @@ FileDef keyTypesDef()
     return def;
 }
 
+FileDef word0ADef(uint16_t pageSize)
+{
+    FileDef def = sampleDef(20, true);
+    def.pageSize = pageSize;
+    def.word0A = {0, 0x4000}; // the second copy is the one in use
+    return def;
+}
+
+FileDef systemDataDef()
+{
+    FileDef def = sampleDef(25, true);
+    def.systemData = true;
+    return def;
+}
+
 std::vector<std::pair<std::string, Bytes>> seedFiles()
 {
     std::vector<std::pair<std::string, Bytes>> out;
@@ -134,6 +149,12 @@ std::vector<std::pair<std::string, Bytes>> seedFiles()
     noKeys.keys.clear();
     noKeys.acs.reset();
     out.emplace_back("v6-no-keys.btr", build6x(noKeys));
+    out.emplace_back("v6-word0a.btr", build6x(word0ADef(512)));
+    out.emplace_back("v8-system-data.btr", build8x(systemDataDef()));
+    const DictionarySet ddf80 = buildDictionary8x();
+    out.emplace_back("v8-file.ddf", ddf80.fileDdf);
+    out.emplace_back("v8-field.ddf", ddf80.fieldDdf);
+    out.emplace_back("v8-index.ddf", ddf80.indexDdf);
     return out;
 }
 

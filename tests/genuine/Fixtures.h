@@ -26,6 +26,12 @@ Bytes expectedStat(const FileDef& def, uint32_t count);
 // decimals, LSTRING, ZSTRING, timestamps), descending and case-blind segments, duplicates.
 FileDef keyTypesDef();
 
+// sampleDef in a 6.x file whose FCR copy in use carries bit 14 at 0x0A, as real 6.0 files do.
+FileDef word0ADef(uint16_t pageSize);
+
+// An 8.x file whose slots keep system data: sampleDef's records and keys.
+FileDef systemDataDef();
+
 // Small files of every family and kind, named for the seed corpus.
 std::vector<std::pair<std::string, Bytes>> seedFiles();
 

@@ -72,8 +72,10 @@ Bytes variablePart(const FileDef& def, const Bytes& record)
     return Bytes(record.begin() + def.recordLength, record.end());
 }
 
-// Writes the segment specs at offset, 30 bytes each; returns each key's first spec's offset.
-std::vector<uint16_t> writeSegments(Bytes& fcr, size_t at, const FileDef& def, uint16_t positionBias)
+// Writes the segment specs at offset, stride bytes apart (bytes past the 30 of a spec hold junk);
+// returns each key's first spec's offset.
+std::vector<uint16_t> writeSegments(Bytes& fcr, size_t at, const FileDef& def, uint16_t positionBias,
+                                    size_t stride = 30)
 {
     std::vector<uint16_t> firsts;
     for (size_t k = 0; k < def.keys.size(); ++k) {
@@ -90,7 +92,9 @@ std::vector<uint16_t> writeSegments(Bytes& fcr, size_t at, const FileDef& def, u
             put16(fcr, at + 0x16, s.length);
             fcr.at(at + 0x1C) = s.extendedType;
             fcr.at(at + 0x1D) = s.nullValue;
-            at += 30;
+            for (size_t i = 30; i < stride; ++i)
+                fcr.at(at + i) = 0xEE;
+            at += stride;
         }
     }
     return firsts;
@@ -220,7 +224,7 @@ size_t slotsPerPage(const FileDef& def, size_t header, bool usage)
     return (def.pageSize - header) / physicalLength(def, usage);
 }
 
-// Fills a slot: record, junk in the duplicate pointers; returns the slot's offset.
+// Fills a slot from the record on: record, junk in the duplicate pointers.
 void writeRecordSlot(const FileDef& def, const Bytes& record, Bytes& page, size_t at)
 {
     const size_t n = std::min<size_t>(record.size(), def.recordLength);
@@ -252,13 +256,15 @@ Acs upperAcs()
 
 uint16_t physicalLength(const FileDef& def, bool usageCount)
 {
-    size_t n = (usageCount ? 2 : 0) + def.recordLength + 8u * linkedDuplicateKeys(def) +
-               8u * def.reservedDuplicatePointers + (isVariable(def) ? 4 : 0);
+    size_t n = (usageCount ? 2 : 0) + (def.systemData ? 8 : 0) + def.recordLength +
+               8u * linkedDuplicateKeys(def) + 8u * def.reservedDuplicatePointers + (isVariable(def) ? 4 : 0);
     return static_cast<uint16_t>(std::max<size_t>(n, 4));
 }
 
 Bytes buildPre6(const FileDef& def)
 {
+    if (def.systemData)
+        throw std::runtime_error("pre-6 builder: no system data before 8.x");
     const size_t ps = def.pageSize;
     const uint16_t phys = physicalLength(def, false);
     const size_t perPage = slotsPerPage(def, 6, false);
@@ -366,7 +372,13 @@ PagedFile layOutPages(const FileDef& def, size_t header, bool v8)
             continue;
         }
         put16(page, at, static_cast<uint16_t>(1 + i % 3));
-        writeRecordSlot(def, *def.slots[i], page, at + 2);
+        size_t recordAt = at + 2;
+        if (def.systemData) { // an 8-byte value of the record manager's own
+            for (size_t b = 0; b < 8; ++b)
+                page.at(recordAt + b) = static_cast<uint8_t>(0xA0 + i + b);
+            recordAt += 8;
+        }
+        writeRecordSlot(def, *def.slots[i], page, recordAt);
         if (isVariable(def) && !v8)
             writeChain(def, i, f.chains, variable, true, page, at + phys - 4,
                        [&](size_t v) { return static_cast<uint32_t>(f.firstVariable + v); });
@@ -394,6 +406,8 @@ PagedFile layOutPages(const FileDef& def, size_t header, bool v8)
 
 Bytes build6x(const FileDef& def)
 {
+    if (def.systemData)
+        throw std::runtime_error("6.x builder: no system data before 8.x");
     const size_t ps = def.pageSize;
     const size_t stride = ps / 4;
     const size_t perPair = stride - 2;
@@ -473,6 +487,8 @@ Bytes build6x(const FileDef& def)
     put32(stale, 0x04, 0x00000009);
     putWs32(stale, 0x1A, liveCount(def) + 7);
     put16(stale, 0x16, static_cast<uint16_t>(def.recordLength + 1));
+    put16(stale, 0x0A, def.word0A[0]);
+    put16(fcr, 0x0A, def.word0A[1]);
     std::copy(stale.begin(), stale.end(), file.begin());
     std::copy(fcr.begin(), fcr.end(), file.begin() + ps);
     return file;
@@ -515,7 +531,7 @@ Bytes build8x(const FileDef& def)
         std::copy(f.pages[l - 1].bytes.begin(), f.pages[l - 1].bytes.end(), file.begin() + physical[l] * ps);
 
     // Two FCR copies; here the current one (larger 16-bit usage count) is the first.
-    Bytes fcr(ps, 0);
+    Bytes fcr(second, 0);
     fcr[0] = 'F';
     fcr[1] = 'C';
     fcr[4] = 'C';
@@ -527,16 +543,27 @@ Bytes build8x(const FileDef& def)
     size_t segments = 0;
     for (const Key& k : def.keys)
         segments += k.segments.size();
-    const std::vector<uint16_t> firsts = writeSegments(fcr, 0x110, def, 2);
-    const size_t tableAt = 0x110 + 30 * segments;
-    fcr.at(0x76) = static_cast<uint8_t>(def.keys.size());
-    put16(fcr, 0x78, static_cast<uint16_t>(tableAt));
+    if (0x110 + kSegmentStrideV8 * segments > kKeyTableV8 || kKeyTableV8 + 2 * def.keys.size() > second)
+        throw std::runtime_error("8.x builder: too many keys for the FCR");
+    const std::vector<uint16_t> firsts =
+        writeSegments(fcr, 0x110, def, def.systemData ? 10 : 2, kSegmentStrideV8);
+    put16(fcr, 0x76, static_cast<uint16_t>(def.keys.size()));
+    put16(fcr, 0x78, static_cast<uint16_t>(segments));
+    put16(fcr, 0x7A, static_cast<uint16_t>(kKeyTableV8));
+    // Real 8.x files hold 0xFFFF at 0x106 and tell fixed from variable at 0x38; other flags are
+    // written where they can be seen.
+    const uint8_t mode = fcr.at(0x38);
+    const uint16_t flagsOfMode = mode == 0 ? 0 : mode == 0xFD ? 0x3 : 0x1;
+    if (def.fileFlags == flagsOfMode)
+        put16(fcr, 0x106, 0xFFFF);
     for (size_t k = 0; k < firsts.size(); ++k)
-        put16(fcr, tableAt + 2 * k, firsts[k]);
+        put16(fcr, kKeyTableV8 + 2 * k, firsts[k]);
     Bytes stale8 = fcr;
     put16(fcr, 0x06, 0x0102);
     put16(stale8, 0x06, 0x0101);
     putWs32(stale8, 0x1A, liveCount(def) + 3);
+    put16(fcr, 0x0A, def.word0A[0]);
+    put16(stale8, 0x0A, def.word0A[1]);
     std::copy(fcr.begin(), fcr.end(), file.begin());
     std::copy(stale8.begin(), stale8.end(), file.begin() + second);
     return file;

@@ -49,21 +49,37 @@ struct FileDef {
     size_t fragmentSize = 48;          // 6.x: the variable part is split into fragments of this size
     bool segmentsThroughTable = false; // 6.x: put the segment specs away from 0x110
     int16_t recordCountAdjust = 0;     // written count = live records + this
+    // 6.x, 8.x: the word at 0x0A of the first and the second FCR copy (real files may have bit 14
+    // set there).
+    std::array<uint16_t, 2> word0A{};
+    // 8.x: each slot keeps 8 bytes of system data between its usage count and its record.
+    bool systemData = false;
 };
 
 Bytes buildPre6(const FileDef& def);
 Bytes build6x(const FileDef& def);
+// The FCR copies take max(page size, 2048) bytes each; the key attribute table is at 0x7A8, the
+// segment specs 36 bytes apart from 0x110.
 Bytes build8x(const FileDef& def);
 
 // Offsets the tests poke at.
 uint16_t physicalLength(const FileDef& def, bool usageCount);
+constexpr size_t kKeyTableV8 = 0x7A8;
+constexpr size_t kSegmentStrideV8 = 36;
 
-// The three dictionary files of the editor's own self-description, in 6.0 format with
-// 4096-byte pages, FILE.DDF and FIELD.DDF carrying the "UPPER" sequence.
+// The three dictionary files of the editor's own self-description, FILE.DDF and FIELD.DDF
+// carrying the "UPPER" sequence: in 6.0 format with 4096-byte pages, or in 8.0 format with
+// 512-byte pages, INDEX.DDF then keeping system data in its slots as a real 8.0 one does.
 struct DictionarySet {
     Bytes fileDdf, fieldDdf, indexDdf;
 };
+struct DictionaryDefs {
+    FileDef fileDdf, fieldDdf, indexDdf;
+};
+DictionaryDefs dictionaryDefs6x();
+DictionaryDefs dictionaryDefs8x();
 DictionarySet buildDictionary6x();
+DictionarySet buildDictionary8x();
 
 void writeFile(const std::string& path, const Bytes& bytes);
 

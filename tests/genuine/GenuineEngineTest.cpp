@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <dlfcn.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -75,6 +76,114 @@ std::vector<int> walk(BtrFile& f, uint16_t first, uint16_t next, int8_t key)
 std::vector<int> reversed(std::vector<int> v)
 {
     return {v.rbegin(), v.rend()};
+}
+
+std::vector<Bytes> liveRecords(const FileDef& def)
+{
+    std::vector<Bytes> out;
+    for (const auto& s : def.slots)
+        if (s)
+            out.push_back(*s);
+    return out;
+}
+
+// The records of def in the order of key k: null keys left out, equal keys in physical order.
+// Knows the key types the fixtures use (STRING with or without the ACS, INTEGER, UNSIGNED
+// BINARY); unknown sets `known` false.
+std::vector<Bytes> keyOrder(const FileDef& def, size_t k, bool& known)
+{
+    const Key& key = def.keys[k];
+    const uint16_t keyFlags = key.segments.front().flags;
+    auto segmentNull = [](const Segment& s, const Bytes& r) {
+        return std::all_of(r.begin() + s.offset, r.begin() + s.offset + s.length,
+                           [&](uint8_t b) { return b == s.nullValue; });
+    };
+    auto isNull = [&](const Bytes& r) {
+        if (keyFlags & 0x8)
+            return std::all_of(key.segments.begin(), key.segments.end(),
+                               [&](const Segment& s) { return segmentNull(s, r); });
+        if (keyFlags & 0x200)
+            return std::any_of(key.segments.begin(), key.segments.end(),
+                               [&](const Segment& s) { return segmentNull(s, r); });
+        return false;
+    };
+    auto compareSegment = [&](const Segment& s, const Bytes& a, const Bytes& b) {
+        const uint8_t type = (s.flags & 0x100) ? s.extendedType : 0;
+        int result = 0;
+        if (type == 1 || type == 14) {
+            int64_t x = 0, y = 0;
+            for (size_t i = s.length; i > 0; --i) {
+                x = x << 8 | a[s.offset + i - 1];
+                y = y << 8 | b[s.offset + i - 1];
+            }
+            if (type == 1 && s.length < 8) {
+                const int64_t sign = int64_t{1} << (8 * s.length - 1);
+                x = (x ^ sign) - sign;
+                y = (y ^ sign) - sign;
+            }
+            result = x < y ? -1 : x > y;
+        } else if (type == 0) {
+            for (size_t i = 0; i < s.length && result == 0; ++i) {
+                uint8_t x = a[s.offset + i], y = b[s.offset + i];
+                if ((s.flags & 0x20) && def.acs)
+                    x = def.acs->table[x], y = def.acs->table[y];
+                result = x < y ? -1 : x > y;
+            }
+        } else {
+            known = false;
+        }
+        return (s.flags & 0x40) ? -result : result;
+    };
+    std::vector<Bytes> out;
+    for (const Bytes& r : liveRecords(def))
+        if (!isNull(r))
+            out.push_back(r);
+    std::stable_sort(out.begin(), out.end(), [&](const Bytes& a, const Bytes& b) {
+        for (const Segment& s : key.segments)
+            if (int c = compareSegment(s, a, b))
+                return c < 0;
+        return false;
+    });
+    return out;
+}
+
+// Opens the file at path through the call and checks it against what was built: Stat (with
+// the version byte), the records in physical order and in every key's order both ways, and
+// every write refused with 46.
+void expectReadsAsBuilt(BtrCallFn fn, const std::string& path, const FileDef& def, uint8_t version)
+{
+    BtrFile f(fn);
+    ASSERT_EQ(f.open(path), StatusSuccess);
+    const std::vector<Bytes> live = liveRecords(def);
+    Bytes stat;
+    ASSERT_EQ(f.stat(stat, 1920, -1), StatusSuccess);
+    Bytes expected = expectedStat(def, static_cast<uint32_t>(live.size()));
+    expected[5] = version;
+    EXPECT_EQ(stat, expected);
+
+    auto collect = [&](uint16_t first, uint16_t next, int8_t key) {
+        std::vector<Bytes> out;
+        for (int16_t st = f.get(first, key); st == StatusSuccess; st = f.get(next, key))
+            out.push_back(f.record());
+        return out;
+    };
+    EXPECT_EQ(collect(OpStepFirst, OpStepNext, 0), live);
+    EXPECT_EQ(collect(OpStepLast, OpStepPrevious, 0), std::vector<Bytes>(live.rbegin(), live.rend()));
+    for (size_t k = 0; k < def.keys.size(); ++k) {
+        SCOPED_TRACE("key " + std::to_string(k));
+        bool known = true;
+        const std::vector<Bytes> order = keyOrder(def, k, known);
+        ASSERT_TRUE(known) << "a key type the test does not order";
+        const auto key = static_cast<int8_t>(k);
+        EXPECT_EQ(collect(OpGetFirst, OpGetNext, key), order);
+        EXPECT_EQ(collect(OpGetLast, OpGetPrevious, key), std::vector<Bytes>(order.rbegin(), order.rend()));
+    }
+
+    EXPECT_EQ(f.insert(live.front()), StatusAccessDenied);
+    ASSERT_EQ(f.get(OpStepFirst, 0), StatusSuccess);
+    EXPECT_EQ(f.update(live.front()), StatusAccessDenied);
+    EXPECT_EQ(f.remove(0), StatusAccessDenied);
+    EXPECT_EQ(f.close(), StatusSuccess);
 }
 
 // The engine linked in, and the shared library's BTRCALLID loaded as a real one is.
@@ -382,5 +491,50 @@ TEST_P(GenuineThroughTheCall, keysOfEveryTypeWalkTheSameRecordsBothWays)
             EXPECT_EQ(forward.size(), key == 4 ? 9u : 14u);
             EXPECT_EQ(forward, backward);
         }
+    }
+}
+
+TEST_P(GenuineThroughTheCall, filesShapedAsRealOnesReadAsBuilt)
+{
+    const DictionaryDefs ddf80 = dictionaryDefs8x();
+    const std::string committed = std::string(QUILLAN_TEST_DATA) + "/genuine/ddf80/";
+    const struct {
+        const char* what;
+        std::string path; // empty: write the built image
+        FileDef def;
+        Fmt fmt;
+        uint8_t version;
+    } cases[] = {
+        {"6.x, bit 14 at 0x0A of the FCR in use", "", word0ADef(512), Fmt::V6, 0x60},
+        {"6.x, 4096-byte pages, bit 14 at 0x0A", "", word0ADef(4096), Fmt::V6, 0x60},
+        {"8.x with system data", "", systemDataDef(), Fmt::V8, 0x80},
+        {"8.x FILE.DDF", committed + "FILE.DDF", ddf80.fileDdf, Fmt::V8, 0x80},
+        {"8.x FIELD.DDF", committed + "FIELD.DDF", ddf80.fieldDdf, Fmt::V8, 0x80},
+        {"8.x INDEX.DDF", committed + "INDEX.DDF", ddf80.indexDdf, Fmt::V8, 0x80},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = c.path.empty() ? write("REAL.BTR", build(c.fmt, c.def)) : c.path;
+        expectReadsAsBuilt(fn, path, c.def, c.version);
+    }
+}
+
+TEST_P(GenuineThroughTheCall, aFileInADirectoryWithABlankInItsNameOpensByItsFullPath)
+{
+    namespace fs = std::filesystem;
+    const fs::path sales = fs::path(dir.path()) / "Sales Data";
+    fs::create_directories(sales);
+    for (Fmt fmt : {Fmt::V6, Fmt::V8}) {
+        SCOPED_TRACE(name(fmt));
+        const FileDef def = fmt == Fmt::V8 ? systemDataDef() : word0ADef(512);
+        const std::string path = (sales / "PEOPLE.BTR").string();
+        const Bytes image = build(fmt, def);
+        writeFile(path, image);
+        expectReadsAsBuilt(fn, path, def, fmt == Fmt::V8 ? 0x80 : 0x60);
+        BtrFile f(fn);
+        EXPECT_EQ(f.open(path + "    "), StatusSuccess);
+        EXPECT_EQ(f.close(), StatusSuccess);
+        EXPECT_EQ(f.create(path, btrtest::createSpec(24, 512, {{1, 2, 0x102, 1}})), StatusAccessDenied);
+        EXPECT_EQ(readAll(path), image);
     }
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -125,7 +126,8 @@ TEST(GenuineFile, statSegmentSpecsAreInApiForm)
         SCOPED_TRACE(name(f));
         Bytes image = build(f, sampleDef(3, false));
         const size_t fcr = f == Fmt::V6 ? 512 : 0;
-        put16(image, fcr + 0x110 + 2 * 30 + 0x04 + 2, 999); // key 1, segment 2: distinct, low word
+        const size_t stride = f == Fmt::V8 ? kSegmentStrideV8 : 30;
+        put16(image, fcr + 0x110 + 2 * stride + 0x04 + 2, 999); // key 1, segment 2: distinct, low word
         const Opened o = openAndRead(image);
         ASSERT_EQ(o.open, 0);
         const Bytes& stat = o.info.stat;
@@ -154,6 +156,106 @@ TEST(GenuineFile, fcrCopyWithTheLargerUsageCountIsCurrent)
     put16(v8, 2048 + 0x06, 0x0200);
     ASSERT_EQ(engine::openGenuineImage(v8.data(), v8.size(), info), 0);
     EXPECT_EQ(info.stat[6], 5 + 3);
+}
+
+TEST(GenuineFile, bit14OfTheWordAt0x0AIsIgnoredInEitherFcrCopyOf6xAnd8xFiles)
+{
+    const struct {
+        Fmt fmt;
+        uint16_t pageSize;
+        std::array<uint16_t, 2> word0A;
+    } cases[] = {
+        {Fmt::V6, 512, {0, 0x4000}},       {Fmt::V6, 4096, {0, 0x4000}}, {Fmt::V6, 4096, {0x4000, 0}},
+        {Fmt::V6, 1024, {0x4000, 0x4000}}, {Fmt::V8, 512, {0x4000, 0}},  {Fmt::V8, 4096, {0, 0x4000}},
+        {Fmt::V8, 2048, {0x4000, 0x4000}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(name(c.fmt)) + " " + std::to_string(c.pageSize) + " " +
+                     std::to_string(c.word0A[0]) + "/" + std::to_string(c.word0A[1]));
+        FileDef def = word0ADef(c.pageSize);
+        def.word0A = c.word0A;
+        const Bytes image = build(c.fmt, def);
+        const Opened o = openAndRead(image);
+        ASSERT_EQ(o.open, 0);
+        EXPECT_EQ(o.info.stat, expectedStat(def, static_cast<uint32_t>(liveRecords(def).size())));
+        EXPECT_EQ(o.read, 0);
+        EXPECT_EQ(o.records, liveRecords(def));
+        EXPECT_TRUE(engine::looksLikeGenuineFile(image.data(), 512));
+    }
+    // Only bit 14, and only from 6.0 on.
+    FileDef def = word0ADef(512);
+    def.word0A = {0x4001, 0x4001};
+    for (Fmt f : {Fmt::V6, Fmt::V8}) {
+        const Bytes image = build(f, def);
+        EXPECT_EQ(openAndRead(image).open, 30) << name(f);
+    }
+    Bytes pre6 = buildPre6(sampleDef(3, false));
+    put16(pre6, 0x0A, 0x4000);
+    EXPECT_EQ(openAndRead(pre6).open, 30);
+}
+
+TEST(GenuineFile, keysOf8xFilesComeFromTheKeyAttributeTableAt0x7AOverTheWholeFcr)
+{
+    // 512-byte pages: the FCR takes 2048 bytes and its key table (0x7A8) lies past the first
+    // page; key 1 has three segments, the specs are 36 bytes apart.
+    FileDef def = sampleDef(9, true);
+    def.keys[1].segments.push_back({20, 2, 0x101, 14});
+    def.keys[1].segments[0].length = 18;
+    const Bytes image = build8x(def);
+    ASSERT_EQ(image[0x7A] | image[0x7B] << 8, 0x7A8);
+    const Opened o = openAndRead(image);
+    ASSERT_EQ(o.open, 0);
+    EXPECT_EQ(o.info.stat, expectedStat(def, 7));
+    EXPECT_EQ(o.records, liveRecords(def));
+
+    // The key count is the word at 0x76, whatever 0x14 holds; the table may move.
+    Bytes moved = image;
+    for (size_t copy : {size_t(0), size_t(2048)}) {
+        put16(moved, copy + 0x14, 0);
+        put16(moved, copy + 0x7A, 0x700);
+        std::copy(image.begin() + copy + 0x7A8, image.begin() + copy + 0x7A8 + 6,
+                  moved.begin() + copy + 0x700);
+        std::fill(moved.begin() + copy + 0x7A8, moved.begin() + copy + 0x7A8 + 6, 0xEE);
+    }
+    const Opened m = openAndRead(moved);
+    ASSERT_EQ(m.open, 0);
+    EXPECT_EQ(m.info.stat, o.info.stat);
+
+    // A table or a spec that leaves the FCR's 2048 bytes is no key definition.
+    Bytes offEnd = image;
+    put16(offEnd, 0x7A, 2048 - 4);
+    EXPECT_EQ(openAndRead(offEnd).open, 30);
+    Bytes specOffEnd = image;
+    put16(specOffEnd, 0x7A8, 2048 - 30);
+    EXPECT_EQ(openAndRead(specOffEnd).open, 30);
+}
+
+TEST(GenuineFile, systemDataOf8xSlotsIsNeitherInTheRecordsNorInTheKeyPositions)
+{
+    const FileDef def = systemDataDef();
+    const Bytes image = build8x(def);
+    ASSERT_EQ(physicalLength(def, true), 2 + 8 + 24 + 2 * 8);
+    const Opened o = openAndRead(image);
+    ASSERT_EQ(o.open, 0);
+    EXPECT_EQ(o.info.stat, expectedStat(def, static_cast<uint32_t>(liveRecords(def).size())));
+    EXPECT_EQ(o.read, 0);
+    EXPECT_EQ(o.records, liveRecords(def));
+
+    // A real 8.0 INDEX.DDF: 10-byte records in 44-byte slots, three keys with duplicates, the key
+    // on Xi$File stored at position 10.
+    const FileDef index = dictionaryDefs8x().indexDdf;
+    ASSERT_EQ(physicalLength(index, true), 44);
+    const Bytes indexImage = build8x(index);
+    ASSERT_EQ(indexImage[0x110 + 0x14], 10);
+    const Opened i = openAndRead(indexImage);
+    ASSERT_EQ(i.open, 0);
+    EXPECT_EQ(i.info.stat[16], 1);
+    EXPECT_EQ(i.records, liveRecords(index));
+
+    // With system data a key cannot start in it.
+    Bytes inSystemData = image;
+    put16(inSystemData, 0x110 + 0x14, 9);
+    EXPECT_EQ(openAndRead(inSystemData).open, 30);
 }
 
 TEST(GenuineFile, segmentSpecsAreReachedThroughTheKeyAttributeTable)
@@ -228,6 +330,7 @@ TEST(GenuineFile, filesWhoseRecordsCannotBeReadStillOpenForStat)
         {"6.x variable-allocation tables", Fmt::V6, flagged(0x801, 0xFF), 30},
         {"6.x page compression", Fmt::V6, flagged(0x2000, 0), 30},
         {"8.x variable", Fmt::V8, flagged(0x1, 0xFF), 30},
+        {"8.x variable with blank truncation", Fmt::V8, flagged(0x3, 0xFD), 30},
         {"8.x compressed", Fmt::V8, compressed(), 30},
         {"9.5", Fmt::V8, version(0x0950), 30},
         {"13.0", Fmt::V8, version(0x0D00), 30},
@@ -439,29 +542,35 @@ TEST(GenuineFile, readsFromAFileOnDisk)
     EXPECT_EQ(engine::openGenuineFile(dir.file("MISSING.BTR"), info), btr::StatusIoError);
 }
 
-TEST(GenuineFile, committedDictionarySetIsWhatTheBuilderWritesAndReadsBack)
+TEST(GenuineFile, committedDictionarySetsAreWhatTheBuilderWritesAndReadBack)
 {
-    const DictionarySet set = buildDictionary6x();
+    const DictionarySet set60 = buildDictionary6x();
+    const DictionarySet set80 = buildDictionary8x();
     const struct {
         const char* file;
         const Bytes& built;
         size_t records, recordLength, statLength;
+        uint16_t pageSize;
+        uint8_t version;
     } cases[] = {
-        {"FILE.DDF", set.fileDdf, 3, 97, 16 + 2 * 16 + 265},
-        {"FIELD.DDF", set.fieldDdf, 17, 32, 16 + 8 * 16 + 265},
-        {"INDEX.DDF", set.indexDdf, 15, 10, 16 + 5 * 16},
+        {"ddf60/FILE.DDF", set60.fileDdf, 3, 97, 16 + 2 * 16 + 265, 4096, 0x60},
+        {"ddf60/FIELD.DDF", set60.fieldDdf, 17, 32, 16 + 8 * 16 + 265, 4096, 0x60},
+        {"ddf60/INDEX.DDF", set60.indexDdf, 15, 10, 16 + 5 * 16, 4096, 0x60},
+        {"ddf80/FILE.DDF", set80.fileDdf, 3, 97, 16 + 2 * 16 + 265, 512, 0x80},
+        {"ddf80/FIELD.DDF", set80.fieldDdf, 17, 32, 16 + 8 * 16 + 265, 512, 0x80},
+        {"ddf80/INDEX.DDF", set80.indexDdf, 15, 10, 16 + 5 * 16, 512, 0x80},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const std::string path = std::string(QUILLAN_TEST_DATA) + "/genuine/ddf60/" + c.file;
+        const std::string path = std::string(QUILLAN_TEST_DATA) + "/genuine/" + c.file;
         std::ifstream in(path, std::ios::binary);
         const Bytes committed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_EQ(committed, c.built);
         GenuineInfo info;
         ASSERT_EQ(engine::openGenuineFile(path, info), 0);
         EXPECT_EQ(info.stat.size(), c.statLength);
-        EXPECT_EQ(info.pageSize, 4096);
-        EXPECT_EQ(info.version, 0x60);
+        EXPECT_EQ(info.pageSize, c.pageSize);
+        EXPECT_EQ(info.version, c.version);
         Records records;
         ASSERT_EQ(engine::readGenuineRecords(path, info, records), 0);
         ASSERT_EQ(records.size(), c.records);
