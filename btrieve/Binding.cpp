@@ -1,4 +1,5 @@
 #include "Binding.h"
+#include "Status.h"
 
 #include <algorithm>
 #include <atomic>
@@ -207,7 +208,7 @@ LibraryAttempt findSystemLibrary(std::string* error)
 
 int16_t BTRCALL_CONV inactiveCall(uint16_t, void*, void*, uint32_t*, void*, uint8_t, int8_t, void*)
 {
-    return kStatusRecordManagerInactive;
+    return btr::StatusRecordManagerInactive;
 }
 
 std::string trimmed(const char* text)

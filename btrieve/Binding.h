@@ -16,13 +16,9 @@
 
 namespace btrieve {
 
-// The status every call answers while no record manager could be taken up ("record manager
-// inactive" in the record manager's own numbering).
-constexpr int16_t kStatusRecordManagerInactive = 20;
-
 // Chooses the record manager now, from QUILLAN_RECORD_MANAGER. On failure returns false, puts a
 // message saying which library and why into *error (when error is not null), and leaves every
-// call answering kStatusRecordManagerInactive; it never falls back to another record manager.
+// call answering btr::StatusRecordManagerInactive; it never falls back to another record manager.
 bool initRecordManager(std::string* error);
 
 // The call in use. Chooses on first use when initRecordManager has not run.

@@ -1,5 +1,7 @@
 #include "WinBtr.h"
 
+#include "LittleEndian.h"
+
 #include "Binding.h"
 #include "Status.h"
 
@@ -42,7 +44,7 @@ int16_t TWinBtr::call(uint16_t operation, void* dataBuffer, uint32_t& dataLength
 
 uint16_t TWinBtr::statWord(int offset) const
 {
-    return static_cast<uint16_t>(StatBuffer[offset] | (StatBuffer[offset + 1] << 8));
+    return le::getU16(StatBuffer + offset);
 }
 
 int16_t TWinBtr::Open(const std::string& fileName, const std::string& ownerName, int8_t mode)

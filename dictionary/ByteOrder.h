@@ -1,6 +1,8 @@
 #pragma once
 // Little-endian reads and writes of the integers and fixed-width texts that records and
 // file and key descriptions are made of. Texts are Latin-1: one byte, one character.
+#include "LittleEndian.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -8,35 +10,12 @@
 
 namespace dict {
 
-inline uint16_t getU16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline int16_t getI16(const uint8_t* p)
-{
-    return static_cast<int16_t>(getU16(p));
-}
-inline uint32_t getU32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-inline int32_t getI32(const uint8_t* p)
-{
-    return static_cast<int32_t>(getU32(p));
-}
-
-// Stores the low 16 (32) bits of the value.
-inline void putU16(uint8_t* p, uint32_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void putU32(uint8_t* p, uint32_t v)
-{
-    putU16(p, v);
-    putU16(p + 2, v >> 16);
-}
+using le::getI16;
+using le::getI32;
+using le::getU16;
+using le::getU32;
+using le::putU16;
+using le::putU32;
 
 // The width stored bytes, trailing blanks and any NUL bytes included.
 inline std::string getText(const uint8_t* p, std::size_t width)

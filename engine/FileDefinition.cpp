@@ -1,5 +1,6 @@
 #include "FileDefinition.h"
 
+#include "LittleEndian.h"
 #include "Status.h"
 
 #include <algorithm>
@@ -9,15 +10,11 @@
 namespace engine {
 namespace {
 
+using le::putU32;
+
 uint16_t u16(const uint8_t* p)
 {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
-void put32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
+    return le::getU16(p);
 }
 
 // Segments a file of this page size may have in all.
@@ -254,11 +251,11 @@ std::vector<uint8_t> statImage(const FileDefinition& def, uint32_t records,
     std::vector<uint8_t> out = def.createImage();
     out[4] = static_cast<uint8_t>(def.keys.size());
     out[5] = version;
-    put32(&out[6], records);
+    putU32(&out[6], records);
     size_t offset = kFileSpecSize;
     for (size_t k = 0; k < def.keys.size(); ++k) {
         for (size_t s = 0; s < def.keys[k].segments.size(); ++s) {
-            put32(&out[offset + 6], k < distinctPerKey.size() ? distinctPerKey[k] : 0);
+            putU32(&out[offset + 6], k < distinctPerKey.size() ? distinctPerKey[k] : 0);
             out[offset + 14] = static_cast<uint8_t>(def.keys[k].number);
             offset += kSegmentSpecSize;
         }

@@ -1,5 +1,7 @@
 #include "KeyImage.h"
 
+#include "Status.h"
+
 #include <cstring>
 
 namespace engine {
@@ -223,15 +225,15 @@ int16_t checkSegmentType(uint8_t type, uint16_t length)
         ok = length == 8;
         break;
     default:
-        return 49;
+        return btr::StatusKeyTypeError;
     }
-    return ok ? 0 : 29;
+    return ok ? btr::StatusSuccess : btr::StatusInvalidKeyLength;
 }
 
 int16_t checkSegment(const KeySegment& s)
 {
     if (!(s.flags & keyflag::ExtendedType) && (s.flags & keyflag::Binary))
-        return s.length >= 2 && s.length % 2 == 0 ? 0 : 29;
+        return s.length >= 2 && s.length % 2 == 0 ? btr::StatusSuccess : btr::StatusInvalidKeyLength;
     return checkSegmentType(s.type, s.length);
 }
 

@@ -47,6 +47,7 @@ enum Status : int16_t {
     StatusInvalidFileName = 11,
     StatusFileNotFound = 12,
     StatusDiskFull = 18,
+    StatusRecordManagerInactive = 20,
     StatusKeyBufferTooShort = 21,
     StatusDataBufferTooShort = 22,
     StatusPageSizeError = 24,

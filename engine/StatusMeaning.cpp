@@ -33,6 +33,8 @@ const char* statusMeaning(int status)
         return "file not found";
     case StatusDiskFull:
         return "disk full";
+    case StatusRecordManagerInactive:
+        return "record manager inactive";
     case StatusKeyBufferTooShort:
         return "key buffer too short";
     case StatusDataBufferTooShort:

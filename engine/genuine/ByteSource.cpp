@@ -1,5 +1,7 @@
 #include "ByteSource.h"
 
+#include "LittleEndian.h"
+
 #include <cstring>
 
 namespace engine::genuine {
@@ -62,7 +64,7 @@ uint16_t Page::u16(size_t offset) const
         mOverrun = true;
         return 0;
     }
-    return static_cast<uint16_t>(mBytes[offset] | mBytes[offset + 1] << 8);
+    return le::getU16(&mBytes[offset]);
 }
 
 uint32_t Page::u32(size_t offset) const

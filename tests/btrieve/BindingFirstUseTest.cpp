@@ -1,5 +1,6 @@
 // Runs in a process of its own: the binding must not have been chosen before the test.
 #include "Binding.h"
+#include "Status.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,6 @@ TEST(BindingFirstUse, firstCallChoosesFromTheVariableWithoutFallingBack)
     char key[256] = "FILE.DDF";
     uint32_t length = 0;
     EXPECT_EQ(fn(0, positionBlock, nullptr, &length, key, 255, 0, clientId),
-              btrieve::kStatusRecordManagerInactive);
+              btr::StatusRecordManagerInactive);
     EXPECT_EQ(btrieve::recordManagerDescription().rfind("unavailable: QUILLAN_RECORD_MANAGER: ", 0), 0u);
 }

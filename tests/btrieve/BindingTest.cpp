@@ -1,4 +1,5 @@
 #include "Binding.h"
+#include "Status.h"
 
 #include "TempDir.h"
 
@@ -103,7 +104,7 @@ TEST_P(UnusableLibraries, areAClearErrorAndNeverAFallback)
     EXPECT_THAT(error, StartsWith("QUILLAN_RECORD_MANAGER: "));
     EXPECT_THAT(error, HasSubstr("\"" + path + "\""));
     EXPECT_THAT(error, HasSubstr(GetParam().reason));
-    EXPECT_EQ(callOnce(btrieve::recordManager()), btrieve::kStatusRecordManagerInactive);
+    EXPECT_EQ(callOnce(btrieve::recordManager()), btr::StatusRecordManagerInactive);
     EXPECT_THAT(btrieve::recordManagerDescription(), StartsWith("unavailable: "));
 
     std::string direct;
@@ -142,7 +143,7 @@ TEST_F(BindingTest, systemChoiceTakesUpAnInstalledLibraryOrSaysWhereItLooked)
                 StartsWith("QUILLAN_RECORD_MANAGER=system: no Btrieve record manager library was found"));
     EXPECT_THAT(error, HasSubstr("libpsqlmif.so"));
     EXPECT_THAT(error, HasSubstr("/usr/local/psql/lib64"));
-    EXPECT_EQ(callOnce(btrieve::recordManager()), btrieve::kStatusRecordManagerInactive);
+    EXPECT_EQ(callOnce(btrieve::recordManager()), btr::StatusRecordManagerInactive);
 }
 
 TEST_F(BindingTest, defaultChoicePrefersAnInstalledLibraryOverTheEmbeddedEngine)
