@@ -9,6 +9,7 @@
 #include "SelfDescription.h"
 #include "Status.h"
 
+#include <QLineEdit>
 #include <QScopeGuard>
 
 #include <span>
@@ -103,6 +104,7 @@ void TMain::RefreshFieldRow()
     }
     FileFilter->setCurrentIndex(-1);
     FileFilter->setEditText(text);
+    FileFilter->lineEdit()->setCursorPosition(0); // a name's start, not its padding blanks
     AddOneField->setEnabled(!text.isEmpty());
     grid->setFixedRows(1);
 }

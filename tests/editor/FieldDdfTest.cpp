@@ -242,6 +242,52 @@ TEST_F(FieldDdf, openWithoutAFieldDdfChangesNothingAndSaysNothing)
     EXPECT_EQ(rows(fields()), before);
 }
 
+TEST_F(FieldDdf, openDropsRowsHiddenFromTheTableBeforeAndNewIdsContinueAboveItsIds)
+{
+    builtNewSet();
+    w().FileFilter->setEditText(QStringLiteral("X$FIELD").leftJustified(20));
+    w().FileFilterChange();
+    ASSERT_EQ(w().HiddenFieldRows.size(), 9);
+    ASSERT_EQ(createThroughRecordManager("FIELD.DDF", dict::creationSpec(dict::DictFile::Field).bytes,
+                                         {fieldRecord({250, 2, "Beta", 0, 0, 4, 0, 0}),
+                                          fieldRecord({100, 1, "Alpha", 1, 0, 2, 0, 0})}),
+              0);
+
+    w().OpenFieldDDFClick();
+    EXPECT_TRUE(w().HiddenFieldRows.isEmpty());
+    ASSERT_TRUE(w().AddOneField->isEnabled());
+    w().AddOneFieldClick();
+    w().FileFilter->setEditText(QString());
+    w().FileFilterChange();
+    EXPECT_EQ(rows(fields()), (std::vector<QStringList>{kTitles,
+                                                        gridRow({100, 1, "Alpha", 1, 0, 2, 0, 0}),
+                                                        gridRow({250, 2, "Beta", 0, 0, 4, 0, 0}),
+                                                        {"251", "2", "0", "0", "0", "0", "0", "0"},
+                                                        kEmpty}));
+}
+
+// A dictionary set written by the Btrieve record manager itself.
+class GenuineFieldDdf : public FieldDdf {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"FILE.DDF", "FIELD.DDF", "INDEX.DDF"})
+            fs::copy_file(fs::path(QUILLAN_TEST_DATA) / "genuine" / "ddf60" / name, mDir.path() / name);
+        FieldDdf::SetUp();
+    }
+};
+
+TEST_F(GenuineFieldDdf, openDdfsShowsItsFieldsInIdOrder)
+{
+    w().OpenFile->click();
+    EXPECT_TRUE(mMessages.empty());
+    std::vector<QStringList> expected = {kTitles};
+    for (const Field& f : kSelfDescription)
+        expected.push_back(gridRow(f));
+    expected.push_back(kEmpty);
+    EXPECT_EQ(rows(fields()), expected);
+}
+
 // A cell FIELD.DDF cannot hold stops the Build before anything is replaced, with a message naming
 // the row and the column.
 struct Unstorable {
