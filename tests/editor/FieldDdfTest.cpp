@@ -266,28 +266,6 @@ TEST_F(FieldDdf, openDropsRowsHiddenFromTheTableBeforeAndNewIdsContinueAboveItsI
                                                         kEmpty}));
 }
 
-// A dictionary set written by the Btrieve record manager itself.
-class GenuineFieldDdf : public FieldDdf {
-protected:
-    void SetUp() override
-    {
-        for (const char* name : {"FILE.DDF", "FIELD.DDF", "INDEX.DDF"})
-            fs::copy_file(fs::path(QUILLAN_TEST_DATA) / "genuine" / "ddf60" / name, mDir.path() / name);
-        FieldDdf::SetUp();
-    }
-};
-
-TEST_F(GenuineFieldDdf, openDdfsShowsItsFieldsInIdOrder)
-{
-    w().OpenFile->click();
-    EXPECT_TRUE(mMessages.empty());
-    std::vector<QStringList> expected = {kTitles};
-    for (const Field& f : kSelfDescription)
-        expected.push_back(gridRow(f));
-    expected.push_back(kEmpty);
-    EXPECT_EQ(rows(fields()), expected);
-}
-
 // A cell FIELD.DDF cannot hold stops the Build before anything is replaced, with a message naming
 // the row and the column.
 struct Unstorable {
