@@ -138,6 +138,22 @@ void BM_EntryRowKeyUp(benchmark::State& state)
 }
 BENCHMARK(BM_EntryRowKeyUp)->Unit(benchmark::kMillisecond);
 
+// A key released on a field's row: Field Type and the Table Filter's list of 2,000 tables
+// follow it.
+void BM_FieldRowKeyUp(benchmark::State& state)
+{
+    TMain& w = dictionary().w();
+    TVarGrid* grid = w.FieldGrid;
+    for (auto _ : state) {
+        grid->setRow(kFields / 2);
+        grid->setCells(5, kFields / 2, QStringLiteral("12"));
+        w.FieldGridKeyUp(Qt::Key_2);
+        QApplication::processEvents();
+    }
+    state.counters["tables"] = w.FileFilter->count();
+}
+BENCHMARK(BM_FieldRowKeyUp)->Unit(benchmark::kMillisecond);
+
 // The key release that commits the entry row: a new entry row and a sort of 30,000 rows.
 void BM_EntryRowCommit(benchmark::State& state)
 {
