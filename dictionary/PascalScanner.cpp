@@ -1,5 +1,6 @@
 #include "PascalScanner.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
@@ -9,14 +10,39 @@
 namespace dict {
 namespace {
 
-bool isDelimiter(char c)
+// Byte classes of the tokenizer.
+enum : std::uint8_t {
+    kEndsToken = 1, // space, LF, CR: end a token and are skipped as separators
+    kDelimiter = 2, // . : ; = [ ] are tokens of their own
+    kBrace = 4,     // { } are skipped as separators before a token
+};
+
+constexpr std::array<std::uint8_t, 256> kByteClass = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (unsigned char c : {' ', '\n', '\r'})
+        classes[c] = kEndsToken;
+    for (unsigned char c : {'.', ':', ';', '=', '[', ']'})
+        classes[c] = kDelimiter;
+    classes['{'] = classes['}'] = kBrace;
+    return classes;
+}();
+
+std::uint8_t byteClass(char c)
 {
-    return c == '.' || c == ':' || c == ';' || c == '=' || c == '[' || c == ']';
+    return kByteClass[static_cast<unsigned char>(c)];
 }
 
-bool endsToken(char c)
+// Equal ignoring the case of ASCII letters, `upperWord` being upper case already.
+inline bool isWord(std::string_view token, std::string_view upperWord)
 {
-    return c == ' ' || c == '\n' || c == '\r';
+    if (token.size() != upperWord.size())
+        return false;
+    for (std::size_t i = 0; i < token.size(); ++i) {
+        const char c = token[i];
+        if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c) != upperWord[i])
+            return false;
+    }
+    return true;
 }
 
 // Appends `text` to a short string of at most ScannedField::kTextWidth characters.
@@ -40,15 +66,38 @@ std::int32_t checkedInt32(std::int64_t value)
     return static_cast<std::int32_t>(value);
 }
 
-// One scan: the token list, the type-token list of the field being read and the running offset.
+// The token list of a source, produced as it is read: the scan moves forward through it and
+// looks back at most three tokens from the furthest one read, so only the last four are kept.
+class TokenList {
+public:
+    explicit TokenList(std::string_view source) : mSource(source) {}
+
+    // Whether token i exists; reads the source up to it.
+    bool has(std::size_t i)
+    {
+        while (mCount <= i && mPos + 1 < mSource.size())
+            mRing[mCount++ % kKept] = NextToken(mSource, mPos);
+        return i < mCount;
+    }
+    // Token i, for i among the last four read.
+    std::string_view operator[](std::size_t i) const { return mRing[i % kKept]; }
+
+private:
+    static constexpr std::size_t kKept = 4;
+    std::string_view mSource;
+    std::size_t mPos = 0;
+    std::size_t mCount = 0;
+    std::array<std::string_view, kKept> mRing;
+};
+
+// One scan: the tokens, the type-token list of the field being read and the running offset.
 class PascalScanner {
 public:
-    PascalScanner(std::string_view source, const TypeMap& mapping)
-        : mTokens(tokenizePascal(source)), mMapping(mapping)
+    PascalScanner(std::string_view source, const TypeMap& mapping) : mTokens(source), mMapping(mapping)
     {
         for (int k = 0; k < kPascalTypeCount; ++k)
             if (mapping.ticked[k])
-                mTicked.push_back(k);
+                mTicked.push_back({k, upperCased(pascalTypeNames()[k])});
     }
 
     ScanResult scan()
@@ -59,7 +108,7 @@ public:
         } catch (const ScanStop& stop) {
             result.error = stop.what();
         } catch (const ConversionError& error) {
-            result.error = error.what();
+            result.error = error.message();
         }
         return result;
     }
@@ -70,28 +119,39 @@ private:
         std::int32_t btrievePosition = 0;
         std::int32_t minLength = 0;
     };
+    struct Ticked {
+        int position;
+        std::string upperName;
+    };
 
-    std::size_t count() const { return mTokens.size(); }
-    bool tokenIs(std::size_t i, std::string_view word) const
+    static std::string upperCased(std::string_view text)
     {
-        return equalIgnoringAsciiCase(mTokens[i], word);
+        std::string out(text);
+        for (char& c : out)
+            c = asciiUpper(c);
+        return out;
     }
 
     void findRecords(std::vector<ScannedRecord>& records)
     {
-        for (std::size_t i = 0; i < count(); ++i) {
-            if (!tokenIs(i, "RECORD"))
+        for (std::size_t i = 0; mTokens.has(i); ++i) {
+            if (!isWord(mTokens[i], "RECORD"))
                 continue;
             std::string_view name;
             if (i >= 2 && mTokens[i - 1] == "=")
                 name = mTokens[i - 2];
-            else if (i >= 3 && tokenIs(i - 1, "PACKED") && mTokens[i - 2] == "=")
+            else if (i >= 3 && isWord(mTokens[i - 1], "PACKED") && mTokens[i - 2] == "=")
                 name = mTokens[i - 3];
             else
                 continue;
-            ScannedRecord record{std::string(name), {}};
-            ParseRecordFields(i, record.Fields);
-            records.push_back(std::move(record));
+            ScannedRecord& record = records.emplace_back();
+            record.Name = name;
+            try {
+                ParseRecordFields(i, record.Fields);
+            } catch (...) {
+                records.pop_back(); // only completed records stay
+                throw;
+            }
         }
     }
 
@@ -101,23 +161,23 @@ private:
     {
         mRunningOffset = 0;
         ++i;
-        if (i >= count())
+        if (!mTokens.has(i))
             return;
-        if (tokenIs(i, "END")) {
+        if (isWord(mTokens[i], "END")) {
             ++i;
             return;
         }
         for (;;) {
             ScannedField field;
-            while (i < count() && mTokens[i] != ":") {
+            while (mTokens.has(i) && mTokens[i] != ":") {
                 appendCut(field.Name, mTokens[i]);
                 ++i;
             }
-            if (i >= count())
+            if (!mTokens.has(i))
                 return; // the source ended in the field's names
             ++i;
             mTypeTokens.clear();
-            while (i < count() && mTokens[i] != ";") {
+            while (mTokens.has(i) && mTokens[i] != ";") {
                 mTypeTokens.push_back(mTokens[i]);
                 appendCut(field.PascalType, " ");
                 appendCut(field.PascalType, mTokens[i]);
@@ -126,7 +186,7 @@ private:
             MapFieldType(field);
             fields.push_back(std::move(field));
             ++i;
-            if (i >= count() || tokenIs(i, "END"))
+            if (!mTokens.has(i) || isWord(mTokens[i], "END"))
                 return;
         }
     }
@@ -135,9 +195,9 @@ private:
     {
         int k = -1;
         for (std::string_view token : mTypeTokens) {
-            for (int candidate : mTicked)
-                if (equalIgnoringAsciiCase(token, pascalTypeNames()[candidate])) {
-                    k = candidate;
+            for (const Ticked& type : mTicked)
+                if (isWord(token, type.upperName)) {
+                    k = type.position;
                     break;
                 }
             if (k >= 0)
@@ -148,7 +208,7 @@ private:
         const auto [first, second] = ReadBounds();
         const Rule& rule = ruleOf(k);
         if (rule.btrievePosition >= 0 && rule.btrievePosition < kCombinedTypeCount)
-            field.BtrieveType = std::string(combinedTypeNames()[rule.btrievePosition]);
+            field.BtrieveType = combinedTypeNames()[rule.btrievePosition];
         std::int64_t size = rule.minLength;
         if (first >= 0 && second >= 0 && second > first)
             size *= std::int64_t{second} - first + 1;
@@ -194,9 +254,9 @@ private:
         return rule;
     }
 
-    std::vector<std::string_view> mTokens;
+    TokenList mTokens;
     const TypeMap& mMapping;
-    std::vector<int> mTicked; // ticked Pascal type positions, in list order
+    std::vector<Ticked> mTicked; // in list order
     std::array<Rule, kPascalTypeCount> mRules{};
     std::vector<std::string_view> mTypeTokens;
     std::int64_t mRunningOffset = 0;
@@ -209,8 +269,7 @@ std::size_t SkipSeparators(std::string_view source, std::size_t pos)
     while (pos + 1 < source.size()) { // pos < last
         const char c = source[pos];
         const bool separator =
-            c == ' ' || c == '\n' || c == '\r' || c == '{' || c == '}' ||
-            (c == '(' && source[pos + 1] == '*') ||
+            (byteClass(c) & (kEndsToken | kBrace)) != 0 || (c == '(' && source[pos + 1] == '*') ||
             (c == '*' && ((pos > 0 && source[pos - 1] == '(') || source[pos + 1] == ')')) ||
             (c == ')' && pos > 0 && source[pos - 1] == '*');
         if (!separator)
@@ -224,8 +283,12 @@ std::string_view NextToken(std::string_view source, std::size_t& pos)
 {
     pos = SkipSeparators(source, pos);
     const std::size_t start = pos;
-    while (pos + 1 < source.size() && !endsToken(source[pos])) {
-        if (isDelimiter(source[pos])) {
+    const std::size_t last = source.empty() ? 0 : source.size() - 1;
+    while (pos < last) {
+        const std::uint8_t kind = byteClass(source[pos]);
+        if (kind & kEndsToken)
+            break;
+        if (kind & kDelimiter) {
             if (pos == start)
                 ++pos;
             break;
@@ -238,7 +301,6 @@ std::string_view NextToken(std::string_view source, std::size_t& pos)
 std::vector<std::string_view> tokenizePascal(std::string_view source)
 {
     std::vector<std::string_view> tokens;
-    tokens.reserve(source.size() / 6);
     std::size_t pos = 0;
     while (pos + 1 < source.size())
         tokens.push_back(NextToken(source, pos));

@@ -42,7 +42,10 @@ int wordCount(std::string_view line)
 
 } // namespace
 
-ConversionError::ConversionError(std::string_view text) : std::runtime_error(conversionMessage(text)) {}
+ConversionError::ConversionError(std::string_view text)
+    : std::runtime_error(conversionMessage(text)), mMessage(conversionMessage(text))
+{
+}
 
 std::optional<std::int32_t> parseDecimal(std::string_view text)
 {

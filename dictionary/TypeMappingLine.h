@@ -23,9 +23,14 @@ inline constexpr std::string_view kDefaultMappingLine = "0 0 0";
 
 // A text that should have been an integer; what() is "'<text>' is not a valid integer value"
 // (Latin-1, the text as found).
+// message() is the whole text even when the offending text holds a NUL byte; what() stops there.
 class ConversionError : public std::runtime_error {
 public:
     explicit ConversionError(std::string_view text);
+    const std::string& message() const { return mMessage; }
+
+private:
+    std::string mMessage;
 };
 
 // Optional sign, then decimal digits, nothing else, in the signed 32-bit range.

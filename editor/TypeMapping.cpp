@@ -25,7 +25,8 @@ qint32 lineWord(const QString& line, int n)
     try {
         return dict::GetWord(latin1Bytes(line), n);
     } catch (const dict::ConversionError& error) {
-        throw EConvertError(QString::fromLatin1(error.what()));
+        throw EConvertError(
+            QString::fromLatin1(error.message().data(), static_cast<qsizetype>(error.message().size())));
     }
 }
 
