@@ -4,7 +4,9 @@
 // sanitizers' findings it stops on a broken contract: a token outside the source or holding
 // the final byte, a token that holds a separator or a delimiter with other bytes, an empty
 // token before the last, texts beyond 63 characters, an unmapped field with a size, offsets
-// that are not the sum of the sizes before them, or an error text of an unknown kind.
+// that are not the sum of the sizes before them, or an error text of an unknown kind. The same
+// bytes also go to the mapping-line words as a "Quillan.rec" and as one line: every completed line
+// has three words, and a word written with PutWord reads back with GetWord.
 #include "PascalScanner.h"
 
 #include <cstdint>
@@ -90,6 +92,27 @@ void checkScan(std::string_view source, const dict::TypeMap& map, bool validPosi
     }
 }
 
+void checkMappingLines(std::string_view text)
+{
+    for (const std::string& line : dict::readTypeMapping(text)) {
+        check(line.find('\n') == std::string::npos);
+        int words = 0;
+        for (std::size_t i = 0; i < line.size(); ++i)
+            words += line[i] != ' ' && (i == 0 || line[i - 1] == ' ');
+        check(words >= 3);
+    }
+    const std::string_view line = text.substr(0, text.find('\n'));
+    for (int n = 0; n < 4; ++n) {
+        try {
+            dict::GetWord(line, n);
+        } catch (const dict::ConversionError& e) {
+            check(e.message().ends_with("' is not a valid integer value"));
+        }
+        const std::int32_t value = n == 1 ? -1 : 1000 * n + 7;
+        check(dict::GetWord(dict::PutWord(line, n, value), n) == value);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -100,5 +123,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const dict::TypeMap extreme = extremeLengths();
     checkScan(source, every, true);
     checkScan(source, extreme, false);
+    checkMappingLines(source);
     return 0;
 }
