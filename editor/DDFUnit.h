@@ -211,8 +211,9 @@ public:
     QStringList HiddenExtRows;           // ExtGrid rows set aside by the File Filter
     qint32 HighestFieldId = 0;           // source of new field ids (Add Field, Add Record)
     QStringList TypeMapping;             // 29 lines "tick type minLength", one per Pascal type
-    std::vector<ScannedRecord> ScannedRecords; // FindRecord's entries, in file order
-    std::vector<ScannedRecord> NameRecRecords; // NameRec's entries: the records of the last complete scan
+    // FindRecord's entries in file order, and NameRec's: the records of the last complete scan.
+    std::vector<ScannedRecord> ScannedRecords;
+    std::vector<ScannedRecord> NameRecRecords;
 
 public slots:
     // ---- Main window (DDFUnit.cpp) ----
