@@ -1,0 +1,7 @@
+type
+  TOpenBrackets = record
+    A: String[;
+    B: Integer[2..;
+    C: Integer[;
+    D: Byte;
+  end;
