@@ -7,6 +7,8 @@ constexpr int kFirstExtendedCode = 228;
 constexpr int kExtendedLowRun = 20; // positions 0..19 take codes 228..247
 constexpr int kHighRunCode = 253;   // positions 20..22 take codes 253..255
 
+} // namespace
+
 char asciiUpper(char c)
 {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
@@ -21,8 +23,6 @@ bool equalIgnoringAsciiCase(std::string_view a, std::string_view b)
             return false;
     return true;
 }
-
-} // namespace
 
 const std::array<std::string_view, kStandardTypeCount>& standardTypeNames()
 {

@@ -39,6 +39,11 @@ int codeToExtendedPosition(int code);
 int combinedPositionToCode(int position);
 // b - 19 for b in 19..41; -1 otherwise.
 int combinedToExtendedPosition(int position);
+// Upper-cases the ASCII letters a to z only, as every name comparison of the editor does.
+char asciiUpper(char c);
+// Equal texts, ignoring the case of the ASCII letters a to z only.
+bool equalIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 // Position of the name in the combined list, ignoring the case of ASCII letters; -1 when absent.
 int combinedPositionOfName(std::string_view name);
 

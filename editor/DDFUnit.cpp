@@ -539,7 +539,6 @@ void TMain::FormCreate()
     HiddenFieldRows.clear();
     HiddenKeyRows.clear();
     HiddenExtRows.clear();
-    TypeTokens.clear();
     TypeMapping.clear();
 
     LoadTypeMapping();

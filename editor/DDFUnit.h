@@ -16,6 +16,7 @@
 #include "AddComp.h"
 #include "BuildReport.h"
 #include "FileBrowser.h"
+#include "PascalScanner.h"
 #include "RecordArray.h"
 #include "Registry.h"
 
@@ -32,20 +33,9 @@
 #include <functional>
 #include <memory>
 
-// One field of a record found by the Pascal record scanner.
-struct ScannedField {
-    QString Name;
-    QString PascalType;
-    QString BtrieveType;
-    qint32 Offset = 0;
-    qint32 Size = 0;
-};
-
-// A record found by the scanner: its name as written and its fields in order.
-struct ScannedRecord {
-    QString Name;
-    QList<ScannedField> Fields;
-};
+// A record found by the Pascal record scanner and one of its fields (Latin-1 texts).
+using ScannedField = dict::ScannedField;
+using ScannedRecord = dict::ScannedRecord;
 
 // One entry of FileStatList: a file id and a copy of the 1920-byte statistics buffer.
 struct FileStatEntry {
@@ -220,9 +210,9 @@ public:
     QStringList HiddenKeyRows;           // KeyGrid rows set aside by the Table Filter
     QStringList HiddenExtRows;           // ExtGrid rows set aside by the File Filter
     qint32 HighestFieldId = 0;           // source of new field ids (Add Field, Add Record)
-    QStringList TypeTokens;              // tokens of the type of the field being scanned
     QStringList TypeMapping;             // 29 lines "tick type minLength", one per Pascal type
-    QList<ScannedRecord> ScannedRecords; // FindRecord's entries, in file order
+    std::vector<ScannedRecord> ScannedRecords; // FindRecord's entries, in file order
+    std::vector<ScannedRecord> NameRecRecords; // NameRec's entries: the records of the last complete scan
 
 public slots:
     // ---- Main window (DDFUnit.cpp) ----

@@ -1,7 +1,95 @@
 // Utils page of TMain: the Pascal record scanner ("Find Records", the Record List, RecordGrid).
+// The scanning itself is dict::scanPascalRecords; the handlers move its results into the
+// controls.
 #include "DDFUnit.h"
 
-void TMain::SearchClick() {}
-void TMain::FindRecordKeyUp(int) {}
-void TMain::FindRecordMouseUp() {}
-void TMain::ShowRecordFields() {}
+#include <QFile>
+
+namespace {
+
+QString latin1(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The mapping as the scanner reads it: the tick boxes of the Pascal Type list and the lines.
+dict::TypeMap scannerTypeMap(const TMain& window)
+{
+    dict::TypeMap map;
+    for (int k = 0; k < dict::kPascalTypeCount; ++k) {
+        if (k < window.TypeMapping.size())
+            map.lines[k] = window.TypeMapping[k].toLatin1().toStdString();
+        const QListWidgetItem* item = window.RecordOption->item(k);
+        map.ticked[k] = item && item->checkState() == Qt::Checked;
+    }
+    return map;
+}
+
+QStringList recordNames(const std::vector<ScannedRecord>& records)
+{
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(records.size()));
+    for (const ScannedRecord& record : records)
+        names << latin1(record.Name);
+    return names;
+}
+
+} // namespace
+
+void TMain::SearchClick()
+{
+    const QString path = selectedFilePath();
+    if (path.isEmpty()) {
+        Search->setEnabled(false);
+        return;
+    }
+    std::string source;
+    if (const int error = dict::readWholeFile(QFile::encodeName(path).toStdString(), source))
+        throw EInOutError::fromErrno(error);
+
+    HourGlass wait;
+    FindRecord->clear();
+    dict::ScanResult result = dict::scanPascalRecords(source, scannerTypeMap(*this));
+    ScannedRecords = std::move(result.records);
+    FindRecord->addItems(recordNames(ScannedRecords));
+    if (result.error)
+        throw EConvertError(latin1(*result.error)); // CurFile and NameRec keep the last complete scan
+
+    CurFile->setText(path);
+    NameRecRecords = ScannedRecords;
+    NameRec->clear();
+    NameRec->addItems(recordNames(NameRecRecords));
+}
+
+void TMain::FindRecordKeyUp(int)
+{
+    ShowRecordFields();
+}
+
+void TMain::FindRecordMouseUp()
+{
+    ShowRecordFields();
+}
+
+void TMain::ShowRecordFields()
+{
+    const QList<QListWidgetItem*> selected = FindRecord->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const int index = FindRecord->row(selected.first());
+    if (index < 0 || index >= static_cast<int>(ScannedRecords.size()))
+        return;
+    RecordGrid->setRowCount(2);
+    for (const ScannedField& field : ScannedRecords[index].Fields) {
+        const int row = RecordGrid->RowCount() - 1;
+        RecordGrid->setCells(0, row, latin1(field.Name));
+        RecordGrid->setCells(1, row, latin1(field.PascalType));
+        RecordGrid->setCells(2, row, latin1(field.BtrieveType));
+        RecordGrid->setCells(3, row, QString::number(field.Offset));
+        RecordGrid->setCells(4, row, QString::number(field.Size));
+        RecordGrid->setRowCount(row + 2);
+    }
+    const int last = RecordGrid->RowCount() - 1;
+    for (int col = 0; col < RecordGrid->ColCount(); ++col)
+        RecordGrid->setCells(col, last, QString());
+}

@@ -1,5 +1,7 @@
 // Utils page of TMain: the type mapping (Pascal Type, Btrieve Type, Min Length) and its memory,
-// "Quillan.rec", read from the start-up directory and written back to the same file at exit.
+// "Quillan.rec", read from the start-up directory and written back to the same file at exit. The
+// lines and their word operations are dict's (TypeMappingLine.h); the handlers move words
+// between a line and the controls.
 #include "DDFUnit.h"
 
 #include <QFile>
@@ -7,45 +9,43 @@
 
 namespace {
 
-constexpr int kTypeMappingLines = 29;
-const QString kDefaultMappingLine = QStringLiteral("0 0 0");
-
-// A line with fewer than three words gets "0" for each missing one; a line without words
-// becomes the default line.
-QString completeMappingLine(const QString& line)
+std::string latin1Bytes(const QString& text)
 {
-    const qsizetype words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts).size();
-    if (words == 0)
-        return kDefaultMappingLine;
-    QString out = line;
-    while (out.endsWith(QLatin1Char(' ')))
-        out.chop(1);
-    for (qsizetype w = words; w < 3; ++w)
-        out += QStringLiteral(" 0");
-    return out;
+    return text.toLatin1().toStdString();
+}
+
+QString latin1(const std::string& text)
+{
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Word n of a line; a word that is not a number is the runtime's conversion error.
+qint32 lineWord(const QString& line, int n)
+{
+    try {
+        return dict::GetWord(latin1Bytes(line), n);
+    } catch (const dict::ConversionError& error) {
+        throw EConvertError(QString::fromLatin1(error.what()));
+    }
+}
+
+QString withWord(const QString& line, int n, qint32 value)
+{
+    return latin1(dict::PutWord(latin1Bytes(line), n, value));
 }
 
 } // namespace
 
 void TMain::LoadTypeMapping()
 {
-    TypeMapping.clear();
     QFile file(mTypeMappingPath);
-    if (file.open(QIODevice::ReadOnly)) {
-        const QString text = QString::fromLatin1(file.readAll());
-        QStringList lines = text.split(QLatin1Char('\n'));
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
-        for (QString& line : lines) {
-            if (line.endsWith(QLatin1Char('\r')))
-                line.chop(1);
-        }
-        for (int k = 0; k < kTypeMappingLines && k < lines.size(); ++k)
-            TypeMapping << completeMappingLine(lines[k]);
-    }
-    while (TypeMapping.size() < kTypeMappingLines)
-        TypeMapping << kDefaultMappingLine;
-    for (int k = 0; k < kTypeMappingLines && k < RecordOption->count(); ++k)
+    const std::vector<std::string> lines = file.open(QIODevice::ReadOnly)
+                                               ? dict::readTypeMapping(file.readAll().toStdString())
+                                               : dict::defaultTypeMapping();
+    TypeMapping.clear();
+    for (const std::string& line : lines)
+        TypeMapping << latin1(line);
+    for (int k = 0; k < TypeMapping.size() && k < RecordOption->count(); ++k)
         RecordOption->item(k)->setCheckState(TypeMapping[k].startsWith(QLatin1Char('1')) ? Qt::Checked
                                                                                          : Qt::Unchecked);
 }
@@ -55,14 +55,70 @@ void TMain::SaveTypeMapping()
     QSaveFile file(mTypeMappingPath);
     if (!file.open(QIODevice::WriteOnly))
         return;
+    std::vector<std::string> lines;
     for (const QString& line : TypeMapping)
-        file.write(line.toLatin1() + "\r\n");
+        lines.push_back(latin1Bytes(line));
+    file.write(QByteArray::fromStdString(dict::writeTypeMapping(lines)));
     file.commit();
 }
 
-void TMain::RecordOptionKeyUp(int) {}
-void TMain::RecordOptionMouseUp() {}
-void TMain::ShowTypeMapping() {}
-void TMain::BtrTypeChange() {}
-void TMain::StoreBtrieveType() {}
-void TMain::ELenFldKeyUp(int) {}
+namespace {
+
+// The Pascal type selected in the list, or -1.
+int selectedPascalType(const TMain& window)
+{
+    const QList<QListWidgetItem*> selected = window.RecordOption->selectedItems();
+    if (selected.isEmpty())
+        return -1;
+    const int k = window.RecordOption->row(selected.first());
+    return k < window.TypeMapping.size() ? k : -1;
+}
+
+} // namespace
+
+void TMain::RecordOptionKeyUp(int)
+{
+    ShowTypeMapping();
+}
+
+void TMain::RecordOptionMouseUp()
+{
+    ShowTypeMapping();
+}
+
+void TMain::ShowTypeMapping()
+{
+    const int k = selectedPascalType(*this);
+    if (k < 0)
+        return;
+    const qint32 position = lineWord(TypeMapping[k], 1);
+    BtrType->setCurrentIndex(position >= 0 && position < BtrType->count() ? position : -1);
+    ELenFld->setText(QString::number(lineWord(TypeMapping[k], 2)));
+    const bool ticked = RecordOption->item(k)->checkState() == Qt::Checked;
+    TypeMapping[k] = withWord(TypeMapping[k], 0, ticked ? 1 : 0);
+}
+
+void TMain::BtrTypeChange()
+{
+    StoreBtrieveType();
+}
+
+void TMain::StoreBtrieveType()
+{
+    const int k = selectedPascalType(*this);
+    if (k < 0)
+        return;
+    // The position of the chosen or typed name; a text that is no name gives -1.
+    TypeMapping[k] =
+        withWord(TypeMapping[k], 1, dict::combinedPositionOfName(latin1Bytes(BtrType->currentText())));
+}
+
+void TMain::ELenFldKeyUp(int key)
+{
+    if (key != Qt::Key_Return && key != Qt::Key_Enter)
+        return;
+    const int k = selectedPascalType(*this);
+    if (k < 0)
+        return;
+    TypeMapping[k] = withWord(TypeMapping[k], 2, ELenFld->Value().toInt());
+}

@@ -1,0 +1,3 @@
+type
+  TDup = record A: Integer; end;
+  TDup = record B: Byte; end;

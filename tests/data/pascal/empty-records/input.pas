@@ -1,0 +1,5 @@
+type
+  TEmpty = record end;
+  TEmptyToo = record
+  END;
+  TAfter = record A: Integer; end;

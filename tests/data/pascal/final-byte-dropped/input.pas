@@ -1,0 +1,2 @@
+TA = record X: Integer; end;
+TB = record Y: Integer;

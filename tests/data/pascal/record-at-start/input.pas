@@ -1,0 +1,2 @@
+= record A: Byte; end;
+record B: Byte; end;

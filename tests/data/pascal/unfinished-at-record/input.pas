@@ -1,0 +1,2 @@
+type
+  TOpen = packed record

@@ -1,0 +1,5 @@
+type
+  TDone = record Z: Byte; end;
+  TOpen = record
+    A: Integer;
+    B, C

@@ -1,0 +1,4 @@
+type
+  TOpen = record
+    A: Integer;
+    B: Word

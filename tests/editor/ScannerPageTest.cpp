@@ -1,0 +1,238 @@
+// The Utils page's record scanner and type mapping, driven as a user does: choose a file in the
+// file list, press "Find Records", release the mouse on a record; select a Pascal type, tick it,
+// pick a Btrieve type, type a Min Length and press Enter.
+#include "DDFUnit.h"
+#include "TempDir.h"
+
+#include <QFile>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void writeFile(const fs::path& path, const QByteArray& bytes)
+{
+    QFile file(QString::fromStdString(path.string()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// Integer -> Integer 4, Byte -> Unsigned 1, String -> String 1; TDate mapped but not ticked.
+QByteArray mappingFile()
+{
+    QByteArray text;
+    for (int k = 0; k < 29; ++k)
+        text += k == 6    ? "1 1 4\r\n"
+                : k == 10 ? "1 14 1\r\n"
+                : k == 19 ? "1 0 1\r\n"
+                : k == 27 ? "0 0 4\r\n"
+                          : "0 0 0\r\n";
+    return text;
+}
+
+const QByteArray kGoodSource = "type\n"
+                               "  TPoint = record X, Y: Integer; end;\n"
+                               "  TPerson = record\n"
+                               "    Name: String[30];\n"
+                               "    Born: TDate;\n"
+                               "    Age: Byte;\n"
+                               "  end;\n";
+
+class ScannerPage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        qputenv("QUILLAN_REGISTRY_FILE", QByteArray::fromStdString(dir.file("registry.ini")));
+        cwd.emplace(dir.path());
+        TMain::MessageHook = [this](QMessageBox::Icon, const QString& text) { messages << text; };
+        writeFile(dir.path() / "Quillan.rec", mappingFile());
+        writeFile(dir.path() / "good.pas", kGoodSource);
+        writeFile(dir.path() / "bad.pas",
+                  "type\n  TFirst = record A: Byte; end;\n"
+                  "  TBad = record S: String[MaxLen]; end;\n  TLast = record B: Byte; end;\n");
+        window = std::make_unique<TMain>();
+        window->FileListBox->setMask(QStringLiteral("*.*"));
+    }
+    void TearDown() override
+    {
+        window.reset();
+        TMain::MessageHook = nullptr;
+        cwd.reset();
+    }
+
+    void scan(const QString& name)
+    {
+        const auto items = window->FileListBox->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << name.toStdString();
+        window->FileListBox->setCurrentItem(items.first());
+        emit window->FileListBox->mouseUp();
+        ASSERT_TRUE(window->Search->isEnabled());
+        window->Search->click();
+    }
+    QStringList listItems(const QListWidget* list) const
+    {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    }
+    QStringList comboItems(const QComboBox* box) const
+    {
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i)
+            out << box->itemText(i);
+        return out;
+    }
+    void showRecord(int index)
+    {
+        window->FindRecord->setCurrentRow(index);
+        emit window->FindRecord->mouseUp();
+    }
+    QStringList gridRow(int row) const
+    {
+        QStringList out;
+        for (int col = 0; col < window->RecordGrid->ColCount(); ++col)
+            out << window->RecordGrid->Cells(col, row);
+        return out;
+    }
+    void selectPascalType(int k)
+    {
+        window->RecordOption->setCurrentRow(k);
+        emit window->RecordOption->mouseUp();
+    }
+    void pressInMinLength(const QString& text, Qt::Key key)
+    {
+        window->ELenFld->setText(text);
+        QTest::keyRelease(window->ELenFld, key);
+    }
+    QString path(const char* name) const { return QString::fromStdString(dir.file(name)); }
+
+    testsupport::TempDir dir;
+    std::optional<testsupport::CurrentDirGuard> cwd;
+    std::unique_ptr<TMain> window;
+    QStringList messages;
+};
+
+TEST_F(ScannerPage, findRecordsListsEveryRecordAndShowsTheChosenOneInTheGrid)
+{
+    scan(QStringLiteral("good.pas"));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
+    EXPECT_EQ(listItems(window->FindRecord), QStringList({"TPoint", "TPerson"}));
+    EXPECT_EQ(comboItems(window->NameRec), QStringList({"TPoint", "TPerson"}));
+    EXPECT_EQ(window->CurFile->text(), path("good.pas"));
+
+    showRecord(1);
+    ASSERT_EQ(window->RecordGrid->RowCount(), 5);
+    EXPECT_EQ(gridRow(0), QStringList({"Field", "Pascal type", "Btrieve type", "Offset", "Size"}));
+    EXPECT_EQ(gridRow(1), QStringList({"Name", " String [ 30 ]", "String", "0", "31"}));
+    EXPECT_EQ(gridRow(2), QStringList({"Born", " TDate", "", "0", "0"}));
+    EXPECT_EQ(gridRow(3), QStringList({"Age", " Byte", "Unsigned", "31", "1"}));
+    EXPECT_EQ(gridRow(4), QStringList(5, QString()));
+
+    showRecord(0); // a shorter record leaves no rows of the longer one behind
+    ASSERT_EQ(window->RecordGrid->RowCount(), 3);
+    EXPECT_EQ(gridRow(1), QStringList({"X,Y", " Integer", "Integer", "0", "4"}));
+    EXPECT_EQ(gridRow(2), QStringList(5, QString()));
+}
+
+TEST_F(ScannerPage, aBoundThatIsNotANumberStopsTheScanAndKeepsWhatWasFound)
+{
+    scan(QStringLiteral("good.pas"));
+    scan(QStringLiteral("bad.pas"));
+    EXPECT_EQ(messages, QStringList({"'MaxLen' is not a valid integer value."}));
+    EXPECT_EQ(listItems(window->FindRecord), QStringList({"TFirst"}));
+    showRecord(0);
+    EXPECT_EQ(gridRow(1), QStringList({"A", " Byte", "Unsigned", "0", "1"}));
+    // The last complete scan stays the one the Fields page offers.
+    EXPECT_EQ(window->CurFile->text(), path("good.pas"));
+    EXPECT_EQ(comboItems(window->NameRec), QStringList({"TPoint", "TPerson"}));
+    ASSERT_EQ(window->NameRecRecords.size(), 2u);
+    EXPECT_EQ(window->NameRecRecords[1].Fields.size(), 3u);
+}
+
+TEST_F(ScannerPage, aFileThatCannotBeReadLeavesTheRecordListAndNoFileDisablesTheButton)
+{
+    scan(QStringLiteral("good.pas"));
+    fs::remove(dir.path() / "good.pas");
+    window->Search->click();
+    EXPECT_EQ(messages, QStringList({"File not found."}));
+    EXPECT_EQ(listItems(window->FindRecord), QStringList({"TPoint", "TPerson"}));
+
+    window->FileListBox->setMask(QStringLiteral("*.*")); // re-read: nothing selected any more
+    window->Search->click();
+    EXPECT_FALSE(window->Search->isEnabled());
+    EXPECT_EQ(listItems(window->FindRecord), QStringList({"TPoint", "TPerson"}));
+}
+
+TEST_F(ScannerPage, selectingAPascalTypeShowsItsMappingAndStoresOnlyItsTick)
+{
+    selectPascalType(6);
+    EXPECT_EQ(window->BtrType->currentText(), "Integer");
+    EXPECT_EQ(window->ELenFld->text(), "4");
+    EXPECT_EQ(window->TypeMapping[6], "1 1 4");
+
+    window->RecordOption->item(6)->setCheckState(Qt::Unchecked);
+    emit window->RecordOption->mouseUp();
+    EXPECT_EQ(window->TypeMapping[6], "0 1 4");
+}
+
+TEST_F(ScannerPage, btrieveTypeAndMinLengthChangesReachTheLineAndLaterScans)
+{
+    selectPascalType(27); // TDate, "0 0 4"
+    window->RecordOption->item(27)->setCheckState(Qt::Checked);
+    emit window->RecordOption->mouseUp();
+    window->BtrType->setCurrentIndex(19);
+    emit window->BtrType->activated(19);
+    EXPECT_EQ(window->TypeMapping[27], "1 19 4");
+
+    pressInMinLength(QStringLiteral("8"), Qt::Key_8); // no Enter: nothing stored
+    EXPECT_EQ(window->TypeMapping[27], "1 19 4");
+    pressInMinLength(QStringLiteral("6"), Qt::Key_Return);
+    EXPECT_EQ(window->TypeMapping[27], "1 19 6");
+    pressInMinLength(QStringLiteral("six"), Qt::Key_Return);
+    EXPECT_EQ(messages, QStringList({"Invalid variant type conversion."}));
+    EXPECT_EQ(window->TypeMapping[27], "1 19 6");
+
+    scan(QStringLiteral("good.pas"));
+    showRecord(1);
+    EXPECT_EQ(gridRow(2), QStringList({"Born", " TDate", "LongDate", "31", "6"}));
+    EXPECT_EQ(gridRow(3), QStringList({"Age", " Byte", "Unsigned", "37", "1"}));
+
+    // A typed text that names no Btrieve type stores -1: the field is sized but has no type.
+    window->BtrType->lineEdit()->clear();
+    QTest::keyClicks(window->BtrType->lineEdit(), QStringLiteral("Dat"));
+    EXPECT_EQ(window->TypeMapping[27], "1 -1 6");
+    scan(QStringLiteral("good.pas"));
+    showRecord(1);
+    EXPECT_EQ(gridRow(2), QStringList({"Born", " TDate", "", "31", "6"}));
+}
+
+TEST_F(ScannerPage, withoutASelectedPascalTypeNothingIsStored)
+{
+    const QStringList before = window->TypeMapping;
+    window->BtrType->setCurrentIndex(3);
+    emit window->BtrType->activated(3);
+    pressInMinLength(QStringLiteral("12"), Qt::Key_Return);
+    EXPECT_EQ(window->TypeMapping, before);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(ScannerPage, theMappingIsWrittenBackAtExit)
+{
+    selectPascalType(10);
+    pressInMinLength(QStringLiteral("2"), Qt::Key_Enter);
+    window.reset();
+    QFile file(path("Quillan.rec"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 30);
+    EXPECT_EQ(lines[10], QByteArray("1 14 2\r"));
+    EXPECT_EQ(lines[6], QByteArray("1 1 4\r"));
+}
+
+} // namespace
