@@ -16,6 +16,8 @@ Commands:
   sql DIR [--dialect sqlite|postgresql] CREATE TABLE and CREATE INDEX statements
   export DIR [TABLE...] --to OUT.db | --csv OUTDIR
                                         the tables' records into SQLite or CSV files
+  scan FILE [--mapping FILE] [--json]   the records of a Pascal source, as the Utils page
+                                        finds them
 
 Each command takes --help. Exit status: 0 success, 1 findings or differences, 2 usage or I/O
 error. Files are reached through the record manager that QUILLAN_RECORD_MANAGER chooses
@@ -43,6 +45,8 @@ int runCli(const std::vector<std::string>& argv, CliIo& io)
             return runSql(rest, io);
         if (command == "export")
             return runExport(rest, io);
+        if (command == "scan")
+            return runScan(rest, io);
         throw CliError(command.empty() ? "no command given (see quillan-cli --help)"
                                        : "unknown command " + command + " (see quillan-cli --help)");
     } catch (const CliError& e) {
@@ -51,6 +55,8 @@ int runCli(const std::vector<std::string>& argv, CliIo& io)
         io.err << "quillan-cli: " << e.what() << '\n';
     } catch (const std::bad_alloc&) {
         io.err << "quillan-cli: out of memory\n";
+    } catch (const std::exception& e) {
+        io.err << "quillan-cli: " << e.what() << '\n';
     }
     return kExitError;
 }
