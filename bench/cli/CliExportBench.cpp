@@ -2,7 +2,9 @@
 // side with the same rows inserted into SQLite directly (same schema, index and settings), and
 // the reading alone (record manager, physical order, decoding). The data file is made once per
 // run, through TWinBtr.
-// Run: build/bench/cli/cli_export_bench (a Release build for the figures)
+// Run: build/bench/cli/cli_export_bench (a Release build for the figures). For timing whole
+// processes (farm-bench): `cli_export_bench --write-data DIR` leaves the dictionary and BIG.DAT in
+// DIR, `cli_export_bench --direct-insert OUT.db` makes one direct insert of the same rows.
 #include "Binding.h"
 #include "Commands.h"
 #include "FieldValue.h"
@@ -111,10 +113,9 @@ std::vector<uint8_t> recordOf(const Row& r)
     return b.bytes();
 }
 
-const fs::path& dictionaryDir()
+void writeData(const fs::path& d)
 {
-    static const fs::path dir = [] {
-        const fs::path d = scratch() / "dict";
+    {
         fs::create_directories(d);
         const sample::DictionaryRows rows = bigDictionary();
         sample::writeDictionary(d, rows);
@@ -135,7 +136,14 @@ const fs::path& dictionaryDir()
                 throw std::runtime_error("insert refused");
         }
         btr.Close();
-        return d;
+    }
+}
+
+const fs::path& dictionaryDir()
+{
+    static const fs::path dir = [] {
+        writeData(scratch() / "dict");
+        return scratch() / "dict";
     }();
     return dir;
 }
@@ -153,10 +161,9 @@ void BM_CliExportToSqlite(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kRecords);
 }
 
-void BM_SqliteDirectInsert(benchmark::State& state)
+void directInsert(const fs::path& out)
 {
-    const fs::path out = scratch() / "direct.db";
-    for (auto _ : state) {
+    {
         fs::remove(out);
         sqlite3* db = nullptr;
         sqlite3_open(out.string().c_str(), &db);
@@ -193,6 +200,14 @@ void BM_SqliteDirectInsert(benchmark::State& state)
         sqlite3_exec(db, "CREATE UNIQUE INDEX BIG_key0 ON BIG (Id); COMMIT", nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }
+}
+
+void BM_SqliteDirectInsert(benchmark::State& state)
+{
+    const fs::path out = scratch() / "direct.db";
+    fs::create_directories(scratch());
+    for (auto _ : state)
+        directInsert(out);
     state.SetItemsProcessed(state.iterations() * kRecords);
 }
 
@@ -228,6 +243,14 @@ BENCHMARK(BM_ReadAndDecodeOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 int main(int argc, char** argv)
 {
     btrieve::setRecordManagerForTesting(&QuillanEngineCall);
+    if (argc == 3 && std::string(argv[1]) == "--write-data") {
+        writeData(argv[2]);
+        return 0;
+    }
+    if (argc == 3 && std::string(argv[1]) == "--direct-insert") {
+        directInsert(argv[2]);
+        return 0;
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
