@@ -95,7 +95,7 @@ private:
     void checkOrphans()
     {
         for (const dict::FieldRecord& f : mDict.set.fields)
-            if (tableName(f.file).empty() && !hasTable(f.file))
+            if (!hasTable(f.file))
                 add({}, displayName(f.name), -1,
                     "Field " + displayName(f.name) + " (id " + std::to_string(f.id) +
                         ") belongs to table id " + std::to_string(f.file) +

@@ -7,9 +7,14 @@
 
 #include <sqlite3.h>
 
+#include <condition_variable>
+#include <cstring>
+#include <deque>
 #include <fstream>
 #include <memory>
+#include <mutex>
 #include <ostream>
+#include <thread>
 
 namespace cli {
 namespace {
@@ -50,7 +55,8 @@ public:
         if (sqlite3_open_v2(mTemp.c_str(), &mDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
             SQLITE_OK)
             fail("cannot create " + mTemp.string());
-        exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
+        exec("PRAGMA page_size=65536; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA "
+             "locking_mode=EXCLUSIVE;"
              "PRAGMA cache_size=-65536; BEGIN");
     }
     ~SqliteSink() override
@@ -233,6 +239,98 @@ private:
     std::ofstream mFile;
 };
 
+// Reads a file's records in physical order on a thread of its own, in batches, so that reading
+// overlaps decoding and writing. While it lives, only its thread calls the record manager.
+class BatchReader {
+public:
+    BatchReader(TWinBtr& btr, std::size_t recordLength)
+        : mBtr(btr), mLength(recordLength), mThread([this] { run(); })
+    {
+    }
+    ~BatchReader()
+    {
+        {
+            std::lock_guard lock(mMutex);
+            mStop = true;
+        }
+        mChanged.notify_all();
+        mThread.join();
+    }
+
+    // The next batch of count records, each recordLength bytes, valid until the next call; null
+    // when every record has been handed out.
+    const uint8_t* next(std::size_t& count)
+    {
+        std::unique_lock lock(mMutex);
+        if (!mCurrent.empty())
+            mSpare.push_back(std::move(mCurrent));
+        mChanged.notify_all();
+        mChanged.wait(lock, [&] { return !mFull.empty() || mDone; });
+        if (mFull.empty())
+            return nullptr;
+        mCurrent = std::move(mFull.front().bytes);
+        count = mFull.front().count;
+        mFull.pop_front();
+        mChanged.notify_all();
+        return mCurrent.data();
+    }
+
+    // After the last batch: 9 when the file was read to its end, else the status that stopped it.
+    int status() const { return mStatus; }
+
+private:
+    static constexpr std::size_t kBatchRecords = 2048;
+    static constexpr std::size_t kBatchesAhead = 2;
+
+    struct Batch {
+        std::vector<uint8_t> bytes;
+        std::size_t count;
+    };
+
+    void run()
+    {
+        int st = mBtr.Execute(btr::OpStepFirst);
+        while (st == btr::StatusSuccess) {
+            std::vector<uint8_t> bytes;
+            {
+                std::lock_guard lock(mMutex);
+                if (!mSpare.empty()) {
+                    bytes = std::move(mSpare.back());
+                    mSpare.pop_back();
+                }
+            }
+            bytes.resize(kBatchRecords * mLength);
+            std::size_t n = 0;
+            for (; st == btr::StatusSuccess && n < kBatchRecords; ++n) {
+                std::memcpy(bytes.data() + n * mLength, mBtr.Buffer, mLength);
+                st = mBtr.Execute(btr::OpStepNext);
+            }
+            std::unique_lock lock(mMutex);
+            mChanged.wait(lock, [&] { return mFull.size() < kBatchesAhead || mStop; });
+            if (mStop)
+                return;
+            mFull.push_back({std::move(bytes), n});
+            mChanged.notify_all();
+        }
+        std::lock_guard lock(mMutex);
+        mStatus = st;
+        mDone = true;
+        mChanged.notify_all();
+    }
+
+    TWinBtr& mBtr;
+    const std::size_t mLength;
+    std::mutex mMutex;
+    std::condition_variable mChanged;
+    std::deque<Batch> mFull;
+    std::vector<std::vector<uint8_t>> mSpare;
+    std::vector<uint8_t> mCurrent;
+    bool mStop = false;
+    bool mDone = false;
+    int mStatus = btr::StatusEndOfFile;
+    std::thread mThread; // last: starts once everything above is in place
+};
+
 struct ColumnTally {
     uint64_t undecodable = 0;
 };
@@ -250,9 +348,13 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
                            " cannot be opened: " + statusWords(status) + ".");
         return false;
     }
-    const uint32_t total =
-        static_cast<uint32_t>(btr.StatBuffer[6] | (btr.StatBuffer[7] << 8) | (btr.StatBuffer[8] << 16) |
-                              (uint32_t(btr.StatBuffer[9]) << 24));
+    const dict::FileSpec spec =
+        dict::FileSpec::decode(std::span<const uint8_t>(btr.StatBuffer, dict::FileSpec::kSize));
+    const uint32_t total = static_cast<uint32_t>(spec.recordCount);
+    // Records of a variable-length file may run past the fixed length: room for the longest.
+    constexpr int kVariableLength = 0x1, kLongestRecord = 32767;
+    if (spec.flags & kVariableLength)
+        btr.SetBufferSize(kLongestRecord);
     const std::size_t recordLength = static_cast<std::size_t>(btr.BufferSize);
     sink.beginTable(plan);
 
@@ -277,28 +379,34 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
 
     uint64_t count = 0;
     uint32_t nextProgress = total / 10;
-    const auto* record = reinterpret_cast<const uint8_t*>(btr.Buffer);
-    int status = btr.Execute(btr::OpStepFirst);
-    while (status == btr::StatusSuccess) {
-        for (std::size_t i = 0; i < slices.size(); ++i) {
-            const Slice& s = slices[i];
-            dict::DecodeOutcome outcome = dict::DecodeOutcome::Undecodable;
-            if (s.fits)
-                outcome = dict::decodeFieldValue(s.type, std::span<const uint8_t>(record + s.offset, s.size),
-                                                 s.decimals, values[i]);
-            else
-                values[i].kind = dict::FieldValue::Kind::Null;
-            if (outcome == dict::DecodeOutcome::Undecodable)
-                ++tally[i].undecodable;
+    int status = btr::StatusSuccess;
+    {
+        BatchReader reader(btr, recordLength);
+        for (std::size_t inBatch; const uint8_t* batch = reader.next(inBatch);) {
+            for (const uint8_t* record = batch; record < batch + inBatch * recordLength;
+                 record += recordLength) {
+                for (std::size_t i = 0; i < slices.size(); ++i) {
+                    const Slice& s = slices[i];
+                    dict::DecodeOutcome outcome = dict::DecodeOutcome::Undecodable;
+                    if (s.fits)
+                        outcome = dict::decodeFieldValue(s.type,
+                                                         std::span<const uint8_t>(record + s.offset, s.size),
+                                                         s.decimals, values[i]);
+                    else
+                        values[i].kind = dict::FieldValue::Kind::Null;
+                    if (outcome == dict::DecodeOutcome::Undecodable)
+                        ++tally[i].undecodable;
+                }
+                sink.row(values, std::span<const uint8_t>(record, recordLength));
+                ++count;
+                if (total > kProgressThreshold && count == nextProgress && count < total) {
+                    io.err << plan.name << ": " << count * 100 / total << "% (" << count << " of " << total
+                           << " records)\n";
+                    nextProgress += total / 10;
+                }
+            }
         }
-        sink.row(values, std::span<const uint8_t>(record, recordLength));
-        ++count;
-        if (total > kProgressThreshold && count == nextProgress && count < total) {
-            io.err << plan.name << ": " << count * 100 / total << "% (" << count << " of " << total
-                   << " records)\n";
-            nextProgress += total / 10;
-        }
-        status = btr.Execute(btr::OpStepNext);
+        status = reader.status();
     }
     sink.endTable(plan, problems);
     io.err << plan.name << ": " << count << (count == 1 ? " record" : " records") << " exported.\n";

@@ -168,7 +168,8 @@ void directInsert(const fs::path& out)
         sqlite3* db = nullptr;
         sqlite3_open(out.string().c_str(), &db);
         sqlite3_exec(db,
-                     "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
+                     "PRAGMA page_size=65536; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA "
+                     "locking_mode=EXCLUSIVE;"
                      "PRAGMA cache_size=-65536; BEGIN;"
                      "CREATE TABLE BIG (Id INTEGER, Name TEXT, Code TEXT, Qty INTEGER, Price REAL, "
                      "Amount NUMERIC(11,2), Day DATE, At TIME, Paid BOOLEAN, Count INTEGER)",

@@ -228,6 +228,7 @@ TEST_F(CliTest, checkFindsEachProblemInABrokenCopy)
     sample::DictionaryRows rows = sample::salesDictionary();
     rows.allowDuplicates = true;
     rows.files.push_back({7, "GHOST", "GHOST.DAT"});
+    rows.files.push_back({8, "JUNK", "JUNK.DAT"});
     rows.files.push_back({6, "ITEMS2", ""});
     rows.fields.push_back({18, 99, "Stray", 0, 0, 2, 0, 0});
     rows.fields.push_back({40, 4, "Overlap", 0, 2, 4, 0, 0});
@@ -242,6 +243,7 @@ TEST_F(CliTest, checkFindsEachProblemInABrokenCopy)
     // The data files as the sound dictionary describes them, under the broken dictionary.
     const fs::path broken = salesSet("broken");
     sample::writeDictionary(broken, rows);
+    std::ofstream(broken / "JUNK.DAT") << std::string(4096, 'j');
 
     const Result r = run({"check", broken.string()});
     EXPECT_EQ(r.status, 1);
@@ -260,6 +262,7 @@ TEST_F(CliTest, checkFindsEachProblemInABrokenCopy)
              "FIELDEXT.DDF gives extended type Intel (229) to field id 777 of table id 5, which does not "
              "exist.\n",
              "GHOST: The location GHOST.DAT cannot be opened: status 12 (file not found).\n",
+             "JUNK: The location JUNK.DAT cannot be opened: status 30 (",
          })
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\nin\n" << r.out;
 
