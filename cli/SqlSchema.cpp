@@ -18,10 +18,14 @@ std::string upper(std::string s)
 std::string uniqueName(std::string name, int id, const char* fallback, std::set<std::string>& taken)
 {
     if (name.empty())
-        name = fallback + std::to_string(id);
+        name.append(fallback).append(std::to_string(id));
     std::string candidate = name;
-    for (int n = 1; taken.count(upper(candidate)); ++n)
-        candidate = name + "_" + std::to_string(id) + (n > 1 ? "_" + std::to_string(n) : "");
+    for (int n = 1; taken.count(upper(candidate)); ++n) {
+        candidate = name;
+        candidate.append("_").append(std::to_string(id));
+        if (n > 1)
+            candidate.append("_").append(std::to_string(n));
+    }
     taken.insert(upper(candidate));
     return candidate;
 }

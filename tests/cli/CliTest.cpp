@@ -124,6 +124,19 @@ protected:
     testsupport::TempDir mTemp;
 };
 
+// Runs the statements in a fresh in-memory database; "" or SQLite's message.
+std::string sqliteError(const std::string& sql)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(":memory:", &db);
+    char* error = nullptr;
+    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    return message;
+}
+
 int lines(const std::string& s)
 {
     return static_cast<int>(std::count(s.begin(), s.end(), '\n'));
@@ -272,6 +285,11 @@ TEST_F(CliTest, checkFindsEachProblemInABrokenCopy)
         QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object()["findings"].toArray();
     EXPECT_EQ(findings.size(), lines(r.out) - 1);
     EXPECT_EQ(findings[0].toObject()["table"].toString(), "ITEMS");
+
+    // Repeated table and field names still give statements that run.
+    const Result sql = run({"sql", broken.string()});
+    EXPECT_NE(sql.out.find("\"QTY_34\" REAL"), std::string::npos) << sql.out;
+    EXPECT_EQ(sqliteError(sql.out), "");
 }
 
 // The same dictionary with other ids.
