@@ -7,14 +7,14 @@
 #include <algorithm>
 
 namespace dict {
-namespace {
-
-constexpr std::size_t kRowsNamed = 10;
-
 std::string statusText(int status)
 {
     return "status " + std::to_string(status) + " (" + btr::statusMeaning(status) + ")";
 }
+
+namespace {
+
+constexpr std::size_t kRowsNamed = 10;
 
 std::string rowList(const std::vector<int>& rows)
 {

@@ -33,6 +33,9 @@ private:
     std::vector<Entry> mEntries;
 };
 
+// A status with its meaning, e.g. "status 12 (file not found)".
+std::string statusText(int status);
+
 // The message for a dictionary file whose reading ended on a record that could not be read
 // (status other than end of file), e.g.
 //   FILE.DDF: reading stopped after 12 records: status 2 (I/O error).

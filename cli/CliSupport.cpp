@@ -1,0 +1,283 @@
+#include "CliSupport.h"
+
+#include "BuildReport.h"
+#include "ByteOrder.h"
+#include "FieldValue.h"
+#include "Status.h"
+#include "WinBtr.h"
+
+#include <ostream>
+
+namespace cli {
+namespace fs = std::filesystem;
+
+const std::string* Args::option(const std::string& name) const
+{
+    auto it = options.find(name);
+    return it == options.end() ? nullptr : &it->second;
+}
+
+Args parseArgs(const std::vector<std::string>& argv, const std::set<std::string>& flags,
+               const std::set<std::string>& options)
+{
+    Args args;
+    bool onlyPositionals = false;
+    for (std::size_t i = 0; i < argv.size(); ++i) {
+        const std::string& a = argv[i];
+        if (onlyPositionals || a.size() < 2 || a[0] != '-') {
+            args.positionals.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            onlyPositionals = true;
+        } else if (a == "--help" || a == "-h") {
+            args.help = true;
+        } else if (flags.count(a)) {
+            args.flags.insert(a);
+        } else {
+            const std::size_t eq = a.find('=');
+            const std::string name = a.substr(0, eq);
+            if (!options.count(name))
+                throw CliError("unknown option " + name);
+            if (eq != std::string::npos) {
+                args.options[name] = a.substr(eq + 1);
+            } else {
+                if (i + 1 >= argv.size())
+                    throw CliError("option " + name + " needs a value");
+                args.options[name] = argv[++i];
+            }
+        }
+    }
+    return args;
+}
+
+namespace {
+
+// Makes a directory the process's current one for a scope: the dictionary files are named
+// without a directory and resolve against it.
+class CurrentDir {
+public:
+    explicit CurrentDir(const fs::path& dir) : mOld(fs::current_path()) { fs::current_path(dir); }
+    ~CurrentDir()
+    {
+        std::error_code ec;
+        fs::current_path(mOld, ec);
+    }
+
+private:
+    fs::path mOld;
+};
+
+} // namespace
+
+LoadedDictionary loadDictionary(const std::string& dir)
+{
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec))
+        throw CliError(dir + " is not a directory");
+    LoadedDictionary d;
+    d.dir = fs::absolute(dir, ec);
+    std::string error;
+    try {
+        CurrentDir here(d.dir);
+        error = dict::readDictionarySet(d.set);
+    } catch (const fs::filesystem_error& e) {
+        throw CliError(dir + ": " + e.code().message());
+    }
+    if (!error.empty()) {
+        if (!error.empty() && error.back() == '.')
+            error.pop_back();
+        throw CliError((d.dir / error).string());
+    }
+    d.tables = std::make_unique<dict::Tables>(d.set);
+    return d;
+}
+
+fs::path dataFilePath(const LoadedDictionary& d, const dict::TableDef& table)
+{
+    const fs::path loc(table.location);
+    return loc.is_absolute() ? loc : d.dir / loc;
+}
+
+int statDataFile(const fs::path& path, DataFileStat& out)
+{
+    out = DataFileStat{};
+    TWinBtr btr;
+    constexpr int8_t kReadOnly = -2;
+    if (btr.Open(path.string(), "", kReadOnly) != btr::StatusSuccess)
+        return btr.StatusOf();
+    if (btr.Stat() != btr::StatusSuccess)
+        return btr.StatusOf();
+    const uint8_t* s = btr.StatBuffer;
+    out.spec = dict::FileSpec::decode(std::span<const uint8_t>(s, dict::FileSpec::kSize));
+    out.keyCount = s[4]; // a byte: offset 5 carries the file version
+    std::size_t at = dict::FileSpec::kSize;
+    for (int key = 0; key < out.keyCount; ++key) {
+        for (int part = 0;; ++part) {
+            if (at + dict::KeySpec::kSize > sizeof btr.StatBuffer)
+                return btr::StatusSuccess;
+            dict::KeySpec k = dict::KeySpec::decode(std::span<const uint8_t>(s + at, dict::KeySpec::kSize));
+            at += dict::KeySpec::kSize;
+            out.segments.push_back({key, part, k});
+            if (!(k.flags & dict::KeySegmented))
+                break;
+        }
+    }
+    btr.Close();
+    return btr::StatusSuccess;
+}
+
+std::string statusWords(int status)
+{
+    return dict::statusText(status);
+}
+
+std::string displayName(std::string_view latin1)
+{
+    return dict::latin1ToUtf8(dict::trimmedName(latin1));
+}
+
+std::string jsonEscape(std::string_view text)
+{
+    std::string s;
+    s.reserve(text.size() + 2);
+    for (char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (ch) {
+        case '"':
+            s += "\\\"";
+            break;
+        case '\\':
+            s += "\\\\";
+            break;
+        case '\n':
+            s += "\\n";
+            break;
+        case '\r':
+            s += "\\r";
+            break;
+        case '\t':
+            s += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                static constexpr char hex[] = "0123456789abcdef";
+                s += "\\u00";
+                s += hex[c >> 4];
+                s += hex[c & 0xF];
+            } else {
+                s += ch;
+            }
+        }
+    }
+    return s;
+}
+
+JsonWriter::~JsonWriter() = default;
+
+void JsonWriter::newline()
+{
+    mOut << '\n' << std::string(mLevels.size() * 2, ' ');
+}
+
+void JsonWriter::beforeValue()
+{
+    if (mAfterKey) {
+        mAfterKey = false;
+        return;
+    }
+    if (!mLevels.empty()) {
+        if (!mLevels.back().empty)
+            mOut << ',';
+        mLevels.back().empty = false;
+        newline();
+    }
+}
+
+JsonWriter& JsonWriter::beginObject()
+{
+    beforeValue();
+    mOut << '{';
+    mLevels.push_back({true, true});
+    return *this;
+}
+
+JsonWriter& JsonWriter::endObject()
+{
+    const bool empty = mLevels.back().empty;
+    mLevels.pop_back();
+    if (!empty)
+        newline();
+    mOut << '}';
+    if (mLevels.empty())
+        mOut << '\n';
+    return *this;
+}
+
+JsonWriter& JsonWriter::beginArray()
+{
+    beforeValue();
+    mOut << '[';
+    mLevels.push_back({false, true});
+    return *this;
+}
+
+JsonWriter& JsonWriter::endArray()
+{
+    const bool empty = mLevels.back().empty;
+    mLevels.pop_back();
+    if (!empty)
+        newline();
+    mOut << ']';
+    if (mLevels.empty())
+        mOut << '\n';
+    return *this;
+}
+
+JsonWriter& JsonWriter::key(std::string_view name)
+{
+    beforeValue();
+    mOut << '"' << jsonEscape(name) << "\": ";
+    mAfterKey = true;
+    return *this;
+}
+
+JsonWriter& JsonWriter::value(std::string_view text)
+{
+    beforeValue();
+    mOut << '"' << jsonEscape(text) << '"';
+    return *this;
+}
+
+JsonWriter& JsonWriter::value(long long number)
+{
+    beforeValue();
+    mOut << number;
+    return *this;
+}
+
+JsonWriter& JsonWriter::value(bool b)
+{
+    beforeValue();
+    mOut << (b ? "true" : "false");
+    return *this;
+}
+
+JsonWriter& JsonWriter::null()
+{
+    beforeValue();
+    mOut << "null";
+    return *this;
+}
+
+JsonWriter& JsonWriter::strings(const std::vector<std::string>& texts)
+{
+    beforeValue();
+    mOut << '[';
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        mOut << (i ? ", " : "") << '"' << jsonEscape(texts[i]) << '"';
+    mOut << ']';
+    return *this;
+}
+
+} // namespace cli

@@ -1,0 +1,101 @@
+// scan: the Pascal record scanner with the type mapping, as the Utils page runs it.
+#include "Commands.h"
+#include "FieldValue.h"
+#include "PascalScanner.h"
+#include "TypeMappingLine.h"
+
+#include <cstring>
+#include <filesystem>
+#include <ostream>
+
+namespace cli {
+namespace {
+
+constexpr const char* kHelp = R"(Usage: quillan-cli scan FILE [--mapping FILE] [--json]
+
+Scans a Pascal source for record declarations with the record scanner of Quillan's Utils page
+and prints the records in file order, each field with its name, Pascal type, Btrieve type,
+offset and size, as the page's grid shows them:
+  record NAME
+    NAME|PASCAL TYPE|BTRIEVE TYPE|OFFSET|SIZE
+The type mapping comes from --mapping (a Quillan.rec), else from Quillan.rec in the current
+directory, else the defaults (no type used). --json prints
+  {"records": [{"name": ..., "fields": [{"name": ..., "pascalType": ..., "btrieveType": ...,
+  "offset": N, "size": N}]}], "error": null or the message}
+A scan stopped by a bound that is not an integer prints the records found before it and the
+message, and exits with status 1.
+)";
+
+constexpr const char* kMappingFile = "Quillan.rec";
+
+std::string readOrFail(const std::string& path)
+{
+    std::string bytes;
+    if (int error = dict::readWholeFile(path, bytes))
+        throw CliError(path + ": " + std::strerror(error));
+    return bytes;
+}
+
+} // namespace
+
+int runScan(const std::vector<std::string>& argv, CliIo& io)
+{
+    const Args args = parseArgs(argv, {"--json"}, {"--mapping"});
+    if (args.help) {
+        io.out << kHelp;
+        return kExitOk;
+    }
+    if (args.positionals.size() != 1)
+        throw CliError("scan needs one Pascal source file (see quillan-cli scan --help)");
+    const std::string source = readOrFail(args.positionals[0]);
+    std::vector<std::string> lines = dict::defaultTypeMapping();
+    if (const std::string* mapping = args.option("--mapping")) {
+        lines = dict::readTypeMapping(readOrFail(*mapping));
+    } else {
+        std::error_code ec;
+        if (std::filesystem::exists(kMappingFile, ec))
+            lines = dict::readTypeMapping(readOrFail(kMappingFile));
+    }
+    const dict::ScanResult result = dict::scanPascalRecords(source, dict::typeMapFromLines(lines));
+
+    auto text = [](const std::string& latin1) { return dict::latin1ToUtf8(latin1); };
+    if (args.has("--json")) {
+        JsonWriter j(io.out);
+        j.beginObject().key("records").beginArray();
+        for (const dict::ScannedRecord& r : result.records) {
+            j.beginObject().key("name").value(text(r.Name)).key("fields").beginArray();
+            for (const dict::ScannedField& f : r.Fields) {
+                j.beginObject();
+                j.key("name").value(text(f.Name));
+                j.key("pascalType").value(text(f.PascalType));
+                j.key("btrieveType").value(text(f.BtrieveType));
+                j.key("offset").value(f.Offset);
+                j.key("size").value(f.Size);
+                j.endObject();
+            }
+            j.endArray().endObject();
+        }
+        j.endArray().key("error");
+        if (result.error)
+            j.value(text(*result.error));
+        else
+            j.null();
+        j.endObject();
+    } else {
+        for (const dict::ScannedRecord& r : result.records) {
+            io.out << "record " << text(r.Name) << '\n';
+            for (const dict::ScannedField& f : r.Fields)
+                io.out << "  " << text(f.Name) << '|' << text(f.PascalType) << '|' << text(f.BtrieveType)
+                       << '|' << f.Offset << '|' << f.Size << '\n';
+        }
+        if (result.error)
+            io.out << "error " << text(*result.error) << '\n';
+    }
+    if (result.error) {
+        io.err << "quillan-cli: the scan stopped: " << text(*result.error) << '\n';
+        return kExitFindings;
+    }
+    return kExitOk;
+}
+
+} // namespace cli

@@ -1,0 +1,438 @@
+// quillan-cli's commands on dictionaries written by the dictionary layer's own Build code and on
+// data files created and filled through TWinBtr.
+#include "Binding.h"
+#include "Commands.h"
+#include "SampleDictionary.h"
+#include "TempDir.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+using sample::RecordBytes;
+
+namespace {
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override { btrieve::setRecordManagerForTesting(&QuillanEngineCall); }
+    void TearDown() override { btrieve::setRecordManagerForTesting(nullptr); }
+
+    Result run(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), "quillan-cli");
+        std::ostringstream out, err;
+        cli::CliIo io{out, err};
+        const int status = cli::runCli(args, io);
+        return {status, out.str(), err.str()};
+    }
+
+    fs::path dir(const std::string& name)
+    {
+        fs::path p = mTemp.path() / name;
+        fs::create_directories(p);
+        return p;
+    }
+
+    // The sales dictionary with its three data files filled.
+    fs::path salesSet(const std::string& name, const sample::DictionaryRows& rows = sample::salesDictionary())
+    {
+        const fs::path d = dir(name);
+        sample::writeDictionary(d, rows);
+        dict::DictionarySet set;
+        set.files = rows.files;
+        set.fields = rows.fields;
+        set.indexes = rows.indexes;
+        set.extensions = rows.extensions;
+        const dict::Tables tables(set);
+        auto records = [&](const char* table) -> std::vector<std::vector<uint8_t>> {
+            const std::string t = table;
+            if (t == "CUSTOMER")
+                return {RecordBytes(66)
+                            .integer(0, 4, 1)
+                            .text(4, 30, "Ada Lovelace")
+                            .text(34, 20, "London", '\0')
+                            .raw(54, {10, 12, 0x17, 0x07})
+                            .raw(58, {0, 0, 0, 0x12, 0x34, 0x56, 0x78, 0x9C})
+                            .bytes(),
+                        RecordBytes(66)
+                            .integer(0, 4, uint32_t(-7))
+                            .text(4, 30, "Zo\xEB")
+                            .text(34, 20, "K\xF6ln", '\0')
+                            .raw(58, {0, 0, 0, 0, 0, 0, 0, 0x5D})
+                            .bytes()};
+            if (t == "ORDERS")
+                return {RecordBytes(23)
+                            .integer(0, 4, 1)
+                            .integer(4, 4, 1)
+                            .integer(8, 4, 20241231)
+                            .raw(12, {0, 0, 0, 0x09, 0x95, 0x0C})
+                            .integer(18, 1, 1)
+                            .raw(19, {25, 30, 45, 13})
+                            .bytes(),
+                        RecordBytes(23)
+                            .integer(0, 4, 2)
+                            .integer(4, 4, 1)
+                            .integer(8, 4, 20240229)
+                            .raw(12, {0, 0x10, 0, 0, 0, 0x0D})
+                            .bytes(),
+                        RecordBytes(23)
+                            .integer(0, 4, 3)
+                            .integer(4, 4, uint32_t(-7))
+                            .integer(8, 4, 20230229) // no such day
+                            .raw(12, {0, 0, 0, 0, 0, 0x0C})
+                            .bytes()};
+            return {RecordBytes(47)
+                        .integer(0, 4, 1)
+                        .integer(4, 2, 65535)
+                        .raw(6, {15})
+                        .text(7, 20, "Widget, \"large\"")
+                        .integer(27, 2, uint16_t(-3))
+                        .raw(29, {0, 0, 0, 0, 0, 0, 0x20, 0x84})
+                        .real4(37, 2.5f)
+                        .text(41, 6, "00012J")
+                        .bytes(),
+                    RecordBytes(47)
+                        .integer(0, 4, 1)
+                        .integer(4, 2, 2)
+                        .integer(27, 2, 32767)
+                        .raw(29, {0, 0, 0, 0, 0, 0, 0xC0, 0x80})
+                        .real4(37, 0.001f)
+                        .text(41, 6, "  123{")
+                        .bytes()};
+        };
+        for (const char* t : {"CUSTOMER", "ORDERS", "ITEMS"}) {
+            const dict::TableDef* def = tables.find(t);
+            EXPECT_EQ(sample::createDataFile(d / def->location, *def, records(t)), 0) << t;
+        }
+        return d;
+    }
+
+    testsupport::TempDir mTemp;
+};
+
+// Runs the statements in a fresh in-memory database; "" or SQLite's message.
+std::string sqliteError(const std::string& sql)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(":memory:", &db);
+    char* error = nullptr;
+    sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error);
+    std::string message = error ? error : "";
+    sqlite3_free(error);
+    sqlite3_close(db);
+    return message;
+}
+
+int lines(const std::string& s)
+{
+    return static_cast<int>(std::count(s.begin(), s.end(), '\n'));
+}
+
+TEST_F(CliTest, usageAndInputErrorsExitWith2AndOneLine)
+{
+    const fs::path sales = salesSet("sales");
+    const std::string out = (mTemp.path() / "out.db").string();
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    } cases[] = {
+        {{}, "no command"},
+        {{"frobnicate"}, "unknown command frobnicate"},
+        {{"dump"}, "needs one directory"},
+        {{"dump", sales.string(), "--bogus"}, "unknown option --bogus"},
+        {{"dump", (mTemp.path() / "nowhere").string()}, "is not a directory"},
+        {{"check", dir("empty").string()}, "FILE.DDF cannot be opened: status 12 (file not found)"},
+        {{"diff", sales.string()}, "needs two directories"},
+        {{"sql", sales.string(), "--dialect", "oracle"}, "unknown dialect oracle"},
+        {{"export", sales.string()}, "either --to OUT.db or --csv OUTDIR"},
+        {{"export", sales.string(), "--to", out, "--csv", out}, "either --to"},
+        {{"export", sales.string(), "NOPE", "--to", out}, "no table NOPE"},
+        {{"export", sales.string(), "--to", (mTemp.path() / "no" / "dir.db").string()}, "cannot create"},
+    };
+    for (const Case& c : cases) {
+        const Result r = run(c.args);
+        EXPECT_EQ(r.status, 2) << c.says;
+        EXPECT_EQ(lines(r.err), 1) << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "") << c.says;
+    }
+    EXPECT_FALSE(fs::exists(out));
+    for (const char* command : {"dump", "check", "diff", "sql", "export"}) {
+        const Result r = run({command, "--help"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.rfind(std::string("Usage: quillan-cli ") + command, 0), 0u) << r.out;
+    }
+}
+
+TEST_F(CliTest, dumpShowsTablesFieldsAndKeysInWords)
+{
+    const Result r = run({"dump", salesSet("sales").string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* expected : {
+             "table X$FIELD (id 2)\n  location: FIELD.DDF\n  flags: 16 (Key Only)\n",
+             "      2: Xe$Dec, position 30, length 1, flags 387 (Duplicates, Modifiable, RepeatDupl, "
+             "ExtType)\n",
+             "table ORDERS (id 5)\n  location: ORDERS.DAT\n  flags: 0\n",
+             "    25    OrderDate            Integer              8     4    0      0  LongDate\n",
+             "    key 1 (duplicates)\n      0: CustId, position 5, length 4, flags 273 (Duplicates, "
+             "Segmented, ExtType)\n"
+             "      1: OrderDate, position 9, length 4, flags 257 (Duplicates, ExtType)\n",
+             "    key 0 (unique)\n      0: OrderNo, position 1, length 4, flags 272 (Segmented, ExtType)\n"
+             "      1: Line, position 5, length 2, flags 256 (ExtType)\n",
+         })
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\nin\n" << r.out;
+}
+
+TEST_F(CliTest, dumpJsonIsOneStableDocument)
+{
+    const fs::path sales = salesSet("sales");
+    const Result r = run({"dump", sales.string(), "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(run({"dump", sales.string(), "--json"}).out, r.out);
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << r.out;
+    const QJsonArray tables = doc.object()["tables"].toArray();
+    ASSERT_EQ(tables.size(), 6);
+    const QJsonObject orders = tables[4].toObject();
+    EXPECT_EQ(orders["name"].toString(), "ORDERS");
+    const QJsonObject date = orders["fields"].toArray()[2].toObject();
+    EXPECT_EQ(date["name"].toString(), "OrderDate");
+    EXPECT_EQ(date["type"].toString(), "Integer");
+    EXPECT_EQ(date["extendedType"].toString(), "LongDate");
+    EXPECT_EQ(date["offset"].toInt(), 8);
+    const QJsonObject key1 = orders["keys"].toArray()[1].toObject();
+    EXPECT_FALSE(key1["unique"].toBool());
+    const QJsonArray segments = key1["segments"].toArray();
+    ASSERT_EQ(segments.size(), 2);
+    EXPECT_EQ(segments[1].toObject()["field"].toString(), "OrderDate");
+    EXPECT_EQ(segments[1].toObject()["position"].toInt(), 9);
+    EXPECT_EQ(segments[0].toObject()["flagWords"].toArray().size(), 3);
+    EXPECT_TRUE(tables[0].toObject()["fields"].toArray()[0].toObject()["extendedType"].isNull());
+}
+
+TEST_F(CliTest, checkFindsNothingInSoundDictionaries)
+{
+    const fs::path self = dir("self");
+    sample::writeDictionary(self, sample::selfDescription());
+    for (const fs::path& d : {self, salesSet("sales")}) {
+        const Result r = run({"check", d.string()});
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_EQ(r.out, "No findings.\n");
+    }
+}
+
+TEST_F(CliTest, checkFindsEachProblemInABrokenCopy)
+{
+    sample::DictionaryRows rows = sample::salesDictionary();
+    rows.allowDuplicates = true;
+    rows.files.push_back({7, "GHOST", "GHOST.DAT"});
+    rows.files.push_back({8, "JUNK", "JUNK.DAT"});
+    rows.files.push_back({6, "ITEMS2", ""});
+    rows.fields.push_back({18, 99, "Stray", 0, 0, 2, 0, 0});
+    rows.fields.push_back({40, 4, "Overlap", 0, 2, 4, 0, 0});
+    rows.fields.push_back({41, 4, "Tail", 0, 66, 4, 0, 0});
+    std::find_if(rows.fields.begin(), rows.fields.end(), [](auto& f) { return f.id == 34; })->name = "QTY";
+    rows.indexes.push_back({6, 999, 0, 2, 0x100});
+    std::find_if(rows.indexes.begin(), rows.indexes.end(), [](auto& i) { return i.file == 5; })->flags =
+        0x102;
+    rows.indexes.erase(std::find_if(rows.indexes.begin(), rows.indexes.end(),
+                                    [](auto& i) { return i.file == 4 && i.number == 1; }));
+    rows.extensions.push_back({5, 777, 229});
+    // The data files as the sound dictionary describes them, under the broken dictionary.
+    const fs::path broken = salesSet("broken");
+    sample::writeDictionary(broken, rows);
+    std::ofstream(broken / "JUNK.DAT") << std::string(4096, 'j');
+
+    const Result r = run({"check", broken.string()});
+    EXPECT_EQ(r.status, 1);
+    for (const char* expected : {
+             "ITEMS: Table id 6 is used twice: by ITEMS and ITEMS2.\n",
+             "Field id 18 is used twice: by CUSTOMER.CustId and table id 99.Stray.\n",
+             "Stray: Field Stray (id 18) belongs to table id 99, which FILE.DDF does not hold.\n",
+             "CUSTOMER.Overlap: The field (offset 2, size 4) overlaps field CustId (offset 0, size 4).\n",
+             "CUSTOMER.Tail: The field ends at byte 70, beyond the data file's record length of 66.\n",
+             "ITEMS.QTY: Two fields of the table have this name (ids 32 and 34).\n",
+             "ITEMS key 0: Segment 2 names field id 999, which does not exist.\n",
+             "ORDERS.OrderNo key 0: Segment 0 differs from the data file: flags 258 in INDEX.DDF, 256 in the "
+             "data "
+             "file.\n",
+             "CUSTOMER key 1: The data file has this key, but INDEX.DDF does not describe it.\n",
+             "FIELDEXT.DDF gives extended type Intel (229) to field id 777 of table id 5, which does not "
+             "exist.\n",
+             "GHOST: The location GHOST.DAT cannot be opened: status 12 (file not found).\n",
+             "JUNK: The location JUNK.DAT cannot be opened: status 30 (",
+         })
+        EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\nin\n" << r.out;
+
+    const Result json = run({"check", broken.string(), "--json"});
+    EXPECT_EQ(json.status, 1);
+    const QJsonArray findings =
+        QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object()["findings"].toArray();
+    EXPECT_EQ(findings.size(), lines(r.out) - 1);
+    EXPECT_EQ(findings[0].toObject()["table"].toString(), "ITEMS");
+
+    // Repeated table and field names still give statements that run.
+    const Result sql = run({"sql", broken.string()});
+    EXPECT_NE(sql.out.find("\"QTY_34\" REAL"), std::string::npos) << sql.out;
+    EXPECT_EQ(sqliteError(sql.out), "");
+}
+
+// The same dictionary with other ids.
+sample::DictionaryRows renumbered(sample::DictionaryRows rows)
+{
+    for (auto& f : rows.files)
+        f.id = f.id > 3 ? int16_t(f.id + 100) : f.id;
+    for (auto& f : rows.fields) {
+        f.file = f.file > 3 ? int16_t(f.file + 100) : f.file;
+        f.id = f.id > 17 ? int16_t(f.id + 100) : f.id;
+    }
+    for (auto& i : rows.indexes) {
+        i.file = i.file > 3 ? int16_t(i.file + 100) : i.file;
+        i.field = i.field > 17 ? int16_t(i.field + 100) : i.field;
+    }
+    for (auto& x : rows.extensions)
+        x = {int16_t(x.file + 100), int16_t(x.id + 100), x.dataType};
+    return rows;
+}
+
+TEST_F(CliTest, diffMatchesByNameAndShowsWhatChanged)
+{
+    const fs::path v1 = dir("v1"), same = dir("same"), v2 = dir("v2");
+    sample::writeDictionary(v1, sample::salesDictionary());
+    sample::writeDictionary(same, renumbered(sample::salesDictionary()));
+    const Result unchanged = run({"diff", v1.string(), same.string()});
+    EXPECT_EQ(unchanged.status, 0);
+    EXPECT_EQ(lines(unchanged.out), 2) << unchanged.out;
+
+    sample::DictionaryRows rows = renumbered(sample::salesDictionary());
+    rows.fields.push_back({200, 104, "Email", 0, 66, 40, 0, 0});
+    rows.fields.erase(
+        std::find_if(rows.fields.begin(), rows.fields.end(), [](auto& f) { return f.name == "Weight"; }));
+    std::find_if(rows.fields.begin(), rows.fields.end(), [](auto& f) { return f.name == "Amount"; })->size =
+        8;
+    std::find_if(rows.indexes.begin(), rows.indexes.end(), [](auto& i) { return i.field == 119; })->flags =
+        0x101;
+    rows.extensions.clear();
+    rows.files.push_back({120, "NOTES", "NOTES.DAT"});
+    sample::writeDictionary(v2, rows);
+
+    const Result r = run({"diff", v1.string(), v2.string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "--- " + v1.string() + "\n+++ " + v2.string() +
+                         "\n"
+                         "+ field CUSTOMER.Email (String, offset 66, size 40)\n"
+                         "~ key CUSTOMER 1: Name (flags 259) -> Name (flags 257)\n"
+                         "~ field ORDERS.OrderDate: extended type \"LongDate\" -> \"none\"\n"
+                         "~ field ORDERS.Amount: size 6 -> 8\n"
+                         "- field ITEMS.Weight (Float, offset 37, size 4)\n"
+                         "+ table NOTES (location NOTES.DAT, 0 fields, 0 keys)\n");
+}
+
+TEST_F(CliTest, sqlRunsInSqliteWithKeysAsIndexes)
+{
+    const fs::path sales = salesSet("sales");
+    const Result r = run({"sql", sales.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, r.out.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
+    sqlite3_free(error);
+    auto single = [&](const std::string& sql) {
+        sqlite3_stmt* st = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sql;
+        std::string text;
+        while (sqlite3_step(st) == SQLITE_ROW)
+            text += std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, 0))) + ";";
+        sqlite3_finalize(st);
+        return text;
+    };
+    EXPECT_EQ(single("SELECT name FROM sqlite_master WHERE type='table' ORDER BY rowid"),
+              "X$FILE;X$FIELD;X$INDEX;CUSTOMER;ORDERS;ITEMS;");
+    EXPECT_EQ(single("SELECT name || '=' || \"unique\" FROM pragma_index_list('ORDERS') ORDER BY name"),
+              "ORDERS_key0=1;ORDERS_key1=0;");
+    EXPECT_EQ(single("SELECT name FROM pragma_index_info('ITEMS_key0') ORDER BY seqno"), "OrderNo;Line;");
+    sqlite3_close(db);
+
+    const Result pg = run({"sql", sales.string(), "--dialect", "postgresql"});
+    EXPECT_NE(pg.out.find("\"Amount\" numeric(11,2),\n  \"Shipped\" boolean,\n  \"At\" time\n"),
+              std::string::npos)
+        << pg.out;
+    EXPECT_NE(pg.out.find("CREATE UNIQUE INDEX \"ITEMS_key0\" ON \"ITEMS\" (\"OrderNo\", \"Line\");"),
+              std::string::npos);
+}
+
+TEST_F(CliTest, exportedValuesReadBackThroughSqlite)
+{
+    const fs::path sales = salesSet("sales");
+    const fs::path out = mTemp.path() / "sales.db";
+    const Result r = run({"export", sales.string(), "CUSTOMER", "orders", "ITEMS", "--to", out.string()});
+    EXPECT_EQ(r.status, 1) << "one date cannot be decoded";
+    EXPECT_NE(
+        r.err.find("ORDERS.OrderDate: 1 value could not be decoded as LongDate and was written as NULL.\n"),
+        std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("ITEMS: 2 records exported.\n"), std::string::npos) << r.err;
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(out.string().c_str(), &db), SQLITE_OK);
+    auto rows = [&](const std::string& sql) {
+        sqlite3_stmt* st = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+        std::string text;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            for (int c = 0; c < sqlite3_column_count(st); ++c) {
+                const auto* v = sqlite3_column_text(st, c);
+                text += (c ? "|" : "") + (v ? std::string(reinterpret_cast<const char*>(v)) : "NULL");
+                text += sqlite3_column_type(st, c) == SQLITE_TEXT ? "'" : "";
+            }
+            text += "\n";
+        }
+        sqlite3_finalize(st);
+        return text;
+    };
+    EXPECT_EQ(rows("SELECT * FROM CUSTOMER"), "1|Ada Lovelace'|London'|1815-12-10'|1234567.89\n"
+                                              "-7|Zo\xC3\xAB'|K\xC3\xB6ln'|NULL|-0.05\n");
+    EXPECT_EQ(rows("SELECT * FROM ORDERS"), "1|1|2024-12-31'|99.5|1|13:45:30.25'\n"
+                                            "2|1|2024-02-29'|-1000000|0|00:00:00.00'\n"
+                                            "3|-7|NULL|0|0|00:00:00.00'\n");
+    EXPECT_EQ(rows("SELECT * FROM ITEMS"), "1|65535|Widget, \"large\"'|-3|10.0|2.5|-12.1\n"
+                                           "1|2|'|32767|-0.75|0.00100000004749745|123\n");
+    EXPECT_EQ(rows("SELECT count(*) FROM sqlite_master WHERE type = 'index'"), "5\n");
+    sqlite3_close(db);
+}
+
+TEST_F(CliTest, exportToCsvQuotesTextsAndLeavesNullEmpty)
+{
+    const fs::path sales = salesSet("sales");
+    const fs::path out = mTemp.path() / "csv";
+    const Result r = run({"export", sales.string(), "ITEMS", "CUSTOMER", "--csv", out.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    auto read = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(read(out / "ITEMS.csv"), "OrderNo,Line,Product,Qty,Price,Weight,Code\r\n"
+                                       "1,65535,\"Widget, \"\"large\"\"\",-3,10,2.5,-12.1\r\n"
+                                       "1,2,\"\",32767,-0.75,0.0010000000474974513,123.0\r\n");
+    EXPECT_EQ(read(out / "CUSTOMER.csv"), "CustId,Name,City,Since,Balance\r\n"
+                                          "1,Ada Lovelace,London,1815-12-10,1234567.89\r\n"
+                                          "-7,Zo\xC3\xAB,K\xC3\xB6ln,,-0.05\r\n");
+}
+
+} // namespace
