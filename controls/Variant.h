@@ -9,7 +9,12 @@
 // A conversion that failed; what() is the runtime's message text (UTF-8).
 class EConvertError : public std::runtime_error {
 public:
-    explicit EConvertError(const QString& message) : std::runtime_error(message.toStdString()) {}
+    explicit EConvertError(const QString& message) : std::runtime_error(message.toStdString()), mText(message) {}
+    // The whole message, NUL characters included (what() ends at the first).
+    const QString& text() const { return mText; }
+
+private:
+    QString mText;
 };
 
 // The one rule for what an integer text is: optional leading blanks, an optional sign, then

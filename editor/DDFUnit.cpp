@@ -136,6 +136,8 @@ void TMain::guarded(const std::function<void()>& handler)
 {
     try {
         handler();
+    } catch (const EConvertError& e) {
+        showError(e.text());
     } catch (const std::exception& e) {
         showError(QString::fromUtf8(e.what()));
     } catch (...) {
