@@ -11,11 +11,6 @@ namespace {
 
 constexpr std::size_t kRowsNamed = 10;
 
-std::string statusText(int status)
-{
-    return "status " + std::to_string(status) + " (" + btr::statusMeaning(status) + ")";
-}
-
 std::string rowList(const std::vector<int>& rows)
 {
     std::string text = rows.size() == 1 ? "row " : "rows ";
@@ -53,6 +48,17 @@ void BuildReport::rowRefused(const std::string& fileName, int row, int status)
         it->rows.push_back(row);
 }
 
+void BuildReport::rowLeftOut(const std::string& fileName, int row, const std::string& why)
+{
+    auto it = std::find_if(mEntries.begin(), mEntries.end(), [&](const Entry& e) {
+        return e.kind == Kind::RowsLeftOut && e.fileName == fileName && e.why == why;
+    });
+    if (it == mEntries.end())
+        mEntries.push_back({Kind::RowsLeftOut, fileName, 0, {row}, why});
+    else
+        it->rows.push_back(row);
+}
+
 std::string BuildReport::text() const
 {
     std::string text;
@@ -76,9 +82,18 @@ std::string BuildReport::text() const
             text += e.fileName + ": " + rowList(e.rows) + (e.rows.size() == 1 ? " was" : " were") +
                     " not written: " + statusText(e.status) + ".";
             break;
+        case Kind::RowsLeftOut:
+            text += e.fileName + ": " + rowList(e.rows) + (e.rows.size() == 1 ? " was" : " were") +
+                    " left out: " + e.why + ".";
+            break;
         }
     }
     return text;
+}
+
+std::string statusText(int status)
+{
+    return "status " + std::to_string(status) + " (" + btr::statusMeaning(status) + ")";
 }
 
 std::string readStoppedText(const std::string& fileName, std::size_t recordsRead, int status)
