@@ -51,11 +51,6 @@ private:
     RowIndex mFieldIds;
 };
 
-bool sameIgnoringCase(const QString& a, const QString& b)
-{
-    return equalIgnoringCase(a, b);
-}
-
 // Replaces a combo box's items (and empties its text) unless it already holds exactly these.
 void refill(QComboBox* box, const QStringList& items)
 {
@@ -74,7 +69,7 @@ void refill(QComboBox* box, const QStringList& items)
 bool selectItem(QComboBox* box, const QString& text)
 {
     for (int i = 0; i < box->count(); ++i)
-        if (sameIgnoringCase(box->itemText(i), text)) {
+        if (equalIgnoringCase(box->itemText(i), text)) {
             box->setCurrentIndex(i);
             return true;
         }
