@@ -54,7 +54,7 @@ CreateBuffer buildCreateBuffer(const std::string& tableName, const std::string& 
             continue;
         const CreateFieldRow* field = nullptr;
         for (const CreateFieldRow& f : fields)
-            if (equalIgnoringCase(f.name, key.field)) {
+            if (!key.field.empty() && equalIgnoringCase(f.name, key.field)) {
                 field = &f;
                 break;
             }

@@ -73,9 +73,9 @@ struct CreateBuffer {
 // Builds the buffer for the table named `tableName` (compared exactly with each key row's
 // table) whose Xf$Id cell reads `tableId` (compared as text with the field rows' Xe$File).
 // A key row's field is the first field row of that name, letter case of a to z ignored,
-// whichever table it belongs to. A segment whose flags have the "segmented" bit (16) is
-// followed by another segment of the same key; every other segment ends a key. The key
-// flags go in as they are: no alternate collating sequence is appended for the ACS bit.
+// whichever table it belongs to; an empty name names no field. A segment whose flags have the "segmented" bit
+// (16) is followed by another segment of the same key; every other segment ends a key. The key flags go in as
+// they are: no alternate collating sequence is appended for the ACS bit.
 CreateBuffer buildCreateBuffer(const std::string& tableName, const std::string& tableId,
                                const CreateFileValues& values, const std::vector<CreateKeyRow>& keys,
                                const std::vector<CreateFieldRow>& fields);

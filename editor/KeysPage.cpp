@@ -331,7 +331,7 @@ void TMain::BuildKeysDDFClick()
             noTable.push_back(row);
             continue;
         }
-        const int fieldRow = fields.row(rowCells[kKeyField]);
+        const int fieldRow = rowCells[kKeyField].isEmpty() ? -1 : fields.row(rowCells[kKeyField]);
         if (fieldRow < 1) {
             noField.push_back(row);
             continue;

@@ -132,19 +132,20 @@ TEST_F(KeysDdf, rowsHiddenByTheFilterAreWrittenAndRowsWithoutTableOrFieldNamedAf
         grid.push_back(keys()->rowCells(r));
     grid.insert(grid.begin() + 2, {pad("NOPE"), pad("Xf$Id"), "0", "0", "0"});
     grid.push_back({pad("X$FILE"), QStringLiteral("Nofield"), "0", "0", "0"});
-    grid.push_back({"", pad("Xf$Id"), "0", "0", "0"}); // no table at all: passed over
+    grid.push_back({pad("X$INDEX"), "", "9", "0", "0"}); // no field: never the Fields grid's entry row
+    grid.push_back({"", pad("Xf$Id"), "0", "0", "0"});   // no table at all: passed over
     setRows(keys(), grid);
     w().IndexFilter->setEditText(pad("X$INDEX"));
     w().IndexFilterChange();
-    ASSERT_EQ(keys()->RowCount(), 7);
+    ASSERT_EQ(keys()->RowCount(), 8);
 
     w().BuildKeysDDF->click();
-    // Rows as the grid shows them after the Build: X$INDEX's five, then the hidden ones in the
+    // Rows as the grid shows them after the Build: X$INDEX's six, then the hidden ones in the
     // order the filter took them (sorted).
-    EXPECT_EQ(texts(), "INDEX.DDF: row 17 was left out: no table of that name in the Files grid.\n"
-                       "INDEX.DDF: row 7 was left out: no field of that name in the Fields grid.");
+    EXPECT_EQ(texts(), "INDEX.DDF: row 18 was left out: no table of that name in the Files grid.\n"
+                       "INDEX.DDF: rows 6 and 8 were left out: no field of that name in the Fields grid.");
     EXPECT_EQ(readThroughRecordManager("INDEX.DDF").records.size(), 15u);
-    EXPECT_EQ(keys()->RowCount(), 20) << "the hidden rows are shown again";
+    EXPECT_EQ(keys()->RowCount(), 21) << "the hidden rows are shown again";
 }
 
 // ---- Create ----
