@@ -303,8 +303,10 @@ void TMain::CreateFileClick()
     case Problem::NotANumber:
         throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(detail));
     case Problem::FieldNotFound:
-        showMessage(notCreated + QStringLiteral("its key field \"%1\" is not in the Fields grid.")
-                                     .arg(withoutTrailingBlanks(detail)));
+        showMessage(notCreated + (detail.isEmpty()
+                                      ? QStringLiteral("a key row of the table names no field.")
+                                      : QStringLiteral("its key field \"%1\" is not in the Fields grid.")
+                                            .arg(withoutTrailingBlanks(detail))));
         return;
     case Problem::NoRecordLength:
         showMessage(notCreated + QStringLiteral("its record length is 0 (Record Length is 0 and the Fields "

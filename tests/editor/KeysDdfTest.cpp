@@ -223,6 +223,8 @@ TEST_F(KeysDdf, createSaysWhyItMadeNoFile)
     } cases[] = {
         {[](TMain& w) { w.KeyGrid->setCells(1, 12, QStringLiteral("Gone ")); },
          "No data file was created for X$INDEX: its key field \"Gone\" is not in the Fields grid."},
+        {[](TMain& w) { w.KeyGrid->setCells(1, 13, QString()); },
+         "No data file was created for X$INDEX: a key row of the table names no field."},
         {[](TMain& w) { w.FileGrid->setCells(0, 3, QStringLiteral("9")); },
          "No data file was created for X$INDEX: its record length is 0 (Record Length is 0 and the Fields "
          "grid "
