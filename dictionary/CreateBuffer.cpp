@@ -1,24 +1,11 @@
 #include "CreateBuffer.h"
 
+#include "DataTypes.h"
+
 #include <span>
 
 namespace dict {
 namespace {
-
-char upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? char(c - 32) : c;
-}
-
-bool equalIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (upper(a[i]) != upper(b[i]))
-            return false;
-    return true;
-}
 
 CreateBuffer refused(CreateBuffer::Problem problem, std::string detail, int keyCount = 0)
 {
@@ -54,7 +41,7 @@ CreateBuffer buildCreateBuffer(const std::string& tableName, const std::string& 
             continue;
         const CreateFieldRow* field = nullptr;
         for (const CreateFieldRow& f : fields)
-            if (!key.field.empty() && equalIgnoringCase(f.name, key.field)) {
+            if (!key.field.empty() && equalIgnoringAsciiCase(f.name, key.field)) {
                 field = &f;
                 break;
             }

@@ -12,6 +12,8 @@ char asciiUpper(char c)
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
 }
 
+} // namespace
+
 bool equalIgnoringAsciiCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
@@ -21,8 +23,6 @@ bool equalIgnoringAsciiCase(std::string_view a, std::string_view b)
             return false;
     return true;
 }
-
-} // namespace
 
 const std::array<std::string_view, kStandardTypeCount>& standardTypeNames()
 {

@@ -42,4 +42,8 @@ int combinedToExtendedPosition(int position);
 // Position of the name in the combined list, ignoring the case of ASCII letters; -1 when absent.
 int combinedPositionOfName(std::string_view name);
 
+// Whole texts equal but for the case of the letters a to z, as the dictionary's name look-ups
+// compare.
+bool equalIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 } // namespace dict
