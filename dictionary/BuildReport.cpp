@@ -53,6 +53,17 @@ void BuildReport::rowRefused(const std::string& fileName, int row, int status)
         it->rows.push_back(row);
 }
 
+void BuildReport::rowLeftOut(const std::string& fileName, int row, const std::string& why)
+{
+    auto it = std::find_if(mEntries.begin(), mEntries.end(), [&](const Entry& e) {
+        return e.kind == Kind::RowsLeftOut && e.fileName == fileName && e.why == why;
+    });
+    if (it == mEntries.end())
+        mEntries.push_back({Kind::RowsLeftOut, fileName, 0, {row}, why});
+    else
+        it->rows.push_back(row);
+}
+
 std::string BuildReport::text() const
 {
     std::string text;
@@ -75,6 +86,10 @@ std::string BuildReport::text() const
         case Kind::RowsRefused:
             text += e.fileName + ": " + rowList(e.rows) + (e.rows.size() == 1 ? " was" : " were") +
                     " not written: " + statusText(e.status) + ".";
+            break;
+        case Kind::RowsLeftOut:
+            text += e.fileName + ": " + rowList(e.rows) + (e.rows.size() == 1 ? " was" : " were") +
+                    " left out: " + e.why + ".";
             break;
         }
     }

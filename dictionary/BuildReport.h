@@ -14,6 +14,9 @@ public:
     void fileNotOpened(const std::string& fileName, int status);
     // row: the grid row (from 1) whose record was refused.
     void rowRefused(const std::string& fileName, int row, int status);
+    // row: a grid row (from 1) that was not written because `why` (e.g. "no table of that
+    // name"); rows of the same file and reason are named together.
+    void rowLeftOut(const std::string& fileName, int row, const std::string& why);
 
     bool empty() const { return mEntries.empty(); }
 
@@ -23,12 +26,13 @@ public:
     std::string text() const;
 
 private:
-    enum class Kind { NotCreated, NotOpened, RowsRefused };
+    enum class Kind { NotCreated, NotOpened, RowsRefused, RowsLeftOut };
     struct Entry {
         Kind kind;
         std::string fileName;
         int status;
         std::vector<int> rows;
+        std::string why; // RowsLeftOut only
     };
     std::vector<Entry> mEntries;
 };

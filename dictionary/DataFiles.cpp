@@ -1,5 +1,7 @@
 #include "DataFiles.h"
 
+#include "FileNames.h"
+
 #include "Status.h"
 #include "WinBtr.h"
 
@@ -35,6 +37,14 @@ int createDataFile(const std::string& path, std::span<const uint8_t> createBuffe
     btr->KeyNumber = 0;
     std::vector<uint8_t> area(createBuffer.begin(), createBuffer.end());
     return btr->ExecuteWith(btr::OpCreate, area.data(), static_cast<uint16_t>(area.size()));
+}
+
+std::optional<std::string> existingDataFile(const std::string& location)
+{
+    const std::string name = engine::nameFromKeyBuffer(location.c_str(), 0);
+    if (name.empty())
+        return std::nullopt;
+    return engine::findExistingFile(name);
 }
 
 } // namespace dict

@@ -4,6 +4,7 @@
 // object, works through it and releases it before returning, which closes the file.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -24,5 +25,10 @@ int readDataFileStat(const std::string& path, std::span<uint8_t> stat);
 // than kLongestCreateName is refused with "invalid file name" without a call. Returns the
 // record manager's status.
 int createDataFile(const std::string& path, std::span<const uint8_t> createBuffer);
+
+// The file that a Create of `location` would replace, when one exists: the record manager
+// reads the location up to its first blank or NUL and finds a file of that name, or one whose
+// name differs from it only in the case of the letters a to z. nullopt when there is none.
+std::optional<std::string> existingDataFile(const std::string& location);
 
 } // namespace dict

@@ -17,6 +17,7 @@
 #include <cerrno>
 
 std::function<void(QMessageBox::Icon, const QString&)> TMain::MessageHook;
+std::function<bool(const QString&)> TMain::QuestionHook;
 
 TMain::TMain(QWidget* parent) : QWidget(parent)
 {
@@ -202,6 +203,17 @@ void TMain::showMessage(const QString& text)
     }
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillan"), text, QMessageBox::Ok);
     box.exec();
+}
+
+bool TMain::askQuestion(const QString& text)
+{
+    if (QuestionHook)
+        return QuestionHook(text);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Quillan"), text,
+                    QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 QString TMain::selectedFilePath() const

@@ -66,6 +66,11 @@ public:
     static void showMessage(const QString& text);
     // When set, receives every message instead of a modal box (tests capture them this way).
     static std::function<void(QMessageBox::Icon icon, const QString& text)> MessageHook;
+    // A question box titled "Quillan" with Yes and No, No the default; true when the answer is
+    // Yes.
+    static bool askQuestion(const QString& text);
+    // When set, answers every question instead of a modal box (tests answer them this way).
+    static std::function<bool(const QString& text)> QuestionHook;
 
     // Full path of the file selected in FileListBox; empty when none is selected.
     QString selectedFilePath() const;
@@ -365,6 +370,9 @@ private:
     int filteredTableRow() const;
     // What New and Open do after filling FieldGrid: see FieldsPage.cpp.
     void startFieldTable();
+
+    // ---- Keys page (KeysPage.cpp) ----
+    void markKeyGridLoaded();
 
     // The record arrays behind the pages' Open and Build, slot n = record n + 1 of the file.
     dict::RecordArray mFileTableArray = dict::makeFileTableArray();

@@ -2,6 +2,8 @@
 // edits, FileStatList, and the page's Add and Create.
 #include "DDFUnit.h"
 
+#include "BuildReport.h"
+#include "CreateBuffer.h"
 #include "DataFiles.h"
 #include "DictionaryGrid.h"
 #include "DictionaryIo.h"
@@ -239,7 +241,112 @@ void TMain::AddFileClick()
     RefreshFileRow();
 }
 
-void TMain::CreateFileClick() {}
+namespace {
+
+dict::NumberCell numberCell(const QString& text)
+{
+    return {text.toStdString(), cellInteger(text)};
+}
+
+QString withoutTrailingBlanks(QString text)
+{
+    while (text.endsWith(QLatin1Char(' ')))
+        text.chop(1);
+    return text;
+}
+
+} // namespace
+
+// Create: an empty data file for the current row's table at its location, keyed as the Keys
+// grid lists the table's segments on the fields the Fields grid names. What keeps the file
+// from being made is said in a message; an existing file is replaced only when the user says
+// so. A Create that succeeds shows nothing.
+void TMain::CreateFileClick()
+{
+    const int current = FileGrid->Row();
+    const QString table = FileGrid->Cells(kFileName, current);
+    const QString location = FileGrid->Cells(kFileLoc, current);
+
+    std::vector<dict::CreateKeyRow> keys;
+    keys.reserve(std::size_t(KeyGrid->RowCount()));
+    for (int row = 1; row < KeyGrid->RowCount(); ++row) {
+        const QStringList& cells = KeyGrid->rowCells(row);
+        keys.push_back(
+            {cells[kKeyFile].toStdString(), cells[kKeyField].toStdString(), numberCell(cells[kKeyFlags])});
+    }
+    std::vector<dict::CreateFieldRow> fields;
+    fields.reserve(std::size_t(FieldGrid->RowCount()));
+    for (int row = 1; row < FieldGrid->RowCount(); ++row) {
+        const QStringList& cells = FieldGrid->rowCells(row);
+        fields.push_back({cells[kFieldFile].toStdString(), cells[kFieldName].toStdString(),
+                          numberCell(cells[kFieldDataType]), numberCell(cells[kFieldOffset]),
+                          numberCell(cells[kFieldSize])});
+    }
+    dict::CreateFileValues values;
+    values.recordLength = ERecLen->Value().toInt();
+    values.pageSize = EPgSize->Value().toInt();
+    values.recordCount = ENRec->Value().toInt();
+    values.flags = EFlags->Value().toInt();
+    values.duplicatePointers = EExtraDupl->Value().toInt();
+    values.reserved = EReserv->Value().toInt();
+    values.pages = ENPage->Value().toInt();
+
+    const dict::CreateBuffer buffer = dict::buildCreateBuffer(
+        table.toStdString(), FileGrid->Cells(kFileId, current).toStdString(), values, keys, fields);
+    const QString notCreated =
+        QStringLiteral("No data file was created for %1: ").arg(withoutTrailingBlanks(table));
+    const QString detail = QString::fromStdString(buffer.detail);
+    using Problem = dict::CreateBuffer::Problem;
+    switch (buffer.problem) {
+    case Problem::None:
+        break;
+    case Problem::NotANumber:
+        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(detail));
+    case Problem::FieldNotFound:
+        showMessage(notCreated + (detail.isEmpty()
+                                      ? QStringLiteral("a key row of the table names no field.")
+                                      : QStringLiteral("its key field \"%1\" is not in the Fields grid.")
+                                            .arg(withoutTrailingBlanks(detail))));
+        return;
+    case Problem::NoRecordLength:
+        showMessage(notCreated + QStringLiteral("its record length is 0 (Record Length is 0 and the Fields "
+                                                "grid holds no field of the table)."));
+        return;
+    case Problem::BadRecordLength:
+        showMessage(notCreated + QStringLiteral("a record length of %1 is outside 1..65535.").arg(detail));
+        return;
+    case Problem::TooManySegments:
+        showMessage(notCreated +
+                    QStringLiteral("its keys have %1 segments, and a data file takes at most %2.")
+                        .arg(detail)
+                        .arg(dict::kMaxCreateSegments));
+        return;
+    }
+    ENIndex->setValue(Variant(qint32(buffer.keyCount)));
+
+    const std::string path = QFile::encodeName(location).toStdString();
+    if (path.size() > dict::kLongestCreateName) {
+        showMessage(notCreated + QStringLiteral("its location is %1 bytes long, and the record manager "
+                                                "takes at most %2.")
+                                     .arg(path.size())
+                                     .arg(dict::kLongestCreateName));
+        return;
+    }
+    if (const auto existing = dict::existingDataFile(path)) {
+        const QString shown = QDir::toNativeSeparators(
+            QDir::current().absoluteFilePath(QFile::decodeName(QByteArray::fromStdString(*existing))));
+        if (!askQuestion(QStringLiteral("%1 already exists. Replace it with a new, empty data file?\n"
+                                        "Every record in it will be lost.")
+                             .arg(shown)))
+            return;
+    }
+    const int status = dict::createDataFile(path, buffer.bytes);
+    rereadFileList();
+    if (status != btr::StatusSuccess)
+        showMessage(
+            QStringLiteral("%1 was not created: %2.")
+                .arg(withoutTrailingBlanks(location), QString::fromStdString(dict::statusText(status))));
+}
 
 // ---- Layout and wiring ----
 

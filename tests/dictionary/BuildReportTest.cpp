@@ -45,3 +45,21 @@ TEST(BuildReport, aLongRowListNamesTenRowsAndCountsTheRest)
 }
 
 } // namespace
+
+namespace {
+
+TEST(BuildReport, rowsLeftOutAreGroupedByFileAndReasonBesideTheRefusedOnes)
+{
+    BuildReport report;
+    report.rowLeftOut("INDEX.DDF", 3, "no table of that name");
+    report.rowRefused("INDEX.DDF", 4, 5);
+    report.rowLeftOut("INDEX.DDF", 8, "no field of that name");
+    report.rowLeftOut("INDEX.DDF", 9, "no table of that name");
+    EXPECT_EQ(report.text(), "INDEX.DDF: rows 3 and 9 were left out: no table of that name.\n"
+                             "INDEX.DDF: row 4 was not written: status 5 (" +
+                                 meaning(5) +
+                                 ").\n"
+                                 "INDEX.DDF: row 8 was left out: no field of that name.");
+}
+
+} // namespace

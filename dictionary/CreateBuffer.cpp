@@ -1,0 +1,92 @@
+#include "CreateBuffer.h"
+
+#include "DataTypes.h"
+
+#include <span>
+
+namespace dict {
+namespace {
+
+CreateBuffer refused(CreateBuffer::Problem problem, std::string detail, int keyCount = 0)
+{
+    CreateBuffer out;
+    out.problem = problem;
+    out.detail = std::move(detail);
+    out.keyCount = keyCount;
+    return out;
+}
+
+} // namespace
+
+CreateBuffer buildCreateBuffer(const std::string& tableName, const std::string& tableId,
+                               const CreateFileValues& values, const std::vector<CreateKeyRow>& keys,
+                               const std::vector<CreateFieldRow>& fields)
+{
+    using Problem = CreateBuffer::Problem;
+    CreateBuffer out;
+    out.bytes.assign(kCreateBufferSize, 0);
+    std::span<uint8_t> bytes(out.bytes);
+    const auto ofTable = [&](const CreateKeyRow& key) {
+        return !key.table.empty() && key.table == tableName;
+    };
+
+    std::size_t segments = 0;
+    for (const CreateKeyRow& key : keys)
+        segments += ofTable(key);
+    if (segments > kMaxCreateSegments)
+        return refused(Problem::TooManySegments, std::to_string(segments));
+
+    for (const CreateKeyRow& key : keys) {
+        if (!ofTable(key))
+            continue;
+        const CreateFieldRow* field = nullptr;
+        for (const CreateFieldRow& f : fields)
+            if (!key.field.empty() && equalIgnoringAsciiCase(f.name, key.field)) {
+                field = &f;
+                break;
+            }
+        if (!field)
+            return refused(Problem::FieldNotFound, key.field);
+        for (const NumberCell* cell : {&field->offset, &field->size, &field->dataType, &key.flags})
+            if (!cell->value)
+                return refused(Problem::NotANumber, cell->text);
+        KeySpec spec;
+        spec.position = uint16_t(*field->offset.value + 1);
+        spec.length = uint16_t(*field->size.value);
+        spec.flags = uint16_t(*key.flags.value);
+        spec.extendedType = uint8_t(*field->dataType.value);
+        spec.encode(bytes.subspan(FileSpec::kSize + std::size_t(out.segmentCount) * KeySpec::kSize));
+        ++out.segmentCount;
+        if (!(spec.flags & KeySegmented))
+            ++out.keyCount;
+    }
+
+    int64_t recordLength = values.recordLength;
+    if (recordLength == 0)
+        for (const CreateFieldRow& field : fields) {
+            if (field.file.empty() || field.file != tableId)
+                continue;
+            if (!field.size.value)
+                return refused(Problem::NotANumber, field.size.text, out.keyCount);
+            recordLength += *field.size.value;
+        }
+    if (recordLength == 0)
+        return refused(Problem::NoRecordLength, {}, out.keyCount);
+    if (recordLength < 0 || recordLength > 0xFFFF)
+        return refused(Problem::BadRecordLength, std::to_string(recordLength), out.keyCount);
+    out.recordLength = int32_t(recordLength);
+
+    FileSpec spec;
+    spec.recordLength = int16_t(uint16_t(recordLength));
+    spec.pageSize = int16_t(values.pageSize == 0 ? kDefaultPageSize : values.pageSize);
+    spec.indexCount = int16_t(out.keyCount);
+    spec.recordCount = values.recordCount;
+    spec.flags = int16_t(values.flags);
+    spec.duplicatePointers = uint8_t(values.duplicatePointers);
+    spec.reserved = uint8_t(values.reserved);
+    spec.pages = int16_t(values.pages);
+    spec.encode(bytes);
+    return out;
+}
+
+} // namespace dict
