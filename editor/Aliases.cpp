@@ -16,8 +16,7 @@ const QString kPhysicalName = QStringLiteral("PhysicalName");
 void TMain::LoadAliases()
 {
     mRegistry = platform::Registry::create();
-    if (!mRegistry->openKey(platform::RegistryRoot::LocalMachine, kAliasesKey, true))
-        return;
+    mRegistry->openKey(platform::RegistryRoot::LocalMachine, kAliasesKey, true);
     fillAliasList();
     UpdateAliasButtons();
 }
@@ -27,16 +26,23 @@ void TMain::RegistryBaseClick()
     const QString name = InsertBase->text();
     if (name.isEmpty() || name == QLatin1String(" "))
         return;
+    if (name.contains(QLatin1Char('\\'))) {
+        // The registry would take it for a path of nested keys.
+        showMessage(QStringLiteral("An alias name cannot hold a backslash (\\)."));
+        return;
+    }
     // Only a directory holding a dictionary set is registered; checking before the subkey is
     // created keeps an alias without a path out of the registry.
     if (!mRegistry || !OpenFile->isEnabled())
         return;
-    if (!mRegistry->createKey(name))
-        return;
     const QString path = QDir::toNativeSeparators(DirectoryListBox->directory());
-    if (!mRegistry->writeString(name, kDescription, name) ||
-        !mRegistry->writeString(name, kPhysicalName, path))
+    if (!mRegistry->hasOpenKey())
+        mRegistry->openKey(platform::RegistryRoot::LocalMachine, kAliasesKey, true);
+    if (!mRegistry->createKey(name) || !mRegistry->writeString(name, kDescription, name) ||
+        !mRegistry->writeString(name, kPhysicalName, path)) {
+        fillAliasList();
         return;
+    }
     fillAliasList();
     InsertBase->clear();
     UpdateAliasButtons();
@@ -57,6 +63,11 @@ void TMain::UseRegistryPathClick()
     const QString alias = selectedAlias();
     if (alias.isEmpty() || !mRegistry)
         return;
+    if (!mRegistry->problem().isEmpty()) {
+        fillAliasList();
+        UpdateAliasButtons();
+        return;
+    }
     const QString here = DirectoryListBox->directory();
     changeDirectory(mRegistry->readString(alias, kPhysicalName, here));
 }
@@ -81,8 +92,17 @@ void TMain::UpdateAliasButtons()
 void TMain::fillAliasList()
 {
     BaseList->clear();
-    if (mRegistry)
+    if (!mRegistry)
+        return;
+    const QString problem = mRegistry->problem();
+    if (problem.isEmpty()) {
+        mAliasProblemShown = false;
         BaseList->addItems(mRegistry->keyNames());
+    } else if (!mAliasProblemShown) {
+        // Said once; the list stays empty until the file can be read again.
+        mAliasProblemShown = true;
+        showMessage(problem);
+    }
 }
 
 QString TMain::selectedAlias() const

@@ -358,6 +358,7 @@ private:
     QString mTypeMappingPath;
     QString mDirectory;
     std::unique_ptr<platform::Registry> mRegistry; // open on the aliases key from LoadAliases to FormDestroy
+    bool mAliasProblemShown = false;               // the registry's problem was said; not again
 
     // ---- Files page (FilesPage.cpp) ----
     void markFileGridLoaded();

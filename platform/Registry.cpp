@@ -61,6 +61,16 @@ public:
     void closeKey() override { mOpenKey.reset(); }
     bool hasOpenKey() const override { return mOpenKey.has_value(); }
 
+    QString problem() const override
+    {
+        if (load())
+            return {};
+        return QStringLiteral("The alias registry file %1 cannot be read or is not a registry file; "
+                              "the Register List stays empty and no alias can be registered until it is "
+                              "mended or removed.")
+            .arg(QDir::toNativeSeparators(mPath));
+    }
+
     QStringList keyNames() const override
     {
         QStringList names;

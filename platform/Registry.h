@@ -67,6 +67,10 @@ public:
     // the open key is never emptied this way.
     virtual bool deleteKey(const QString& key) = 0;
 
+    // Why the registry cannot be used at the moment, in a sentence naming its file (a registry
+    // file that exists but cannot be read or understood); empty when it can be used.
+    virtual QString problem() const { return {}; }
+
     // The string value `name` of the key, or defaultValue when the key or the value is missing
     // or the registry cannot be read. Throws RegistryError "Invalid data type for 'name'" when
     // the value exists but is not a string.

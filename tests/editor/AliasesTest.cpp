@@ -228,7 +228,7 @@ TEST_F(Aliases, theButtonsFollowTheSelection)
     EXPECT_EQ(registry()->keyNames(), QStringList{"Sales"});
 }
 
-TEST_F(Aliases, aRegistryFileThatCannotBeUsedLeavesTheListEmptyWithoutAMessage)
+TEST_F(Aliases, aRegistryFileThatCannotBeUsedEmptiesTheListAndIsSaidOnceNamingTheFile)
 {
     {
         TMain first;
@@ -241,7 +241,30 @@ TEST_F(Aliases, aRegistryFileThatCannotBeUsedLeavesTheListEmptyWithoutAMessage)
     registerAlias(main, mWithDictionary, "Archive");
     EXPECT_TRUE(listed(main.BaseList).isEmpty());
     EXPECT_EQ(main.InsertBase->text(), "Archive") << "a name that could not be registered stays";
-    EXPECT_TRUE(mMessages.isEmpty());
+    ASSERT_EQ(mMessages.size(), 1) << "said once, not at every operation";
+    EXPECT_TRUE(mMessages[0].second.contains(QDir::toNativeSeparators(mRegistryFile)));
+}
+
+TEST_F(Aliases, aListThatCanNoLongerBeReadIsEmptiedNotLeftStale)
+{
+    TMain main;
+    registerAlias(main, mWithDictionary, "Sales");
+    ASSERT_EQ(listed(main.BaseList), QStringList{"Sales"});
+    setRegistryText("not a registry file");
+    select(main, "Sales");
+    main.UseRegistryPath->click();
+    EXPECT_TRUE(listed(main.BaseList).isEmpty());
+    EXPECT_EQ(mMessages.size(), 1);
+    EXPECT_EQ(main.DirectoryListBox->directory(), mWithDictionary) << "the directory stays";
+}
+
+TEST_F(Aliases, aNameWithABackslashIsRefusedWithAWord)
+{
+    TMain main;
+    registerAlias(main, mWithDictionary, "Sales\\2024");
+    EXPECT_TRUE(listed(main.BaseList).isEmpty());
+    EXPECT_TRUE(registry()->keyNames().isEmpty()) << "no nested keys";
+    EXPECT_EQ(mMessages.size(), 1);
 }
 
 TEST_F(Aliases, aLaterRunSeesTheAliasesOfAnEarlierOne)
