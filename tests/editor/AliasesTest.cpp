@@ -1,8 +1,7 @@
 // The Utils page's alias controls, driven through TMain the way a user does, with the registry
 // kept in a file of the test's scratch directory.
-#include "DDFUnit.h"
 #include "Registry.h"
-#include "TempDir.h"
+#include "WindowFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,22 +27,12 @@ QStringList listed(const TListBox* list)
     return names;
 }
 
-class Aliases : public testing::Test {
+class Aliases : public WindowEnvironment {
 protected:
-    Aliases() : mGuard(mDir.path())
+    Aliases() : mRegistryFile(registryFile())
     {
-        mRegistryFile = qpath(mDir.path() / "registry" / "registry.reg");
-        qputenv(Registry::kFileVariable, mRegistryFile.toUtf8());
-        TMain::MessageHook = [this](QMessageBox::Icon icon, const QString& text) {
-            mMessages.append({icon, text});
-        };
         mWithDictionary = makeDir("sales", true);
         mWithout = makeDir("empty", false);
-    }
-    ~Aliases() override
-    {
-        TMain::MessageHook = nullptr;
-        qunsetenv(Registry::kFileVariable);
     }
 
     QString makeDir(const char* name, bool withDictionary)
@@ -94,12 +83,9 @@ protected:
         file.write(text);
     }
 
-    testsupport::TempDir mDir;
-    testsupport::CurrentDirGuard mGuard;
     QString mRegistryFile;
     QString mWithDictionary;
     QString mWithout;
-    QList<QPair<QMessageBox::Icon, QString>> mMessages;
 };
 
 } // namespace
@@ -123,7 +109,7 @@ TEST_F(Aliases, aDirectoryIsRegisteredOnlyWhileItHoldsAFileDdf)
     auto reg = registry();
     EXPECT_EQ(reg->readString("Sales", "Description", ""), "Sales");
     EXPECT_EQ(reg->readString("Sales", "PhysicalName", ""), QDir::toNativeSeparators(mWithDictionary));
-    EXPECT_TRUE(mMessages.isEmpty());
+    EXPECT_TRUE(mMessages.empty());
 }
 
 TEST_F(Aliases, anEmptyOrSingleSpaceNameRegistersNothing)
@@ -173,7 +159,7 @@ TEST_F(Aliases, goToPathSwitchesTheDirectoryList)
     EXPECT_EQ(main.DirectoryListBox->directory(), mWithDictionary);
     EXPECT_EQ(QDir::cleanPath(QDir::currentPath()), mWithDictionary);
     EXPECT_TRUE(main.OpenFile->isEnabled()) << "the new directory's files are checked";
-    EXPECT_TRUE(mMessages.isEmpty());
+    EXPECT_TRUE(mMessages.empty());
 }
 
 TEST_F(Aliases, goToPathStaysPutWhenThePathWasRemovedByHand)
@@ -185,7 +171,7 @@ TEST_F(Aliases, goToPathStaysPutWhenThePathWasRemovedByHand)
     select(main, "Sales");
     main.UseRegistryPath->click();
     EXPECT_EQ(main.DirectoryListBox->directory(), mWithout);
-    EXPECT_TRUE(mMessages.isEmpty());
+    EXPECT_TRUE(mMessages.empty());
 }
 
 TEST_F(Aliases, aPathThatIsNotAStringIsReportedByTheDefaultHandler)
@@ -200,7 +186,7 @@ TEST_F(Aliases, aPathThatIsNotAStringIsReportedByTheDefaultHandler)
 
     select(main, "Sales");
     main.UseRegistryPath->click();
-    ASSERT_EQ(mMessages.size(), 1);
+    ASSERT_EQ(mMessages.size(), 1u);
     EXPECT_EQ(mMessages[0].first, QMessageBox::Critical);
     EXPECT_EQ(mMessages[0].second, "Invalid data type for 'PhysicalName'.");
     EXPECT_EQ(main.DirectoryListBox->directory(), mWithout);
@@ -241,7 +227,7 @@ TEST_F(Aliases, aRegistryFileThatCannotBeUsedEmptiesTheListAndIsSaidOnceNamingTh
     registerAlias(main, mWithDictionary, "Archive");
     EXPECT_TRUE(listed(main.BaseList).isEmpty());
     EXPECT_EQ(main.InsertBase->text(), "Archive") << "a name that could not be registered stays";
-    ASSERT_EQ(mMessages.size(), 1) << "said once, not at every operation";
+    ASSERT_EQ(mMessages.size(), 1u) << "said once, not at every operation";
     EXPECT_TRUE(mMessages[0].second.contains(QDir::toNativeSeparators(mRegistryFile)));
 }
 
@@ -254,7 +240,7 @@ TEST_F(Aliases, aListThatCanNoLongerBeReadIsEmptiedNotLeftStale)
     select(main, "Sales");
     main.UseRegistryPath->click();
     EXPECT_TRUE(listed(main.BaseList).isEmpty());
-    EXPECT_EQ(mMessages.size(), 1);
+    EXPECT_EQ(mMessages.size(), 1u);
     EXPECT_EQ(main.DirectoryListBox->directory(), mWithDictionary) << "the directory stays";
 }
 
@@ -264,7 +250,7 @@ TEST_F(Aliases, aNameWithABackslashIsRefusedWithAWord)
     registerAlias(main, mWithDictionary, "Sales\\2024");
     EXPECT_TRUE(listed(main.BaseList).isEmpty());
     EXPECT_TRUE(registry()->keyNames().isEmpty()) << "no nested keys";
-    EXPECT_EQ(mMessages.size(), 1);
+    EXPECT_EQ(mMessages.size(), 1u);
 }
 
 TEST_F(Aliases, aLaterRunSeesTheAliasesOfAnEarlierOne)

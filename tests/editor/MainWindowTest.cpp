@@ -1,5 +1,4 @@
-#include "DDFUnit.h"
-#include "TempDir.h"
+#include "WindowFixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,26 +27,15 @@ QByteArray readFile(const fs::path& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A TMain started in a scratch directory, with every message box captured.
-class MainWindow : public ::testing::Test {
+// A TMain started in a scratch directory (start() makes it), with every message box captured.
+class MainWindow : public WindowEnvironment {
 protected:
-    void SetUp() override
-    {
-        qputenv("QUILLAN_REGISTRY_FILE", QByteArray::fromStdString(dir.file("registry.ini")));
-        cwd.emplace(dir.path());
-        TMain::MessageHook = [this](QMessageBox::Icon icon, const QString& text) {
-            icons << icon;
-            messages << text;
-        };
-    }
-    void TearDown() override
-    {
-        window.reset();
-        TMain::MessageHook = nullptr;
-        cwd.reset();
-    }
+    void TearDown() override { window.reset(); }
     void start() { window = std::make_unique<TMain>(); }
-    QString path(const std::string& name) const { return QString::fromStdString(dir.file(name)); }
+    QString path(const std::string& name) const
+    {
+        return WindowEnvironment::path(QString::fromStdString(name));
+    }
 
     // Selects a file of the file list as a click does and releases the mouse on it.
     void choose(const QString& name)
@@ -58,11 +46,8 @@ protected:
         emit window->FileListBox->mouseUp();
     }
 
-    testsupport::TempDir dir;
-    std::optional<testsupport::CurrentDirGuard> cwd;
+    testsupport::TempDir& dir = mDir;
     std::unique_ptr<TMain> window;
-    QStringList messages;
-    QList<QMessageBox::Icon> icons;
 };
 
 // ---- The enabling rule ----
@@ -125,7 +110,7 @@ TEST_F(MainWindow, aDirectoryThatIsGoneIsReportedAndTheCurrentOneStays)
 {
     start();
     emit window->DirectoryListBox->directoryChosen(path("gone"));
-    EXPECT_EQ(messages, QStringList({"File not found."}));
+    EXPECT_EQ(allMessages(), QStringList({"File not found."}));
     EXPECT_EQ(fs::current_path(), dir.path());
 }
 
@@ -139,7 +124,7 @@ TEST_F(MainWindow, deleteFileRemovesTheSelectedFileAndRerunsTheEnablingRule)
     ASSERT_TRUE(window->OpenFile->isEnabled());
     choose("FILE.DDF");
     window->DeleteFile->click();
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(allMessages().isEmpty());
     EXPECT_FALSE(fs::exists(dir.path() / "FILE.DDF"));
     EXPECT_TRUE(fs::exists(dir.path() / "FIELD.DDF"));
     EXPECT_EQ(window->FileListBox->count(), 1);
@@ -154,8 +139,8 @@ TEST_F(MainWindow, deleteFileThatFailsShowsTheRuntimeTextAndChangesNothingElse)
     choose("FILE.DDF");
     fs::remove(dir.path() / "FILE.DDF");
     window->DeleteFile->click();
-    EXPECT_EQ(messages, QStringList({"File not found."}));
-    EXPECT_EQ(icons, QList<QMessageBox::Icon>({QMessageBox::Critical}));
+    EXPECT_EQ(allMessages(), QStringList({"File not found."}));
+    EXPECT_EQ(allIcons(), QList<QMessageBox::Icon>({QMessageBox::Critical}));
     EXPECT_EQ(window->FileListBox->count(), 1); // not re-read
     EXPECT_TRUE(window->OpenFile->isEnabled()); // enabling rule not run
 }
@@ -165,7 +150,7 @@ TEST_F(MainWindow, deleteFileWithNothingSelectedDoesNothing)
     writeFile(dir.path() / "FILE.DDF", "x");
     start();
     window->DeleteFile->click();
-    EXPECT_TRUE(messages.isEmpty());
+    EXPECT_TRUE(allMessages().isEmpty());
     EXPECT_TRUE(fs::exists(dir.path() / "FILE.DDF"));
 }
 
@@ -249,7 +234,7 @@ TEST_F(MainWindow, aFileThatCannotBeOpenedIsNamedAndEnablesNothing)
     window->AddFile->setEnabled(false);
     fs::remove(dir.path() / "B.DDF");
     choose("B.DDF");
-    EXPECT_EQ(messages, QStringList({QStringLiteral("Can't open ") + path("B.DDF")}));
+    EXPECT_EQ(allMessages(), QStringList({QStringLiteral("Can't open ") + path("B.DDF")}));
     EXPECT_EQ(window->LSizeFile->text(), QStringLiteral("3"));
     EXPECT_FALSE(window->Search->isEnabled());
     EXPECT_FALSE(window->AddFile->isEnabled());
@@ -266,11 +251,11 @@ TEST_F(MainWindow, theDefaultHandlerShowsTheErrorTextWithAFullStop)
         {"Ends with a stop.", "Ends with a stop."},
         {"I/O error 28", "I/O error 28."}};
     for (const auto& [thrown, shown] : cases) {
-        messages.clear();
+        mMessages.clear();
         window->guarded([&] { throw EConvertError(thrown); });
-        EXPECT_EQ(messages, QStringList({shown}));
+        EXPECT_EQ(allMessages(), QStringList({shown}));
     }
-    EXPECT_EQ(icons.last(), QMessageBox::Critical);
+    EXPECT_EQ(allIcons().last(), QMessageBox::Critical);
 }
 
 TEST_F(MainWindow, anErrorInAHandlerStopsAtTheWrapper)
@@ -278,7 +263,7 @@ TEST_F(MainWindow, anErrorInAHandlerStopsAtTheWrapper)
     start();
     window->FileGrid->setCells(0, 1, QStringLiteral("abc"));
     window->guarded([&] { StrToInt(window->FileGrid->Cells(0, 1)); });
-    EXPECT_EQ(messages, QStringList({"'abc' is not a valid integer value."}));
+    EXPECT_EQ(allMessages(), QStringList({"'abc' is not a valid integer value."}));
 }
 
 // ---- Quillan.rec ----

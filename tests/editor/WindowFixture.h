@@ -14,9 +14,11 @@
 #include <utility>
 #include <vector>
 
-class WindowFixture : public ::testing::Test {
+// Everything but the window: tests that start windows of their own (several runs in a row, a
+// window made after files are in place) use this.
+class WindowEnvironment : public ::testing::Test {
 protected:
-    void SetUp() override
+    WindowEnvironment()
     {
         for (auto& [name, value] : mEnvironment) {
             value.first = qEnvironmentVariableIsSet(name);
@@ -27,11 +29,9 @@ protected:
         TMain::MessageHook = [this](QMessageBox::Icon icon, const QString& text) {
             mMessages.push_back({icon, text});
         };
-        mWindow = std::make_unique<TMain>();
     }
-    void TearDown() override
+    ~WindowEnvironment() override
     {
-        mWindow.reset();
         TMain::MessageHook = nullptr;
         for (const auto& [name, value] : mEnvironment) {
             if (value.first)
@@ -41,9 +41,53 @@ protected:
         }
     }
 
+    QString path(const QString& name) const { return QString::fromStdString(mDir.file(name.toStdString())); }
+    QString registryFile() const { return path(QStringLiteral("registry/registry.reg")); }
+
+    QStringList messages(QMessageBox::Icon icon) const
+    {
+        QStringList texts;
+        for (const auto& [i, t] : mMessages)
+            if (i == icon)
+                texts << t;
+        return texts;
+    }
+    QStringList allMessages() const
+    {
+        QStringList texts;
+        for (const auto& message : mMessages)
+            texts << message.second;
+        return texts;
+    }
+    QList<QMessageBox::Icon> allIcons() const
+    {
+        QList<QMessageBox::Icon> icons;
+        for (const auto& message : mMessages)
+            icons << message.first;
+        return icons;
+    }
+
+    QByteArray fileBytes(const QString& name) const
+    {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    testsupport::TempDir mDir;
+    testsupport::CurrentDirGuard mCwd{mDir.path()};
+    std::vector<std::pair<const char*, std::pair<bool, QByteArray>>> mEnvironment{
+        {"QUILLAN_REGISTRY_FILE", {}}, {"XDG_DATA_HOME", {}}};
+    std::vector<std::pair<QMessageBox::Icon, QString>> mMessages;
+};
+
+// A window started in the environment above.
+class WindowFixture : public WindowEnvironment {
+protected:
+    void SetUp() override { mWindow = std::make_unique<TMain>(); }
+    void TearDown() override { mWindow.reset(); }
+
     TMain& w() { return *mWindow; }
     TVarGrid* grid() { return mWindow->FileGrid; }
-    QString path(const QString& name) const { return QString::fromStdString(mDir.file(name.toStdString())); }
 
     std::vector<QStringList> rows(const TVarGrid* g)
     {
@@ -100,27 +144,7 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(mWindow.get()));
     }
 
-    QStringList messages(QMessageBox::Icon icon) const
-    {
-        QStringList texts;
-        for (const auto& [i, t] : mMessages)
-            if (i == icon)
-                texts << t;
-        return texts;
-    }
-
-    QByteArray fileBytes(const QString& name) const
-    {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-
-    testsupport::TempDir mDir;
-    testsupport::CurrentDirGuard mCwd{mDir.path()};
-    std::vector<std::pair<const char*, std::pair<bool, QByteArray>>> mEnvironment{
-        {"QUILLAN_REGISTRY_FILE", {}}, {"XDG_DATA_HOME", {}}};
     std::unique_ptr<TMain> mWindow;
-    std::vector<std::pair<QMessageBox::Icon, QString>> mMessages;
 };
 
 // The Files page tests' name for it.
