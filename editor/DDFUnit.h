@@ -234,6 +234,8 @@ public slots:
     void PageControlChange();
     void OpenFileClick();
     void ClearFileClick();
+    // "Build DDFs": the Builds of Files, Fields, Keys and ExtFields in this order, what the record
+    // manager refused in one message after the last.
     void BuildFileClick();
     void DeleteFileClick();
     void DirectoryListBoxChange();
@@ -246,11 +248,16 @@ public slots:
     // ---- Files page (FilesPage.cpp) ----
     void ClearFileDDFClick();
     void OpenFileDDFClick();
+    // Needs the loaded mark and a row. Converts every row (BuildCells) before FILE.DDF is backed
+    // up and replaced; a cell it cannot store stops it with the old file kept byte for byte.
     void BuildFileDDFClick();
     void DeleteTableClick();
     void ChClick(TVarCheckBox* sender);
     void FileGridKeyUp(int key);
     void FileGridMouseUp();
+    // The entry rule on the current row (an id commits the entry row; an emptied id removes its
+    // row and the statistics entries no row carries), then the flag boxes, the eight edits and
+    // "Create" follow the current row. Never raises on a cell that is not yet a number.
     void RefreshFileRow();
     int FindFileStat();
     int IndexOfFileStat(qint32 id);
@@ -266,7 +273,11 @@ public slots:
     void DeleteFieldClick();
     void ClearFieldDDFClick();
     void OpenFieldDDFClick();
+    // Needs the loaded mark. Hidden rows come back first; every row is converted before FIELD.DDF
+    // is backed up and replaced (Xe$Dec and Xe$Flag from their cells); refused inserts reported.
     void BuildFieldDDFClick();
+    // Refreshes the Files page on its row 1, then the entry rule by the highest field id, the
+    // Field Type selection, the Table Filter list and "Add Field" for the current row.
     void RefreshFieldRow();
     void SortFieldGrid();
     void RestoreFieldRows();
@@ -281,7 +292,11 @@ public slots:
     void DeleteKeyClick();
     void ClearKeysDDFClick();
     void OpenKeysDDFClick();
+    // Needs the loaded mark. Names become ids through the Files and Fields grids; every row is
+    // converted before INDEX.DDF is backed up and replaced; rows left out are reported after it.
     void BuildKeysDDFClick();
+    // Refreshes the Files and Fields pages on their row 1, then the entry rule by table name, the
+    // Field list, the key-flag boxes and the Table Filter list for the current row.
     void RefreshKeyRow();
     void SortKeyGrid();
     void RestoreKeyRows();
@@ -294,8 +309,12 @@ public slots:
     void ExtTypeChange();
     void ExtFileFilterChange();
     void DeleteExtClick();
+    // Its row refresh first; names become ids within each row's own table; every row is
+    // converted before FIELDEXT.DDF is backed up and replaced; rows left out are reported.
     void BuildFieldExtDDFClick();
     void OpenFieldExtDDFClick();
+    // Refreshes the Files and Fields pages on their row 1, then the entry rule by file name and
+    // the File, Field and Field Type lists for the current row.
     void RefreshExtRow();
     void SortExtGrid();
     void RestoreExtRows();
