@@ -194,4 +194,19 @@ private:
 void writeFromGrid(dict::DictFile file, dict::RecordArray& array, const std::vector<dict::RowSlot>& rows,
                    dict::BuildReport& report);
 
+// Encodes records[i] into slot i of the array and writes them all (writeFromGrid); the report
+// names records[i] by gridRows[i], or by row i + 1 when gridRows is empty.
+template <class Record>
+void writeRecords(dict::DictFile file, dict::RecordArray& array, const std::vector<Record>& records,
+                  dict::BuildReport& report, const std::vector<int>& gridRows = {})
+{
+    std::vector<dict::RowSlot> rows;
+    rows.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        records[i].encode(array.slot(i));
+        rows.push_back({gridRows.empty() ? int(i) + 1 : gridRows[i], i});
+    }
+    writeFromGrid(file, array, rows, report);
+}
+
 } // namespace grid

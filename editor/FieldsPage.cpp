@@ -255,14 +255,8 @@ void TMain::BuildFieldDDFClick()
         records.push_back(std::move(record));
     }
 
-    std::vector<dict::RowSlot> rows;
-    rows.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        records[i].encode(mFieldTableArray.slot(i));
-        rows.push_back({int(i) + 1, i});
-    }
     BuildReportScope reporting(*this);
-    writeFromGrid(dict::DictFile::Field, mFieldTableArray, rows, reporting.report());
+    writeRecords(dict::DictFile::Field, mFieldTableArray, records, reporting.report());
     rereadFileList();
     reporting.finish();
 }

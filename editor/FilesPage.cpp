@@ -115,13 +115,8 @@ void TMain::BuildFileDDFClick()
         records.push_back(std::move(record));
     }
 
-    std::vector<dict::RowSlot> rows;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        records[i].encode(mFileTableArray.slot(i));
-        rows.push_back({int(i) + 1, i});
-    }
     BuildReportScope reporting(*this);
-    writeFromGrid(dict::DictFile::File, mFileTableArray, rows, reporting.report());
+    writeRecords(dict::DictFile::File, mFileTableArray, records, reporting.report());
     rereadFileList();
     reporting.finish();
 }

@@ -346,14 +346,8 @@ void TMain::BuildKeysDDFClick()
         recordRows.push_back(row);
     }
 
-    std::vector<dict::RowSlot> rows;
-    rows.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        records[i].encode(mIndexTableArray.slot(i));
-        rows.push_back({recordRows[i], i});
-    }
     BuildReportScope reporting(*this);
-    writeFromGrid(dict::DictFile::Index, mIndexTableArray, rows, reporting.report());
+    writeRecords(dict::DictFile::Index, mIndexTableArray, records, reporting.report(), recordRows);
     const std::string fileName = kIndexFileName.toStdString();
     for (int row : noTable)
         reporting.report().rowLeftOut(fileName, row, "no table of that name in the Files grid");
