@@ -223,7 +223,8 @@ public:
     QStringList HiddenExtRows;           // ExtGrid rows set aside by the File Filter
     qint32 HighestFieldId = 0;           // source of new field ids (Add Field, Add Record)
     QStringList TypeMapping;             // 29 lines "tick type minLength", one per Pascal type
-    // FindRecord's entries in file order, and NameRec's: the records of the last complete scan.
+    // FindRecord's entries in file order, and NameRec's: the records of the last complete scan,
+    // item i of NameRec being NameRecRecords[i] (what "Add Record" adds).
     std::vector<ScannedRecord> ScannedRecords;
     std::vector<ScannedRecord> NameRecRecords;
 

@@ -1,7 +1,80 @@
 // Fields page of TMain: "Add Record", which turns a scanned record into FieldGrid rows and, for
-// extended types, ExtGrid rows.
+// extended types, ExtGrid rows. The scanner has already given each field its Btrieve type name,
+// offset and size; this only converts names to codes and copies.
 #include "DDFUnit.h"
 
-void TMain::NameRecChange() {}
-void TMain::AddFieldClick() {}
-void TMain::AddExtFieldRow(int, int) {}
+#include "DataTypes.h"
+#include "DictionaryGrid.h"
+
+namespace {
+
+using namespace grid;
+
+// Makes sure the grid has an entry row below its title row and returns it.
+int entryRowBelowTitle(TVarGrid* grid)
+{
+    if (grid->RowCount() < 2)
+        grid->setRowCount(2);
+    return entryRow(grid);
+}
+
+} // namespace
+
+// "Add Record" can be used once a record with a name is chosen.
+void TMain::NameRecChange()
+{
+    AddField->setEnabled(NameRec->currentIndex() >= 0 && !NameRec->currentText().isEmpty());
+}
+
+// The chosen record's fields become rows of the Table Filter's table, in record order after the
+// rows already there, with ids above the highest field id. The fields are those of the record
+// the "Record" list shows (NameRecRecords, kept in step with its items by the scanner), so a
+// later scan that stopped at an error cannot put another record's fields in their place.
+// Neither grid is sorted or refreshed.
+void TMain::AddFieldClick()
+{
+    const QString table = FileFilter->currentText();
+    const int chosen = NameRec->currentIndex();
+    if (table.isEmpty() || chosen < 0 || NameRec->currentText().isEmpty() ||
+        chosen >= static_cast<int>(NameRecRecords.size()))
+        return;
+
+    // A table the file grid does not hold still gets its rows, with file id -1. The id is read
+    // before any row is written, so an id cell that is no number changes nothing.
+    const int tableRow = filteredTableRow();
+    const qint32 fileId = tableRow < 0 ? -1 : StrToInt(FileGrid->Cells(kFileId, tableRow));
+
+    const ScannedRecord& record = NameRecRecords[static_cast<std::size_t>(chosen)];
+    for (const ScannedField& field : record.Fields) {
+        const int row = entryRowBelowTitle(FieldGrid);
+        ++HighestFieldId;
+        FieldGrid->setCells(kFieldId, row, QString::number(HighestFieldId));
+        FieldGrid->setCells(kFieldFile, row, QString::number(fileId));
+        FieldGrid->setCells(
+            kFieldName, row,
+            padName(QString::fromLatin1(field.Name.data(), static_cast<qsizetype>(field.Name.size()))));
+        const int b = dict::combinedPositionOfName(field.BtrieveType);
+        if (dict::combinedToExtendedPosition(b) >= 0)
+            AddExtFieldRow(row, b);
+        else
+            FieldGrid->setCells(kFieldDataType, row, QString::number(dict::combinedPositionToCode(b)));
+        FieldGrid->setCells(kFieldOffset, row, QString::number(field.Offset));
+        FieldGrid->setCells(kFieldSize, row, QString::number(field.Size));
+        FieldGrid->setCells(kFieldDec, row, QStringLiteral("0"));
+        FieldGrid->setCells(kFieldFlag, row, QStringLiteral("0"));
+        FieldGrid->setRowCount(row + 2);
+    }
+}
+
+// The ExtGrid row names the table as the Table Filter shows it and the field by the name just
+// written; the type is the extended code of combined position b.
+void TMain::AddExtFieldRow(int fieldRow, int b)
+{
+    const QString code = QString::number(dict::combinedPositionToCode(b));
+    const int row = entryRowBelowTitle(ExtGrid);
+    ExtGrid->setCells(kExtFile, row, FileFilter->currentText());
+    ExtGrid->setCells(kExtField, row, FieldGrid->Cells(kFieldName, fieldRow));
+    ExtGrid->setCells(kExtDataType, row, code);
+    FieldGrid->setCells(kFieldDataType, fieldRow, code);
+    ExtGrid->setRowCount(row + 2);
+}

@@ -1,0 +1,229 @@
+// "Add Record" on the Fields page, driven as a user does: a Pascal source chosen in the file
+// list and scanned with "Find Records" (the mapping of tests/data/pascal/mapping.rec), a table
+// picked in the Table Filter, a record picked in "Record", then "Add Record".
+#include "WindowFixture.h"
+
+#include <filesystem>
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kCases = fs::path(QUILLAN_TEST_DATA) / "pascal";
+const QStringList kEmptyField(8, QString());
+const QStringList kEmptyExt(3, QString());
+
+QString padded(const char* name)
+{
+    return QString::fromLatin1(name).leftJustified(20);
+}
+
+class RecordImport : public WindowFixture {
+protected:
+    void SetUp() override
+    {
+        fs::copy_file(kCases / "mapping.rec", mDir.path() / "Quillan.rec");
+        writeSource("three.pas", "type\n  TThree = record\n    Abc: Integer;\n"
+                                 "    TwentyFiveCharactersLongX: Byte;\n    Born: TDate;\n  end;\n");
+        WindowFixture::SetUp();
+
+        // The tables ORDERS (id 7) and PARTS (id 9); fields 1 to 12, the last three of PARTS.
+        w().ClearFileDDFClick();
+        for (const auto& [id, name] : {std::pair{"7", "ORDERS"}, std::pair{"9", "PARTS"}}) {
+            const int row = grid()->RowCount() - 1;
+            grid()->setCells(1, row, QString::fromLatin1(name));
+            type(row, 0, QString::fromLatin1(id));
+        }
+        fields()->setRowCount(14);
+        for (int id = 1; id <= 12; ++id)
+            fields()->setRowText(id,
+                                 QStringLiteral("%1\n%2\nF%1\n1\n0\n2\n0\n0").arg(id).arg(id > 9 ? 9 : 7));
+    }
+
+    TVarGrid* fields() { return w().FieldGrid; }
+    TVarGrid* exts() { return w().ExtGrid; }
+
+    void writeSource(const char* name, const QByteArray& text)
+    {
+        QFile file(path(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    // Copies a case's source from tests/data/pascal as "<case>.pas".
+    void copyCase(const char* name)
+    {
+        fs::copy_file(kCases / name / "input.pas", mDir.path() / (std::string(name) + ".pas"));
+    }
+    void scan(const QString& name)
+    {
+        w().FileListBox->setMask(QStringLiteral("*.*"));
+        const auto items = w().FileListBox->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1) << name.toStdString();
+        w().FileListBox->setCurrentItem(items.first());
+        emit w().FileListBox->mouseUp();
+        w().Search->click();
+    }
+    // The user picks or types a Table Filter text.
+    void filter(const QString& text)
+    {
+        w().FileFilter->setEditText(text);
+        w().FileFilterChange();
+    }
+    void pickRecord(int index)
+    {
+        w().NameRec->setCurrentIndex(index);
+        emit w().NameRec->activated(index);
+    }
+    // The rows from `first` to the end, the entry row included.
+    std::vector<QStringList> rowsFrom(const TVarGrid* g, int first)
+    {
+        std::vector<QStringList> all = rows(g);
+        return {all.begin() + first, all.end()};
+    }
+};
+
+TEST_F(RecordImport, idsFollowTheHighestFieldIdAndNamesArePaddedToTwenty)
+{
+    scan(QStringLiteral("three.pas"));
+    filter(padded("ORDERS"));
+    ASSERT_EQ(w().HighestFieldId, 12);
+    EXPECT_FALSE(w().AddField->isEnabled()) << "disabled until a record is picked";
+    pickRecord(0);
+    ASSERT_TRUE(w().AddField->isEnabled());
+    w().AddField->click();
+
+    const std::vector<QStringList> added{
+        {"13", "7", padded("Abc"), "1", "0", "4", "0", "0"},
+        {"14", "7", "TwentyFiveCharactersLongX", "14", "4", "1", "0", "0"},
+        {"15", "7", padded("Born"), "228", "5", "4", "0", "0"},
+        kEmptyField,
+    };
+    EXPECT_EQ(rowsFrom(fields(), 10), added) << "after the nine ORDERS rows";
+    EXPECT_EQ(w().HighestFieldId, 15);
+    EXPECT_EQ(rowsFrom(exts(), 1),
+              (std::vector<QStringList>{{padded("ORDERS"), padded("Born"), "228"}, kEmptyExt}));
+}
+
+// Every way a scanned Btrieve type name becomes a code: standard names keep their position,
+// extended ones (LongDate, VBCurrency) get their extended code and an ExtFields row, and an
+// unticked or unknown Pascal type (empty Btrieve type) gets 99 with offset and size 0.
+TEST_F(RecordImport, eachFieldGetsTheCodeOfItsBtrieveType)
+{
+    copyCase("unticked-types");
+    scan(QStringLiteral("unticked-types.pas"));
+    filter(padded("parts")); // letter case ignored
+    pickRecord(0);
+    w().AddField->click();
+
+    struct Case {
+        const char* name;
+        const char* code;
+        const char* offset;
+        const char* size;
+    };
+    const Case cases[] = {
+        {"A", "99", "0", "0"},  // Cardinal, not ticked
+        {"B", "1", "0", "4"},   // Integer
+        {"C", "99", "0", "0"},  // Single, not ticked
+        {"D", "99", "0", "0"},  // TUnknown
+        {"E", "14", "4", "1"},  // Byte -> Unsigned
+        {"F", "228", "5", "4"}, // TDate -> LongDate
+        {"G", "254", "9", "8"}, // Currency -> VBCurrency
+        {"H", "2", "17", "8"},  // Double -> Float
+    };
+    std::vector<QStringList> expected;
+    int id = 13;
+    for (const Case& c : cases)
+        expected.push_back({QString::number(id++), "9", padded(c.name), c.code, c.offset, c.size, "0", "0"});
+    expected.push_back(kEmptyField);
+    EXPECT_EQ(rowsFrom(fields(), 4), expected) << "after PARTS' own fields 10 to 12";
+
+    const QString table = padded("parts"); // as the Table Filter shows it
+    EXPECT_EQ(rowsFrom(exts(), 1), (std::vector<QStringList>{
+                                       {table, padded("F"), "228"}, {table, padded("G"), "254"}, kEmptyExt}));
+}
+
+TEST_F(RecordImport, theFieldsBelongToTheTableTheFilterNames)
+{
+    scan(QStringLiteral("three.pas"));
+    pickRecord(0);
+    struct Case {
+        QString filter;
+        QString file; // Xe$File of the new rows
+    };
+    const Case cases[] = {
+        {padded("PARTS"), "9"},
+        {padded("Orders"), "7"},
+        {QStringLiteral("ORDERS"), "-1"}, // without its padding the name is no table's
+        {QStringLiteral("Nowhere"), "-1"},
+    };
+    for (const Case& c : cases) {
+        filter(c.filter);
+        w().AddField->click();
+        const int last = fields()->RowCount() - 1;
+        for (int row = last - 3; row < last; ++row)
+            EXPECT_EQ(fields()->Cells(1, row), c.file) << c.filter.toStdString();
+        EXPECT_EQ(exts()->rowCells(exts()->RowCount() - 2), (QStringList{c.filter, padded("Born"), "228"}));
+    }
+    EXPECT_EQ(w().HighestFieldId, 24);
+}
+
+TEST_F(RecordImport, withoutATableARecordOrANumericTableIdNothingIsAdded)
+{
+    scan(QStringLiteral("three.pas"));
+    filter(padded("ORDERS"));
+    grid()->setCells(0, grid()->RowCount() - 2, QStringLiteral("9x")); // PARTS' id edited
+    const auto fieldRows = rows(fields());
+    const auto extRows = rows(exts());
+
+    struct Case {
+        QString filter;
+        int record;
+        QString error;
+    };
+    const Case cases[] = {
+        {QString(), 0, {}},
+        {padded("PARTS"), 0, QStringLiteral("'9x' is not a valid integer value.")},
+        {padded("ORDERS"), -1, {}},
+    };
+    for (const Case& c : cases) {
+        mMessages.clear();
+        w().FileFilter->setEditText(c.filter);
+        pickRecord(c.record);
+        w().guarded([&] { w().AddFieldClick(); });
+        EXPECT_EQ(messages(QMessageBox::Critical), c.error.isEmpty() ? QStringList() : QStringList{c.error});
+        EXPECT_EQ(rows(fields()), fieldRows) << c.filter.toStdString() << c.record;
+        EXPECT_EQ(rows(exts()), extRows);
+        EXPECT_EQ(w().HighestFieldId, 12);
+    }
+    EXPECT_FALSE(w().AddField->isEnabled()) << "nothing picked in Record";
+}
+
+// A scan that stops at an error leaves "Record" with the last complete scan's records while the
+// Record List holds what the failed one found: Add Record adds the record "Record" shows.
+TEST_F(RecordImport, afterAScanThatStoppedAddRecordAddsTheRecordThatRecordShows)
+{
+    copyCase("unticked-types");
+    copyCase("bound-not-a-number");
+    scan(QStringLiteral("unticked-types.pas"));
+    scan(QStringLiteral("bound-not-a-number.pas"));
+    ASSERT_EQ(messages(QMessageBox::Critical), QStringList{"'MaxLen' is not a valid integer value."});
+    ASSERT_EQ(w().FindRecord->item(0)->text(), "TGood");
+    ASSERT_EQ(w().NameRec->itemText(0), "TMixed");
+
+    filter(padded("ORDERS"));
+    pickRecord(0);
+    w().AddField->click();
+    QStringList names;
+    for (int row = 10; row < fields()->RowCount() - 1; ++row)
+        names << fields()->Cells(2, row).trimmed();
+    EXPECT_EQ(names, QStringList({"A", "B", "C", "D", "E", "F", "G", "H"}));
+}
+
+} // namespace
