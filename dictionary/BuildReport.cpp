@@ -34,12 +34,12 @@ std::string rowList(const std::vector<int>& rows)
 
 void BuildReport::fileNotCreated(const std::string& fileName, int status)
 {
-    mEntries.push_back({Kind::NotCreated, fileName, status, {}});
+    mEntries.push_back({Kind::NotCreated, fileName, status, {}, {}});
 }
 
 void BuildReport::fileNotOpened(const std::string& fileName, int status)
 {
-    mEntries.push_back({Kind::NotOpened, fileName, status, {}});
+    mEntries.push_back({Kind::NotOpened, fileName, status, {}, {}});
 }
 
 void BuildReport::rowRefused(const std::string& fileName, int row, int status)
@@ -48,7 +48,18 @@ void BuildReport::rowRefused(const std::string& fileName, int row, int status)
         return e.kind == Kind::RowsRefused && e.fileName == fileName && e.status == status;
     });
     if (it == mEntries.end())
-        mEntries.push_back({Kind::RowsRefused, fileName, status, {row}});
+        mEntries.push_back({Kind::RowsRefused, fileName, status, {row}, {}});
+    else
+        it->rows.push_back(row);
+}
+
+void BuildReport::rowLeftOut(const std::string& fileName, int row, const std::string& reason)
+{
+    auto it = std::find_if(mEntries.begin(), mEntries.end(), [&](const Entry& e) {
+        return e.kind == Kind::RowsLeftOut && e.fileName == fileName && e.reason == reason;
+    });
+    if (it == mEntries.end())
+        mEntries.push_back({Kind::RowsLeftOut, fileName, 0, {row}, reason});
     else
         it->rows.push_back(row);
 }
@@ -75,6 +86,10 @@ std::string BuildReport::text() const
         case Kind::RowsRefused:
             text += e.fileName + ": " + rowList(e.rows) + (e.rows.size() == 1 ? " was" : " were") +
                     " not written: " + statusText(e.status) + ".";
+            break;
+        case Kind::RowsLeftOut:
+            text += e.fileName + ": " + rowList(e.rows) + (e.rows.size() == 1 ? " was" : " were") +
+                    " left out: " + e.reason + ".";
             break;
         }
     }

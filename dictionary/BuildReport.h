@@ -14,21 +14,27 @@ public:
     void fileNotOpened(const std::string& fileName, int status);
     // row: the grid row (from 1) whose record was refused.
     void rowRefused(const std::string& fileName, int row, int status);
+    // row: a grid row (from 1) that the Build did not hand to the record manager, and why, e.g.
+    // "field 'Date' is not a field of table 'Orders'". Rows left out for the same reason share
+    // one line.
+    void rowLeftOut(const std::string& fileName, int row, const std::string& reason);
 
     bool empty() const { return mEntries.empty(); }
 
     // One line per file and status, in the order they were met, e.g.
     //   FILE.DDF: rows 4 and 7 were not written: status 5 (duplicate key).
+    //   FIELDEXT.DDF: rows 3 and 9 were left out: table 'Stock' is not in the Files grid.
     // Long row lists name the first rows and count the others.
     std::string text() const;
 
 private:
-    enum class Kind { NotCreated, NotOpened, RowsRefused };
+    enum class Kind { NotCreated, NotOpened, RowsRefused, RowsLeftOut };
     struct Entry {
         Kind kind;
         std::string fileName;
         int status;
         std::vector<int> rows;
+        std::string reason; // RowsLeftOut only
     };
     std::vector<Entry> mEntries;
 };

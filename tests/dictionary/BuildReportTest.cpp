@@ -45,3 +45,26 @@ TEST(BuildReport, aLongRowListNamesTenRowsAndCountsTheRest)
 }
 
 } // namespace
+
+namespace {
+
+TEST(BuildReport, rowsLeftOutAreGroupedByFileAndReasonBesideTheRefusedOnes)
+{
+    BuildReport report;
+    report.rowLeftOut("FIELDEXT.DDF", 3, "table 'Stock' is not in the Files grid");
+    report.rowRefused("FIELDEXT.DDF", 5, 5);
+    report.rowLeftOut("FIELDEXT.DDF", 9, "table 'Stock' is not in the Files grid");
+    report.rowLeftOut("FIELDEXT.DDF", 4, "field 'Date' is not a field of table 'Orders'");
+    report.rowLeftOut("INDEX.DDF", 2, "table 'Stock' is not in the Files grid");
+    EXPECT_FALSE(report.empty());
+    EXPECT_EQ(report.text(),
+              "FIELDEXT.DDF: rows 3 and 9 were left out: table 'Stock' is not in the Files grid.\n"
+              "FIELDEXT.DDF: row 5 was not written: status 5 (" +
+                  meaning(5) +
+                  ").\n"
+                  "FIELDEXT.DDF: row 4 was left out: field 'Date' is not a field of table "
+                  "'Orders'.\n"
+                  "INDEX.DDF: row 2 was left out: table 'Stock' is not in the Files grid.");
+}
+
+} // namespace
