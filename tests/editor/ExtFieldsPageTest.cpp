@@ -193,7 +193,9 @@ TEST_F(ExtFieldsPage, openShowsNamesForIdsAndAnEmptyCellForAnIdNoGridHolds)
     w().OpenFieldExtDDF->click();
     EXPECT_EQ(ext()->RowCount(), 2) << "the Fields grid is not loaded";
     w().FieldGrid->Tag = 1;
+    w().HiddenExtRows = QStringList{pad("Stock") + "\n" + pad("Qty") + "\n228"}; // of the grid shown before
     w().OpenFieldExtDDF->click();
+    EXPECT_TRUE(w().HiddenExtRows.isEmpty());
     EXPECT_EQ(extRows(), (std::vector<QStringList>{kTitle,
                                                    {pad("Customers"), pad("Date"), "228"},
                                                    {pad("Orders"), pad("Date"), "255"},
@@ -252,6 +254,10 @@ TEST_F(ExtFieldsPage, buildThenOpenRoundTripsManyRowsWithEachFieldResolvedInItsO
 
 TEST_F(ExtFieldsPage, rowsLeftOutAndRowsRefusedAreNamedInOneMessageAndTheOthersWritten)
 {
+    // The Fields page's Table Filter shows Orders only: Customers' fields are still found.
+    w().HiddenFieldRows = QStringList{w().FieldGrid->rowText(1), w().FieldGrid->rowText(2)};
+    w().FieldGrid->deleteRow(1);
+    w().FieldGrid->deleteRow(1);
     setExtRows({{pad("Orders"), pad("Date"), "228"},
                 {pad("Orders"), pad("Name"), "229"},
                 {pad("Orders"), pad("date"), "230"},
@@ -300,6 +306,47 @@ TEST_F(ExtFieldsPage, typedKeysCommitATableAndTheListsFollowTheRow)
     pick(w().ExtType, QStringLiteral("DelphiReal"));
     EXPECT_EQ(ext()->rowCells(1), (QStringList{pad("Orders"), pad("Total"), "255"}));
     EXPECT_EQ(w().ChooseExtField->count(), 2) << "the fields of Orders only";
+}
+
+QByteArray bytesOf(const testbytes::Bytes& b)
+{
+    return QByteArray(reinterpret_cast<const char*>(b.get().data()), qsizetype(b.get().size()));
+}
+
+TEST_F(ExtFieldsPage, openDdfsReadsThisPageLastThroughTheGridsReadBefore)
+{
+    std::vector<QByteArray> files, fields;
+    for (const Table& t : kTables)
+        files.push_back(bytesOf(
+            testbytes::Bytes().u16(unsigned(t.id)).text(t.name, 20).text("", 64).u8(0).fill(' ', 10)));
+    for (const Field& f : kFields)
+        fields.push_back(bytesOf(testbytes::Bytes()
+                                     .u16(unsigned(f.id))
+                                     .u16(unsigned(f.file))
+                                     .text(f.name, 20)
+                                     .u8(0)
+                                     .u16(0)
+                                     .u16(2)
+                                     .u8(0)
+                                     .u16(0)));
+    using dict::DictFile;
+    ASSERT_EQ(createThroughRecordManager("FILE.DDF", dict::creationSpec(DictFile::File).bytes, files), 0);
+    ASSERT_EQ(createThroughRecordManager("FIELD.DDF", dict::creationSpec(DictFile::Field).bytes, fields), 0);
+    ASSERT_EQ(createThroughRecordManager("INDEX.DDF", dict::creationSpec(DictFile::Index).bytes, {}), 0);
+    ASSERT_EQ(createThroughRecordManager("FieldExt.ddf", dict::creationSpec(DictFile::FieldExt).bytes,
+                                         {extRecord(4, 50, 242), extRecord(7, 31, 254)}),
+              0);
+    restart();
+    fill(); // what the Fields page's Open gives
+    const std::vector<QStringList> fieldRows = rows(w().FieldGrid);
+    ASSERT_TRUE(w().OpenFile->isEnabled() && w().OpenFieldExtDDF->isEnabled());
+    w().OpenFile->click();
+    EXPECT_TRUE(mMessages.empty());
+    EXPECT_EQ(w().FileGrid->RowCount(), int(kTables.size()) + 2);
+    EXPECT_EQ(rows(w().FieldGrid), fieldRows);
+    EXPECT_EQ(extRows(),
+              (std::vector<QStringList>{
+                  kTitle, {pad("Stock"), pad("Qty"), "242"}, {pad("Orders"), pad("Total"), "254"}, kEntry}));
 }
 
 } // namespace
