@@ -26,8 +26,8 @@ namespace {
 using namespace grid;
 
 // Calls `visit` with the cells of every field row: the Fields grid's rows from 1, then the rows
-// its Table Filter holds, in that order (so "the first row" of a look-up is the same as
-// before the filter was set, as far as the visible rows go).
+// its Table Filter has set aside. A look-up that keeps the first row it meets thus prefers a
+// visible row.
 template <class Visit> void forEachFieldRow(const TVarGrid* fields, const QStringList& hidden, Visit visit)
 {
     for (int row = 1; row < fields->RowCount(); ++row)
