@@ -368,6 +368,13 @@ private:
     // The eight edits from a statistics buffer's file specification; all 0 for none.
     void showFileSpec(const QByteArray* stat);
 
+    // ---- Fields page (FieldsPage.cpp) ----
+    // The FileGrid row of the table the Table Filter's text names (first match, ASCII case
+    // ignored), or -1 when the text is empty or names no table.
+    int filteredTableRow() const;
+    // What New and Open do after filling FieldGrid: see FieldsPage.cpp.
+    void startFieldTable();
+
     // The record arrays behind the pages' Open and Build, slot n = record n + 1 of the file.
     dict::RecordArray mFileTableArray = dict::makeFileTableArray();
     dict::RecordArray mFieldTableArray = dict::makeFieldTableArray();

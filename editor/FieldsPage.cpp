@@ -1,21 +1,275 @@
 // Fields page of TMain: FIELD.DDF in FieldGrid, the Table Filter, the Field Type list and the
 // highest field id.
 #include "DDFUnit.h"
-#include "DataTypes.h"
-#include "PageLayout.h"
 
-void TMain::FieldGridKeyUp(int) {}
-void TMain::FieldGridMouseUp() {}
-void TMain::FieldTypeChange() {}
-void TMain::FileFilterChange() {}
-void TMain::AddOneFieldClick() {}
-void TMain::DeleteFieldClick() {}
-void TMain::ClearFieldDDFClick() {}
-void TMain::OpenFieldDDFClick() {}
-void TMain::BuildFieldDDFClick() {}
-void TMain::RefreshFieldRow() {}
-void TMain::SortFieldGrid() {}
-void TMain::RestoreFieldRows() {}
+#include "DataTypes.h"
+#include "DictionaryGrid.h"
+#include "PageLayout.h"
+#include "Records.h"
+#include "SelfDescription.h"
+#include "Status.h"
+
+#include <QLineEdit>
+#include <QScopeGuard>
+
+#include <span>
+#include <tuple>
+
+namespace {
+
+using namespace grid;
+
+QStringList fieldRow(std::span<const uint8_t> bytes)
+{
+    const dict::FieldRecord record = dict::FieldRecord::decode(bytes);
+    return {QString::number(record.id),
+            QString::number(record.file),
+            QString::fromLatin1(record.name.data(), qsizetype(record.name.size())),
+            QString::number(record.dataType),
+            QString::number(record.offset),
+            QString::number(record.size),
+            QString::number(record.dec),
+            QString::number(record.flag)};
+}
+
+// The names the Table Filter offers: every table whose id is neither empty nor -1, in grid order.
+QStringList filterTableNames(const TVarGrid* files)
+{
+    QStringList names;
+    names.reserve(files->RowCount());
+    for (int row = 1; row < files->RowCount(); ++row) {
+        const QStringList& cells = files->rowCells(row);
+        if (!cells[kFileId].isEmpty() && cellInteger(cells[kFileId]) != -1)
+            names << cells[kFileName];
+    }
+    return names;
+}
+
+} // namespace
+
+// ---- Fields page ----
+
+void TMain::FieldGridKeyUp(int)
+{
+    RefreshFieldRow();
+}
+
+void TMain::FieldGridMouseUp()
+{
+    RefreshFieldRow();
+}
+
+// The entry rule (an id above the highest field id commits the entry row, an emptied id removes
+// its row), then Field Type, the Table Filter's list and "Add Field" follow the current row.
+void TMain::RefreshFieldRow()
+{
+    FileGrid->setRow(1);
+    RefreshFileRow();
+
+    TVarGrid* grid = FieldGrid;
+    const int r = grid->Row();
+    const int last = entryRow(grid);
+    if (r == last) {
+        if (HighestFieldId == 0 && last >= 1)
+            HighestFieldId = highestInteger(
+                grid, kFieldId, 0, [grid](int row) { return !grid->rowCells(row)[kFieldFile].isEmpty(); });
+        const auto id = cellInteger(grid, kFieldId, r);
+        if (HighestFieldId != 0 && id && *id > HighestFieldId) {
+            HighestFieldId = *id;
+            commitEntryRow(grid, r, kFieldFile, kFieldFlag);
+            if (const int table = filteredTableRow(); table >= 0)
+                grid->setCells(kFieldFile, r, FileGrid->Cells(kFileId, table));
+            SortFieldGrid();
+        }
+    } else if (removeRowWithoutKey(grid, r, {kFieldId})) {
+        SortFieldGrid();
+    }
+
+    const int row = grid->Row();
+    const QString dataType = grid->Cells(kFieldDataType, row);
+    if (dataType.isEmpty())
+        return;
+    const auto code = cellInteger(dataType);
+    FieldType->setCurrentIndex(code ? dict::codeToStandardPosition(*code) : -1);
+
+    const QStringList names = filterTableNames(FileGrid);
+    const QString text = FileFilter->currentText();
+    QStringList shown;
+    shown.reserve(FileFilter->count());
+    for (int i = 0; i < FileFilter->count(); ++i)
+        shown << FileFilter->itemText(i);
+    if (shown != names) {
+        FileFilter->clear();
+        FileFilter->addItems(names);
+    }
+    FileFilter->setCurrentIndex(-1);
+    FileFilter->setEditText(text);
+    FileFilter->lineEdit()->setCursorPosition(0); // a name's start, not its padding blanks
+    AddOneField->setEnabled(!text.isEmpty());
+    grid->setFixedRows(1);
+}
+
+// Title row first, then ids ascending as numbers, empty ids last.
+void TMain::SortFieldGrid()
+{
+    sortGrid(FieldGrid, [](const QStringList& cells) {
+        CellOrder order = cellOrder(cells[kFieldId]);
+        return std::tuple(order.group, order.number, std::move(order.text));
+    });
+}
+
+// The hidden rows come back after the shown ones, under a new empty entry row, and the highest
+// field id becomes the largest id in the grid.
+void TMain::RestoreFieldRows()
+{
+    restoreRows(FieldGrid, HiddenFieldRows);
+    HighestFieldId = highestInteger(FieldGrid, kFieldId, 0);
+}
+
+// Every row comes back and the grid is sorted; when the text names a table, the rows of other
+// tables are set aside until the next change (or Build).
+void TMain::FileFilterChange()
+{
+    TVarGrid* grid = FieldGrid;
+    grid->setUpdatesEnabled(false);
+    const auto shown = qScopeGuard([grid] { grid->setUpdatesEnabled(true); });
+    RestoreFieldRows();
+    SortFieldGrid();
+    const int table = filteredTableRow();
+    if (table < 0)
+        return;
+    const auto tableId = cellInteger(FileGrid, kFileId, table);
+    hideRows(
+        grid, HiddenFieldRows,
+        [&](const QStringList& cells) { return tableId && cellInteger(cells[kFieldFile]) == tableId; },
+        [](const QStringList& cells) { return cells[kFieldFile].isEmpty(); });
+    AddOneField->setEnabled(true);
+    grid->setFixedRows(1);
+}
+
+int TMain::filteredTableRow() const
+{
+    const QString text = FileFilter->currentText();
+    return text.isEmpty() ? -1 : findRowIgnoringCase(FileGrid, kFileName, text);
+}
+
+// The chosen type's code goes into the current row.
+void TMain::FieldTypeChange()
+{
+    const int code = dict::standardPositionToCode(FieldType->currentIndex());
+    if (code >= 0)
+        FieldGrid->setCells(kFieldDataType, FieldGrid->Row(), QString::number(code));
+}
+
+// A new field of the filtered table in the entry row: the next id, 0 in every other cell.
+void TMain::AddOneFieldClick()
+{
+    const int table = filteredTableRow();
+    if (table < 0)
+        return;
+    ++HighestFieldId;
+    const int last = entryRow(FieldGrid);
+    FieldGrid->setCells(kFieldId, last, QString::number(HighestFieldId));
+    FieldGrid->setCells(kFieldFile, last, FileGrid->Cells(kFileId, table));
+    commitEntryRow(FieldGrid, last, kFieldName, kFieldFlag);
+    RefreshFieldRow();
+}
+
+void TMain::DeleteFieldClick()
+{
+    FieldGrid->setCells(kFieldId, FieldGrid->Row(), QString());
+    RefreshFieldRow();
+}
+
+// New: the seventeen self-description rows.
+void TMain::ClearFieldDDFClick()
+{
+    if (FileGrid->Tag == 0)
+        return;
+    dict::rebuildFieldTable(mFieldTableArray);
+    std::vector<QStringList> rows;
+    const dict::RecordArray& table = mFieldTableArray;
+    for (std::size_t slot = 0; slot < dict::fieldSelfDescription().size(); ++slot)
+        rows.push_back(fieldRow(table.slot(slot)));
+    showRows(FieldGrid, std::move(rows));
+    startFieldTable();
+}
+
+// Open: one row per FIELD.DDF record in id order, then the entry row. Without a readable
+// FIELD.DDF nothing changes and nothing is said.
+void TMain::OpenFieldDDFClick()
+{
+    if (FileGrid->Tag == 0)
+        return;
+    const OpenResult opened = openIntoGrid(dict::DictFile::Field, mFieldTableArray, FieldGrid, fieldRow);
+    if (opened.status != btr::StatusSuccess)
+        return;
+    startFieldTable();
+    if (!opened.problem.isEmpty())
+        showMessage(opened.problem);
+}
+
+// After New or Open: rows set aside from the table that was there before are dropped (they
+// would otherwise join the new one), new ids continue above the largest id now in the grid,
+// and the page is marked loaded.
+void TMain::startFieldTable()
+{
+    HiddenFieldRows.clear();
+    HighestFieldId = highestInteger(FieldGrid, kFieldId, 0);
+    RefreshFieldRow();
+    FieldGrid->Tag = 1;
+    BuildFieldDDF->setEnabled(true);
+    ClearKeysDDF->setEnabled(true);
+    OpenKeysDDF->setEnabled(true);
+}
+
+// Build: the rows the Table Filter set aside come back first and are written too. Every row is
+// converted and checked before FIELD.DDF is replaced, so a cell that cannot be stored leaves
+// the file as it was; the entry row is written when it has an id. What the record manager
+// refuses is reported once, after the Build.
+void TMain::BuildFieldDDFClick()
+{
+    // Rows set aside by the Table Filter count: a filter on a table without fields must not
+    // make the Build skip the whole file.
+    if (FieldGrid->Tag == 0 || FieldGrid->RowCount() + HiddenFieldRows.size() < 3)
+        return;
+
+    TVarGrid* grid = FieldGrid;
+    const QStringList typed = grid->rowCells(entryRow(grid));
+    RestoreFieldRows();
+    grid->setRowText(entryRow(grid), typed.join(QLatin1Char('\n')));
+
+    const BuildCells cells(grid, QStringLiteral("FIELD.DDF"));
+    std::vector<dict::FieldRecord> records;
+    records.reserve(std::size_t(grid->RowCount()));
+    const int last = entryRow(grid);
+    for (int row = 1; row <= last; ++row) {
+        if (row == last && grid->Cells(kFieldId, row).isEmpty())
+            break;
+        cells.requireFilled(kFieldId, row);
+        dict::FieldRecord record;
+        record.id = cells.int16(kFieldId, row);
+        record.file = cells.int16(kFieldFile, row);
+        record.name = cells.text(kFieldName, row, kNameWidth);
+        record.dataType = cells.byte(kFieldDataType, row);
+        record.offset = cells.int16(kFieldOffset, row);
+        record.size = cells.int16(kFieldSize, row);
+        record.dec = cells.byte(kFieldDec, row);
+        record.flag = cells.int16(kFieldFlag, row);
+        records.push_back(std::move(record));
+    }
+
+    std::vector<dict::RowSlot> rows;
+    rows.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        records[i].encode(mFieldTableArray.slot(i));
+        rows.push_back({int(i) + 1, i});
+    }
+    BuildReportScope reporting(*this);
+    writeFromGrid(dict::DictFile::Field, mFieldTableArray, rows, reporting.report());
+    rereadFileList();
+    reporting.finish();
+}
 
 // ---- Layout and wiring ----
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+#include <vector>
+
 using namespace dict;
 
 namespace {
@@ -73,6 +76,45 @@ TEST(TypeCatalogue, namesAreFoundIgnoringCaseAndUnknownNamesAreUnmapped)
         EXPECT_EQ(combinedPositionOfName(name), position) << '"' << name << '"';
     EXPECT_EQ(combinedPositionToCode(combinedPositionOfName("")), kUnmappedTypeCode);
     EXPECT_EQ(combinedPositionToCode(combinedPositionOfName("Nothing")), 99);
+}
+
+// Every name in its list position, as the type lists show them and the stored codes select them.
+TEST(TypeCatalogue, everyNameStandsAtItsPosition)
+{
+    const std::vector<std::string_view> standard = {
+        "String",   "Integer",       "Float",  "Date",       "Time",     "Decimal", "Money",
+        "Logical",  "Numeric",       "BFloat", "LString",    "ZString",  "Note",    "VarLength",
+        "Unsigned", "Autoincrement", "BIT",    "NumericSTS", "NumericSA"};
+    const std::vector<std::pair<std::string_view, int>> extended = {
+        {"LongDate", 228},       {"Intel", 229},        {"BinRL", 230},
+        {"BinLR", 231},          {"NumericASCII", 232}, {"MagicDate_0001", 233},
+        {"CTime", 234},          {"MagicNum100", 235},  {"TASProTime", 236},
+        {"TASProUns", 237},      {"BCD10", 238},        {"MagicPCNumeric", 239},
+        {"MagicPCTime", 240},    {"MagicPCDate", 241},  {"YMD", 242},
+        {"YYMMDD", 243},         {"YYYYMMDD", 244},     {"TASPro3Date", 245},
+        {"TASPro3Numeric", 246}, {"CobolComp6", 247},   {"VBDate", 253},
+        {"VBCurrency", 254},     {"DelphiReal", 255}};
+    const std::vector<std::string_view> pascal = {
+        "Char",     "AnsiChar", "WideChar", "PChar",  "PAnsiChar",  "PWideChar",   "Integer",    "ShortInt",
+        "SmallInt", "LongInt",  "Byte",     "Word",   "Cardinal",   "Real",        "Single",     "Double",
+        "Extended", "Currency", "Comp",     "String", "AnsiString", "ShortString", "WideString", "Boolean",
+        "ByteBool", "WordBool", "LongBool", "TDate",  "TTime"};
+    ASSERT_EQ(standard.size(), standardTypeNames().size());
+    for (std::size_t i = 0; i < standard.size(); ++i) {
+        EXPECT_EQ(standardTypeNames()[i], standard[i]);
+        EXPECT_EQ(combinedPositionOfName(standard[i]), int(i));
+        EXPECT_EQ(combinedPositionToCode(int(i)), int(i));
+    }
+    ASSERT_EQ(extended.size(), extendedTypeNames().size());
+    for (std::size_t q = 0; q < extended.size(); ++q) {
+        const auto [name, code] = extended[q];
+        EXPECT_EQ(extendedTypeNames()[q], name);
+        EXPECT_EQ(combinedPositionToCode(combinedPositionOfName(name)), code) << name;
+        EXPECT_EQ(codeToExtendedPosition(code), int(q)) << name;
+    }
+    ASSERT_EQ(pascal.size(), pascalTypeNames().size());
+    for (std::size_t i = 0; i < pascal.size(); ++i)
+        EXPECT_EQ(pascalTypeNames()[i], pascal[i]);
 }
 
 } // namespace
