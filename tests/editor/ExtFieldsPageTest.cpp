@@ -349,4 +349,22 @@ TEST_F(ExtFieldsPage, openDdfsReadsThisPageLastThroughTheGridsReadBefore)
                   kTitle, {pad("Stock"), pad("Qty"), "242"}, {pad("Orders"), pad("Total"), "254"}, kEntry}));
 }
 
+// The whole way a user goes: New DDFs, an extended type for one of the dictionary's own fields
+// chosen from the lists, Build DDFs, and Open DDFs in the next run.
+TEST_F(ExtFieldsPage, anExtendedTypeChosenAfterNewDdfsComesBackThroughBuildDdfsAndOpenDdfs)
+{
+    restart();
+    w().ClearFile->click();
+    w().PageControl->setCurrentWidget(w().TabFieldExts);
+    pick(w().ChooseFiles, pad("X$FIELD"));
+    w().ExtGridMouseUp();
+    pick(w().ChooseExtField, pad("Xe$Name"));
+    pick(w().ExtType, QStringLiteral("YMD"));
+    w().BuildFile->click();
+    EXPECT_TRUE(mMessages.empty());
+    restart();
+    w().OpenFile->click();
+    EXPECT_EQ(extRows(), (std::vector<QStringList>{kTitle, {pad("X$FIELD"), pad("Xe$Name"), "242"}, kEntry}));
+}
+
 } // namespace
