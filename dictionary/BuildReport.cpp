@@ -34,12 +34,12 @@ std::string rowList(const std::vector<int>& rows)
 
 void BuildReport::fileNotCreated(const std::string& fileName, int status)
 {
-    mEntries.push_back({Kind::NotCreated, fileName, status, {}});
+    mEntries.push_back({Kind::NotCreated, fileName, status, {}, {}});
 }
 
 void BuildReport::fileNotOpened(const std::string& fileName, int status)
 {
-    mEntries.push_back({Kind::NotOpened, fileName, status, {}});
+    mEntries.push_back({Kind::NotOpened, fileName, status, {}, {}});
 }
 
 void BuildReport::rowRefused(const std::string& fileName, int row, int status)
@@ -48,7 +48,7 @@ void BuildReport::rowRefused(const std::string& fileName, int row, int status)
         return e.kind == Kind::RowsRefused && e.fileName == fileName && e.status == status;
     });
     if (it == mEntries.end())
-        mEntries.push_back({Kind::RowsRefused, fileName, status, {row}});
+        mEntries.push_back({Kind::RowsRefused, fileName, status, {row}, {}});
     else
         it->rows.push_back(row);
 }

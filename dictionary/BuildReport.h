@@ -22,6 +22,7 @@ public:
 
     // One line per file and status, in the order they were met, e.g.
     //   FILE.DDF: rows 4 and 7 were not written: status 5 (duplicate key).
+    //   FIELDEXT.DDF: rows 3 and 9 were left out: table 'Stock' is not in the Files grid.
     // Long row lists name the first rows and count the others.
     std::string text() const;
 
