@@ -150,6 +150,14 @@ void TMain::guarded(const std::function<void()>& handler)
 
 // ---- Build reporting ----
 
+void TMain::writeBuild(std::function<void()> write)
+{
+    if (mCollectingWrites)
+        mPendingWrites.push_back(std::move(write));
+    else
+        write();
+}
+
 TMain::BuildReportScope::BuildReportScope(TMain& window) : mWindow(window)
 {
     if (!mWindow.mBuildReport) {
@@ -320,10 +328,26 @@ void TMain::BuildFileClick()
 {
     HourGlass wait;
     BuildReportScope reporting(*this);
+    struct Collecting {
+        TMain& w;
+        ~Collecting()
+        {
+            w.mCollectingWrites = false;
+            w.mPendingWrites.clear();
+        }
+    } collecting{*this};
+    mCollectingWrites = true;
+    mPendingWrites.clear();
     BuildFileDDFClick();
     BuildFieldDDFClick();
     BuildKeysDDFClick();
     BuildFieldExtDDFClick();
+    mCollectingWrites = false;
+    const std::vector<std::function<void()>> writes = std::move(mPendingWrites);
+    mPendingWrites.clear();
+    for (const auto& write : writes)
+        write();
+    reporting.finish();
 }
 
 void TMain::DeleteFileClick()

@@ -217,12 +217,12 @@ public:
     QPushButton* OpenFieldExtDDF;
 
     // ---- Editor state ----
-    QList<FileStatEntry> FileStatList;   // Files page statistics entries, in the order added
-    QStringList HiddenFieldRows;         // FieldGrid rows set aside by the Table Filter
-    QStringList HiddenKeyRows;           // KeyGrid rows set aside by the Table Filter
-    QStringList HiddenExtRows;           // ExtGrid rows set aside by the File Filter
-    qint32 HighestFieldId = 0;           // source of new field ids (Add Field, Add Record)
-    QStringList TypeMapping;             // 29 lines "tick type minLength", one per Pascal type
+    QList<FileStatEntry> FileStatList; // Files page statistics entries, in the order added
+    QStringList HiddenFieldRows;       // FieldGrid rows set aside by the Table Filter
+    QStringList HiddenKeyRows;         // KeyGrid rows set aside by the Table Filter
+    QStringList HiddenExtRows;         // ExtGrid rows set aside by the File Filter
+    qint32 HighestFieldId = 0;         // source of new field ids (Add Field, Add Record)
+    QStringList TypeMapping;           // 29 lines "tick type minLength", one per Pascal type
     // FindRecord's entries in file order, and NameRec's: the records of the last complete scan,
     // item i of NameRec being NameRecRecords[i] (what "Add Record" adds).
     std::vector<ScannedRecord> ScannedRecords;
@@ -404,8 +404,16 @@ private:
     dict::BuildReport* mBuildReport = nullptr;
     // A report whose Build ended by an error; guarded() shows it after the error.
     QString mUnshownReport;
+    // While "Build DDFs" converts the four pages, the writing of each waits here (writeBuild).
+    bool mCollectingWrites = false;
+    std::vector<std::function<void()>> mPendingWrites;
 
 public:
+    // The writing of a page's Build, once its rows are converted: run now, or, while "Build DDFs"
+    // runs, only after all four pages converted without an error, so that a cell one page cannot
+    // store leaves the whole dictionary set as it was.
+    void writeBuild(std::function<void()> write);
+
     // Held by every Build (and by "Build DDFs" around the four): while one is alive, the Builds
     // add what the record manager refused to one report. The outermost scope's finish() shows
     // it, when it is not empty, in one message box. A scope left by an error hands its report

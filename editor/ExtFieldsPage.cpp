@@ -304,18 +304,16 @@ void TMain::BuildFieldExtDDFClick()
         recordRows.push_back(row);
     }
 
-    std::vector<dict::RowSlot> rows;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        records[i].encode(mExtTableArray.slot(i));
-        rows.push_back({recordRows[i], i});
-    }
-    BuildReportScope reporting(*this);
-    writeFromGrid(dict::DictFile::FieldExt, mExtTableArray, rows, reporting.report());
-    for (const auto& [row, reason] : leftOut)
-        reporting.report().rowLeftOut(fileName, row, reason);
-    rereadFileList();
-    OpenFieldExtDDF->setEnabled(true);
-    reporting.finish();
+    writeBuild([this, records = std::move(records), recordRows = std::move(recordRows),
+                leftOut = std::move(leftOut), fileName] {
+        BuildReportScope reporting(*this);
+        writeRecords(dict::DictFile::FieldExt, mExtTableArray, records, reporting.report(), recordRows);
+        for (const auto& [row, reason] : leftOut)
+            reporting.report().rowLeftOut(fileName, row, reason);
+        rereadFileList();
+        OpenFieldExtDDF->setEnabled(true);
+        reporting.finish();
+    });
 }
 
 // ---- Layout and wiring ----

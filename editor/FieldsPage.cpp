@@ -255,10 +255,12 @@ void TMain::BuildFieldDDFClick()
         records.push_back(std::move(record));
     }
 
-    BuildReportScope reporting(*this);
-    writeRecords(dict::DictFile::Field, mFieldTableArray, records, reporting.report());
-    rereadFileList();
-    reporting.finish();
+    writeBuild([this, records = std::move(records)] {
+        BuildReportScope reporting(*this);
+        writeRecords(dict::DictFile::Field, mFieldTableArray, records, reporting.report());
+        rereadFileList();
+        reporting.finish();
+    });
 }
 
 // ---- Layout and wiring ----

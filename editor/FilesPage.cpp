@@ -115,10 +115,12 @@ void TMain::BuildFileDDFClick()
         records.push_back(std::move(record));
     }
 
-    BuildReportScope reporting(*this);
-    writeRecords(dict::DictFile::File, mFileTableArray, records, reporting.report());
-    rereadFileList();
-    reporting.finish();
+    writeBuild([this, records = std::move(records)] {
+        BuildReportScope reporting(*this);
+        writeRecords(dict::DictFile::File, mFileTableArray, records, reporting.report());
+        rereadFileList();
+        reporting.finish();
+    });
 }
 
 void TMain::DeleteTableClick()

@@ -346,15 +346,18 @@ void TMain::BuildKeysDDFClick()
         recordRows.push_back(row);
     }
 
-    BuildReportScope reporting(*this);
-    writeRecords(dict::DictFile::Index, mIndexTableArray, records, reporting.report(), recordRows);
-    const std::string fileName = kIndexFileName.toStdString();
-    for (int row : noTable)
-        reporting.report().rowLeftOut(fileName, row, "no table of that name in the Files grid");
-    for (int row : noField)
-        reporting.report().rowLeftOut(fileName, row, "no field of that name in the Fields grid");
-    rereadFileList();
-    reporting.finish();
+    writeBuild([this, records = std::move(records), recordRows = std::move(recordRows),
+                noTable = std::move(noTable), noField = std::move(noField)] {
+        BuildReportScope reporting(*this);
+        writeRecords(dict::DictFile::Index, mIndexTableArray, records, reporting.report(), recordRows);
+        const std::string fileName = kIndexFileName.toStdString();
+        for (int row : noTable)
+            reporting.report().rowLeftOut(fileName, row, "no table of that name in the Files grid");
+        for (int row : noField)
+            reporting.report().rowLeftOut(fileName, row, "no field of that name in the Fields grid");
+        rereadFileList();
+        reporting.finish();
+    });
 }
 
 // ---- Layout and wiring ----

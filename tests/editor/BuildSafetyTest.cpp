@@ -66,6 +66,24 @@ TEST_F(BuildSafety, aBackupThatCannotBeTakenStopsTheBuildBeforeAnythingIsReplace
         << messages(QMessageBox::Critical)[0].toStdString();
 }
 
+TEST_F(BuildSafety, buildDdfsWritesNoFileWhileAnyPageHoldsACellItCannotStore)
+{
+    w().ClearFile->click();
+    w().BuildFile->click();
+    ASSERT_TRUE(mMessages.empty());
+    const QByteArray fileDdf = fileBytes(QStringLiteral("FILE.DDF"));
+    const QByteArray fieldDdf = fileBytes(QStringLiteral("FIELD.DDF"));
+    grid()->setCells(1, 1, QStringLiteral("RENAMED")); // a change FILE.DDF could take
+    w().FieldGrid->setCells(5, 3, QStringLiteral("big"));
+    w().BuildFile->click();
+    EXPECT_EQ(
+        messages(QMessageBox::Critical),
+        QStringList(QStringLiteral("FIELD.DDF was not written: row 3, column Xe$Size: 'big' is not a valid "
+                                   "integer value.")));
+    EXPECT_EQ(fileBytes(QStringLiteral("FILE.DDF")), fileDdf) << "FILE.DDF waits for every page";
+    EXPECT_EQ(fileBytes(QStringLiteral("FIELD.DDF")), fieldDdf);
+}
+
 TEST_F(BuildSafety, openWithoutAReadableRecordLeavesOnlyTheTitleAndTheEntryRow)
 {
     w().ClearFile->click();
