@@ -67,18 +67,35 @@ void BuildReport::rowLeftOut(const std::string& fileName, int row, const std::st
 std::string BuildReport::text() const
 {
     std::string text;
+    // The embedded record manager reads genuine Btrieve files but never writes them: such files
+    // are named together in one sentence, first.
+    const bool embedded = btrieve::recordManagerDescription() == "embedded";
+    auto genuine = [&](const Entry& e) {
+        return embedded && e.kind == Kind::NotCreated && e.status == btr::StatusAccessDenied;
+    };
+    std::vector<std::string> genuineFiles;
+    for (const Entry& e : mEntries)
+        if (genuine(e))
+            genuineFiles.push_back(e.fileName);
+    if (!genuineFiles.empty()) {
+        std::string names = genuineFiles.front();
+        for (std::size_t i = 1; i < genuineFiles.size(); ++i)
+            names += (i + 1 == genuineFiles.size() ? " and " : ", ") + genuineFiles[i];
+        const bool one = genuineFiles.size() == 1;
+        text = names + (one ? " is a file" : " are files") +
+               " of the Btrieve record manager, which Quillan's embedded record manager can only read; " +
+               (one ? "it was" : "they were") +
+               " left unchanged. Build the dictionary into another directory, or install the record "
+               "manager.";
+    }
     for (const Entry& e : mEntries) {
+        if (genuine(e))
+            continue;
         if (!text.empty())
             text += '\n';
         switch (e.kind) {
         case Kind::NotCreated:
-            if (e.status == btr::StatusAccessDenied && btrieve::recordManagerDescription() == "embedded")
-                // The embedded record manager reads genuine Btrieve files but never writes them.
-                text += e.fileName + " is a file of the Btrieve record manager, which Quillan's embedded "
-                                     "record manager can only read; it was left unchanged. Build the "
-                                     "dictionary into another directory, or install the record manager.";
-            else
-                text += e.fileName + " was not created: " + statusText(e.status) + ".";
+            text += e.fileName + " was not created: " + statusText(e.status) + ".";
             break;
         case Kind::NotOpened:
             text += e.fileName + " was not opened: " + statusText(e.status) + ".";

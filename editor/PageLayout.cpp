@@ -40,8 +40,12 @@ void HandlerWiring::click(QAbstractButton* button, void (TMain::*handler)())
 void HandlerWiring::change(QComboBox* box, void (TMain::*handler)())
 {
     TMain* window = w;
-    QObject::connect(box, &QComboBox::activated, window,
-                     [window, handler] { window->guarded([&] { (window->*handler)(); }); });
+    QObject::connect(box, &QComboBox::activated, window, [window, handler, box] {
+        window->guarded([&] { (window->*handler)(); });
+        // A chosen name is shown from its start, not scrolled to the blanks that pad it.
+        if (QLineEdit* line = box->lineEdit())
+            line->setCursorPosition(0);
+    });
     if (QLineEdit* line = box->lineEdit())
         QObject::connect(line, &QLineEdit::textEdited, window,
                          [window, handler] { window->guarded([&] { (window->*handler)(); }); });

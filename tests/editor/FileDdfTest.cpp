@@ -347,15 +347,12 @@ TEST_F(GenuineDictionary, buildDdfsOverItSaysTheFileWasNotCreatedAndLeavesItAsIt
     w().BuildFile->click();
     const QStringList shown = messages(QMessageBox::NoIcon);
     ASSERT_EQ(shown.size(), 1) << "one report for the whole set";
-    const QStringList lines = shown[0].split(QLatin1Char('\n'));
-    for (const char* name : {"FILE.DDF", "FIELD.DDF"})
-        EXPECT_TRUE(
-            lines.contains(QStringLiteral("%1 is a file of the Btrieve record manager, which Quillan's "
-                                          "embedded record manager can only read; it was left unchanged. "
-                                          "Build the dictionary into another directory, or install the "
-                                          "record manager.")
-                               .arg(QLatin1String(name))))
-            << name;
+    EXPECT_TRUE(shown[0].startsWith(QStringLiteral(
+        "FILE.DDF, FIELD.DDF and INDEX.DDF are files of the Btrieve record manager, which Quillan's embedded "
+        "record "
+        "manager can only read; they were left unchanged. Build the dictionary into another directory, or "
+        "install the record manager.")))
+        << shown[0].toStdString();
     EXPECT_EQ(fileBytes(QStringLiteral("FILE.DDF")), before);
     EXPECT_EQ(fileBytes(QStringLiteral("FIELD.DDF")), fieldsBefore);
 }
