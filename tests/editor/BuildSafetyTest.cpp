@@ -84,6 +84,33 @@ TEST_F(BuildSafety, buildDdfsWritesNoFileWhileAnyPageHoldsACellItCannotStore)
     EXPECT_EQ(fileBytes(QStringLiteral("FIELD.DDF")), fieldDdf);
 }
 
+TEST_F(BuildSafety, theWholeSetComesBackInAllFourPagesAtTheNextRun)
+{
+    w().ClearFile->click();
+    TVarGrid* ext = w().ExtGrid;
+    const int row = ext->RowCount() - 1;
+    ext->setCells(0, row, QStringLiteral("X$FIELD             "));
+    ext->setCells(1, row, QStringLiteral("Xe$Name             "));
+    ext->setCells(2, row, QStringLiteral("228"));
+    ext->setRowCount(row + 2);
+    w().BuildFile->click();
+    ASSERT_TRUE(messages(QMessageBox::NoIcon).isEmpty())
+        << messages(QMessageBox::NoIcon).join('\n').toStdString();
+    const std::vector<TVarGrid*> built{w().FileGrid, w().FieldGrid, w().KeyGrid, w().ExtGrid};
+    std::vector<std::vector<QStringList>> before;
+    for (TVarGrid* g : built)
+        before.push_back(rows(g));
+    ASSERT_EQ(before[2].size(), 17u) << "the 15 self-description key segments";
+    ASSERT_EQ(before[3].size(), 3u);
+
+    restart();
+    w().OpenFile->click();
+    const std::vector<TVarGrid*> opened{w().FileGrid, w().FieldGrid, w().KeyGrid, w().ExtGrid};
+    for (std::size_t page = 0; page < opened.size(); ++page)
+        EXPECT_EQ(rows(opened[page]), before[page]) << "page " << page;
+    EXPECT_TRUE(mMessages.empty());
+}
+
 TEST_F(BuildSafety, openWithoutAReadableRecordLeavesOnlyTheTitleAndTheEntryRow)
 {
     w().ClearFile->click();
