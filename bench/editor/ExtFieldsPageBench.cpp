@@ -3,11 +3,8 @@
 // writing into a scratch directory. Every name goes through the Files and Fields grids.
 #include "DDFUnit.h"
 #include "DataTypes.h"
+#include "WindowBench.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -17,10 +14,7 @@ namespace {
 constexpr int kTables = 2000;
 constexpr int kFields = 30000;
 
-QString tableName(int id)
-{
-    return QStringLiteral("TABLE_%1").arg(id).leftJustified(20);
-}
+using benchwindow::tableName;
 
 // Tables 4..kTables with the fields 18..kFields dealt out among them, and an extended type for
 // every third field; FILE.DDF, FIELD.DDF and FIELDEXT.DDF built and opened again.
@@ -128,21 +122,5 @@ BENCHMARK(BM_FileFilterToOneTableAndBack)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir scratch;
-    if (!scratch.isValid())
-        return 1;
-    // Nothing the window reads or writes at start, exit or Build leaves the scratch directory.
-    qputenv("QUILLAN_RECORD_MANAGER", "embedded");
-    qputenv("QUILLAN_REGISTRY_FILE", QFile::encodeName(scratch.filePath(QStringLiteral("registry.reg"))));
-    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, QFile::encodeName(scratch.path()));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QDir::setCurrent(scratch.path());
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    gDictionary.reset();
-    return 0;
+    return benchwindow::runBenchmarks(argc, argv, [] { gDictionary.reset(); });
 }

@@ -2,11 +2,8 @@
 // shown on the offscreen platform, the embedded record manager writing into a scratch directory.
 // Targets: Open and Build under 0.5 s; a Table Filter change and a key release under 50 ms.
 #include "DDFUnit.h"
+#include "WindowBench.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -31,7 +28,7 @@ struct LargeDictionary {
         w.ClearFileClick();
         std::vector<QStringList> tables;
         for (int id = 4; id <= kTables; ++id)
-            tables.push_back({QString::number(id), QStringLiteral("TABLE_%1").arg(id).leftJustified(20),
+            tables.push_back({QString::number(id), benchwindow::tableName(id),
                               QStringLiteral("DATA\\T%1.BTR").arg(id), QStringLiteral("0")});
         tables.push_back(QStringList(4, QString()));
         w.FileGrid->replaceRowsFrom(4, std::move(tables));
@@ -101,7 +98,7 @@ void BM_FilterToOneTable(benchmark::State& state)
         state.PauseTiming();
         setFilter(w, QString());
         state.ResumeTiming();
-        setFilter(w, QStringLiteral("TABLE_1234").leftJustified(20));
+        setFilter(w, benchwindow::tableName(1234));
     }
     state.counters["shown"] = w.FieldGrid->RowCount() - 2;
     setFilter(w, QString());
@@ -114,7 +111,7 @@ void BM_FilterRestoresAll(benchmark::State& state)
     TMain& w = dictionary().w();
     for (auto _ : state) {
         state.PauseTiming();
-        setFilter(w, QStringLiteral("TABLE_1234").leftJustified(20));
+        setFilter(w, benchwindow::tableName(1234));
         state.ResumeTiming();
         setFilter(w, QString());
     }
@@ -174,21 +171,5 @@ BENCHMARK(BM_EntryRowCommit)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    QTemporaryDir scratch;
-    if (!scratch.isValid())
-        return 1;
-    // Nothing the window reads or writes at start, exit or Build leaves the scratch directory.
-    qputenv("QUILLAN_RECORD_MANAGER", "embedded");
-    qputenv("QUILLAN_REGISTRY_FILE", QFile::encodeName(scratch.filePath(QStringLiteral("registry.reg"))));
-    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
-        qputenv(name, QFile::encodeName(scratch.path()));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QDir::setCurrent(scratch.path());
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    gDictionary.reset();
-    return 0;
+    return benchwindow::runBenchmarks(argc, argv, [] { gDictionary.reset(); });
 }

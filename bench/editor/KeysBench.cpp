@@ -4,10 +4,8 @@
 // release on the entry row under 50 ms.
 #include "DDFUnit.h"
 #include "DictionaryGrid.h"
+#include "WindowBench.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -18,36 +16,19 @@ constexpr int kTables = 2000;
 constexpr int kFieldsPerTable = 15;  // 30,000 fields
 constexpr int kSegmentsPerTable = 5; // 10,000 segments
 
-QString tableName(int t)
-{
-    return grid::padName(QStringLiteral("TABLE_%1").arg(t));
-}
+using benchwindow::tableName;
 
 QString fieldName(int f)
 {
     return grid::padName(QStringLiteral("FIELD_%1").arg(f));
 }
 
-void setRows(TVarGrid* g, const std::vector<QStringList>& rows)
-{
-    g->setRowCount(int(rows.size()) + 2);
-    for (int r = 0; r < int(rows.size()); ++r)
-        for (int c = 0; c < g->ColCount(); ++c)
-            g->setCells(c, r + 1, rows[std::size_t(r)][c]);
-    for (int c = 0; c < g->ColCount(); ++c)
-        g->setCells(c, int(rows.size()) + 1, QString());
-}
-
 // One window over the large dictionary, INDEX.DDF built once from its key rows.
 struct Dictionary {
-    QTemporaryDir dir;
     std::unique_ptr<TMain> window;
 
     Dictionary()
     {
-        QDir::setCurrent(dir.path());
-        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
-        qputenv("QUILLAN_REGISTRY_FILE", QFile::encodeName(dir.filePath(QStringLiteral("registry.reg"))));
         TMain::MessageHook = [](QMessageBox::Icon, const QString& text) {
             fprintf(stderr, "message: %s\n", text.toLocal8Bit().constData());
         };
@@ -70,11 +51,11 @@ struct Dictionary {
                                     QString::number(f % 3), f % 3 == 2 || f == 4 ? "2" : "18"});
             }
         }
-        setRows(w.FileGrid, files);
+        grid::showRows(w.FileGrid, std::move(files));
         w.FileGrid->Tag = 1;
-        setRows(w.FieldGrid, fields);
+        grid::showRows(w.FieldGrid, std::move(fields));
         w.FieldGrid->Tag = 1;
-        setRows(w.KeyGrid, keys);
+        grid::showRows(w.KeyGrid, std::move(keys));
         w.KeyGrid->Tag = 1;
         w.PageControl->setCurrentWidget(w.TabKeys);
         w.show();
@@ -156,11 +137,5 @@ BENCHMARK(BM_KeyReleaseCommit)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QUILLAN_RECORD_MANAGER", "embedded");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchwindow::runBenchmarks(argc, argv, [] { dictionary().window.reset(); });
 }

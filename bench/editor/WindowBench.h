@@ -1,0 +1,45 @@
+#pragma once
+// What the window benchmarks share: a main that runs them in a scratch directory (the current
+// directory, HOME, the XDG directories and the alias registry file all inside it, the embedded
+// record manager, the offscreen platform), and the names of the generated tables.
+#include "DictionaryGrid.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+#include <functional>
+
+namespace benchwindow {
+
+// "TABLE_<id>" padded to the stored name width.
+inline QString tableName(int id)
+{
+    return grid::padName(QStringLiteral("TABLE_%1").arg(id));
+}
+
+// Runs the registered benchmarks; `release` runs before the application goes (windows made by
+// the benchmarks must go while it still exists).
+inline int runBenchmarks(int argc, char** argv, const std::function<void()>& release)
+{
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return 1;
+    qputenv("QUILLAN_RECORD_MANAGER", "embedded");
+    qputenv("QUILLAN_REGISTRY_FILE", QFile::encodeName(scratch.filePath(QStringLiteral("registry.reg"))));
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"})
+        qputenv(name, QFile::encodeName(scratch.path()));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QDir::setCurrent(scratch.path());
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    release();
+    return 0;
+}
+
+} // namespace benchwindow
