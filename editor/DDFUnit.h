@@ -19,6 +19,7 @@
 // default handler does.
 #include "AddComp.h"
 #include "BuildReport.h"
+#include "DictionaryGrid.h"
 #include "FileBrowser.h"
 #include "FileSystem.h"
 #include "PascalScanner.h"
@@ -413,6 +414,27 @@ public:
     // runs, only after all four pages converted without an error, so that a cell one page cannot
     // store leaves the whole dictionary set as it was.
     void writeBuild(std::function<void()> write);
+    // A page's Build once its rows are converted: through writeBuild, records[i] (from grid row
+    // rows[i], or i + 1 when rows is empty) replace the file, the rows left out join the report,
+    // the file list is read again and `written` runs; the report is shown as the Build ends.
+    template <class Record>
+    void writeDictionaryFile(dict::DictFile file, dict::RecordArray& array, std::vector<Record> records,
+                             std::vector<int> rows = {},
+                             std::vector<std::pair<int, std::string>> leftOut = {},
+                             std::function<void()> written = {})
+    {
+        writeBuild([this, file, &array, records = std::move(records), rows = std::move(rows),
+                    leftOut = std::move(leftOut), written = std::move(written)] {
+            BuildReportScope reporting(*this);
+            grid::writeRecords(file, array, records, reporting.report(), rows);
+            for (const auto& [row, why] : leftOut)
+                reporting.report().rowLeftOut(dict::creationSpec(file).fileName, row, why);
+            rereadFileList();
+            if (written)
+                written();
+            reporting.finish();
+        });
+    }
 
     // Held by every Build (and by "Build DDFs" around the four): while one is alive, the Builds
     // add what the record manager refused to one report. The outermost scope's finish() shows

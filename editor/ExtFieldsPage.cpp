@@ -304,16 +304,8 @@ void TMain::BuildFieldExtDDFClick()
         recordRows.push_back(row);
     }
 
-    writeBuild([this, records = std::move(records), recordRows = std::move(recordRows),
-                leftOut = std::move(leftOut), fileName] {
-        BuildReportScope reporting(*this);
-        writeRecords(dict::DictFile::FieldExt, mExtTableArray, records, reporting.report(), recordRows);
-        for (const auto& [row, reason] : leftOut)
-            reporting.report().rowLeftOut(fileName, row, reason);
-        rereadFileList();
-        OpenFieldExtDDF->setEnabled(true);
-        reporting.finish();
-    });
+    writeDictionaryFile(dict::DictFile::FieldExt, mExtTableArray, std::move(records), std::move(recordRows),
+                        std::move(leftOut), [this] { OpenFieldExtDDF->setEnabled(true); });
 }
 
 // ---- Layout and wiring ----

@@ -255,12 +255,7 @@ void TMain::BuildFieldDDFClick()
         records.push_back(std::move(record));
     }
 
-    writeBuild([this, records = std::move(records)] {
-        BuildReportScope reporting(*this);
-        writeRecords(dict::DictFile::Field, mFieldTableArray, records, reporting.report());
-        rereadFileList();
-        reporting.finish();
-    });
+    writeDictionaryFile(dict::DictFile::Field, mFieldTableArray, std::move(records));
 }
 
 // ---- Layout and wiring ----

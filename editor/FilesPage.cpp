@@ -115,12 +115,7 @@ void TMain::BuildFileDDFClick()
         records.push_back(std::move(record));
     }
 
-    writeBuild([this, records = std::move(records)] {
-        BuildReportScope reporting(*this);
-        writeRecords(dict::DictFile::File, mFileTableArray, records, reporting.report());
-        rereadFileList();
-        reporting.finish();
-    });
+    writeDictionaryFile(dict::DictFile::File, mFileTableArray, std::move(records));
 }
 
 void TMain::DeleteTableClick()

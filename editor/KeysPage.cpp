@@ -346,18 +346,13 @@ void TMain::BuildKeysDDFClick()
         recordRows.push_back(row);
     }
 
-    writeBuild([this, records = std::move(records), recordRows = std::move(recordRows),
-                noTable = std::move(noTable), noField = std::move(noField)] {
-        BuildReportScope reporting(*this);
-        writeRecords(dict::DictFile::Index, mIndexTableArray, records, reporting.report(), recordRows);
-        const std::string fileName = kIndexFileName.toStdString();
-        for (int row : noTable)
-            reporting.report().rowLeftOut(fileName, row, "no table of that name in the Files grid");
-        for (int row : noField)
-            reporting.report().rowLeftOut(fileName, row, "no field of that name in the Fields grid");
-        rereadFileList();
-        reporting.finish();
-    });
+    std::vector<std::pair<int, std::string>> leftOut;
+    for (int row : noTable)
+        leftOut.emplace_back(row, "no table of that name in the Files grid");
+    for (int row : noField)
+        leftOut.emplace_back(row, "no field of that name in the Fields grid");
+    writeDictionaryFile(dict::DictFile::Index, mIndexTableArray, std::move(records), std::move(recordRows),
+                        std::move(leftOut));
 }
 
 // ---- Layout and wiring ----
