@@ -19,9 +19,9 @@ Commands:
   scan FILE [--mapping FILE] [--json]   the records of a Pascal source, as the Utils page
                                         finds them
 
-Each command takes --help. Exit status: 0 success, 1 findings or differences, 2 usage or I/O
-error. Files are reached through the record manager that QUILLAN_RECORD_MANAGER chooses
-(the embedded one when no real one is installed).
+Each command takes --help; --version prints the version. Exit status: 0 success, 1 findings
+or differences, 2 usage or I/O error. Files are reached through the record manager that
+QUILLAN_RECORD_MANAGER chooses (the embedded one when no real one is installed).
 )";
 
 } // namespace
@@ -33,6 +33,10 @@ int runCli(const std::vector<std::string>& argv, CliIo& io)
     try {
         if (command == "--help" || command == "-h" || command == "help") {
             io.out << kHelp;
+            return kExitOk;
+        }
+        if (command == "--version") {
+            io.out << "quillan-cli " QUILLAN_VERSION "\n";
             return kExitOk;
         }
         if (command == "dump")
