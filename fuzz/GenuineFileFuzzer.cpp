@@ -77,7 +77,8 @@ void walkKey(engine::MemoryFile& file, size_t k, const Records& records)
 void walkBackend(const engine::GenuineInfo& info, const Records& records)
 {
     std::unique_ptr<engine::MemoryFile> file;
-    const auto reader = [&records](const std::string&, const engine::GenuineInfo&, Records& out) {
+    const auto reader = [&records](const std::string&, const engine::GenuineInfo&, Records& out,
+                                   std::vector<engine::GenuineDamage>&) {
         out = records;
         return int16_t(0);
     };

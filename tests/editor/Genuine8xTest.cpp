@@ -92,7 +92,7 @@ TEST_F(Genuine8x, addOnAn80DataFileWithSystemDataFillsTheEightEdits)
     EXPECT_EQ(w().EPgSize->text(), QStringLiteral("512"));
     EXPECT_EQ(w().ENIndex->text(), QStringLiteral("3"));
     EXPECT_EQ(w().ENRec->text(), QStringLiteral("19"));
-    EXPECT_EQ(w().EFlags->text(), QStringLiteral("0"));
+    EXPECT_EQ(w().EFlags->text(), QStringLiteral("512")); // include system data
     EXPECT_EQ(w().EExtraDupl->text(), QStringLiteral("0"));
     EXPECT_EQ(w().EReserv->text(), QStringLiteral("0"));
     EXPECT_EQ(w().ENPage->text(), QStringLiteral("0"));

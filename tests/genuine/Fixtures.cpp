@@ -121,6 +121,7 @@ FileDef systemDataDef()
 {
     FileDef def = sampleDef(25, true);
     def.systemData = true;
+    def.fileFlags = 0x200;
     return def;
 }
 

@@ -417,8 +417,8 @@ TEST_P(GenuineThroughTheCall, filesWhoseRecordsCannotBeReadGiveStatAndAStatusFor
         uint32_t count;
         int16_t status;
     } cases[] = {
-        {"compressed", build6x(compressed), 4, StatusNotBtrieveFile},
-        {"8.x variable-length", build8x(variable8), 4, StatusNotBtrieveFile},
+        {"6.x compressed", build6x(compressed), 4, StatusLayoutNotReadable},
+        {"8.x variable-length", build8x(variable8), 4, StatusLayoutNotReadable},
         {"record count one too high", build6x(miscounted), 7, StatusIoError},
     };
     for (const auto& c : cases) {
