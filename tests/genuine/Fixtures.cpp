@@ -125,6 +125,38 @@ FileDef systemDataDef()
     return def;
 }
 
+FileDef compressedDef(bool v8, bool systemData)
+{
+    FileDef def = sampleDef(30, true);
+    def.fileFlags = static_cast<uint16_t>(v8 ? (systemData ? 0x0209 : 0x1209) : 0x0009);
+    def.systemData = v8 && systemData;
+    def.fragmentSize = 7;
+    return def;
+}
+
+FileDef fullTableDef(uint16_t pageSize)
+{
+    FileDef def;
+    def.pageSize = pageSize;
+    def.recordLength = static_cast<uint16_t>(pageSize - 112);
+    def.keys = {{{{0, 4, 0x100, 1}}, 0}};
+    const size_t pages = patEntriesV8(pageSize) - 1; // all but the index page hold data
+    for (size_t i = 0; i < pages; ++i) {
+        Bytes r(def.recordLength, static_cast<uint8_t>(i * 7));
+        put32(r, 0, static_cast<uint32_t>((i * 2654435761u) % 100000));
+        def.slots.push_back(r);
+    }
+    return def;
+}
+
+FileDef chainedVariableDef()
+{
+    FileDef def = variableDef();
+    def.keys.push_back({{{4, 2, 0x101, 14}}, 0});
+    def.fragmentSize = 24;
+    return def;
+}
+
 std::vector<std::pair<std::string, Bytes>> seedFiles()
 {
     std::vector<std::pair<std::string, Bytes>> out;

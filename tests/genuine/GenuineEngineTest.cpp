@@ -538,3 +538,56 @@ TEST_P(GenuineThroughTheCall, aFileInADirectoryWithABlankInItsNameOpensByItsFull
         EXPECT_EQ(readAll(path), image);
     }
 }
+
+TEST_P(GenuineThroughTheCall, layoutsOfRealFilesReadAsBuilt)
+{
+    auto with = [](FileDef def, auto change) {
+        change(def);
+        return def;
+    };
+    // A real 8.0 file has its current FCR in copy 1 and its current PAT in copy 0.
+    const FileDef fcr1Pat0 = with(sampleDef(40, true), [](FileDef& d) { d.currentFcr = 1, d.currentPat = 0; });
+    const FileDef fcr0Pat1 = with(sampleDef(40, true), [](FileDef& d) { d.decoyAt0x1000 = true; });
+    const FileDef kilo = with(systemDataDef(), [](FileDef& d) { d.pageSize = 1024, d.currentPat = 0; });
+    const struct {
+        const char* what;
+        FileDef def;
+        Fmt fmt;
+        uint8_t version;
+    } cases[] = {
+        {"8.x, FCR copy 1 and PAT copy 0 current", fcr1Pat0, Fmt::V8, 0x80},
+        {"8.x, PAT copy 1 current, a table-like block at 0x1000", fcr0Pat1, Fmt::V8, 0x80},
+        {"8.x, 1024-byte pages, system data", kilo, Fmt::V8, 0x80},
+        {"8.x, 312 logical pages and a bitmap", fullTableDef(512), Fmt::V8, 0x80},
+        {"8.x, 316 logical pages of 1024 bytes", fullTableDef(1024), Fmt::V8, 0x80},
+        {"8.x compressed, system data (0x0209)", compressedDef(true, true), Fmt::V8, 0x80},
+        {"8.x compressed, no system data (0x1209)", compressedDef(true, false), Fmt::V8, 0x80},
+        {"pre-6 compressed (0x0009)", compressedDef(false, false), Fmt::Pre6, 0x50},
+        {"pre-6 variable, duplicate key, chained fragments", chainedVariableDef(), Fmt::Pre6, 0x50},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        expectReadsAsBuilt(fn, write("LAYOUT.BTR", build(c.fmt, c.def)), c.def, c.version);
+    }
+}
+
+TEST_P(GenuineThroughTheCall, anEmpty8xFileAnswersEndOfFile)
+{
+    // An empty FILE.DDF (its ACS on a page of its own), and an empty INDEX.DDF that never held a
+    // record and has no allocation table yet.
+    FileDef index = dictionaryDefs8x().indexDdf;
+    index.slots.clear();
+    Bytes noTables = build8x(index);
+    std::fill(noTables.begin() + kPatV8[0], noTables.begin() + kPatV8[1] + 2048, 0);
+    for (const Bytes& image : {build8x(sampleDef(0, false)), noTables}) {
+        BtrFile f(fn);
+        ASSERT_EQ(f.open(write("EMPTY.DDF", image)), StatusSuccess);
+        Bytes stat;
+        ASSERT_EQ(f.stat(stat), StatusSuccess);
+        EXPECT_EQ(stat[6] | stat[7] << 8, 0);
+        EXPECT_EQ(f.get(OpStepFirst, 0), StatusEndOfFile);
+        EXPECT_EQ(f.get(OpGetFirst, 0), StatusEndOfFile);
+        EXPECT_EQ(f.get(OpGetLast, 1), StatusEndOfFile);
+        EXPECT_EQ(f.close(), StatusSuccess);
+    }
+}

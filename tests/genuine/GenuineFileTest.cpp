@@ -1,5 +1,6 @@
 // The reader of genuine files against images written byte by byte from the documented layout.
 #include "GenuineFile.h"
+#include "genuine/Records.h"
 #include "Fixtures.h"
 #include "GenuineBuilder.h"
 #include "Status.h"
@@ -625,4 +626,39 @@ TEST(GenuineFile, theDefaultCollatingSequenceIsAcsNumberZero)
     std::copy(block.begin(), block.end(), image.begin() + firstPage + 6);
     ASSERT_EQ(engine::openGenuineImage(image.data(), image.size(), info), 0);
     EXPECT_EQ(info.stat.size(), acsAt + 265);
+}
+
+TEST(GenuineFile, compressedImagesDecodeToExactlyTheRecordLength)
+{
+    // Records of runs and literals of every length the builder's encoder makes, round trip.
+    uint32_t x = 99;
+    for (size_t length : {1, 2, 3, 4, 5, 24, 97, 300, 4000}) {
+        for (int round = 0; round < 20; ++round) {
+            Bytes record(length);
+            for (size_t i = 0; i < length;) {
+                x = x * 1103515245u + 12345u;
+                const size_t run = 1 + (x >> 16) % (round % 2 ? 9 : 3);
+                const uint8_t b = static_cast<uint8_t>(x >> 8);
+                for (size_t k = 0; k < run && i < length; ++k)
+                    record[i++] = round % 3 ? b : static_cast<uint8_t>(b + k);
+            }
+            const Bytes image = compressImage(record);
+            Bytes out;
+            ASSERT_TRUE(engine::genuine::decompressRecord(image, length, out)) << length << " " << round;
+            EXPECT_EQ(out, record);
+            // One byte more or less expected, or the image cut anywhere, is damage.
+            EXPECT_FALSE(engine::genuine::decompressRecord(image, length + 1, out));
+            EXPECT_FALSE(engine::genuine::decompressRecord(image, length - 1, out));
+            for (size_t cut = 1; cut < image.size(); cut += 1 + image.size() / 7)
+                EXPECT_FALSE(engine::genuine::decompressRecord(Bytes(image.begin(), image.end() - cut), length, out))
+                    << "cut " << cut;
+        }
+    }
+    // A run that would pass the record's end, and a literal whose bytes are missing.
+    Bytes out;
+    EXPECT_FALSE(engine::genuine::decompressRecord({2, 0, 'a', 'b', 9, 0, ' '}, 10, out));
+    EXPECT_TRUE(engine::genuine::decompressRecord({2, 0, 'a', 'b', 8, 0, ' '}, 10, out));
+    EXPECT_EQ(out, (Bytes{'a', 'b', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '}));
+    EXPECT_FALSE(engine::genuine::decompressRecord({5, 0, 'a', 'b'}, 5, out));
+    EXPECT_FALSE(engine::genuine::decompressRecord({}, 1, out));
 }
