@@ -662,3 +662,48 @@ TEST(GenuineFile, compressedImagesDecodeToExactlyTheRecordLength)
     EXPECT_FALSE(engine::genuine::decompressRecord({5, 0, 'a', 'b'}, 5, out));
     EXPECT_FALSE(engine::genuine::decompressRecord({}, 1, out));
 }
+
+TEST(GenuineFile, pre6VariablePointerFollowsTheFixedPartAndBit15ChainsFragments)
+{
+    // As in a real 4.0 file: slot = 8-byte fixed part, [hi][lo][mid][fragment] pointer, one
+    // duplicate-pointer pair; a tail longer than a fragment goes on through fragments whose
+    // table entry has bit 15 set and which start with the pointer to the next.
+    FileDef def;
+    def.pageSize = 512;
+    def.recordLength = 8;
+    def.variableMode = 0xFF;
+    def.fileFlags = 0x1;
+    def.fragmentSize = 20;
+    def.keys = {{{{0, 4, 0x101, 14}}, 0}};
+    const Bytes fixed{0xEF, 0xBE, 0xAD, 0xDE, 0x01, 0x00, 0x01, 0x00};
+    for (size_t tail : {0, 5, 20, 21, 61, 130}) {
+        Bytes r = fixed;
+        for (size_t i = 0; i < tail; ++i)
+            r.push_back(static_cast<uint8_t>(tail + i));
+        def.slots.push_back(r);
+    }
+    def.slots.insert(def.slots.begin() + 2, std::nullopt);
+    Layout layout;
+    const Bytes image = buildPre6(def, layout);
+    const size_t data = layout.offset(layout.pagesOf('D').at(0));
+    const size_t firstVariable = layout.pagesOf('V').at(0);
+    ASSERT_EQ(image[0x18], 8 + 4 + 8); // physical length
+    ASSERT_EQ(Bytes(image.begin() + data + 6, image.begin() + data + 14), fixed);
+    // The second record's pointer names the first variable page, fragment 0 or later.
+    EXPECT_EQ(image[data + 6 + 20 + 8] << 16 | image[data + 6 + 20 + 10] << 8 | image[data + 6 + 20 + 9],
+              static_cast<int>(firstVariable));
+    size_t chained = 0;
+    for (size_t v : layout.pagesOf('V'))
+        for (size_t f = 0; f < 255; ++f) {
+            const size_t at = layout.offset(v) + 510 - 2 * f;
+            const uint16_t entry = image[at] | image[at + 1] << 8;
+            if (entry == 0xFFFF) // unused entries follow the table's last
+                break;
+            chained += (entry & 0x8000) != 0;
+        }
+    EXPECT_EQ(chained, 0u + 0 + 0 + 1 + 3 + 6); // fragments of 20 bytes: all but each tail's last
+    const Opened o = openAndRead(image);
+    ASSERT_EQ(o.open, 0);
+    EXPECT_EQ(o.read, 0);
+    EXPECT_EQ(o.records, liveRecords(def));
+}
