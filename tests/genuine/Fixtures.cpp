@@ -157,6 +157,46 @@ FileDef chainedVariableDef()
     return def;
 }
 
+DamagedFixture damagedFixture()
+{
+    DamagedFixture f;
+    f.def = compressedDef(true, true);
+    f.def.slots = sampleDef(100, true).slots;
+    Layout layout;
+    f.image = build8x(f.def, layout);
+    const std::vector<size_t> data = layout.pagesOf('D');
+    const size_t phys = physicalLength(f.def, true);
+    const size_t perPage = (f.def.pageSize - 8) / phys;
+    auto u16 = [&](size_t at) { return static_cast<size_t>(f.image.at(at) | f.image.at(at + 1) << 8); };
+
+    // The second data page's header no longer repeats its PAT entry.
+    put32(f.image, layout.offset(data.at(1)), 0x4F4F4F4F);
+    // The first live record of the fourth: its image's first fragment says it is the last.
+    size_t cut = 3 * perPage;
+    while (!f.def.slots.at(cut))
+        ++cut;
+    const size_t slot = layout.offset(data.at(3)) + 8 + (cut % perPage) * phys;
+    const size_t vpage = layout.offset(f.image.at(slot) | f.image.at(slot + 1) << 8);
+    const size_t fragment = vpage + u16(vpage + f.def.pageSize - 2 - 2 * u16(slot + 4));
+    std::fill(f.image.begin() + fragment, f.image.begin() + fragment + 6, 0xFF);
+    // The sixth is mapped past the file's end by the current PAT.
+    constexpr uint32_t kPastTheEnd = 0x00FFFF00;
+    put32(f.image, kPatV8[f.def.currentPat] + 0x14 + 6 * (data.at(5) - 1), kPastTheEnd);
+
+    f.pages = {static_cast<uint32_t>(layout.physical.at(data.at(1))),
+               static_cast<uint32_t>(layout.physical.at(data.at(3))), kPastTheEnd};
+    for (size_t i = 0; i < f.def.slots.size(); ++i) {
+        const size_t page = i / perPage;
+        if (f.before.size() < f.pages.size() && page == (f.before.size() == 0 ? 1u : f.before.size() == 1 ? 3u : 5u))
+            f.before.push_back(f.sound.size());
+        f.live += f.def.slots[i].has_value();
+        if (!f.def.slots[i] || page == 1 || page == 5 || i == cut)
+            continue;
+        f.sound.push_back(*f.def.slots[i]);
+    }
+    return f;
+}
+
 std::vector<std::pair<std::string, Bytes>> seedFiles()
 {
     std::vector<std::pair<std::string, Bytes>> out;

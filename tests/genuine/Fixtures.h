@@ -44,6 +44,19 @@ FileDef fullTableDef(uint16_t pageSize);
 // the variable pointer) and fragments short enough to chain.
 FileDef chainedVariableDef();
 
+// A compressed 8.x file (100 slots of sampleDef) with three damaged data pages: the second's
+// header overwritten, the fourth holding a record whose image is cut short (its chain ends after
+// the first fragment), the sixth mapped by the allocation table past the end of the file.
+struct DamagedFixture {
+    FileDef def;
+    Bytes image;
+    std::vector<Bytes> sound;    // every record that can be read, in physical order
+    std::vector<uint32_t> pages; // the damaged pages, in physical-reading order
+    std::vector<size_t> before;  // how many sound records come before each
+    size_t live = 0;             // live records, damaged or not
+};
+DamagedFixture damagedFixture();
+
 // Small files of every family and kind, named for the seed corpus.
 std::vector<std::pair<std::string, Bytes>> seedFiles();
 

@@ -591,3 +591,66 @@ TEST_P(GenuineThroughTheCall, anEmpty8xFileAnswersEndOfFile)
         EXPECT_EQ(f.close(), StatusSuccess);
     }
 }
+
+TEST_P(GenuineThroughTheCall, stepsGoPastDamagedPagesNamingEachWhileKeyReadsReportTheDamage)
+{
+    const DamagedFixture d = damagedFixture();
+    BtrFile f(fn);
+    ASSERT_EQ(f.open(write("DAMAGED.BTR", d.image)), StatusSuccess);
+    Bytes stat;
+    ASSERT_EQ(f.stat(stat), StatusSuccess);
+    EXPECT_EQ(stat[0] | stat[1] << 8, 24);
+
+    // Physical order both ways: every sound record, and status 2 with the page number (4 bytes)
+    // once at each damaged page's place.
+    struct Step {
+        int16_t status;
+        Bytes data;
+    };
+    auto stepAll = [&](uint16_t first, uint16_t next) {
+        std::vector<Step> steps;
+        for (uint16_t op = first; steps.size() < 500; op = next) {
+            Bytes buffer(4096, 0);
+            uint32_t length = static_cast<uint32_t>(buffer.size());
+            uint8_t key[255] = {};
+            const int16_t st = f.call(op, buffer.data(), &length, key, 255, 0);
+            if (st == StatusEndOfFile)
+                break;
+            buffer.resize(length);
+            steps.push_back({st, buffer});
+        }
+        return steps;
+    };
+    std::vector<Step> expected;
+    for (size_t i = 0, p = 0; i <= d.sound.size(); ++i) {
+        for (; p < d.pages.size() && d.before[p] == i; ++p)
+            expected.push_back({StatusIoError, le(d.pages[p], 4)});
+        if (i < d.sound.size())
+            expected.push_back({StatusSuccess, d.sound[i]});
+    }
+    auto same = [](const std::vector<Step>& a, const std::vector<Step>& b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const Step& x, const Step& y) {
+                   return x.status == y.status && x.data == y.data;
+               });
+    };
+    EXPECT_TRUE(same(stepAll(OpStepFirst, OpStepNext), expected));
+    EXPECT_TRUE(same(stepAll(OpStepLast, OpStepPrevious), std::vector<Step>(expected.rbegin(), expected.rend())));
+
+    // On a damaged page's place there is no current record; the next step goes on past it.
+    ASSERT_EQ(f.get(OpStepFirst, 0), StatusSuccess);
+    for (size_t i = 1; i < d.before[0]; ++i)
+        ASSERT_EQ(f.get(OpStepNext, 0), StatusSuccess);
+    EXPECT_EQ(f.get(OpStepNext, 0), StatusIoError);
+    uint32_t address = 0;
+    EXPECT_EQ(f.getPosition(address), StatusInvalidPositioning);
+    ASSERT_EQ(f.get(OpStepNext, 0), StatusSuccess);
+    EXPECT_EQ(f.record(), d.sound[d.before[0]]);
+
+    for (int8_t key = 0; key < 3; ++key) {
+        EXPECT_EQ(f.get(OpGetFirst, key), StatusIoError);
+        EXPECT_EQ(f.get(OpGetLast, key), StatusIoError);
+    }
+    EXPECT_EQ(f.getDirect(1, 0), StatusIoError);
+    EXPECT_EQ(f.insert(d.sound.front()), StatusAccessDenied);
+    EXPECT_EQ(f.close(), StatusSuccess);
+}

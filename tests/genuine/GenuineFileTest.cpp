@@ -707,3 +707,52 @@ TEST(GenuineFile, pre6VariablePointerFollowsTheFixedPartAndBit15ChainsFragments)
     EXPECT_EQ(o.read, 0);
     EXPECT_EQ(o.records, liveRecords(def));
 }
+
+TEST(GenuineFile, damagedPagesAreSkippedAndListedWhenTheCallerAsks)
+{
+    const DamagedFixture f = damagedFixture();
+    GenuineInfo info;
+    ASSERT_EQ(engine::openGenuineImage(f.image.data(), f.image.size(), info), 0);
+    ASSERT_TRUE(info.recordsReadable);
+
+    Records records{{1}};
+    std::vector<engine::GenuineDamage> damaged;
+    ASSERT_EQ(engine::readGenuineImageRecords(f.image.data(), f.image.size(), info, records, &damaged), 0);
+    EXPECT_EQ(records, f.sound);
+    ASSERT_EQ(damaged.size(), f.pages.size());
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        EXPECT_EQ(damaged[i].page, f.pages[i]) << i;
+        EXPECT_EQ(damaged[i].position, f.before[i]) << i;
+    }
+    // A caller that does not ask gets status 2 and nothing, as for any damaged file.
+    EXPECT_EQ(engine::readGenuineImageRecords(f.image.data(), f.image.size(), info, records), 2);
+    EXPECT_TRUE(records.empty());
+
+    // Damage in other families: a pre-6 variable record whose fragment leaves the file, a 6.x
+    // variable page mapped twice. The other pages' records all come back.
+    FileDef var = chainedVariableDef();
+    Layout pre6Layout;
+    Bytes pre6 = buildPre6(var, pre6Layout);
+    const size_t data = pre6Layout.offset(pre6Layout.pagesOf('D').at(0));
+    pre6[data + 6 + 18 + 6] = 0x7F; // second slot (18 bytes each): hi byte of its pointer
+    Layout v6Layout;
+    Bytes v6 = build6x(var, v6Layout);
+    const size_t dataPage = v6Layout.physical.at(v6Layout.pagesOf('D').at(0));
+    for (const auto& [what, image, lost] :
+         {std::tuple{"pre-6 fragment outside the file", pre6, size_t(1)},
+          std::tuple{"6.x with its data page's bytes overwritten", [&] {
+               Bytes b = v6;
+               std::fill(b.begin() + dataPage * 1024 + 6, b.begin() + dataPage * 1024 + 1024, 0x11);
+               return b;
+           }(), size_t(0)}}) {
+        SCOPED_TRACE(what);
+        GenuineInfo i;
+        ASSERT_EQ(engine::openGenuineImage(image.data(), image.size(), i), 0);
+        Records r;
+        std::vector<engine::GenuineDamage> d;
+        ASSERT_EQ(engine::readGenuineImageRecords(image.data(), image.size(), i, r, &d), 0);
+        EXPECT_EQ(d.size(), 1u);
+        if (lost)
+            EXPECT_EQ(r.size(), liveRecords(var).size() - lost);
+    }
+}
