@@ -494,6 +494,19 @@ TEST_F(CliTest, aDamagedGenuineDataFileIsExportedPastItsDamagedPagesOnlyWithSalv
         << salvaged.err;
     EXPECT_EQ(read(mTemp.path() / "salvaged" / "PEOPLE.csv"), csvOf(damaged.sound));
 
+    // A layout whose records are known not to be readable yet says so.
+    genuinetest::FileDef variable8 = genuinetest::sampleDef(4, false);
+    variable8.fileFlags = 0x1;
+    variable8.variableMode = 0xFF;
+    genuinetest::writeFile((d / "PEOPLE.BTR").string(), genuinetest::build8x(variable8));
+    const Result notYet = run({"export", d.string(), "PEOPLE", "--csv", (mTemp.path() / "notyet").string()});
+    EXPECT_EQ(notYet.status, 1);
+    EXPECT_NE(notYet.err.find("PEOPLE: reading stopped after 0 records: status 4100 (the records of this genuine "
+                              "file format are known not to be readable yet).\n"),
+              std::string::npos)
+        << notYet.err;
+    genuinetest::writeFile((d / "PEOPLE.BTR").string(), damaged.image);
+
     // check names the damaged pages.
     const Result check = run({"check", d.string()});
     EXPECT_EQ(check.status, 1);

@@ -99,7 +99,7 @@ TEST_F(Genuine8x, addOnAn80DataFileWithSystemDataFillsTheEightEdits)
     ASSERT_EQ(grid()->RowCount(), 3);
     EXPECT_EQ(
         grid()->rowCells(1),
-        (QStringList{"2", pad("SAMPLE", 20), QString::fromStdString((sales / "SAMPLE.BTR").string()), "0"}));
+        (QStringList{"2", pad("SAMPLE", 20), QString::fromStdString((sales / "SAMPLE.BTR").string()), "512"}));
     ASSERT_EQ(w().FileStatList.size(), 1);
     EXPECT_EQ(w().FileStatList[0].Stat.left(16 + 4 * 16),
               QByteArray(reinterpret_cast<const char*>(
