@@ -106,6 +106,7 @@ int16_t TWinBtr::Execute(uint16_t operation)
     const uint32_t size = BufferSize > 0 ? static_cast<uint32_t>(BufferSize) : 0;
     uint32_t length = size;
     Status = call(operation, DataPointer, length, KeyBuffer, KeyNumber);
+    DataLength = length;
     if (Status == btr::StatusSuccess && DataPointer && length < size)
         std::memset(static_cast<char*>(DataPointer) + length, 0, size - length);
     DataPointer = Buffer;

@@ -23,6 +23,8 @@ public:
     TWinBtr& operator=(const TWinBtr&) = delete;
 
     int16_t Status = 0;
+    // The data length the record manager returned to the last Execute.
+    uint32_t DataLength = 0;
     int16_t BufferSize = 0;
     char* Buffer = nullptr;
     void* DataPointer = nullptr;

@@ -17,7 +17,8 @@ Checks the dictionary set in DIR for ids used twice, fields of tables that FILE.
 hold, fields that overlap or end beyond the data file's record length, two fields of a table
 with one name, key segments naming missing fields or differing from the data file's key
 specification, keys of the data file missing from INDEX.DDF, extended types on fields that do
-not exist, and locations that cannot be opened. Data files are opened read-only.
+not exist, locations that cannot be opened, and damaged pages of data files (read in physical
+order). Data files are opened read-only.
 Exit status 0 when nothing is found, 1 when something is.
 )";
 
@@ -175,6 +176,7 @@ private:
                     " cannot be opened: " + statusWords(status) + ".");
             return;
         }
+        checkDamage(t);
         for (const dict::FieldDef& f : t.fields)
             if (end(f) > stat.spec.recordLength)
                 add(tn, dict::latin1ToUtf8(f.name), -1,
@@ -222,6 +224,19 @@ private:
             if (std::none_of(t.keys.begin(), t.keys.end(),
                              [&](const dict::KeyDef& k) { return k.number == key; }))
                 add(tn, {}, key, "The data file has this key, but INDEX.DDF does not describe it.");
+    }
+
+    // Damaged pages of a genuine data file, found by reading it in physical order.
+    void checkDamage(const dict::TableDef& t)
+    {
+        uint64_t records = 0;
+        std::vector<uint32_t> damaged;
+        readPastDamage(dataFilePath(mDict, t), records, damaged);
+        if (!damaged.empty())
+            add(dict::latin1ToUtf8(t.name), {}, -1,
+                "The data file's " + pageList(damaged) + (damaged.size() == 1 ? " is" : " are") +
+                    " damaged: " + std::to_string(records) + (records == 1 ? " record" : " records") +
+                    " could be read past " + (damaged.size() == 1 ? "it." : "them."));
     }
 
     void checkExtensions()

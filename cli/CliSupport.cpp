@@ -127,6 +127,51 @@ int statDataFile(const fs::path& path, DataFileStat& out)
     return btr::StatusSuccess;
 }
 
+bool skippedDamagedPage(const TWinBtr& btr, int status, uint32_t& page)
+{
+    constexpr uint32_t kPageNumberLength = 4;
+    if (status != btr::StatusIoError || btr.DataLength != kPageNumberLength || !btr.Buffer ||
+        btr.BufferSize < static_cast<int>(kPageNumberLength))
+        return false;
+    const auto* b = reinterpret_cast<const uint8_t*>(btr.Buffer);
+    page = b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
+    return true;
+}
+
+int readPastDamage(const fs::path& path, uint64_t& records, std::vector<uint32_t>& damaged)
+{
+    records = 0;
+    damaged.clear();
+    TWinBtr btr;
+    constexpr int8_t kReadOnly = -2;
+    if (int status = btr.Open(path.string(), "", kReadOnly))
+        return status;
+    constexpr int kVariableLength = 0x1, kLongestRecord = 32767;
+    const dict::FileSpec spec =
+        dict::FileSpec::decode(std::span<const uint8_t>(btr.StatBuffer, dict::FileSpec::kSize));
+    if (spec.flags & kVariableLength)
+        btr.SetBufferSize(kLongestRecord);
+    int status = btr.Execute(btr::OpStepFirst);
+    for (uint32_t page = 0;; status = btr.Execute(btr::OpStepNext)) {
+        if (status == btr::StatusSuccess)
+            ++records;
+        else if (skippedDamagedPage(btr, status, page) && (damaged.empty() || damaged.back() != page))
+            damaged.push_back(page);
+        else
+            break;
+    }
+    btr.Close();
+    return status;
+}
+
+std::string pageList(const std::vector<uint32_t>& pages)
+{
+    std::string s = pages.size() == 1 ? "page " : "pages ";
+    for (std::size_t i = 0; i < pages.size(); ++i)
+        s += (i == 0 ? "" : i + 1 == pages.size() ? " and " : ", ") + std::to_string(pages[i]);
+    return s;
+}
+
 std::string statusWords(int status)
 {
     return dict::statusText(status);

@@ -5,6 +5,7 @@
 // in which members are written.
 #include "DictionarySet.h"
 #include "Records.h"
+#include "WinBtr.h"
 
 #include <filesystem>
 #include <iosfwd>
@@ -76,6 +77,19 @@ struct DataFileStat {
 // Opens the file read-only, reads its statistics and closes it; returns the record manager's
 // status (0 on success).
 int statDataFile(const std::filesystem::path& path, DataFileStat& out);
+
+// A physical-order read that the record manager answered with 2 and a 4-byte page number: the
+// embedded engine's way of saying it went past a damaged page of a genuine file (see
+// docs/record-manager.md). page is that page's number.
+bool skippedDamagedPage(const TWinBtr& btr, int status, uint32_t& page);
+
+// Reads a data file in physical order to its end, going past damaged pages. records: the records
+// read; damaged: the pages skipped. Returns 9 when the end was reached, else the status that
+// stopped it (the open's when it does not open).
+int readPastDamage(const std::filesystem::path& path, uint64_t& records, std::vector<uint32_t>& damaged);
+
+// "page 7", "pages 3, 7 and 9".
+std::string pageList(const std::vector<uint32_t>& pages);
 
 // The message "status N (meaning)".
 std::string statusWords(int status);

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <thread>
 
@@ -20,16 +21,18 @@ namespace cli {
 namespace {
 namespace fs = std::filesystem;
 
-constexpr const char* kHelp = R"(Usage: quillan-cli export DIR [TABLE...] --to OUT.db
-       quillan-cli export DIR [TABLE...] --csv OUTDIR
+constexpr const char* kHelp = R"(Usage: quillan-cli export DIR [TABLE...] --to OUT.db [--salvage]
+       quillan-cli export DIR [TABLE...] --csv OUTDIR [--salvage]
 
 Reads each table's data file (all tables, or those named) through the record manager in
 physical order, decodes every field by its type and writes the records into an SQLite database
 (tables and indexes as `quillan-cli sql` prints them; OUT.db is replaced) or into one CSV file
 per table in OUTDIR (a header line of column names; NULL is an empty cell). A value that cannot
 be decoded is written as NULL and counted in the summary on stderr; types without a decoder are
-written as their bytes (a BLOB, hexadecimal in CSV). Exit status 1 when values could not be
-decoded or a data file could not be read.
+written as their bytes (a BLOB, hexadecimal in CSV). A damaged page of a data file stops its
+export there, naming the page; with --salvage the export goes on past damaged pages, writes
+every record of the sound ones and names the pages skipped and the number of records lost.
+Exit status 1 when values could not be decoded or a data file could not be read completely.
 )";
 
 constexpr uint32_t kProgressThreshold = 10000;
@@ -243,8 +246,8 @@ private:
 // overlaps decoding and writing. While it lives, only its thread calls the record manager.
 class BatchReader {
 public:
-    BatchReader(TWinBtr& btr, std::size_t recordLength)
-        : mBtr(btr), mLength(recordLength), mThread([this] { run(); })
+    BatchReader(TWinBtr& btr, std::size_t recordLength, bool salvage)
+        : mBtr(btr), mLength(recordLength), mSalvage(salvage), mThread([this] { run(); })
     {
     }
     ~BatchReader()
@@ -277,6 +280,10 @@ public:
 
     // After the last batch: 9 when the file was read to its end, else the status that stopped it.
     int status() const { return mStatus; }
+    // After the last batch: the damaged pages read past (salvage), and the one that stopped the
+    // read (without salvage; 0 when none did).
+    const std::vector<uint32_t>& skipped() const { return mSkipped; }
+    std::optional<uint32_t> stoppedAt() const { return mStoppedAt; }
 
 private:
     static constexpr std::size_t kBatchRecords = 2048;
@@ -287,10 +294,26 @@ private:
         std::size_t count;
     };
 
+    // With salvage, a status that says a damaged page was skipped (once per page) lets the read
+    // go on; goPast notes the page.
+    bool canGoPast(int st) const
+    {
+        uint32_t page = 0;
+        return mSalvage && skippedDamagedPage(mBtr, st, page) && (mSkipped.empty() || mSkipped.back() != page);
+    }
+    bool goPast(int st)
+    {
+        uint32_t page = 0;
+        if (!canGoPast(st) || !skippedDamagedPage(mBtr, st, page))
+            return false;
+        mSkipped.push_back(page);
+        return true;
+    }
+
     void run()
     {
         int st = mBtr.Execute(btr::OpStepFirst);
-        while (st == btr::StatusSuccess) {
+        while (st == btr::StatusSuccess || canGoPast(st)) {
             std::vector<uint8_t> bytes;
             {
                 std::lock_guard lock(mMutex);
@@ -301,9 +324,11 @@ private:
             }
             bytes.resize(kBatchRecords * mLength);
             std::size_t n = 0;
-            for (; st == btr::StatusSuccess && n < kBatchRecords; ++n) {
-                std::memcpy(bytes.data() + n * mLength, mBtr.Buffer, mLength);
-                st = mBtr.Execute(btr::OpStepNext);
+            for (; n < kBatchRecords; st = mBtr.Execute(btr::OpStepNext)) {
+                if (st == btr::StatusSuccess)
+                    std::memcpy(bytes.data() + n++ * mLength, mBtr.Buffer, mLength);
+                else if (!goPast(st))
+                    break;
             }
             std::unique_lock lock(mMutex);
             mChanged.wait(lock, [&] { return mFull.size() < kBatchesAhead || mStop; });
@@ -314,12 +339,17 @@ private:
         }
         std::lock_guard lock(mMutex);
         mStatus = st;
+        if (uint32_t page = 0; !mSalvage && skippedDamagedPage(mBtr, st, page))
+            mStoppedAt = page;
         mDone = true;
         mChanged.notify_all();
     }
 
     TWinBtr& mBtr;
     const std::size_t mLength;
+    const bool mSalvage;
+    std::vector<uint32_t> mSkipped;
+    std::optional<uint32_t> mStoppedAt;
     std::mutex mMutex;
     std::condition_variable mChanged;
     std::deque<Batch> mFull;
@@ -331,6 +361,20 @@ private:
     std::thread mThread; // last: starts once everything above is in place
 };
 
+// What a salvaging export could not read: the pages it went past and, as far as the file's own
+// record count tells, how many records they held.
+std::string salvageReport(const std::string& table, const std::vector<uint32_t>& skipped, uint32_t total,
+                          uint64_t exported)
+{
+    std::string s = table + ": " + pageList(skipped) + (skipped.size() == 1 ? " is" : " are") +
+                    " damaged and could not be read";
+    if (total > exported) {
+        const uint64_t lost = total - exported;
+        s += "; " + std::to_string(lost) + (lost == 1 ? " record was" : " records were") + " not exported";
+    }
+    return s + ".";
+}
+
 struct ColumnTally {
     uint64_t undecodable = 0;
 };
@@ -338,7 +382,7 @@ struct ColumnTally {
 // Reads one table's data file into the sink. Returns false when the file could not be read to
 // its end (the message is in problems).
 bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, CliIo& io,
-                 std::vector<std::string>& problems)
+                 std::vector<std::string>& problems, bool salvage)
 {
     const dict::TableDef& t = *plan.table;
     TWinBtr btr;
@@ -380,8 +424,10 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
     uint64_t count = 0;
     uint32_t nextProgress = total / 10;
     int status = btr::StatusSuccess;
+    std::vector<uint32_t> skipped;
+    std::optional<uint32_t> stoppedAt;
     {
-        BatchReader reader(btr, recordLength);
+        BatchReader reader(btr, recordLength, salvage);
         for (std::size_t inBatch; const uint8_t* batch = reader.next(inBatch);) {
             for (const uint8_t* record = batch; record < batch + inBatch * recordLength;
                  record += recordLength) {
@@ -407,13 +453,19 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
             }
         }
         status = reader.status();
+        skipped = reader.skipped();
+        stoppedAt = reader.stoppedAt();
     }
     sink.endTable(plan, problems);
     io.err << plan.name << ": " << count << (count == 1 ? " record" : " records") << " exported.\n";
-    bool complete = true;
+    bool complete = skipped.empty();
+    if (!skipped.empty())
+        problems.push_back(salvageReport(plan.name, skipped, total, count));
     if (status != btr::StatusEndOfFile) {
-        problems.push_back(plan.name + ": reading stopped after " + std::to_string(count) +
-                           " records: " + statusWords(status) + ".");
+        problems.push_back(plan.name + ": reading stopped after " + std::to_string(count) + " records" +
+                           (stoppedAt ? " at damaged page " + std::to_string(*stoppedAt) : std::string()) +
+                           ": " + statusWords(status) +
+                           (stoppedAt ? "; --salvage exports the records of the sound pages." : "."));
         complete = false;
     }
     for (std::size_t i = 0; i < plan.columns.size(); ++i) {
@@ -438,7 +490,7 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
 
 int runExport(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {}, {"--to", "--csv"});
+    const Args args = parseArgs(argv, {"--salvage"}, {"--to", "--csv"});
     if (args.help) {
         io.out << kHelp;
         return kExitOk;
@@ -476,7 +528,7 @@ int runExport(const std::vector<std::string>& argv, CliIo& io)
     for (const TablePlan& p : plans) {
         for (const std::string& note : p.notes)
             problems.push_back(note);
-        complete = exportTable(d, p, *sink, io, problems) && complete;
+        complete = exportTable(d, p, *sink, io, problems, args.has("--salvage")) && complete;
     }
     sink->finish();
     for (const std::string& p : problems)

@@ -291,7 +291,12 @@ int16_t Engine::open(void* positionBlock, const Call& c)
                 return s == StatusIoError ? StatusIoError : StatusNotBtrieveFile;
             std::unique_ptr<MemoryFile> genuine;
             GenuineRecordReader reader =
-                genuineReader ? genuineReader : GenuineRecordReader(readGenuineRecords);
+                genuineReader ? genuineReader
+                              : GenuineRecordReader([](const std::string& p, const GenuineInfo& i,
+                                                       std::vector<std::vector<uint8_t>>& records,
+                                                       std::vector<GenuineDamage>& damaged) {
+                                    return readGenuineRecords(p, i, records, &damaged);
+                                });
             if (int16_t s2 = MemoryFile::open(*path, std::move(info), std::move(reader), genuine))
                 return s2;
             backend = std::move(genuine);
@@ -633,8 +638,23 @@ int16_t Engine::stepRecord(Handle& h, uint16_t op, const Call& c)
         how = StepSeek::Before;
         break;
     }
-    if (int16_t st = backend.step(how, h.pos.physical, mFound))
+    mFound.skippedPage = false;
+    if (int16_t st = backend.step(how, h.pos.physical, mFound)) {
+        if (st != StatusIoError || !mFound.skippedPage)
+            return st;
+        // A damaged page: the position moves onto its place, so the next step goes past it, and
+        // the data buffer gets its page number.
+        h.pos.logical = false;
+        h.pos.stepped = true;
+        h.pos.physical = mFound.address;
+        h.pos.current = false;
+        const uint32_t capacity = c.dataBuffer ? *c.dataLength : 0;
+        const uint32_t n = capacity >= mFound.data.size() ? static_cast<uint32_t>(mFound.data.size()) : 0;
+        if (n)
+            std::memcpy(c.dataBuffer, mFound.data.data(), n);
+        *c.dataLength = n;
         return st;
+    }
     h.pos.logical = false;
     h.pos.stepped = true;
     h.pos.physical = mFound.address;

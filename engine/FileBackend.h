@@ -24,6 +24,9 @@ struct FoundRecord {
     uint32_t address = 0;
     std::vector<uint8_t> data;
     KeyEntry entry;
+    // A physical-order step landed on a damaged page instead of a record (status 2): address is
+    // its place in physical order, data its page number (4 bytes, little-endian).
+    bool skippedPage = false;
 };
 
 enum class KeySeek { First, Last, Equal, Greater, GreaterOrEqual, Less, LessOrEqual, After, Before };
@@ -46,7 +49,8 @@ public:
     // `from` the current entry (After, Before). 0, 4 (Equal finds nothing), 9, or 2.
     virtual int16_t seekKey(size_t keyIndex, KeySeek how, const std::string& image, const KeyEntry& from,
                             FoundRecord& out) = 0;
-    // Physical order. `from` is the current address (After, Before). 0, 9 or 2.
+    // Physical order. `from` is the current address (After, Before). 0, 9 or 2; 2 with
+    // out.skippedPage when the step lands on a damaged page it goes past (see FoundRecord).
     virtual int16_t step(StepSeek how, uint32_t from, FoundRecord& out) = 0;
     // The record at an address; 43 when there is none.
     virtual int16_t read(uint32_t address, FoundRecord& out) = 0;

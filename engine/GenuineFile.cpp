@@ -23,15 +23,17 @@ int16_t unreadableReason(const FileControl& fcr)
 {
     if (fcr.family == Family::Pre6 && fcr.inconsistent)
         return btr::StatusIoError;
-    if ((fcr.fileFlags & (kFlagCompression | kFlagPageCompression | kFlagVat)) || fcr.recordLength == 0)
-        return btr::StatusNotBtrieveFile;
+    if ((fcr.fileFlags & (kFlagPageCompression | kFlagVat)) || fcr.recordLength == 0)
+        return btr::StatusLayoutNotReadable;
+    if ((fcr.fileFlags & kFlagCompression) && !fcr.compressed)
+        return btr::StatusLayoutNotReadable;
     if (fcr.family == Family::V8) {
-        if (fcr.variable() || newerThan95(fcr.version))
-            return btr::StatusNotBtrieveFile;
-        const uint64_t mappable =
-            PageMap::firstPatPageV8(fcr.pageSize) + 2 + PageMap::entriesPerPatV8(fcr.pageSize);
-        if (fcr.pageCount > mappable)
-            return btr::StatusNotBtrieveFile;
+        if ((fcr.variable() && !fcr.compressed) || newerThan95(fcr.version))
+            return btr::StatusLayoutNotReadable;
+        // One PAT maps N logical pages; where a second one would be is not known.
+        const size_t perPat = PageMap::entriesPerPatV8(fcr.pageSize);
+        if (perPat == 0 || fcr.fcrPageCount > perPat + 1)
+            return btr::StatusLayoutNotReadable;
     }
     return btr::StatusSuccess;
 }
@@ -59,9 +61,12 @@ int16_t open(ByteSource& source, GenuineInfo& info)
     return btr::StatusSuccess;
 }
 
-int16_t read(ByteSource& source, const GenuineInfo& info, std::vector<std::vector<uint8_t>>& records)
+int16_t read(ByteSource& source, const GenuineInfo& info, std::vector<std::vector<uint8_t>>& records,
+             std::vector<GenuineDamage>* damaged)
 {
     records.clear();
+    if (damaged)
+        damaged->clear();
     if (!info.recordsReadable)
         return info.readStatus != btr::StatusSuccess ? info.readStatus : int16_t(btr::StatusNotBtrieveFile);
     FileControl fcr;
@@ -70,9 +75,20 @@ int16_t read(ByteSource& source, const GenuineInfo& info, std::vector<std::vecto
     if (int16_t status = unreadableReason(fcr))
         return status;
     PageMap map;
-    if (int16_t status = map.load(source, fcr))
+    if (int16_t status = map.load(source, fcr)) {
+        // A file that never held a record may have no allocation table yet.
+        return fcr.recordCount == 0 && fcr.family == Family::V8 ? int16_t(btr::StatusSuccess) : status;
+    }
+    RecordSet set;
+    if (int16_t status = readRecords(source, fcr, map, set))
         return status;
-    return readRecords(source, fcr, map, records);
+    if (!set.damaged.empty() && !damaged)
+        return btr::StatusIoError;
+    records = std::move(set.records);
+    if (damaged)
+        for (const DamagedPage& d : set.damaged)
+            damaged->push_back({d.page, d.position});
+    return btr::StatusSuccess;
 }
 
 } // namespace
@@ -88,14 +104,16 @@ int16_t openGenuineFile(const std::string& path, GenuineInfo& info)
 }
 
 int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
-                           std::vector<std::vector<uint8_t>>& records)
+                           std::vector<std::vector<uint8_t>>& records, std::vector<GenuineDamage>* damaged)
 {
     FileSource source(path);
     if (!source.ok()) {
         records.clear();
+        if (damaged)
+            damaged->clear();
         return btr::StatusIoError;
     }
-    return read(source, info, records);
+    return read(source, info, records, damaged);
 }
 
 bool looksLikeGenuineFile(const uint8_t* head, size_t size)
@@ -112,10 +130,10 @@ int16_t openGenuineImage(const uint8_t* data, size_t size, GenuineInfo& info)
 }
 
 int16_t readGenuineImageRecords(const uint8_t* data, size_t size, const GenuineInfo& info,
-                                std::vector<std::vector<uint8_t>>& records)
+                                std::vector<std::vector<uint8_t>>& records, std::vector<GenuineDamage>* damaged)
 {
     MemorySource source(data, size);
-    return read(source, info, records);
+    return read(source, info, records, damaged);
 }
 
 } // namespace engine

@@ -14,10 +14,18 @@ struct GenuineInfo {
     // blocks (265 bytes each). Record count, flags, positions already in API form.
     std::vector<uint8_t> stat;
     uint8_t version = 0;       // file version byte for Stat with key number -1 (0x60 = 6.0)
-    uint16_t recordLength = 0; // fixed part
+    uint16_t recordLength = 0; // fixed part (compressed files: the uncompressed length)
     uint16_t pageSize = 0;
-    bool recordsReadable = false; // false: compressed, VATs, 9.5+ ... (records give readStatus)
+    bool recordsReadable = false; // false: a layout not readable yet (records give readStatus)
     int16_t readStatus = 0;       // status for record operations when !recordsReadable
+};
+
+// A page whose records could not all be read, in physical order: the physical page number (as
+// the allocation table names it when it maps the page where none can be) and how many records
+// came before it.
+struct GenuineDamage {
+    uint64_t page = 0;
+    size_t position = 0;
 };
 
 // 0 and info filled when path is a genuine record-manager file this reader understands;
@@ -26,16 +34,20 @@ struct GenuineInfo {
 // not hold); 2 on an I/O error. Never throws.
 //
 // Files whose records this reader cannot read still open, with recordsReadable false and
-// readStatus 30 (compressed records, variable-allocation tables, 8.x variable-length files,
-// 9.5 and later formats, 8.x files larger than their first page allocation table maps) or 2 (a
-// pre-6 file marked as needing recovery).
+// readStatus 4100 (StatusLayoutNotReadable: 6.x compressed records, page compression,
+// variable-allocation tables, uncompressed 8.x variable-length files, 8.x page sizes other than
+// 512 and 1024, 8.x files with more pages than one page allocation table maps, 9.5 and later
+// formats) or 2 (a pre-6 file marked as needing recovery).
 int16_t openGenuineFile(const std::string& path, GenuineInfo& info);
 
 // Reads every live record in physical order (whole records, variable parts included).
 // 0 on success; info.readStatus when !info.recordsReadable; 30 when the file no longer opens;
-// 2 on an I/O error or a damaged file (see engine/genuine/Records.h), records then empty.
+// 2 on an I/O error or a damaged file, records then empty. With damaged given, damaged pages are
+// skipped instead: the records of every sound page come back with 0 and the skipped pages are
+// listed (2 then only when the file as a whole cannot be read; see engine/genuine/Records.h).
 int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
-                           std::vector<std::vector<uint8_t>>& records);
+                           std::vector<std::vector<uint8_t>>& records,
+                           std::vector<GenuineDamage>* damaged = nullptr);
 
 // True when the first bytes of a file (size of them) begin a file control record of a known
 // family with a sane page size, whether or not the rest of the file can be understood: such a
@@ -45,6 +57,7 @@ bool looksLikeGenuineFile(const uint8_t* head, size_t size);
 // The same two on a whole file image in memory.
 int16_t openGenuineImage(const uint8_t* data, size_t size, GenuineInfo& info);
 int16_t readGenuineImageRecords(const uint8_t* data, size_t size, const GenuineInfo& info,
-                                std::vector<std::vector<uint8_t>>& records);
+                                std::vector<std::vector<uint8_t>>& records,
+                                std::vector<GenuineDamage>* damaged = nullptr);
 
 } // namespace engine

@@ -50,11 +50,22 @@ int16_t MemoryFile::load()
     if (!mInfo.recordsReadable)
         mLoadStatus = mInfo.readStatus ? mInfo.readStatus : int16_t(btr::StatusIoError);
     else
-        mLoadStatus = mReader(mPath, mInfo, mRecords);
-    if (mLoadStatus == 0 && mRecords.size() > 0xFFFFFFFEu)
+        mLoadStatus = mReader(mPath, mInfo, mRecords, mDamaged);
+    if (mLoadStatus == 0 && mRecords.size() + mDamaged.size() > 0xFFFFFFFEu)
         mLoadStatus = btr::StatusIoError;
-    if (mLoadStatus != 0)
+    if (mLoadStatus != 0) {
         mRecords.clear();
+        mDamaged.clear();
+    }
+    if (!mDamaged.empty()) {
+        size_t d = 0;
+        for (size_t i = 0; i <= mRecords.size(); ++i) {
+            for (; d < mDamaged.size() && mDamaged[d].position <= i; ++d)
+                mSequence.push_back(-1 - static_cast<int64_t>(d));
+            if (i < mRecords.size())
+                mSequence.push_back(static_cast<int64_t>(i));
+        }
+    }
     return mLoadStatus;
 }
 
@@ -62,6 +73,8 @@ int16_t MemoryFile::path(size_t keyIndex, Path*& out)
 {
     if (int16_t st = load())
         return st;
+    if (!mDamaged.empty())
+        return btr::StatusIoError;
     Path& p = mPaths[keyIndex];
     if (!p.built) {
         const KeyDefinition& key = mDef.keys[keyIndex];
@@ -149,7 +162,8 @@ int16_t MemoryFile::step(StepSeek how, uint32_t from, FoundRecord& out)
 {
     if (int16_t st = load())
         return st;
-    const long n = static_cast<long>(mRecords.size());
+    const bool damaged = !mDamaged.empty();
+    const long n = static_cast<long>(damaged ? mSequence.size() : mRecords.size());
     long index = -1;
     switch (how) {
     case StepSeek::First:
@@ -168,15 +182,31 @@ int16_t MemoryFile::step(StepSeek how, uint32_t from, FoundRecord& out)
     if (index < 0 || index >= n)
         return btr::StatusEndOfFile;
     out.address = static_cast<uint32_t>(index + 1);
-    out.data = mRecords[index];
     out.entry = KeyEntry{};
-    return btr::StatusSuccess;
+    out.skippedPage = false;
+    if (!damaged) {
+        out.data = mRecords[index];
+        return btr::StatusSuccess;
+    }
+    const int64_t at = mSequence[index];
+    if (at >= 0) {
+        out.data = mRecords[static_cast<size_t>(at)];
+        return btr::StatusSuccess;
+    }
+    const uint64_t page = mDamaged[static_cast<size_t>(-1 - at)].page;
+    out.data.assign(4, 0);
+    for (size_t i = 0; i < 4; ++i)
+        out.data[i] = static_cast<uint8_t>(page >> (8 * i));
+    out.skippedPage = true;
+    return btr::StatusIoError;
 }
 
 int16_t MemoryFile::read(uint32_t address, FoundRecord& out)
 {
     if (int16_t st = load())
         return st;
+    if (!mDamaged.empty())
+        return btr::StatusIoError;
     if (address == 0 || address > mRecords.size())
         return btr::StatusInvalidRecordAddress;
     out.address = address;

@@ -3,6 +3,10 @@
 // reader's statistics; the records are read on the first record operation and kept in memory,
 // each key path as the record numbers sorted by key image (null keys left out). Addresses are
 // physical record numbers counted from 1.
+//
+// A file with damaged pages: Step operations go through the sound records in physical order and
+// answer 2 once at the place of each damaged page (FoundRecord::skippedPage), addresses then
+// counting those places too; every other read answers 2.
 #include "FileBackend.h"
 #include "GenuineFile.h"
 
@@ -11,9 +15,9 @@
 
 namespace engine {
 
-// Reads the records of a genuine file (see readGenuineRecords).
-using GenuineRecordReader =
-    std::function<int16_t(const std::string&, const GenuineInfo&, std::vector<std::vector<uint8_t>>&)>;
+// Reads the records of a genuine file, skipping damaged pages (see readGenuineRecords).
+using GenuineRecordReader = std::function<int16_t(const std::string&, const GenuineInfo&,
+                                                  std::vector<std::vector<uint8_t>>&, std::vector<GenuineDamage>&)>;
 
 class MemoryFile final : public FileBackend {
 public:
@@ -51,6 +55,9 @@ private:
     bool mLoaded = false;
     int16_t mLoadStatus = 0;
     std::vector<std::vector<uint8_t>> mRecords;
+    std::vector<GenuineDamage> mDamaged;
+    // With damaged pages: physical order, a record index or -1 - the index of a damaged page.
+    std::vector<int64_t> mSequence;
     std::vector<Path> mPaths;
 };
 

@@ -64,6 +64,9 @@ enum Status : int16_t {
     StatusKeyTypeError = 49,
     StatusFileAlreadyExists = 59,
     StatusIncompatibleMode = 88,
+    // The embedded engine's own: a genuine file whose layout is recognised but whose records are
+    // known not to be readable by it yet (Stat still works).
+    StatusLayoutNotReadable = 4100,
 };
 
 // A short English meaning of a status, for messages that report what the record manager refused.

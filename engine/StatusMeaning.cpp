@@ -67,6 +67,8 @@ const char* statusMeaning(int status)
         return "file already exists";
     case StatusIncompatibleMode:
         return "incompatible open mode";
+    case StatusLayoutNotReadable:
+        return "the records of this genuine file format are known not to be readable yet";
     default:
         return "record manager error";
     }

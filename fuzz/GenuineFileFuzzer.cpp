@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the genuine-file reader as a whole file: open (FCR and Stat image),
 // every record, then the read-only backend the engine puts over them (the Stat image parsed
 // into keys, every key path built and walked both ways, physical order and direct reads).
+// Files with damaged pages are walked as the engine steps through them: past each damaged page.
 // Besides the sanitizers' findings it stops on a broken contract of the reader or the backend.
 #include "GenuineFile.h"
 #include "MemoryFile.h"
@@ -77,7 +78,8 @@ void walkKey(engine::MemoryFile& file, size_t k, const Records& records)
 void walkBackend(const engine::GenuineInfo& info, const Records& records)
 {
     std::unique_ptr<engine::MemoryFile> file;
-    const auto reader = [&records](const std::string&, const engine::GenuineInfo&, Records& out) {
+    const auto reader = [&records](const std::string&, const engine::GenuineInfo&, Records& out,
+                                   std::vector<engine::GenuineDamage>&) {
         out = records;
         return int16_t(0);
     };
@@ -99,6 +101,49 @@ void walkBackend(const engine::GenuineInfo& info, const Records& records)
         walkKey(*file, k, records);
 }
 
+// The backend over a file with damaged pages: Steps give every record and one 2 (with the page
+// number) per damaged page, in order both ways; key reads give 2.
+void walkDamaged(const engine::GenuineInfo& info, const Records& records,
+                 const std::vector<engine::GenuineDamage>& damaged)
+{
+    std::unique_ptr<engine::MemoryFile> file;
+    const auto reader = [&](const std::string&, const engine::GenuineInfo&, Records& out,
+                            std::vector<engine::GenuineDamage>& pages) {
+        out = records;
+        pages = damaged;
+        return int16_t(0);
+    };
+    if (engine::MemoryFile::open("", info, reader, file) != 0)
+        return;
+    std::vector<int64_t> forward; // record index, or -1 - damaged page index
+    engine::FoundRecord f;
+    size_t n = 0, d = 0;
+    for (int16_t st = file->step(engine::StepSeek::First, 0, f); st == 0 || st == 2;
+         st = file->step(engine::StepSeek::After, f.address, f)) {
+        check(forward.size() < records.size() + damaged.size());
+        if (st == 2) {
+            check(f.skippedPage && d < damaged.size() && damaged[d].position == n && f.data.size() == 4);
+            check((f.data[0] | f.data[1] << 8 | f.data[2] << 16 | uint64_t(f.data[3]) << 24) ==
+                  (damaged[d].page & 0xFFFFFFFF));
+            forward.push_back(-1 - static_cast<int64_t>(d++));
+        } else {
+            check(!f.skippedPage && n < records.size() && f.data == records[n]);
+            forward.push_back(static_cast<int64_t>(n++));
+        }
+    }
+    check(n == records.size() && d == damaged.size());
+    size_t back = forward.size();
+    for (int16_t st = file->step(engine::StepSeek::Last, 0, f); st == 0 || st == 2;
+         st = file->step(engine::StepSeek::Before, f.address, f)) {
+        check(back > 0);
+        --back;
+        check((st == 2) == (forward[back] < 0));
+    }
+    check(back == 0);
+    for (size_t k = 0; k < file->definition().keys.size(); ++k)
+        check(file->seekKey(k, engine::KeySeek::First, {}, {}, f) == 2);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -116,15 +161,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check(info.recordsReadable == (info.readStatus == 0));
 
     Records records;
-    const int16_t read = engine::readGenuineImageRecords(data, size, info, records);
+    std::vector<engine::GenuineDamage> damaged;
+    const int16_t read = engine::readGenuineImageRecords(data, size, info, records, &damaged);
     if (read != 0) {
-        check(records.empty());
+        check(records.empty() && damaged.empty());
+        Records again;
+        check(engine::readGenuineImageRecords(data, size, info, again) == read && again.empty());
+        return 0;
+    }
+    for (const auto& r : records)
+        check(r.size() >= info.recordLength);
+    if (!damaged.empty()) {
+        // Damaged pages in physical order, each once; a caller that does not ask gets 2.
+        for (size_t i = 0; i < damaged.size(); ++i) {
+            check(damaged[i].position <= records.size());
+            check(i == 0 || (damaged[i - 1].position <= damaged[i].position && damaged[i - 1].page != damaged[i].page));
+        }
+        Records again;
+        check(engine::readGenuineImageRecords(data, size, info, again) == 2 && again.empty());
+        walkDamaged(info, records, damaged);
         return 0;
     }
     const uint32_t count = stat[6] | stat[7] << 8 | stat[8] << 16 | uint32_t(stat[9]) << 24;
     check(records.size() == count);
-    for (const auto& r : records)
-        check(r.size() >= info.recordLength);
     walkBackend(info, records);
     return 0;
 }

@@ -123,12 +123,15 @@ bool readSegments(const Page& fcr, FileControl& out)
     return !fcr.overrun();
 }
 
-// 8.x slots may keep 8 bytes of system data between the usage count and the record: the slot is
-// then 8 bytes longer than its usage count, record, duplicate-chain and variable pointers need.
-bool hasSystemData(const FileControl& fcr)
+// 8.x slots may keep 8 bytes of system data between the usage count and the record. Where the
+// file flags are kept at 0x190, flag 0x200 without 0x1000 says so; otherwise the slot is 8 bytes
+// longer than its usage count, record, duplicate-chain and variable pointers need.
+bool hasSystemData(const FileControl& fcr, bool flagsAt190)
 {
     if (fcr.family != Family::V8 || fcr.recordLength == 0)
         return false;
+    if (flagsAt190)
+        return (fcr.fileFlags & kFlagSystemData) && !(fcr.fileFlags & kFlagNoSystemData);
     const size_t needed =
         2 + size_t(fcr.recordLength) + 8 * size_t(fcr.linkedDuplicateKeys()) + (fcr.variable() ? 4 : 0);
     return fcr.physicalLength == needed + kSystemDataSize;
@@ -139,7 +142,8 @@ bool hasSystemData(const FileControl& fcr)
 // before the record or ends after it.
 bool toCallerPositions(FileControl& fcr)
 {
-    const size_t before = fcr.recordOffsetInSlot();
+    // Key positions of compressed files count from the record start.
+    const size_t before = fcr.compressed ? 0 : fcr.recordOffsetInSlot();
     for (SegmentSpec& s : fcr.segments) {
         if (s.position < before)
             return false;
@@ -176,6 +180,14 @@ bool FileControl::usesAcs() const
         if (s.flags & kKeyAcs)
             return true;
     return false;
+}
+
+size_t FileControl::slotHead() const
+{
+    if (compressed) // pointer and 01 (pre-6); pointer and 01 01 00, then system data (8.x)
+        return family == Family::Pre6 ? 5 : 9 + (systemData ? kSystemDataSize : 0);
+    // A pre-6 variable-length record's pointer to its variable part follows the fixed part.
+    return recordOffsetInSlot() + recordLength + (family == Family::Pre6 && variable() ? 4 : 0);
 }
 
 int FileControl::linkedDuplicateKeys() const
@@ -231,9 +243,22 @@ int16_t parseFileControl(ByteSource& source, FileControl& out)
     out.physicalLength = fcr.u16(0x18);
     out.recordCount = fcr.ws32(0x1A);
     out.variableMode = fcr.u8(0x38);
+    out.fcrPageCount = fcr.ws32(0x26);
     out.fileFlags = fcr.u16(0x106);
-    if (out.family == Family::V8 && out.fileFlags == 0xFFFF) // kept elsewhere: take 0x38's word
-        out.fileFlags = out.variableMode == 0 ? 0 : out.variableMode == 0xFD ? 0x3 : kFlagVariable;
+    // 8.x keeps the flags at 0x190 and 0xFFFF at 0x106; 0x38 tells fixed from variable.
+    const bool flagsAt190 = out.family == Family::V8 && out.fileFlags == 0xFFFF;
+    if (flagsAt190)
+        out.fileFlags = static_cast<uint16_t>(
+            fcr.u16(0x190) | (out.variableMode == 0 ? 0 : out.variableMode == 0xFD ? 0x3 : kFlagVariable));
+    // Compressed records: the FCR's record length is 0 and the uncompressed length is kept apart
+    // (pre-6 at 0x10E, 8.x at 0x192). 6.x compressed files are not understood.
+    if ((out.fileFlags & kFlagCompression) && out.recordLength == 0 && out.family != Family::V6) {
+        const uint16_t length = fcr.u16(out.family == Family::Pre6 ? 0x10E : 0x192);
+        if (length != 0) {
+            out.recordLength = length;
+            out.compressed = true;
+        }
+    }
     if (out.family == Family::Pre6) {
         out.deletedHead = fcr.ws32(0x10);
         out.inconsistent = fcr.u16(0x22) == 0xFFFF;
@@ -243,7 +268,7 @@ int16_t parseFileControl(ByteSource& source, FileControl& out)
     }
     if (out.keyCount > kMaxKeys || !readSegments(fcr, out))
         return btr::StatusNotBtrieveFile;
-    out.systemData = hasSystemData(out);
+    out.systemData = hasSystemData(out, flagsAt190);
     if (!toCallerPositions(out))
         return btr::StatusNotBtrieveFile;
     return btr::StatusSuccess;

@@ -36,6 +36,7 @@ struct FileControl {
     uint64_t fcrOffset = 0; // byte offset of the current copy
     uint32_t pageSize = 0;
     uint64_t pageCount = 0; // whole pages in the file
+    uint32_t fcrPageCount = 0; // the FCR's own page count (8.x: highest logical page + 1)
     uint8_t version = 0;    // major in the high nibble, minor in the low one
     uint16_t keyCount = 0;
     uint16_t recordLength = 0;
@@ -46,6 +47,9 @@ struct FileControl {
     uint32_t deletedHead = 0xFFFFFFFF; // pre-6: file offset of the first free slot
     bool inconsistent = false;         // pre-6: marked as needing recovery
     bool systemData = false;           // 8.x: 8 bytes between a slot's usage count and its record
+    // Records kept as compressed images on variable pages; recordLength is then the uncompressed
+    // length (the FCR's record length is 0).
+    bool compressed = false;
     std::array<uint8_t, 8> defaultAcsName{};
     std::vector<SegmentSpec> segments;
 
@@ -55,6 +59,11 @@ struct FileControl {
     {
         return family == Family::Pre6 ? 0 : 2 + (systemData ? kSystemDataSize : 0);
     }
+    // Bytes of a slot before its duplicate pointers: the record (fixed part), or in a compressed
+    // file the pointer to its image and the byte(s) after it, and the system data.
+    size_t slotHead() const;
+    // Page header size of data and variable pages: 6 before 8.x, 8 in 8.x.
+    size_t pageHeader() const { return family == Family::V8 ? 8 : 6; }
     bool usesAcs() const;
     // Keys whose records carry a pair of duplicate-chain pointers in their slot.
     int linkedDuplicateKeys() const;
@@ -62,7 +71,9 @@ struct FileControl {
 
 constexpr uint16_t kFlagVariable = 0x1;
 constexpr uint16_t kFlagCompression = 0x8;
+constexpr uint16_t kFlagSystemData = 0x200;
 constexpr uint16_t kFlagVat = 0x800;
+constexpr uint16_t kFlagNoSystemData = 0x1000; // 8.x: with 0x200, the slots keep no system data
 constexpr uint16_t kFlagPageCompression = 0x2000;
 
 constexpr uint16_t kKeyDuplicates = 0x1;

@@ -8,13 +8,11 @@ namespace {
 
 constexpr uint32_t kNoPage = 0xFFFFFF;
 
-// Reads both copies of a PAT pair and keeps the valid one with the larger usage count.
+// Reads both copies of a 6.x PAT pair and keeps the valid one with the larger usage count.
 // Returns false when neither copy is a PAT.
 bool readPatPair(ByteSource& source, uint64_t firstPage, const FileControl& fcr, Page& current)
 {
-    const bool v8 = fcr.family == Family::V8;
-    auto valid = [&](const Page& p) { return v8 ? p.u16(4) == 'P' : (p.u8(0) == 'P' && p.u8(1) == 'P'); };
-    auto usage = [&](const Page& p) { return v8 ? uint32_t(p.u16(6)) : p.u32(4); };
+    auto valid = [](const Page& p) { return p.u8(0) == 'P' && p.u8(1) == 'P'; };
     Page a, b;
     const bool haveA =
         firstPage < fcr.pageCount && readBlock(source, firstPage * fcr.pageSize, fcr.pageSize, a) && valid(a);
@@ -22,7 +20,23 @@ bool readPatPair(ByteSource& source, uint64_t firstPage, const FileControl& fcr,
                        readBlock(source, (firstPage + 1) * fcr.pageSize, fcr.pageSize, b) && valid(b);
     if (!haveA && !haveB)
         return false;
-    current = (haveA && (!haveB || usage(a) >= usage(b))) ? std::move(a) : std::move(b);
+    current = (haveA && (!haveB || a.u32(4) >= b.u32(4))) ? std::move(a) : std::move(b);
+    return true;
+}
+
+// The current 8.x PAT: of the two 2048-byte copies, the valid one with the larger 16-bit usage
+// count at +6 (the first wins a tie), whichever FCR copy is current.
+bool readPatV8(ByteSource& source, Page& current)
+{
+    Page copies[2];
+    bool have[2];
+    for (int i = 0; i < 2; ++i)
+        have[i] = readBlock(source, PageMap::kPatOffsetV8[i], PageMap::kPatSizeV8, copies[i]) &&
+                  copies[i].u16(4) == 'P';
+    if (!have[0] && !have[1])
+        return false;
+    const bool first = have[0] && (!have[1] || copies[0].u16(6) >= copies[1].u16(6));
+    current = std::move(copies[first ? 0 : 1]);
     return true;
 }
 
@@ -37,30 +51,27 @@ const PageMap::Entry& PageMap::entry(size_t logical) const
 bool PageMap::physical(uint32_t logical, uint16_t type, uint64_t& page) const
 {
     const Entry& e = entry(logical);
-    if (e.type == PageFree || e.type != type)
+    if (e.type == PageFree || e.type != type || e.damaged)
         return false;
     page = e.physical;
     return true;
 }
 
-uint64_t PageMap::firstPatPageV8(uint32_t pageSize)
+size_t PageMap::entriesPerPatV8(uint32_t pageSize)
 {
-    // Both FCR copies take max(page size, 2048) bytes; the PAT pair follows them on the next
-    // page boundary.
-    return (2 * secondFcrOffsetV8(pageSize) + pageSize - 1) / pageSize;
+    return pageSize == 512 ? 312 : pageSize == 1024 ? 316 : 0;
 }
 
-bool PageMap::add(uint64_t physical, uint16_t type, const FileControl& fcr, std::vector<bool>& used)
+void PageMap::add(uint64_t physical, uint16_t type, const FileControl& fcr, std::vector<bool>& used)
 {
     if (type == PageFree) {
         mEntries.push_back({});
-        return true;
+        return;
     }
-    if (physical >= fcr.pageCount || used[physical])
-        return false;
-    used[physical] = true;
-    mEntries.push_back({physical, type});
-    return true;
+    const bool damaged = physical >= fcr.pageCount || used[physical];
+    if (!damaged)
+        used[physical] = true;
+    mEntries.push_back({physical, type, damaged});
 }
 
 int16_t PageMap::load(ByteSource& source, const FileControl& fcr)
@@ -97,8 +108,7 @@ int16_t PageMap::loadV6(ByteSource& source, const FileControl& fcr)
             const uint8_t type = pat.u8(at + 1);
             const uint32_t physical = pat.page24(at, at + 2, at + 3);
             const bool none = physical == kNoPage || type == PageFree;
-            if (!add(physical, none ? uint16_t(PageFree) : type, fcr, used))
-                return btr::StatusIoError;
+            add(physical, none ? uint16_t(PageFree) : type, fcr, used);
         }
     }
     return btr::StatusSuccess;
@@ -106,24 +116,27 @@ int16_t PageMap::loadV6(ByteSource& source, const FileControl& fcr)
 
 int16_t PageMap::loadV8(ByteSource& source, const FileControl& fcr)
 {
-    const uint64_t first = firstPatPageV8(fcr.pageSize);
+    // The FCR copies, the zeros after them and the PAT copies come before any mapped page.
     std::vector<bool> used(fcr.pageCount, false);
-    for (uint64_t p = 0; p < fcr.pageCount && p < first + 2; ++p)
+    const uint64_t reserved = kFirstPageOffsetV8 / fcr.pageSize;
+    for (uint64_t p = 0; p < fcr.pageCount && p < reserved; ++p)
         used[p] = true;
     mEntries.push_back({});
-    if (first >= fcr.pageCount)
-        return btr::StatusSuccess;
     Page pat;
-    if (!readPatPair(source, first, fcr, pat))
+    if (!readPatV8(source, pat))
         return btr::StatusIoError;
-    const size_t perPat = entriesPerPatV8(fcr.pageSize);
+    // Entries stop at N; what follows the zero entry after them is an allocation bitmap. With a
+    // page size whose N is not known, the entries up to the first zero one are taken, so that
+    // Stat finds the collating sequence; such files' records are not read.
+    const size_t known = entriesPerPatV8(fcr.pageSize);
+    const size_t perPat = known != 0 ? known : (kPatSizeV8 - 0x14) / 6;
     for (size_t n = 1; n <= perPat; ++n) {
-        const size_t at = 14 + 6 * n;
+        const size_t at = 0x14 + 6 * (n - 1);
         const uint32_t physical = pat.u32(at);
         const uint16_t type = pat.u16(at + 4);
-        const bool none = physical == 0xFFFFFFFF || type == PageFree;
-        if (!add(physical, none ? uint16_t(PageFree) : type, fcr, used))
-            return btr::StatusIoError;
+        if (known == 0 && physical == 0 && type == 0)
+            break;
+        add(physical, type, fcr, used);
     }
     return btr::StatusSuccess;
 }

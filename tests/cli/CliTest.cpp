@@ -2,6 +2,7 @@
 // data files created and filled through TWinBtr.
 #include "Binding.h"
 #include "Commands.h"
+#include "Fixtures.h"
 #include "SampleDictionary.h"
 #include "TempDir.h"
 
@@ -433,6 +434,86 @@ TEST_F(CliTest, exportToCsvQuotesTextsAndLeavesNullEmpty)
     EXPECT_EQ(read(out / "CUSTOMER.csv"), "CustId,Name,City,Since,Balance\r\n"
                                           "1,Ada Lovelace,London,1815-12-10,1234567.89\r\n"
                                           "-7,Zo\xC3\xAB,K\xC3\xB6ln,,-0.05\r\n");
+}
+
+TEST_F(CliTest, aDamagedGenuineDataFileIsExportedPastItsDamagedPagesOnlyWithSalvage)
+{
+    // PEOPLE.BTR: a compressed 8.x file with three damaged data pages.
+    const genuinetest::DamagedFixture damaged = genuinetest::damagedFixture();
+    sample::DictionaryRows rows = sample::selfDescription();
+    dict::FileRecord people;
+    people.id = 4;
+    people.name = "PEOPLE";
+    people.loc = "PEOPLE.BTR";
+    rows.files.push_back(people);
+    rows.fields.push_back({18, 4, "Id", 1, 0, 2, 0, 0});
+    rows.fields.push_back({19, 4, "Name", 0, 2, 20, 0, 0});
+    rows.fields.push_back({20, 4, "Code", 14, 22, 2, 0, 0});
+    const fs::path d = dir("damaged");
+    sample::writeDictionary(d, rows);
+    genuinetest::writeFile((d / "PEOPLE.BTR").string(), damaged.image);
+    auto read = [](const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    auto csvOf = [](const std::vector<genuinetest::Bytes>& records) {
+        std::string csv = "Id,Name,Code\r\n";
+        for (const auto& r : records) {
+            const int16_t id = static_cast<int16_t>(r[0] | r[1] << 8);
+            std::string name(r.begin() + 2, r.begin() + 22);
+            name.erase(name.find_last_not_of(' ') + 1);
+            csv += std::to_string(id) + "," + name + "," + std::to_string(r[22] | r[23] << 8) + "\r\n";
+        }
+        return csv;
+    };
+    const std::string pages = "pages " + std::to_string(damaged.pages[0]) + ", " + std::to_string(damaged.pages[1]) +
+                              " and " + std::to_string(damaged.pages[2]);
+
+    // Without --salvage the export stops at the first damaged page and names it.
+    const Result plain = run({"export", d.string(), "PEOPLE", "--csv", (mTemp.path() / "plain").string()});
+    EXPECT_EQ(plain.status, 1);
+    EXPECT_NE(plain.err.find("PEOPLE: reading stopped after " + std::to_string(damaged.before[0]) +
+                             " records at damaged page " + std::to_string(damaged.pages[0]) +
+                             ": status 2 (I/O error); --salvage exports the records of the sound pages.\n"),
+              std::string::npos)
+        << plain.err;
+    const std::vector<genuinetest::Bytes> beforeFirst(damaged.sound.begin(), damaged.sound.begin() + damaged.before[0]);
+    EXPECT_EQ(read(mTemp.path() / "plain" / "PEOPLE.csv"), csvOf(beforeFirst));
+
+    // With it, every sound record is written and the skipped pages and lost records are named.
+    const Result salvaged =
+        run({"export", d.string(), "PEOPLE", "--csv", (mTemp.path() / "salvaged").string(), "--salvage"});
+    EXPECT_EQ(salvaged.status, 1);
+    const size_t lost = damaged.live - damaged.sound.size();
+    EXPECT_NE(salvaged.err.find("PEOPLE: " + pages + " are damaged and could not be read; " + std::to_string(lost) +
+                                " records were not exported.\n"),
+              std::string::npos)
+        << salvaged.err;
+    EXPECT_NE(salvaged.err.find("PEOPLE: " + std::to_string(damaged.sound.size()) + " records exported.\n"),
+              std::string::npos)
+        << salvaged.err;
+    EXPECT_EQ(read(mTemp.path() / "salvaged" / "PEOPLE.csv"), csvOf(damaged.sound));
+
+    // A layout whose records are known not to be readable yet says so.
+    genuinetest::FileDef variable8 = genuinetest::sampleDef(4, false);
+    variable8.fileFlags = 0x1;
+    variable8.variableMode = 0xFF;
+    genuinetest::writeFile((d / "PEOPLE.BTR").string(), genuinetest::build8x(variable8));
+    const Result notYet = run({"export", d.string(), "PEOPLE", "--csv", (mTemp.path() / "notyet").string()});
+    EXPECT_EQ(notYet.status, 1);
+    EXPECT_NE(notYet.err.find("PEOPLE: reading stopped after 0 records: status 4100 (the records of this genuine "
+                              "file format are known not to be readable yet).\n"),
+              std::string::npos)
+        << notYet.err;
+    genuinetest::writeFile((d / "PEOPLE.BTR").string(), damaged.image);
+
+    // check names the damaged pages.
+    const Result check = run({"check", d.string()});
+    EXPECT_EQ(check.status, 1);
+    EXPECT_NE(check.out.find("PEOPLE: The data file's " + pages + " are damaged: " +
+                             std::to_string(damaged.sound.size()) + " records could be read past them.\n"),
+              std::string::npos)
+        << check.out;
 }
 
 } // namespace

@@ -92,14 +92,14 @@ TEST_F(Genuine8x, addOnAn80DataFileWithSystemDataFillsTheEightEdits)
     EXPECT_EQ(w().EPgSize->text(), QStringLiteral("512"));
     EXPECT_EQ(w().ENIndex->text(), QStringLiteral("3"));
     EXPECT_EQ(w().ENRec->text(), QStringLiteral("19"));
-    EXPECT_EQ(w().EFlags->text(), QStringLiteral("0"));
+    EXPECT_EQ(w().EFlags->text(), QStringLiteral("512")); // include system data
     EXPECT_EQ(w().EExtraDupl->text(), QStringLiteral("0"));
     EXPECT_EQ(w().EReserv->text(), QStringLiteral("0"));
     EXPECT_EQ(w().ENPage->text(), QStringLiteral("0"));
     ASSERT_EQ(grid()->RowCount(), 3);
     EXPECT_EQ(
         grid()->rowCells(1),
-        (QStringList{"2", pad("SAMPLE", 20), QString::fromStdString((sales / "SAMPLE.BTR").string()), "0"}));
+        (QStringList{"2", pad("SAMPLE", 20), QString::fromStdString((sales / "SAMPLE.BTR").string()), "512"}));
     ASSERT_EQ(w().FileStatList.size(), 1);
     EXPECT_EQ(w().FileStatList[0].Stat.left(16 + 4 * 16),
               QByteArray(reinterpret_cast<const char*>(

@@ -58,7 +58,8 @@ protected:
                 info.readStatus = readable ? 0 : 2;
                 return StatusSuccess;
             },
-            [this](const std::string&, const engine::GenuineInfo&, std::vector<std::vector<uint8_t>>& out) {
+            [this](const std::string&, const engine::GenuineInfo&, std::vector<std::vector<uint8_t>>& out,
+                   std::vector<engine::GenuineDamage>&) {
                 ++reads;
                 out = records;
                 return int16_t(0);
@@ -174,7 +175,8 @@ TEST(GenuineStat, keysNoKeyBufferCanHoldOrImagesCutShortDoNotOpen)
                 info.recordsReadable = true;
                 return StatusSuccess;
             },
-            [](const std::string&, const engine::GenuineInfo&, std::vector<Bytes>& out) {
+            [](const std::string&, const engine::GenuineInfo&, std::vector<Bytes>& out,
+               std::vector<engine::GenuineDamage>&) {
                 out = {Bytes(4000, 'a'), Bytes(4000, 'b')};
                 return int16_t(0);
             });

@@ -133,6 +133,7 @@ DictionaryDefs dictionaryDefs8x()
     defs.fieldDdf.word0A = {0, 0x4000};
     defs.indexDdf.word0A = {0x4000, 0x4000};
     defs.indexDdf.systemData = true;
+    defs.indexDdf.fileFlags = 0x200;
     return defs;
 }
 

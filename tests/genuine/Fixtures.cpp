@@ -121,7 +121,80 @@ FileDef systemDataDef()
 {
     FileDef def = sampleDef(25, true);
     def.systemData = true;
+    def.fileFlags = 0x200;
     return def;
+}
+
+FileDef compressedDef(bool v8, bool systemData)
+{
+    FileDef def = sampleDef(30, true);
+    def.fileFlags = static_cast<uint16_t>(v8 ? (systemData ? 0x0209 : 0x1209) : 0x0009);
+    def.systemData = v8 && systemData;
+    def.fragmentSize = 7;
+    return def;
+}
+
+FileDef fullTableDef(uint16_t pageSize)
+{
+    FileDef def;
+    def.pageSize = pageSize;
+    def.recordLength = static_cast<uint16_t>(pageSize - 112);
+    def.keys = {{{{0, 4, 0x100, 1}}, 0}};
+    const size_t pages = patEntriesV8(pageSize) - 1; // all but the index page hold data
+    for (size_t i = 0; i < pages; ++i) {
+        Bytes r(def.recordLength, static_cast<uint8_t>(i * 7));
+        put32(r, 0, static_cast<uint32_t>((i * 2654435761u) % 100000));
+        def.slots.push_back(r);
+    }
+    return def;
+}
+
+FileDef chainedVariableDef()
+{
+    FileDef def = variableDef();
+    def.keys.push_back({{{4, 2, 0x101, 14}}, 0});
+    def.fragmentSize = 24;
+    return def;
+}
+
+DamagedFixture damagedFixture()
+{
+    DamagedFixture f;
+    f.def = compressedDef(true, true);
+    f.def.slots = sampleDef(100, true).slots;
+    Layout layout;
+    f.image = build8x(f.def, layout);
+    const std::vector<size_t> data = layout.pagesOf('D');
+    const size_t phys = physicalLength(f.def, true);
+    const size_t perPage = (f.def.pageSize - 8) / phys;
+    auto u16 = [&](size_t at) { return static_cast<size_t>(f.image.at(at) | f.image.at(at + 1) << 8); };
+
+    // The second data page's header no longer repeats its PAT entry.
+    put32(f.image, layout.offset(data.at(1)), 0x4F4F4F4F);
+    // The first live record of the fourth: its image's first fragment says it is the last.
+    size_t cut = 3 * perPage;
+    while (!f.def.slots.at(cut))
+        ++cut;
+    const size_t slot = layout.offset(data.at(3)) + 8 + (cut % perPage) * phys;
+    const size_t vpage = layout.offset(f.image.at(slot) | f.image.at(slot + 1) << 8);
+    const size_t fragment = vpage + u16(vpage + f.def.pageSize - 2 - 2 * u16(slot + 4));
+    std::fill(f.image.begin() + fragment, f.image.begin() + fragment + 6, 0xFF);
+    // The sixth is mapped past the file's end by the current PAT.
+    constexpr uint32_t kPastTheEnd = 0x00FFFF00;
+    put32(f.image, kPatV8[f.def.currentPat] + 0x14 + 6 * (data.at(5) - 1), kPastTheEnd);
+
+    f.pages = {static_cast<uint32_t>(layout.physical.at(data.at(1))),
+               static_cast<uint32_t>(layout.physical.at(data.at(3))), kPastTheEnd};
+    for (size_t i = 0; i < f.def.slots.size(); ++i) {
+        const size_t page = i / perPage;
+        if (f.before.size() < f.pages.size() && page == (f.before.size() == 0 ? 1u : f.before.size() == 1 ? 3u : 5u))
+            f.before.push_back(f.sound.size());
+        f.live += f.def.slots[i].has_value();
+        if (!f.def.slots[i] || page == 1 || page == 5 || i == cut)
+            continue;
+        f.sound.push_back(*f.def.slots[i]);
+    }
+    return f;
 }
 
 std::vector<std::pair<std::string, Bytes>> seedFiles()
@@ -151,6 +224,23 @@ std::vector<std::pair<std::string, Bytes>> seedFiles()
     out.emplace_back("v6-no-keys.btr", build6x(noKeys));
     out.emplace_back("v6-word0a.btr", build6x(word0ADef(512)));
     out.emplace_back("v8-system-data.btr", build8x(systemDataDef()));
+    FileDef realTables = sampleDef(12, true);
+    realTables.currentFcr = 1;
+    realTables.currentPat = 0;
+    realTables.decoyAt0x1000 = true;
+    out.emplace_back("v8-tables.btr", build8x(realTables));
+    FileDef kilo = sampleDef(12, false);
+    kilo.pageSize = 1024;
+    out.emplace_back("v8-1024.btr", build8x(kilo));
+    FileDef compressed8 = compressedDef(true, true);
+    compressed8.slots.resize(12);
+    out.emplace_back("v8-compressed.btr", build8x(compressed8));
+    FileDef compressed8NoSystem = compressedDef(true, false);
+    compressed8NoSystem.slots.resize(8);
+    out.emplace_back("v8-compressed-1209.btr", build8x(compressed8NoSystem));
+    out.emplace_back("pre6-compressed.btr", buildPre6(compressedDef(false, false)));
+    out.emplace_back("pre6-variable-chained.btr", buildPre6(chainedVariableDef()));
+    out.emplace_back("v8-damaged.btr", damagedFixture().image);
     const DictionarySet ddf80 = buildDictionary8x();
     out.emplace_back("v8-file.ddf", ddf80.fileDdf);
     out.emplace_back("v8-field.ddf", ddf80.fieldDdf);

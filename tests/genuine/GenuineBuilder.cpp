@@ -57,6 +57,18 @@ bool isVariable(const FileDef& def)
     return def.variableMode != 0 || (def.fileFlags & 0x1);
 }
 
+bool isCompressed(const FileDef& def)
+{
+    return (def.fileFlags & 0x8) != 0;
+}
+
+// Records with a variable part kept apart from the fixed part (compressed records are whole
+// images instead).
+bool hasVariableParts(const FileDef& def)
+{
+    return isVariable(def) && !isCompressed(def);
+}
+
 uint32_t liveCount(const FileDef& def)
 {
     uint32_t n = 0;
@@ -100,18 +112,41 @@ std::vector<uint16_t> writeSegments(Bytes& fcr, size_t at, const FileDef& def, u
     return firsts;
 }
 
-void writeFcrCommon(Bytes& fcr, const FileDef& def, uint32_t count, uint32_t pages, bool usageCount)
+enum class Style { Pre6, V6, V8 };
+
+// Bytes of a slot before its duplicate pointers.
+size_t slotHead(const FileDef& def, Style style)
 {
+    if (isCompressed(def) && style != Style::V6) // image pointer and 01 / 01 01 00, system data
+        return style == Style::Pre6 ? 5 : 9 + (def.systemData ? 8 : 0);
+    return (style == Style::Pre6 ? 0 : 2) + (def.systemData ? 8 : 0) + def.recordLength +
+           (style == Style::Pre6 && hasVariableParts(def) ? 4 : 0);
+}
+
+uint16_t slotLength(const FileDef& def, Style style)
+{
+    const size_t n = slotHead(def, style) + 8u * linkedDuplicateKeys(def) + 8u * def.reservedDuplicatePointers +
+                     (style == Style::V6 && hasVariableParts(def) ? 4 : 0);
+    return static_cast<uint16_t>(std::max<size_t>(n, 4));
+}
+
+void writeFcrCommon(Bytes& fcr, const FileDef& def, uint32_t count, uint32_t pages, Style style)
+{
+    const bool compressed = isCompressed(def) && style != Style::V6;
     put16(fcr, 0x14, static_cast<uint16_t>(def.keys.size()));
-    put16(fcr, 0x16, def.recordLength);
-    put16(fcr, 0x18, physicalLength(def, usageCount));
+    put16(fcr, 0x16, compressed ? 0 : def.recordLength);
+    put16(fcr, 0x18, slotLength(def, style));
     putWs32(fcr, 0x1A, count);
     putWs32(fcr, 0x26, pages);
     fcr.at(0x38) = isVariable(def) ? (def.variableMode ? def.variableMode : 0xFF) : 0;
     put16(fcr, 0x106, def.fileFlags);
+    if (compressed && style == Style::Pre6)
+        put16(fcr, 0x10E, def.recordLength);
 }
 
-// Packs the fragments of variable parts into variable pages, fragment table at the page end.
+// Packs fragments into variable pages; the fragment table grows back from the page end (fragment
+// f's offset in the word at page size - 2 - 2f, then the end of the last one). Pre-6 and 6.x
+// pages start their fragments at +6, 8.x pages at +0x10 with the fragment count at +14.
 class VariablePages {
 public:
     struct Place {
@@ -120,21 +155,22 @@ public:
         size_t offset = 0;
     };
 
-    VariablePages(size_t pageSize, bool chained) : mPageSize(pageSize), mChained(chained) {}
+    VariablePages(size_t pageSize, Style style) : mPageSize(pageSize), mStyle(style) {}
 
-    Place place(size_t payload)
+    // A fragment of size bytes; flagged sets bit 15 of its table entry (pre-6: it starts with a
+    // pointer to the next fragment).
+    Place place(size_t size, bool flagged)
     {
-        const size_t size = payload + (mChained ? 4 : 0);
-        if (mPages.empty() || mCursor + size > tableStart(mOffsets.back().size() + 1) ||
+        if (mPages.empty() || mCursor + size > tableStart(mOffsets.back().size() + 2) ||
             mOffsets.back().size() >= 255) {
             mPages.emplace_back(mPageSize, 0);
             mOffsets.emplace_back();
-            mCursor = 6;
+            mCursor = first();
         }
-        if (mCursor + size > tableStart(mOffsets.back().size() + 1))
+        if (mCursor + size > tableStart(mOffsets.back().size() + 2))
             throw std::runtime_error("fragment larger than a page");
         Place p{mPages.size() - 1, static_cast<unsigned>(mOffsets.back().size()), mCursor};
-        mOffsets.back().push_back(static_cast<uint16_t>(mCursor));
+        mOffsets.back().push_back(static_cast<uint16_t>(mCursor | (flagged ? 0x8000 : 0)));
         mCursor += size;
         mEnds.resize(mPages.size());
         mEnds.back() = mCursor;
@@ -144,97 +180,175 @@ public:
     Bytes& page(size_t i) { return mPages[i]; }
     size_t count() const { return mPages.size(); }
 
-    // Writes each page's fragment table: its fragments' offsets, then the end of the last one.
     void finishTables()
     {
-        const size_t lastWord = (mPageSize - 1) >> 1;
         for (size_t i = 0; i < mPages.size(); ++i) {
             const auto& offsets = mOffsets[i];
             for (size_t f = 0; f < offsets.size(); ++f)
-                put16(mPages[i], 2 * (lastWord - f), offsets[f]);
-            put16(mPages[i], 2 * (lastWord - offsets.size()), static_cast<uint16_t>(mEnds[i]));
-            for (size_t f = offsets.size() + 1; f < 255 && 2 * (lastWord - f) >= mEnds[i] + 2; ++f)
-                put16(mPages[i], 2 * (lastWord - f), 0xFFFF);
+                put16(mPages[i], entryAt(f), offsets[f]);
+            put16(mPages[i], entryAt(offsets.size()), static_cast<uint16_t>(mEnds[i]));
+            if (mStyle == Style::V8) {
+                put16(mPages[i], 14, static_cast<uint16_t>(offsets.size()));
+                continue;
+            }
+            for (size_t f = offsets.size() + 1; f < 255 && entryAt(f) >= mEnds[i] + 2; ++f)
+                put16(mPages[i], entryAt(f), 0xFFFF);
         }
     }
 
 private:
-    size_t tableStart(size_t entries) const { return 2 * (((mPageSize - 1) >> 1) - entries); }
+    size_t first() const { return mStyle == Style::V8 ? 0x10 : 6; }
+    size_t entryAt(size_t f) const { return mPageSize - 2 - 2 * f; }
+    size_t tableStart(size_t entries) const { return mPageSize - 2 * entries; }
 
     size_t mPageSize;
-    bool mChained;
+    Style mStyle;
     std::vector<Bytes> mPages;
     std::vector<std::vector<uint16_t>> mOffsets;
     std::vector<size_t> mEnds;
-    size_t mCursor = 6;
+    size_t mCursor = 0;
 };
 
-// Where each slot's variable part went: its fragments in order.
-using Chains = std::vector<std::vector<VariablePages::Place>>;
+// Where each slot's stored bytes (variable part, or compressed image) went: its fragments.
+struct Chain {
+    Bytes payload;
+    std::vector<VariablePages::Place> places;
+    std::vector<size_t> sizes; // payload bytes in each fragment
+};
+using Chains = std::vector<Chain>;
 
-Chains packVariableParts(const FileDef& def, VariablePages& pages, bool chained)
+size_t pointerSize(Style style, bool last)
+{
+    return style == Style::V8 ? 6 : style == Style::V6 ? 4 : last ? 0 : 4;
+}
+
+Chains packChains(const FileDef& def, VariablePages& pages, Style style)
 {
     Chains chains(def.slots.size());
-    if (!isVariable(def))
+    const bool compressed = isCompressed(def) && style != Style::V6;
+    if (!compressed && !hasVariableParts(def))
         return chains;
     for (size_t i = 0; i < def.slots.size(); ++i) {
         if (!def.slots[i])
             continue;
-        const Bytes tail = variablePart(def, *def.slots[i]);
-        if (!chained) {
-            if (!tail.empty())
-                chains[i].push_back(pages.place(tail.size()));
-            continue;
+        Chain& c = chains[i];
+        c.payload = compressed ? compressImage(*def.slots[i]) : variablePart(def, *def.slots[i]);
+        for (size_t at = 0; at < c.payload.size(); at += def.fragmentSize) {
+            const size_t n = std::min(def.fragmentSize, c.payload.size() - at);
+            const bool last = at + n == c.payload.size();
+            c.sizes.push_back(n);
+            c.places.push_back(pages.place(n + pointerSize(style, last), style == Style::Pre6 && !last));
         }
-        for (size_t at = 0; at < tail.size(); at += def.fragmentSize)
-            chains[i].push_back(pages.place(std::min(def.fragmentSize, tail.size() - at)));
     }
     return chains;
 }
 
-// Writes slot i's variable pointer and its fragments; pageNumber maps a variable page index to
-// the number the pointer names.
+// Writes a pointer to place p (or the end of a chain when p is null) at b[at]; pageNumber maps a
+// variable page index to the number the pointer names.
 template <class PageNumber>
-void writeChain(const FileDef& def, size_t i, const Chains& chains, VariablePages& pages, bool chained,
-                Bytes& slotPage, size_t pointerAt, PageNumber pageNumber)
+void putPointer(Bytes& b, size_t at, const VariablePages::Place* p, Style style, PageNumber pageNumber)
 {
-    const auto& chain = chains[i];
-    auto putPointer = [&](Bytes& b, size_t at, const VariablePages::Place* p) {
-        putPage24(b, at, at + 1, at + 2, p ? pageNumber(p->page) : 0);
-        b.at(at + 3) = p ? static_cast<uint8_t>(p->fragment) : 0xFF;
-    };
-    putPointer(slotPage, pointerAt, chain.empty() ? nullptr : &chain[0]);
-    const Bytes tail = def.slots[i] ? variablePart(def, *def.slots[i]) : Bytes{};
+    if (style == Style::V8) {
+        put32(b, at, p ? static_cast<uint32_t>(pageNumber(p->page)) : 0xFFFFFFFF);
+        put16(b, at + 4, p ? static_cast<uint16_t>(p->fragment) : 0xFFFF);
+        return;
+    }
+    putPage24(b, at, at + 1, at + 2, p ? static_cast<uint32_t>(pageNumber(p->page)) : 0);
+    b.at(at + 3) = p ? static_cast<uint8_t>(p->fragment) : 0xFF;
+}
+
+// Writes chain i's slot pointer at pointerAt and its fragments.
+template <class PageNumber>
+void writeChain(const Chain& chain, VariablePages& pages, Style style, Bytes& slotPage, size_t pointerAt,
+                PageNumber pageNumber)
+{
+    putPointer(slotPage, pointerAt, chain.places.empty() ? nullptr : &chain.places[0], style, pageNumber);
     size_t from = 0;
-    for (size_t c = 0; c < chain.size(); ++c) {
-        Bytes& page = pages.page(chain[c].page);
-        size_t at = chain[c].offset;
-        const size_t n = chained ? std::min(def.fragmentSize, tail.size() - from) : tail.size();
-        if (chained) {
-            putPointer(page, at, c + 1 < chain.size() ? &chain[c + 1] : nullptr);
-            at += 4;
+    for (size_t c = 0; c < chain.places.size(); ++c) {
+        Bytes& page = pages.page(chain.places[c].page);
+        size_t at = chain.places[c].offset;
+        const bool last = c + 1 == chain.places.size();
+        if (pointerSize(style, last) != 0) {
+            putPointer(page, at, last ? nullptr : &chain.places[c + 1], style, pageNumber);
+            at += pointerSize(style, last);
         }
-        std::copy(tail.begin() + from, tail.begin() + from + n, page.begin() + at);
-        from += n;
+        std::copy(chain.payload.begin() + from, chain.payload.begin() + from + chain.sizes[c], page.begin() + at);
+        from += chain.sizes[c];
     }
 }
 
-size_t slotsPerPage(const FileDef& def, size_t header, bool usage)
+size_t slotsPerPage(const FileDef& def, size_t header, Style style)
 {
-    return (def.pageSize - header) / physicalLength(def, usage);
+    return (def.pageSize - header) / slotLength(def, style);
 }
 
-// Fills a slot from the record on: record, junk in the duplicate pointers.
-void writeRecordSlot(const FileDef& def, const Bytes& record, Bytes& page, size_t at)
+// Junk in the duplicate pointers after the slot head.
+void writeDuplicatePointers(const FileDef& def, Bytes& page, size_t dupAt)
 {
-    const size_t n = std::min<size_t>(record.size(), def.recordLength);
-    std::copy(record.begin(), record.begin() + n, page.begin() + at);
-    const size_t dupAt = at + def.recordLength;
     for (size_t i = 0; i < 8u * (linkedDuplicateKeys(def) + def.reservedDuplicatePointers); ++i)
         page.at(dupAt + i) = 0xDD;
 }
 
+void writeRecord(const FileDef& def, const Bytes& record, Bytes& page, size_t at)
+{
+    const size_t n = std::min<size_t>(record.size(), def.recordLength);
+    std::copy(record.begin(), record.begin() + n, page.begin() + at);
+}
+
+void recordLayout(Layout* layout, size_t pageSize, const std::vector<size_t>& physical,
+                  const std::vector<uint16_t>& type)
+{
+    if (!layout)
+        return;
+    layout->pageSize = pageSize;
+    layout->physical = physical;
+    layout->type = type;
+}
+
 } // namespace
+
+std::vector<size_t> Layout::pagesOf(uint16_t t) const
+{
+    std::vector<size_t> out;
+    for (size_t n = 1; n < type.size(); ++n)
+        if (type[n] == t)
+            out.push_back(n);
+    return out;
+}
+
+Bytes compressImage(const Bytes& record)
+{
+    Bytes out;
+    auto pair = [&](size_t n) {
+        out.push_back(static_cast<uint8_t>(n));
+        out.push_back(static_cast<uint8_t>(n >> 8));
+    };
+    size_t i = 0;
+    while (i < record.size()) {
+        // A literal up to the next run of four or more equal bytes, then that run (maybe empty).
+        size_t runAt = i;
+        size_t runLength = 0;
+        for (; runAt < record.size(); ++runAt) {
+            runLength = 1;
+            while (runAt + runLength < record.size() && record[runAt + runLength] == record[runAt])
+                ++runLength;
+            if (runLength >= 4)
+                break;
+        }
+        if (runAt >= record.size())
+            runLength = 0;
+        pair(runAt - i);
+        out.insert(out.end(), record.begin() + i, record.begin() + runAt);
+        if (runLength == 0)
+            break;
+        pair(runLength);
+        out.push_back(record[runAt]);
+        i = runAt + runLength;
+    }
+    if (out.empty())
+        pair(0);
+    return out;
+}
 
 Bytes Acs::block() const
 {
@@ -256,21 +370,31 @@ Acs upperAcs()
 
 uint16_t physicalLength(const FileDef& def, bool usageCount)
 {
-    size_t n = (usageCount ? 2 : 0) + (def.systemData ? 8 : 0) + def.recordLength +
-               8u * linkedDuplicateKeys(def) + 8u * def.reservedDuplicatePointers + (isVariable(def) ? 4 : 0);
-    return static_cast<uint16_t>(std::max<size_t>(n, 4));
+    return slotLength(def, usageCount ? (def.systemData || isCompressed(def) ? Style::V8 : Style::V6) : Style::Pre6);
+}
+
+size_t patEntriesV8(uint16_t pageSize)
+{
+    return pageSize == 512 ? 312 : pageSize == 1024 ? 316 : 312;
 }
 
 Bytes buildPre6(const FileDef& def)
 {
+    Layout unused;
+    return buildPre6(def, unused);
+}
+
+Bytes buildPre6(const FileDef& def, Layout& layout)
+{
     if (def.systemData)
         throw std::runtime_error("pre-6 builder: no system data before 8.x");
     const size_t ps = def.pageSize;
-    const uint16_t phys = physicalLength(def, false);
-    const size_t perPage = slotsPerPage(def, 6, false);
+    const uint16_t phys = slotLength(def, Style::Pre6);
+    const size_t perPage = slotsPerPage(def, 6, Style::Pre6);
     const size_t dataPages = std::max<size_t>(1, (def.slots.size() + perPage - 1) / perPage);
-    VariablePages variable(ps, false);
-    const Chains chains = packVariableParts(def, variable, false);
+    VariablePages variable(ps, Style::Pre6);
+    const Chains chains = packChains(def, variable, Style::Pre6);
+    const bool pointers = isCompressed(def) || hasVariableParts(def);
 
     const size_t acsPages = def.acs ? 1 : 0;
     const size_t firstIndex = 1 + acsPages;
@@ -281,7 +405,7 @@ Bytes buildPre6(const FileDef& def)
     Bytes fcr(ps, 0);
     put16(fcr, 0x06, def.versionWord ? def.versionWord : 0xFB00); // -0x0500: 5.0
     put16(fcr, 0x08, def.pageSize);
-    writeFcrCommon(fcr, def, liveCount(def), static_cast<uint32_t>(pages), false);
+    writeFcrCommon(fcr, def, liveCount(def), static_cast<uint32_t>(pages), Style::Pre6);
     writeSegments(fcr, 0x110, def, 0);
     if (def.acs) {
         Bytes acs(ps, 0);
@@ -310,10 +434,18 @@ Bytes buildPre6(const FileDef& def)
             deletedHead = static_cast<uint32_t>((firstData + i / perPage) * ps + at);
             continue;
         }
-        writeRecordSlot(def, *def.slots[i], page, at);
-        if (isVariable(def))
-            writeChain(def, i, chains, variable, false, page, at + phys - 4,
-                       [&](size_t v) { return static_cast<uint32_t>(firstVariable + v); });
+        // Compressed: image pointer, 01; variable: fixed part, then the pointer to the rest.
+        size_t pointerAt = at;
+        if (!isCompressed(def)) {
+            writeRecord(def, *def.slots[i], page, at);
+            pointerAt = at + def.recordLength;
+        } else {
+            page.at(at + 4) = 0x01;
+        }
+        if (pointers)
+            writeChain(chains[i], variable, Style::Pre6, page, pointerAt,
+                       [&](size_t v) { return firstVariable + v; });
+        writeDuplicatePointers(def, page, at + slotHead(def, Style::Pre6));
     }
     variable.finishTables();
     putWs32(fcr, 0x10, deletedHead);
@@ -322,6 +454,20 @@ Bytes buildPre6(const FileDef& def)
         std::copy(data[p].begin(), data[p].end(), file.begin() + (firstData + p) * ps);
     for (size_t v = 0; v < variable.count(); ++v)
         std::copy(variable.page(v).begin(), variable.page(v).end(), file.begin() + (firstVariable + v) * ps);
+
+    std::vector<size_t> physical(pages);
+    std::vector<uint16_t> types(pages, 0);
+    for (size_t p = 0; p < pages; ++p)
+        physical[p] = p;
+    if (def.acs)
+        types[1] = 'A';
+    for (size_t k = 0; k < def.keys.size(); ++k)
+        types[firstIndex + k] = static_cast<uint16_t>(0x80 + k);
+    for (size_t p = firstData; p < firstVariable; ++p)
+        types[p] = 'D';
+    for (size_t p = firstVariable; p < pages; ++p)
+        types[p] = 'V';
+    recordLayout(&layout, ps, physical, types);
     return file;
 }
 
@@ -336,21 +482,25 @@ struct LogicalPage {
 struct PagedFile {
     std::vector<LogicalPage> pages; // logical page n is pages[n - 1]
     size_t firstData = 0, firstVariable = 0;
-    Chains chains;
 };
 
-// Lays out ACS, index, data and variable pages and fills the slots. header: page header size.
-PagedFile layOutPages(const FileDef& def, size_t header, bool v8)
+// Lays out ACS, index, data and variable pages and fills the slots.
+PagedFile layOutPages(const FileDef& def, Style style)
 {
+    const bool v8 = style == Style::V8;
+    const size_t header = v8 ? 8 : 6;
     const size_t ps = def.pageSize;
-    const uint16_t phys = physicalLength(def, true);
-    const bool compressed = def.fileFlags & 0x8;
-    const size_t perPage = slotsPerPage(def, header, true);
-    const size_t dataPages = compressed ? 0 : std::max<size_t>(1, (def.slots.size() + perPage - 1) / perPage);
-    VariablePages variable(ps, true);
+    const uint16_t phys = slotLength(def, style);
+    const bool compressed = isCompressed(def);
+    const bool storedCompressed = compressed && v8;
+    const size_t perPage = slotsPerPage(def, header, style);
+    const size_t dataPages =
+        compressed && !v8 ? 0 : std::max<size_t>(1, (def.slots.size() + perPage - 1) / perPage);
+    VariablePages variable(ps, style);
     PagedFile f;
-    if (!compressed && !v8)
-        f.chains = packVariableParts(def, variable, true);
+    Chains chains;
+    if (storedCompressed || (!v8 && !compressed))
+        chains = packChains(def, variable, style);
 
     if (def.acs) {
         LogicalPage acs{'A', Bytes(ps, 0)};
@@ -359,29 +509,41 @@ PagedFile layOutPages(const FileDef& def, size_t header, bool v8)
         f.pages.push_back(acs);
     }
     for (size_t k = 0; k < def.keys.size(); ++k)
-        f.pages.push_back({static_cast<uint16_t>(0x80 + k), Bytes(ps, 0x5A)});
+        f.pages.push_back({static_cast<uint16_t>((v8 ? 0x8000 : 0x80) + k), Bytes(ps, 0x5A)});
     f.firstData = f.pages.size() + 1;
     for (size_t p = 0; p < dataPages; ++p)
         f.pages.push_back({'D', Bytes(ps, 0)});
     f.firstVariable = f.pages.size() + 1;
-    for (size_t i = 0; !compressed && i < def.slots.size(); ++i) {
+    const bool anyData = dataPages > 0;
+    for (size_t i = 0; anyData && i < def.slots.size(); ++i) {
         Bytes& page = f.pages[f.firstData - 1 + i / perPage].bytes;
         const size_t at = header + (i % perPage) * phys;
-        if (!def.slots[i]) { // deleted: usage count 0, old bytes left behind
-            std::fill(page.begin() + at + 2, page.begin() + at + phys, 0xEE);
+        if (!def.slots[i]) { // deleted: usage count 0 (compressed: a free link, zeros), old bytes
+            if (storedCompressed)
+                put32(page, at, 0x00070001);
+            else
+                std::fill(page.begin() + at + 2, page.begin() + at + phys, 0xEE);
             continue;
         }
-        put16(page, at, static_cast<uint16_t>(1 + i % 3));
-        size_t recordAt = at + 2;
+        if (storedCompressed) {
+            writeChain(chains[i], variable, style, page, at, [&](size_t v) { return f.firstVariable + v; });
+            page.at(at + 6) = 0x01;
+            page.at(at + 7) = 0x01;
+        } else {
+            put16(page, at, static_cast<uint16_t>(1 + i % 3));
+        }
+        size_t recordAt = storedCompressed ? at + 9 : at + 2;
         if (def.systemData) { // an 8-byte value of the record manager's own
             for (size_t b = 0; b < 8; ++b)
                 page.at(recordAt + b) = static_cast<uint8_t>(0xA0 + i + b);
             recordAt += 8;
         }
-        writeRecordSlot(def, *def.slots[i], page, recordAt);
-        if (isVariable(def) && !v8)
-            writeChain(def, i, f.chains, variable, true, page, at + phys - 4,
-                       [&](size_t v) { return static_cast<uint32_t>(f.firstVariable + v); });
+        if (!storedCompressed)
+            writeRecord(def, *def.slots[i], page, recordAt);
+        writeDuplicatePointers(def, page, at + slotHead(def, style));
+        if (hasVariableParts(def) && !v8)
+            writeChain(chains[i], variable, style, page, at + phys - 4,
+                       [&](size_t v) { return f.firstVariable + v; });
     }
     variable.finishTables();
     for (size_t v = 0; v < variable.count(); ++v)
@@ -402,16 +564,30 @@ PagedFile layOutPages(const FileDef& def, size_t header, bool v8)
     return f;
 }
 
+std::vector<uint16_t> typesOf(const PagedFile& f)
+{
+    std::vector<uint16_t> types(f.pages.size() + 1, 0);
+    for (size_t n = 1; n <= f.pages.size(); ++n)
+        types[n] = f.pages[n - 1].type;
+    return types;
+}
+
 } // namespace
 
 Bytes build6x(const FileDef& def)
+{
+    Layout unused;
+    return build6x(def, unused);
+}
+
+Bytes build6x(const FileDef& def, Layout& layout)
 {
     if (def.systemData)
         throw std::runtime_error("6.x builder: no system data before 8.x");
     const size_t ps = def.pageSize;
     const size_t stride = ps / 4;
     const size_t perPair = stride - 2;
-    PagedFile f = layOutPages(def, 6, false);
+    PagedFile f = layOutPages(def, Style::V6);
     const size_t n = f.pages.size();
 
     // Physical pages: 0 and 1 FCR, PAT pairs at 2 + k * stride; logical pages take the rest in
@@ -462,7 +638,7 @@ Bytes build6x(const FileDef& def)
     fcr[1] = 'C';
     put16(fcr, 0x08, def.pageSize);
     put16(fcr, 0x4A, def.versionWord ? def.versionWord : 0x0600);
-    writeFcrCommon(fcr, def, liveCount(def), static_cast<uint32_t>(pages), true);
+    writeFcrCommon(fcr, def, liveCount(def), static_cast<uint32_t>(pages), Style::V6);
     if (def.acs)
         putText(fcr, 0x3C, def.acs->name, 8, 0);
     size_t segmentsAt = 0x110;
@@ -491,81 +667,119 @@ Bytes build6x(const FileDef& def)
     put16(fcr, 0x0A, def.word0A[1]);
     std::copy(stale.begin(), stale.end(), file.begin());
     std::copy(fcr.begin(), fcr.end(), file.begin() + ps);
+    recordLayout(&layout, ps, physical, typesOf(f));
     return file;
 }
 
 Bytes build8x(const FileDef& def)
 {
+    Layout unused;
+    return build8x(def, unused);
+}
+
+Bytes build8x(const FileDef& def, Layout& layout)
+{
     const size_t ps = def.pageSize;
     const size_t second = std::max<size_t>(ps, 2048);
-    const size_t firstPat = (2 * second + ps - 1) / ps;
-    PagedFile f = layOutPages(def, 8, true);
+    if (ps > 4096)
+        throw std::runtime_error("8.x builder: the FCR copies would cover the PATs");
+    if (def.systemData != ((def.fileFlags & 0x200) && !(def.fileFlags & 0x1000)))
+        throw std::runtime_error("8.x builder: system data goes with file flag 0x200 without 0x1000");
+    PagedFile f = layOutPages(def, Style::V8);
     const size_t n = f.pages.size();
-    if (n > (ps - 20) / 6)
+    const size_t perPat = patEntriesV8(def.pageSize);
+    if (n > perPat)
         throw std::runtime_error("8.x builder: more pages than one PAT maps");
-    const size_t pages = firstPat + 2 + n;
+    const size_t firstPage = (0x3000 + ps - 1) / ps;
+    const size_t pages = firstPage + n;
     Bytes file(pages * ps, 0);
     std::vector<size_t> physical(n + 1, 0);
     for (size_t l = 1; l <= n; ++l)
         physical[l] = pages - l;
 
-    Bytes current(ps, 0), stale(ps, 0);
-    for (Bytes* b : {&current, &stale})
-        put16(*b, 4, 'P');
-    put16(current, 6, 4);
-    put16(stale, 6, 2);
-    for (size_t e = 1; e <= (ps - 20) / 6; ++e) {
-        const size_t at = 14 + 6 * e;
-        if (e <= n) {
-            put32(current, at, static_cast<uint32_t>(physical[e]));
-            put16(current, at + 4, f.pages[e - 1].type);
-        } else {
-            put32(current, at, 0xFFFFFFFF);
+    // Two PAT copies: 2048-byte blocks at 0x2000 and 0x2800 whatever the page size. The stale
+    // one maps every page onto the one after it, with the type of another.
+    Bytes pats[2] = {Bytes(2048, 0), Bytes(2048, 0)};
+    for (int c = 0; c < 2; ++c) {
+        Bytes& pat = pats[c];
+        const bool current = c == def.currentPat;
+        pat[0] = 0x01;
+        pat[3] = 0x50;
+        put16(pat, 4, 'P');
+        put16(pat, 6, current ? 9 : 8);
+        for (size_t e = 1; e <= perPat; ++e) {
+            const size_t at = 0x14 + 6 * (e - 1);
+            if (e > n) { // free
+                put32(pat, at, 0xFFFFFFFE);
+                put16(pat, at + 4, 0);
+            } else if (current) {
+                put32(pat, at, static_cast<uint32_t>(physical[e]));
+                put16(pat, at + 4, f.pages[e - 1].type);
+            } else {
+                put32(pat, at, static_cast<uint32_t>(physical[e % n + 1]));
+                put16(pat, at + 4, f.pages[(e + 1) % n].type);
+            }
         }
-        put32(stale, at, 0); // an old table mapping everything onto the FCR
-        put16(stale, at + 4, 'D');
+        // The entry after the last is all zero; an allocation bitmap follows.
+        for (size_t at = 0x14 + 6 * perPat + 6; at < pat.size(); ++at)
+            pat[at] = static_cast<uint8_t>(0xF7 - (at & 0x3F));
+        std::copy(pat.begin(), pat.end(), file.begin() + kPatV8[c]);
     }
-    std::copy(current.begin(), current.end(), file.begin() + firstPat * ps);
-    std::copy(stale.begin(), stale.end(), file.begin() + (firstPat + 1) * ps);
+    if (def.decoyAt0x1000) { // where a reader might look for a PAT at page 8 of 512-byte pages
+        Bytes decoy(0x1000, 0);
+        put16(decoy, 4, 'P');
+        put16(decoy, 6, 0x7FFF);
+        for (size_t at = 0x14; at + 6 <= decoy.size(); at += 6) {
+            put32(decoy, at, 1);
+            put16(decoy, at + 4, 'D');
+        }
+        std::copy(decoy.begin(), decoy.end(), file.begin() + 0x1000);
+    }
     for (size_t l = 1; l <= n; ++l)
         std::copy(f.pages[l - 1].bytes.begin(), f.pages[l - 1].bytes.end(), file.begin() + physical[l] * ps);
 
-    // Two FCR copies; here the current one (larger 16-bit usage count) is the first.
     Bytes fcr(second, 0);
     fcr[0] = 'F';
     fcr[1] = 'C';
     fcr[4] = 'C';
     fcr[0x2B] = static_cast<uint8_t>(ps / 256);
     put16(fcr, 0x4A, def.versionWord ? def.versionWord : 0x0800);
-    writeFcrCommon(fcr, def, liveCount(def), static_cast<uint32_t>(pages), true);
+    // The page count is the highest logical page + 1.
+    writeFcrCommon(fcr, def, liveCount(def), static_cast<uint32_t>(n + 1), Style::V8);
+    put16(fcr, 0x52, static_cast<uint16_t>(n + 1));
     if (def.acs)
         putText(fcr, 0x3C, def.acs->name, 8, 0);
     size_t segments = 0;
     for (const Key& k : def.keys)
         segments += k.segments.size();
-    if (0x110 + kSegmentStrideV8 * segments > kKeyTableV8 || kKeyTableV8 + 2 * def.keys.size() > second)
+    if (kSegmentsV8 + kSegmentStrideV8 * segments > kKeyTableV8 || kKeyTableV8 + 2 * def.keys.size() > second)
         throw std::runtime_error("8.x builder: too many keys for the FCR");
-    const std::vector<uint16_t> firsts =
-        writeSegments(fcr, 0x110, def, def.systemData ? 10 : 2, kSegmentStrideV8);
+    const bool compressed = isCompressed(def);
+    const uint16_t bias = compressed ? 0 : def.systemData ? 10 : 2;
+    const std::vector<uint16_t> firsts = writeSegments(fcr, kSegmentsV8, def, bias, kSegmentStrideV8);
+    put16(fcr, 0x72, static_cast<uint16_t>(slotHead(def, Style::V8)));
+    put16(fcr, 0x74, static_cast<uint16_t>(linkedDuplicateKeys(def) + def.reservedDuplicatePointers));
     put16(fcr, 0x76, static_cast<uint16_t>(def.keys.size()));
     put16(fcr, 0x78, static_cast<uint16_t>(segments));
     put16(fcr, 0x7A, static_cast<uint16_t>(kKeyTableV8));
-    // Real 8.x files hold 0xFFFF at 0x106 and tell fixed from variable at 0x38; other flags are
-    // written where they can be seen.
-    const uint8_t mode = fcr.at(0x38);
-    const uint16_t flagsOfMode = mode == 0 ? 0 : mode == 0xFD ? 0x3 : 0x1;
-    if (def.fileFlags == flagsOfMode)
-        put16(fcr, 0x106, 0xFFFF);
+    // Real 8.x files hold 0xFFFF at 0x106 and the flags at 0x190; 0x38 tells fixed from variable.
+    put16(fcr, 0x106, 0xFFFF);
+    put16(fcr, 0x190, def.fileFlags);
+    if (compressed)
+        put16(fcr, 0x192, def.recordLength);
     for (size_t k = 0; k < firsts.size(); ++k)
         put16(fcr, kKeyTableV8 + 2 * k, firsts[k]);
     Bytes stale8 = fcr;
     put16(fcr, 0x06, 0x0102);
     put16(stale8, 0x06, 0x0101);
     putWs32(stale8, 0x1A, liveCount(def) + 3);
-    put16(fcr, 0x0A, def.word0A[0]);
-    put16(stale8, 0x0A, def.word0A[1]);
-    std::copy(fcr.begin(), fcr.end(), file.begin());
-    std::copy(stale8.begin(), stale8.end(), file.begin() + second);
+    Bytes& first = def.currentFcr == 0 ? fcr : stale8;
+    Bytes& other = def.currentFcr == 0 ? stale8 : fcr;
+    put16(first, 0x0A, def.word0A[0]);
+    put16(other, 0x0A, def.word0A[1]);
+    std::copy(first.begin(), first.end(), file.begin());
+    std::copy(other.begin(), other.end(), file.begin() + second);
+    recordLayout(&layout, ps, physical, typesOf(f));
     return file;
 }
 

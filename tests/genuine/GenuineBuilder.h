@@ -52,20 +52,52 @@ struct FileDef {
     // 6.x, 8.x: the word at 0x0A of the first and the second FCR copy (real files may have bit 14
     // set there).
     std::array<uint16_t, 2> word0A{};
-    // 8.x: each slot keeps 8 bytes of system data between its usage count and its record.
+    // 8.x: each slot keeps 8 bytes of system data between its usage count and its record; the
+    // file flags (kept at 0x190) must then hold 0x200 without 0x1000.
     bool systemData = false;
+    // 8.x: which of the two FCR copies and which of the two PAT copies is current; the other
+    // copy is stale (an older count, a PAT mapping every page wrongly).
+    int currentFcr = 0;
+    int currentPat = 1;
+    // 8.x: bytes 0x1000-0x1FFF hold a table a reader could take for a PAT (real files keep zeros).
+    bool decoyAt0x1000 = false;
+    // Compressed files (file flag 0x8; pre-6 and 8.x): recordLength is the uncompressed length
+    // (the FCR's record length is written as 0); each record is stored as a compressed image on
+    // variable pages, split into fragments of fragmentSize bytes.
+};
+
+// Where the builder put each logical page (pre-6: physical page = logical page).
+struct Layout {
+    size_t pageSize = 0;
+    std::vector<size_t> physical; // by logical page; [0] unused
+    std::vector<uint16_t> type;   // 'A', 'D', 'V', 0x80/0x8000 + key
+    // Byte offset of logical page n's first byte.
+    size_t offset(size_t n) const { return physical.at(n) * pageSize; }
+    // Logical numbers of the pages of one type, in logical order.
+    std::vector<size_t> pagesOf(uint16_t t) const;
 };
 
 Bytes buildPre6(const FileDef& def);
+Bytes buildPre6(const FileDef& def, Layout& layout);
 Bytes build6x(const FileDef& def);
+Bytes build6x(const FileDef& def, Layout& layout);
 // The FCR copies take max(page size, 2048) bytes each; the key attribute table is at 0x7A8, the
-// segment specs 36 bytes apart from 0x110.
+// segment specs 36 bytes apart from 0x200. The two PAT copies are 2048-byte blocks at 0x2000
+// and 0x2800 mapping up to 312 (512-byte pages) or 316 (1024-byte pages) logical pages, a zero
+// entry and an allocation bitmap after them; pages start at 0x3000.
 Bytes build8x(const FileDef& def);
+Bytes build8x(const FileDef& def, Layout& layout);
 
-// Offsets the tests poke at.
+// A record's compressed image: literal and run pairs by turns, literal first.
+Bytes compressImage(const Bytes& record);
+
+// Offsets the tests poke at. usageCount: 6.x and 8.x slots.
 uint16_t physicalLength(const FileDef& def, bool usageCount);
+constexpr size_t kPatV8[2] = {0x2000, 0x2800};
+size_t patEntriesV8(uint16_t pageSize);
 constexpr size_t kKeyTableV8 = 0x7A8;
 constexpr size_t kSegmentStrideV8 = 36;
+constexpr size_t kSegmentsV8 = 0x200; // first 8.x segment spec (0x190 holds the file flags)
 
 // The three dictionary files of the editor's own self-description, FILE.DDF and FIELD.DDF
 // carrying the "UPPER" sequence: in 6.0 format with 4096-byte pages, or in 8.0 format with

@@ -417,8 +417,8 @@ TEST_P(GenuineThroughTheCall, filesWhoseRecordsCannotBeReadGiveStatAndAStatusFor
         uint32_t count;
         int16_t status;
     } cases[] = {
-        {"compressed", build6x(compressed), 4, StatusNotBtrieveFile},
-        {"8.x variable-length", build8x(variable8), 4, StatusNotBtrieveFile},
+        {"6.x compressed", build6x(compressed), 4, StatusLayoutNotReadable},
+        {"8.x variable-length", build8x(variable8), 4, StatusLayoutNotReadable},
         {"record count one too high", build6x(miscounted), 7, StatusIoError},
     };
     for (const auto& c : cases) {
@@ -537,4 +537,120 @@ TEST_P(GenuineThroughTheCall, aFileInADirectoryWithABlankInItsNameOpensByItsFull
         EXPECT_EQ(f.create(path, btrtest::createSpec(24, 512, {{1, 2, 0x102, 1}})), StatusAccessDenied);
         EXPECT_EQ(readAll(path), image);
     }
+}
+
+TEST_P(GenuineThroughTheCall, layoutsOfRealFilesReadAsBuilt)
+{
+    auto with = [](FileDef def, auto change) {
+        change(def);
+        return def;
+    };
+    // A real 8.0 file has its current FCR in copy 1 and its current PAT in copy 0.
+    const FileDef fcr1Pat0 = with(sampleDef(40, true), [](FileDef& d) { d.currentFcr = 1, d.currentPat = 0; });
+    const FileDef fcr0Pat1 = with(sampleDef(40, true), [](FileDef& d) { d.decoyAt0x1000 = true; });
+    const FileDef kilo = with(systemDataDef(), [](FileDef& d) { d.pageSize = 1024, d.currentPat = 0; });
+    const struct {
+        const char* what;
+        FileDef def;
+        Fmt fmt;
+        uint8_t version;
+    } cases[] = {
+        {"8.x, FCR copy 1 and PAT copy 0 current", fcr1Pat0, Fmt::V8, 0x80},
+        {"8.x, PAT copy 1 current, a table-like block at 0x1000", fcr0Pat1, Fmt::V8, 0x80},
+        {"8.x, 1024-byte pages, system data", kilo, Fmt::V8, 0x80},
+        {"8.x, 312 logical pages and a bitmap", fullTableDef(512), Fmt::V8, 0x80},
+        {"8.x, 316 logical pages of 1024 bytes", fullTableDef(1024), Fmt::V8, 0x80},
+        {"8.x compressed, system data (0x0209)", compressedDef(true, true), Fmt::V8, 0x80},
+        {"8.x compressed, no system data (0x1209)", compressedDef(true, false), Fmt::V8, 0x80},
+        {"pre-6 compressed (0x0009)", compressedDef(false, false), Fmt::Pre6, 0x50},
+        {"pre-6 variable, duplicate key, chained fragments", chainedVariableDef(), Fmt::Pre6, 0x50},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        expectReadsAsBuilt(fn, write("LAYOUT.BTR", build(c.fmt, c.def)), c.def, c.version);
+    }
+}
+
+TEST_P(GenuineThroughTheCall, anEmpty8xFileAnswersEndOfFile)
+{
+    // An empty FILE.DDF (its ACS on a page of its own), and an empty INDEX.DDF that never held a
+    // record and has no allocation table yet.
+    FileDef index = dictionaryDefs8x().indexDdf;
+    index.slots.clear();
+    Bytes noTables = build8x(index);
+    std::fill(noTables.begin() + kPatV8[0], noTables.begin() + kPatV8[1] + 2048, 0);
+    for (const Bytes& image : {build8x(sampleDef(0, false)), noTables}) {
+        BtrFile f(fn);
+        ASSERT_EQ(f.open(write("EMPTY.DDF", image)), StatusSuccess);
+        Bytes stat;
+        ASSERT_EQ(f.stat(stat), StatusSuccess);
+        EXPECT_EQ(stat[6] | stat[7] << 8, 0);
+        EXPECT_EQ(f.get(OpStepFirst, 0), StatusEndOfFile);
+        EXPECT_EQ(f.get(OpGetFirst, 0), StatusEndOfFile);
+        EXPECT_EQ(f.get(OpGetLast, 1), StatusEndOfFile);
+        EXPECT_EQ(f.close(), StatusSuccess);
+    }
+}
+
+TEST_P(GenuineThroughTheCall, stepsGoPastDamagedPagesNamingEachWhileKeyReadsReportTheDamage)
+{
+    const DamagedFixture d = damagedFixture();
+    BtrFile f(fn);
+    ASSERT_EQ(f.open(write("DAMAGED.BTR", d.image)), StatusSuccess);
+    Bytes stat;
+    ASSERT_EQ(f.stat(stat), StatusSuccess);
+    EXPECT_EQ(stat[0] | stat[1] << 8, 24);
+
+    // Physical order both ways: every sound record, and status 2 with the page number (4 bytes)
+    // once at each damaged page's place.
+    struct Step {
+        int16_t status;
+        Bytes data;
+    };
+    auto stepAll = [&](uint16_t first, uint16_t next) {
+        std::vector<Step> steps;
+        for (uint16_t op = first; steps.size() < 500; op = next) {
+            Bytes buffer(4096, 0);
+            uint32_t length = static_cast<uint32_t>(buffer.size());
+            uint8_t key[255] = {};
+            const int16_t st = f.call(op, buffer.data(), &length, key, 255, 0);
+            if (st == StatusEndOfFile)
+                break;
+            buffer.resize(length);
+            steps.push_back({st, buffer});
+        }
+        return steps;
+    };
+    std::vector<Step> expected;
+    for (size_t i = 0, p = 0; i <= d.sound.size(); ++i) {
+        for (; p < d.pages.size() && d.before[p] == i; ++p)
+            expected.push_back({StatusIoError, le(d.pages[p], 4)});
+        if (i < d.sound.size())
+            expected.push_back({StatusSuccess, d.sound[i]});
+    }
+    auto same = [](const std::vector<Step>& a, const std::vector<Step>& b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const Step& x, const Step& y) {
+                   return x.status == y.status && x.data == y.data;
+               });
+    };
+    EXPECT_TRUE(same(stepAll(OpStepFirst, OpStepNext), expected));
+    EXPECT_TRUE(same(stepAll(OpStepLast, OpStepPrevious), std::vector<Step>(expected.rbegin(), expected.rend())));
+
+    // On a damaged page's place there is no current record; the next step goes on past it.
+    ASSERT_EQ(f.get(OpStepFirst, 0), StatusSuccess);
+    for (size_t i = 1; i < d.before[0]; ++i)
+        ASSERT_EQ(f.get(OpStepNext, 0), StatusSuccess);
+    EXPECT_EQ(f.get(OpStepNext, 0), StatusIoError);
+    uint32_t address = 0;
+    EXPECT_EQ(f.getPosition(address), StatusInvalidPositioning);
+    ASSERT_EQ(f.get(OpStepNext, 0), StatusSuccess);
+    EXPECT_EQ(f.record(), d.sound[d.before[0]]);
+
+    for (int8_t key = 0; key < 3; ++key) {
+        EXPECT_EQ(f.get(OpGetFirst, key), StatusIoError);
+        EXPECT_EQ(f.get(OpGetLast, key), StatusIoError);
+    }
+    EXPECT_EQ(f.getDirect(1, 0), StatusIoError);
+    EXPECT_EQ(f.insert(d.sound.front()), StatusAccessDenied);
+    EXPECT_EQ(f.close(), StatusSuccess);
 }
