@@ -76,7 +76,7 @@ PostgresServer::PostgresServer(fs::path dir) : mDir(std::move(dir))
     const std::string options = "-k " + mDir.string() + " -c listen_addresses= -c fsync=off " +
                                 "-c synchronous_commit=off -c full_page_writes=off";
     if (run(mAsUser + quoted(mBin / "pg_ctl") + " -D " + quoted(data) + " -l " + quoted(log) + " -w -o " +
-            quoted(options) + " start > /dev/null 2>&1") != 0)
+            quoted(fs::path(options)) + " start > /dev/null 2>&1") != 0)
         throw std::runtime_error("the test server did not start: " + fileText(log));
     mStarted = true;
 }
@@ -100,7 +100,6 @@ std::string PostgresServer::connection(const std::string& database) const
 
 std::string PostgresServer::createDatabase(const std::string& name) const
 {
-    query(connection(), "DROP DATABASE IF EXISTS \"" + name + "\"");
     query(connection(), "CREATE DATABASE \"" + name + "\"");
     return connection(name);
 }
@@ -113,6 +112,7 @@ std::string PostgresServer::query(const std::string& connection, const std::stri
         PQfinish(conn);
         throw std::runtime_error("cannot connect: " + message);
     }
+    PQsetNoticeProcessor(conn, [](void*, const char*) {}, nullptr);
     PGresult* r = PQexec(conn, sql.c_str());
     std::string text;
     const ExecStatusType status = PQresultStatus(r);
