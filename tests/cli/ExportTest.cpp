@@ -488,3 +488,71 @@ TEST_F(ExportTest, locationsWrittenOnWindowsAreFoundInAnyLetterCase)
 }
 
 } // namespace
+
+namespace {
+
+// check on dictionaries that other programs wrote: each case one change to the sound sales
+// dictionary, whose data files stay as the sound one made them; the whole output expected.
+TEST_F(ExportTest, checkSaysWhatIsWrongOnceAndComparesKeysByTheDictionarysNumbering)
+{
+    using Rows = sample::DictionaryRows;
+    const struct {
+        const char* what;
+        void (*change)(Rows&);
+        std::string out;
+    } cases[] = {
+        {"keys numbered from 1", [](Rows& r) { for (auto& i : r.indexes) if (i.file > 3) ++i.number; },
+         "INDEX.DDF numbers the keys of the tables from 1, not from 0: each key N is compared with the data file's "
+         "key N-1.\n1 finding.\n"},
+        {"keys numbered from 1, one of them left out",
+         [](Rows& r) {
+             for (auto& i : r.indexes)
+                 if (i.file > 3)
+                     ++i.number;
+             std::erase_if(r.indexes, [](auto& i) { return i.file == 4 && i.number == 2; });
+         },
+         "INDEX.DDF numbers the keys of the tables from 1, not from 0: each key N is compared with the data file's "
+         "key N-1.\nCUSTOMER key 2: The data file has this key (its key 1), but INDEX.DDF does not describe it.\n"
+         "2 findings.\n"},
+        {"a field of size 0", [](Rows& r) { r.fields.push_back({40, 4, "Pad", 0, 66, 0, 0, 0}); },
+         "CUSTOMER.Pad: The field has size 0: it takes no byte of the record (offset 66), so it holds no value.\n"
+         "1 finding.\n"},
+        {"a negative offset", [](Rows& r) { r.fields.push_back({40, 4, "Before", 0, -2, 1, 0, 0}); },
+         "CUSTOMER.Before: The field starts at offset -2, before the start of the record.\n1 finding.\n"},
+        {"a Float of 21 bytes",
+         [](Rows& r) {
+             std::find_if(r.fields.begin(), r.fields.end(), [](auto& f) { return f.name == "Product"; })->dataType = 2;
+         },
+         "ITEMS.Product: A field of type Float cannot have size 21; the type takes 4 or 8 bytes.\n1 finding.\n"},
+        {"a Date of 3 bytes", [](Rows& r) { r.fields.push_back({40, 4, "Day", 3, 55, 3, 0, 0}); },
+         "CUSTOMER.Day: A field of type Date cannot have size 3; the type takes 4 bytes.\n"
+         "CUSTOMER.Day: The field (offset 55, size 3) overlaps field Since (offset 54, size 4).\n2 findings.\n"},
+        {"an unknown type code",
+         [](Rows& r) {
+             std::find_if(r.fields.begin(), r.fields.end(), [](auto& f) { return f.name == "City"; })->dataType = 99;
+         },
+         "CUSTOMER.City: The field's type code 99 is no type the catalogue knows.\n1 finding.\n"},
+        {"control characters in names",
+         [](Rows& r) {
+             std::find_if(r.files.begin(), r.files.end(), [](auto& f) { return f.name == "ORDERS"; })->name =
+                 "ORD\tERS";
+             std::find_if(r.fields.begin(), r.fields.end(), [](auto& f) { return f.name == "City"; })->name =
+                 "Ci\x01ty";
+         },
+         "CUSTOMER.Ci\\x01ty: The field's name holds a control character.\n"
+         "ORD\\x09ERS: The table's name holds a control character.\n2 findings.\n"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const fs::path d = salesSet("check" + std::to_string(n++));
+        Rows rows = sample::salesDictionary();
+        c.change(rows);
+        sample::writeDictionary(d, rows);
+        const Result r = run({"check", d.string()});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, c.out);
+    }
+}
+
+} // namespace
