@@ -651,3 +651,53 @@ TEST_F(ExportTest, binaryCopyAgreesWithTheServersReadingOfTheCsvText)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ExportTest, optionsThatDoNotSuitTheTargetAndTextsPostgresqlCannotHold)
+{
+    const fs::path sales = salesSet("sales");
+    const std::string conn = database("options");
+    const struct {
+        std::vector<std::string> args;
+        const char* says;
+    } cases[] = {
+        {{"--to", conn, "--force"}, "--force is for --to OUT.db"},
+        {{"--csv", dir("csv").string(), "--replace"}, "--replace is for a PostgreSQL database"},
+        {{"--csv", dir("csv").string(), "--force"}, "--force is for --to OUT.db"},
+        {{"NOPE", "--to", conn}, "the dictionary has no table NOPE"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"export", sales.string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Result r = run(args);
+        EXPECT_EQ(r.status, 2) << c.says;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(pg(conn, "SELECT count(*) FROM information_schema.tables WHERE table_schema = 'public'"), "0\n");
+
+    // A NUL inside a text: SQLite keeps it, PostgreSQL text cannot, so it is NULL there and counted.
+    fs::remove(sales / "CUSTOMER.DAT");
+    sample::DictionaryRows rows = sample::salesDictionary();
+    dict::DictionarySet set;
+    set.files = rows.files;
+    set.fields = rows.fields;
+    set.indexes = rows.indexes;
+    const dict::Tables tables(set);
+    const std::vector<uint8_t> zero = {0, 0, 0, 0, 0, 0, 0, 0x0C};
+    ASSERT_EQ(sample::createDataFile(sales / "CUSTOMER.DAT", *tables.find("CUSTOMER"),
+                                     {RecordBytes(66).integer(0, 4, 1).text(4, 30, std::string("Ada\0Byron", 9))
+                                          .raw(58, zero).bytes(),
+                                      RecordBytes(66).integer(0, 4, 2).text(4, 30, "Tab\there\\").raw(58, zero).bytes()}),
+              0);
+    const Result r = run({"export", sales.string(), "CUSTOMER", "--to", conn});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("CUSTOMER: 1 text holds a NUL character, which PostgreSQL text cannot hold, and was "
+                         "written as NULL."),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(pg(conn, "SELECT \"CustId\", \"Name\" IS NULL, replace(\"Name\", E'\\t', '<tab>') FROM \"CUSTOMER\""),
+              "1|t|NULL\n2|f|Tab<tab>here\\\n");
+}
+
+} // namespace
