@@ -62,6 +62,9 @@ PostgresServer::PostgresServer(fs::path dir) : mDir(std::move(dir))
         if (::chown(mDir.c_str(), pw->pw_uid, pw->pw_gid) != 0)
             throw std::runtime_error("cannot hand " + mDir.string() + " to the user postgres");
         mAsUser = "runuser -u postgres -- ";
+        if (run(mAsUser + "test -w " + quoted(mDir)) != 0)
+            throw std::runtime_error("the user postgres cannot reach " + mDir.string() +
+                                     ": every directory above it must let others pass (mode o+x)");
     }
     const fs::path socket = mDir / ".s.PGSQL.5432";
     if (socket.string().size() >= 100)
