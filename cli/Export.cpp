@@ -19,6 +19,7 @@
 #include <ostream>
 #include <thread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace cli {
@@ -91,6 +92,10 @@ public:
         const int fd = ::mkstemp(pattern.data());
         if (fd < 0)
             fail("cannot create " + pattern + ": " + std::strerror(errno));
+        // The mode a plainly created file gets, not mkstemp's owner-only one.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
         ::close(fd);
         mTemp = pattern;
         if (sqlite3_open_v2(mTemp.c_str(), &mDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) !=

@@ -355,8 +355,12 @@ TEST_F(ExportTest, toWritesOnlyOverARegularFileAndOverAForeignOneOnlyWithForce)
         const Result r = run(args);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
-        if (c.status == 0)
+        if (c.status == 0) {
             EXPECT_EQ(sqliteRows(c.target, "SELECT count(*) FROM CUSTOMER"), "2\n");
+            const mode_t mask = ::umask(0);
+            ::umask(mask);
+            EXPECT_EQ(fs::status(c.target).permissions(), fs::perms(0666 & ~mask)) << "as a file made plainly";
+        }
     }
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_TRUE(fs::is_fifo(fifo));
