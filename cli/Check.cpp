@@ -14,11 +14,14 @@ namespace {
 constexpr const char* kHelp = R"(Usage: quillan-cli check DIR [--json]
 
 Checks the dictionary set in DIR for ids used twice, fields of tables that FILE.DDF does not
-hold, fields that overlap or end beyond the data file's record length, two fields of a table
-with one name, key segments naming missing fields or differing from the data file's key
-specification, keys of the data file missing from INDEX.DDF, extended types on fields that do
-not exist, locations that cannot be opened, and damaged pages of data files (read in physical
-order). Data files are opened read-only.
+hold, fields with no size or a size their type does not take, type codes the type catalogue
+does not know, control characters in table and field names, fields that overlap or end beyond
+the data file's record length, two fields of a table with one name, key segments naming
+missing fields or differing from the data file's key specification, keys of the data file
+missing from INDEX.DDF, extended types on fields that do not exist, locations that cannot be
+opened, and damaged pages of data files (read in physical order). When INDEX.DDF numbers keys
+from 1 instead of 0, one finding says so and its key N is compared with the data file's key
+N-1. Data files are opened read-only.
 Exit status 0 when nothing is found, 1 when something is.
 )";
 
@@ -34,11 +37,14 @@ public:
     Checker(const LoadedDictionary& d) : mDict(d) {}
 
     std::vector<Finding> run()
-    {
+        {
+        checkKeyNumbering();
         checkTableIds();
         checkFieldIds();
         checkOrphans();
         for (const dict::TableDef& t : mDict.tables->all()) {
+            checkNames(t);
+            checkTypes(t);
             checkLayout(t);
             checkKeySegments(t);
             checkDataFile(t);
@@ -121,10 +127,16 @@ private:
         const dict::FieldDef* reach = nullptr; // the field that reaches furthest so far
         for (const dict::FieldDef& f : t.fields) {
             const std::string fn = dict::latin1ToUtf8(f.name);
-            if (f.record.size <= 0 || f.record.offset < 0)
+            if (f.record.size == 0)
                 add(tn, fn, -1,
-                    "The field has offset " + std::to_string(f.record.offset) + " and size " +
-                        std::to_string(f.record.size) + ".");
+                    "The field has size 0: it takes no byte of the record (offset " +
+                        std::to_string(f.record.offset) + "), so it holds no value.");
+            else if (f.record.size < 0)
+                add(tn, fn, -1, "The field has the negative size " + std::to_string(f.record.size) + ".");
+            if (f.record.offset < 0)
+                add(tn, fn, -1,
+                    "The field starts at offset " + std::to_string(f.record.offset) +
+                        ", before the start of the record.");
             if (reach && f.record.offset < end(*reach))
                 add(tn, fn, -1,
                     "The field (offset " + std::to_string(f.record.offset) + ", size " +
@@ -144,6 +156,95 @@ private:
     }
 
     static int end(const dict::FieldDef& f) { return f.record.offset + f.record.size; }
+
+    // Some programs number a table's keys in INDEX.DDF from 1; the data file counts from 0.
+    // When no table of the dictionary has a key 0, its key N is the data file's key N-1.
+    void checkKeyNumbering()
+    {
+        bool anyKey = false;
+        for (const dict::TableDef& t : mDict.tables->all())
+            for (const dict::KeyDef& k : t.keys) {
+                if (k.number == 0 && !isSystemTable(t))
+                    return;
+                anyKey = anyKey || !isSystemTable(t);
+            }
+        if (!anyKey)
+            return;
+        mKeysFromOne = true;
+        add({}, {}, -1,
+            "INDEX.DDF numbers the keys of the tables from 1, not from 0: each key N is compared with the "
+            "data file's key N-1.");
+    }
+
+    // The data file's number of the dictionary's key.
+    int fileKeyNumber(const dict::TableDef& t, int number) const
+    {
+        return keysFromOne(t) ? number - 1 : number;
+    }
+    bool keysFromOne(const dict::TableDef& t) const
+    {
+        return mKeysFromOne && std::none_of(t.keys.begin(), t.keys.end(),
+                                            [](const dict::KeyDef& k) { return k.number == 0; });
+    }
+
+    static bool hasControlCharacter(std::string_view latin1)
+    {
+        return std::any_of(latin1.begin(), latin1.end(), [](char ch) {
+            const auto c = static_cast<unsigned char>(ch);
+            return c < 0x20 || c == 0x7F;
+        });
+    }
+
+    // A name as the finding shows it: control characters as \xNN.
+    static std::string visibleName(std::string_view latin1)
+    {
+        std::string s;
+        for (char ch : dict::trimmedName(latin1)) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (c < 0x20 || c == 0x7F) {
+                static constexpr char hex[] = "0123456789ABCDEF";
+                s += "\\x";
+                s += hex[c >> 4];
+                s += hex[c & 0xF];
+            } else {
+                s += dict::latin1ToUtf8(std::string_view(&ch, 1));
+            }
+        }
+        return s;
+    }
+
+    void checkNames(const dict::TableDef& t)
+    {
+        // Names are blank-padded; NULs after the name end it.
+        auto body = [](std::string_view n) {
+            const std::size_t end = n.find('\0');
+            return dict::trimmedName(n.substr(0, end));
+        };
+        if (hasControlCharacter(body(t.name)))
+            add(visibleName(t.name), {}, -1, "The table's name holds a control character.");
+        for (const dict::FieldDef& f : t.fields)
+            if (hasControlCharacter(body(f.name)))
+                add(visibleName(t.name), visibleName(f.name), -1, "The field's name holds a control character.");
+    }
+
+    void checkTypes(const dict::TableDef& t)
+    {
+        const std::string tn = dict::latin1ToUtf8(t.name);
+        for (const dict::FieldDef& f : t.fields) {
+            const std::string fn = dict::latin1ToUtf8(f.name);
+            const int code = f.typeCode();
+            if (!dict::isKnownTypeCode(code)) {
+                add(tn, fn, -1, "The field's type code " + std::to_string(code) + " is no type the catalogue knows.");
+                continue;
+            }
+            if (f.record.size <= 0 || dict::sizeSuitsType(code, f.record.size))
+                continue;
+            add(tn, fn, -1,
+                "A field of type " + std::string(dict::typeNameOf(code)) + " cannot have size " +
+                    std::to_string(f.record.size) + "; the type takes " +
+                    std::string(dict::allowedSizesText(code)) + " bytes.");
+        }
+    }
 
     void checkKeySegments(const dict::TableDef& t)
     {
@@ -188,7 +289,7 @@ private:
         for (const dict::KeyDef& k : t.keys) {
             std::vector<const dict::KeySpec*> file;
             for (const DataFileStat::Segment& s : stat.segments)
-                if (s.key == k.number)
+                if (s.key == fileKeyNumber(t, k.number))
                     file.push_back(&s.spec);
             if (file.empty()) {
                 add(tn, {}, k.number, "The key is in INDEX.DDF but the data file has no such key.");
@@ -222,8 +323,11 @@ private:
         }
         for (int key = 0; key < stat.keyCount; ++key)
             if (std::none_of(t.keys.begin(), t.keys.end(),
-                             [&](const dict::KeyDef& k) { return k.number == key; }))
-                add(tn, {}, key, "The data file has this key, but INDEX.DDF does not describe it.");
+                             [&](const dict::KeyDef& k) { return fileKeyNumber(t, k.number) == key; }))
+                add(tn, {}, keysFromOne(t) ? key + 1 : key,
+                    keysFromOne(t) ? "The data file has this key (its key " + std::to_string(key) +
+                                         "), but INDEX.DDF does not describe it."
+                                   : std::string("The data file has this key, but INDEX.DDF does not describe it."));
     }
 
     // Damaged pages of a genuine data file, found by reading it in physical order.
@@ -271,6 +375,7 @@ private:
 
     const LoadedDictionary& mDict;
     std::vector<Finding> mFindings;
+    bool mKeysFromOne = false;
 };
 
 std::string subject(const Finding& f)

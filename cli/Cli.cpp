@@ -13,9 +13,10 @@ Commands:
   dump DIR [--json]                     the dictionary set in DIR as text or JSON
   check DIR [--json]                    the dictionary's consistency and its data files
   diff DIR1 DIR2                        tables, fields and keys added, removed and changed
-  sql DIR [--dialect sqlite|postgresql] CREATE TABLE and CREATE INDEX statements
-  export DIR [TABLE...] --to OUT.db | --csv OUTDIR
-                                        the tables' records into SQLite or CSV files
+  sql DIR [TABLE...] [--dialect sqlite|postgresql] [--no-system]
+                                        CREATE TABLE and CREATE INDEX statements
+  export DIR [TABLE...] --to OUT.db | --to postgresql://... | --csv OUTDIR
+                                        the tables' records into SQLite, PostgreSQL or CSV
   scan FILE [--mapping FILE] [--json]   the records of a Pascal source, as the Utils page
                                         finds them
 

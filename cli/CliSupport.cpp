@@ -93,6 +93,32 @@ LoadedDictionary loadDictionary(const std::string& dir)
     return d;
 }
 
+bool isSystemTable(const dict::TableDef& table)
+{
+    const std::string name = dict::trimmedName(table.name);
+    return (name.size() >= 2 && (name[0] == 'X' || name[0] == 'x') && name[1] == '$') ||
+           dict::isDictionaryFileLocation(table.location);
+}
+
+std::vector<const dict::TableDef*> chooseTables(const LoadedDictionary& d, const std::vector<std::string>& names,
+                                                bool noSystem)
+{
+    std::vector<const dict::TableDef*> chosen;
+    if (names.empty()) {
+        for (const dict::TableDef& t : d.tables->all())
+            if (!noSystem || !isSystemTable(t))
+                chosen.push_back(&t);
+        return chosen;
+    }
+    for (const std::string& name : names) {
+        const dict::TableDef* t = d.tables->find(name);
+        if (!t)
+            throw CliError("the dictionary has no table " + name);
+        chosen.push_back(t);
+    }
+    return chosen;
+}
+
 fs::path dataFilePath(const LoadedDictionary& d, const dict::TableDef& table)
 {
     const fs::path loc(table.location);

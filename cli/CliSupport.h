@@ -59,6 +59,15 @@ struct LoadedDictionary {
 // Reads the dictionary set in dir; CliError when dir is not a directory or a file cannot be read.
 LoadedDictionary loadDictionary(const std::string& dir);
 
+// The tables named (each found ignoring letter case; CliError for a name the dictionary does not
+// hold), in the order named; every table of the dictionary when none is named, the X$ tables
+// that describe the dictionary files left out when noSystem.
+std::vector<const dict::TableDef*> chooseTables(const LoadedDictionary& d, const std::vector<std::string>& names,
+                                                bool noSystem);
+
+// A table of the dictionary's own files: named X$... or located at a dictionary file.
+bool isSystemTable(const dict::TableDef& table);
+
 // A table's data file: its location taken against the dictionary's directory when relative.
 std::filesystem::path dataFilePath(const LoadedDictionary& d, const dict::TableDef& table);
 

@@ -1,12 +1,15 @@
 // export: every record of a table's data file, read through the record manager in physical
-// order and decoded field by field, into an SQLite database or one CSV file per table.
+// order and decoded field by field, into an SQLite database, a PostgreSQL database
+// (ExportPostgres.cpp) or one CSV file per table.
 #include "Commands.h"
+#include "ExportSink.h"
 #include "SqlSchema.h"
 #include "Status.h"
 #include "WinBtr.h"
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -17,45 +20,89 @@
 #include <ostream>
 #include <thread>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace cli {
 namespace {
 namespace fs = std::filesystem;
 
-constexpr const char* kHelp = R"(Usage: quillan-cli export DIR [TABLE...] --to OUT.db [--salvage]
-       quillan-cli export DIR [TABLE...] --csv OUTDIR [--salvage]
+constexpr const char* kHelp = R"(Usage: quillan-cli export DIR [TABLE...] --to OUT.db [--force] [--no-system] [--salvage]
+       quillan-cli export DIR [TABLE...] --to postgresql://... [--replace] [--no-system] [--salvage]
+       quillan-cli export DIR [TABLE...] --csv OUTDIR [--no-system] [--salvage]
 
 Reads each table's data file (all tables, or those named) through the record manager in
-physical order, decodes every field by its type and writes the records into an SQLite database
-(tables and indexes as `quillan-cli sql` prints them; OUT.db is replaced) or into one CSV file
-per table in OUTDIR (a header line of column names; NULL is an empty cell). A value that cannot
-be decoded is written as NULL and counted in the summary on stderr; types without a decoder are
-written as their bytes (a BLOB, hexadecimal in CSV). A damaged page of a data file stops its
-export there, naming the page; with --salvage the export goes on past damaged pages, writes
-every record of the sound ones and names the pages skipped and the number of records lost.
-Exit status 1 when values could not be decoded or a data file could not be read completely.
+physical order, decodes every field by its type and writes the records into an SQLite database,
+a PostgreSQL database or one CSV file per table in OUTDIR (a header line of column names; NULL
+is an empty cell). Tables and indexes are made as `quillan-cli sql` prints them; every chosen
+table gets its table, empty when its data file cannot be read. A key that allows no duplicates
+but whose values repeat in the data gets an index that is not unique, and a line in the report.
+
+--to OUT.db       an SQLite database, written beside OUT.db and moved over it at the end. OUT.db
+                  may be an SQLite database or missing; any other regular file is replaced only
+                  with --force; a symbolic link, directory or device never.
+--to CONNECTION   a PostgreSQL database: a postgresql:// URI or a libpq connection string
+                  ("host=/run/postgresql dbname=shop"). Each table is created and loaded in one
+                  transaction: a table that fails leaves nothing and the others stand. A table
+                  that exists already is refused unless --replace (dropped and recreated in the
+                  same transaction).
+--csv OUTDIR      CSV files, written in a temporary folder inside OUTDIR and moved in when the
+                  export finishes; a failed export leaves OUTDIR as it was.
+--no-system       leaves out the X$ tables that describe the dictionary files.
+--salvage         goes on past damaged pages of a data file, writes every record of the sound
+                  ones and names the pages skipped and the number of records lost. Without it a
+                  damaged page stops that table's export there, naming the page.
+
+A value that cannot be decoded is written as NULL and counted in the report on stderr; types
+without a decoder are written as their bytes (a BLOB or bytea, hexadecimal in CSV). Exit status
+1 when values could not be decoded, a data file could not be read or a table could not be
+written.
 )";
 
 constexpr uint32_t kProgressThreshold = 10000;
 
-// Where decoded records go.
-class Sink {
-public:
-    virtual ~Sink() = default;
-    virtual void beginTable(const TablePlan& plan) = 0;
-    // values: one per column; record: the whole record, written when the table has no fields.
-    virtual void row(const std::vector<dict::FieldValue>& values, std::span<const uint8_t> record) = 0;
-    // Notes (sentences) go to notes.
-    virtual void endTable(const TablePlan& plan, std::vector<std::string>& notes) = 0;
-    virtual void finish() = 0;
-};
+// The first bytes of every SQLite database file.
+bool isSqliteFile(const fs::path& path)
+{
+    static constexpr char kMagic[] = "SQLite format 3";
+    char head[sizeof kMagic] = {};
+    std::ifstream in(path, std::ios::binary);
+    in.read(head, sizeof head);
+    return in.gcount() == static_cast<std::streamsize>(sizeof head) && std::memcmp(head, kMagic, sizeof head) == 0;
+}
+
+// What may be at OUT.db before the export replaces it: nothing, an SQLite database, an empty
+// file, or (with force) another regular file. Never a link, a directory or a device.
+void checkSqliteTarget(const fs::path& out, bool force)
+{
+    std::error_code ec;
+    const fs::file_status st = fs::symlink_status(out, ec);
+    if (!fs::exists(st))
+        return;
+    if (fs::is_symlink(st))
+        throw CliError(out.string() + " is a symbolic link; export writes only over a regular file");
+    if (!fs::is_regular_file(st))
+        throw CliError(out.string() + " is not a regular file; export writes only over a regular file");
+    if (!force && fs::file_size(out, ec) > 0 && !isSqliteFile(out))
+        throw CliError(out.string() + " is not an SQLite database; --force replaces it");
+}
 
 class SqliteSink : public Sink {
 public:
-    explicit SqliteSink(fs::path out) : mOut(std::move(out)), mTemp(mOut.string() + ".tmp")
+    explicit SqliteSink(fs::path out) : mOut(std::move(out))
     {
-        std::error_code ec;
-        fs::remove(mTemp, ec);
-        if (sqlite3_open_v2(mTemp.c_str(), &mDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        // A new file of its own beside the target: never one that exists, never through a link.
+        std::string pattern = mOut.string() + ".XXXXXX";
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0)
+            fail("cannot create " + pattern + ": " + std::strerror(errno));
+        // The mode a plainly created file gets, not mkstemp's owner-only one.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+        ::close(fd);
+        mTemp = pattern;
+        if (sqlite3_open_v2(mTemp.c_str(), &mDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) !=
             SQLITE_OK)
             fail("cannot create " + mTemp.string());
         exec("PRAGMA page_size=65536; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA "
@@ -117,20 +164,18 @@ public:
         sqlite3_reset(mInsert);
     }
 
-    void endTable(const TablePlan& plan, std::vector<std::string>& notes) override
+    bool endTable(const TablePlan& plan, std::vector<std::string>& notes) override
     {
         sqlite3_finalize(mInsert);
         mInsert = nullptr;
         for (const IndexPlan& ix : plan.indexes) {
-            if (ix.unique && sqlite3_exec(mDb, createIndexSql(plan, ix, Dialect::Sqlite, true).c_str(),
-                                          nullptr, nullptr, nullptr) == SQLITE_OK)
-                continue;
-            if (ix.unique)
-                notes.push_back(
-                    "Key " + std::to_string(ix.keyNumber) +
-                    " allows no duplicates, but the exported values repeat: its index is not unique.");
-            exec(createIndexSql(plan, ix, Dialect::Sqlite, false));
+            // Without a journal a failed CREATE UNIQUE INDEX cannot be undone: ask first.
+            const long long repeated = ix.unique ? count(repeatedValuesSql(plan, ix)) : 0;
+            if (repeated)
+                notes.push_back(repeatedKeyNote(plan, ix, repeated));
+            exec(createIndexSql(plan, ix, Dialect::Sqlite, ix.unique && !repeated));
         }
+        return true;
     }
 
     void finish() override
@@ -156,6 +201,15 @@ private:
             fail(message);
         }
     }
+    long long count(const std::string& sql)
+    {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(mDb, sql.c_str(), -1, &st, nullptr) != SQLITE_OK)
+            fail(sqlite3_errmsg(mDb));
+        const long long n = sqlite3_step(st) == SQLITE_ROW ? sqlite3_column_int64(st, 0) : 0;
+        sqlite3_finalize(st);
+        return n;
+    }
     [[noreturn]] void fail(const std::string& message) { throw CliError(mOut.string() + ": " + message); }
 
     fs::path mOut;
@@ -165,6 +219,8 @@ private:
     bool mFinished = false;
 };
 
+// CSV files written into a temporary folder inside the output directory and moved into it only
+// when every table is written, so that a failure leaves the directory as it was.
 class CsvSink : public Sink {
 public:
     explicit CsvSink(fs::path dir) : mDir(std::move(dir))
@@ -173,6 +229,15 @@ public:
         fs::create_directories(mDir, ec);
         if (!fs::is_directory(mDir, ec))
             throw CliError("cannot create the directory " + mDir.string());
+        std::string pattern = (mDir / ".export-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw CliError("cannot write into " + mDir.string() + ": " + std::strerror(errno));
+        mTemp = pattern;
+    }
+    ~CsvSink() override
+    {
+        std::error_code ec;
+        fs::remove_all(mTemp, ec);
     }
 
     void beginTable(const TablePlan& plan) override
@@ -180,7 +245,8 @@ public:
         std::string file;
         for (char c : plan.name)
             file += (c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20) ? '_' : c;
-        mPath = mDir / (file + ".csv");
+        mFiles.push_back(file + ".csv");
+        mPath = mTemp / mFiles.back();
         mFile.open(mPath, std::ios::binary | std::ios::trunc);
         if (!mFile)
             throw CliError("cannot write " + mPath.string());
@@ -212,14 +278,23 @@ public:
         mFile << "\r\n";
     }
 
-    void endTable(const TablePlan&, std::vector<std::string>&) override
+    bool endTable(const TablePlan&, std::vector<std::string>&) override
     {
         mFile.close();
         if (!mFile)
             throw CliError("cannot write " + mPath.string());
+        return true;
     }
 
-    void finish() override {}
+    void finish() override
+    {
+        for (const std::string& f : mFiles) {
+            std::error_code ec;
+            fs::rename(mTemp / f, mDir / f, ec);
+            if (ec)
+                throw CliError("cannot write " + (mDir / f).string() + ": " + ec.message());
+        }
+    }
 
 private:
     // Texts are quoted when they hold a separator, a quote or a line break, and when empty, so
@@ -238,7 +313,9 @@ private:
     }
 
     fs::path mDir;
+    fs::path mTemp;
     fs::path mPath;
+    std::vector<std::string> mFiles;
     std::ofstream mFile;
 };
 
@@ -387,10 +464,16 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
     const dict::TableDef& t = *plan.table;
     TWinBtr btr;
     constexpr int8_t kReadOnly = -2;
-    if (int status = btr.Open(dataFilePath(d, t).string(), "", kReadOnly)) {
-        problems.push_back(plan.name + ": the location " + dict::latin1ToUtf8(t.location) +
-                           " cannot be opened: " + statusWords(status) + ".");
-        return false;
+    if (int status = t.location.empty() ? -1 : btr.Open(dataFilePath(d, t).string(), "", kReadOnly)) {
+        // The table still gets its (empty) table, so that the schema is the dictionary's.
+        sink.beginTable(plan);
+        const bool written = sink.endTable(plan, problems);
+        io.err << plan.name << ": 0 records exported.\n";
+        problems.push_back(plan.name + (status < 0 ? ": the table has no location; its table is empty."
+                                                   : ": the location " + dict::latin1ToUtf8(t.location) +
+                                                         " cannot be opened: " + statusWords(status) +
+                                                         "; its table is empty."));
+        return written && status < 0;
     }
     const dict::FileSpec spec =
         dict::FileSpec::decode(std::span<const uint8_t>(btr.StatBuffer, dict::FileSpec::kSize));
@@ -456,11 +539,13 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
         skipped = reader.skipped();
         stoppedAt = reader.stoppedAt();
     }
-    sink.endTable(plan, problems);
+    const bool written = sink.endTable(plan, problems);
     io.err << plan.name << ": " << count << (count == 1 ? " record" : " records") << " exported.\n";
-    bool complete = skipped.empty();
-    if (!skipped.empty())
+    bool complete = written;
+    if (!skipped.empty()) {
         problems.push_back(salvageReport(plan.name, skipped, total, count));
+        complete = false;
+    }
     if (status != btr::StatusEndOfFile) {
         problems.push_back(plan.name + ": reading stopped after " + std::to_string(count) + " records" +
                            (stoppedAt ? " at damaged page " + std::to_string(*stoppedAt) : std::string()) +
@@ -488,9 +573,16 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
 
 } // namespace
 
+std::string repeatedKeyNote(const TablePlan& plan, const IndexPlan& index, long long repeated)
+{
+    return plan.name + " key " + std::to_string(index.keyNumber) + " allows no duplicates, but " +
+           std::to_string(repeated) + (repeated == 1 ? " value repeats" : " values repeat") +
+           " in the data: its index " + index.name + " is not unique.";
+}
+
 int runExport(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {"--salvage"}, {"--to", "--csv"});
+    const Args args = parseArgs(argv, {"--force", "--replace", "--no-system", "--salvage"}, {"--to", "--csv"});
     if (args.help) {
         io.out << kHelp;
         return kExitOk;
@@ -501,30 +593,30 @@ int runExport(const std::vector<std::string>& argv, CliIo& io)
     const std::string* csv = args.option("--csv");
     if (!to == !csv)
         throw CliError("export needs either --to OUT.db or --csv OUTDIR");
+    const bool postgres = to && isPostgresTarget(*to);
+    if (args.has("--replace") && !postgres)
+        throw CliError("--replace is for a PostgreSQL database; an SQLite file is always replaced");
+    if (args.has("--force") && (!to || postgres))
+        throw CliError("--force is for --to OUT.db");
     const LoadedDictionary d = loadDictionary(args.positionals[0]);
+    const std::vector<const dict::TableDef*> chosen =
+        chooseTables(d, std::vector<std::string>(args.positionals.begin() + 1, args.positionals.end()),
+                     args.has("--no-system"));
+    const std::vector<TablePlan> plans = planTables(chosen);
 
-    std::vector<const dict::TableDef*> chosen;
-    if (args.positionals.size() == 1) {
-        for (const dict::TableDef& t : d.tables->all())
-            if (!t.location.empty())
-                chosen.push_back(&t);
-    } else {
-        for (std::size_t i = 1; i < args.positionals.size(); ++i) {
-            const dict::TableDef* t = d.tables->find(args.positionals[i]);
-            if (!t)
-                throw CliError("the dictionary has no table " + args.positionals[i]);
-            chosen.push_back(t);
-        }
-    }
     std::unique_ptr<Sink> sink;
-    if (to)
-        sink = std::make_unique<SqliteSink>(fs::absolute(*to));
-    else
+    if (postgres) {
+        sink = makePostgresSink(*to, plans, args.has("--replace"));
+    } else if (to) {
+        const fs::path out = fs::absolute(*to);
+        checkSqliteTarget(out, args.has("--force"));
+        sink = std::make_unique<SqliteSink>(out);
+    } else {
         sink = std::make_unique<CsvSink>(fs::absolute(*csv));
+    }
 
     std::vector<std::string> problems;
     bool complete = true;
-    const std::vector<TablePlan> plans = planTables(chosen);
     for (const TablePlan& p : plans) {
         for (const std::string& note : p.notes)
             problems.push_back(note);

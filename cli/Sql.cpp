@@ -7,11 +7,12 @@
 namespace cli {
 namespace {
 
-constexpr const char* kHelp = R"(Usage: quillan-cli sql DIR [--dialect sqlite|postgresql]
+constexpr const char* kHelp = R"(Usage: quillan-cli sql DIR [TABLE...] [--dialect sqlite|postgresql] [--no-system]
 
-Prints CREATE TABLE statements for the tables of the dictionary set in DIR: one column per
-field, typed from the field's type, and one index per key, unique where the key allows no
-duplicates. The default dialect is sqlite.
+Prints CREATE TABLE statements for the tables of the dictionary set in DIR (all tables, or those
+named): one column per field, typed from the field's type, and one index per key, unique where
+the key allows no duplicates. The default dialect is sqlite. --no-system leaves out the X$
+tables that describe the dictionary files.
 )";
 
 Dialect parseDialect(const Args& args)
@@ -28,18 +29,18 @@ Dialect parseDialect(const Args& args)
 
 int runSql(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {}, {"--dialect"});
+    const Args args = parseArgs(argv, {"--no-system"}, {"--dialect"});
     if (args.help) {
         io.out << kHelp;
         return kExitOk;
     }
-    if (args.positionals.size() != 1)
-        throw CliError("sql needs one directory (see quillan-cli sql --help)");
+    if (args.positionals.empty())
+        throw CliError("sql needs a directory (see quillan-cli sql --help)");
     const Dialect dialect = parseDialect(args);
     const LoadedDictionary d = loadDictionary(args.positionals[0]);
-    std::vector<const dict::TableDef*> tables;
-    for (const dict::TableDef& t : d.tables->all())
-        tables.push_back(&t);
+    const std::vector<const dict::TableDef*> tables =
+        chooseTables(d, std::vector<std::string>(args.positionals.begin() + 1, args.positionals.end()),
+                     args.has("--no-system"));
     bool first = true;
     for (const TablePlan& p : planTables(tables)) {
         io.out << (first ? "" : "\n") << createTableSql(p, dialect);

@@ -149,4 +149,16 @@ std::string createIndexSql(const TablePlan& t, const IndexPlan& ix, Dialect, boo
     return s + ");\n";
 }
 
+std::string repeatedValuesSql(const TablePlan& t, const IndexPlan& ix)
+{
+    std::string columns, present;
+    for (std::size_t i = 0; i < ix.columns.size(); ++i) {
+        const std::string c = quoteIdentifier(ix.columns[i].first);
+        columns += (i ? ", " : "") + c;
+        present += (i ? " AND " : "") + c + " IS NOT NULL";
+    }
+    return "SELECT count(*) FROM (SELECT 1 FROM " + quoteIdentifier(t.name) + " WHERE " + present +
+           " GROUP BY " + columns + " HAVING count(*) > 1) AS repeated";
+}
+
 } // namespace cli

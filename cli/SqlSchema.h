@@ -41,5 +41,8 @@ std::string quoteIdentifier(std::string_view name);
 std::string columnType(const ColumnPlan& column, Dialect dialect);
 std::string createTableSql(const TablePlan& table, Dialect dialect);
 std::string createIndexSql(const TablePlan& table, const IndexPlan& index, Dialect dialect, bool unique);
+// A query (either dialect) for the number of distinct values of the index's columns that more
+// than one row holds; rows with a NULL in any of them never clash in a unique index.
+std::string repeatedValuesSql(const TablePlan& table, const IndexPlan& index);
 
 } // namespace cli

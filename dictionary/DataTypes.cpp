@@ -121,4 +121,68 @@ int combinedPositionOfName(std::string_view name)
     return -1;
 }
 
+bool isKnownTypeCode(int code)
+{
+    return codeToStandardPosition(code) >= 0 || codeToExtendedPosition(code) >= 0;
+}
+
+namespace {
+
+// The sizes of the types whose representation fixes them; every other type takes any size.
+struct SizeRule {
+    int code;
+    std::array<int, 4> sizes; // 0 ends the list
+    std::string_view words;
+};
+constexpr SizeRule kSizeRules[] = {
+    {1, {1, 2, 4, 8}, "1, 2, 4 or 8"},   // Integer
+    {2, {4, 8}, "4 or 8"},               // Float
+    {3, {4}, "4"},                       // Date
+    {4, {4}, "4"},                       // Time
+    {7, {1, 2}, "1 or 2"},               // Logical
+    {9, {4, 8}, "4 or 8"},               // BFloat
+    {14, {1, 2, 4, 8}, "1, 2, 4 or 8"},  // Unsigned
+    {15, {2, 4, 8}, "2, 4 or 8"},        // Autoincrement
+    {16, {1}, "1"},                      // BIT
+    {228, {4}, "4"},                     // LongDate
+    {229, {1, 2, 4, 8}, "1, 2, 4 or 8"}, // Intel
+};
+
+const SizeRule* sizeRule(int code)
+{
+    for (const SizeRule& r : kSizeRules)
+        if (r.code == code)
+            return &r;
+    return nullptr;
+}
+
+} // namespace
+
+std::string_view allowedSizesText(int code)
+{
+    if (code == 10)
+        return "1 to 256";
+    if (code == 17)
+        return "2 or more";
+    const SizeRule* r = sizeRule(code);
+    return r ? r->words : std::string_view();
+}
+
+bool sizeSuitsType(int code, int size)
+{
+    if (size < 1)
+        return false;
+    if (code == 10) // LString: a length byte and at most 255 characters
+        return size <= 256;
+    if (code == 17) // NumericSTS: at least one digit and the sign
+        return size >= 2;
+    const SizeRule* r = sizeRule(code);
+    if (!r)
+        return true;
+    for (int s : r->sizes)
+        if (s == size)
+            return true;
+    return false;
+}
+
 } // namespace dict

@@ -44,6 +44,17 @@ char asciiUpper(char c);
 // Equal texts, ignoring the case of the ASCII letters a to z only.
 bool equalIgnoringAsciiCase(std::string_view a, std::string_view b);
 
+// Whether the code is one of the catalogue's types, standard or extended.
+bool isKnownTypeCode(int code);
+
+// The sizes (in bytes) a field of the type may have, in words ("1, 2, 4 or 8"); empty when the
+// catalogue takes any size of one byte or more for it, and for codes it does not know.
+std::string_view allowedSizesText(int code);
+
+// Whether a field of the type may have the size: at least one byte, and one of the sizes the
+// catalogue lists for the type where it lists any.
+bool sizeSuitsType(int code, int size);
+
 // Position of the name in the combined list, ignoring the case of ASCII letters; -1 when absent.
 int combinedPositionOfName(std::string_view name);
 

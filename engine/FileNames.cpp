@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 namespace engine {
 namespace fs = std::filesystem;
@@ -39,25 +40,80 @@ bool equalIgnoringCase(const std::string& a, const std::string& b)
 }
 } // namespace
 
-std::optional<std::string> findExistingFile(const std::string& name)
+namespace {
+
+// The entry of dir named like part: part itself when it exists, else the first entry in byte
+// order whose name differs from it only in the case of ASCII letters.
+std::optional<std::string> entryIgnoringCase(const fs::path& dir, const std::string& part)
 {
     std::error_code ec;
-    const fs::path path(name);
-    if (fs::exists(fs::symlink_status(path, ec)))
-        return name;
-    const std::string leaf = path.filename().string();
-    if (leaf.empty())
-        return std::nullopt;
-    const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+    if (part == "." || part == ".." || fs::exists(fs::symlink_status(dir / part, ec)))
+        return part;
     std::optional<std::string> best;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string entry = it->path().filename().string();
-        if (equalIgnoringCase(entry, leaf) && (!best || entry < *best))
+        if (equalIgnoringCase(entry, part) && (!best || entry < *best))
             best = entry;
     }
-    if (!best)
+    return best;
+}
+
+// The name's parts, backslashes taken as separators as well as slashes; empty parts dropped.
+std::vector<std::string> partsOf(const std::string& name)
+{
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : name) {
+        if (c == '/' || c == '\\') {
+            if (!part.empty())
+                parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty())
+        parts.push_back(part);
+    return parts;
+}
+
+// Joins resolved parts under the name's root: "/" for an absolute name, nothing otherwise.
+std::string joined(const std::string& name, const std::vector<std::string>& parts, std::size_t count)
+{
+    std::string s = !name.empty() && (name[0] == '/' || name[0] == '\\') ? "/" : "";
+    for (std::size_t i = 0; i < count; ++i)
+        s += (i && s.back() != '/' ? "/" : "") + parts[i];
+    return s;
+}
+
+// Resolves the first count parts one by one against the file system; nullopt when one has no
+// entry.
+std::optional<std::vector<std::string>> resolveParts(const std::string& name, std::size_t count)
+{
+    std::vector<std::string> parts = partsOf(name);
+    if (count > parts.size())
+        count = parts.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string base = joined(name, parts, i);
+        auto entry = entryIgnoringCase(base.empty() ? fs::path(".") : fs::path(base), parts[i]);
+        if (!entry)
+            return std::nullopt;
+        parts[i] = *entry;
+    }
+    return parts;
+}
+
+} // namespace
+
+std::optional<std::string> findExistingFile(const std::string& name)
+{
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(fs::path(name), ec)))
+        return name;
+    const auto parts = resolveParts(name, std::string::npos);
+    if (!parts || parts->empty())
         return std::nullopt;
-    return path.has_parent_path() ? (dir / *best).string() : *best;
+    return joined(name, *parts, parts->size());
 }
 
 std::optional<std::string> findFileToOpen(const std::string& name)
@@ -74,14 +130,31 @@ std::optional<std::string> findFileToOpen(const std::string& name)
     return part;
 }
 
-std::string nameToCreate(const std::string& name)
+std::string nameWithDirectoryResolved(const std::string& name)
 {
+    std::error_code ec;
+    const fs::path given(name);
+    const bool parentExists = !given.has_parent_path() || fs::is_directory(given.parent_path(), ec);
+    if (name.find('\\') == std::string::npos && parentExists)
+        return name;
+    const std::vector<std::string> all = partsOf(name);
+    if (all.empty())
+        return name;
+    const auto parts = resolveParts(name, all.size() - 1);
+    if (!parts)
+        return name;
+    return joined(name, *parts, parts->size());
+}
+
+std::string nameToCreate(const std::string& given)
+{
+    const std::string name = nameWithDirectoryResolved(given);
     const std::string before = nameBeforeBlank(name);
     if (before.empty() || before == name)
         return name;
     const fs::path parent = fs::path(name).parent_path();
     std::error_code ec;
-    return parent.empty() || fs::is_directory(parent, ec) ? name : before;
+    return parent.empty() || fs::is_directory(parent, ec) ? name : nameWithDirectoryResolved(nameBeforeBlank(given));
 }
 
 } // namespace engine

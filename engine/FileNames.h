@@ -16,9 +16,10 @@ std::string nameFromKeyBuffer(const void* keyBuffer, uint8_t keyLength);
 // The part of a name before its first blank; the whole name when it has none.
 std::string nameBeforeBlank(const std::string& name);
 
-// The existing file a name stands for: the name itself when it exists, else the entry of its
-// directory whose name differs from it only in the case of ASCII letters (the first such entry
-// in byte order when there are several). nullopt when there is none.
+// The existing file a name stands for: the name itself when it exists; else, a backslash taken
+// as a separator like a slash (names written on Windows), each part of the name in turn the
+// entry of its directory whose name differs from it at most in the case of ASCII letters (the
+// first such entry in byte order when there are several). nullopt when there is none.
 std::optional<std::string> findExistingFile(const std::string& name);
 
 // The file Open takes: the whole name's file when it exists, else the file of the part before
@@ -26,8 +27,14 @@ std::optional<std::string> findExistingFile(const std::string& name);
 // other text after it). nullopt when neither exists.
 std::optional<std::string> findFileToOpen(const std::string& name);
 
+// The name with its directory found as findExistingFile finds it (backslashes as separators,
+// letter case ignored where the exact directory does not exist), its last part as given; the
+// name unchanged when its directory does not exist either way.
+std::string nameWithDirectoryResolved(const std::string& name);
+
 // The name Create makes its file under: the whole name when its directory exists, else the part
-// before the first blank (callers that end a name with a blank and leave other text after it).
+// before the first blank (callers that end a name with a blank and leave other text after it);
+// its directory resolved as nameWithDirectoryResolved does.
 std::string nameToCreate(const std::string& name);
 
 } // namespace engine

@@ -168,6 +168,78 @@ int createDataFile(const std::filesystem::path& path, const dict::TableDef& tabl
     return btr.Close();
 }
 
+std::vector<std::vector<uint8_t>> salesRecords(const std::string& t)
+{
+    if (t == "CUSTOMER")
+        return {RecordBytes(66)
+                    .integer(0, 4, 1)
+                    .text(4, 30, "Ada Lovelace")
+                    .text(34, 20, "London", '\0')
+                    .raw(54, {10, 12, 0x17, 0x07})
+                    .raw(58, {0, 0, 0, 0x12, 0x34, 0x56, 0x78, 0x9C})
+                    .bytes(),
+                RecordBytes(66)
+                    .integer(0, 4, uint32_t(-7))
+                    .text(4, 30, "Zo\xEB")
+                    .text(34, 20, "K\xF6ln", '\0')
+                    .raw(58, {0, 0, 0, 0, 0, 0, 0, 0x5D})
+                    .bytes()};
+    if (t == "ORDERS")
+        return {RecordBytes(23)
+                    .integer(0, 4, 1)
+                    .integer(4, 4, 1)
+                    .integer(8, 4, 20241231)
+                    .raw(12, {0, 0, 0, 0x09, 0x95, 0x0C})
+                    .integer(18, 1, 1)
+                    .raw(19, {25, 30, 45, 13})
+                    .bytes(),
+                RecordBytes(23)
+                    .integer(0, 4, 2)
+                    .integer(4, 4, 1)
+                    .integer(8, 4, 20240229)
+                    .raw(12, {0, 0x10, 0, 0, 0, 0x0D})
+                    .bytes(),
+                RecordBytes(23)
+                    .integer(0, 4, 3)
+                    .integer(4, 4, uint32_t(-7))
+                    .integer(8, 4, 20230229) // no such day
+                    .raw(12, {0, 0, 0, 0, 0, 0x0C})
+                    .bytes()};
+    return {RecordBytes(47)
+                .integer(0, 4, 1)
+                .integer(4, 2, 65535)
+                .raw(6, {15})
+                .text(7, 20, "Widget, \"large\"")
+                .integer(27, 2, uint16_t(-3))
+                .raw(29, {0, 0, 0, 0, 0, 0, 0x20, 0x84})
+                .real4(37, 2.5f)
+                .text(41, 6, "00012J")
+                .bytes(),
+            RecordBytes(47)
+                .integer(0, 4, 1)
+                .integer(4, 2, 2)
+                .integer(27, 2, 32767)
+                .raw(29, {0, 0, 0, 0, 0, 0, 0xC0, 0x80})
+                .real4(37, 0.001f)
+                .text(41, 6, "  123{")
+                .bytes()};
+}
+
+void fillSalesData(const std::filesystem::path& dir, const DictionaryRows& rows)
+{
+    dict::DictionarySet set;
+    set.files = rows.files;
+    set.fields = rows.fields;
+    set.indexes = rows.indexes;
+    set.extensions = rows.extensions;
+    const dict::Tables tables(set);
+    for (const char* t : {"CUSTOMER", "ORDERS", "ITEMS"}) {
+        const dict::TableDef* def = tables.find(t);
+        if (int status = createDataFile(dir / def->location, *def, salesRecords(t)))
+            throw std::runtime_error(std::string(t) + ": status " + std::to_string(status));
+    }
+}
+
 RecordBytes& RecordBytes::integer(std::size_t offset, std::size_t size, uint64_t value)
 {
     for (std::size_t i = 0; i < size; ++i)

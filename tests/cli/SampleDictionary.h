@@ -40,6 +40,13 @@ void writeDictionary(const std::filesystem::path& dir, const DictionaryRows& row
 int createDataFile(const std::filesystem::path& path, const dict::TableDef& table,
                    const std::vector<std::vector<uint8_t>>& records);
 
+// The records of the sales tables CUSTOMER, ORDERS and ITEMS: every decoded type, a date that
+// does not exist, Latin-1 text, text with a separator and quotes.
+std::vector<std::vector<uint8_t>> salesRecords(const std::string& table);
+// Creates and fills the data files of the three sales tables in dir, as rows describe them;
+// std::runtime_error when the record manager refuses.
+void fillSalesData(const std::filesystem::path& dir, const DictionaryRows& rows);
+
 // A record of the given length built field by field.
 class RecordBytes {
 public:
