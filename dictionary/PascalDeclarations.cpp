@@ -216,6 +216,8 @@ std::string_view reasonText(UnresolvedReason reason)
         return "beyond 32 bits or divided by zero";
     case UnresolvedReason::TooDeep:
         return "nested too deeply";
+    case UnresolvedReason::NotSized:
+        return "a form of type not sized";
     }
     return "unknown";
 }

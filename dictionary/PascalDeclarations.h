@@ -49,6 +49,7 @@ enum class UnresolvedReason : std::uint8_t {
     EmptyRange,    // a range whose upper bound is below its lower bound
     TooLarge,      // a value or size beyond 32 bits, or a division by zero
     TooDeep,       // declarations nested beyond what is followed
+    NotSized,      // a form of type whose size is not read: pointers, sets, files, procedures, classes
 };
 std::string_view reasonText(UnresolvedReason reason);
 

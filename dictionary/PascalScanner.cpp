@@ -135,6 +135,11 @@ std::int64_t ordinalSize(std::int64_t lo, std::int64_t hi)
 
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
+bool fitsInt32(std::int64_t value)
+{
+    return value >= std::numeric_limits<std::int32_t>::min() && value <= kInt32Max;
+}
+
 // One scan: the tokens and the mapping; when resolving, the blanked source, its declarations and
 // the sizes of the types found so far.
 class PascalScanner {
@@ -332,7 +337,7 @@ private:
             static_cast<std::size_t>(typeTokens.back().data() - mSource.data()) + typeTokens.back().size();
         const Tokens tokens = lexPascal(mSource, begin, end);
         Sized sized = sizeOfType(tokens, depth);
-        if (sized.state == Sized::Known && (sized.size > kInt32Max || runningOffset + sized.size > kInt32Max))
+        if (sized.state == Sized::Known && (!fitsInt32(sized.size) || !fitsInt32(runningOffset + sized.size)))
             sized = Sized::unresolved(typeTokens.front(), UnresolvedReason::TooLarge);
         if (sized.state == Sized::Unresolved) {
             if (unresolved)
@@ -349,23 +354,52 @@ private:
         runningOffset += sized.size;
     }
 
+    // The source text from token `from` to token `to` (included).
+    std::string_view textOf(const Tokens& tokens, std::size_t from, std::size_t to) const
+    {
+        if (from >= tokens.size())
+            return {};
+        to = std::min(to, tokens.size() - 1);
+        return mSource.substr(tokens[from].pos, tokens[to].pos + tokens[to].text.size() - tokens[from].pos);
+    }
+
+    static bool isListedPascalType(std::string_view name)
+    {
+        for (std::string_view listed : pascalTypeNames())
+            if (name.size() == listed.size() && isWord(name, upperCased(listed)))
+                return true;
+        return false;
+    }
+
     // A whole type: read as declared, or else by the first ticked type among its tokens.
     Sized sizeOfType(const Tokens& tokens, int depth)
     {
         std::size_t i = 0;
         if (std::optional<Sized> sized = readType(tokens, i, depth); sized && i == tokens.size())
             return *sized;
+        if (!tokens.empty()) {
+            const PascalToken& t = tokens[tokens[0].is("PACKED") && tokens.size() > 1 ? 1 : 0];
+            for (std::string_view word : {"^", "SET", "FILE", "PROCEDURE", "FUNCTION", "REFERENCE", "CLASS",
+                                          "OBJECT", "INTERFACE", "DISPINTERFACE"})
+                if (t.is(word))
+                    return Sized::unresolved(textOf(tokens, 0, tokens.size() - 1), UnresolvedReason::NotSized);
+        }
         return byFirstTicked(tokens);
     }
 
-    // The unresolving scan's rule over the expression tokens, with bounds evaluated.
+    // The unresolving scan's rule over the expression tokens, with bounds evaluated. Without a
+    // ticked type among them, a type of other words than the list's is one not sized.
     Sized byFirstTicked(const Tokens& tokens)
     {
         const int k = firstTicked(tokens, [](const PascalToken& t) {
             return t.kind == PascalToken::Identifier ? t.text : std::string_view();
         });
-        if (k < 0)
+        if (k < 0) {
+            for (const PascalToken& t : tokens)
+                if (t.kind == PascalToken::Identifier && !isListedPascalType(t.text))
+                    return Sized::unresolved(textOf(tokens, 0, tokens.size() - 1), UnresolvedReason::NotSized);
             return {};
+        }
         std::size_t i = 0;
         while (i < tokens.size() && !tokens[i].is("["))
             ++i;
@@ -384,8 +418,7 @@ private:
     {
         const Rule& rule = ruleOf(k);
         std::int64_t size = 0;
-        if (__builtin_mul_overflow(std::int64_t{rule.minLength}, count, &size) || size > kInt32Max ||
-            size < -kInt32Max)
+        if (__builtin_mul_overflow(std::int64_t{rule.minLength}, count, &size) || !fitsInt32(size + 1))
             return Sized::unresolved(pascalTypeNames()[k], UnresolvedReason::TooLarge);
         if (k == kPascalStringPosition)
             size += 1;
@@ -397,23 +430,56 @@ private:
         std::optional<Sized> failed;
     };
 
+    // The text of the bound that starts at token `from`: up to the "," or "]" that ends it.
+    std::string_view boundText(const Tokens& tokens, std::size_t from) const
+    {
+        std::size_t to = from;
+        int depth = 0;
+        while (to + 1 < tokens.size()) {
+            const PascalToken& next = tokens[to + 1];
+            if (next.is("(") || next.is("["))
+                ++depth;
+            else if (depth == 0 && (next.is(",") || next.is("]")))
+                break;
+            else if ((next.is(")") || next.is("]")) && depth > 0)
+                --depth;
+            ++to;
+        }
+        return textOf(tokens, from, to);
+    }
+
+    // A failed value: named by its own name when it has one, else by the bound's text.
+    Sized failedBound(const PascalDeclarations::Value& v, const Tokens& tokens, std::size_t from) const
+    {
+        const std::string& name = v.unresolved.name;
+        const bool named = !name.empty() && isIdentifierText(name);
+        return Sized::unresolved(named ? std::string_view(name) : boundText(tokens, from), v.unresolved.reason);
+    }
+
+    static bool isIdentifierText(std::string_view text)
+    {
+        const auto c = static_cast<unsigned char>(text.front());
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+    }
+
     // "lo..hi" counts hi - lo + 1; a single value n counts n when positive, else 1.
     Count boundCount(const Tokens& tokens, std::size_t& i)
     {
         Count c;
+        const std::size_t start = i;
         const PascalDeclarations::Value lo = mDeclarations->evaluate(tokens, i);
         if (!lo.value) {
-            c.failed = Sized::unresolved(lo.unresolved.name, lo.unresolved.reason);
+            c.failed = failedBound(lo, tokens, start);
             return c;
         }
         if (i < tokens.size() && tokens[i].is("..")) {
             ++i;
             const PascalDeclarations::Value hi = mDeclarations->evaluate(tokens, i);
             if (!hi.value) {
-                c.failed = Sized::unresolved(hi.unresolved.name, hi.unresolved.reason);
+                c.failed = failedBound(hi, tokens, start);
                 return c;
             }
-            c = rangeCount(*lo.value, *hi.value, tokens[i - 1].text);
+            c = rangeCount(*lo.value, *hi.value, boundText(tokens, start));
             return c;
         }
         c.count = *lo.value > 0 ? *lo.value : 1;
@@ -588,16 +654,21 @@ private:
         if (element->state == Sized::Unresolved)
             return element;
         std::int64_t size = 0;
-        if (__builtin_mul_overflow(count, element->size, &size) || size > kInt32Max)
+        if (__builtin_mul_overflow(count, element->size, &size) || !fitsInt32(size))
             return Sized::unresolved("array", UnresolvedReason::TooLarge);
         return Sized::known(element->btrieve, size);
     }
 
     std::optional<Sized> readNamedType(const Tokens& tokens, std::size_t& i, int depth)
     {
+        const std::size_t start = i;
         const PascalToken name = tokens[i++];
-        if (i < tokens.size() && tokens[i].is("."))
-            return std::nullopt; // another unit's name, "Unit.TType"
+        if (i < tokens.size() && tokens[i].is(".")) {
+            // Another unit's name, "Unit.TType".
+            while (i + 1 < tokens.size() && tokens[i].is(".") && tokens[i + 1].kind == PascalToken::Identifier)
+                i += 2;
+            return Sized::unresolved(textOf(tokens, start, i - 1), UnresolvedReason::NotDeclared);
+        }
         const int k = firstTicked(std::array{name}, [](const PascalToken& t) { return t.text; });
         if (k >= 0) {
             std::int64_t count = 1;
@@ -619,9 +690,8 @@ private:
         const int d = mDeclarations->find(name.text, name.pos, &later);
         if (d >= 0 && mDeclarations->declarations()[d].kind == PascalDeclarations::Kind::Type)
             return sizeOfDeclaration(d, name.text, depth + 1);
-        for (std::string_view listed : pascalTypeNames())
-            if (isWord(name.text, upperCased(listed)))
-                return Sized{}; // a Pascal type of the list, not ticked
+        if (isListedPascalType(name.text))
+            return Sized{}; // a Pascal type of the list, not ticked
         if (d >= 0)
             return Sized::unresolved(name.text, UnresolvedReason::NotDeclared); // a constant, no type
         return Sized::unresolved(name.text, later ? UnresolvedReason::DeclaredLater : UnresolvedReason::NotDeclared);
@@ -656,7 +726,7 @@ private:
             if (!inner.empty()) {
                 const UnresolvedField& first = inner.front();
                 sized = Sized::unresolved(first.Name, reasonOfText(first.Reason));
-            } else if (total > kInt32Max) {
+            } else if (!fitsInt32(total)) {
                 sized = Sized::unresolved(name, UnresolvedReason::TooLarge);
             }
         } else if (const auto range = mDeclarations->enumerationRange(d, &failure)) {
@@ -679,7 +749,7 @@ private:
     {
         for (auto r : {UnresolvedReason::NotDeclared, UnresolvedReason::DeclaredLater, UnresolvedReason::Circular,
                        UnresolvedReason::NotInteger, UnresolvedReason::EmptyRange, UnresolvedReason::TooLarge,
-                       UnresolvedReason::TooDeep})
+                       UnresolvedReason::TooDeep, UnresolvedReason::NotSized})
             if (reasonText(r) == text)
                 return r;
         return UnresolvedReason::NotDeclared;
