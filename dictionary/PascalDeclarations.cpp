@@ -1,7 +1,8 @@
 #include "PascalDeclarations.h"
 
+#include <algorithm>
 #include <array>
-#include <deque>
+#include <limits>
 
 namespace dict {
 namespace {
@@ -21,14 +22,23 @@ bool equalsUpper(std::string_view token, std::string_view upperWord)
     return true;
 }
 
+constexpr std::array<std::uint8_t, 256> kIdentifierBytes = [] {
+    std::array<std::uint8_t, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        const bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+        table[c] = start ? 3 : (c >= '0' && c <= '9') ? 2 : 0;
+    }
+    return table;
+}();
+
 bool isIdentifierStart(unsigned char c)
 {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+    return kIdentifierBytes[c] & 1;
 }
 
 bool isIdentifierByte(unsigned char c)
 {
-    return isIdentifierStart(c) || (c >= '0' && c <= '9');
+    return kIdentifierBytes[c] != 0;
 }
 
 bool isDigit(char c)
@@ -47,6 +57,71 @@ public:
     Lexer(std::string_view source, std::size_t begin, std::size_t end)
         : mSource(source), mPos(begin), mEnd(end < source.size() ? end : source.size())
     {
+    }
+
+    // Moves past everything up to the next identifier that could be a section word (CONST,
+    // TYPE, RESOURCESTRING) and returns it, or an End token: the fast way through code outside
+    // the const and type sections, where nothing else matters.
+    PascalToken nextSectionWord()
+    {
+        while (mPos < mEnd) {
+            const auto c = static_cast<unsigned char>(mSource[mPos]);
+            if (c == '\'') {
+                ++mPos;
+                while (mPos < mEnd && mSource[mPos] != '\'' && mSource[mPos] != '\n' && mSource[mPos] != '\r')
+                    ++mPos;
+                if (mPos < mEnd && mSource[mPos] == '\'')
+                    ++mPos;
+                continue;
+            }
+            if (!isIdentifierByte(c)) {
+                ++mPos;
+                continue;
+            }
+            const std::size_t start = mPos;
+            while (mPos < mEnd && isIdentifierByte(static_cast<unsigned char>(mSource[mPos])))
+                ++mPos;
+            const std::size_t length = mPos - start;
+            if (!isIdentifierStart(c) || (length != 4 && length != 5 && length != 14))
+                continue;
+            PascalToken token{PascalToken::Identifier, mSource.substr(start, length), start};
+            if (token.is("TYPE") || token.is("CONST") || token.is("RESOURCESTRING"))
+                return token;
+        }
+        return PascalToken{PascalToken::End, {}, mPos};
+    }
+
+    // Moves past a record's fields to the END that closes it (records within it nested), from
+    // just after its RECORD word; returns the position after that END, or the end of the text.
+    std::size_t skipRecordBody()
+    {
+        int depth = 1;
+        while (mPos < mEnd) {
+            const auto c = static_cast<unsigned char>(mSource[mPos]);
+            if (c == '\'') {
+                ++mPos;
+                while (mPos < mEnd && mSource[mPos] != '\'' && mSource[mPos] != '\n' && mSource[mPos] != '\r')
+                    ++mPos;
+                if (mPos < mEnd)
+                    ++mPos;
+                continue;
+            }
+            if (!isIdentifierByte(c)) {
+                ++mPos;
+                continue;
+            }
+            const std::size_t start = mPos;
+            while (mPos < mEnd && isIdentifierByte(static_cast<unsigned char>(mSource[mPos])))
+                ++mPos;
+            const std::string_view word = mSource.substr(start, mPos - start);
+            if (word.size() == 3 && equalsUpper(word, "END")) {
+                if (--depth == 0)
+                    return mPos;
+            } else if (word.size() == 6 && equalsUpper(word, "RECORD")) {
+                ++depth;
+            }
+        }
+        return mPos;
     }
 
     PascalToken next()
@@ -184,6 +259,27 @@ std::string_view tokenText(const std::vector<PascalToken>& tokens, std::size_t i
     return i < tokens.size() ? tokens[i].text : std::string_view();
 }
 
+// FNV-1a over the name with ASCII letters upper-cased.
+std::uint64_t nameHash(std::string_view name)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char c : name) {
+        hash ^= static_cast<unsigned char>(upperChar(c));
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (upperChar(a[i]) != upperChar(b[i]))
+            return false;
+    return true;
+}
+
 } // namespace
 
 std::string upperAscii(std::string_view text)
@@ -192,11 +288,6 @@ std::string upperAscii(std::string_view text)
     for (char& c : out)
         c = upperChar(c);
     return out;
-}
-
-bool PascalToken::is(std::string_view upperWord) const
-{
-    return (kind == Identifier || kind == Symbol) && equalsUpper(text, upperWord);
 }
 
 std::string_view reasonText(UnresolvedReason reason)
@@ -224,6 +315,13 @@ std::string_view reasonText(UnresolvedReason reason)
 
 std::string blankPascalComments(std::string_view source)
 {
+    // Bytes that may start a comment or a quoted text, or become a space.
+    static constexpr std::array<bool, 256> kSpecial = [] {
+        std::array<bool, 256> table{};
+        for (unsigned char c : {'{', '(', '/', '\'', '\t', '\v', '\f'})
+            table[c] = true;
+        return table;
+    }();
     std::string out(source);
     const std::size_t n = out.size();
     std::size_t i = 0;
@@ -233,6 +331,10 @@ std::string blankPascalComments(std::string_view source)
                 out[k] = ' ';
     };
     while (i < n) {
+        while (i < n && !kSpecial[static_cast<unsigned char>(out[i])])
+            ++i;
+        if (i >= n)
+            break;
         const char c = out[i];
         if (c == '{') {
             const std::size_t close = source.find('}', i + 1);
@@ -268,10 +370,16 @@ std::string blankPascalComments(std::string_view source)
 std::vector<PascalToken> lexPascal(std::string_view source, std::size_t begin, std::size_t end)
 {
     std::vector<PascalToken> tokens;
+    lexPascal(source, begin, end, tokens);
+    return tokens;
+}
+
+void lexPascal(std::string_view source, std::size_t begin, std::size_t end, std::vector<PascalToken>& tokens)
+{
+    tokens.clear();
     Lexer lexer(source, begin, end);
     for (PascalToken t = lexer.next(); t.kind != PascalToken::End; t = lexer.next())
         tokens.push_back(t);
-    return tokens;
 }
 
 // ---- Reading the sections ----
@@ -279,6 +387,7 @@ std::vector<PascalToken> lexPascal(std::string_view source, std::size_t begin, s
 PascalDeclarations::PascalDeclarations(std::string_view blanked) : mSource(blanked)
 {
     read();
+    std::sort(mByName.begin(), mByName.end()); // declarations of one name stay in source order
     mMemo.resize(mDeclarations.size());
 }
 
@@ -286,18 +395,23 @@ void PascalDeclarations::read()
 {
     enum class Section { None, Const, Type } section = Section::None;
     Lexer lexer(mSource, 0, mSource.size());
-    std::deque<PascalToken> ahead;
+    // Tokens read ahead: a ring, peeked at most kAhead - 1 tokens ahead.
+    constexpr std::size_t kAhead = 128;
+    std::array<PascalToken, kAhead> ahead;
+    std::size_t head = 0;
+    std::size_t count = 0;
     const auto next = [&]() {
-        if (ahead.empty())
-            return lexer.next();
-        PascalToken t = ahead.front();
-        ahead.pop_front();
+        if (count == 0)
+            return section == Section::None ? lexer.nextSectionWord() : lexer.next();
+        const PascalToken t = ahead[head];
+        head = (head + 1) % kAhead;
+        --count;
         return t;
     };
     const auto peek = [&](std::size_t k) -> const PascalToken& {
-        while (ahead.size() <= k)
-            ahead.push_back(lexer.next());
-        return ahead[k];
+        while (count <= k)
+            ahead[(head + count++) % kAhead] = lexer.next();
+        return ahead[(head + k) % kAhead];
     };
     const auto add = [this](Kind kind, const PascalToken& name, std::size_t begin, std::size_t end) {
         Declaration d;
@@ -305,7 +419,7 @@ void PascalDeclarations::read()
         d.namePos = name.pos;
         d.begin = begin;
         d.end = end;
-        mByName[upperAscii(name.text)].push_back(static_cast<int>(mDeclarations.size()));
+        mByName.emplace_back(nameHash(name.text), static_cast<int>(mDeclarations.size()));
         mDeclarations.push_back(d);
         return static_cast<int>(mDeclarations.size() - 1);
     };
@@ -349,6 +463,18 @@ void PascalDeclarations::read()
         const std::size_t begin = peek(0).pos;
         std::size_t end = begin;
         std::size_t recordPos = std::string_view::npos;
+        if (section == Section::Type) {
+            // A record: its fields are the scanner's to read; here it is only passed over.
+            const bool packed = peek(0).is("PACKED");
+            if (peek(packed ? 1 : 0).is("RECORD") && count == (packed ? 2u : 1u)) {
+                recordPos = peek(packed ? 1 : 0).pos;
+                count = 0;
+                end = lexer.skipRecordBody();
+                const int d = add(Kind::Type, name, begin, end);
+                mDeclarations[d].recordPos = recordPos;
+                continue;
+            }
+        }
         const bool enumeration = section == Section::Type && peek(0).is("(");
         int parens = 0;
         int blocks = 0;
@@ -375,7 +501,7 @@ void PascalDeclarations::read()
                 bool shortClass = false;
                 if (opens && (u.is("CLASS") || u.is("INTERFACE")) && v.is("(")) {
                     std::size_t k = 2;
-                    while (peek(k).kind != PascalToken::End && !peek(k).is(")") && k < 64)
+                    while (peek(k).kind != PascalToken::End && !peek(k).is(")") && k < kAhead - 2)
                         ++k;
                     shortClass = peek(k).is(")") && peek(k + 1).is(";");
                 }
@@ -426,16 +552,24 @@ int PascalDeclarations::find(std::string_view name, std::size_t usePos, bool* la
 {
     if (later)
         *later = false;
-    const auto it = mByName.find(upperAscii(name));
-    if (it == mByName.end())
-        return -1;
+    const std::uint64_t hash = nameHash(name);
+    auto it = std::lower_bound(mByName.begin(), mByName.end(), std::make_pair(hash, std::numeric_limits<int>::min()));
     int found = -1;
-    for (int d : it->second) {
-        if (mDeclarations[d].namePos < usePos)
-            found = d;
+    bool any = false;
+    for (; it != mByName.end() && it->first == hash; ++it) {
+        const Declaration& d = mDeclarations[it->second];
+        if (!sameName(mSource.substr(d.namePos, name.size()), name) ||
+            (d.namePos + name.size() < mSource.size() &&
+             isIdentifierByte(static_cast<unsigned char>(mSource[d.namePos + name.size()]))))
+            continue;
+        any = true;
+        if (d.namePos < usePos)
+            found = it->second;
         else
             break;
     }
+    if (!any)
+        return -1;
     if (found < 0 && later)
         *later = true;
     return found;

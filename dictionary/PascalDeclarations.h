@@ -15,7 +15,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace dict {
@@ -32,13 +31,26 @@ struct PascalToken {
     std::string_view text; // a view into the source
     std::size_t pos = 0;   // where it starts in the source
 
-    bool is(std::string_view upperWord) const; // an identifier or symbol equal to it (ASCII case ignored)
+    // An identifier or symbol equal to it (ASCII case ignored).
+    bool is(std::string_view upperWord) const
+    {
+        if (kind < Identifier || kind == Number || kind == Text || text.size() != upperWord.size())
+            return false;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char c = text[i];
+            if ((c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c) != upperWord[i])
+                return false;
+        }
+        return true;
+    }
 };
 
 // The tokens of source[begin, end) of a blanked source: identifiers, numbers (decimal, $ hex,
 // reals), quoted texts and # character codes, and symbols (".." ":=" "<=" ">=" "<>" and single
 // characters).
 std::vector<PascalToken> lexPascal(std::string_view source, std::size_t begin, std::size_t end);
+// The same into `tokens`, which is cleared first (its storage kept).
+void lexPascal(std::string_view source, std::size_t begin, std::size_t end, std::vector<PascalToken>& tokens);
 
 // Why a name stays unknown.
 enum class UnresolvedReason : std::uint8_t {
@@ -114,7 +126,9 @@ private:
 
     std::string_view mSource;
     std::vector<Declaration> mDeclarations;
-    std::unordered_map<std::string, std::vector<int>> mByName; // upper-cased name -> declarations in order
+    // (hash of the upper-cased name, declaration), sorted: a name's declarations are one run, in
+    // source order.
+    std::vector<std::pair<std::uint64_t, int>> mByName;
     std::vector<Memo> mMemo;
     int mDepth = 0;
 };

@@ -3,6 +3,7 @@
 #include "PascalDeclarations.h"
 
 #include <array>
+#include <deque>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
@@ -332,10 +333,29 @@ private:
     {
         if (typeTokens.empty())
             return;
+        if (typeTokens.size() == 1) {
+            // The common case, a ticked Pascal type alone, needs no reading.
+            const int k = firstTicked(typeTokens, [](std::string_view t) { return t; });
+            if (k >= 0) {
+                const Sized sized = tickedSize(k, 1);
+                if (sized.state == Sized::Known && fitsInt32(runningOffset + sized.size)) {
+                    if (sized.btrieve >= 0 && sized.btrieve < kCombinedTypeCount)
+                        field.BtrieveType = combinedTypeNames()[sized.btrieve];
+                    field.Offset = static_cast<std::int32_t>(runningOffset);
+                    field.Size = static_cast<std::int32_t>(sized.size);
+                    runningOffset += sized.size;
+                    return;
+                }
+            }
+        }
         const std::size_t begin = static_cast<std::size_t>(typeTokens.front().data() - mSource.data());
         const std::size_t end =
             static_cast<std::size_t>(typeTokens.back().data() - mSource.data()) + typeTokens.back().size();
-        const Tokens tokens = lexPascal(mSource, begin, end);
+        // One token list per depth, kept between fields: a record's types may reach other records.
+        if (mTokenPool.size() <= static_cast<std::size_t>(depth))
+            mTokenPool.resize(static_cast<std::size_t>(depth) + 1);
+        Tokens& tokens = mTokenPool[static_cast<std::size_t>(depth)];
+        lexPascal(mSource, begin, end, tokens);
         Sized sized = sizeOfType(tokens, depth);
         if (sized.state == Sized::Known && (!fitsInt32(sized.size) || !fitsInt32(runningOffset + sized.size)))
             sized = Sized::unresolved(typeTokens.front(), UnresolvedReason::TooLarge);
@@ -365,11 +385,19 @@ private:
 
     static bool isListedPascalType(std::string_view name)
     {
-        for (std::string_view listed : pascalTypeNames())
-            if (name.size() == listed.size() && isWord(name, upperCased(listed)))
+        static const std::array<std::string, kPascalTypeCount> kUpperNames = [] {
+            std::array<std::string, kPascalTypeCount> names;
+            for (int k = 0; k < kPascalTypeCount; ++k)
+                names[k] = upperCased(pascalTypeNames()[k]);
+            return names;
+        }();
+        for (const std::string& listed : kUpperNames)
+            if (isWord(name, listed))
                 return true;
         return false;
     }
+
+
 
     // A whole type: read as declared, or else by the first ticked type among its tokens.
     Sized sizeOfType(const Tokens& tokens, int depth)
@@ -768,6 +796,7 @@ private:
     std::string mBlanked;
     std::optional<PascalDeclarations> mDeclarations;
     std::vector<TypeMemo> mTypeMemo;
+    std::deque<Tokens> mTokenPool; // a deque: growing it keeps the lists in use where they are
     std::int32_t mUnsignedPosition = -1;
     std::int32_t mIntegerPosition = -1;
 };
