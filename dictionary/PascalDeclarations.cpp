@@ -389,6 +389,11 @@ PascalDeclarations::PascalDeclarations(std::string_view blanked) : mSource(blank
     read();
     std::sort(mByName.begin(), mByName.end()); // declarations of one name stay in source order
     mMemo.resize(mDeclarations.size());
+    // Constants in source order: each finds the ones it uses evaluated already, so a long chain
+    // of them never nests.
+    for (std::size_t d = 0; d < mDeclarations.size(); ++d)
+        if (mDeclarations[d].kind == Kind::Constant || mDeclarations[d].kind == Kind::EnumValue)
+            constantValue(static_cast<int>(d));
 }
 
 void PascalDeclarations::read()
@@ -690,7 +695,8 @@ PascalDeclarations::Value PascalDeclarations::nameValue(const PascalToken& name)
     if (kind != Kind::Constant && kind != Kind::EnumValue)
         return failed(name.text, UnresolvedReason::NotInteger);
     Value v = constantValue(d);
-    if (!v.value && v.unresolved.reason == UnresolvedReason::Circular && v.unresolved.name.empty())
+    // A constant that is there but no integer is named itself, not by its text.
+    if (!v.value && (v.unresolved.name.empty() || v.unresolved.reason == UnresolvedReason::NotInteger))
         v.unresolved.name = name.text;
     return v;
 }
