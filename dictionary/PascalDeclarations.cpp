@@ -676,6 +676,25 @@ PascalDeclarations::Value PascalDeclarations::factor(const std::vector<PascalTok
         }
         return valueOf(n);
     }
+    if (t.kind == PascalToken::Text) {
+        // One character, 'a' or #97: its code, as an ordinal bound.
+        ++i;
+        const std::string_view x = t.text;
+        if (x.size() == 3 && x.front() == '\'' && x.back() == '\'' && x[1] != '\'')
+            return valueOf(static_cast<unsigned char>(x[1]));
+        if (x == "''''")
+            return valueOf('\'');
+        if (x.size() >= 2 && x.front() == '#') {
+            std::size_t j = 0;
+            const std::vector<PascalToken> code = lexPascal(x, 1, x.size());
+            if (code.size() == 1 && code[0].kind == PascalToken::Number) {
+                Value v = factor(code, j, depth + 1);
+                if (v.value && *v.value >= 0 && *v.value <= 0xFFFF)
+                    return v;
+            }
+        }
+        return failed(t.text, UnresolvedReason::NotInteger);
+    }
     if (t.kind == PascalToken::Identifier) {
         ++i;
         if (i < tokens.size() && tokens[i].is("("))

@@ -244,7 +244,12 @@ private:
                 return; // the source ended in the field's names
             ++i;
             typeTokens.clear();
+            bool closed = false; // resolving: an END without ";" before it closes the record
             while (tokens.has(i) && tokens[i] != ";") {
+                if (mResolve && isWord(tokens[i], "END")) {
+                    closed = true;
+                    break;
+                }
                 typeTokens.push_back(tokens[i]);
                 appendCut(field.PascalType, " ");
                 appendCut(field.PascalType, tokens[i]);
@@ -255,6 +260,8 @@ private:
             else
                 MapFieldType(field, typeTokens, runningOffset);
             fields.push_back(std::move(field));
+            if (closed)
+                return;
             ++i;
             if (!tokens.has(i) || isWord(tokens[i], "END"))
                 return;
@@ -526,9 +533,22 @@ private:
         return c;
     }
 
-    // One index of an array: a range, an ordinal type's name, or a single value.
+    // One index of an array: a range, an ordinal type's name, an enumeration written in place,
+    // or a single value.
     Count dimensionCount(const Tokens& tokens, std::size_t& i, int depth)
     {
+        if (i + 1 < tokens.size() && tokens[i].is("(") && tokens[i + 1].kind == PascalToken::Identifier) {
+            std::int64_t names = 0;
+            std::size_t j = i + 1;
+            for (; j < tokens.size() && !tokens[j].is(")"); ++j)
+                names += tokens[j].kind == PascalToken::Identifier && (tokens[j - 1].is("(") || tokens[j - 1].is(","));
+            if (j < tokens.size()) {
+                i = j + 1;
+                Count c;
+                c.count = names;
+                return c;
+            }
+        }
         if (i + 1 < tokens.size() && tokens[i].kind == PascalToken::Identifier &&
             (tokens[i + 1].is(",") || tokens[i + 1].is("]"))) {
             const PascalToken& name = tokens[i];
