@@ -340,20 +340,14 @@ private:
     {
         if (typeTokens.empty())
             return;
-        if (typeTokens.size() == 1) {
-            // The common case, a ticked Pascal type alone, needs no reading.
-            const int k = firstTicked(typeTokens, [](std::string_view t) { return t; });
-            if (k >= 0) {
-                const Sized sized = tickedSize(k, 1);
-                if (sized.state == Sized::Known && fitsInt32(runningOffset + sized.size)) {
-                    if (sized.btrieve >= 0 && sized.btrieve < kCombinedTypeCount)
-                        field.BtrieveType = combinedTypeNames()[sized.btrieve];
-                    field.Offset = static_cast<std::int32_t>(runningOffset);
-                    field.Size = static_cast<std::int32_t>(sized.size);
-                    runningOffset += sized.size;
-                    return;
-                }
-            }
+        if (const std::optional<Sized> sized = commonForm(typeTokens);
+            sized && fitsInt32(sized->size) && fitsInt32(runningOffset + sized->size)) {
+            if (sized->btrieve >= 0 && sized->btrieve < kCombinedTypeCount)
+                field.BtrieveType = combinedTypeNames()[sized->btrieve];
+            field.Offset = static_cast<std::int32_t>(runningOffset);
+            field.Size = static_cast<std::int32_t>(sized->size);
+            runningOffset += sized->size;
+            return;
         }
         const std::size_t begin = static_cast<std::size_t>(typeTokens.front().data() - mSource.data());
         const std::size_t end =
@@ -405,6 +399,43 @@ private:
     }
 
 
+
+    // The commonest forms of a field's type, sized straight from the scanner's tokens as the
+    // reading below would size them: a ticked type alone, "T [ n ]", and "array [ a . . b ] of T"
+    // with decimal bounds. nullopt for anything else.
+    std::optional<Sized> commonForm(const std::vector<std::string_view>& t)
+    {
+        const auto ticked = [this](std::string_view name) {
+            return firstTicked(std::array{name}, [](std::string_view x) { return x; });
+        };
+        if (t.size() == 1) {
+            if (const int k = ticked(t[0]); k >= 0)
+                if (Sized sized = tickedSize(k, 1); sized.state == Sized::Known)
+                    return sized;
+            return std::nullopt;
+        }
+        if (t.size() == 4 && t[1] == "[" && t[3] == "]") {
+            const auto n = parseDecimal(t[2]);
+            const int k = n ? ticked(t[0]) : -1;
+            if (k >= 0)
+                if (Sized sized = tickedSize(k, *n > 0 ? *n : 1); sized.state == Sized::Known)
+                    return sized;
+            return std::nullopt;
+        }
+        if (t.size() == 9 && isWord(t[0], "ARRAY") && t[1] == "[" && t[3] == "." && t[4] == "." && t[6] == "]" &&
+            isWord(t[7], "OF")) {
+            const auto lo = parseDecimal(t[2]);
+            const auto hi = parseDecimal(t[5]);
+            const int k = lo && hi && *hi >= *lo && std::int64_t{*hi} - *lo < kInt32Max ? ticked(t[8]) : -1;
+            if (k < 0)
+                return std::nullopt;
+            const Sized element = tickedSize(k, 1);
+            if (element.state != Sized::Known)
+                return std::nullopt;
+            return Sized::known(element.btrieve, (std::int64_t{*hi} - *lo + 1) * element.size);
+        }
+        return std::nullopt;
+    }
 
     // A whole type: read as declared, or else by the first ticked type among its tokens.
     Sized sizeOfType(const Tokens& tokens, int depth)
