@@ -11,7 +11,7 @@
 namespace cli {
 namespace {
 
-constexpr const char* kHelp = R"(Usage: quillan-cli scan FILE [--mapping FILE] [--json]
+constexpr const char* kHelp = R"(Usage: quillan-cli scan FILE [--mapping FILE] [--resolve] [--json]
 
 Scans a Pascal source for record declarations with the record scanner of Quillan's Utils page
 and prints the records in file order, each field with its name, Pascal type, Btrieve type,
@@ -24,6 +24,12 @@ directory, else the defaults (no type used). --json prints
   "offset": N, "size": N}]}], "error": null or the message}
 A scan stopped by a bound that is not an integer prints the records found before it and the
 message, and exits with status 1.
+--resolve first reads the unit's const and type declarations, as the page's "Resolve
+declarations" box does: bounds may be constant expressions and fields of types declared in the
+unit get those types' sizes; comments of all three kinds are skipped. What stays unknown is
+sized 0 and listed after its record:
+    unresolved FIELD|NAME|REASON
+and in the JSON of each record as "unresolved": [{"field": ..., "name": ..., "reason": ...}].
 )";
 
 constexpr const char* kMappingFile = "Quillan.rec";
@@ -40,7 +46,7 @@ std::string readOrFail(const std::string& path)
 
 int runScan(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {"--json"}, {"--mapping"});
+    const Args args = parseArgs(argv, {"--json", "--resolve"}, {"--mapping"});
     if (args.help) {
         io.out << kHelp;
         return kExitOk;
@@ -56,7 +62,9 @@ int runScan(const std::vector<std::string>& argv, CliIo& io)
         if (std::filesystem::exists(kMappingFile, ec))
             lines = dict::readTypeMapping(readOrFail(kMappingFile));
     }
-    const dict::ScanResult result = dict::scanPascalRecords(source, dict::typeMapFromLines(lines));
+    dict::ScanOptions options;
+    options.resolve = args.has("--resolve");
+    const dict::ScanResult result = dict::scanPascalRecords(source, dict::typeMapFromLines(lines), options);
 
     auto text = [](const std::string& latin1) { return dict::latin1ToUtf8(latin1); };
     if (args.has("--json")) {
@@ -73,7 +81,19 @@ int runScan(const std::vector<std::string>& argv, CliIo& io)
                 j.key("size").value(f.Size);
                 j.endObject();
             }
-            j.endArray().endObject();
+            j.endArray();
+            if (options.resolve) {
+                j.key("unresolved").beginArray();
+                for (const dict::UnresolvedField& u : r.Unresolved) {
+                    j.beginObject();
+                    j.key("field").value(text(u.Field));
+                    j.key("name").value(text(u.Name));
+                    j.key("reason").value(u.Reason);
+                    j.endObject();
+                }
+                j.endArray();
+            }
+            j.endObject();
         }
         j.endArray().key("error");
         if (result.error)
@@ -87,6 +107,8 @@ int runScan(const std::vector<std::string>& argv, CliIo& io)
             for (const dict::ScannedField& f : r.Fields)
                 io.out << "  " << text(f.Name) << '|' << text(f.PascalType) << '|' << text(f.BtrieveType)
                        << '|' << f.Offset << '|' << f.Size << '\n';
+            for (const dict::UnresolvedField& u : r.Unresolved)
+                io.out << "  unresolved " << text(u.Field) << '|' << text(u.Name) << '|' << u.Reason << '\n';
         }
         if (result.error)
             io.out << "error " << text(*result.error) << '\n';

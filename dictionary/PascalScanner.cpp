@@ -1,6 +1,9 @@
 #include "PascalScanner.h"
 
+#include "PascalDeclarations.h"
+
 #include <array>
+#include <deque>
 #include <cerrno>
 #include <cstdio>
 #include <limits>
@@ -70,7 +73,7 @@ std::int32_t checkedInt32(std::int64_t value)
 // looks back at most three tokens from the furthest one read, so only the last four are kept.
 class TokenList {
 public:
-    explicit TokenList(std::string_view source) : mSource(source) {}
+    explicit TokenList(std::string_view source, std::size_t start = 0) : mSource(source), mPos(start) {}
 
     // Whether token i exists; reads the source up to it.
     bool has(std::size_t i)
@@ -90,14 +93,74 @@ private:
     std::array<std::string_view, kKept> mRing;
 };
 
-// One scan: the tokens, the type-token list of the field being read and the running offset.
+// The size of a type as the resolving scan reads it.
+struct Sized {
+    enum State : std::uint8_t {
+        Unmapped,   // a Pascal type of the list that is not ticked: no type, no room, no report
+        Known,      // `size` bytes of Btrieve type `btrieve` (a combined position; -1 for none)
+        Unresolved, // `why`
+    };
+    State state = Unmapped;
+    std::int32_t btrieve = -1;
+    std::int64_t size = 0;
+    dict::Unresolved why;
+
+    static Sized known(std::int32_t btrieve, std::int64_t size) { return {Known, btrieve, size, {}}; }
+    static Sized unresolved(std::string_view name, UnresolvedReason reason)
+    {
+        return {Unresolved, -1, 0, {std::string(name), reason}};
+    }
+};
+
+// Ordinal types of the language itself that may stand as an array's index: their ranges.
+std::optional<std::pair<std::int64_t, std::int64_t>> builtinOrdinalRange(std::string_view name)
+{
+    static const std::pair<std::string_view, std::pair<std::int64_t, std::int64_t>> kRanges[] = {
+        {"BOOLEAN", {0, 1}},        {"BYTE", {0, 255}},      {"CHAR", {0, 255}},
+        {"ANSICHAR", {0, 255}},     {"SHORTINT", {-128, 127}}, {"WORD", {0, 65535}},
+        {"WIDECHAR", {0, 65535}},   {"SMALLINT", {-32768, 32767}},
+    };
+    for (const auto& [word, range] : kRanges)
+        if (isWord(name, word))
+            return range;
+    return std::nullopt;
+}
+
+// Bytes of an ordinal value between lo and hi (enumerations: 1 byte up to 256 values).
+std::int64_t ordinalSize(std::int64_t lo, std::int64_t hi)
+{
+    if (lo >= 0)
+        return hi <= 0xFF ? 1 : hi <= 0xFFFF ? 2 : 4;
+    return lo >= -128 && hi <= 127 ? 1 : lo >= -32768 && hi <= 32767 ? 2 : 4;
+}
+
+constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+
+bool fitsInt32(std::int64_t value)
+{
+    return value >= std::numeric_limits<std::int32_t>::min() && value <= kInt32Max;
+}
+
+// One scan: the tokens and the mapping; when resolving, the blanked source, its declarations and
+// the sizes of the types found so far.
 class PascalScanner {
 public:
-    PascalScanner(std::string_view source, const TypeMap& mapping) : mTokens(source), mMapping(mapping)
+    PascalScanner(std::string_view source, const TypeMap& mapping, const ScanOptions& options)
+        : mMapping(mapping), mResolve(options.resolve)
     {
         for (int k = 0; k < kPascalTypeCount; ++k)
             if (mapping.ticked[k])
                 mTicked.push_back({k, upperCased(pascalTypeNames()[k])});
+        if (mResolve) {
+            mBlanked = blankPascalComments(source);
+            mSource = mBlanked;
+            mDeclarations.emplace(mSource);
+            mTypeMemo.resize(mDeclarations->declarations().size());
+            mUnsignedPosition = combinedPositionOfName("Unsigned");
+            mIntegerPosition = combinedPositionOfName("Integer");
+        } else {
+            mSource = source;
+        }
     }
 
     ScanResult scan()
@@ -123,6 +186,7 @@ private:
         int position;
         std::string upperName;
     };
+    using Tokens = std::vector<PascalToken>;
 
     static std::string upperCased(std::string_view text)
     {
@@ -134,20 +198,21 @@ private:
 
     void findRecords(std::vector<ScannedRecord>& records)
     {
-        for (std::size_t i = 0; mTokens.has(i); ++i) {
-            if (!isWord(mTokens[i], "RECORD"))
+        TokenList tokens(mSource);
+        for (std::size_t i = 0; tokens.has(i); ++i) {
+            if (!isWord(tokens[i], "RECORD"))
                 continue;
             std::string_view name;
-            if (i >= 2 && mTokens[i - 1] == "=")
-                name = mTokens[i - 2];
-            else if (i >= 3 && isWord(mTokens[i - 1], "PACKED") && mTokens[i - 2] == "=")
-                name = mTokens[i - 3];
+            if (i >= 2 && tokens[i - 1] == "=")
+                name = tokens[i - 2];
+            else if (i >= 3 && isWord(tokens[i - 1], "PACKED") && tokens[i - 2] == "=")
+                name = tokens[i - 3];
             else
                 continue;
             ScannedRecord& record = records.emplace_back();
             record.Name = name;
             try {
-                ParseRecordFields(i, record.Fields);
+                ParseRecordFields(tokens, i, record.Fields, &record.Unresolved, 0);
             } catch (...) {
                 records.pop_back(); // only completed records stay
                 throw;
@@ -157,55 +222,69 @@ private:
 
     // Entered with i at the RECORD token; leaves i at the END that closes the record, past the
     // END of an empty record, or at the end of the token list.
-    void ParseRecordFields(std::size_t& i, std::vector<ScannedField>& fields)
+    void ParseRecordFields(TokenList& tokens, std::size_t& i, std::vector<ScannedField>& fields,
+                           std::vector<UnresolvedField>* unresolved, int depth)
     {
-        mRunningOffset = 0;
+        std::int64_t runningOffset = 0;
+        std::vector<std::string_view> typeTokens;
         ++i;
-        if (!mTokens.has(i))
+        if (!tokens.has(i))
             return;
-        if (isWord(mTokens[i], "END")) {
+        if (isWord(tokens[i], "END")) {
             ++i;
             return;
         }
         for (;;) {
             ScannedField field;
-            while (mTokens.has(i) && mTokens[i] != ":") {
-                appendCut(field.Name, mTokens[i]);
+            while (tokens.has(i) && tokens[i] != ":") {
+                appendCut(field.Name, tokens[i]);
                 ++i;
             }
-            if (!mTokens.has(i))
+            if (!tokens.has(i))
                 return; // the source ended in the field's names
             ++i;
-            mTypeTokens.clear();
-            while (mTokens.has(i) && mTokens[i] != ";") {
-                mTypeTokens.push_back(mTokens[i]);
+            typeTokens.clear();
+            bool closed = false; // resolving: an END without ";" before it closes the record
+            while (tokens.has(i) && tokens[i] != ";") {
+                if (mResolve && isWord(tokens[i], "END")) {
+                    closed = true;
+                    break;
+                }
+                typeTokens.push_back(tokens[i]);
                 appendCut(field.PascalType, " ");
-                appendCut(field.PascalType, mTokens[i]);
+                appendCut(field.PascalType, tokens[i]);
                 ++i;
             }
-            MapFieldType(field);
+            if (mResolve)
+                ResolveFieldType(field, typeTokens, runningOffset, unresolved, depth);
+            else
+                MapFieldType(field, typeTokens, runningOffset);
             fields.push_back(std::move(field));
+            if (closed)
+                return;
             ++i;
-            if (!mTokens.has(i) || isWord(mTokens[i], "END"))
+            if (!tokens.has(i) || isWord(tokens[i], "END"))
                 return;
         }
     }
 
-    void MapFieldType(ScannedField& field)
+    // The first ticked Pascal type among the tokens, token order first, then list order; -1.
+    template <class Texts, class TextOf> int firstTicked(const Texts& texts, TextOf textOf) const
     {
-        int k = -1;
-        for (std::string_view token : mTypeTokens) {
+        for (const auto& token : texts)
             for (const Ticked& type : mTicked)
-                if (isWord(token, type.upperName)) {
-                    k = type.position;
-                    break;
-                }
-            if (k >= 0)
-                break;
-        }
+                if (isWord(textOf(token), type.upperName))
+                    return type.position;
+        return -1;
+    }
+
+    void MapFieldType(ScannedField& field, const std::vector<std::string_view>& typeTokens,
+                      std::int64_t& runningOffset)
+    {
+        const int k = firstTicked(typeTokens, [](std::string_view t) { return t; });
         if (k < 0)
             return;
-        const auto [first, second] = ReadBounds();
+        const auto [first, second] = ReadBounds(typeTokens);
         const Rule& rule = ruleOf(k);
         if (rule.btrievePosition >= 0 && rule.btrievePosition < kCombinedTypeCount)
             field.BtrieveType = combinedTypeNames()[rule.btrievePosition];
@@ -216,28 +295,28 @@ private:
             size *= first;
         if (k == kPascalStringPosition)
             size += 1;
-        field.Offset = checkedInt32(mRunningOffset);
+        field.Offset = checkedInt32(runningOffset);
         field.Size = checkedInt32(size);
-        mRunningOffset = checkedInt32(mRunningOffset + size);
+        runningOffset = checkedInt32(runningOffset + size);
     }
 
     // The first bracket of the type: [first] or [first..second]; -1 for a bound that is not
     // there (no "[", or the type ends before the bound).
-    std::pair<std::int32_t, std::int32_t> ReadBounds() const
+    static std::pair<std::int32_t, std::int32_t> ReadBounds(const std::vector<std::string_view>& typeTokens)
     {
         std::int32_t first = -1;
         std::int32_t second = -1;
         std::size_t j = 0;
-        while (j < mTypeTokens.size() && mTypeTokens[j] != "[")
+        while (j < typeTokens.size() && typeTokens[j] != "[")
             ++j;
-        if (++j >= mTypeTokens.size())
+        if (++j >= typeTokens.size())
             return {first, second};
-        first = decimalValue(mTypeTokens[j]);
-        if (++j < mTypeTokens.size() && mTypeTokens[j] == ".") {
-            while (j < mTypeTokens.size() && mTypeTokens[j] == ".")
+        first = decimalValue(typeTokens[j]);
+        if (++j < typeTokens.size() && typeTokens[j] == ".") {
+            while (j < typeTokens.size() && typeTokens[j] == ".")
                 ++j;
-            if (j < mTypeTokens.size())
-                second = decimalValue(mTypeTokens[j]);
+            if (j < typeTokens.size())
+                second = decimalValue(typeTokens[j]);
         }
         return {first, second};
     }
@@ -254,12 +333,523 @@ private:
         return rule;
     }
 
-    TokenList mTokens;
+    // ---- Resolving scans ----
+
+    void ResolveFieldType(ScannedField& field, const std::vector<std::string_view>& typeTokens,
+                          std::int64_t& runningOffset, std::vector<UnresolvedField>* unresolved, int depth)
+    {
+        if (typeTokens.empty())
+            return;
+        if (const std::optional<Sized> sized = commonForm(typeTokens);
+            sized && fitsInt32(sized->size) && fitsInt32(runningOffset + sized->size)) {
+            if (sized->btrieve >= 0 && sized->btrieve < kCombinedTypeCount)
+                field.BtrieveType = combinedTypeNames()[sized->btrieve];
+            field.Offset = static_cast<std::int32_t>(runningOffset);
+            field.Size = static_cast<std::int32_t>(sized->size);
+            runningOffset += sized->size;
+            return;
+        }
+        const std::size_t begin = static_cast<std::size_t>(typeTokens.front().data() - mSource.data());
+        const std::size_t end =
+            static_cast<std::size_t>(typeTokens.back().data() - mSource.data()) + typeTokens.back().size();
+        // One token list per depth, kept between fields: a record's types may reach other records.
+        if (mTokenPool.size() <= static_cast<std::size_t>(depth))
+            mTokenPool.resize(static_cast<std::size_t>(depth) + 1);
+        Tokens& tokens = mTokenPool[static_cast<std::size_t>(depth)];
+        lexPascal(mSource, begin, end, tokens);
+        Sized sized = sizeOfType(tokens, depth);
+        if (sized.state == Sized::Known && (!fitsInt32(sized.size) || !fitsInt32(runningOffset + sized.size)))
+            sized = Sized::unresolved(typeTokens.front(), UnresolvedReason::TooLarge);
+        if (sized.state == Sized::Unresolved) {
+            if (unresolved)
+                unresolved->push_back(
+                    {field.Name, sized.why.name.substr(0, ScannedField::kTextWidth), std::string(reasonText(sized.why.reason))});
+            return;
+        }
+        if (sized.state != Sized::Known)
+            return;
+        if (sized.btrieve >= 0 && sized.btrieve < kCombinedTypeCount)
+            field.BtrieveType = combinedTypeNames()[sized.btrieve];
+        field.Offset = static_cast<std::int32_t>(runningOffset);
+        field.Size = static_cast<std::int32_t>(sized.size);
+        runningOffset += sized.size;
+    }
+
+    // The source text from token `from` to token `to` (included).
+    std::string_view textOf(const Tokens& tokens, std::size_t from, std::size_t to) const
+    {
+        if (from >= tokens.size())
+            return {};
+        to = std::min(to, tokens.size() - 1);
+        return mSource.substr(tokens[from].pos, tokens[to].pos + tokens[to].text.size() - tokens[from].pos);
+    }
+
+    static bool isListedPascalType(std::string_view name)
+    {
+        static const std::array<std::string, kPascalTypeCount> kUpperNames = [] {
+            std::array<std::string, kPascalTypeCount> names;
+            for (int k = 0; k < kPascalTypeCount; ++k)
+                names[k] = upperCased(pascalTypeNames()[k]);
+            return names;
+        }();
+        for (const std::string& listed : kUpperNames)
+            if (isWord(name, listed))
+                return true;
+        return false;
+    }
+
+
+
+    // The commonest forms of a field's type, sized straight from the scanner's tokens as the
+    // reading below would size them: a ticked type alone, "T [ n ]", and "array [ a . . b ] of T"
+    // with decimal bounds. nullopt for anything else.
+    std::optional<Sized> commonForm(const std::vector<std::string_view>& t)
+    {
+        const auto ticked = [this](std::string_view name) {
+            return firstTicked(std::array{name}, [](std::string_view x) { return x; });
+        };
+        if (t.size() == 1) {
+            if (const int k = ticked(t[0]); k >= 0)
+                if (Sized sized = tickedSize(k, 1); sized.state == Sized::Known)
+                    return sized;
+            return std::nullopt;
+        }
+        if (t.size() == 4 && t[1] == "[" && t[3] == "]") {
+            const auto n = parseDecimal(t[2]);
+            const int k = n ? ticked(t[0]) : -1;
+            if (k >= 0)
+                if (Sized sized = tickedSize(k, *n > 0 ? *n : 1); sized.state == Sized::Known)
+                    return sized;
+            return std::nullopt;
+        }
+        if (t.size() == 9 && isWord(t[0], "ARRAY") && t[1] == "[" && t[3] == "." && t[4] == "." && t[6] == "]" &&
+            isWord(t[7], "OF")) {
+            const auto lo = parseDecimal(t[2]);
+            const auto hi = parseDecimal(t[5]);
+            const int k = lo && hi && *hi >= *lo && std::int64_t{*hi} - *lo < kInt32Max ? ticked(t[8]) : -1;
+            if (k < 0)
+                return std::nullopt;
+            const Sized element = tickedSize(k, 1);
+            if (element.state != Sized::Known)
+                return std::nullopt;
+            return Sized::known(element.btrieve, (std::int64_t{*hi} - *lo + 1) * element.size);
+        }
+        return std::nullopt;
+    }
+
+    // A whole type: read as declared, or else by the first ticked type among its tokens.
+    Sized sizeOfType(const Tokens& tokens, int depth)
+    {
+        std::size_t i = 0;
+        if (std::optional<Sized> sized = readType(tokens, i, depth); sized && i == tokens.size())
+            return *sized;
+        if (!tokens.empty()) {
+            const PascalToken& t = tokens[tokens[0].is("PACKED") && tokens.size() > 1 ? 1 : 0];
+            for (std::string_view word : {"^", "SET", "FILE", "PROCEDURE", "FUNCTION", "REFERENCE", "CLASS",
+                                          "OBJECT", "INTERFACE", "DISPINTERFACE"})
+                if (t.is(word))
+                    return Sized::unresolved(textOf(tokens, 0, tokens.size() - 1), UnresolvedReason::NotSized);
+        }
+        return byFirstTicked(tokens);
+    }
+
+    // The unresolving scan's rule over the expression tokens, with bounds evaluated. Without a
+    // ticked type among them, a type of other words than the list's is one not sized.
+    Sized byFirstTicked(const Tokens& tokens)
+    {
+        const int k = firstTicked(tokens, [](const PascalToken& t) {
+            return t.kind == PascalToken::Identifier ? t.text : std::string_view();
+        });
+        if (k < 0) {
+            for (const PascalToken& t : tokens)
+                if (t.kind == PascalToken::Identifier && !isListedPascalType(t.text))
+                    return Sized::unresolved(textOf(tokens, 0, tokens.size() - 1), UnresolvedReason::NotSized);
+            return {};
+        }
+        std::size_t i = 0;
+        while (i < tokens.size() && !tokens[i].is("["))
+            ++i;
+        std::int64_t count = 1;
+        if (i < tokens.size()) {
+            ++i;
+            const Count c = boundCount(tokens, i);
+            if (c.failed)
+                return *c.failed;
+            count = c.count;
+        }
+        return tickedSize(k, count);
+    }
+
+    Sized tickedSize(int k, std::int64_t count)
+    {
+        const Rule& rule = ruleOf(k);
+        std::int64_t size = 0;
+        if (__builtin_mul_overflow(std::int64_t{rule.minLength}, count, &size) || !fitsInt32(size + 1))
+            return Sized::unresolved(pascalTypeNames()[k], UnresolvedReason::TooLarge);
+        if (k == kPascalStringPosition)
+            size += 1;
+        return Sized::known(rule.btrievePosition, size);
+    }
+
+    struct Count {
+        std::int64_t count = 1;
+        std::optional<Sized> failed;
+    };
+
+    // The text of the bound that starts at token `from`: up to the "," or "]" that ends it.
+    std::string_view boundText(const Tokens& tokens, std::size_t from) const
+    {
+        std::size_t to = from;
+        int depth = 0;
+        while (to + 1 < tokens.size()) {
+            const PascalToken& next = tokens[to + 1];
+            if (next.is("(") || next.is("["))
+                ++depth;
+            else if (depth == 0 && (next.is(",") || next.is("]")))
+                break;
+            else if ((next.is(")") || next.is("]")) && depth > 0)
+                --depth;
+            ++to;
+        }
+        return textOf(tokens, from, to);
+    }
+
+    // A failed value: named by its own name when it has one, else by the bound's text.
+    Sized failedBound(const PascalDeclarations::Value& v, const Tokens& tokens, std::size_t from) const
+    {
+        const std::string& name = v.unresolved.name;
+        const bool named = !name.empty() && isIdentifierText(name);
+        return Sized::unresolved(named ? std::string_view(name) : boundText(tokens, from), v.unresolved.reason);
+    }
+
+    static bool isIdentifierText(std::string_view text)
+    {
+        const auto c = static_cast<unsigned char>(text.front());
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+    }
+
+    // "lo..hi" counts hi - lo + 1; a single value n counts n when positive, else 1.
+    Count boundCount(const Tokens& tokens, std::size_t& i)
+    {
+        Count c;
+        const std::size_t start = i;
+        const PascalDeclarations::Value lo = mDeclarations->evaluate(tokens, i);
+        if (!lo.value) {
+            c.failed = failedBound(lo, tokens, start);
+            return c;
+        }
+        if (i < tokens.size() && tokens[i].is("..")) {
+            ++i;
+            const PascalDeclarations::Value hi = mDeclarations->evaluate(tokens, i);
+            if (!hi.value) {
+                c.failed = failedBound(hi, tokens, start);
+                return c;
+            }
+            c = rangeCount(*lo.value, *hi.value, boundText(tokens, start));
+            return c;
+        }
+        c.count = *lo.value > 0 ? *lo.value : 1;
+        return c;
+    }
+
+    static Count rangeCount(std::int64_t lo, std::int64_t hi, std::string_view text)
+    {
+        Count c;
+        if (hi < lo)
+            c.failed = Sized::unresolved(text, UnresolvedReason::EmptyRange);
+        else if (hi - lo >= kInt32Max) // lo and hi are within 64 bits of each other only when sane
+            c.failed = Sized::unresolved(text, UnresolvedReason::TooLarge);
+        else
+            c.count = hi - lo + 1;
+        return c;
+    }
+
+    // One index of an array: a range, an ordinal type's name, an enumeration written in place,
+    // or a single value.
+    Count dimensionCount(const Tokens& tokens, std::size_t& i, int depth)
+    {
+        if (i + 1 < tokens.size() && tokens[i].is("(") && tokens[i + 1].kind == PascalToken::Identifier) {
+            std::int64_t names = 0;
+            std::size_t j = i + 1;
+            for (; j < tokens.size() && !tokens[j].is(")"); ++j)
+                names += tokens[j].kind == PascalToken::Identifier && (tokens[j - 1].is("(") || tokens[j - 1].is(","));
+            if (j < tokens.size()) {
+                i = j + 1;
+                Count c;
+                c.count = names;
+                return c;
+            }
+        }
+        if (i + 1 < tokens.size() && tokens[i].kind == PascalToken::Identifier &&
+            (tokens[i + 1].is(",") || tokens[i + 1].is("]"))) {
+            const PascalToken& name = tokens[i];
+            bool later = false;
+            const int d = mDeclarations->find(name.text, name.pos, &later);
+            if (d >= 0 && mDeclarations->declarations()[d].kind == PascalDeclarations::Kind::Type) {
+                ++i;
+                return ordinalCount(d, name.text, depth + 1);
+            }
+            if (d < 0) {
+                if (const auto range = builtinOrdinalRange(name.text)) {
+                    ++i;
+                    return rangeCount(range->first, range->second, name.text);
+                }
+            }
+        }
+        return boundCount(tokens, i);
+    }
+
+    // The number of values of ordinal type d: an enumeration, a subrange or an alias of one.
+    Count ordinalCount(int d, std::string_view name, int depth)
+    {
+        Count c;
+        if (depth > PascalDeclarations::kMaxDepth) {
+            c.failed = Sized::unresolved(name, UnresolvedReason::TooDeep);
+            return c;
+        }
+        Unresolved failure{std::string(name), UnresolvedReason::NotInteger};
+        if (const auto range = mDeclarations->enumerationRange(d, &failure))
+            return rangeCount(range->first, range->second, name);
+        if (failure.reason != UnresolvedReason::NotInteger || failure.name != name) {
+            c.failed = Sized::unresolved(failure.name, failure.reason);
+            return c;
+        }
+        const PascalDeclarations::Declaration& decl = mDeclarations->declarations()[d];
+        const Tokens tokens = lexPascal(mSource, decl.begin, decl.end);
+        std::size_t i = 0;
+        while (i < tokens.size() && tokens[i].is("TYPE"))
+            ++i;
+        if (i + 1 == tokens.size() && tokens[i].kind == PascalToken::Identifier) {
+            const int alias = mDeclarations->find(tokens[i].text, tokens[i].pos);
+            if (alias >= 0 && mDeclarations->declarations()[alias].kind == PascalDeclarations::Kind::Type) {
+                if (alias == d) {
+                    c.failed = Sized::unresolved(name, UnresolvedReason::Circular);
+                    return c;
+                }
+                return ordinalCount(alias, tokens[i].text, depth + 1);
+            }
+            if (const auto range = builtinOrdinalRange(tokens[i].text))
+                return rangeCount(range->first, range->second, name);
+        }
+        const std::size_t start = i;
+        const PascalDeclarations::Value lo = mDeclarations->evaluate(tokens, i);
+        if (lo.value && i < tokens.size() && tokens[i].is("..")) {
+            ++i;
+            const PascalDeclarations::Value hi = mDeclarations->evaluate(tokens, i);
+            if (!hi.value) {
+                c.failed = Sized::unresolved(hi.unresolved.name, hi.unresolved.reason);
+                return c;
+            }
+            return rangeCount(*lo.value, *hi.value, name);
+        }
+        if (!lo.value && i > start) {
+            c.failed = Sized::unresolved(lo.unresolved.name, lo.unresolved.reason);
+            return c;
+        }
+        c.failed = Sized::unresolved(name, UnresolvedReason::NotInteger); // no ordinal type
+        return c;
+    }
+
+    // A type from tokens[i]: packed, array, enumeration, subrange, or a name with an optional
+    // bound. nullopt for a form it does not read (pointers, sets, procedures, classes...).
+    std::optional<Sized> readType(const Tokens& tokens, std::size_t& i, int depth)
+    {
+        if (depth > PascalDeclarations::kMaxDepth)
+            return Sized::unresolved(i < tokens.size() ? tokens[i].text : std::string_view(),
+                                     UnresolvedReason::TooDeep);
+        if (i < tokens.size() && tokens[i].is("TYPE"))
+            ++i;
+        while (i < tokens.size() && tokens[i].is("PACKED"))
+            ++i;
+        if (i >= tokens.size())
+            return std::nullopt;
+        const PascalToken& t = tokens[i];
+        if (t.is("ARRAY"))
+            return readArray(tokens, i, depth);
+        if (t.is("(")) {
+            // An enumeration written in place: its names counted.
+            std::int64_t names = 0;
+            for (++i; i < tokens.size() && !tokens[i].is(")"); ++i)
+                names += tokens[i].kind == PascalToken::Identifier && (tokens[i - 1].is("(") || tokens[i - 1].is(","));
+            if (i >= tokens.size())
+                return std::nullopt;
+            ++i;
+            return Sized::known(mUnsignedPosition, ordinalSize(0, names - 1));
+        }
+        const bool named = t.kind == PascalToken::Identifier &&
+                           !(i + 1 < tokens.size() && (tokens[i + 1].is("..") || tokens[i + 1].is("(") ||
+                                                       tokens[i + 1].is("+") || tokens[i + 1].is("-") ||
+                                                       tokens[i + 1].is("*") || tokens[i + 1].is("DIV") ||
+                                                       tokens[i + 1].is("MOD")));
+        if (named)
+            return readNamedType(tokens, i, depth);
+        // A subrange: "lo..hi" of constant expressions.
+        const PascalDeclarations::Value lo = mDeclarations->evaluate(tokens, i);
+        if (i >= tokens.size() || !tokens[i].is(".."))
+            return std::nullopt;
+        if (!lo.value)
+            return Sized::unresolved(lo.unresolved.name, lo.unresolved.reason);
+        ++i;
+        const PascalDeclarations::Value hi = mDeclarations->evaluate(tokens, i);
+        if (!hi.value)
+            return Sized::unresolved(hi.unresolved.name, hi.unresolved.reason);
+        if (*hi.value < *lo.value)
+            return Sized::unresolved(tokens[i - 1].text, UnresolvedReason::EmptyRange);
+        return Sized::known(*lo.value < 0 ? mIntegerPosition : mUnsignedPosition, ordinalSize(*lo.value, *hi.value));
+    }
+
+    std::optional<Sized> readArray(const Tokens& tokens, std::size_t& i, int depth)
+    {
+        ++i; // ARRAY
+        std::int64_t count = 1;
+        std::optional<Sized> failure;
+        if (i < tokens.size() && tokens[i].is("[")) {
+            ++i;
+            for (;;) {
+                const Count c = dimensionCount(tokens, i, depth);
+                if (c.failed && !failure)
+                    failure = c.failed;
+                if (!c.failed && __builtin_mul_overflow(count, c.count, &count) && !failure)
+                    failure = Sized::unresolved("array", UnresolvedReason::TooLarge);
+                if (i < tokens.size() && tokens[i].is(",")) {
+                    ++i;
+                    continue;
+                }
+                if (i < tokens.size() && tokens[i].is("]")) {
+                    ++i;
+                    break;
+                }
+                return std::nullopt;
+            }
+        }
+        if (i >= tokens.size() || !tokens[i].is("OF"))
+            return std::nullopt;
+        ++i;
+        const std::optional<Sized> element = readType(tokens, i, depth + 1);
+        if (!element || element->state == Sized::Unmapped)
+            return element;
+        if (failure)
+            return failure;
+        if (element->state == Sized::Unresolved)
+            return element;
+        std::int64_t size = 0;
+        if (__builtin_mul_overflow(count, element->size, &size) || !fitsInt32(size))
+            return Sized::unresolved("array", UnresolvedReason::TooLarge);
+        return Sized::known(element->btrieve, size);
+    }
+
+    std::optional<Sized> readNamedType(const Tokens& tokens, std::size_t& i, int depth)
+    {
+        const std::size_t start = i;
+        const PascalToken name = tokens[i++];
+        if (i < tokens.size() && tokens[i].is(".")) {
+            // Another unit's name, "Unit.TType".
+            while (i + 1 < tokens.size() && tokens[i].is(".") && tokens[i + 1].kind == PascalToken::Identifier)
+                i += 2;
+            return Sized::unresolved(textOf(tokens, start, i - 1), UnresolvedReason::NotDeclared);
+        }
+        const int k = firstTicked(std::array{name}, [](const PascalToken& t) { return t.text; });
+        if (k >= 0) {
+            std::int64_t count = 1;
+            if (i < tokens.size() && tokens[i].is("[")) {
+                ++i;
+                const Count c = boundCount(tokens, i);
+                if (i >= tokens.size() || !tokens[i].is("]"))
+                    return std::nullopt;
+                ++i;
+                if (c.failed)
+                    return c.failed;
+                count = c.count;
+            }
+            return tickedSize(k, count);
+        }
+        if (i < tokens.size() && tokens[i].is("["))
+            return std::nullopt;
+        bool later = false;
+        const int d = mDeclarations->find(name.text, name.pos, &later);
+        if (d >= 0 && mDeclarations->declarations()[d].kind == PascalDeclarations::Kind::Type)
+            return sizeOfDeclaration(d, name.text, depth + 1);
+        if (isListedPascalType(name.text))
+            return Sized{}; // a Pascal type of the list, not ticked
+        if (d >= 0)
+            return Sized::unresolved(name.text, UnresolvedReason::NotDeclared); // a constant, no type
+        return Sized::unresolved(name.text, later ? UnresolvedReason::DeclaredLater : UnresolvedReason::NotDeclared);
+    }
+
+    // Type declaration d, sized once per scan.
+    Sized sizeOfDeclaration(int d, std::string_view name, int depth)
+    {
+        TypeMemo& memo = mTypeMemo[d];
+        if (memo.state == TypeMemo::Done)
+            return memo.sized;
+        if (memo.state == TypeMemo::InProgress)
+            return Sized::unresolved(name, UnresolvedReason::Circular);
+        if (depth > PascalDeclarations::kMaxDepth)
+            return Sized::unresolved(name, UnresolvedReason::TooDeep);
+        memo.state = TypeMemo::InProgress;
+        const PascalDeclarations::Declaration& decl = mDeclarations->declarations()[d];
+        Sized sized;
+        Unresolved failure{std::string(name), UnresolvedReason::NotInteger};
+        if (decl.recordPos != std::string_view::npos) {
+            // As the scanner sums a record's fields; the first field left unknown leaves it unknown.
+            TokenList tokens(mSource, decl.recordPos);
+            std::size_t i = 0;
+            std::vector<ScannedField> fields;
+            std::vector<UnresolvedField> inner;
+            if (tokens.has(0))
+                ParseRecordFields(tokens, i, fields, &inner, depth);
+            std::int64_t total = 0;
+            for (const ScannedField& f : fields)
+                total += f.Size;
+            sized = Sized::known(-1, total);
+            if (!inner.empty()) {
+                const UnresolvedField& first = inner.front();
+                sized = Sized::unresolved(first.Name, reasonOfText(first.Reason));
+            } else if (!fitsInt32(total)) {
+                sized = Sized::unresolved(name, UnresolvedReason::TooLarge);
+            }
+        } else if (const auto range = mDeclarations->enumerationRange(d, &failure)) {
+            sized = Sized::known(mUnsignedPosition, ordinalSize(range->first, range->second));
+        } else if (failure.reason != UnresolvedReason::NotInteger || failure.name != name) {
+            sized = Sized::unresolved(failure.name, failure.reason);
+        } else {
+            sized = sizeOfType(lexPascal(mSource, decl.begin, decl.end), depth);
+        }
+        if (sized.state == Sized::Unresolved && sized.why.reason == UnresolvedReason::TooDeep) {
+            memo.state = TypeMemo::Unvisited;
+            return sized;
+        }
+        memo.state = TypeMemo::Done;
+        memo.sized = sized;
+        return sized;
+    }
+
+    static UnresolvedReason reasonOfText(std::string_view text)
+    {
+        for (auto r : {UnresolvedReason::NotDeclared, UnresolvedReason::DeclaredLater, UnresolvedReason::Circular,
+                       UnresolvedReason::NotInteger, UnresolvedReason::EmptyRange, UnresolvedReason::TooLarge,
+                       UnresolvedReason::TooDeep, UnresolvedReason::NotSized})
+            if (reasonText(r) == text)
+                return r;
+        return UnresolvedReason::NotDeclared;
+    }
+
+    struct TypeMemo {
+        enum State : std::uint8_t { Unvisited, InProgress, Done } state = Unvisited;
+        Sized sized;
+    };
+
+    std::string_view mSource;
     const TypeMap& mMapping;
+    bool mResolve;
     std::vector<Ticked> mTicked; // in list order
     std::array<Rule, kPascalTypeCount> mRules{};
-    std::vector<std::string_view> mTypeTokens;
-    std::int64_t mRunningOffset = 0;
+    std::string mBlanked;
+    std::optional<PascalDeclarations> mDeclarations;
+    std::vector<TypeMemo> mTypeMemo;
+    std::deque<Tokens> mTokenPool; // a deque: growing it keeps the lists in use where they are
+    std::int32_t mUnsignedPosition = -1;
+    std::int32_t mIntegerPosition = -1;
 };
 
 } // namespace
@@ -307,9 +897,9 @@ std::vector<std::string_view> tokenizePascal(std::string_view source)
     return tokens;
 }
 
-ScanResult scanPascalRecords(std::string_view source, const TypeMap& mapping)
+ScanResult scanPascalRecords(std::string_view source, const TypeMap& mapping, const ScanOptions& options)
 {
-    return PascalScanner(source, mapping).scan();
+    return PascalScanner(source, mapping, options).scan();
 }
 
 int readWholeFile(const std::string& path, std::string& bytes)

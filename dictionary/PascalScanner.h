@@ -5,6 +5,13 @@
 // grammar, not a Pascal parser: comment brackets and braces only separate tokens (the text inside
 // a comment is scanned like code) and the first END after a ";" closes a record.
 //
+// Resolving declarations (ScanOptions::resolve) changes three things and nothing else: comments
+// of all three kinds and tabs are blanks (blankPascalComments); a bound may be a constant
+// expression over the unit's constants; and a field's type is read as Pascal declares it, so
+// that a type declared in the unit (alias, string[n], subrange, enumeration, array, record) gives
+// its size. What stays unknown is listed in the record's Unresolved, sized 0, never guessed, and
+// the scan goes on. PascalDeclarations.h reads the declarations.
+//
 // The source is taken as single bytes (Latin-1): no decoding. Every text here is Latin-1.
 #include "TypeMappingLine.h"
 
@@ -31,10 +38,20 @@ struct ScannedField {
     bool operator==(const ScannedField&) const = default;
 };
 
+// A field whose type or bound names what the unit does not declare (resolving scans only).
+struct UnresolvedField {
+    std::string Field;  // the field's Name
+    std::string Name;   // the name that could not be resolved
+    std::string Reason; // reasonText of PascalDeclarations.h
+
+    bool operator==(const UnresolvedField&) const = default;
+};
+
 // A record found by the scanner: its name as written and its fields in order.
 struct ScannedRecord {
     std::string Name;
     std::vector<ScannedField> Fields;
+    std::vector<UnresolvedField> Unresolved; // resolving scans: in field order
 
     bool operator==(const ScannedRecord&) const = default;
 };
@@ -49,8 +66,12 @@ struct ScanResult {
     std::optional<std::string> error;
 };
 
+struct ScanOptions {
+    bool resolve = false; // read the unit's const and type declarations first
+};
+
 // Scans a whole source with the given mapping. Never reads outside `source`.
-ScanResult scanPascalRecords(std::string_view source, const TypeMap& mapping);
+ScanResult scanPascalRecords(std::string_view source, const TypeMap& mapping, const ScanOptions& options = {});
 
 // The tokenizer on its own. Positions run from 0; `last` is source.size() - 1 and no scanning
 // loop goes past it, so the source's final byte never becomes part of a token.

@@ -38,6 +38,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // A record found by the Pascal record scanner and one of its fields (Latin-1 texts).
 using ScannedField = dict::ScannedField;
@@ -109,6 +110,7 @@ public:
     TListBox* FindRecord;
     TVarGrid* RecordGrid;
     QPushButton* Search;
+    QCheckBox* ChResolve; // "Resolve declarations": scans read the unit's const and type sections
     QLabel* LPascalType;
     QLabel* LPasToBtr;
     QLabel* LBtrieveType;
@@ -326,12 +328,14 @@ public slots:
     void FindRecordKeyUp(int key);
     void FindRecordMouseUp();
     void ShowRecordFields();
+    void ChResolveClick();
 
     // ---- Utils page: type mapping (TypeMapping.cpp) ----
     void LoadTypeMapping();
     void SaveTypeMapping();
     void RecordOptionKeyUp(int key);
     void RecordOptionMouseUp();
+    void RecordOptionClickCheck(QListWidgetItem* item);
     void ShowTypeMapping();
     void BtrTypeChange();
     void StoreBtrieveType();
@@ -371,6 +375,9 @@ private:
     void wireExtFieldsPage(HandlerWiring& wire);
     void showDirectory(const QString& directory);
 
+    // Record scanner (RecordScanner.cpp): "Resolve declarations" as the user's settings keep it.
+    static bool resolveSetting();
+
     // Aliases (Aliases.cpp): refills BaseList from the registry; the selected alias's name,
     // empty when none is selected.
     void fillAliasList();
@@ -380,6 +387,10 @@ private:
     QString mDirectory;
     std::unique_ptr<platform::Registry> mRegistry; // open on the aliases key from LoadAliases to FormDestroy
     bool mAliasProblemShown = false;               // the registry's problem was said; not again
+    // Type mapping (TypeMapping.cpp): the defaults used for a "Quillan.rec" that could not be read;
+    // whether BtrType's text was typed since it was last shown or stored.
+    std::optional<QStringList> mUnreadTypeMapping;
+    bool mBtrTypeEdited = false;
 
     // ---- Files page (FilesPage.cpp) ----
     void markFileGridLoaded();

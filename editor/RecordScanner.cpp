@@ -4,6 +4,7 @@
 #include "DDFUnit.h"
 
 #include <QFile>
+#include <QSettings>
 
 namespace {
 
@@ -34,6 +35,27 @@ QStringList recordNames(const std::vector<ScannedRecord>& records)
     return names;
 }
 
+const QString kResolveKey = QStringLiteral("Scanner/ResolveDeclarations");
+
+// The fields a resolving scan left unknown, one line each ("TPerson.Born: TDateTime, not declared
+// in this unit"), at most kShown of them; empty when there are none.
+QString unresolvedReport(const std::vector<ScannedRecord>& records)
+{
+    constexpr int kShown = 20;
+    QStringList lines;
+    int count = 0;
+    for (const ScannedRecord& record : records)
+        for (const dict::UnresolvedField& u : record.Unresolved)
+            if (count++ < kShown)
+                lines << QStringLiteral("%1.%2: %3, %4")
+                             .arg(latin1(record.Name), latin1(u.Field), latin1(u.Name), QString::fromStdString(u.Reason));
+    if (count == 0)
+        return {};
+    if (count > kShown)
+        lines << QStringLiteral("... and %1 more.").arg(count - kShown);
+    return QStringLiteral("%1 field(s) could not be resolved and take no room:\n").arg(count) + lines.join('\n');
+}
+
 } // namespace
 
 void TMain::SearchClick()
@@ -49,7 +71,9 @@ void TMain::SearchClick()
 
     HourGlass wait;
     FindRecord->clear();
-    dict::ScanResult result = dict::scanPascalRecords(source, scannerTypeMap(*this));
+    dict::ScanOptions options;
+    options.resolve = ChResolve->isChecked();
+    dict::ScanResult result = dict::scanPascalRecords(source, scannerTypeMap(*this), options);
     ScannedRecords = std::move(result.records);
     FindRecord->addItems(recordNames(ScannedRecords));
     if (result.error)
@@ -59,6 +83,20 @@ void TMain::SearchClick()
     NameRecRecords = ScannedRecords;
     NameRec->clear();
     NameRec->addItems(recordNames(NameRecRecords));
+    if (const QString unresolved = unresolvedReport(ScannedRecords); !unresolved.isEmpty())
+        showMessage(unresolved);
+}
+
+// "Resolve declarations" is the user's choice, kept between runs.
+void TMain::ChResolveClick()
+{
+    QSettings settings(QStringLiteral("Quillan"), QStringLiteral("Quillan"));
+    settings.setValue(kResolveKey, ChResolve->isChecked());
+}
+
+bool TMain::resolveSetting()
+{
+    return QSettings(QStringLiteral("Quillan"), QStringLiteral("Quillan")).value(kResolveKey, false).toBool();
 }
 
 void TMain::FindRecordKeyUp(int)

@@ -4,8 +4,13 @@
 // between a line and the controls.
 #include "DDFUnit.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QSignalBlocker>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -37,15 +42,26 @@ QString withWord(const QString& line, int n, qint32 value)
 
 } // namespace
 
+// A missing "Quillan.rec" is the first run: the defaults, without a word. One that is there but
+// cannot be read is said once, and the defaults are used; it is then left as it is at exit unless
+// the mapping was changed.
 void TMain::LoadTypeMapping()
 {
-    QFile file(mTypeMappingPath);
-    const std::vector<std::string> lines = file.open(QIODevice::ReadOnly)
-                                               ? dict::readTypeMapping(file.readAll().toStdString())
-                                               : dict::defaultTypeMapping();
+    std::vector<std::string> lines = dict::defaultTypeMapping();
+    std::string bytes;
+    const int error = dict::readWholeFile(QFile::encodeName(mTypeMappingPath).toStdString(), bytes);
+    if (error == 0)
+        lines = dict::readTypeMapping(bytes);
     TypeMapping.clear();
     for (const std::string& line : lines)
         TypeMapping << latin1(line);
+    mUnreadTypeMapping.reset();
+    if (error != 0 && error != ENOENT) {
+        mUnreadTypeMapping = TypeMapping;
+        showError(QStringLiteral("The type mapping \"%1\" cannot be read: %2. The default mapping is used")
+                      .arg(QDir::toNativeSeparators(mTypeMappingPath), QString::fromLocal8Bit(std::strerror(error))));
+    }
+    const QSignalBlocker quiet(RecordOption); // the ticks mirror the lines: nothing to store
     for (int k = 0; k < TypeMapping.size() && k < RecordOption->count(); ++k)
         RecordOption->item(k)->setCheckState(TypeMapping[k].startsWith(QLatin1Char('1')) ? Qt::Checked
                                                                                          : Qt::Unchecked);
@@ -53,14 +69,18 @@ void TMain::LoadTypeMapping()
 
 void TMain::SaveTypeMapping()
 {
-    QSaveFile file(mTypeMappingPath);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
+    if (mUnreadTypeMapping && *mUnreadTypeMapping == TypeMapping)
+        return; // the file that could not be read stays as it was
     std::vector<std::string> lines;
     for (const QString& line : TypeMapping)
         lines.push_back(latin1Bytes(line));
-    file.write(QByteArray::fromStdString(dict::writeTypeMapping(lines)));
-    file.commit();
+    QSaveFile file(mTypeMappingPath);
+    const bool written = file.open(QIODevice::WriteOnly) &&
+                         file.write(QByteArray::fromStdString(dict::writeTypeMapping(lines))) >= 0 &&
+                         file.commit();
+    if (!written)
+        showError(QStringLiteral("The type mapping cannot be written to \"%1\": %2")
+                      .arg(QDir::toNativeSeparators(mTypeMappingPath), file.errorString()));
 }
 
 namespace {
@@ -82,6 +102,20 @@ void TMain::RecordOptionKeyUp(int)
     ShowTypeMapping();
 }
 
+// A tick box changed, by the mouse on the box or on the name, or by Space: word 0 of that item's
+// own line takes it. The item becomes the selected Pascal type, so that the Btrieve type and
+// Min Length shown and chosen next are its own.
+void TMain::RecordOptionClickCheck(QListWidgetItem* item)
+{
+    const int k = RecordOption->row(item);
+    if (k < 0 || k >= TypeMapping.size())
+        return;
+    TypeMapping[k] = withWord(TypeMapping[k], 0, item->checkState() == Qt::Checked ? 1 : 0);
+    if (RecordOption->currentItem() != item || !item->isSelected())
+        RecordOption->setCurrentItem(item);
+    ShowTypeMapping();
+}
+
 void TMain::RecordOptionMouseUp()
 {
     ShowTypeMapping();
@@ -94,6 +128,7 @@ void TMain::ShowTypeMapping()
         return;
     const qint32 position = lineWord(TypeMapping[k], 1);
     BtrType->setCurrentIndex(position >= 0 && position < BtrType->count() ? position : -1);
+    mBtrTypeEdited = false;
     ELenFld->setText(QString::number(lineWord(TypeMapping[k], 2)));
     const bool ticked = RecordOption->item(k)->checkState() == Qt::Checked;
     TypeMapping[k] = withWord(TypeMapping[k], 0, ticked ? 1 : 0);
@@ -104,14 +139,20 @@ void TMain::BtrTypeChange()
     StoreBtrieveType();
 }
 
+// Runs when a name is chosen from the list, or when typing ends (Enter, or the focus leaving the
+// box): what the box shows then is what is stored. A typed name is taken ignoring letter case and
+// shown as the list writes it; a text that is no name stores -1 and stays as typed.
 void TMain::StoreBtrieveType()
 {
+    mBtrTypeEdited = false;
     const int k = selectedPascalType(*this);
     if (k < 0)
         return;
-    // The position of the chosen or typed name; a text that is no name gives -1.
-    TypeMapping[k] =
-        withWord(TypeMapping[k], 1, dict::combinedPositionOfName(latin1Bytes(BtrType->currentText())));
+    const QString text = BtrType->currentText().trimmed();
+    const int position = text.isEmpty() ? -1 : BtrType->findText(text, Qt::MatchFixedString);
+    TypeMapping[k] = withWord(TypeMapping[k], 1, position);
+    if (position >= 0 && BtrType->currentIndex() != position)
+        BtrType->setCurrentIndex(position);
 }
 
 void TMain::ELenFldKeyUp(int key)

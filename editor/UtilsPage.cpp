@@ -5,6 +5,9 @@
 #include "DataTypes.h"
 #include "PageLayout.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
+
 // ---- Layout and wiring ----
 
 using layout::comboBox;
@@ -25,6 +28,11 @@ void TMain::buildUtilsPage()
     RecordGrid->setEditable(false);
     MAKE(Search, place(new QPushButton(QStringLiteral("Find Records"), p), 24, 200, 75, 25));
     Search->setEnabled(false);
+    MAKE(ChResolve, place(new QCheckBox(QStringLiteral("Resolve declarations"), p), 104, 204, 132, 17));
+    ChResolve->setToolTip(QStringLiteral("Read the unit's constants and types first: bounds that are "
+                                         "constant expressions and fields of types declared in the unit "
+                                         "get their sizes"));
+    ChResolve->setChecked(resolveSetting());
 
     MAKE(LPascalType, placeLabel(new QLabel(QStringLiteral("Pascal Type"), p), 8, 248));
     MAKE(LPasToBtr, placeLabel(new QLabel(QStringLiteral("====>"), p), 80, 248, true));
@@ -58,7 +66,20 @@ void TMain::wireUtilsPage(HandlerWiring& wire)
     wire.mouseUp(FindRecord, &TMain::FindRecordMouseUp);
     wire.keyUp(RecordOption, &TMain::RecordOptionKeyUp);
     wire.mouseUp(RecordOption, &TMain::RecordOptionMouseUp);
-    wire.change(BtrType, &TMain::BtrTypeChange);
+    wire.click(ChResolve, &TMain::ChResolveClick);
+    connect(RecordOption, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem* item) { guarded([&] { RecordOptionClickCheck(item); }); });
+    // Btrieve Type stores what it shows: a name chosen from the list at once, typed text when
+    // the typing ends (Enter or the focus leaving), not at each key.
+    connect(BtrType, &QComboBox::activated, this, [this] {
+        guarded([&] { BtrTypeChange(); });
+        BtrType->lineEdit()->setCursorPosition(0);
+    });
+    connect(BtrType->lineEdit(), &QLineEdit::textEdited, this, [this] { mBtrTypeEdited = true; });
+    connect(BtrType->lineEdit(), &QLineEdit::editingFinished, this, [this] {
+        if (mBtrTypeEdited)
+            guarded([&] { BtrTypeChange(); });
+    });
     wire.keyUp(ELenFld, &TMain::ELenFldKeyUp);
     wire.click(RegistryBase, &TMain::RegistryBaseClick);
     wire.click(UnregistryBase, &TMain::UnregistryBaseClick);

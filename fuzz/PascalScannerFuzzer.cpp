@@ -1,4 +1,6 @@
-// Feeds arbitrary bytes to the Pascal record scanner as a source file: the tokenizer on its own,
+// Feeds arbitrary bytes to the Pascal record scanner as a source file. The first byte chooses
+// the scan: odd resolves the unit's declarations first (the rest of the bytes being the source),
+// even scans as without that option. The tokenizer on its own,
 // then the record parser with two mappings (every type ticked with small lengths; a few types
 // ticked with huge or negative lengths and Btrieve positions outside the list). Besides the
 // sanitizers' findings it stops on a broken contract: a token outside the source or holding
@@ -7,6 +9,7 @@
 // that are not the sum of the sizes before them, or an error text of an unknown kind. The same
 // bytes also go to the mapping-line words as a "Quillan.rec" and as one line: every completed line
 // has three words, and a word written with PutWord reads back with GetWord.
+#include "PascalDeclarations.h"
 #include "PascalScanner.h"
 
 #include <cstdint>
@@ -67,15 +70,47 @@ dict::TypeMap extremeLengths()
     return map;
 }
 
-void checkScan(std::string_view source, const dict::TypeMap& map, bool validPositions)
+// A resolving scan: never stopped by the source (the mappings' words are all numbers), every
+// unresolved entry names a field of its record that takes no room, with a known reason.
+void checkResolved(const dict::ScanResult& result)
 {
-    const dict::ScanResult result = dict::scanPascalRecords(source, map);
+    check(!result.error);
     for (const dict::ScannedRecord& record : result.records) {
+        std::size_t next = 0;
+        for (const dict::UnresolvedField& u : record.Unresolved) {
+            check(u.Name.size() <= dict::ScannedField::kTextWidth);
+            bool reasonKnown = false;
+            for (auto r : {dict::UnresolvedReason::NotDeclared, dict::UnresolvedReason::DeclaredLater,
+                           dict::UnresolvedReason::Circular, dict::UnresolvedReason::NotInteger,
+                           dict::UnresolvedReason::EmptyRange, dict::UnresolvedReason::TooLarge,
+                           dict::UnresolvedReason::TooDeep, dict::UnresolvedReason::NotSized})
+                reasonKnown = reasonKnown || dict::reasonText(r) == u.Reason;
+            check(reasonKnown);
+            const auto takesNoRoom = [&u](const dict::ScannedField& f) {
+                return f.Name == u.Field && f.Size == 0 && f.Offset == 0 && f.BtrieveType.empty();
+            };
+            while (next < record.Fields.size() && !takesNoRoom(record.Fields[next]))
+                ++next;
+            check(next < record.Fields.size());
+            ++next;
+        }
+    }
+}
+
+void checkScan(std::string_view source, const dict::TypeMap& map, bool validPositions, bool resolve)
+{
+    dict::ScanOptions options;
+    options.resolve = resolve;
+    const dict::ScanResult result = dict::scanPascalRecords(source, map, options);
+    if (resolve)
+        checkResolved(result);
+    for (const dict::ScannedRecord& record : result.records) {
+        check(resolve || record.Unresolved.empty());
         std::int64_t offset = 0;
         for (const dict::ScannedField& f : record.Fields) {
             check(f.Name.size() <= dict::ScannedField::kTextWidth);
             check(f.PascalType.size() <= dict::ScannedField::kTextWidth);
-            if (f.BtrieveType.empty() && validPositions) {
+            if (f.BtrieveType.empty() && validPositions && !resolve) {
                 check(f.Offset == 0 && f.Size == 0);
                 continue;
             }
@@ -117,12 +152,21 @@ void checkMappingLines(std::string_view text)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string_view source(reinterpret_cast<const char*>(data), size);
+    if (size == 0)
+        return 0;
+    const bool resolve = (data[0] & 1) != 0;
+    const std::string_view source(reinterpret_cast<const char*>(data) + 1, size - 1);
     checkTokens(source);
     static const dict::TypeMap every = everyTypeTicked();
     static const dict::TypeMap extreme = extremeLengths();
-    checkScan(source, every, true);
-    checkScan(source, extreme, false);
+    checkScan(source, every, true, resolve);
+    checkScan(source, extreme, false, resolve);
+    if (resolve) {
+        const std::string blanked = dict::blankPascalComments(source);
+        check(blanked.size() == source.size());
+        for (const dict::PascalToken& t : dict::lexPascal(blanked, 0, blanked.size()))
+            check(!t.text.empty() && t.pos + t.text.size() <= blanked.size());
+    }
     checkMappingLines(source);
     return 0;
 }

@@ -90,6 +90,33 @@ void scanWholeSource(benchmark::State& state)
 }
 BENCHMARK(scanWholeSource)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// The same source resolving declarations (quillan-cli scan --resolve): the comments blanked, the
+// const and type sections read, every field's type read as declared. Within 1.5 times the
+// plain scan.
+void scanWholeSourceResolving(benchmark::State& state)
+{
+    const std::string source = generateSource();
+    const dict::TypeMap map = benchMapping();
+    dict::ScanOptions options;
+    options.resolve = true;
+    std::size_t records = 0;
+    std::size_t unresolved = 0;
+    for (auto _ : state) {
+        dict::ScanResult result = dict::scanPascalRecords(source, map, options);
+        records = result.records.size();
+        unresolved = 0;
+        for (const dict::ScannedRecord& r : result.records)
+            unresolved += r.Unresolved.size();
+        benchmark::DoNotOptimize(result);
+    }
+    if (records != kRecords)
+        state.SkipWithError("wrong record count");
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * source.size()));
+    state.counters["records"] = static_cast<double>(records);
+    state.counters["unresolved"] = static_cast<double>(unresolved);
+}
+BENCHMARK(scanWholeSourceResolving)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
 void tokenizeOnly(benchmark::State& state)
 {
     const std::string source = generateSource();

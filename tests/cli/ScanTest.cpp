@@ -1,6 +1,8 @@
 // quillan-cli scan against the window's own scan: every fixture folder of tests/data/pascal is
 // scanned by the Utils page ("Find Records", then each record shown in RecordGrid) and by the
-// command, with the mapping in Quillan.rec of the current directory, and the two must agree.
+// command, with the mapping in Quillan.rec of the current directory, and the two must agree. A
+// folder marked "resolve" is scanned with the page's "Resolve declarations" ticked by a click and
+// with --resolve; what each leaves unresolved must agree too.
 #include "Commands.h"
 #include "DDFUnit.h"
 #include "TempDir.h"
@@ -8,8 +10,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTest>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 namespace {
@@ -22,13 +26,33 @@ struct Scan {
     int status = 0;
 };
 
-Scan windowScan(const fs::path& dir)
+bool resolving(const fs::path& caseDir)
+{
+    std::ifstream in(caseDir / "options");
+    std::string word;
+    while (in >> word)
+        if (word == "resolve")
+            return true;
+    return false;
+}
+
+QString unresolvedLine(const QString& field, const QString& name, const QString& reason)
+{
+    return "unresolved " + QStringList{field, name, reason}.join('|');
+}
+
+Scan windowScan(const fs::path& dir, bool resolve)
 {
     qputenv("QUILLAN_REGISTRY_FILE", QByteArray::fromStdString((dir / "registry.ini").string()));
     testsupport::CurrentDirGuard here(dir);
     QStringList messages;
-    TMain::MessageHook = [&](QMessageBox::Icon, const QString& text) { messages << text; };
+    TMain::MessageHook = [&](QMessageBox::Icon icon, const QString& text) {
+        if (icon == QMessageBox::Critical)
+            messages << text;
+    };
     TMain window;
+    if (window.ChResolve->isChecked() != resolve)
+        QTest::mouseClick(window.ChResolve, Qt::LeftButton);
     window.FileListBox->setMask(QStringLiteral("*.*"));
     const auto items = window.FileListBox->findItems(QStringLiteral("input.pas"), Qt::MatchExactly);
     Scan scan;
@@ -47,6 +71,9 @@ Scan windowScan(const fs::path& dir)
                 cells << window.RecordGrid->Cells(col, row);
             scan.lines << cells.join('|');
         }
+        for (const dict::UnresolvedField& u : window.ScannedRecords[static_cast<std::size_t>(i)].Unresolved)
+            scan.lines << unresolvedLine(QString::fromStdString(u.Field), QString::fromStdString(u.Name),
+                                         QString::fromStdString(u.Reason));
     }
     TMain::MessageHook = nullptr;
     if (!messages.isEmpty()) {
@@ -59,13 +86,16 @@ Scan windowScan(const fs::path& dir)
     return scan;
 }
 
-Scan cliScan(const fs::path& dir)
+Scan cliScan(const fs::path& dir, bool resolve)
 {
     testsupport::CurrentDirGuard here(dir);
     std::ostringstream out, err;
     cli::CliIo io{out, err};
     Scan scan;
-    scan.status = cli::runCli({"quillan-cli", "scan", "input.pas", "--json"}, io);
+    std::vector<std::string> args{"quillan-cli", "scan", "input.pas", "--json"};
+    if (resolve)
+        args.push_back("--resolve");
+    scan.status = cli::runCli(args, io);
     const QJsonObject doc = QJsonDocument::fromJson(QByteArray::fromStdString(out.str())).object();
     for (const QJsonValue& r : doc["records"].toArray()) {
         scan.lines << "record " + r["name"].toString();
@@ -74,6 +104,10 @@ Scan cliScan(const fs::path& dir)
                                       f["btrieveType"].toString(), QString::number(f["offset"].toInt()),
                                       QString::number(f["size"].toInt())}
                               .join('|');
+        // The shape of a plain scan, with "unresolved" added to each record when resolving.
+        EXPECT_EQ(r.toObject().contains("unresolved"), resolve);
+        for (const QJsonValue& u : r["unresolved"].toArray())
+            scan.lines << unresolvedLine(u["field"].toString(), u["name"].toString(), u["reason"].toString());
     }
     if (!doc["error"].isNull())
         scan.lines << "error " + doc["error"].toString();
@@ -90,8 +124,9 @@ TEST(CliScan, givesTheWindowsRecordsOnEveryFixture)
         const fs::path own = entry.path() / "mapping.rec";
         fs::copy_file(fs::exists(own) ? own : kCases / "mapping.rec", dir.path() / "Quillan.rec");
         fs::copy_file(entry.path() / "input.pas", dir.path() / "input.pas");
-        const Scan window = windowScan(dir.path());
-        const Scan cli = cliScan(dir.path());
+        const bool resolve = resolving(entry.path());
+        const Scan window = windowScan(dir.path(), resolve);
+        const Scan cli = cliScan(dir.path(), resolve);
         EXPECT_EQ(cli.lines, window.lines) << entry.path().filename() << "\ncli:\n"
                                            << cli.lines.join('\n').toStdString() << "\nwindow:\n"
                                            << window.lines.join('\n').toStdString();

@@ -2,9 +2,11 @@
 // folder's own, or the shared one beside the folders) must give expected.txt, which lists
 //   record <name>
 //   field <Name>|<PascalType>|<BtrieveType>|<Offset>|<Size>
+//   unresolved <Field>|<Name>|<reason>   (resolving scans: after the record's fields)
 //   error <message>          (last, when the scan stops at an error)
 // in order; "#" lines are comments. Texts escape a tab as \t, a backslash as \\ and other
-// control or non-ASCII bytes as \xNN.
+// control or non-ASCII bytes as \xNN. A folder with a file "options" whose words include
+// "resolve" is scanned resolving declarations.
 #include "PascalScanner.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +57,8 @@ std::string describe(const dict::ScanResult& result)
         for (const dict::ScannedField& f : record.Fields)
             out += "field " + escaped(f.Name) + "|" + escaped(f.PascalType) + "|" + escaped(f.BtrieveType) +
                    "|" + std::to_string(f.Offset) + "|" + std::to_string(f.Size) + "\n";
+        for (const dict::UnresolvedField& u : record.Unresolved)
+            out += "unresolved " + escaped(u.Field) + "|" + escaped(u.Name) + "|" + u.Reason + "\n";
     }
     if (result.error)
         out += "error " + escaped(*result.error) + "\n";
@@ -91,7 +95,9 @@ TEST_P(PascalFixture, scanGivesTheExpectedRecords)
     ASSERT_TRUE(fs::exists(dir / "expected.txt"));
     const dict::TypeMap map = dict::typeMapFromLines(dict::readTypeMapping(readBytes(mapping)));
     const std::string source = readBytes(dir / "input.pas");
-    EXPECT_EQ(describe(dict::scanPascalRecords(source, map)),
+    dict::ScanOptions options;
+    options.resolve = fs::exists(dir / "options") && readBytes(dir / "options").find("resolve") != std::string::npos;
+    EXPECT_EQ(describe(dict::scanPascalRecords(source, map, options)),
               withoutComments(readBytes(dir / "expected.txt")));
 }
 

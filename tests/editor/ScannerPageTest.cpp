@@ -5,6 +5,7 @@
 #include "TempDir.h"
 
 #include <QFile>
+#include <QSettings>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -50,6 +51,7 @@ protected:
         qputenv("QUILLAN_REGISTRY_FILE", QByteArray::fromStdString(dir.file("registry.ini")));
         cwd.emplace(dir.path());
         TMain::MessageHook = [this](QMessageBox::Icon, const QString& text) { messages << text; };
+        QSettings(QStringLiteral("Quillan"), QStringLiteral("Quillan")).clear(); // resolving off, as at first
         writeFile(dir.path() / "Quillan.rec", mappingFile());
         writeFile(dir.path() / "good.pas", kGoodSource);
         writeFile(dir.path() / "bad.pas",
@@ -155,6 +157,38 @@ TEST_F(ScannerPage, aBoundThatIsNotANumberStopsTheScanAndKeepsWhatWasFound)
     EXPECT_EQ(window->NameRecRecords[1].Fields.size(), 3u);
 }
 
+TEST_F(ScannerPage, resolvingDeclarationsSizesNamedBoundsAndTypesAndReportsWhatStaysUnknown)
+{
+    writeFile(dir.path() / "unit.pas", "const MaxLen = 30; // the longest name\n"
+                                         "type\n  TName = String[MaxLen];\n"
+                                         "  TKind = (kNone, kSome);\n"
+                                         "  TInner = record Count: Byte; Kind: TKind; end;\n"
+                                         "  TOuter = record\n"
+                                         "    Name: TName;\n    Inner: array[1..MaxLen div 10] of TInner;\n"
+                                         "    Stamp: TDateTime;\n    Age: Byte;\n  end;\n");
+    window->FileListBox->setMask(QStringLiteral("*.*"));
+    scan(QStringLiteral("unit.pas")); // without resolving: types of the unit take no room
+    showRecord(1);
+    EXPECT_EQ(gridRow(1), QStringList({"Name", " TName", "", "0", "0"}));
+    EXPECT_EQ(gridRow(4), QStringList({"Age", " Byte", "Unsigned", "0", "1"}));
+    EXPECT_TRUE(messages.isEmpty());
+
+    QTest::mouseClick(window->ChResolve, Qt::LeftButton);
+    ASSERT_TRUE(window->ChResolve->isChecked());
+    window->Search->click();
+    EXPECT_EQ(listItems(window->FindRecord), QStringList({"TInner", "TOuter"}));
+    showRecord(1);
+    EXPECT_EQ(gridRow(1), QStringList({"Name", " TName", "String", "0", "31"}));
+    EXPECT_EQ(gridRow(2), QStringList({"Inner", " array [ 1 . . MaxLen div 10 ] of TInner", "", "31", "6"}));
+    EXPECT_EQ(gridRow(3), QStringList({"Stamp", " TDateTime", "", "0", "0"}));
+    EXPECT_EQ(gridRow(4), QStringList({"Age", " Byte", "Unsigned", "37", "1"}));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("TOuter.Stamp: TDateTime, not declared in this unit")) << messages[0].toStdString();
+    // The Fields page offers the resolved records, with what stayed unknown.
+    ASSERT_EQ(window->NameRecRecords.size(), 2u);
+    EXPECT_EQ(window->NameRecRecords[1].Unresolved.size(), 1u);
+}
+
 TEST_F(ScannerPage, aFileThatCannotBeReadLeavesTheRecordListAndNoFileDisablesTheButton)
 {
     scan(QStringLiteral("good.pas"));
@@ -176,16 +210,15 @@ TEST_F(ScannerPage, selectingAPascalTypeShowsItsMappingAndStoresOnlyItsTick)
     EXPECT_EQ(window->ELenFld->text(), "4");
     EXPECT_EQ(window->TypeMapping[6], "1 1 4");
 
-    window->RecordOption->item(6)->setCheckState(Qt::Unchecked);
-    emit window->RecordOption->mouseUp();
+    QTest::keyClick(window->RecordOption, Qt::Key_Space);
+    EXPECT_EQ(window->RecordOption->item(6)->checkState(), Qt::Unchecked);
     EXPECT_EQ(window->TypeMapping[6], "0 1 4");
 }
 
 TEST_F(ScannerPage, btrieveTypeAndMinLengthChangesReachTheLineAndLaterScans)
 {
     selectPascalType(27); // TDate, "0 0 4"
-    window->RecordOption->item(27)->setCheckState(Qt::Checked);
-    emit window->RecordOption->mouseUp();
+    QTest::keyClick(window->RecordOption, Qt::Key_Space);
     window->BtrType->setCurrentIndex(19);
     emit window->BtrType->activated(19);
     EXPECT_EQ(window->TypeMapping[27], "1 19 4");
@@ -203,9 +236,12 @@ TEST_F(ScannerPage, btrieveTypeAndMinLengthChangesReachTheLineAndLaterScans)
     EXPECT_EQ(gridRow(2), QStringList({"Born", " TDate", "LongDate", "31", "6"}));
     EXPECT_EQ(gridRow(3), QStringList({"Age", " Byte", "Unsigned", "37", "1"}));
 
-    // A typed text that names no Btrieve type stores -1: the field is sized but has no type.
+    // A typed text that names no Btrieve type stores -1 once typing ends: the field is sized
+    // but has no type.
     window->BtrType->lineEdit()->clear();
-    QTest::keyClicks(window->BtrType->lineEdit(), QStringLiteral("Dat"));
+    QTest::keyClicks(window->BtrType->lineEdit(), QStringLiteral("Xyz"));
+    EXPECT_EQ(window->TypeMapping[27], "1 19 6");
+    QTest::keyClick(window->BtrType->lineEdit(), Qt::Key_Return);
     EXPECT_EQ(window->TypeMapping[27], "1 -1 6");
     scan(QStringLiteral("good.pas"));
     showRecord(1);
