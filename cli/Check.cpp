@@ -11,14 +11,15 @@
 namespace cli {
 namespace {
 
-constexpr const char* kHelp = R"(Usage: quillan-cli check DIR [--json]
+constexpr const char* kHelp = R"(Usage: quillan-cli check DIR [--json] [--codepage CP]
 
 Checks the dictionary set in DIR for ids used twice, fields of tables that FILE.DDF does not
 hold, fields that overlap or end beyond the data file's record length, two fields of a table
 with one name, key segments naming missing fields or differing from the data file's key
 specification, keys of the data file missing from INDEX.DDF, extended types on fields that do
 not exist, and locations that cannot be opened. Data files are opened read-only.
-Exit status 0 when nothing is found, 1 when something is.
+Exit status 0 when nothing is found, 1 when something is. When stored names hold bytes above
+0x7F, a note says under which of the usual code pages they read as letters of one script.
 )";
 
 struct Finding {
@@ -56,7 +57,7 @@ private:
     {
         for (const dict::FileRecord& f : mDict.set.files)
             if (f.id == id)
-                return displayName(f.name);
+                return mDict.text(f.name);
         return {};
     }
 
@@ -65,13 +66,13 @@ private:
         std::map<int, std::vector<std::string>> byId;
         std::map<std::string, int> byName;
         for (const dict::TableDef& t : mDict.tables->all()) {
-            byId[t.record.id].push_back(dict::latin1ToUtf8(t.name));
+            byId[t.record.id].push_back(t.name);
             std::string upper = t.name;
             for (char& c : upper)
                 if (c >= 'a' && c <= 'z')
                     c = static_cast<char>(c - 32);
             if (++byName[upper] == 2)
-                add(dict::latin1ToUtf8(t.name), {}, -1, "Two tables have this name.");
+                add(t.name, {}, -1, "Two tables have this name.");
         }
         for (const auto& [id, names] : byId)
             if (names.size() > 1)
@@ -85,7 +86,7 @@ private:
         for (const dict::FieldRecord& f : mDict.set.fields) {
             std::string owner = tableName(f.file);
             byId[f.id].push_back((owner.empty() ? "table id " + std::to_string(f.file) : owner) + "." +
-                                 displayName(f.name));
+                                 mDict.text(f.name));
         }
         for (const auto& [id, names] : byId)
             if (names.size() > 1)
@@ -96,8 +97,8 @@ private:
     {
         for (const dict::FieldRecord& f : mDict.set.fields)
             if (!hasTable(f.file))
-                add({}, displayName(f.name), -1,
-                    "Field " + displayName(f.name) + " (id " + std::to_string(f.id) +
+                add({}, mDict.text(f.name), -1,
+                    "Field " + mDict.text(f.name) + " (id " + std::to_string(f.id) +
                         ") belongs to table id " + std::to_string(f.file) +
                         ", which FILE.DDF does not hold.");
         for (const dict::IndexRecord& i : mDict.set.indexes)
@@ -116,10 +117,10 @@ private:
 
     void checkLayout(const dict::TableDef& t)
     {
-        const std::string tn = dict::latin1ToUtf8(t.name);
+        const std::string tn = t.name;
         const dict::FieldDef* reach = nullptr; // the field that reaches furthest so far
         for (const dict::FieldDef& f : t.fields) {
-            const std::string fn = dict::latin1ToUtf8(f.name);
+            const std::string fn = f.name;
             if (f.record.size <= 0 || f.record.offset < 0)
                 add(tn, fn, -1,
                     "The field has offset " + std::to_string(f.record.offset) + " and size " +
@@ -127,16 +128,16 @@ private:
             if (reach && f.record.offset < end(*reach))
                 add(tn, fn, -1,
                     "The field (offset " + std::to_string(f.record.offset) + ", size " +
-                        std::to_string(f.record.size) + ") overlaps field " +
-                        dict::latin1ToUtf8(reach->name) + " (offset " + std::to_string(reach->record.offset) +
-                        ", size " + std::to_string(reach->record.size) + ").");
+                        std::to_string(f.record.size) + ") overlaps field " + reach->name + " (offset " +
+                        std::to_string(reach->record.offset) + ", size " +
+                        std::to_string(reach->record.size) + ").");
             if (!reach || end(f) > end(*reach))
                 reach = &f;
         }
         for (std::size_t i = 0; i < t.fields.size(); ++i)
             for (std::size_t k = i + 1; k < t.fields.size(); ++k)
                 if (dict::sameName(t.fields[i].name, t.fields[k].name))
-                    add(tn, dict::latin1ToUtf8(t.fields[k].name), -1,
+                    add(tn, t.fields[k].name, -1,
                         "Two fields of the table have this name (ids " +
                             std::to_string(t.fields[i].record.id) + " and " +
                             std::to_string(t.fields[k].record.id) + ").");
@@ -156,8 +157,8 @@ private:
                 std::string where =
                     other == mDict.set.fields.end()
                         ? ", which does not exist."
-                        : " (" + displayName(other->name) + "), which belongs to another table.";
-                add(dict::latin1ToUtf8(t.name), {}, k.number,
+                        : " (" + mDict.text(other->name) + "), which belongs to another table.";
+                add(t.name, {}, k.number,
                     "Segment " + std::to_string(s.record.part) + " names field id " + std::to_string(id) +
                         where);
             }
@@ -167,17 +168,15 @@ private:
     {
         if (t.location.empty())
             return;
-        const std::string tn = dict::latin1ToUtf8(t.name);
+        const std::string tn = t.name;
         DataFileStat stat;
         if (int status = statDataFile(dataFilePath(mDict, t), stat)) {
-            add(tn, {}, -1,
-                "The location " + dict::latin1ToUtf8(t.location) +
-                    " cannot be opened: " + statusWords(status) + ".");
+            add(tn, {}, -1, "The location " + t.location + " cannot be opened: " + statusWords(status) + ".");
             return;
         }
         for (const dict::FieldDef& f : t.fields)
             if (end(f) > stat.spec.recordLength)
-                add(tn, dict::latin1ToUtf8(f.name), -1,
+                add(tn, f.name, -1,
                     "The field ends at byte " + std::to_string(end(f)) +
                         ", beyond the data file's record length of " +
                         std::to_string(stat.spec.recordLength) + ".");
@@ -214,7 +213,7 @@ private:
                     what += (what.empty() ? "" : "; ") + std::string("flags ") + std::to_string(flags) +
                             " in INDEX.DDF, " + std::to_string(f.flags) + " in the data file";
                 if (!what.empty())
-                    add(tn, dict::latin1ToUtf8(s.field->name), k.number,
+                    add(tn, s.field->name, k.number,
                         "Segment " + std::to_string(i) + " differs from the data file: " + what + ".");
             }
         }
@@ -272,15 +271,21 @@ std::string subject(const Finding& f)
 
 int runCheck(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {"--json"}, {});
+    const Args args = parseArgs(argv, {"--json"}, {kCodePageOption});
     if (args.help) {
-        io.out << kHelp;
+        io.out << kHelp << kCodePageHelp;
         return kExitOk;
     }
     if (args.positionals.size() != 1)
         throw CliError("check needs one directory (see quillan-cli check --help)");
-    const LoadedDictionary d = loadDictionary(args.positionals[0]);
+    const LoadedDictionary d = loadDictionary(args.positionals[0], codePageOf(args));
     const std::vector<Finding> findings = Checker(d).run();
+    std::vector<std::string> storedNames;
+    for (const dict::FileRecord& f : d.set.files)
+        storedNames.push_back(f.name);
+    for (const dict::FieldRecord& f : d.set.fields)
+        storedNames.push_back(f.name);
+    const std::string suggestion = dict::suggestionText(dict::readingsOfNames(storedNames), d.page);
     if (args.has("--json")) {
         JsonWriter j(io.out);
         j.beginObject().key("findings").beginArray();
@@ -295,12 +300,17 @@ int runCheck(const std::vector<std::string>& argv, CliIo& io)
             j.key("message").value(f.message);
             j.endObject();
         }
-        j.endArray().endObject();
+        j.endArray();
+        j.key("codePageSuggestion");
+        suggestion.empty() ? j.null() : j.value(suggestion);
+        j.endObject();
     } else {
         for (const Finding& f : findings) {
             const std::string s = subject(f);
             io.out << (s.empty() ? "" : s + ": ") << f.message << '\n';
         }
+        if (!suggestion.empty())
+            io.out << "Code page: " << suggestion << " (--codepage).\n";
         io.out << (findings.empty() ? std::string("No findings.")
                                     : std::to_string(findings.size()) +
                                           (findings.size() == 1 ? " finding." : " findings."))

@@ -20,16 +20,17 @@ namespace cli {
 namespace {
 namespace fs = std::filesystem;
 
-constexpr const char* kHelp = R"(Usage: quillan-cli export DIR [TABLE...] --to OUT.db
-       quillan-cli export DIR [TABLE...] --csv OUTDIR
+constexpr const char* kHelp = R"(Usage: quillan-cli export DIR [TABLE...] --to OUT.db [--codepage CP]
+       quillan-cli export DIR [TABLE...] --csv OUTDIR [--codepage CP]
 
 Reads each table's data file (all tables, or those named) through the record manager in
 physical order, decodes every field by its type and writes the records into an SQLite database
 (tables and indexes as `quillan-cli sql` prints them; OUT.db is replaced) or into one CSV file
 per table in OUTDIR (a header line of column names; NULL is an empty cell). A value that cannot
 be decoded is written as NULL and counted in the summary on stderr; types without a decoder are
-written as their bytes (a BLOB, hexadecimal in CSV). Exit status 1 when values could not be
-decoded or a data file could not be read.
+written as their bytes (a BLOB, hexadecimal in CSV). Names, file names and texts are UTF-8; a
+TABLE is matched against the names as read in the code page. Exit status 1 when values could
+not be decoded or a data file could not be read.
 )";
 
 constexpr uint32_t kProgressThreshold = 10000;
@@ -344,7 +345,7 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
     TWinBtr btr;
     constexpr int8_t kReadOnly = -2;
     if (int status = btr.Open(dataFilePath(d, t).string(), "", kReadOnly)) {
-        problems.push_back(plan.name + ": the location " + dict::latin1ToUtf8(t.location) +
+        problems.push_back(plan.name + ": the location " + t.location +
                            " cannot be opened: " + statusWords(status) + ".");
         return false;
     }
@@ -391,7 +392,7 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
                     if (s.fits)
                         outcome = dict::decodeFieldValue(s.type,
                                                          std::span<const uint8_t>(record + s.offset, s.size),
-                                                         s.decimals, values[i]);
+                                                         s.decimals, values[i], d.page);
                     else
                         values[i].kind = dict::FieldValue::Kind::Null;
                     if (outcome == dict::DecodeOutcome::Undecodable)
@@ -438,9 +439,9 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
 
 int runExport(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {}, {"--to", "--csv"});
+    const Args args = parseArgs(argv, {}, {"--to", "--csv", kCodePageOption});
     if (args.help) {
-        io.out << kHelp;
+        io.out << kHelp << kCodePageHelp;
         return kExitOk;
     }
     if (args.positionals.empty())
@@ -449,7 +450,7 @@ int runExport(const std::vector<std::string>& argv, CliIo& io)
     const std::string* csv = args.option("--csv");
     if (!to == !csv)
         throw CliError("export needs either --to OUT.db or --csv OUTDIR");
-    const LoadedDictionary d = loadDictionary(args.positionals[0]);
+    const LoadedDictionary d = loadDictionary(args.positionals[0], codePageOf(args));
 
     std::vector<const dict::TableDef*> chosen;
     if (args.positionals.size() == 1) {

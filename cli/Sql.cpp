@@ -7,7 +7,7 @@
 namespace cli {
 namespace {
 
-constexpr const char* kHelp = R"(Usage: quillan-cli sql DIR [--dialect sqlite|postgresql]
+constexpr const char* kHelp = R"(Usage: quillan-cli sql DIR [--dialect sqlite|postgresql] [--codepage CP]
 
 Prints CREATE TABLE statements for the tables of the dictionary set in DIR: one column per
 field, typed from the field's type, and one index per key, unique where the key allows no
@@ -28,15 +28,15 @@ Dialect parseDialect(const Args& args)
 
 int runSql(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {}, {"--dialect"});
+    const Args args = parseArgs(argv, {}, {"--dialect", kCodePageOption});
     if (args.help) {
-        io.out << kHelp;
+        io.out << kHelp << kCodePageHelp;
         return kExitOk;
     }
     if (args.positionals.size() != 1)
         throw CliError("sql needs one directory (see quillan-cli sql --help)");
     const Dialect dialect = parseDialect(args);
-    const LoadedDictionary d = loadDictionary(args.positionals[0]);
+    const LoadedDictionary d = loadDictionary(args.positionals[0], codePageOf(args));
     std::vector<const dict::TableDef*> tables;
     for (const dict::TableDef& t : d.tables->all())
         tables.push_back(&t);

@@ -1,6 +1,6 @@
 # Shared by ./run and ./test: installs the Debian packages Quillan needs when any is missing.
 # Quiet when everything is already there.
-quillan_packages="build-essential cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev"
+quillan_packages="build-essential cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev libicu-dev"
 
 quillan_install_missing() {
     local missing=()
