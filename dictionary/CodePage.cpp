@@ -458,25 +458,32 @@ std::vector<NameReading> readingsOfNames(const std::vector<std::string>& storedN
         return {};
     for (const CodePage& page : usualCodePages()) {
         UScriptCode script = USCRIPT_INVALID_CODE;
-        int oddCapitals = 0, asciiLetters = 0, otherLetters = 0;
+        int oddCapitals = 0, asciiLetters = 0, otherLetters = 0, mixed = 0;
         bool letters = true;
         for (const std::string* name : high) {
             const std::string text = page.decode(*name);
             bool previousSmall = false;
+            int previousKind = 0; // 1 an ASCII letter, 2 another letter
             for (std::size_t i = 0; i < text.size() && letters;) {
                 const auto c = static_cast<UChar32>(*nextCodePoint(text, i));
+                int kind = 0;
                 if (c >= 0x80) {
                     UErrorCode e = U_ZERO_ERROR;
                     const UScriptCode s = uscript_getScript(c, &e);
                     letters = u_isalpha(c) && U_SUCCESS(e) && (script == USCRIPT_INVALID_CODE || s == script);
                     script = s;
                     ++otherLetters;
+                    kind = 2;
                 } else if (u_isalpha(c)) {
                     ++asciiLetters;
+                    kind = 1;
                 }
+                if (kind && previousKind && kind != previousKind)
+                    ++mixed;
                 if (u_isupper(c) && previousSmall)
                     ++oddCapitals;
                 previousSmall = u_islower(c);
+                previousKind = kind;
             }
             if (!letters)
                 break;
@@ -484,10 +491,11 @@ std::vector<NameReading> readingsOfNames(const std::vector<std::string>& storedN
         if (!letters || script == USCRIPT_INVALID_CODE)
             continue;
         // Names in a Latin script are mostly ASCII letters with a few others; names whose
-        // letters are mostly beyond ASCII read as Latin only by accident of the table.
+        // letters are mostly beyond ASCII read as Latin only by accident of the table. In any
+        // other script a word does not mix its letters with ASCII ones.
         const int unlikely =
-            oddCapitals + (script == USCRIPT_LATIN ? std::max(0, otherLetters - asciiLetters) : 0);
-        found.push_back({unlikely, NameReading{page, uscript_getName(script)}});
+            oddCapitals + (script == USCRIPT_LATIN ? std::max(0, otherLetters - asciiLetters) : mixed);
+        found.push_back({unlikely, NameReading{page, uscript_getName(script), unlikely}});
     }
     std::stable_sort(found.begin(), found.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -499,11 +507,17 @@ std::vector<NameReading> readingsOfNames(const std::vector<std::string>& storedN
 
 std::string suggestionText(const std::vector<NameReading>& readings, const CodePage& inUse)
 {
-    if (readings.empty() || readings.front().page == inUse)
+    if (readings.empty())
         return {};
-    std::string s = "names read as ";
-    for (std::size_t i = 0; i < readings.size() && i < 3; ++i)
-        s += (i ? "; as " : "") + readings[i].script + " under " + readings[i].page.id();
+    const int best = readings.front().unlikely;
+    std::string s;
+    for (std::size_t i = 0, shown = 0; i < readings.size() && readings[i].unlikely == best; ++i) {
+        if (readings[i].page == inUse)
+            return {};
+        if (shown++ < 3)
+            s += (s.empty() ? "names read as " : "; as ") + readings[i].script + " under " +
+                 readings[i].page.id();
+    }
     return s;
 }
 

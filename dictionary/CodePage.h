@@ -68,17 +68,18 @@ std::string describeCharacter(char32_t c);
 struct NameReading {
     CodePage page;
     std::string script; // "Cyrillic", "Greek", "Latin", ...
+    int unlikely = 0;   // how unlike names the reading looks; 0 for a plain one
 };
 
 // The usual pages under which every character of the stored names above 0x7F decodes to a
-// letter, all of one script, best first: fewest capitals right after small letters, and for a
-// Latin reading fewest letters beyond ASCII over those within it. Empty when no name holds a
-// byte above 0x7F.
+// letter, all of one script, most likely first: fewest capitals right after small letters, and
+// for a Latin reading fewest letters beyond ASCII over those within it, for any other script
+// fewest words mixing its letters with ASCII ones. Empty when no name holds a byte above 0x7F.
 std::vector<NameReading> readingsOfNames(const std::vector<std::string>& storedNames);
 
-// The suggestion for the user: "names read as Cyrillic under 866" (with "; as Latin under 852"
-// for the next readings, at most three); empty when there is nothing to suggest, or when the
-// page in use is the best reading.
+// The suggestion for the user: "names read as Cyrillic under 866" (with "; as Latin under 1250"
+// for other readings as likely, at most three); empty when there is nothing to suggest, or when
+// the page in use is among the most likely readings.
 std::string suggestionText(const std::vector<NameReading>& readings, const CodePage& inUse);
 
 } // namespace dict
