@@ -88,8 +88,8 @@ void TMain::buildBrowser()
     MAKE(BuildFile, place(new QPushButton(QStringLiteral("Build DDFs"), this), 112, 192, 67, 25));
     MAKE(OpenFile, place(new QPushButton(QStringLiteral("Open DDFs"), this), 112, 224, 67, 25));
     MAKE(ClearFile, place(new QPushButton(QStringLiteral("New DDFs"), this), 112, 256, 67, 25));
-    MAKE(LCodePage, placeLabel(new QLabel(QStringLiteral("Code page"), this), 112, 280, true));
-    MAKE(CodePageComboBox, place(new QComboBox(this), 112, 292, 67, 19));
+    MAKE(LCodePage, placeLabel(new QLabel(QStringLiteral("Code page"), this), 112, 281, true));
+    MAKE(CodePageComboBox, place(new QComboBox(this), 112, 294, 67, 17));
     for (const dict::CodePage& page : dict::usualCodePages())
         CodePageComboBox->addItem(QString::fromStdString(page.label()), QString::fromStdString(page.id()));
     CodePageComboBox->view()->setMinimumWidth(190);
