@@ -161,11 +161,7 @@ void writeTextData(const fs::path& d)
                                static_cast<int16_t>(4 + k * kTextSize), kTextSize, 0, 0});
     rows.indexes.push_back({4, 18, 0, 0, 0x100});
     sample::writeDictionary(d, rows);
-    dict::DictionarySet set;
-    set.files = rows.files;
-    set.fields = rows.fields;
-    set.indexes = rows.indexes;
-    const dict::Tables tables(set);
+    const dict::Tables tables(sample::setOf(rows));
     if (sample::createDataFile(d / "TEXTS.DAT", *tables.find("TEXTS"), {}))
         throw std::runtime_error("TEXTS.DAT not created");
     // "Статьи", "расходов", "Клиент", "ИЧП", "Москва" in CP866.

@@ -86,11 +86,7 @@ protected:
         rows.fields.push_back({20, 4, "Note", 11, 28, 10, 0, 0});
         rows.indexes.push_back({4, 18, 0, 0, 0x100});
         sample::writeDictionary(d, rows);
-        dict::DictionarySet set;
-        set.files = rows.files;
-        set.fields = rows.fields;
-        set.indexes = rows.indexes;
-        const dict::Tables tables(set);
+        const dict::Tables tables(sample::setOf(rows));
         const std::vector<std::vector<uint8_t>> records = {
             sample::RecordBytes(38)
                 .integer(0, 4, 1)

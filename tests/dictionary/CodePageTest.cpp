@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <optional>
-#include <set>
 
 using dict::CodePage;
 
@@ -82,16 +81,6 @@ TEST(CodePage, everyByteComesBackUnderEveryUsualPage)
     }
     EXPECT_FALSE(page("cp1253").byteComplete());
     EXPECT_TRUE(page("866").byteComplete());
-}
-
-TEST(CodePage, decodedBytesAreDistinctCharacters)
-{
-    for (const CodePage& p : dict::usualCodePages()) {
-        std::set<std::string> seen;
-        for (int b = 0; b < 256; ++b)
-            EXPECT_TRUE(seen.insert(p.decode(std::string(1, static_cast<char>(b)))).second)
-                << p.id() << " byte " << b;
-    }
 }
 
 TEST(CodePage, charactersThePageCannotHoldAreRefusedAndNamed)
