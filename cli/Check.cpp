@@ -11,7 +11,7 @@
 namespace cli {
 namespace {
 
-constexpr const char* kHelp = R"(Usage: quillan-cli check DIR [--json]
+constexpr const char* kHelp = R"(Usage: quillan-cli check DIR [--json] [--codepage CP]
 
 Checks the dictionary set in DIR for ids used twice, fields of tables that FILE.DDF does not
 hold, fields with no size or a size their type does not take, type codes the type catalogue
@@ -22,7 +22,8 @@ missing from INDEX.DDF, extended types on fields that do not exist, locations th
 opened, and damaged pages of data files (read in physical order). When INDEX.DDF numbers keys
 from 1 instead of 0, one finding says so and its key N is compared with the data file's key
 N-1. Data files are opened read-only.
-Exit status 0 when nothing is found, 1 when something is.
+Exit status 0 when nothing is found, 1 when something is. When stored names hold bytes above
+0x7F, a note says under which of the usual code pages they read as letters of one script.
 )";
 
 struct Finding {
@@ -63,7 +64,7 @@ private:
     {
         for (const dict::FileRecord& f : mDict.set.files)
             if (f.id == id)
-                return displayName(f.name);
+                return mDict.text(f.name);
         return {};
     }
 
@@ -72,13 +73,13 @@ private:
         std::map<int, std::vector<std::string>> byId;
         std::map<std::string, int> byName;
         for (const dict::TableDef& t : mDict.tables->all()) {
-            byId[t.record.id].push_back(dict::latin1ToUtf8(t.name));
+            byId[t.record.id].push_back(t.name);
             std::string upper = t.name;
             for (char& c : upper)
                 if (c >= 'a' && c <= 'z')
                     c = static_cast<char>(c - 32);
             if (++byName[upper] == 2)
-                add(dict::latin1ToUtf8(t.name), {}, -1, "Two tables have this name.");
+                add(t.name, {}, -1, "Two tables have this name.");
         }
         for (const auto& [id, names] : byId)
             if (names.size() > 1)
@@ -92,7 +93,7 @@ private:
         for (const dict::FieldRecord& f : mDict.set.fields) {
             std::string owner = tableName(f.file);
             byId[f.id].push_back((owner.empty() ? "table id " + std::to_string(f.file) : owner) + "." +
-                                 displayName(f.name));
+                                 mDict.text(f.name));
         }
         for (const auto& [id, names] : byId)
             if (names.size() > 1)
@@ -103,8 +104,8 @@ private:
     {
         for (const dict::FieldRecord& f : mDict.set.fields)
             if (!hasTable(f.file))
-                add({}, displayName(f.name), -1,
-                    "Field " + displayName(f.name) + " (id " + std::to_string(f.id) +
+                add({}, mDict.text(f.name), -1,
+                    "Field " + mDict.text(f.name) + " (id " + std::to_string(f.id) +
                         ") belongs to table id " + std::to_string(f.file) +
                         ", which FILE.DDF does not hold.");
         for (const dict::IndexRecord& i : mDict.set.indexes)
@@ -123,10 +124,10 @@ private:
 
     void checkLayout(const dict::TableDef& t)
     {
-        const std::string tn = dict::latin1ToUtf8(t.name);
+        const std::string tn = t.name;
         const dict::FieldDef* reach = nullptr; // the field that reaches furthest so far
         for (const dict::FieldDef& f : t.fields) {
-            const std::string fn = dict::latin1ToUtf8(f.name);
+            const std::string fn = f.name;
             if (f.record.size == 0)
                 add(tn, fn, -1,
                     "The field has size 0: it takes no byte of the record (offset " +
@@ -140,16 +141,16 @@ private:
             if (reach && f.record.offset < end(*reach))
                 add(tn, fn, -1,
                     "The field (offset " + std::to_string(f.record.offset) + ", size " +
-                        std::to_string(f.record.size) + ") overlaps field " +
-                        dict::latin1ToUtf8(reach->name) + " (offset " + std::to_string(reach->record.offset) +
-                        ", size " + std::to_string(reach->record.size) + ").");
+                        std::to_string(f.record.size) + ") overlaps field " + reach->name + " (offset " +
+                        std::to_string(reach->record.offset) + ", size " +
+                        std::to_string(reach->record.size) + ").");
             if (!reach || end(f) > end(*reach))
                 reach = &f;
         }
         for (std::size_t i = 0; i < t.fields.size(); ++i)
             for (std::size_t k = i + 1; k < t.fields.size(); ++k)
                 if (dict::sameName(t.fields[i].name, t.fields[k].name))
-                    add(tn, dict::latin1ToUtf8(t.fields[k].name), -1,
+                    add(tn, t.fields[k].name, -1,
                         "Two fields of the table have this name (ids " +
                             std::to_string(t.fields[i].record.id) + " and " +
                             std::to_string(t.fields[k].record.id) + ").");
@@ -187,19 +188,19 @@ private:
                                             [](const dict::KeyDef& k) { return k.number == 0; });
     }
 
-    static bool hasControlCharacter(std::string_view latin1)
+    static bool hasControlCharacter(std::string_view name)
     {
-        return std::any_of(latin1.begin(), latin1.end(), [](char ch) {
+        return std::any_of(name.begin(), name.end(), [](char ch) {
             const auto c = static_cast<unsigned char>(ch);
             return c < 0x20 || c == 0x7F;
         });
     }
 
     // A name as the finding shows it: control characters as \xNN.
-    static std::string visibleName(std::string_view latin1)
+    static std::string visibleName(std::string_view name)
     {
         std::string s;
-        for (char ch : dict::trimmedName(latin1)) {
+        for (char ch : dict::trimmedName(name)) {
             const auto c = static_cast<unsigned char>(ch);
             if (c < 0x20 || c == 0x7F) {
                 static constexpr char hex[] = "0123456789ABCDEF";
@@ -207,7 +208,7 @@ private:
                 s += hex[c >> 4];
                 s += hex[c & 0xF];
             } else {
-                s += dict::latin1ToUtf8(std::string_view(&ch, 1));
+                s += ch;
             }
         }
         return s;
@@ -229,9 +230,9 @@ private:
 
     void checkTypes(const dict::TableDef& t)
     {
-        const std::string tn = dict::latin1ToUtf8(t.name);
+        const std::string tn = t.name;
         for (const dict::FieldDef& f : t.fields) {
-            const std::string fn = dict::latin1ToUtf8(f.name);
+            const std::string fn = f.name;
             const int code = f.typeCode();
             if (!dict::isKnownTypeCode(code)) {
                 add(tn, fn, -1, "The field's type code " + std::to_string(code) + " is no type the catalogue knows.");
@@ -258,8 +259,8 @@ private:
                 std::string where =
                     other == mDict.set.fields.end()
                         ? ", which does not exist."
-                        : " (" + displayName(other->name) + "), which belongs to another table.";
-                add(dict::latin1ToUtf8(t.name), {}, k.number,
+                        : " (" + mDict.text(other->name) + "), which belongs to another table.";
+                add(t.name, {}, k.number,
                     "Segment " + std::to_string(s.record.part) + " names field id " + std::to_string(id) +
                         where);
             }
@@ -269,18 +270,16 @@ private:
     {
         if (t.location.empty())
             return;
-        const std::string tn = dict::latin1ToUtf8(t.name);
+        const std::string tn = t.name;
         DataFileStat stat;
         if (int status = statDataFile(dataFilePath(mDict, t), stat)) {
-            add(tn, {}, -1,
-                "The location " + dict::latin1ToUtf8(t.location) +
-                    " cannot be opened: " + statusWords(status) + ".");
+            add(tn, {}, -1, "The location " + t.location + " cannot be opened: " + statusWords(status) + ".");
             return;
         }
         checkDamage(t);
         for (const dict::FieldDef& f : t.fields)
             if (end(f) > stat.spec.recordLength)
-                add(tn, dict::latin1ToUtf8(f.name), -1,
+                add(tn, f.name, -1,
                     "The field ends at byte " + std::to_string(end(f)) +
                         ", beyond the data file's record length of " +
                         std::to_string(stat.spec.recordLength) + ".");
@@ -317,7 +316,7 @@ private:
                     what += (what.empty() ? "" : "; ") + std::string("flags ") + std::to_string(flags) +
                             " in INDEX.DDF, " + std::to_string(f.flags) + " in the data file";
                 if (!what.empty())
-                    add(tn, dict::latin1ToUtf8(s.field->name), k.number,
+                    add(tn, s.field->name, k.number,
                         "Segment " + std::to_string(i) + " differs from the data file: " + what + ".");
             }
         }
@@ -337,7 +336,7 @@ private:
         std::vector<uint32_t> damaged;
         readPastDamage(dataFilePath(mDict, t), records, damaged);
         if (!damaged.empty())
-            add(dict::latin1ToUtf8(t.name), {}, -1,
+            add(t.name, {}, -1,
                 "The data file's " + pageList(damaged) + (damaged.size() == 1 ? " is" : " are") +
                     " damaged: " + std::to_string(records) + (records == 1 ? " record" : " records") +
                     " could be read past " + (damaged.size() == 1 ? "it." : "them."));
@@ -392,15 +391,21 @@ std::string subject(const Finding& f)
 
 int runCheck(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {"--json"}, {});
+    const Args args = parseArgs(argv, {"--json"}, {kCodePageOption});
     if (args.help) {
-        io.out << kHelp;
+        io.out << kHelp << kCodePageHelp;
         return kExitOk;
     }
     if (args.positionals.size() != 1)
         throw CliError("check needs one directory (see quillan-cli check --help)");
-    const LoadedDictionary d = loadDictionary(args.positionals[0]);
+    const LoadedDictionary d = loadDictionary(args.positionals[0], codePageOf(args));
     const std::vector<Finding> findings = Checker(d).run();
+    std::vector<std::string> storedNames;
+    for (const dict::FileRecord& f : d.set.files)
+        storedNames.push_back(f.name);
+    for (const dict::FieldRecord& f : d.set.fields)
+        storedNames.push_back(f.name);
+    const std::string suggestion = dict::suggestionText(dict::readingsOfNames(storedNames), d.page);
     if (args.has("--json")) {
         JsonWriter j(io.out);
         j.beginObject().key("findings").beginArray();
@@ -415,12 +420,17 @@ int runCheck(const std::vector<std::string>& argv, CliIo& io)
             j.key("message").value(f.message);
             j.endObject();
         }
-        j.endArray().endObject();
+        j.endArray();
+        j.key("codePageSuggestion");
+        suggestion.empty() ? j.null() : j.value(suggestion);
+        j.endObject();
     } else {
         for (const Finding& f : findings) {
             const std::string s = subject(f);
             io.out << (s.empty() ? "" : s + ": ") << f.message << '\n';
         }
+        if (!suggestion.empty())
+            io.out << "Code page: " << suggestion << " (--codepage).\n";
         io.out << (findings.empty() ? std::string("No findings.")
                                     : std::to_string(findings.size()) +
                                           (findings.size() == 1 ? " finding." : " findings."))

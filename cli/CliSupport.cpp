@@ -70,13 +70,29 @@ private:
 
 } // namespace
 
-LoadedDictionary loadDictionary(const std::string& dir)
+dict::CodePage codePageOf(const Args& args)
+{
+    const std::string* name = args.option(kCodePageOption);
+    if (!name)
+        return dict::CodePage::latin1();
+    if (auto page = dict::CodePage::named(*name))
+        return *page;
+    throw CliError("unknown code page " + *name + " (a number such as 866 or a name such as KOI8-R)");
+}
+
+std::string LoadedDictionary::text(std::string_view stored) const
+{
+    return page.decode(dict::trimmedName(stored));
+}
+
+LoadedDictionary loadDictionary(const std::string& dir, const dict::CodePage& page)
 {
     std::error_code ec;
     if (!fs::is_directory(dir, ec))
         throw CliError(dir + " is not a directory");
     LoadedDictionary d;
     d.dir = fs::absolute(dir, ec);
+    d.page = page;
     std::string error;
     try {
         CurrentDir here(d.dir);
@@ -89,7 +105,7 @@ LoadedDictionary loadDictionary(const std::string& dir)
             error.pop_back();
         throw CliError((d.dir / error).string());
     }
-    d.tables = std::make_unique<dict::Tables>(d.set);
+    d.tables = std::make_unique<dict::Tables>(d.set, d.page);
     return d;
 }
 
@@ -121,8 +137,18 @@ std::vector<const dict::TableDef*> chooseTables(const LoadedDictionary& d, const
 
 fs::path dataFilePath(const LoadedDictionary& d, const dict::TableDef& table)
 {
-    const fs::path loc(table.location);
-    return loc.is_absolute() ? loc : d.dir / loc;
+    const auto resolved = [&](const std::string& location) {
+        const fs::path loc(location);
+        return loc.is_absolute() ? loc : d.dir / loc;
+    };
+    const fs::path stored = resolved(table.storedLocation);
+    std::error_code ec;
+    if (table.location != table.storedLocation && !fs::exists(stored, ec)) {
+        const fs::path converted = resolved(table.location);
+        if (fs::exists(converted, ec))
+            return converted;
+    }
+    return stored;
 }
 
 int statDataFile(const fs::path& path, DataFileStat& out)
@@ -203,9 +229,15 @@ std::string statusWords(int status)
     return dict::statusText(status);
 }
 
-std::string displayName(std::string_view latin1)
+std::string paddedText(std::string_view utf8, std::size_t width)
 {
-    return dict::latin1ToUtf8(dict::trimmedName(latin1));
+    std::size_t characters = 0;
+    for (char c : utf8)
+        characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    std::string s(utf8);
+    if (characters < width)
+        s.append(width - characters, ' ');
+    return s;
 }
 
 std::string jsonEscape(std::string_view text)

@@ -3,6 +3,7 @@
 // one-line message, argument parsing, loading a dictionary set from a directory, reading a data
 // file's statistics through the record manager, and a small JSON writer that keeps the order
 // in which members are written.
+#include "CodePage.h"
 #include "DictionarySet.h"
 #include "Records.h"
 #include "WinBtr.h"
@@ -49,15 +50,30 @@ struct Args {
 Args parseArgs(const std::vector<std::string>& argv, const std::set<std::string>& flags,
                const std::set<std::string>& options);
 
+// The option that names the code page of the database's names and texts.
+inline const std::string kCodePageOption = "--codepage";
+inline constexpr const char* kCodePageHelp =
+    "--codepage CP reads names and texts in code page CP: a number (437, 850, 852, 866, 1250,\n"
+    "1251, 1252) or a name the conversion library knows (KOI8-R); Latin-1 when not given.\n";
+
+// The code page --codepage names, Latin-1 without it; CliError when there is no such page.
+dict::CodePage codePageOf(const Args& args);
+
 // A dictionary set read from a directory, and the tables it describes.
 struct LoadedDictionary {
     std::filesystem::path dir; // absolute
+    dict::CodePage page;
     dict::DictionarySet set;
     std::unique_ptr<dict::Tables> tables;
+
+    // Stored bytes as UTF-8 text in the set's code page, trailing blanks dropped.
+    std::string text(std::string_view stored) const;
 };
 
-// Reads the dictionary set in dir; CliError when dir is not a directory or a file cannot be read.
-LoadedDictionary loadDictionary(const std::string& dir);
+// Reads the dictionary set in dir, names read in page; CliError when dir is not a directory or
+// a file cannot be read.
+LoadedDictionary loadDictionary(const std::string& dir,
+                                const dict::CodePage& page = dict::CodePage::latin1());
 
 // The tables named (each found ignoring letter case; CliError for a name the dictionary does not
 // hold), in the order named; every table of the dictionary when none is named, the X$ tables
@@ -68,7 +84,9 @@ std::vector<const dict::TableDef*> chooseTables(const LoadedDictionary& d, const
 // A table of the dictionary's own files: named X$... or located at a dictionary file.
 bool isSystemTable(const dict::TableDef& table);
 
-// A table's data file: its location taken against the dictionary's directory when relative.
+// A table's data file: its location taken against the dictionary's directory when relative. The
+// stored bytes name the file; when no such file exists but one named by the location's text
+// does (a copy whose names were converted), that one.
 std::filesystem::path dataFilePath(const LoadedDictionary& d, const dict::TableDef& table);
 
 // What Stat says about a data file: its file specification and key segments, keys in order.
@@ -103,8 +121,8 @@ std::string pageList(const std::vector<uint32_t>& pages);
 // The message "status N (meaning)".
 std::string statusWords(int status);
 
-// Latin-1 text as UTF-8, trailing blanks dropped.
-std::string displayName(std::string_view latin1);
+// UTF-8 text followed by blanks up to width characters (not bytes); longer text as it is.
+std::string paddedText(std::string_view utf8, std::size_t width);
 
 class JsonWriter {
 public:

@@ -8,7 +8,7 @@
 namespace cli {
 namespace {
 
-constexpr const char* kHelp = R"(Usage: quillan-cli diff DIR1 DIR2
+constexpr const char* kHelp = R"(Usage: quillan-cli diff DIR1 DIR2 [--codepage CP]
 
 Compares the dictionary sets in DIR1 and DIR2: tables added (+), removed (-) and changed (~),
 and within a table its fields and keys. Tables and fields are matched by name, keys by number;
@@ -39,7 +39,7 @@ std::string keyText(const dict::KeyDef& k)
     std::string s;
     for (const dict::KeySegmentDef& seg : k.segments) {
         s += s.empty() ? "" : " + ";
-        s += seg.field ? dict::latin1ToUtf8(seg.field->name) : "field id " + std::to_string(seg.record.field);
+        s += seg.field ? seg.field->name : "field id " + std::to_string(seg.record.field);
         s += " (flags " + std::to_string(static_cast<uint16_t>(seg.record.flags)) + ")";
     }
     return s.empty() ? "no segments" : s;
@@ -87,13 +87,13 @@ public:
         for (const dict::TableDef& ta : a.all()) {
             const dict::TableDef* tb = b.find(ta.name);
             if (!tb)
-                line("- table " + name(ta) + " (location " + dict::latin1ToUtf8(ta.location) + ")");
+                line("- table " + name(ta) + " (location " + ta.location + ")");
             else
                 table(ta, *tb);
         }
         for (const dict::TableDef& tb : b.all())
             if (!a.find(tb.name))
-                line("+ table " + name(tb) + " (location " + dict::latin1ToUtf8(tb.location) + ", " +
+                line("+ table " + name(tb) + " (location " + tb.location + ", " +
                      std::to_string(tb.fields.size()) + " fields, " + std::to_string(tb.keys.size()) +
                      " keys)");
     }
@@ -101,7 +101,7 @@ public:
     int count() const { return mCount; }
 
 private:
-    static std::string name(const dict::TableDef& t) { return dict::latin1ToUtf8(t.name); }
+    static std::string name(const dict::TableDef& t) { return t.name; }
 
     void line(const std::string& text)
     {
@@ -112,7 +112,7 @@ private:
     void table(const dict::TableDef& a, const dict::TableDef& b)
     {
         Changes c;
-        c.add("location", dict::latin1ToUtf8(a.location), dict::latin1ToUtf8(b.location));
+        c.add("location", a.location, b.location);
         c.add("flags", int(a.record.flags), int(b.record.flags));
         if (!c.text().empty())
             line("~ table " + name(b) + ": " + c.text());
@@ -120,7 +120,7 @@ private:
         for (const dict::FieldDef& fa : a.fields) {
             const dict::FieldDef* fb = findField(b, fa.name);
             if (!fb) {
-                line("- field " + tn + "." + dict::latin1ToUtf8(fa.name) + " (" + fieldText(fa) + ")");
+                line("- field " + tn + "." + fa.name + " (" + fieldText(fa) + ")");
                 continue;
             }
             Changes f;
@@ -132,11 +132,11 @@ private:
             f.add("extended type", fa.extendedType ? typeText(*fa.extendedType) : std::string("none"),
                   fb->extendedType ? typeText(*fb->extendedType) : std::string("none"));
             if (!f.text().empty())
-                line("~ field " + tn + "." + dict::latin1ToUtf8(fb->name) + ": " + f.text());
+                line("~ field " + tn + "." + fb->name + ": " + f.text());
         }
         for (const dict::FieldDef& fb : b.fields)
             if (!findField(a, fb.name))
-                line("+ field " + tn + "." + dict::latin1ToUtf8(fb.name) + " (" + fieldText(fb) + ")");
+                line("+ field " + tn + "." + fb.name + " (" + fieldText(fb) + ")");
         for (const dict::KeyDef& ka : a.keys) {
             const dict::KeyDef* kb = findKey(b, ka.number);
             if (!kb)
@@ -158,15 +158,16 @@ private:
 
 int runDiff(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {}, {});
+    const Args args = parseArgs(argv, {}, {kCodePageOption});
     if (args.help) {
-        io.out << kHelp;
+        io.out << kHelp << kCodePageHelp;
         return kExitOk;
     }
     if (args.positionals.size() != 2)
         throw CliError("diff needs two directories (see quillan-cli diff --help)");
-    const LoadedDictionary a = loadDictionary(args.positionals[0]);
-    const LoadedDictionary b = loadDictionary(args.positionals[1]);
+    const dict::CodePage page = codePageOf(args);
+    const LoadedDictionary a = loadDictionary(args.positionals[0], page);
+    const LoadedDictionary b = loadDictionary(args.positionals[1], page);
     io.out << "--- " << args.positionals[0] << '\n' << "+++ " << args.positionals[1] << '\n';
     Differ differ(io.out);
     differ.tables(*a.tables, *b.tables);

@@ -10,7 +10,7 @@
 namespace cli {
 namespace {
 
-constexpr const char* kHelp = R"(Usage: quillan-cli dump DIR [--json]
+constexpr const char* kHelp = R"(Usage: quillan-cli dump DIR [--json] [--codepage CP]
 
 Prints the dictionary set in DIR (FILE.DDF, FIELD.DDF, INDEX.DDF and FIELDEXT.DDF): each table
 with its location and flags, its fields (id, name, type, offset, size, decimals, flags,
@@ -46,8 +46,8 @@ void dumpText(const dict::Tables& tables, std::ostream& out)
             out << '\n';
         first = false;
         const unsigned flags = t.record.flags;
-        out << "table " << dict::latin1ToUtf8(t.name) << " (id " << t.record.id << ")\n";
-        out << "  location: " << dict::latin1ToUtf8(t.location) << '\n';
+        out << "table " << t.name << " (id " << t.record.id << ")\n";
+        out << "  location: " << t.location << '\n';
         out << "  flags: " << flags;
         if (flags)
             out << " (" << joined(dict::fileFlagWords(flags)) << ')';
@@ -61,10 +61,10 @@ void dumpText(const dict::Tables& tables, std::ostream& out)
                 << "dec" << std::setw(7) << "flags"
                 << "  extended\n";
         for (const dict::FieldDef& f : t.fields) {
-            out << "    " << std::left << std::setw(6) << f.record.id << std::setw(21)
-                << dict::latin1ToUtf8(f.name) << std::setw(15) << typeLabel(f.record.dataType) << std::right
-                << std::setw(7) << f.record.offset << std::setw(6) << f.record.size << std::setw(5)
-                << int(f.record.dec) << std::setw(7) << f.record.flag;
+            out << "    " << std::left << std::setw(6) << f.record.id << paddedText(f.name, 21)
+                << std::setw(15) << typeLabel(f.record.dataType) << std::right << std::setw(7)
+                << f.record.offset << std::setw(6) << f.record.size << std::setw(5) << int(f.record.dec)
+                << std::setw(7) << f.record.flag;
             if (f.extendedType)
                 out << "  " << typeLabel(*f.extendedType);
             out << '\n';
@@ -77,7 +77,7 @@ void dumpText(const dict::Tables& tables, std::ostream& out)
             for (const dict::KeySegmentDef& s : k.segments) {
                 const unsigned kf = static_cast<uint16_t>(s.record.flags);
                 out << "      " << s.record.part << ": "
-                    << (s.field ? dict::latin1ToUtf8(s.field->name)
+                    << (s.field ? s.field->name
                                 : "field id " + std::to_string(s.record.field) + " (missing)");
                 if (s.field)
                     out << ", position " << segmentPosition(s) << ", length " << s.field->record.size;
@@ -97,15 +97,15 @@ void dumpJson(const dict::Tables& tables, std::ostream& out)
     for (const dict::TableDef& t : tables.all()) {
         j.beginObject();
         j.key("id").value(t.record.id);
-        j.key("name").value(dict::latin1ToUtf8(t.name));
-        j.key("location").value(dict::latin1ToUtf8(t.location));
+        j.key("name").value(t.name);
+        j.key("location").value(t.location);
         j.key("flags").value(int(t.record.flags));
         j.key("flagWords").strings(dict::fileFlagWords(t.record.flags));
         j.key("fields").beginArray();
         for (const dict::FieldDef& f : t.fields) {
             j.beginObject();
             j.key("id").value(f.record.id);
-            j.key("name").value(dict::latin1ToUtf8(f.name));
+            j.key("name").value(f.name);
             j.key("type").value(typeLabel(f.record.dataType));
             j.key("typeCode").value(int(f.record.dataType));
             j.key("offset").value(f.record.offset);
@@ -132,7 +132,7 @@ void dumpJson(const dict::Tables& tables, std::ostream& out)
                 j.key("part").value(s.record.part);
                 j.key("field");
                 if (s.field)
-                    j.value(dict::latin1ToUtf8(s.field->name));
+                    j.value(s.field->name);
                 else
                     j.null();
                 j.key("fieldId").value(s.record.field);
@@ -155,14 +155,14 @@ void dumpJson(const dict::Tables& tables, std::ostream& out)
 
 int runDump(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {"--json"}, {});
+    const Args args = parseArgs(argv, {"--json"}, {kCodePageOption});
     if (args.help) {
-        io.out << kHelp;
+        io.out << kHelp << kCodePageHelp;
         return kExitOk;
     }
     if (args.positionals.size() != 1)
         throw CliError("dump needs one directory (see quillan-cli dump --help)");
-    const LoadedDictionary d = loadDictionary(args.positionals[0]);
+    const LoadedDictionary d = loadDictionary(args.positionals[0], codePageOf(args));
     if (args.has("--json"))
         dumpJson(*d.tables, io.out);
     else

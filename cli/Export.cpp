@@ -27,9 +27,9 @@ namespace cli {
 namespace {
 namespace fs = std::filesystem;
 
-constexpr const char* kHelp = R"(Usage: quillan-cli export DIR [TABLE...] --to OUT.db [--force] [--no-system] [--salvage]
-       quillan-cli export DIR [TABLE...] --to postgresql://... [--replace] [--no-system] [--salvage]
-       quillan-cli export DIR [TABLE...] --csv OUTDIR [--no-system] [--salvage]
+constexpr const char* kHelp = R"(Usage: quillan-cli export DIR [TABLE...] --to OUT.db [--force] [--no-system] [--salvage] [--codepage CP]
+       quillan-cli export DIR [TABLE...] --to postgresql://... [--replace] [--no-system] [--salvage] [--codepage CP]
+       quillan-cli export DIR [TABLE...] --csv OUTDIR [--no-system] [--salvage] [--codepage CP]
 
 Reads each table's data file (all tables, or those named) through the record manager in
 physical order, decodes every field by its type and writes the records into an SQLite database,
@@ -53,7 +53,8 @@ but whose values repeat in the data gets an index that is not unique, and a line
                   ones and names the pages skipped and the number of records lost. Without it a
                   damaged page stops that table's export there, naming the page.
 
-A value that cannot be decoded is written as NULL and counted in the report on stderr; types
+Names, file names and texts are UTF-8; a TABLE is matched against the names as read in the code
+page. A value that cannot be decoded is written as NULL and counted in the report on stderr; types
 without a decoder are written as their bytes (a BLOB or bytea, hexadecimal in CSV). Exit status
 1 when values could not be decoded, a data file could not be read or a table could not be
 written.
@@ -470,7 +471,7 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
         const bool written = sink.endTable(plan, problems);
         io.err << plan.name << ": 0 records exported.\n";
         problems.push_back(plan.name + (status < 0 ? ": the table has no location; its table is empty."
-                                                   : ": the location " + dict::latin1ToUtf8(t.location) +
+                                                   : ": the location " + t.location +
                                                          " cannot be opened: " + statusWords(status) +
                                                          "; its table is empty."));
         return written && status < 0;
@@ -520,7 +521,7 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
                     if (s.fits)
                         outcome = dict::decodeFieldValue(s.type,
                                                          std::span<const uint8_t>(record + s.offset, s.size),
-                                                         s.decimals, values[i]);
+                                                         s.decimals, values[i], d.page);
                     else
                         values[i].kind = dict::FieldValue::Kind::Null;
                     if (outcome == dict::DecodeOutcome::Undecodable)
@@ -582,9 +583,9 @@ std::string repeatedKeyNote(const TablePlan& plan, const IndexPlan& index, long 
 
 int runExport(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {"--force", "--replace", "--no-system", "--salvage"}, {"--to", "--csv"});
+    const Args args = parseArgs(argv, {"--force", "--replace", "--no-system", "--salvage"}, {"--to", "--csv", kCodePageOption});
     if (args.help) {
-        io.out << kHelp;
+        io.out << kHelp << kCodePageHelp;
         return kExitOk;
     }
     if (args.positionals.empty())
@@ -598,7 +599,7 @@ int runExport(const std::vector<std::string>& argv, CliIo& io)
         throw CliError("--replace is for a PostgreSQL database; an SQLite file is always replaced");
     if (args.has("--force") && (!to || postgres))
         throw CliError("--force is for --to OUT.db");
-    const LoadedDictionary d = loadDictionary(args.positionals[0]);
+    const LoadedDictionary d = loadDictionary(args.positionals[0], codePageOf(args));
     const std::vector<const dict::TableDef*> chosen =
         chooseTables(d, std::vector<std::string>(args.positionals.begin() + 1, args.positionals.end()),
                      args.has("--no-system"));

@@ -66,7 +66,7 @@ int runScan(const std::vector<std::string>& argv, CliIo& io)
     options.resolve = args.has("--resolve");
     const dict::ScanResult result = dict::scanPascalRecords(source, dict::typeMapFromLines(lines), options);
 
-    auto text = [](const std::string& latin1) { return dict::latin1ToUtf8(latin1); };
+    auto text = [](const std::string& latin1) { return dict::CodePage::latin1().decode(latin1); };
     if (args.has("--json")) {
         JsonWriter j(io.out);
         j.beginObject().key("records").beginArray();

@@ -7,7 +7,7 @@
 namespace cli {
 namespace {
 
-constexpr const char* kHelp = R"(Usage: quillan-cli sql DIR [TABLE...] [--dialect sqlite|postgresql] [--no-system]
+constexpr const char* kHelp = R"(Usage: quillan-cli sql DIR [TABLE...] [--dialect sqlite|postgresql] [--no-system] [--codepage CP]
 
 Prints CREATE TABLE statements for the tables of the dictionary set in DIR (all tables, or those
 named): one column per field, typed from the field's type, and one index per key, unique where
@@ -29,15 +29,15 @@ Dialect parseDialect(const Args& args)
 
 int runSql(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {"--no-system"}, {"--dialect"});
+    const Args args = parseArgs(argv, {"--no-system"}, {"--dialect", kCodePageOption});
     if (args.help) {
-        io.out << kHelp;
+        io.out << kHelp << kCodePageHelp;
         return kExitOk;
     }
     if (args.positionals.empty())
         throw CliError("sql needs a directory (see quillan-cli sql --help)");
     const Dialect dialect = parseDialect(args);
-    const LoadedDictionary d = loadDictionary(args.positionals[0]);
+    const LoadedDictionary d = loadDictionary(args.positionals[0], codePageOf(args));
     const std::vector<const dict::TableDef*> tables =
         chooseTables(d, std::vector<std::string>(args.positionals.begin() + 1, args.positionals.end()),
                      args.has("--no-system"));

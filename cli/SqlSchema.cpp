@@ -52,11 +52,10 @@ std::vector<TablePlan> planTables(const std::vector<const dict::TableDef*>& tabl
     for (const dict::TableDef* t : tables) {
         TablePlan p;
         p.table = t;
-        p.name = uniqueName(dict::latin1ToUtf8(t->name), t->record.id, "table_", tableNames);
+        p.name = uniqueName(t->name, t->record.id, "table_", tableNames);
         std::set<std::string> columnNames;
         for (const dict::FieldDef& f : t->fields)
-            p.columns.push_back({&f,
-                                 uniqueName(dict::latin1ToUtf8(f.name), f.record.id, "field_", columnNames),
+            p.columns.push_back({&f, uniqueName(f.name, f.record.id, "field_", columnNames),
                                  dict::valueClassOf(f.typeCode(), f.record.size)});
         for (const dict::KeyDef& k : t->keys) {
             IndexPlan ix;

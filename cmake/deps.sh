@@ -1,6 +1,6 @@
 # Shared by ./run, ./test and ./package: installs the Debian packages Quillan needs when any is
 # missing. Quiet when everything is already there.
-quillan_packages="build-essential cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev librsvg2-bin libpq-dev"
+quillan_packages="build-essential cmake pkg-config qt6-base-dev libgl-dev libsqlite3-dev libgtest-dev libgmock-dev libbenchmark-dev librsvg2-bin libpq-dev libicu-dev"
 # Making and checking the Debian package (./package, and its test in ./test): dpkg-shlibdeps and
 # dpkg-deb, the desktop entry and AppStream validators, the manual page formatter, lintian.
 quillan_package_tools="dpkg-dev file desktop-file-utils appstream man-db groff-base lintian"

@@ -74,20 +74,21 @@ bool KeyDef::duplicates() const
                        [](const KeySegmentDef& s) { return s.record.flags & KeyDuplicates; });
 }
 
-Tables::Tables(const DictionarySet& set)
+Tables::Tables(const DictionarySet& set, const CodePage& page)
 {
     mTables.reserve(set.files.size());
     for (const FileRecord& f : set.files) {
         TableDef t;
         t.record = f;
-        t.name = trimmedName(f.name);
-        t.location = trimmedName(f.loc);
+        t.name = page.decode(trimmedName(f.name));
+        t.storedLocation = trimmedName(f.loc);
+        t.location = page.decode(t.storedLocation);
         for (const FieldRecord& r : set.fields) {
             if (r.file != f.id)
                 continue;
             FieldDef d;
             d.record = r;
-            d.name = trimmedName(r.name);
+            d.name = page.decode(trimmedName(r.name));
             for (const FieldExtRecord& x : set.extensions)
                 if (x.file == f.id && x.id == r.id)
                     d.extendedType = x.dataType;

@@ -3,6 +3,7 @@
 // its fields (the extended type of FIELDEXT.DDF applied) and its keys (segments in order, each
 // with the field it names). For tools that look at a dictionary as a whole rather than one
 // file at a time.
+#include "CodePage.h"
 #include "Records.h"
 
 #include <cstdint>
@@ -28,7 +29,7 @@ std::string readDictionarySet(DictionarySet& set);
 
 struct FieldDef {
     FieldRecord record;
-    std::string name;                // Xe$Name without its trailing blanks
+    std::string name;                // Xe$Name without its trailing blanks, as UTF-8 text
     std::optional<int> extendedType; // from FIELDEXT.DDF
     // The type the field's bytes hold: its extended type when FIELDEXT.DDF gives one.
     int typeCode() const { return extendedType ? *extendedType : record.dataType; }
@@ -47,23 +48,26 @@ struct KeyDef {
 
 struct TableDef {
     FileRecord record;
-    std::string name;             // Xf$Name without trailing blanks
-    std::string location;         // Xf$Loc without trailing blanks
+    std::string name;             // Xf$Name without trailing blanks, as UTF-8 text
+    std::string location;         // Xf$Loc without trailing blanks, as UTF-8 text
+    std::string storedLocation;   // Xf$Loc without trailing blanks, its bytes as stored
     std::vector<FieldDef> fields; // by offset, then id
     std::vector<KeyDef> keys;     // by number
 };
 
-// The tables of the set in FILE.DDF order. A table's fields are those whose Xe$File is its id;
+// The tables of the set in FILE.DDF order, names and locations read in the given code page. A
+// table's fields are those whose Xe$File is its id;
 // key segments and extended types find their field among them by id. Pointers into a table's
 // fields stay valid as long as the table is not copied (copies re-point them).
 class Tables {
 public:
-    explicit Tables(const DictionarySet& set);
+    explicit Tables(const DictionarySet& set, const CodePage& page = CodePage::latin1());
     Tables(const Tables&) = delete;
     Tables& operator=(const Tables&) = delete;
 
     const std::vector<TableDef>& all() const { return mTables; }
-    // The first table of that name, ignoring the case of ASCII letters and trailing blanks.
+    // The first table of that name (UTF-8 text), ignoring the case of ASCII letters and trailing
+    // blanks.
     const TableDef* find(std::string_view name) const;
 
 private:

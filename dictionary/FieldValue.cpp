@@ -70,17 +70,11 @@ DecodeOutcome setReal(FieldValue& out, double v)
     return DecodeOutcome::Value;
 }
 
-DecodeOutcome setText(FieldValue& out, const uint8_t* p, std::size_t n)
+DecodeOutcome setText(FieldValue& out, const uint8_t* p, std::size_t n, const CodePage& page)
 {
     out.kind = FieldValue::Kind::Text;
     out.text.clear();
-    bool ascii = true;
-    for (std::size_t i = 0; i < n && ascii; ++i)
-        ascii = p[i] < 0x80;
-    if (ascii)
-        out.text.assign(reinterpret_cast<const char*>(p), n);
-    else
-        out.text = latin1ToUtf8(std::string_view(reinterpret_cast<const char*>(p), n));
+    page.decodeAppend(std::string_view(reinterpret_cast<const char*>(p), n), out.text);
     return DecodeOutcome::Value;
 }
 
@@ -287,7 +281,8 @@ bool hasDecoder(int typeCode)
     }
 }
 
-DecodeOutcome decodeFieldValue(int typeCode, std::span<const uint8_t> b, int decimals, FieldValue& out)
+DecodeOutcome decodeFieldValue(int typeCode, std::span<const uint8_t> b, int decimals, FieldValue& out,
+                               const CodePage& page)
 {
     out.kind = FieldValue::Kind::Null;
     const std::size_t n = b.size();
@@ -296,16 +291,16 @@ DecodeOutcome decodeFieldValue(int typeCode, std::span<const uint8_t> b, int dec
         std::size_t len = n;
         while (len > 0 && (b[len - 1] == ' ' || b[len - 1] == 0))
             --len;
-        return setText(out, b.data(), len);
+        return setText(out, b.data(), len, page);
     }
     case kLString:
         if (n < 1 || b[0] > n - 1)
             return DecodeOutcome::Undecodable;
-        return setText(out, b.data() + 1, b[0]);
+        return setText(out, b.data() + 1, b[0], page);
     case kZString: {
         const void* nul = n ? std::memchr(b.data(), 0, n) : nullptr;
         return setText(out, b.data(),
-                       nul ? static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - b.data()) : n);
+                       nul ? static_cast<std::size_t>(static_cast<const uint8_t*>(nul) - b.data()) : n, page);
     }
     case kInteger:
     case kIntel:
@@ -421,22 +416,6 @@ std::string_view typeNameOf(int typeCode)
     if (int q = codeToExtendedPosition(typeCode); q >= 0)
         return extendedTypeNames()[static_cast<std::size_t>(q)];
     return {};
-}
-
-std::string latin1ToUtf8(std::string_view latin1)
-{
-    std::string s;
-    s.reserve(latin1.size() + 8);
-    for (char ch : latin1) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x80) {
-            s += ch;
-        } else {
-            s += static_cast<char>(0xC0 | (c >> 6));
-            s += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return s;
 }
 
 std::string valueText(const FieldValue& value)

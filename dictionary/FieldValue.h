@@ -1,6 +1,6 @@
 #pragma once
 // Decoding one field of a data record by its type code into a plain value: integers, reals,
-// texts (UTF-8, from Latin-1 bytes), exact decimals as text, dates and times as ISO text.
+// texts (UTF-8, from bytes in the database's code page), exact decimals as text, dates and times as ISO text.
 //
 // Representations (little-endian unless said otherwise):
 //   String 0       blank-padded text; trailing blanks and NULs are not part of the value
@@ -19,6 +19,8 @@
 //   ZString 11     text up to the first NUL
 //   LongDate 228   32-bit signed integer YYYYMMDD; 0 is "no date"
 // Every other type has no decoder: its bytes are kept as they are.
+#include "CodePage.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -52,8 +54,9 @@ enum class DecodeOutcome {
 enum class ValueClass { Integer, UnsignedBig, Real, Text, Decimal, Date, Time, Boolean, Blob };
 
 // Decodes bytes (exactly the field's bytes) as a value of the type code. decimals is the field's
-// number of decimal places (used by Decimal, Money and the Numeric types).
-DecodeOutcome decodeFieldValue(int typeCode, std::span<const uint8_t> bytes, int decimals, FieldValue& out);
+// number of decimal places (used by Decimal, Money and the Numeric types); texts are read in page.
+DecodeOutcome decodeFieldValue(int typeCode, std::span<const uint8_t> bytes, int decimals, FieldValue& out,
+                               const CodePage& page = CodePage::latin1());
 
 // Whether the type code has a decoder (otherwise decodeFieldValue answers Raw).
 bool hasDecoder(int typeCode);
@@ -63,9 +66,6 @@ ValueClass valueClassOf(int typeCode, int size);
 
 // The catalogue name of a type code ("String", "LongDate"); empty for a code without a name.
 std::string_view typeNameOf(int typeCode);
-
-// Latin-1 bytes as UTF-8.
-std::string latin1ToUtf8(std::string_view latin1);
 
 // Text of a value for CSV and messages: integers and reals in full precision, blobs as hex,
 // Null empty.

@@ -5,6 +5,7 @@
 #include "DataTypes.h"
 #include "DictionaryGrid.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
@@ -13,6 +14,7 @@
 #include <QFontMetrics>
 #include <QLineEdit>
 #include <QScreen>
+#include <QSettings>
 
 #include <cerrno>
 
@@ -86,6 +88,12 @@ void TMain::buildBrowser()
     MAKE(BuildFile, place(new QPushButton(QStringLiteral("Build DDFs"), this), 112, 192, 67, 25));
     MAKE(OpenFile, place(new QPushButton(QStringLiteral("Open DDFs"), this), 112, 224, 67, 25));
     MAKE(ClearFile, place(new QPushButton(QStringLiteral("New DDFs"), this), 112, 256, 67, 25));
+    MAKE(LCodePage, placeLabel(new QLabel(QStringLiteral("Code page"), this), 112, 281, true));
+    MAKE(CodePageComboBox, place(new QComboBox(this), 112, 294, 67, 17));
+    for (const dict::CodePage& page : dict::usualCodePages())
+        CodePageComboBox->addItem(QString::fromStdString(page.label()), QString::fromStdString(page.id()));
+    CodePageComboBox->view()->setMinimumWidth(190);
+    CodePageComboBox->setCurrentIndex(CodePageComboBox->findData(QStringLiteral("Latin-1")));
     MAKE(DeleteFile, place(new QPushButton(QStringLiteral("Delete File"), this), 112, 312, 67, 25));
     MAKE(LSize, placeLabel(new QLabel(QStringLiteral("Size of File "), this), 112, 360, true));
     MAKE(LSizeFile, placeLabel(new QLabel(this), 117, 376, true));
@@ -120,6 +128,7 @@ void TMain::wireBrowser(HandlerWiring& wire)
     wire.click(OpenFile, &TMain::OpenFileClick);
     wire.click(ClearFile, &TMain::ClearFileClick);
     wire.click(DeleteFile, &TMain::DeleteFileClick);
+    wire.change(CodePageComboBox, &TMain::CodePageComboBoxChange);
     connect(PageControl, &QTabWidget::currentChanged, this,
             [this] { guarded([&] { PageControlChange(); }); });
 }
@@ -261,6 +270,105 @@ void TMain::showDirectory(const QString& directory)
     DirectoryListBox->setDirectory(mDirectory);
     DriveComboBox->showDriveOf(mDirectory);
     FileListBox->setDirectory(mDirectory);
+    showCodePageOf(mDirectory);
+}
+
+// ---- Code page ----
+
+namespace {
+
+// The settings key of a directory's entry in a group: the path percent-encoded, so that its
+// separators make no groups.
+QString directoryKey(const QString& directory)
+{
+    return QString::fromLatin1(QDir::cleanPath(directory).toUtf8().toPercentEncoding());
+}
+
+} // namespace
+
+void TMain::showCodePageOf(const QString& directory)
+{
+    QSettings settings;
+    const QString id =
+        settings.value(QStringLiteral("CodePages/") + directoryKey(directory), QStringLiteral("Latin-1"))
+            .toString();
+    const std::optional<dict::CodePage> page = dict::CodePage::named(id.toStdString());
+    const dict::CodePage chosen = page ? *page : dict::CodePage::latin1();
+    int index = CodePageComboBox->findData(QString::fromStdString(chosen.id()));
+    if (index < 0) {
+        CodePageComboBox->addItem(QString::fromStdString(chosen.label()),
+                                  QString::fromStdString(chosen.id()));
+        index = CodePageComboBox->count() - 1;
+    }
+    {
+        const QSignalBlocker quiet(CodePageComboBox);
+        CodePageComboBox->setCurrentIndex(index);
+    }
+    useCodePage(chosen);
+}
+
+void TMain::useCodePage(const dict::CodePage& page)
+{
+    const dict::CodePage old = grid::codePage();
+    if (old == page)
+        return;
+    grid::setCodePage(page);
+    QStringList none;
+    grid::recodeColumns(FileGrid, {grid::kFileName, grid::kFileLoc}, none, old, page);
+    grid::recodeColumns(FieldGrid, {grid::kFieldName}, HiddenFieldRows, old, page);
+    grid::recodeColumns(KeyGrid, {grid::kKeyFile, grid::kKeyField}, HiddenKeyRows, old, page);
+    grid::recodeColumns(ExtGrid, {grid::kExtFile, grid::kExtField}, HiddenExtRows, old, page);
+    for (QComboBox* filter : {FileFilter, IndexFilter, ExtFileFilter}) {
+        std::string bytes;
+        if (old.encode(filter->currentText().toStdString(), bytes)) {
+            const QSignalBlocker quiet(filter);
+            filter->setEditText(QString::fromStdString(page.decode(bytes)));
+        }
+    }
+    CodePageComboBox->setToolTip(QString());
+    if (FileGrid->RowCount() > 1)
+        PageControlChange();
+}
+
+void TMain::CodePageComboBoxChange()
+{
+    const QString id = CodePageComboBox->currentData().toString();
+    const std::optional<dict::CodePage> page = dict::CodePage::named(id.toStdString());
+    if (!page)
+        return;
+    QSettings settings;
+    settings.setValue(QStringLiteral("CodePages/") + directoryKey(mDirectory), id);
+    useCodePage(*page);
+}
+
+void TMain::SuggestCodePage()
+{
+    const dict::CodePage& page = grid::codePage();
+    std::vector<std::string> stored;
+    const auto collect = [&](const TVarGrid* grid, int col) {
+        for (int row = 1; row < grid->RowCount(); ++row) {
+            std::string bytes;
+            if (page.encode(grid->Cells(col, row).toStdString(), bytes))
+                stored.push_back(std::move(bytes));
+        }
+    };
+    collect(FileGrid, grid::kFileName);
+    collect(FieldGrid, grid::kFieldName);
+    const QString suggestion =
+        QString::fromStdString(dict::suggestionText(dict::readingsOfNames(stored), page));
+    CodePageComboBox->setToolTip(suggestion.isEmpty() ? QString()
+                                                      : suggestion.at(0).toUpper() + suggestion.mid(1));
+    if (suggestion.isEmpty())
+        return;
+    QSettings settings;
+    const QString key = QStringLiteral("CodePageHints/") + directoryKey(mDirectory);
+    if (settings.value(key).toString() == suggestion)
+        return;
+    settings.setValue(key, suggestion);
+    showMessage(
+        QStringLiteral("The names of this dictionary hold letters beyond ASCII: %1. Choose the page under "
+                       "\"Code page\" to read them so; the stored bytes stay as they are.")
+            .arg(suggestion));
 }
 
 // ---- Start-up and shut-down ----
@@ -314,6 +422,7 @@ void TMain::OpenFileClick()
     OpenFieldDDFClick();
     OpenKeysDDFClick();
     OpenFieldExtDDFClick();
+    SuggestCodePage();
 }
 
 void TMain::ClearFileClick()

@@ -97,6 +97,10 @@ public:
     QPushButton* DeleteFile;
     QLabel* LSize;
     QLabel* LSizeFile;
+    // The code page of the browsed directory's names and texts: the usual pages, Latin-1 unless
+    // the user chose another for the directory (remembered in the user's settings).
+    QLabel* LCodePage;
+    QComboBox* CodePageComboBox;
     QTabWidget* PageControl;
     QWidget* TabOptions;
     QWidget* TabFiles;
@@ -248,6 +252,12 @@ public slots:
     void LDirectoryMouseMove();
     void CheckDictionaryFiles();
     void SelectListedFile();
+    // The page chosen becomes the directory's: remembered, and every name the pages show is
+    // read again from its bytes in it.
+    void CodePageComboBoxChange();
+    // Once per directory and suggestion, after an Open: when the stored names read as letters
+    // of one script under a usual page other than the one in use, says so (never switches).
+    void SuggestCodePage();
 
     // ---- Files page (FilesPage.cpp) ----
     void ClearFileDDFClick();
@@ -374,6 +384,11 @@ private:
     void wireKeysPage(HandlerWiring& wire);
     void wireExtFieldsPage(HandlerWiring& wire);
     void showDirectory(const QString& directory);
+    // The page remembered for the directory (Latin-1 when none) shown and put in use.
+    void showCodePageOf(const QString& directory);
+    // Puts the page in use: the names in the four grids, their hidden rows and the filters are
+    // read again from their bytes (which stay the same).
+    void useCodePage(const dict::CodePage& page);
 
     // Record scanner (RecordScanner.cpp): "Resolve declarations" as the user's settings keep it.
     static bool resolveSetting();

@@ -10,6 +10,62 @@
 
 namespace grid {
 
+namespace {
+
+dict::CodePage& pageInUse()
+{
+    static dict::CodePage page;
+    return page;
+}
+
+} // namespace
+
+void setCodePage(const dict::CodePage& page)
+{
+    pageInUse() = page;
+}
+
+const dict::CodePage& codePage()
+{
+    return pageInUse();
+}
+
+QString storedText(std::string_view bytes)
+{
+    return QString::fromStdString(pageInUse().decode(bytes));
+}
+
+void recodeColumns(TVarGrid* grid, std::initializer_list<int> cols, QStringList& hidden,
+                   const dict::CodePage& from, const dict::CodePage& to)
+{
+    if (from == to)
+        return;
+    const auto recode = [&](QStringList& cells) {
+        for (int col : cols) {
+            if (col >= cells.size())
+                continue;
+            std::string bytes;
+            if (from.encode(cells[col].toStdString(), bytes))
+                cells[col] = QString::fromStdString(to.decode(bytes));
+        }
+    };
+    std::vector<QStringList> rows;
+    rows.reserve(std::size_t(grid->RowCount()));
+    for (int row = 1; row < grid->RowCount(); ++row) {
+        rows.push_back(grid->rowCells(row));
+        recode(rows.back());
+    }
+    const int current = grid->Row();
+    grid->replaceRowsFrom(1, std::move(rows));
+    if (current >= 1 && current < grid->RowCount())
+        grid->setRow(current);
+    for (QString& text : hidden) {
+        QStringList cells = text.split(QLatin1Char('\n'));
+        recode(cells);
+        text = cells.join(QLatin1Char('\n'));
+    }
+}
+
 // ---- Texts and look-ups ----
 
 QString padName(const QString& text, int width)
@@ -273,22 +329,30 @@ qint32 BuildCells::integer(int col, int row, qint32 lowest, qint32 highest) cons
 
 std::string BuildCells::text(int col, int row, int width) const
 {
-    QString text = mGrid->Cells(col, row);
+    const QString text = mGrid->Cells(col, row);
     qsizetype used = text.size();
     while (used > 0 && (text[used - 1] == QLatin1Char(' ') || text[used - 1] == QChar(0)))
         --used;
-    for (qsizetype i = 0; i < used; ++i)
-        if (text[i].unicode() > 0xFF)
-            refuse(col, row,
-                   QStringLiteral("'%1' cannot be stored in the 8-bit text of %2").arg(text[i], mFileName));
-    if (used > width)
+    const dict::CodePage& page = codePage();
+    std::string bytes;
+    char32_t refused = 0;
+    if (!page.encode(text.left(used).toStdString(), bytes, &refused))
+        refuse(col, row,
+               QStringLiteral("'%1' cannot be stored in the 8-bit text of %2 under code page %3 (U+%4)")
+                   .arg(QString::fromUcs4(&refused, 1), mFileName, QString::fromStdString(page.id()),
+                        QString::number(uint(refused), 16).toUpper().rightJustified(4, QLatin1Char('0'))));
+    if (bytes.size() > std::size_t(width))
         refuse(col, row,
                QStringLiteral("'%1' is longer than the %2 characters %3 keeps")
                    .arg(text.left(used))
                    .arg(width)
                    .arg(mFileName));
-    text.truncate(std::min<qsizetype>(text.size(), width));
-    return text.toLatin1().toStdString();
+    // The trailing blanks and NULs as they are, up to the width.
+    std::string tail;
+    page.encode(text.mid(used).toStdString(), tail);
+    bytes += tail;
+    bytes.resize(std::min(bytes.size(), std::size_t(width)));
+    return bytes;
 }
 
 void BuildCells::requireFilled(int col, int row) const

@@ -10,6 +10,7 @@
 // into a cell is never interrupted by a message. Build is where such a cell is an error.
 #include "AddComp.h"
 #include "BuildReport.h"
+#include "CodePage.h"
 #include "CreationSpecs.h"
 #include "DictionaryIo.h"
 #include "RecordArray.h"
@@ -47,6 +48,22 @@ enum ExtCol { kExtFile = 0, kExtField, kExtDataType, kExtCols };
 
 // Stored width of every dictionary name (Xf$Name, Xe$Name).
 constexpr int kNameWidth = 20;
+
+// ---- Stored texts and the code page ----
+
+// Names and locations are stored as 8-bit bytes in the database's code page. Every stored text
+// becomes a cell through storedText and every cell becomes bytes through BuildCells::text, both
+// in the code page set here (Latin-1 until another is set); under any page a cell that was read
+// and not edited gives back the bytes it was read from.
+void setCodePage(const dict::CodePage& page);
+const dict::CodePage& codePage();
+QString storedText(std::string_view bytes);
+
+// The cells of the given columns (and of the same columns of the hidden rows, row texts as
+// hideRows keeps them) as `to` reads the bytes `from` stored them as; a cell `from` cannot
+// store (text the user typed) stays as it is. One model change.
+void recodeColumns(TVarGrid* grid, std::initializer_list<int> cols, QStringList& hidden,
+                   const dict::CodePage& from, const dict::CodePage& to);
 
 // ---- Texts and look-ups ----
 
@@ -175,8 +192,8 @@ public:
     qint32 integer(int col, int row, qint32 lowest, qint32 highest) const;
     qint16 int16(int col, int row) const { return qint16(integer(col, row, -32768, 32767)); }
     quint8 byte(int col, int row) const { return quint8(integer(col, row, 0, 255)); }
-    // The cell's text as Latin-1 bytes: it must fit `width` characters once trailing blanks
-    // (and NULs) are dropped, and hold only characters an 8-bit text can store.
+    // The cell's text as bytes of the code page: once trailing blanks (and NULs) are dropped it
+    // must fit `width` bytes and hold only characters the page can store.
     std::string text(int col, int row, int width) const;
     // A row's key cell that must not be empty (any row but the entry row).
     void requireFilled(int col, int row) const;

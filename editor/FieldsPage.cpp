@@ -21,14 +21,9 @@ using namespace grid;
 QStringList fieldRow(std::span<const uint8_t> bytes)
 {
     const dict::FieldRecord record = dict::FieldRecord::decode(bytes);
-    return {QString::number(record.id),
-            QString::number(record.file),
-            QString::fromLatin1(record.name.data(), qsizetype(record.name.size())),
-            QString::number(record.dataType),
-            QString::number(record.offset),
-            QString::number(record.size),
-            QString::number(record.dec),
-            QString::number(record.flag)};
+    return {QString::number(record.id),       QString::number(record.file),   storedText(record.name),
+            QString::number(record.dataType), QString::number(record.offset), QString::number(record.size),
+            QString::number(record.dec),      QString::number(record.flag)};
 }
 
 // The names the Table Filter offers: every table whose id is neither empty nor -1, in grid order.

@@ -26,15 +26,10 @@ using namespace grid;
 // Characters of the location that Build stores; the location's 64th byte stays blank.
 constexpr int kStoredLocLength = 63;
 
-QString latin1Text(const std::string& text)
-{
-    return QString::fromLatin1(text.data(), qsizetype(text.size()));
-}
-
 QStringList fileRow(std::span<const uint8_t> bytes)
 {
     const dict::FileRecord record = dict::FileRecord::decode(bytes);
-    return {QString::number(record.id), latin1Text(record.name), latin1Text(record.loc),
+    return {QString::number(record.id), storedText(record.name), storedText(record.loc),
             QString::number(record.flags)};
 }
 

@@ -50,9 +50,7 @@ void TMain::AddFieldClick()
         ++HighestFieldId;
         FieldGrid->setCells(kFieldId, row, QString::number(HighestFieldId));
         FieldGrid->setCells(kFieldFile, row, QString::number(fileId));
-        FieldGrid->setCells(
-            kFieldName, row,
-            padName(QString::fromLatin1(field.Name.data(), static_cast<qsizetype>(field.Name.size()))));
+        FieldGrid->setCells(kFieldName, row, padName(grid::storedText(field.Name)));
         const int b = dict::combinedPositionOfName(field.BtrieveType);
         if (dict::combinedToExtendedPosition(b) >= 0)
             AddExtFieldRow(row, b);

@@ -8,9 +8,9 @@
 
 namespace {
 
-QString latin1(const std::string& text)
+QString sourceText(const std::string& text)
 {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    return grid::storedText(text);
 }
 
 // The mapping as the scanner reads it: the tick boxes of the Pascal Type list and the lines.
@@ -31,7 +31,7 @@ QStringList recordNames(const std::vector<ScannedRecord>& records)
     QStringList names;
     names.reserve(static_cast<qsizetype>(records.size()));
     for (const ScannedRecord& record : records)
-        names << latin1(record.Name);
+        names << sourceText(record.Name);
     return names;
 }
 
@@ -48,7 +48,7 @@ QString unresolvedReport(const std::vector<ScannedRecord>& records)
         for (const dict::UnresolvedField& u : record.Unresolved)
             if (count++ < kShown)
                 lines << QStringLiteral("%1.%2: %3, %4")
-                             .arg(latin1(record.Name), latin1(u.Field), latin1(u.Name), QString::fromStdString(u.Reason));
+                             .arg(sourceText(record.Name), sourceText(u.Field), sourceText(u.Name), QString::fromStdString(u.Reason));
     if (count == 0)
         return {};
     if (count > kShown)
@@ -77,7 +77,7 @@ void TMain::SearchClick()
     ScannedRecords = std::move(result.records);
     FindRecord->addItems(recordNames(ScannedRecords));
     if (result.error)
-        throw EConvertError(latin1(*result.error)); // CurFile and NameRec keep the last complete scan
+        throw EConvertError(sourceText(*result.error)); // CurFile and NameRec keep the last complete scan
 
     CurFile->setText(path);
     NameRecRecords = ScannedRecords;
@@ -120,9 +120,9 @@ void TMain::ShowRecordFields()
     RecordGrid->setRowCount(2);
     for (const ScannedField& field : ScannedRecords[index].Fields) {
         const int row = RecordGrid->RowCount() - 1;
-        RecordGrid->setCells(0, row, latin1(field.Name));
-        RecordGrid->setCells(1, row, latin1(field.PascalType));
-        RecordGrid->setCells(2, row, latin1(field.BtrieveType));
+        RecordGrid->setCells(0, row, sourceText(field.Name));
+        RecordGrid->setCells(1, row, sourceText(field.PascalType));
+        RecordGrid->setCells(2, row, sourceText(field.BtrieveType));
         RecordGrid->setCells(3, row, QString::number(field.Offset));
         RecordGrid->setCells(4, row, QString::number(field.Size));
         RecordGrid->setRowCount(row + 2);

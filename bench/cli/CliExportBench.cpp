@@ -1,7 +1,9 @@
 // quillan-cli export of a 1,000,000-record table of ten fields of mixed types into SQLite, side by
 // side with the same rows inserted into SQLite directly (same schema, index and settings), and
 // the reading alone (record manager, physical order, decoding). The data file is made once per
-// run, through TWinBtr.
+// run, through TWinBtr. A second table of text-heavy records (four String fields of Cyrillic
+// text stored in code page 866) is exported read as Latin-1 and as 866: the code page must not
+// make the export slower.
 // Run: build/bench/cli/cli_export_bench (a Release build for the figures). For timing whole
 // processes (farm-bench): `cli_export_bench --write-data DIR` leaves the dictionary and BIG.DAT in
 // DIR, `cli_export_bench --direct-insert OUT.db` makes one direct insert of the same rows.
@@ -139,6 +141,78 @@ void writeData(const fs::path& d)
     }
 }
 
+constexpr int kTextRecords = 300000;
+constexpr int kTextFields = 4;
+constexpr int kTextSize = 40;
+
+// TEXTS: Id Integer 4 (key 0) and four String fields of 40 bytes, filled with CP866 words.
+void writeTextData(const fs::path& d)
+{
+    fs::create_directories(d);
+    sample::DictionaryRows rows = sample::selfDescription();
+    dict::FileRecord f;
+    f.id = 4;
+    f.name = "TEXTS";
+    f.loc = "TEXTS.DAT";
+    rows.files.push_back(f);
+    rows.fields.push_back({18, 4, "Id", 1, 0, 4, 0, 0});
+    for (int k = 0; k < kTextFields; ++k)
+        rows.fields.push_back({static_cast<int16_t>(19 + k), 4, "Text" + std::to_string(k), 0,
+                               static_cast<int16_t>(4 + k * kTextSize), kTextSize, 0, 0});
+    rows.indexes.push_back({4, 18, 0, 0, 0x100});
+    sample::writeDictionary(d, rows);
+    const dict::Tables tables(sample::setOf(rows));
+    if (sample::createDataFile(d / "TEXTS.DAT", *tables.find("TEXTS"), {}))
+        throw std::runtime_error("TEXTS.DAT not created");
+    // "Статьи", "расходов", "Клиент", "ИЧП", "Москва" in CP866.
+    const std::string words[] = {"\x91\xE2\xA0\xE2\xEC\xA8", "\xE0\xA0\xE1\xE5\xAE\xA4\xAE\xA2",
+                                 "\x8A\xAB\xA8\xA5\xAD\xE2", "\x88\x97\x8F", "\x8C\xAE\xE1\xAA\xA2\xA0"};
+    TWinBtr btr;
+    btr.Open((d / "TEXTS.DAT").string(), "", 0);
+    for (int i = 0; i < kTextRecords; ++i) {
+        sample::RecordBytes b(4 + kTextFields * kTextSize);
+        b.integer(0, 4, static_cast<uint32_t>(i + 1));
+        for (int k = 0; k < kTextFields; ++k) {
+            std::string text;
+            for (int w = 0; text.size() + 12 < kTextSize; ++w)
+                text += words[(i + k + w) % 5] + " ";
+            b.text(static_cast<std::size_t>(4 + k * kTextSize), kTextSize, text);
+        }
+        std::vector<uint8_t> rec = b.bytes();
+        btr.UseBuffer(rec.data());
+        if (btr.Insert())
+            throw std::runtime_error("insert refused");
+    }
+    btr.Close();
+}
+
+const fs::path& textDir()
+{
+    static const fs::path dir = [] {
+        writeTextData(scratch() / "texts");
+        return scratch() / "texts";
+    }();
+    return dir;
+}
+
+// Argument 0: the texts read as Latin-1 (no --codepage); 1: read as 866.
+void BM_CliExportTexts(benchmark::State& state)
+{
+    const fs::path dir = textDir();
+    const fs::path out = scratch() / "texts.db";
+    std::vector<std::string> args = {"quillan-cli", "export", dir.string(), "TEXTS", "--to", out.string()};
+    if (state.range(0) == 1)
+        args.insert(args.end(), {"--codepage", "866"});
+    for (auto _ : state) {
+        std::ostringstream o, e;
+        cli::CliIo io{o, e};
+        if (cli::runCli(args, io) != 0)
+            state.SkipWithError(e.str().c_str());
+    }
+    state.SetLabel(state.range(0) == 1 ? "--codepage 866" : "Latin-1");
+    state.SetItemsProcessed(state.iterations() * kTextRecords);
+}
+
 const fs::path& dictionaryDir()
 {
     static const fs::path dir = [] {
@@ -238,6 +312,7 @@ void BM_ReadAndDecodeOnly(benchmark::State& state)
 BENCHMARK(BM_CliExportToSqlite)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_SqliteDirectInsert)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ReadAndDecodeOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CliExportTexts)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 

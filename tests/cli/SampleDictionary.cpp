@@ -74,6 +74,17 @@ DictionaryRows salesDictionary()
     return rows;
 }
 
+dict::DictionarySet setOf(const DictionaryRows& rows)
+{
+    dict::DictionarySet set;
+    set.files = rows.files;
+    set.fields = rows.fields;
+    set.indexes = rows.indexes;
+    set.extensions = rows.extensions;
+    set.hasExtensions = rows.writeExtensions;
+    return set;
+}
+
 namespace {
 
 template <typename Record>

@@ -30,6 +30,9 @@ DictionaryRows selfDescription();
 // The self-description and the three sales tables.
 DictionaryRows salesDictionary();
 
+// The rows as a dictionary set, as reading the written files gives it.
+dict::DictionarySet setOf(const DictionaryRows& rows);
+
 // Writes the four dictionary files into dir through writeDictionaryFile (FILE.DDF and FIELD.DDF
 // through TWinBtr when they allow duplicates).
 void writeDictionary(const std::filesystem::path& dir, const DictionaryRows& rows);

@@ -148,7 +148,7 @@ TEST(DictionaryGrid, buildCellsNameTheFileRowAndColumnOfWhatCannotBeStored)
     EXPECT_EQ(
         message([&] { cells.text(1, 1, 20); }),
         QStringLiteral("FIELD.DDF was not written: row 1, column Xe$File: '\u20ac' cannot be stored in the "
-                       "8-bit text of FIELD.DDF"));
+                       "8-bit text of FIELD.DDF under code page Latin-1 (U+20AC)"));
     g->setCells(1, 1, QStringLiteral("Caf\u00e9   "));
     EXPECT_EQ(cells.text(1, 1, 4), std::string("Caf\xe9"));
     EXPECT_EQ(

@@ -295,18 +295,20 @@ TEST_P(BuildRefusesWhatFieldDdfCannotHold, andKeepsTheBuiltFile)
 
 INSTANTIATE_TEST_SUITE_P(
     FieldDdf, BuildRefusesWhatFieldDdfCannotHold,
-    ::testing::Values(Unstorable{2, 0, QStringLiteral("32768"), "32768 is outside -32768..32767"},
-                      Unstorable{3, 1, QStringLiteral("-32769"), "-32769 is outside -32768..32767"},
-                      Unstorable{4, 2, QStringLiteral("ANameOfTwentyOneChars"),
-                                 "'ANameOfTwentyOneChars' is longer than the 20 characters FIELD.DDF keeps"},
-                      Unstorable{5, 2, QStringLiteral("Price \u20AC"),
-                                 "'\u20AC' cannot be stored in the 8-bit text of FIELD.DDF"},
-                      Unstorable{6, 3, QStringLiteral("256"), "256 is outside 0..255"},
-                      Unstorable{7, 4, QStringLiteral("1x"), "'1x' is not a valid integer value"},
-                      Unstorable{8, 5, QString(), "'' is not a valid integer value"},
-                      Unstorable{9, 6, QStringLiteral("-1"), "-1 is outside 0..255"},
-                      Unstorable{10, 7, QStringLiteral("32768"), "32768 is outside -32768..32767"},
-                      Unstorable{17, 7, QStringLiteral("$FFFF"), "65535 is outside -32768..32767"},
-                      Unstorable{11, 0, QString(), "the cell is empty (type a value, or remove the row)"}));
+    ::testing::Values(
+        Unstorable{2, 0, QStringLiteral("32768"), "32768 is outside -32768..32767"},
+        Unstorable{3, 1, QStringLiteral("-32769"), "-32769 is outside -32768..32767"},
+        Unstorable{4, 2, QStringLiteral("ANameOfTwentyOneChars"),
+                   "'ANameOfTwentyOneChars' is longer than the 20 characters FIELD.DDF keeps"},
+        Unstorable{
+            5, 2, QStringLiteral("Price \u20AC"),
+            "'\u20AC' cannot be stored in the 8-bit text of FIELD.DDF under code page Latin-1 (U+20AC)"},
+        Unstorable{6, 3, QStringLiteral("256"), "256 is outside 0..255"},
+        Unstorable{7, 4, QStringLiteral("1x"), "'1x' is not a valid integer value"},
+        Unstorable{8, 5, QString(), "'' is not a valid integer value"},
+        Unstorable{9, 6, QStringLiteral("-1"), "-1 is outside 0..255"},
+        Unstorable{10, 7, QStringLiteral("32768"), "32768 is outside -32768..32767"},
+        Unstorable{17, 7, QStringLiteral("$FFFF"), "65535 is outside -32768..32767"},
+        Unstorable{11, 0, QString(), "the cell is empty (type a value, or remove the row)"}));
 
 } // namespace

@@ -268,10 +268,12 @@ INSTANTIATE_TEST_SUITE_P(
         Unstorable{2, QString(64, QLatin1Char('L')),
                    "'LLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLLL' is longer than the 63 "
                    "characters FILE.DDF keeps"},
-        Unstorable{1, QStringLiteral("Price \u20AC"),
-                   "'\u20AC' cannot be stored in the 8-bit text of FILE.DDF"},
-        Unstorable{2, QStringLiteral("\u0414\u0430\u043D\u043D\u044B\u0435.DAT"),
-                   "'\u0414' cannot be stored in the 8-bit text of FILE.DDF"},
+        Unstorable{
+            1, QStringLiteral("Price \u20AC"),
+            "'\u20AC' cannot be stored in the 8-bit text of FILE.DDF under code page Latin-1 (U+20AC)"},
+        Unstorable{
+            2, QStringLiteral("\u0414\u0430\u043D\u043D\u044B\u0435.DAT"),
+            "'\u0414' cannot be stored in the 8-bit text of FILE.DDF under code page Latin-1 (U+0414)"},
         Unstorable{0, QStringLiteral("40000"), "40000 is outside -32768..32767"},
         Unstorable{3, QStringLiteral("256"), "256 is outside 0..255"},
         Unstorable{3, QStringLiteral("-1"), "-1 is outside 0..255"},
