@@ -84,7 +84,7 @@ TEST(DictionaryGrid, theFilterWalkEndsAtTheFirstRowThatStopsIt)
     EXPECT_EQ(g->RowCount(), 5) << "the row that ended the walk and those after it stay";
 }
 
-TEST(DictionaryGrid, lookUpsFindTheFirstRowInEitherLetterCaseWholeTextsOnly)
+TEST(DictionaryGrid, lookUpsFindTheFirstRowOfTheSameNameTrailingBlanksNeverCounting)
 {
     auto g =
         makeGrid({{"Sales               ", "1"}, {"SALES               ", "2"}, {"Sales", "3"}, {"-", "3"}});
@@ -95,7 +95,9 @@ TEST(DictionaryGrid, lookUpsFindTheFirstRowInEitherLetterCaseWholeTextsOnly)
     const Case cases[] = {
         {"sales               ", 1, -1},
         {"SALES               ", 1, 2},
-        {"sales", 3, -1},
+        {"sales", 1, -1},
+        {"Sales", 1, 1},
+        {"SALES\0 ", 1, 2},
         {"Sale", -1, -1},
     };
     const RowIndex ignoring = RowIndex::ignoringCase(g.get(), 0);
