@@ -77,7 +77,7 @@ void BM_OpenDdfs(benchmark::State& state)
 {
     TMain& w = window();
     for (auto _ : state) {
-        w.OpenFile->click();
+        w.OpenFileClick();
         QApplication::processEvents();
     }
     state.counters["fields"] = w.FieldGrid->RowCount() - 2;
@@ -90,7 +90,7 @@ void BM_BuildDdfs(benchmark::State& state)
 {
     TMain& w = window();
     for (auto _ : state) {
-        w.BuildFile->click();
+        w.BuildFileClick();
         QApplication::processEvents();
     }
 }
