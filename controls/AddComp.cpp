@@ -12,6 +12,7 @@
 VarGridModel::VarGridModel(int colCount, QObject* parent) : QAbstractTableModel(parent), mColCount(colCount)
 {
     mRows.assign(2, QStringList(colCount, QString()));
+    mIds.assign(2, RowIds{});
 }
 
 int VarGridModel::rowCount(const QModelIndex& parent) const
@@ -28,6 +29,10 @@ int VarGridModel::columnCount(const QModelIndex& parent) const
 
 QVariant VarGridModel::data(const QModelIndex& index, int role) const
 {
+    if (index.isValid() && role == RowIdsRole) {
+        const RowIds& ids = mIds[index.row() + mFixedRows];
+        return QVariantList{ids.owner, ids.item};
+    }
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return {};
     return mRows[index.row() + mFixedRows][index.column()];
@@ -129,6 +134,12 @@ void VarGridModel::setRowCells(int row, QStringList cells)
         notifyCell(0, row);
 }
 
+void VarGridModel::setRowIds(int row, RowIds ids)
+{
+    if (row >= 0 && row < gridRowCount())
+        mIds[row] = ids;
+}
+
 void VarGridModel::setGridRowCount(int count)
 {
     count = std::max(1, count);
@@ -140,14 +151,17 @@ void VarGridModel::setGridRowCount(int count)
         const int first = std::max(0, old - mFixedRows);
         beginInsertRows({}, first, count - mFixedRows - 1);
         mRows.resize(count, QStringList(mColCount, QString()));
+        mIds.resize(count);
         endInsertRows();
     } else if (count > mFixedRows) {
         beginRemoveRows({}, count - mFixedRows, old - mFixedRows - 1);
         mRows.resize(count);
+        mIds.resize(count);
         endRemoveRows();
     } else {
         beginResetModel();
         mRows.resize(count);
+        mIds.resize(count);
         mFixedRows = count - 1;
         endResetModel();
     }
@@ -159,18 +173,21 @@ void VarGridModel::removeGridRow(int row)
         return;
     if (gridRowCount() == 1) {
         setRowCells(0, {});
+        mIds[0] = {};
         return;
     }
     flushChanges();
     if (row < mFixedRows || gridRowCount() - 1 <= mFixedRows) {
         beginResetModel();
         mRows.erase(mRows.begin() + row);
+        mIds.erase(mIds.begin() + row);
         mFixedRows = std::min(mFixedRows, gridRowCount() - 1);
         endResetModel();
         return;
     }
     beginRemoveRows({}, row - mFixedRows, row - mFixedRows);
     mRows.erase(mRows.begin() + row);
+    mIds.erase(mIds.begin() + row);
     endRemoveRows();
 }
 
@@ -185,25 +202,37 @@ void VarGridModel::sortRows(const std::function<bool(const QStringList&, const Q
 void VarGridModel::applyOrder(const std::vector<int>& order)
 {
     std::vector<QStringList> sorted;
+    std::vector<RowIds> sortedIds;
     sorted.reserve(mRows.size());
-    for (int i : order)
+    sortedIds.reserve(mRows.size());
+    for (int i : order) {
         sorted.push_back(std::move(mRows[i]));
+        sortedIds.push_back(mIds[i]);
+    }
     beginResetModel();
     dropPendingChanges();
     mRows = std::move(sorted);
+    mIds = std::move(sortedIds);
     endResetModel();
 }
 
-std::vector<QStringList> VarGridModel::takeRows(const std::function<bool(int, const QStringList&)>& take)
+std::vector<QStringList> VarGridModel::takeRows(const std::function<bool(int, const QStringList&)>& take,
+                                                std::vector<RowIds>* takenIds)
 {
     std::vector<QStringList> taken;
     std::vector<QStringList> kept;
+    std::vector<RowIds> keptIds;
     kept.reserve(mRows.size());
+    keptIds.reserve(mRows.size());
     for (int r = 0; r < gridRowCount(); ++r) {
-        if (r >= mFixedRows && take(r, mRows[r]))
+        if (r >= mFixedRows && take(r, mRows[r])) {
             taken.push_back(std::move(mRows[r]));
-        else
+            if (takenIds)
+                takenIds->push_back(mIds[r]);
+        } else {
             kept.push_back(std::move(mRows[r]));
+            keptIds.push_back(mIds[r]);
+        }
     }
     if (taken.empty()) {
         mRows = std::move(kept);
@@ -212,23 +241,30 @@ std::vector<QStringList> VarGridModel::takeRows(const std::function<bool(int, co
     beginResetModel();
     dropPendingChanges();
     mRows = std::move(kept);
+    mIds = std::move(keptIds);
     endResetModel();
     return taken;
 }
 
-void VarGridModel::replaceRowsFrom(int first, std::vector<QStringList> rows)
+void VarGridModel::replaceRowsFrom(int first, std::vector<QStringList> rows, std::vector<RowIds> ids)
 {
     first = std::clamp(first, mFixedRows, gridRowCount());
     for (QStringList& row : rows)
         row.resize(mColCount);
+    ids.resize(rows.size());
     beginResetModel();
     dropPendingChanges();
     mRows.resize(first);
+    mIds.resize(first);
     mRows.reserve(first + rows.size());
+    mIds.reserve(first + rows.size());
     for (QStringList& row : rows)
         mRows.push_back(std::move(row));
-    if (mRows.empty())
+    mIds.insert(mIds.end(), ids.begin(), ids.end());
+    if (mRows.empty()) {
         mRows.push_back(QStringList(mColCount, QString()));
+        mIds.push_back(RowIds{});
+    }
     endResetModel();
 }
 
@@ -398,16 +434,17 @@ void TVarGrid::deleteRow(int row)
     reshape([&] { mModel->removeGridRow(row); });
 }
 
-std::vector<QStringList> TVarGrid::takeRows(const std::function<bool(int, const QStringList&)>& take)
+std::vector<QStringList> TVarGrid::takeRows(const std::function<bool(int, const QStringList&)>& take,
+                                            std::vector<RowIds>* takenIds)
 {
     std::vector<QStringList> taken;
-    reshape([&] { taken = mModel->takeRows(take); });
+    reshape([&] { taken = mModel->takeRows(take, takenIds); });
     return taken;
 }
 
-void TVarGrid::replaceRowsFrom(int first, std::vector<QStringList> rows)
+void TVarGrid::replaceRowsFrom(int first, std::vector<QStringList> rows, std::vector<RowIds> ids)
 {
-    reshape([&] { mModel->replaceRowsFrom(first, std::move(rows)); });
+    reshape([&] { mModel->replaceRowsFrom(first, std::move(rows), std::move(ids)); });
 }
 
 void TVarGrid::sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less)

@@ -15,14 +15,29 @@
 #include <algorithm>
 #include <functional>
 #include <initializer_list>
+#include <limits>
 #include <type_traits>
 #include <vector>
 
+// Two ids kept with a grid row beside its cells and never shown: what the row refers to in
+// other grids (an owner, such as a table, and an item within it, such as a field). Every
+// change that moves, takes or puts back rows moves them with their cells.
+struct RowIds {
+    static constexpr qint32 kNone = std::numeric_limits<qint32>::min();
+    qint32 owner = kNone;
+    qint32 item = kNone;
+    bool operator==(const RowIds&) const = default;
+};
+
 // The cells of a TVarGrid: rows of texts indexed by column and row, row 0 the title row. The
-// first FixedRows rows (0 or 1) are shown as the header, the rest as the view's rows.
+// first FixedRows rows (0 or 1) are shown as the header, the rest as the view's rows. Each row
+// also keeps its RowIds, read through RowIdsRole.
 class VarGridModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // data() of any cell of a row under this role: its RowIds as a list of two ints.
+    static constexpr int RowIdsRole = Qt::UserRole + 1;
+
     explicit VarGridModel(int colCount, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -41,7 +56,10 @@ public:
     QString cell(int col, int row) const;
     void setCell(int col, int row, const QString& text);
     const QStringList& rowCells(int row) const { return mRows[row]; }
+    // Replaces a row's cells; its ids stay.
     void setRowCells(int row, QStringList cells);
+    RowIds rowIds(int row) const { return row >= 0 && row < gridRowCount() ? mIds[row] : RowIds{}; }
+    void setRowIds(int row, RowIds ids);
     void setGridRowCount(int count);
     void removeGridRow(int row);
     // Reorders the rows by `less`; when `less` throws, the rows are left as they were.
@@ -50,9 +68,12 @@ public:
     void applyOrder(const std::vector<int>& order);
     // Removes the rows for which `take` is true, in one change, and returns them in their order.
     // Rows before FixedRows are never taken.
-    std::vector<QStringList> takeRows(const std::function<bool(int row, const QStringList&)>& take);
-    // Replaces every row from `first` on (first >= FixedRows) by `rows`, in one change.
-    void replaceRowsFrom(int first, std::vector<QStringList> rows);
+    // Their ids go into `takenIds` when it is given.
+    std::vector<QStringList> takeRows(const std::function<bool(int row, const QStringList&)>& take,
+                                      std::vector<RowIds>* takenIds = nullptr);
+    // Replaces every row from `first` on (first >= FixedRows) by `rows`, in one change; ids[i]
+    // goes with rows[i] (none where `ids` is shorter).
+    void replaceRowsFrom(int first, std::vector<QStringList> rows, std::vector<RowIds> ids = {});
 
 private:
     bool inRange(int col, int row) const;
@@ -68,6 +89,7 @@ private:
     int mFixedRows = 1;
     bool mEditable = true;
     std::vector<QStringList> mRows; // each holds exactly mColCount cells
+    std::vector<RowIds> mIds;       // one per row, beside mRows
 };
 
 // String grid whose cells live in its own model. Rows are model rows: row 0 holds the column
@@ -105,12 +127,18 @@ public:
     // Removes one row; the rows after it move up. The current row index stays (clamped).
     void deleteRow(int row);
     // Removes, as one change, every row from FixedRows on for which `take` is true, and returns
-    // their cells in grid order. The current row index stays (clamped).
-    std::vector<QStringList> takeRows(const std::function<bool(int row, const QStringList&)>& take);
-    // Puts `rows` in place of every row from `first` on, as one change (missing cells empty).
-    // Appending many rows is replaceRowsFrom(RowCount(), rows). `first` is clamped to
-    // FixedRows..RowCount().
-    void replaceRowsFrom(int first, std::vector<QStringList> rows);
+    // their cells in grid order (their ids into `takenIds` when given). The current row index
+    // stays (clamped).
+    std::vector<QStringList> takeRows(const std::function<bool(int row, const QStringList&)>& take,
+                                      std::vector<RowIds>* takenIds = nullptr);
+    // Puts `rows` in place of every row from `first` on, as one change (missing cells empty),
+    // ids[i] kept with rows[i] (none where `ids` is shorter). Appending many rows is
+    // replaceRowsFrom(RowCount(), rows). `first` is clamped to FixedRows..RowCount().
+    void replaceRowsFrom(int first, std::vector<QStringList> rows, std::vector<RowIds> ids = {});
+    // The ids kept with a row (none for a row out of range); sorts, removals and the moves
+    // above carry them with the row.
+    RowIds rowIds(int row) const { return mModel->rowIds(row); }
+    void setRowIds(int row, RowIds ids) { mModel->setRowIds(row, ids); }
     // Sorts every row, the title row included. The current row index stays. When `less`
     // throws, the rows stay as they were.
     void sortRows(const std::function<bool(const QStringList&, const QStringList&)>& less);

@@ -53,15 +53,30 @@ void BuildReport::rowRefused(const std::string& fileName, int row, int status)
         it->rows.push_back(row);
 }
 
-void BuildReport::rowLeftOut(const std::string& fileName, int row, const std::string& why)
+void BuildReport::addRow(Kind kind, const std::string& fileName, int row, const std::string& why)
 {
     auto it = std::find_if(mEntries.begin(), mEntries.end(), [&](const Entry& e) {
-        return e.kind == Kind::RowsLeftOut && e.fileName == fileName && e.why == why;
+        return e.kind == kind && e.fileName == fileName && e.why == why;
     });
     if (it == mEntries.end())
-        mEntries.push_back({Kind::RowsLeftOut, fileName, 0, {row}, why});
+        mEntries.push_back({kind, fileName, 0, {row}, why});
     else
         it->rows.push_back(row);
+}
+
+void BuildReport::rowLeftOut(const std::string& fileName, int row, const std::string& why)
+{
+    addRow(Kind::RowsLeftOut, fileName, row, why);
+}
+
+void BuildReport::rowNoted(const std::string& fileName, int row, const std::string& what)
+{
+    addRow(Kind::RowsNoted, fileName, row, what);
+}
+
+void BuildReport::fileLeftAsItWas(const std::string& fileName, const std::string& why)
+{
+    mEntries.push_back({Kind::LeftAsItWas, fileName, 0, {}, why});
 }
 
 std::string BuildReport::text() const
@@ -107,6 +122,12 @@ std::string BuildReport::text() const
         case Kind::RowsLeftOut:
             text += e.fileName + ": " + rowList(e.rows) + (e.rows.size() == 1 ? " was" : " were") +
                     " left out: " + e.why + ".";
+            break;
+        case Kind::RowsNoted:
+            text += e.fileName + ": " + rowList(e.rows) + ": " + e.why + ".";
+            break;
+        case Kind::LeftAsItWas:
+            text += e.fileName + " was left as it was: " + e.why + ".";
             break;
         }
     }

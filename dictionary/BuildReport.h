@@ -17,6 +17,11 @@ public:
     // row: a grid row (from 1) that was not written because `why` (e.g. "no table of that
     // name"); rows of the same file and reason are named together.
     void rowLeftOut(const std::string& fileName, int row, const std::string& why);
+    // row: a grid row written with a choice the user should know of (`what`, e.g. "field
+    // 'Filler' is named twice in table 'Stock'; the first was taken"); grouped as rowLeftOut.
+    void rowNoted(const std::string& fileName, int row, const std::string& what);
+    // A file the Build did not touch, because `why`.
+    void fileLeftAsItWas(const std::string& fileName, const std::string& why);
 
     bool empty() const { return mEntries.empty(); }
 
@@ -27,13 +32,14 @@ public:
     std::string text() const;
 
 private:
-    enum class Kind { NotCreated, NotOpened, RowsRefused, RowsLeftOut };
+    enum class Kind { NotCreated, NotOpened, RowsRefused, RowsLeftOut, RowsNoted, LeftAsItWas };
+    void addRow(Kind kind, const std::string& fileName, int row, const std::string& why);
     struct Entry {
         Kind kind;
         std::string fileName;
         int status;
         std::vector<int> rows;
-        std::string why; // RowsLeftOut only
+        std::string why; // RowsLeftOut, RowsNoted, LeftAsItWas
     };
     std::vector<Entry> mEntries;
 };

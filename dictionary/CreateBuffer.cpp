@@ -2,10 +2,42 @@
 
 #include "DataTypes.h"
 
+#include <algorithm>
 #include <span>
+#include <utility>
 
 namespace dict {
 namespace {
+
+// A name as compared: trailing blanks and NULs dropped.
+std::string trimmed(std::string name)
+{
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\0'))
+        name.pop_back();
+    return name;
+}
+
+bool sameName(const std::string& a, const std::string& b)
+{
+    return equalIgnoringAsciiCase(trimmed(a), trimmed(b));
+}
+
+std::optional<int64_t> number(const std::string& text)
+{
+    try {
+        std::size_t used = 0;
+        const long long value = std::stoll(text, &used);
+        return used == text.size() ? std::optional<int64_t>(value) : std::nullopt;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+bool sameId(const std::string& a, const std::string& b)
+{
+    const auto x = number(a);
+    return x && x == number(b);
+}
 
 CreateBuffer refused(CreateBuffer::Problem problem, std::string detail, int keyCount = 0)
 {
@@ -26,25 +58,27 @@ CreateBuffer buildCreateBuffer(const std::string& tableName, const std::string& 
     CreateBuffer out;
     out.bytes.assign(kCreateBufferSize, 0);
     std::span<uint8_t> bytes(out.bytes);
-    const auto ofTable = [&](const CreateKeyRow& key) {
-        return !key.table.empty() && key.table == tableName;
-    };
-
-    std::size_t segments = 0;
+    std::vector<const CreateKeyRow*> ofTable;
     for (const CreateKeyRow& key : keys)
-        segments += ofTable(key);
-    if (segments > kMaxCreateSegments)
-        return refused(Problem::TooManySegments, std::to_string(segments));
+        if (!trimmed(key.table).empty() && sameName(key.table, tableName))
+            ofTable.push_back(&key);
+    if (ofTable.size() > kMaxCreateSegments)
+        return refused(Problem::TooManySegments, std::to_string(ofTable.size()));
+    std::stable_sort(ofTable.begin(), ofTable.end(), [](const CreateKeyRow* a, const CreateKeyRow* b) {
+        return std::pair(a->number, a->part) < std::pair(b->number, b->part);
+    });
 
-    for (const CreateKeyRow& key : keys) {
-        if (!ofTable(key))
-            continue;
+    for (const CreateKeyRow* keyRow : ofTable) {
+        const CreateKeyRow& key = *keyRow;
         const CreateFieldRow* field = nullptr;
-        for (const CreateFieldRow& f : fields)
-            if (!key.field.empty() && equalIgnoringAsciiCase(f.name, key.field)) {
-                field = &f;
-                break;
-            }
+        if (key.fieldRow && *key.fieldRow < fields.size())
+            field = &fields[*key.fieldRow];
+        else
+            for (const CreateFieldRow& f : fields)
+                if (!trimmed(key.field).empty() && sameId(f.file, tableId) && sameName(f.name, key.field)) {
+                    field = &f;
+                    break;
+                }
         if (!field)
             return refused(Problem::FieldNotFound, key.field);
         for (const NumberCell* cell : {&field->offset, &field->size, &field->dataType, &key.flags})
@@ -64,7 +98,7 @@ CreateBuffer buildCreateBuffer(const std::string& tableName, const std::string& 
     int64_t recordLength = values.recordLength;
     if (recordLength == 0)
         for (const CreateFieldRow& field : fields) {
-            if (field.file.empty() || field.file != tableId)
+            if (!sameId(field.file, tableId))
                 continue;
             if (!field.size.value)
                 return refused(Problem::NotANumber, field.size.text, out.keyCount);

@@ -1,8 +1,8 @@
 #pragma once
 // The Create buffer of a table's data file, made from the dictionary as the editor holds it:
 // the file specification from the Files page's values, then one key specification per key
-// segment of the table, in the order the Keys grid lists them, each placed on the field the
-// Fields grid names. Plain values in, bytes out, so tests build buffers without a window.
+// segment of the table, by key number and then part, each placed on its field of the table.
+// Plain values in, bytes out, so tests build buffers without a window.
 #include "Records.h"
 
 #include <cstddef>
@@ -36,11 +36,16 @@ struct CreateFileValues {
     int32_t pages = 0;
 };
 
-// A Keys grid row: table and field names as the grid shows them, and the segment's key flags.
+// A Keys grid row: table and field names as the grid shows them, the segment's key flags, its
+// key number and part, and (when the editor knows it by id) the index in `fields` of the field
+// row it is placed on.
 struct CreateKeyRow {
     std::string table;
     std::string field;
     NumberCell flags;
+    int32_t number = 0;
+    int32_t part = 0;
+    std::optional<std::size_t> fieldRow;
 };
 
 // A Fields grid row (title row excluded): the Xe$File cell's text, the name and the numbers
@@ -70,12 +75,14 @@ struct CreateBuffer {
     int32_t recordLength = 0;
 };
 
-// Builds the buffer for the table named `tableName` (compared exactly with each key row's
-// table) whose Xf$Id cell reads `tableId` (compared as text with the field rows' Xe$File).
-// A key row's field is the first field row of that name, letter case of a to z ignored,
-// whichever table it belongs to; an empty name names no field. A segment whose flags have the "segmented" bit
-// (16) is followed by another segment of the same key; every other segment ends a key. The key flags go in as
-// they are: no alternate collating sequence is appended for the ACS bit.
+// Builds the buffer for the table named `tableName` whose Xf$Id cell reads `tableId` (compared
+// as a number with the field rows' Xe$File). Names are compared as everywhere in the editor:
+// trailing blanks never count, letter case of a to z is ignored. The table's key rows go in by
+// key number, then part, rows equal in both in the order given. A key row's field is
+// fields[fieldRow] when it is given, else the first field row of the table with that name; an
+// empty name names no field. A segment whose flags have the "segmented" bit (16) is followed by
+// another segment of the same key; every other segment ends a key. The key flags go in as they
+// are: no alternate collating sequence is appended for the ACS bit.
 CreateBuffer buildCreateBuffer(const std::string& tableName, const std::string& tableId,
                                const CreateFileValues& values, const std::vector<CreateKeyRow>& keys,
                                const std::vector<CreateFieldRow>& fields);

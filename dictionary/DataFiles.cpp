@@ -44,7 +44,7 @@ std::optional<std::string> existingDataFile(const std::string& location)
     const std::string name = engine::nameFromKeyBuffer(location.c_str(), 0);
     if (name.empty())
         return std::nullopt;
-    return engine::findExistingFile(name);
+    return engine::findExistingFile(engine::nameToCreate(name));
 }
 
 } // namespace dict

@@ -26,9 +26,10 @@ int readDataFileStat(const std::string& path, std::span<uint8_t> stat);
 // record manager's status.
 int createDataFile(const std::string& path, std::span<const uint8_t> createBuffer);
 
-// The file that a Create of `location` would replace, when one exists: the record manager
-// reads the location up to its first blank or NUL and finds a file of that name, or one whose
-// name differs from it only in the case of the letters a to z. nullopt when there is none.
+// The file that a Create of `location` would replace, when one exists: the file the record
+// manager creates for the location (the whole name when its folder exists, else the part
+// before its first blank), or an entry whose name differs from that only in the case of the
+// letters a to z. nullopt when there is none.
 std::optional<std::string> existingDataFile(const std::string& location);
 
 } // namespace dict

@@ -44,6 +44,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     buildFieldsPage();
     buildKeysPage();
     buildExtFieldsPage();
+    makePages();
     PageControl->setCurrentWidget(TabOptions);
     HandlerWiring wiring(this);
     wireBrowser(wiring);
@@ -138,6 +139,90 @@ bool TMain::eventFilter(QObject* watched, QEvent* event)
     if (watched == LDirectory && event->type() == QEvent::MouseMove)
         guarded([this] { LDirectoryMouseMove(); });
     return QWidget::eventFilter(watched, event);
+}
+
+// ---- The dictionary pages ----
+
+void TMain::makePages()
+{
+    mFilesPage = std::make_unique<grid::Page>(dict::DictFile::File, FileGrid, mFileTableArray, mHiddenFileRows);
+    mFieldsPage = std::make_unique<grid::Page>(dict::DictFile::Field, FieldGrid, mFieldTableArray, HiddenFieldRows);
+    mKeysPage = std::make_unique<grid::Page>(dict::DictFile::Index, KeyGrid, mIndexTableArray, HiddenKeyRows);
+    mExtPage = std::make_unique<grid::Page>(dict::DictFile::FieldExt, ExtGrid, mExtTableArray, HiddenExtRows);
+}
+
+void TMain::followReferenceRow(grid::Page& page, int row, QComboBox* list, std::vector<qint32>& listIds)
+{
+    using Problem = grid::DictionaryIndex::Reference::Problem;
+    TVarGrid* g = page.grid;
+    const QStringList cells = g->rowCells(row);
+    const RowIds kept = g->rowIds(row);
+    const std::vector<qint32> noTables;
+    std::vector<qint32> tables;
+    if (kept.owner != RowIds::kNone)
+        tables.push_back(kept.owner);
+    if (const auto named = grid::DictionaryIndex(*mFilesPage, *mFieldsPage, &noTables).tableId(cells[grid::kKeyFile]))
+        tables.push_back(*named);
+    const grid::DictionaryIndex index(*mFilesPage, *mFieldsPage, &tables, kept.item);
+    const auto ref = index.resolve(cells[grid::kKeyFile], cells[grid::kKeyField], kept);
+    RowIds ids;
+    switch (ref.problem) {
+    case Problem::None:
+        ids = {ref.table, ref.ambiguous ? RowIds::kNone : ref.field};
+        break;
+    case Problem::NoField:
+    case Problem::UnknownField:
+        ids = {ref.table, RowIds::kNone};
+        break;
+    default:
+        break;
+    }
+    if (row < grid::entryRow(g))
+        g->setRowIds(row, ids);
+
+    QStringList names;
+    listIds.clear();
+    if (ids.owner != RowIds::kNone)
+        index.fieldsOf(ids.owner, listIds, names);
+    bool same = list->count() == names.size();
+    for (int i = 0; same && i < names.size(); ++i)
+        same = list->itemText(i) == names[i];
+    if (!same) {
+        list->clear();
+        list->addItems(names);
+    }
+    int selected = -1;
+    for (std::size_t i = 0; i < listIds.size() && selected < 0; ++i)
+        if (listIds[i] == ids.item && ids.item != RowIds::kNone)
+            selected = int(i);
+    for (int i = 0; i < names.size() && selected < 0; ++i)
+        if (!grid::nameKey(cells[grid::kKeyField], grid::LetterCase::Kept).isEmpty() &&
+            grid::sameName(names[i], cells[grid::kKeyField], grid::LetterCase::Ignored))
+            selected = i;
+    list->setCurrentIndex(selected);
+    if (selected < 0 && list->isEditable())
+        list->setEditText(QString());
+}
+
+void TMain::renameReferences(qint32 table, std::optional<qint32> field, const QString& name)
+{
+    static_assert(grid::kKeyFile == grid::kExtFile && grid::kKeyField == grid::kExtField);
+    const int col = field ? grid::kKeyField : grid::kKeyFile;
+    const auto refers = [&](RowIds ids) { return ids.owner == table && (!field || ids.item == *field); };
+    for (grid::Page* page : {mKeysPage.get(), mExtPage.get()}) {
+        TVarGrid* g = page->grid;
+        for (int row = 1; row < g->RowCount(); ++row)
+            if (refers(g->rowIds(row)) && !grid::sameName(g->rowCells(row)[col], name, grid::LetterCase::Kept))
+                g->setCells(col, row, name);
+        for (std::size_t i = 0; i < page->hiddenIds.size() && i < std::size_t(page->hidden.size()); ++i) {
+            if (!refers(page->hiddenIds[i]))
+                continue;
+            QStringList cells = page->hidden[qsizetype(i)].split(QLatin1Char('\n'));
+            cells.resize(g->ColCount());
+            cells[col] = name;
+            page->hidden[qsizetype(i)] = cells.join(QLatin1Char('\n'));
+        }
+    }
 }
 
 // ---- Shared services ----
@@ -430,6 +515,12 @@ void TMain::ClearFileClick()
     ClearFileDDFClick();
     ClearFieldDDFClick();
     ClearKeysDDFClick();
+    // The new set has no extended types: the ExtFields page starts empty and holds it.
+    if (FieldGrid->Tag != 0) {
+        mExtPage->show({});
+        mExtPage->markLoaded();
+        BuildFieldExtDDF->setEnabled(true);
+    }
     RefreshExtRow();
 }
 
@@ -502,11 +593,11 @@ bool hasFile(const QStringList& files, const QString& name)
 void TMain::CheckDictionaryFiles()
 {
     const QStringList files = QDir::current().entryList(QDir::Files | QDir::Hidden | QDir::System);
-    const bool dictionary = hasFile(files, QStringLiteral("File.ddf"));
+    const bool dictionary = hasFile(files, grid::dictionaryFileName(dict::DictFile::File));
     OpenFile->setEnabled(dictionary);
     OpenFileDDF->setEnabled(dictionary);
     RegistryBase->setEnabled(dictionary);
-    OpenFieldExtDDF->setEnabled(hasFile(files, QStringLiteral("FieldExt.ddf")));
+    OpenFieldExtDDF->setEnabled(hasFile(files, grid::dictionaryFileName(dict::DictFile::FieldExt)));
 }
 
 void TMain::SelectListedFile()

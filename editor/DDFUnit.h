@@ -418,6 +418,7 @@ private:
     int filteredTableRow() const;
     // What New and Open do after filling FieldGrid: see FieldsPage.cpp.
     void startFieldTable();
+    void updateHighestFieldId();
 
     // ---- Keys page (KeysPage.cpp) ----
     void markKeyGridLoaded();
@@ -427,6 +428,28 @@ private:
     dict::RecordArray mFieldTableArray = dict::makeFieldTableArray();
     dict::RecordArray mIndexTableArray = dict::makeIndexTableArray();
     dict::RecordArray mExtTableArray = dict::makeExtTableArray();
+    QStringList mHiddenFileRows; // the Files page has no filter: always empty
+
+    // The four dictionary pages as the grid machinery sees them (made with their grids).
+    std::unique_ptr<grid::Page> mFilesPage;
+    std::unique_ptr<grid::Page> mFieldsPage;
+    std::unique_ptr<grid::Page> mKeysPage;
+    std::unique_ptr<grid::Page> mExtPage;
+    void makePages();
+    // The tables and fields every look-up from another page sees (hidden rows included).
+    grid::DictionaryIndex dictionaryIndex() const { return grid::DictionaryIndex(*mFilesPage, *mFieldsPage); }
+    // The ids of the items of the Keys and ExtFields pages' Field lists, item i's in [i].
+    std::vector<qint32> mChooseFieldIds;
+    std::vector<qint32> mChooseExtFieldIds;
+    // For a row of the Keys or ExtFields page: resolves its table and field as Build does and
+    // keeps the ids with the row (the table alone when the field does not resolve, none when
+    // the table does not, no field when its name is held by several fields of the table);
+    // then `list` offers the names of the table's fields (every row, hidden ones included),
+    // their ids in `listIds`, the row's own field selected.
+    void followReferenceRow(grid::Page& page, int row, QComboBox* list, std::vector<qint32>& listIds);
+    // Renames, in the Keys and ExtFields rows (hidden ones included) that refer to it by id,
+    // a table (field < 0 is none) or a field of a table to `name`.
+    void renameReferences(qint32 table, std::optional<qint32> field, const QString& name);
     // The report of the Build in progress; see BuildReportScope.
     dict::BuildReport* mBuildReport = nullptr;
     // A report whose Build ended by an error; guarded() shows it after the error.
@@ -436,6 +459,44 @@ private:
     std::vector<std::function<void()>> mPendingWrites;
 
 public:
+    // A page's Build: nothing when the page holds no dictionary (within Build DDFs the report
+    // says the file was left as it was); otherwise the hidden rows come back, and every record row (not the
+    // entry row) becomes a record through `convert(cells, row, report)`, which throws to stop
+    // the Build with the cell's message and may add notes to the report; then
+    // writeDictionaryFile. A page with fewer than `leastRecords` record rows (hidden ones
+    // counted) is left as it was, and within Build DDFs said so.
+    template <class Record, class Convert>
+    void buildPage(grid::Page& page, int leastRecords, Convert convert, std::function<void()> written = {})
+    {
+        BuildReportScope reporting(*this);
+        const std::string fileName = page.fileName.toStdString();
+        if (!page.loaded()) {
+            if (mCollectingWrites)
+                reporting.report().fileLeftAsItWas(fileName, "its page holds no dictionary (use New or Open first)");
+            reporting.finish();
+            return;
+        }
+        page.restore();
+        if (page.recordCount() < leastRecords) {
+            if (mCollectingWrites)
+                reporting.report().fileLeftAsItWas(fileName, "its page holds no rows");
+            reporting.finish();
+            return;
+        }
+        const grid::BuildCells cells(page.grid, page.fileName);
+        std::vector<Record> records;
+        std::vector<int> rows;
+        const int entry = grid::entryRow(page.grid);
+        records.reserve(std::size_t(entry));
+        rows.reserve(std::size_t(entry));
+        for (int row = 1; row < entry; ++row) {
+            records.push_back(convert(cells, row, reporting.report()));
+            rows.push_back(row);
+        }
+        writeDictionaryFile(page.file, page.array, std::move(records), std::move(rows), {}, std::move(written));
+        reporting.finish();
+    }
+
     // The writing of a page's Build, once its rows are converted: run now, or, while "Build DDFs"
     // runs, only after all four pages converted without an error, so that a cell one page cannot
     // store leaves the whole dictionary set as it was.

@@ -50,13 +50,16 @@ void recodeColumns(TVarGrid* grid, std::initializer_list<int> cols, QStringList&
         }
     };
     std::vector<QStringList> rows;
+    std::vector<RowIds> ids; // the ids kept with each row go back with it
     rows.reserve(std::size_t(grid->RowCount()));
+    ids.reserve(std::size_t(grid->RowCount()));
     for (int row = 1; row < grid->RowCount(); ++row) {
         rows.push_back(grid->rowCells(row));
+        ids.push_back(grid->rowIds(row));
         recode(rows.back());
     }
     const int current = grid->Row();
-    grid->replaceRowsFrom(1, std::move(rows));
+    grid->replaceRowsFrom(1, std::move(rows), std::move(ids));
     if (current >= 1 && current < grid->RowCount())
         grid->setRow(current);
     for (QString& text : hidden) {
@@ -66,7 +69,26 @@ void recodeColumns(TVarGrid* grid, std::initializer_list<int> cols, QStringList&
     }
 }
 
+QString dictionaryFileName(dict::DictFile file)
+{
+    return QString::fromLatin1(dict::creationSpec(file).fileName);
+}
+
 // ---- Texts and look-ups ----
+
+QString nameKey(QString name, LetterCase letterCase)
+{
+    qsizetype used = name.size();
+    while (used > 0 && (name[used - 1] == QLatin1Char(' ') || name[used - 1] == QChar(0)))
+        --used;
+    name.truncate(used);
+    return letterCase == LetterCase::Ignored ? asciiUpper(std::move(name)) : name;
+}
+
+bool sameName(const QString& a, const QString& b, LetterCase letterCase)
+{
+    return nameKey(a, letterCase) == nameKey(b, letterCase);
+}
 
 QString padName(const QString& text, int width)
 {
@@ -99,23 +121,27 @@ std::optional<qint32> cellInteger(const TVarGrid* grid, int col, int row)
     return cellInteger(grid->Cells(col, row));
 }
 
+namespace {
+
+int findRowByName(const TVarGrid* grid, int col, const QString& text, LetterCase letterCase)
+{
+    const QString wanted = nameKey(text, letterCase);
+    for (int row = 1; row < grid->RowCount(); ++row)
+        if (nameKey(grid->rowCells(row)[col], letterCase) == wanted)
+            return row;
+    return -1;
+}
+
+} // namespace
+
 int findRowIgnoringCase(const TVarGrid* grid, int col, const QString& text)
 {
-    const QString wanted = asciiUpper(text);
-    for (int row = 1; row < grid->RowCount(); ++row) {
-        const QString& cell = grid->rowCells(row)[col];
-        if (cell.size() == wanted.size() && asciiUpper(cell) == wanted)
-            return row;
-    }
-    return -1;
+    return findRowByName(grid, col, text, LetterCase::Ignored);
 }
 
 int findRowExact(const TVarGrid* grid, int col, const QString& text)
 {
-    for (int row = 1; row < grid->RowCount(); ++row)
-        if (grid->rowCells(row)[col] == text)
-            return row;
-    return -1;
+    return findRowByName(grid, col, text, LetterCase::Kept);
 }
 
 int findRowByNumber(const TVarGrid* grid, int col, qint32 value)
@@ -143,7 +169,7 @@ RowIndex RowIndex::ignoringCase(const TVarGrid* grid, int col)
     RowIndex index;
     index.mIgnoreCase = true;
     for (int row = grid->RowCount() - 1; row >= 1; --row)
-        index.mByText.insert(asciiUpper(grid->rowCells(row)[col]), row);
+        index.mByText.insert(nameKey(grid->rowCells(row)[col], LetterCase::Ignored), row);
     return index;
 }
 
@@ -151,7 +177,7 @@ RowIndex RowIndex::exact(const TVarGrid* grid, int col)
 {
     RowIndex index;
     for (int row = grid->RowCount() - 1; row >= 1; --row)
-        index.mByText.insert(grid->rowCells(row)[col], row);
+        index.mByText.insert(nameKey(grid->rowCells(row)[col], LetterCase::Kept), row);
     return index;
 }
 
@@ -166,7 +192,7 @@ RowIndex RowIndex::byNumber(const TVarGrid* grid, int col)
 
 int RowIndex::row(const QString& text) const
 {
-    return mByText.value(mIgnoreCase ? asciiUpper(text) : text, -1);
+    return mByText.value(nameKey(text, mIgnoreCase ? LetterCase::Ignored : LetterCase::Kept), -1);
 }
 
 int RowIndex::row(qint32 value) const
@@ -369,6 +395,261 @@ void writeFromGrid(dict::DictFile file, dict::RecordArray& array, const std::vec
     if (!error.isEmpty())
         throw EConvertError(QStringLiteral("%1 was not written: %2").arg(name, error));
     dict::writeDictionaryFile(file, array, rows, report);
+}
+
+// ---- Pages ----
+
+Page::Page(dict::DictFile file, TVarGrid* grid, dict::RecordArray& array, QStringList& hidden)
+    : file(file), fileName(dictionaryFileName(file)), grid(grid), array(array), hidden(hidden)
+{
+}
+
+void Page::dropHidden()
+{
+    hidden.clear();
+    hiddenIds.clear();
+}
+
+void Page::show(std::vector<QStringList> rows, std::vector<RowIds> ids, bool keepEntryRow)
+{
+    const QStringList typed =
+        keepEntryRow && grid->RowCount() > 1 ? grid->rowCells(entryRow(grid)) : QStringList(grid->ColCount(), QString());
+    dropHidden();
+    ids.resize(rows.size());
+    rows.push_back(typed);
+    ids.push_back(RowIds{});
+    grid->replaceRowsFrom(1, std::move(rows), std::move(ids));
+    grid->setFixedRows(1);
+}
+
+OpenResult Page::open(const RowOf& rowOf)
+{
+    OpenResult result;
+    int stoppedBy = 0;
+    result.status = dict::readDictionaryFile(file, array, result.count, &stoppedBy);
+    if (result.status != 0)
+        return result;
+    std::vector<QStringList> rows;
+    std::vector<RowIds> ids(result.count);
+    rows.reserve(result.count);
+    const dict::RecordArray& read = array;
+    for (std::size_t slot = 0; slot < result.count; ++slot)
+        rows.push_back(rowOf(read.slot(slot), ids[slot]));
+    show(std::move(rows), std::move(ids), true);
+    if (stoppedBy != btr::StatusEndOfFile)
+        result.problem = QString::fromStdString(dict::readStoppedText(fileName.toStdString(), result.count, stoppedBy));
+    return result;
+}
+
+void Page::hide(const std::function<bool(const QStringList&)>& keep, const std::function<bool(const QStringList&)>& stop)
+{
+    hiddenIds.resize(std::size_t(hidden.size()));
+    int end = grid->RowCount();
+    for (int row = 1; row < grid->RowCount(); ++row) {
+        const QStringList& cells = grid->rowCells(row);
+        if (!keep(cells) && stop(cells)) {
+            end = row;
+            break;
+        }
+    }
+    std::vector<RowIds> takenIds;
+    const std::vector<QStringList> taken = grid->takeRows(
+        [&](int row, const QStringList& cells) { return row >= 1 && row < end && !keep(cells); }, &takenIds);
+    for (const QStringList& cells : taken)
+        hidden << cells.join(QLatin1Char('\n'));
+    hiddenIds.insert(hiddenIds.end(), takenIds.begin(), takenIds.end());
+}
+
+void Page::restore()
+{
+    if (hidden.isEmpty()) {
+        hiddenIds.clear();
+        return;
+    }
+    const int cols = grid->ColCount();
+    hiddenIds.resize(std::size_t(hidden.size()));
+    std::vector<QStringList> rows;
+    rows.reserve(std::size_t(hidden.size()) + 1);
+    for (const QString& text : std::as_const(hidden)) {
+        QStringList cells = text.split(QLatin1Char('\n'));
+        cells.resize(cols);
+        rows.push_back(std::move(cells));
+    }
+    std::vector<RowIds> ids = std::move(hiddenIds);
+    const int first = grid->RowCount() > 1 ? entryRow(grid) : grid->RowCount();
+    rows.push_back(grid->RowCount() > 1 ? grid->rowCells(first) : QStringList(cols, QString()));
+    ids.push_back(grid->rowIds(first));
+    grid->replaceRowsFrom(first, std::move(rows), std::move(ids));
+    grid->setFixedRows(1);
+    dropHidden();
+}
+
+void Page::forEachRow(const std::function<void(const QStringList&, RowIds)>& visit) const
+{
+    const int last = entryRow(grid);
+    for (int row = 1; row < last; ++row)
+        visit(grid->rowCells(row), grid->rowIds(row));
+    const int cols = grid->ColCount();
+    for (qsizetype i = 0; i < hidden.size(); ++i) {
+        QStringList cells = hidden[i].split(QLatin1Char('\n'));
+        cells.resize(cols);
+        visit(cells, std::size_t(i) < hiddenIds.size() ? hiddenIds[std::size_t(i)] : RowIds{});
+    }
+}
+
+int Page::recordCount() const
+{
+    return std::max(0, entryRow(grid) - 1) + int(hidden.size());
+}
+
+// ---- Look-ups across pages ----
+
+namespace {
+
+std::optional<qint32> int16Cell(const QString& cell)
+{
+    const auto value = cellInteger(cell);
+    if (!value || *value < -32768 || *value > 32767)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+DictionaryIndex::DictionaryIndex(const Page& files, const Page& fields, const std::vector<qint32>* tables,
+                                 qint32 alsoField)
+{
+    files.forEachRow([&](const QStringList& cells, RowIds) {
+        const auto id = int16Cell(cells[kFileId]);
+        if (id && !mTableNames.contains(*id))
+            mTableNames.insert(*id, cells[kFileName]);
+        const QString key = nameKey(cells[kFileName], LetterCase::Ignored);
+        if (!mTableIds.contains(key))
+            mTableIds.insert(key, id);
+    });
+    if (tables && tables->empty() && alsoField == RowIds::kNone)
+        return;
+    fields.forEachRow([&](const QStringList& cells, RowIds) {
+        const auto id = int16Cell(cells[kFieldId]);
+        const auto table = int16Cell(cells[kFieldFile]);
+        if (!id || !table)
+            return;
+        if (tables && *id != alsoField && std::find(tables->begin(), tables->end(), *table) == tables->end())
+            return;
+        if (!mFields.contains(*id))
+            mFields.insert(*id, Field{*table, cells[kFieldName], cells});
+        mFieldIds[qMakePair(*table, nameKey(cells[kFieldName], LetterCase::Ignored))].push_back(*id);
+        mTableFields[*table].emplace_back(*id, cells[kFieldName]);
+    });
+}
+
+void DictionaryIndex::fieldsOf(qint32 table, std::vector<qint32>& ids, QStringList& names) const
+{
+    ids.clear();
+    names.clear();
+    for (const auto& [id, name] : mTableFields.value(table)) {
+        ids.push_back(id);
+        names << name;
+    }
+}
+
+std::optional<qint32> DictionaryIndex::tableId(const QString& name) const
+{
+    return mTableIds.value(nameKey(name, LetterCase::Ignored));
+}
+
+const QStringList* DictionaryIndex::fieldCells(qint32 id) const
+{
+    const auto it = mFields.constFind(id);
+    return it == mFields.constEnd() ? nullptr : &it->cells;
+}
+
+DictionaryIndex::Reference DictionaryIndex::resolve(const QString& tableCell, const QString& fieldCell,
+                                                    RowIds kept) const
+{
+    using Problem = Reference::Problem;
+    Reference ref;
+    const bool keptTable = kept.owner != RowIds::kNone &&
+                           sameName(tableCell, tableName(kept.owner), LetterCase::Kept);
+    if (keptTable) {
+        ref.table = kept.owner;
+    } else if (nameKey(tableCell, LetterCase::Kept).isEmpty()) {
+        ref.problem = Problem::NoTable;
+        return ref;
+    } else {
+        const auto found = mTableIds.constFind(nameKey(tableCell, LetterCase::Ignored));
+        if (found == mTableIds.constEnd()) {
+            ref.problem = Problem::UnknownTable;
+            return ref;
+        }
+        if (!*found) {
+            ref.problem = Problem::BadTableId;
+            return ref;
+        }
+        ref.table = **found;
+    }
+    if (keptTable && kept.item != RowIds::kNone && sameName(fieldCell, fieldName(kept.item), LetterCase::Kept)) {
+        ref.field = kept.item;
+        return ref;
+    }
+    if (nameKey(fieldCell, LetterCase::Kept).isEmpty()) {
+        ref.problem = Problem::NoField;
+        return ref;
+    }
+    const auto ids = mFieldIds.constFind(qMakePair(ref.table, nameKey(fieldCell, LetterCase::Ignored)));
+    if (ids == mFieldIds.constEnd()) {
+        ref.problem = Problem::UnknownField;
+        return ref;
+    }
+    if (std::find(ids->begin(), ids->end(), kept.item) != ids->end()) {
+        ref.field = kept.item;
+        return ref;
+    }
+    ref.field = ids->front();
+    ref.ambiguous = ids->size() > 1;
+    return ref;
+}
+
+QString DictionaryIndex::Reference::why(const QString& tableCell, const QString& fieldCell) const
+{
+    const QString table = nameKey(tableCell, LetterCase::Kept);
+    const QString field = nameKey(fieldCell, LetterCase::Kept);
+    switch (problem) {
+    case Problem::None:
+        return {};
+    case Problem::NoTable:
+        return QStringLiteral("the row names no table (choose one, or remove the row)");
+    case Problem::UnknownTable:
+        return QStringLiteral("table '%1' is not in the Files grid").arg(table);
+    case Problem::BadTableId:
+        return QStringLiteral("table '%1' has no Xf$Id of 16 bits").arg(table);
+    case Problem::NoField:
+        return QStringLiteral("the row names no field of table '%1' (choose one, or remove the row)").arg(table);
+    case Problem::UnknownField:
+        return QStringLiteral("'%1' is not a field of table '%2'").arg(field, table);
+    }
+    return {};
+}
+
+std::pair<qint16, qint16> referenceIds(const DictionaryIndex& index, TVarGrid* grid, const BuildCells& cells,
+                                       int row, dict::BuildReport& report)
+{
+    using Problem = DictionaryIndex::Reference::Problem;
+    const QStringList& rowCells = grid->rowCells(row);
+    const DictionaryIndex::Reference ref = index.resolve(rowCells[0], rowCells[1], grid->rowIds(row));
+    if (ref.problem != Problem::None) {
+        const bool tableProblem = ref.problem == Problem::NoTable || ref.problem == Problem::UnknownTable ||
+                                  ref.problem == Problem::BadTableId;
+        cells.refuse(tableProblem ? 0 : 1, row, ref.why(rowCells[0], rowCells[1]));
+    }
+    if (ref.ambiguous)
+        report.rowNoted(cells.fileName().toStdString(), row,
+                        QStringLiteral("'%1' names several fields of table '%2'; the first (Xe$Id %3) was taken")
+                            .arg(nameKey(rowCells[1], LetterCase::Kept), nameKey(rowCells[0], LetterCase::Kept))
+                            .arg(ref.field)
+                            .toStdString());
+    grid->setRowIds(row, {ref.table, ref.field});
+    return {qint16(ref.table), qint16(ref.field)};
 }
 
 } // namespace grid

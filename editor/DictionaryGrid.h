@@ -65,22 +65,32 @@ QString storedText(std::string_view bytes);
 void recodeColumns(TVarGrid* grid, std::initializer_list<int> cols, QStringList& hidden,
                    const dict::CodePage& from, const dict::CodePage& to);
 
+// The file name of a dictionary file ("FILE.DDF", ...): the one place the editor takes them from.
+QString dictionaryFileName(dict::DictFile file);
+
 // ---- Texts and look-ups ----
 
 // The text with blanks appended up to `width` characters (a longer text is left as it is).
 QString padName(const QString& text, int width = kNameWidth);
 // Upper-cases the ASCII letters a to z only.
 QString asciiUpper(QString text);
+// Letter case of a to z ignored; whole texts compared.
 bool equalIgnoringCase(const QString& a, const QString& b);
+
+// The one rule by which names are compared, typed or read from a file: trailing blanks (and
+// NULs) never count; letter case of a to z counts or not as each look-up says.
+enum class LetterCase { Ignored, Kept };
+QString nameKey(QString name, LetterCase letterCase);
+bool sameName(const QString& a, const QString& b, LetterCase letterCase);
 
 // The integer a cell holds, or nothing when it is empty or not an integer.
 std::optional<qint32> cellInteger(const QString& cell);
 std::optional<qint32> cellInteger(const TVarGrid* grid, int col, int row);
 
-// First row from 1 whose cell equals the text, ASCII letter case ignored and whole texts
-// compared (trailing blanks included); -1 when none does.
+// First row from 1 whose cell is the same name as the text (sameName, letter case ignored);
+// -1 when none is.
 int findRowIgnoringCase(const TVarGrid* grid, int col, const QString& text);
-// First row from 1 whose cell equals the text exactly; -1 when none does.
+// The same with letter case kept.
 int findRowExact(const TVarGrid* grid, int col, const QString& text);
 // First row from 1 whose cell is an integer equal to value; -1 when none is.
 int findRowByNumber(const TVarGrid* grid, int col, qint32 value);
@@ -199,6 +209,8 @@ public:
     void requireFilled(int col, int row) const;
 
     [[noreturn]] void refuse(int col, int row, const QString& why) const;
+    const TVarGrid* grid() const { return mGrid; }
+    const QString& fileName() const { return mFileName; }
 
 private:
     const TVarGrid* mGrid;
@@ -225,5 +237,113 @@ void writeRecords(dict::DictFile file, dict::RecordArray& array, const std::vect
     }
     writeFromGrid(file, array, rows, report);
 }
+
+// ---- Pages ----
+
+// One dictionary page as the machinery sees it: its dictionary file and record array, its
+// grid (row 0 titles, the last row the entry row, where a record is typed and which is never
+// written), the rows its filter set aside (texts in `hidden`, as TMain keeps them, their ids in
+// hiddenIds) and its loaded mark (the grid's Tag: set once the page holds a dictionary, by New
+// or Open). New, Open, filter and restore run here; Build's loop is TMain::buildPage.
+//
+// Rules every page follows: New and Open drop the hidden rows; a filter's hide and restore and
+// every New and Open keep what is typed in the entry row; a look-up from another page sees
+// every row, hidden ones included (forEachRow).
+class Page {
+public:
+    Page(dict::DictFile file, TVarGrid* grid, dict::RecordArray& array, QStringList& hidden);
+
+    const dict::DictFile file;
+    const QString fileName;
+    TVarGrid* const grid;
+    dict::RecordArray& array;
+    QStringList& hidden;
+    std::vector<RowIds> hiddenIds; // hiddenIds[i] kept with hidden[i]
+
+    bool loaded() const { return grid->Tag != 0; }
+    void markLoaded() { grid->Tag = 1; }
+
+    // New: `rows` (ids[i] kept with rows[i]) after the title row, then an empty entry row, or
+    // the entry row as it was when `keepEntryRow`.
+    void show(std::vector<QStringList> rows, std::vector<RowIds> ids = {}, bool keepEntryRow = false);
+    // Open: every record of the file (key 0 order) becomes a row through `rowOf`, which may set
+    // the ids kept with it; then the entry row as it was. When the file cannot be opened the
+    // grid and the hidden rows stay as they were.
+    using RowOf = std::function<QStringList(std::span<const uint8_t> record, RowIds& ids)>;
+    OpenResult open(const RowOf& rowOf);
+
+    // Filter: see hideRows; the ids go with their rows.
+    void hide(const std::function<bool(const QStringList&)>& keep,
+              const std::function<bool(const QStringList&)>& stop);
+    // The hidden rows come back, in their order, just above the entry row (which keeps its
+    // text); then none is hidden.
+    void restore();
+
+    // Calls `visit` for every record row: the grid's rows between the title and the entry row,
+    // then the hidden rows.
+    void forEachRow(const std::function<void(const QStringList& cells, RowIds ids)>& visit) const;
+    // How many record rows the page holds, hidden ones included.
+    int recordCount() const;
+
+private:
+    void dropHidden();
+};
+
+// The tables of the Files page and the fields of the Fields page, every row of both (hidden
+// ones included), as rows of other pages refer to them: a table by its Xf$Id, a field by its
+// Xe$Id within its table. Built once per operation that makes many look-ups.
+class DictionaryIndex {
+public:
+    // `tables`, when given, limits the fields indexed to those of these tables and those with
+    // the id `alsoField` (what one row's look-up needs, at a fraction of the cost).
+    DictionaryIndex(const Page& files, const Page& fields, const std::vector<qint32>* tables = nullptr,
+                    qint32 alsoField = RowIds::kNone);
+    // The ids and names of a table's fields, in row order (hidden rows after shown ones).
+    void fieldsOf(qint32 table, std::vector<qint32>& ids, QStringList& names) const;
+
+    // The name shown for a table or field id: that of the first row with the id, empty when
+    // none has it.
+    QString tableName(qint32 id) const { return mTableNames.value(id); }
+    QString fieldName(qint32 id) const { return mFields.value(id).name; }
+    // The first table of that name (letter case ignored), as the Files page matches names.
+    std::optional<qint32> tableId(const QString& name) const;
+    // The cells of the first field row with that id; nullptr when there is none.
+    const QStringList* fieldCells(qint32 id) const;
+
+    // What a row that names a table and a field refers to. The ids kept with the row stand
+    // while the row's table and field cells still show their names; otherwise the table is the
+    // first of its name and the field is looked for within it: when several fields of the
+    // table have the name, the kept field id stays if it is one of them, else the first is
+    // taken and `ambiguous` says so.
+    struct Reference {
+        enum class Problem { None, NoTable, UnknownTable, BadTableId, NoField, UnknownField };
+        Problem problem = Problem::None;
+        qint32 table = 0;
+        qint32 field = 0;
+        bool ambiguous = false;
+        // The refusal in words, for a Build's message ("" for None).
+        QString why(const QString& tableCell, const QString& fieldCell) const;
+    };
+    Reference resolve(const QString& tableCell, const QString& fieldCell, RowIds kept) const;
+
+private:
+    struct Field {
+        qint32 table = 0;
+        QString name;
+        QStringList cells;
+    };
+    QHash<qint32, QString> mTableNames;                  // Xf$Id -> first name
+    QHash<QString, std::optional<qint32>> mTableIds;      // name key (case ignored) -> first Xf$Id
+    QHash<qint32, Field> mFields;                         // Xe$Id -> first field row
+    QHash<QPair<qint32, QString>, std::vector<qint32>> mFieldIds; // (Xe$File, name key) -> Xe$Ids
+    QHash<qint32, std::vector<std::pair<qint32, QString>>> mTableFields; // Xe$File -> (Xe$Id, name)
+};
+
+// The table and field ids a Keys or ExtFields row (table in column 0, field in column 1) is
+// written with, resolved as DictionaryIndex::resolve says and kept with the row. A row that
+// does not resolve stops the Build (BuildCells::refuse); a field taken as the first of several
+// of its name is noted in the report.
+std::pair<qint16, qint16> referenceIds(const DictionaryIndex& index, TVarGrid* grid, const BuildCells& cells,
+                                       int row, dict::BuildReport& report);
 
 } // namespace grid

@@ -1,10 +1,8 @@
 // ExtFields page of TMain: FIELDEXT.DDF in ExtGrid (table and field names in place of ids), the
 // File, Field, Field Type and File Filter lists.
 //
-// Names are turned into ids through the Files and Fields grids. A field is always looked for
-// within its own table (field names repeat across tables), and among the Fields grid's rows
-// together with those its Table Filter has set aside, so that a filter on the Fields page never
-// changes what this page reads or writes.
+// A row refers to its table and field by the ids kept with it (DictionaryIndex), so a filter
+// on the Fields page never changes what this page reads or writes.
 #include "DDFUnit.h"
 
 #include "CreationSpecs.h"
@@ -25,52 +23,16 @@ namespace {
 
 using namespace grid;
 
-// Calls `visit` with the cells of every field row: the Fields grid's rows from 1, then the rows
-// its Table Filter has set aside. A look-up that keeps the first row it meets thus prefers a
-// visible row.
-template <class Visit> void forEachFieldRow(const TVarGrid* fields, const QStringList& hidden, Visit visit)
-{
-    for (int row = 1; row < fields->RowCount(); ++row)
-        visit(fields->rowCells(row));
-    for (const QString& text : hidden) {
-        QStringList cells = text.split(QLatin1Char('\n'));
-        cells.resize(kFieldCols);
-        visit(std::as_const(cells));
-    }
-}
-
-// A field name as the look-ups compare it: blank-padded to the stored width, letter case ignored.
-QString nameKey(const QString& name)
-{
-    return asciiUpper(padName(name));
-}
-
-std::optional<qint16> int16Of(const QString& cell)
-{
-    const auto value = cellInteger(cell);
-    if (!value || *value < std::numeric_limits<qint16>::min() || *value > std::numeric_limits<qint16>::max())
-        return std::nullopt;
-    return qint16(*value);
-}
-
-// A name as a message shows it: without the blanks that pad it.
-std::string shown(QString name)
-{
-    while (name.endsWith(QLatin1Char(' ')))
-        name.chop(1);
-    return name.toStdString();
-}
-
-// Refills a list; the item that equals `current` (letter case and padding blanks ignored) is
+// Refills a list; the item that is the same name as `current` (letter case ignored) is
 // selected, none when there is none.
 void refill(QComboBox* box, const QStringList& items, const QString& current)
 {
     box->clear();
     box->addItems(items);
     int selected = -1;
-    if (!current.isEmpty())
+    if (!nameKey(current, LetterCase::Kept).isEmpty())
         for (int i = 0; i < items.size() && selected < 0; ++i)
-            if (nameKey(items[i]) == nameKey(current))
+            if (sameName(items[i], current, LetterCase::Ignored))
                 selected = i;
     box->setCurrentIndex(selected);
 }
@@ -97,11 +59,18 @@ void TMain::ChooseFilesChange()
     RefreshExtRow();
 }
 
+// Only a field of the list is taken (typing that matches no item changes nothing), with its
+// id, so that of two fields of one name the chosen one is written.
 void TMain::ChooseExtFieldChange()
 {
-    if (ChooseExtField->currentText().isEmpty() || ChooseExtField->currentIndex() < 0)
+    const int chosen = ChooseExtField->currentIndex();
+    if (chosen < 0 || ChooseExtField->currentText() != ChooseExtField->itemText(chosen) ||
+        std::size_t(chosen) >= mChooseExtFieldIds.size())
         return;
-    ExtGrid->setCells(kExtField, ExtGrid->Row(), ChooseExtField->currentText());
+    const int row = ExtGrid->Row();
+    ExtGrid->setCells(kExtField, row, ChooseExtField->itemText(chosen));
+    if (row < entryRow(ExtGrid) && ExtGrid->rowIds(row).owner != RowIds::kNone)
+        ExtGrid->setRowIds(row, {ExtGrid->rowIds(row).owner, mChooseExtFieldIds[std::size_t(chosen)]});
 }
 
 void TMain::ExtTypeChange()
@@ -112,25 +81,25 @@ void TMain::ExtTypeChange()
                       QString::number(dict::extendedPositionToCode(ExtType->currentIndex())));
 }
 
-// Only the rows of the table the filter names stay in the grid; the others wait in
-// HiddenExtRows until the next change of the filter or the next Build.
+// When the text is the name of a table (letter case kept), only that table's rows stay in the
+// grid; the others wait in HiddenExtRows until the next change of the filter or the next
+// Build. A text that names no table hides nothing.
 void TMain::ExtFileFilterChange()
 {
     ExtGrid->setUpdatesEnabled(false);
     RestoreExtRows();
     SortExtGrid();
     const QString filter = ExtFileFilter->currentText();
-    if (!filter.isEmpty())
-        hideRows(
-            ExtGrid, HiddenExtRows, [&](const QStringList& cells) { return cells[kExtFile] == filter; },
-            [](const QStringList& cells) { return cells[kExtFile].isEmpty(); });
+    if (!nameKey(filter, LetterCase::Kept).isEmpty() && findRowExact(FileGrid, kFileName, filter) >= 1)
+        mExtPage->hide([&](const QStringList& cells) { return sameName(cells[kExtFile], filter, LetterCase::Kept); },
+                       [](const QStringList& cells) { return cells[kExtFile].isEmpty(); });
     ExtGrid->setUpdatesEnabled(true);
     ExtGrid->setFixedRows(1);
 }
 
 void TMain::RestoreExtRows()
 {
-    restoreRows(ExtGrid, HiddenExtRows);
+    mExtPage->restore();
 }
 
 void TMain::DeleteExtClick()
@@ -187,18 +156,8 @@ void TMain::RefreshExtRow()
 
     const int row = grid->Row();
     const QString file = grid->Cells(kExtFile, row);
-    if (!file.isEmpty()) {
-        const int fileRow = findRowIgnoringCase(FileGrid, kFileName, padName(file));
-        const std::optional<qint32> fileId =
-            fileRow >= 0 ? cellInteger(FileGrid, kFileId, fileRow) : std::nullopt;
-        QStringList fields;
-        if (fileId)
-            forEachFieldRow(FieldGrid, HiddenFieldRows, [&](const QStringList& cells) {
-                if (cellInteger(cells[kFieldFile]) == fileId)
-                    fields << cells[kFieldName];
-            });
-        refill(ChooseExtField, fields, grid->Cells(kExtField, row));
-    }
+    if (!file.isEmpty())
+        followReferenceRow(*mExtPage, row, ChooseExtField, mChooseExtFieldIds);
 
     const QString code = grid->Cells(kExtDataType, row);
     if (!code.isEmpty())
@@ -215,97 +174,45 @@ void TMain::RefreshExtRow()
     grid->setFixedRows(1);
 }
 
-// Open: one row per FIELDEXT.DDF record, its ids shown as the names the Files and Fields grids
-// give them (an empty cell for an id they lack). Needs the Fields grid loaded; without a
-// readable FIELDEXT.DDF the grid stays as it was. Rows a File Filter had set aside belong to
-// what was shown before and are dropped.
+// Open: one row per FIELDEXT.DDF record, its ids kept with it and shown as the names the
+// Files and Fields pages give them (an empty cell for an id they lack). Needs the Fields page
+// loaded; without a readable FIELDEXT.DDF the grid stays as it was.
 void TMain::OpenFieldExtDDFClick()
 {
     if (FieldGrid->Tag == 0)
         return;
-    const RowIndex files = RowIndex::byNumber(FileGrid, kFileId);
-    QHash<qint32, QString> fieldNames;
-    forEachFieldRow(FieldGrid, HiddenFieldRows, [&](const QStringList& cells) {
-        if (const auto id = cellInteger(cells[kFieldId]); id && !fieldNames.contains(*id))
-            fieldNames.insert(*id, cells[kFieldName]);
+    const DictionaryIndex index = dictionaryIndex();
+    const OpenResult opened = mExtPage->open([&](std::span<const uint8_t> bytes, RowIds& ids) {
+        const dict::FieldExtRecord record = dict::FieldExtRecord::decode(bytes);
+        ids = {record.file, record.id};
+        return QStringList{index.tableName(record.file), index.fieldName(record.id), QString::number(record.dataType)};
     });
-    const TVarGrid* fileGrid = FileGrid;
-    const OpenResult opened =
-        openIntoGrid(dict::DictFile::FieldExt, mExtTableArray, ExtGrid, [&](std::span<const uint8_t> bytes) {
-            const dict::FieldExtRecord record = dict::FieldExtRecord::decode(bytes);
-            const int fileRow = files.row(qint32(record.file));
-            return QStringList{fileRow >= 0 ? fileGrid->Cells(kFileName, fileRow) : QString(),
-                               fieldNames.value(record.id), QString::number(record.dataType)};
-        });
     if (opened.status != btr::StatusSuccess) {
         RefreshExtRow();
         return;
     }
-    HiddenExtRows.clear();
-    ExtGrid->Tag = 1;
+    mExtPage->markLoaded();
     RefreshExtRow();
     BuildFieldExtDDF->setEnabled(true);
     if (!opened.problem.isEmpty())
         showMessage(opened.problem);
 }
 
-// Build: every row with a table name, the rows the File Filter set aside included, becomes a
-// record of ids: the table's Xf$Id and the Xe$Id of the field of that name within that table.
-// A data type that is no 16-bit number stops the Build before FIELDEXT.DDF is replaced; a row
-// whose table or field cannot be found is left out, and told after the Build together with what
-// the record manager refused (a table and field named twice).
+// Build: every row, the rows the File Filter set aside included, becomes a record of the ids
+// its table and field resolve to (kept with the row while its names show them, else found by
+// name within its table). A row that cannot be written stops the Build before FIELDEXT.DDF is
+// replaced. Only a page that holds a dictionary (Open, or New DDFs) is written.
 void TMain::BuildFieldExtDDFClick()
 {
     RefreshExtRow();
-    RestoreExtRows();
-
-    const std::string fileName = dict::creationSpec(dict::DictFile::FieldExt).fileName;
-    const TVarGrid* grid = ExtGrid;
-    const BuildCells cells(grid, QString::fromStdString(fileName));
-    const RowIndex files = RowIndex::ignoringCase(FileGrid, kFileName);
-    QHash<std::pair<qint32, QString>, qint16> fieldIds; // (Xe$File, name key) -> first Xe$Id
-    forEachFieldRow(FieldGrid, HiddenFieldRows, [&](const QStringList& field) {
-        const auto file = cellInteger(field[kFieldFile]);
-        const auto id = int16Of(field[kFieldId]);
-        if (!file || !id)
-            return;
-        const std::pair key(*file, nameKey(field[kFieldName]));
-        if (!fieldIds.contains(key))
-            fieldIds.insert(key, *id);
-    });
-
-    std::vector<dict::FieldExtRecord> records;
-    std::vector<int> recordRows;
-    std::vector<std::pair<int, std::string>> leftOut;
-    for (int row = 1; row < grid->RowCount(); ++row) {
-        const QString& table = grid->rowCells(row)[kExtFile];
-        if (table.isEmpty())
-            continue;
-        const QString& field = grid->rowCells(row)[kExtField];
-        const int fileRow = files.row(padName(table));
-        const auto fileId = fileRow >= 0 ? int16Of(FileGrid->Cells(kFileId, fileRow)) : std::nullopt;
-        if (fileRow < 0) {
-            leftOut.emplace_back(row, "table '" + shown(table) + "' is not in the Files grid");
-            continue;
-        }
-        if (!fileId) {
-            leftOut.emplace_back(row, "table '" + shown(table) + "' has no Xf$Id of 16 bits");
-            continue;
-        }
-        const auto fieldId = fieldIds.constFind(std::pair(qint32(*fileId), nameKey(field)));
-        if (fieldId == fieldIds.constEnd()) {
-            leftOut.emplace_back(row, field.isEmpty()
-                                          ? "no field is named for table '" + shown(table) + "'"
-                                          : "field '" + shown(field) + "' is not a field of table '" +
-                                                shown(table) + "'");
-            continue;
-        }
-        records.push_back({*fileId, *fieldId, cells.int16(kExtDataType, row)});
-        recordRows.push_back(row);
-    }
-
-    writeDictionaryFile(dict::DictFile::FieldExt, mExtTableArray, std::move(records), std::move(recordRows),
-                        std::move(leftOut), [this] { OpenFieldExtDDF->setEnabled(true); });
+    const DictionaryIndex index = dictionaryIndex();
+    buildPage<dict::FieldExtRecord>(
+        *mExtPage, 0,
+        [&](const BuildCells& cells, int row, dict::BuildReport& report) {
+            const auto [file, field] = referenceIds(index, ExtGrid, cells, row, report);
+            return dict::FieldExtRecord{file, field, cells.int16(kExtDataType, row)};
+        },
+        [this] { OpenFieldExtDDF->setEnabled(true); });
 }
 
 // ---- Layout and wiring ----
@@ -331,6 +238,8 @@ void TMain::buildExtFieldsPage()
     ExtType->setCurrentIndex(-1);
     MAKE(LExtFileFilter, placeLabel(new QLabel(QStringLiteral("File Filter"), p), 272, 168));
     MAKE(ExtFileFilter, place(comboBox(p, true), 272, 184, 145, 21));
+    // A filter is set only to a name the user typed or chose in full: no completion.
+    ExtFileFilter->setCompleter(nullptr);
     MAKE(DeleteExt, place(new QPushButton(QStringLiteral("Delete Field"), p), 344, 224, 75, 25));
     MAKE(BuildFieldExtDDF, place(new QPushButton(QStringLiteral("Build"), p), 344, 304, 73, 25));
     MAKE(OpenFieldExtDDF, place(new QPushButton(QStringLiteral("Open"), p), 344, 336, 73, 25));

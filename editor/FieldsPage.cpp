@@ -63,6 +63,8 @@ void TMain::RefreshFieldRow()
     TVarGrid* grid = FieldGrid;
     const int r = grid->Row();
     const int last = entryRow(grid);
+    if (r != last && grid->Col() == kFieldId)
+        updateHighestFieldId();
     if (r == last) {
         if (HighestFieldId == 0 && last >= 1)
             HighestFieldId = highestInteger(
@@ -77,9 +79,17 @@ void TMain::RefreshFieldRow()
         }
     } else if (removeRowWithoutKey(grid, r, {kFieldId})) {
         SortFieldGrid();
+        updateHighestFieldId();
     }
 
     const int row = grid->Row();
+    if (row < entryRow(grid)) {
+        const QStringList& cells = grid->rowCells(row);
+        const auto id = cellInteger(cells[kFieldId]);
+        const auto table = cellInteger(cells[kFieldFile]);
+        if (id && table)
+            renameReferences(*table, *id, cells[kFieldName]);
+    }
     const QString dataType = grid->Cells(kFieldDataType, row);
     if (dataType.isEmpty())
         return;
@@ -109,12 +119,24 @@ void TMain::SortFieldGrid()
     sortGrid(FieldGrid, [](const QStringList& cells) { return cellOrder(cells[kFieldId]); });
 }
 
-// The hidden rows come back after the shown ones, under a new empty entry row, and the highest
-// field id becomes the largest id in the grid.
+// The hidden rows come back after the shown ones, above the entry row, and the highest field
+// id becomes the largest id in the grid.
 void TMain::RestoreFieldRows()
 {
-    restoreRows(FieldGrid, HiddenFieldRows);
-    HighestFieldId = highestInteger(FieldGrid, kFieldId, 0);
+    mFieldsPage->restore();
+    updateHighestFieldId();
+}
+
+// The highest field id: the largest id the rows hold (hidden ones included, the entry row
+// not), so that it never runs ahead of the id column after a typed id is corrected.
+void TMain::updateHighestFieldId()
+{
+    qint32 highest = 0;
+    mFieldsPage->forEachRow([&](const QStringList& cells, RowIds) {
+        if (const auto id = cellInteger(cells[kFieldId]))
+            highest = std::max(highest, *id);
+    });
+    HighestFieldId = highest;
 }
 
 // Every row comes back and the grid is sorted; when the text names a table, the rows of other
@@ -125,13 +147,16 @@ void TMain::FileFilterChange()
     grid->setUpdatesEnabled(false);
     const auto shown = qScopeGuard([grid] { grid->setUpdatesEnabled(true); });
     RestoreFieldRows();
+    // The entry row stays last: an id typed there that has not committed is no record.
+    const QString typed = grid->rowText(entryRow(grid));
+    grid->setRowText(entryRow(grid), QString());
     SortFieldGrid();
+    grid->setRowText(entryRow(grid), typed);
     const int table = filteredTableRow();
     if (table < 0)
         return;
     const auto tableId = cellInteger(FileGrid, kFileId, table);
-    hideRows(
-        grid, HiddenFieldRows,
+    mFieldsPage->hide(
         [&](const QStringList& cells) { return tableId && cellInteger(cells[kFieldFile]) == tableId; },
         [](const QStringList& cells) { return cells[kFieldFile].isEmpty(); });
     AddOneField->setEnabled(true);
@@ -141,7 +166,7 @@ void TMain::FileFilterChange()
 int TMain::filteredTableRow() const
 {
     const QString text = FileFilter->currentText();
-    return text.isEmpty() ? -1 : findRowIgnoringCase(FileGrid, kFileName, text);
+    return nameKey(text, LetterCase::Kept).isEmpty() ? -1 : findRowIgnoringCase(FileGrid, kFileName, text);
 }
 
 // The chosen type's code goes into the current row.
@@ -182,7 +207,7 @@ void TMain::ClearFieldDDFClick()
     const dict::RecordArray& table = mFieldTableArray;
     for (std::size_t slot = 0; slot < dict::fieldSelfDescription().size(); ++slot)
         rows.push_back(fieldRow(table.slot(slot)));
-    showRows(FieldGrid, std::move(rows));
+    mFieldsPage->show(std::move(rows));
     startFieldTable();
 }
 
@@ -192,7 +217,8 @@ void TMain::OpenFieldDDFClick()
 {
     if (FileGrid->Tag == 0)
         return;
-    const OpenResult opened = openIntoGrid(dict::DictFile::Field, mFieldTableArray, FieldGrid, fieldRow);
+    const OpenResult opened =
+        mFieldsPage->open([](std::span<const uint8_t> record, RowIds&) { return fieldRow(record); });
     if (opened.status != btr::StatusSuccess)
         return;
     startFieldTable();
@@ -200,43 +226,24 @@ void TMain::OpenFieldDDFClick()
         showMessage(opened.problem);
 }
 
-// After New or Open: rows set aside from the table that was there before are dropped (they
-// would otherwise join the new one), new ids continue above the largest id now in the grid,
-// and the page is marked loaded.
+// After New or Open (which dropped the rows set aside from the table that was there before):
+// new ids continue above the largest id now in the grid, and the page is marked loaded.
 void TMain::startFieldTable()
 {
-    HiddenFieldRows.clear();
-    HighestFieldId = highestInteger(FieldGrid, kFieldId, 0);
+    updateHighestFieldId();
     RefreshFieldRow();
-    FieldGrid->Tag = 1;
+    mFieldsPage->markLoaded();
     BuildFieldDDF->setEnabled(true);
     ClearKeysDDF->setEnabled(true);
     OpenKeysDDF->setEnabled(true);
 }
 
-// Build: the rows the Table Filter set aside come back first and are written too. Every row is
+// Build: the rows the Table Filter set aside come back and are written too. Every row is
 // converted and checked before FIELD.DDF is replaced, so a cell that cannot be stored leaves
-// the file as it was; the entry row is written when it has an id. What the record manager
-// refuses is reported once, after the Build.
+// the file as it was. What the record manager refuses is reported once, after the Build.
 void TMain::BuildFieldDDFClick()
 {
-    // Rows set aside by the Table Filter count: a filter on a table without fields must not
-    // make the Build skip the whole file.
-    if (FieldGrid->Tag == 0 || FieldGrid->RowCount() + HiddenFieldRows.size() < 3)
-        return;
-
-    TVarGrid* grid = FieldGrid;
-    const QStringList typed = grid->rowCells(entryRow(grid));
-    RestoreFieldRows();
-    grid->setRowText(entryRow(grid), typed.join(QLatin1Char('\n')));
-
-    const BuildCells cells(grid, QStringLiteral("FIELD.DDF"));
-    std::vector<dict::FieldRecord> records;
-    records.reserve(std::size_t(grid->RowCount()));
-    const int last = entryRow(grid);
-    for (int row = 1; row <= last; ++row) {
-        if (row == last && grid->Cells(kFieldId, row).isEmpty())
-            break;
+    buildPage<dict::FieldRecord>(*mFieldsPage, 1, [](const BuildCells& cells, int row, dict::BuildReport&) {
         cells.requireFilled(kFieldId, row);
         dict::FieldRecord record;
         record.id = cells.int16(kFieldId, row);
@@ -247,10 +254,9 @@ void TMain::BuildFieldDDFClick()
         record.size = cells.int16(kFieldSize, row);
         record.dec = cells.byte(kFieldDec, row);
         record.flag = cells.int16(kFieldFlag, row);
-        records.push_back(std::move(record));
-    }
-
-    writeDictionaryFile(dict::DictFile::Field, mFieldTableArray, std::move(records));
+        return record;
+    });
+    updateHighestFieldId();
 }
 
 // ---- Layout and wiring ----
@@ -270,6 +276,8 @@ void TMain::buildFieldsPage()
     MAKE(NameRec, place(comboBox(p, false), 0, 272, 121, 21));
     MAKE(LFileFilter, placeLabel(new QLabel(QStringLiteral("Table Filter"), p), 128, 256));
     MAKE(FileFilter, place(comboBox(p, true), 128, 272, 97, 21));
+    // A filter is set only to a name the user typed or chose in full: no completion.
+    FileFilter->setCompleter(nullptr);
     MAKE(LFieldType, placeLabel(new QLabel(QStringLiteral("Field Type"), p), 128, 296));
     MAKE(FieldType, place(comboBox(p, false), 128, 312, 94, 21));
     FieldType->addItems(names(dict::standardTypeNames()));

@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 
 #include "PageLayout.h"
 #include <algorithm>
@@ -58,7 +59,7 @@ void TMain::ClearFileDDFClick()
     const dict::RecordArray& table = mFileTableArray;
     for (std::size_t slot = 0; slot < dict::fileSelfDescription().size(); ++slot)
         rows.push_back(fileRow(table.slot(slot)));
-    showRows(FileGrid, std::move(rows));
+    mFilesPage->show(std::move(rows));
     markFileGridLoaded();
 }
 
@@ -66,7 +67,8 @@ void TMain::ClearFileDDFClick()
 // FILE.DDF the grid stays as it was and "Not find in this directory" is shown.
 void TMain::OpenFileDDFClick()
 {
-    const OpenResult opened = openIntoGrid(dict::DictFile::File, mFileTableArray, FileGrid, fileRow);
+    const OpenResult opened =
+        mFilesPage->open([](std::span<const uint8_t> record, RowIds&) { return fileRow(record); });
     if (opened.status != btr::StatusSuccess) {
         showMessage(QStringLiteral("Not find in this directory"));
         return;
@@ -80,37 +82,27 @@ void TMain::OpenFileDDFClick()
 
 void TMain::markFileGridLoaded()
 {
-    FileGrid->Tag = 1;
+    mFilesPage->markLoaded();
     BuildFileDDF->setEnabled(true);
     ClearFieldDDF->setEnabled(true);
     OpenFieldDDF->setEnabled(true);
     BuildFile->setEnabled(true);
 }
 
-// Build: every row up to the entry row (and the entry row when it has an id) is converted and
-// checked before FILE.DDF is replaced, so a cell that cannot be stored leaves the file as it
-// was. What the record manager refuses is reported once, after the Build.
+// Build: every row above the entry row is converted and checked before FILE.DDF is replaced,
+// so a cell that cannot be stored leaves the file as it was. What the record manager refuses
+// is reported once, after the Build.
 void TMain::BuildFileDDFClick()
 {
-    if (FileGrid->Tag == 0 || FileGrid->RowCount() < 3)
-        return;
-
-    const BuildCells cells(FileGrid, QStringLiteral("FILE.DDF"));
-    std::vector<dict::FileRecord> records;
-    const int last = entryRow(FileGrid);
-    for (int row = 1; row <= last; ++row) {
-        if (row == last && FileGrid->Cells(kFileId, row).isEmpty())
-            break;
+    buildPage<dict::FileRecord>(*mFilesPage, 1, [this](const BuildCells& cells, int row, dict::BuildReport&) {
         cells.requireFilled(kFileId, row);
         dict::FileRecord record = dict::FileRecord::decode(mFileTableArray.slot(std::size_t(row - 1)));
         record.id = cells.int16(kFileId, row);
         record.name = cells.text(kFileName, row, kNameWidth);
         record.loc = cells.text(kFileLoc, row, kStoredLocLength);
         record.flags = cells.byte(kFileFlags, row);
-        records.push_back(std::move(record));
-    }
-
-    writeDictionaryFile(dict::DictFile::File, mFileTableArray, std::move(records));
+        return record;
+    });
 }
 
 void TMain::DeleteTableClick()
@@ -155,6 +147,9 @@ void TMain::RefreshFileRow()
     }
 
     const int row = grid->Row();
+    if (row < entryRow(grid))
+        if (const auto id = cellInteger(grid, kFileId, row))
+            renameReferences(*id, std::nullopt, grid->Cells(kFileName, row));
     showFlags(fileFlagBoxes(), grid->Cells(kFileFlags, row));
 
     const int statIndex = FindFileStat();
@@ -254,21 +249,33 @@ void TMain::CreateFileClick()
     const QString table = FileGrid->Cells(kFileName, current);
     const QString location = FileGrid->Cells(kFileLoc, current);
 
-    std::vector<dict::CreateKeyRow> keys;
-    keys.reserve(std::size_t(KeyGrid->RowCount()));
-    for (int row = 1; row < KeyGrid->RowCount(); ++row) {
-        const QStringList& cells = KeyGrid->rowCells(row);
-        keys.push_back(
-            {cells[kKeyFile].toStdString(), cells[kKeyField].toStdString(), numberCell(cells[kKeyFlags])});
-    }
+    // Every field row and every key row, hidden ones included; a key row's field as Build
+    // resolves it (within its own table, by the id it keeps).
     std::vector<dict::CreateFieldRow> fields;
-    fields.reserve(std::size_t(FieldGrid->RowCount()));
-    for (int row = 1; row < FieldGrid->RowCount(); ++row) {
-        const QStringList& cells = FieldGrid->rowCells(row);
+    QHash<qint32, std::size_t> fieldRowOfId;
+    mFieldsPage->forEachRow([&](const QStringList& cells, RowIds) {
+        if (const auto id = cellInteger(cells[kFieldId]); id && !fieldRowOfId.contains(*id))
+            fieldRowOfId.insert(*id, fields.size());
         fields.push_back({cells[kFieldFile].toStdString(), cells[kFieldName].toStdString(),
                           numberCell(cells[kFieldDataType]), numberCell(cells[kFieldOffset]),
                           numberCell(cells[kFieldSize])});
-    }
+    });
+    const DictionaryIndex index = dictionaryIndex();
+    const auto tableId = cellInteger(FileGrid, kFileId, current);
+    std::vector<dict::CreateKeyRow> keys;
+    mKeysPage->forEachRow([&](const QStringList& cells, RowIds ids) {
+        const DictionaryIndex::Reference ref = index.resolve(cells[kKeyFile], cells[kKeyField], ids);
+        const bool resolved = ref.problem == DictionaryIndex::Reference::Problem::None;
+        if (resolved ? ref.table != tableId : !sameName(cells[kKeyFile], table, LetterCase::Ignored))
+            return;
+        dict::CreateKeyRow key{table.toStdString(), cells[kKeyField].toStdString(), numberCell(cells[kKeyFlags]),
+                               numberOrZero(cells[kKeyNumber]), numberOrZero(cells[kKeyPart]), std::nullopt};
+        if (resolved)
+            key.fieldRow = fieldRowOfId.value(ref.field, fields.size());
+        if (resolved && key.fieldRow == fields.size())
+            key.fieldRow.reset();
+        keys.push_back(std::move(key));
+    });
     dict::CreateFileValues values;
     values.recordLength = ERecLen->Value().toInt();
     values.pageSize = EPgSize->Value().toInt();
@@ -292,7 +299,7 @@ void TMain::CreateFileClick()
     case Problem::FieldNotFound:
         showMessage(notCreated + (detail.isEmpty()
                                       ? QStringLiteral("a key row of the table names no field.")
-                                      : QStringLiteral("its key field \"%1\" is not in the Fields grid.")
+                                      : QStringLiteral("its key field \"%1\" is not a field of the table in the Fields grid.")
                                             .arg(withoutTrailingBlanks(detail))));
         return;
     case Problem::NoRecordLength:

@@ -18,38 +18,15 @@ namespace {
 
 using namespace grid;
 
-const QString kIndexFileName = QStringLiteral("INDEX.DDF");
-
-// Table and field names in place of the ids of INDEX.DDF records: the first Files grid row
-// whose Xf$Id, and the first Fields grid row whose Xe$Id, reads the id's decimal text.
-class IdsToNames {
-public:
-    IdsToNames(const TVarGrid* files, const TVarGrid* fields)
-        : mFiles(files), mFields(fields), mFileIds(RowIndex::exact(files, kFileId)),
-          mFieldIds(RowIndex::exact(fields, kFieldId))
-    {
-    }
-
-    QStringList row(std::span<const uint8_t> bytes) const
-    {
-        const dict::IndexRecord record = dict::IndexRecord::decode(bytes);
-        return {name(mFiles, mFileIds, kFileName, record.file),
-                name(mFields, mFieldIds, kFieldName, record.field), QString::number(record.number),
-                QString::number(record.part), QString::number(record.flags)};
-    }
-
-private:
-    static QString name(const TVarGrid* grid, const RowIndex& ids, int nameCol, int16_t id)
-    {
-        const int row = ids.row(QString::number(id));
-        return row >= 1 ? grid->Cells(nameCol, row) : QString();
-    }
-
-    const TVarGrid* mFiles;
-    const TVarGrid* mFields;
-    RowIndex mFileIds;
-    RowIndex mFieldIds;
-};
+// A row of INDEX.DDF: the table and field names its ids show (empty for an id no row has),
+// the ids kept with the row.
+QStringList indexRow(const DictionaryIndex& index, std::span<const uint8_t> bytes, RowIds& ids)
+{
+    const dict::IndexRecord record = dict::IndexRecord::decode(bytes);
+    ids = {record.file, record.field};
+    return {index.tableName(record.file), index.fieldName(record.field), QString::number(record.number),
+            QString::number(record.part), QString::number(record.flags)};
+}
 
 // Replaces a combo box's items (and empties its text) unless it already holds exactly these.
 void refill(QComboBox* box, const QStringList& items)
@@ -69,7 +46,7 @@ void refill(QComboBox* box, const QStringList& items)
 bool selectItem(QComboBox* box, const QString& text)
 {
     for (int i = 0; i < box->count(); ++i)
-        if (equalIgnoringCase(box->itemText(i), text)) {
+        if (sameName(box->itemText(i), text, LetterCase::Ignored)) {
             box->setCurrentIndex(i);
             return true;
         }
@@ -115,20 +92,8 @@ void TMain::RefreshKeyRow()
 
     const int row = grid->Row();
     const QString table = grid->Cells(kKeyFile, row);
-    if (!table.isEmpty()) {
-        const int fileRow = findRowIgnoringCase(FileGrid, kFileName, padName(table));
-        const qint32 id = fileRow >= 1 ? cellInteger(FileGrid, kFileId, fileRow).value_or(-1) : -1;
-        QStringList names;
-        for (int f = 1; f < FieldGrid->RowCount(); ++f) {
-            const QStringList& cells = FieldGrid->rowCells(f);
-            if (!cells[kFieldFile].isEmpty() && cellInteger(cells[kFieldFile]) == id)
-                names << cells[kFieldName];
-        }
-        refill(ChooseField, names);
-        const QString field = grid->Cells(kKeyField, row);
-        if (!field.isEmpty())
-            selectItem(ChooseField, field);
-    }
+    if (!table.isEmpty())
+        followReferenceRow(*mKeysPage, row, ChooseField, mChooseFieldIds);
 
     showFlags(keyFlagBoxes(), grid->Cells(kKeyFlags, row));
 
@@ -166,12 +131,12 @@ void TMain::SortKeyGrid()
 
 void TMain::RestoreKeyRows()
 {
-    restoreRows(KeyGrid, HiddenKeyRows);
+    mKeysPage->restore();
 }
 
-// Table Filter: every hidden row comes back and the grid is sorted; then, for a filter text,
-// the rows of other tables (compared exactly) are set aside up to the first row without a
-// field, normally the entry row.
+// Table Filter: every hidden row comes back and the grid is sorted; then, when the text is the
+// name of a table (letter case kept), the rows of other tables are set aside up to the first
+// row without a field, normally the entry row. A text that names no table hides nothing.
 void TMain::IndexFilterChange()
 {
     TVarGrid* grid = KeyGrid;
@@ -180,10 +145,9 @@ void TMain::IndexFilterChange()
     RestoreKeyRows();
     SortKeyGrid();
     const QString filter = IndexFilter->currentText();
-    if (!filter.isEmpty())
-        hideRows(
-            grid, HiddenKeyRows,
-            [&](const QStringList& cells) { return !cells[kKeyFile].isEmpty() && cells[kKeyFile] == filter; },
+    if (findRowExact(FileGrid, kFileName, filter) >= 1 && !nameKey(filter, LetterCase::Kept).isEmpty())
+        mKeysPage->hide(
+            [&](const QStringList& cells) { return sameName(cells[kKeyFile], filter, LetterCase::Kept); },
             [](const QStringList& cells) { return cells[kKeyField].isEmpty(); });
     grid->setVisible(visible);
 }
@@ -203,12 +167,19 @@ void TMain::ChooseFieldChange()
         return;
     const int row = KeyGrid->Row();
     KeyGrid->setCells(kKeyField, row, text);
-    const int field = findRowIgnoringCase(FieldGrid, kFieldName, text);
-    if (field < 1)
+    const int chosen = ChooseField->currentIndex();
+    if (chosen < 0 || std::size_t(chosen) >= mChooseFieldIds.size() || ChooseField->itemText(chosen) != text)
         return;
-    const qint32 position = FieldGrid->Values(kFieldOffset, field).toInt() + 1;
-    const qint32 length = FieldGrid->Values(kFieldSize, field).toInt();
-    const int entry = IndexOfFileStat(FieldGrid->Values(kFieldFile, field).toInt());
+    const qint32 fieldId = mChooseFieldIds[std::size_t(chosen)];
+    const DictionaryIndex index = dictionaryIndex();
+    const QStringList* field = index.fieldCells(fieldId);
+    if (!field)
+        return;
+    if (row < entryRow(KeyGrid))
+        KeyGrid->setRowIds(row, {numberOrZero((*field)[kFieldFile]), fieldId});
+    const qint32 position = numberOrZero((*field)[kFieldOffset]) + 1;
+    const qint32 length = numberOrZero((*field)[kFieldSize]);
+    const int entry = IndexOfFileStat(numberOrZero((*field)[kFieldFile]));
     if (entry < 0)
         return;
     const QByteArray& stat = FileStatList[entry].Stat;
@@ -236,15 +207,23 @@ void TMain::ChooseFieldChange()
     }
 }
 
-// Add Key: the entry row becomes a row of the filtered table, "0" in the other cells.
+// Add Key: a new row of the filtered table (as the Files grid names it), "0" in the other
+// cells, above the entry row, which keeps what is typed in it. Nothing when the filter's text
+// is no table's name.
 void TMain::AddKeyClick()
 {
-    const QString table = IndexFilter->currentText();
-    if (table.isEmpty())
+    const int table = findRowExact(FileGrid, kFileName, IndexFilter->currentText());
+    if (table < 1 || nameKey(IndexFilter->currentText(), LetterCase::Kept).isEmpty())
         return;
     const int last = entryRow(KeyGrid);
-    KeyGrid->setCells(kKeyFile, last, table);
+    const QStringList typed = KeyGrid->rowCells(last);
+    KeyGrid->setCells(kKeyFile, last, FileGrid->Cells(kFileName, table));
+    for (int col = kKeyField; col < kKeyCols; ++col)
+        KeyGrid->setCells(col, last, QString());
     commitEntryRow(KeyGrid, last, kKeyField, kKeyFlags);
+    if (const auto id = cellInteger(FileGrid, kFileId, table))
+        KeyGrid->setRowIds(last, {*id, RowIds::kNone});
+    KeyGrid->setRowText(entryRow(KeyGrid), typed.join(QLatin1Char('\n')));
 }
 
 void TMain::DeleteKeyClick()
@@ -257,7 +236,7 @@ void TMain::DeleteKeyClick()
 
 void TMain::markKeyGridLoaded()
 {
-    KeyGrid->Tag = 1;
+    mKeysPage->markLoaded();
     BuildKeysDDF->setEnabled(true);
 }
 
@@ -267,12 +246,13 @@ void TMain::ClearKeysDDFClick()
     if (FieldGrid->Tag == 0)
         return;
     dict::rebuildIndexTable(mIndexTableArray);
-    const IdsToNames names(FileGrid, FieldGrid);
+    const DictionaryIndex index = dictionaryIndex();
     std::vector<QStringList> rows;
+    std::vector<RowIds> ids(dict::indexSelfDescription().size());
     const dict::RecordArray& table = mIndexTableArray;
-    for (std::size_t slot = 0; slot < dict::indexSelfDescription().size(); ++slot)
-        rows.push_back(names.row(table.slot(slot)));
-    showRows(KeyGrid, std::move(rows));
+    for (std::size_t slot = 0; slot < ids.size(); ++slot)
+        rows.push_back(indexRow(index, table.slot(slot), ids[slot]));
+    mKeysPage->show(std::move(rows), std::move(ids));
     RefreshKeyRow();
     markKeyGridLoaded();
 }
@@ -283,10 +263,9 @@ void TMain::OpenKeysDDFClick()
 {
     if (FieldGrid->Tag == 0)
         return;
-    const IdsToNames names(FileGrid, FieldGrid);
-    const OpenResult opened =
-        openIntoGrid(dict::DictFile::Index, mIndexTableArray, KeyGrid,
-                     [&](std::span<const uint8_t> record) { return names.row(record); });
+    const DictionaryIndex index = dictionaryIndex();
+    const OpenResult opened = mKeysPage->open(
+        [&](std::span<const uint8_t> record, RowIds& ids) { return indexRow(index, record, ids); });
     if (opened.status != btr::StatusSuccess)
         return;
     RefreshKeyRow();
@@ -295,64 +274,21 @@ void TMain::OpenKeysDDFClick()
         showMessage(opened.problem);
 }
 
-// Build: the hidden rows come back, then every row with a table is turned into ids and checked
-// before INDEX.DDF is replaced, so a cell that cannot be stored leaves the file as it was. Rows
-// whose table or field is not found are left out, and named after the Build with what the
-// record manager refused.
+// Build: the hidden rows come back, then every row's table and field become ids (those kept
+// with the row while its names still show them, else found by name within the row's table)
+// and its cells are checked, before INDEX.DDF is replaced: a row that cannot be written stops
+// the Build with the file as it was.
 void TMain::BuildKeysDDFClick()
 {
-    if (KeyGrid->Tag == 0 || KeyGrid->RowCount() < 3)
-        return;
-    RestoreKeyRows();
-
-    const RowIndex tables = RowIndex::ignoringCase(FileGrid, kFileName);
-    const RowIndex fields = RowIndex::ignoringCase(FieldGrid, kFieldName);
-    const BuildCells cells(KeyGrid, kIndexFileName);
-    const auto id = [&](const TVarGrid* from, int fromRow, int idCol, int keyCol, int row) {
-        const QString text = from->Cells(idCol, fromRow);
-        const auto value = cellInteger(text);
-        if (!value || *value < -32768 || *value > 32767)
-            cells.refuse(keyCol, row,
-                         QStringLiteral("its %1 '%2' is not a valid 16-bit integer value")
-                             .arg(from->Cells(idCol, 0), text));
-        return qint16(*value);
-    };
-
-    std::vector<dict::IndexRecord> records;
-    std::vector<int> recordRows;
-    std::vector<int> noTable;
-    std::vector<int> noField;
-    for (int row = 1; row < KeyGrid->RowCount(); ++row) {
-        const QStringList& rowCells = KeyGrid->rowCells(row);
-        if (rowCells[kKeyFile].isEmpty())
-            continue;
-        const int tableRow = tables.row(rowCells[kKeyFile]);
-        if (tableRow < 1) {
-            noTable.push_back(row);
-            continue;
-        }
-        const int fieldRow = rowCells[kKeyField].isEmpty() ? -1 : fields.row(rowCells[kKeyField]);
-        if (fieldRow < 1) {
-            noField.push_back(row);
-            continue;
-        }
+    const DictionaryIndex index = dictionaryIndex();
+    buildPage<dict::IndexRecord>(*mKeysPage, 1, [&](const BuildCells& cells, int row, dict::BuildReport& report) {
         dict::IndexRecord record;
-        record.file = id(FileGrid, tableRow, kFileId, kKeyFile, row);
-        record.field = id(FieldGrid, fieldRow, kFieldId, kKeyField, row);
+        std::tie(record.file, record.field) = referenceIds(index, KeyGrid, cells, row, report);
         record.number = cells.int16(kKeyNumber, row);
         record.part = cells.int16(kKeyPart, row);
         record.flags = cells.int16(kKeyFlags, row);
-        records.push_back(record);
-        recordRows.push_back(row);
-    }
-
-    std::vector<std::pair<int, std::string>> leftOut;
-    for (int row : noTable)
-        leftOut.emplace_back(row, "no table of that name in the Files grid");
-    for (int row : noField)
-        leftOut.emplace_back(row, "no field of that name in the Fields grid");
-    writeDictionaryFile(dict::DictFile::Index, mIndexTableArray, std::move(records), std::move(recordRows),
-                        std::move(leftOut));
+        return record;
+    });
 }
 
 // ---- Layout and wiring ----
@@ -370,6 +306,8 @@ void TMain::buildKeysPage()
     KeyGrid->setColWidths({99, 92, 59, 49, 49});
     MAKE(LIndexFilter, placeLabel(new QLabel(QStringLiteral("Table Filter"), p), 104, 168));
     MAKE(IndexFilter, place(comboBox(p, true), 104, 184, 113, 21));
+    // A filter is set only to a name the user typed or chose in full: no completion.
+    IndexFilter->setCompleter(nullptr);
     MAKE(LChooseField, placeLabel(new QLabel(QStringLiteral("Field"), p), 224, 168));
     MAKE(ChooseField, place(comboBox(p, true), 224, 184, 113, 21));
     MAKE(AddKey, place(new QPushButton(QStringLiteral("Add Key"), p), 344, 184, 75, 25));

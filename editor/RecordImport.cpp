@@ -10,12 +10,21 @@ namespace {
 
 using namespace grid;
 
-// Makes sure the grid has an entry row below its title row and returns it.
-int entryRowBelowTitle(TVarGrid* grid)
+// A new empty row just above the entry row, which keeps what is typed in it; returns the new
+// row.
+int rowAboveEntryRow(TVarGrid* grid)
 {
     if (grid->RowCount() < 2)
         grid->setRowCount(2);
-    return entryRow(grid);
+    const int entry = entryRow(grid);
+    const QString typed = grid->rowText(entry);
+    const RowIds typedIds = grid->rowIds(entry);
+    grid->setRowCount(entry + 2);
+    grid->setRowText(entry + 1, typed);
+    grid->setRowIds(entry + 1, typedIds);
+    grid->setRowText(entry, QString());
+    grid->setRowIds(entry, RowIds{});
+    return entry;
 }
 
 } // namespace
@@ -27,7 +36,8 @@ void TMain::NameRecChange()
 }
 
 // The chosen record's fields become rows of the Table Filter's table, in record order after the
-// rows already there, with ids above the highest field id. The fields are those of the record
+// rows already there and above the entry row (which keeps what is typed in it), with ids above
+// the highest field id. The fields are those of the record
 // the "Record" list shows (NameRecRecords, kept in step with its items by the scanner), so a
 // later scan that stopped at an error cannot put another record's fields in their place.
 // Neither grid is sorted or refreshed.
@@ -46,7 +56,7 @@ void TMain::AddFieldClick()
 
     const ScannedRecord& record = NameRecRecords[static_cast<std::size_t>(chosen)];
     for (const ScannedField& field : record.Fields) {
-        const int row = entryRowBelowTitle(FieldGrid);
+        const int row = rowAboveEntryRow(FieldGrid);
         ++HighestFieldId;
         FieldGrid->setCells(kFieldId, row, QString::number(HighestFieldId));
         FieldGrid->setCells(kFieldFile, row, QString::number(fileId));
@@ -60,19 +70,22 @@ void TMain::AddFieldClick()
         FieldGrid->setCells(kFieldSize, row, QString::number(field.Size));
         FieldGrid->setCells(kFieldDec, row, QStringLiteral("0"));
         FieldGrid->setCells(kFieldFlag, row, QStringLiteral("0"));
-        FieldGrid->setRowCount(row + 2);
     }
 }
 
-// The ExtGrid row names the table as the Table Filter shows it and the field by the name just
-// written; the type is the extended code of combined position b.
+// The ExtGrid row names the field's table as the Files grid does (the Table Filter's text when
+// no table has the field's Xe$File) and the field by the name just written, and keeps both
+// ids; the type is the extended code of combined position b.
 void TMain::AddExtFieldRow(int fieldRow, int b)
 {
     const QString code = QString::number(dict::combinedPositionToCode(b));
-    const int row = entryRowBelowTitle(ExtGrid);
-    ExtGrid->setCells(kExtFile, row, FileFilter->currentText());
+    const int row = rowAboveEntryRow(ExtGrid);
+    const auto fileId = cellInteger(FieldGrid, kFieldFile, fieldRow);
+    const int table = fileId ? findRowByNumber(FileGrid, kFileId, *fileId) : -1;
+    ExtGrid->setCells(kExtFile, row, table >= 1 ? FileGrid->Cells(kFileName, table) : FileFilter->currentText());
     ExtGrid->setCells(kExtField, row, FieldGrid->Cells(kFieldName, fieldRow));
     ExtGrid->setCells(kExtDataType, row, code);
+    if (const auto fieldId = cellInteger(FieldGrid, kFieldId, fieldRow); fieldId && fileId)
+        ExtGrid->setRowIds(row, {*fileId, *fieldId});
     FieldGrid->setCells(kFieldDataType, fieldRow, code);
-    ExtGrid->setRowCount(row + 2);
 }

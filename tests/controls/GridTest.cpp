@@ -138,6 +138,52 @@ TEST(VarGrid, keyedSortOrdersLikeTheComparatorAndAKeyThatThrowsMovesNothing)
     EXPECT_EQ(column0(grid), QStringList({"Xe$Id", "3", "7", "12", ""}));
 }
 
+// Every reshaping call (sort, delete, take, put back, count changes) carries a row's ids with
+// its cells; the model role reads them for any cell of the row.
+TEST(VarGrid, idsKeptWithARowFollowItThroughEveryReshape)
+{
+    TVarGrid grid(3);
+    fill(grid, 5);
+    for (int r = 1; r <= 5; ++r)
+        grid.setRowIds(r, {r * 10, -r});
+    const auto idsOf = [&](const QString& cell) {
+        for (int r = 0; r < grid.RowCount(); ++r)
+            if (grid.Cells(0, r) == cell)
+                return grid.rowIds(r);
+        return RowIds{};
+    };
+    const auto allFollow = [&](const char* step) {
+        for (int r = 1; r < grid.RowCount(); ++r) {
+            const QString cell = grid.Cells(0, r);
+            if (!cell.startsWith(QLatin1Char('r')))
+                continue;
+            const int n = cell.mid(1).toInt();
+            EXPECT_EQ(grid.rowIds(r), (RowIds{n * 10, -n})) << step << " row " << r;
+        }
+    };
+    // Descending, the title row ("A") kept first.
+    const auto key = [](const QStringList& c) { return c[0] == QLatin1String("A") ? QStringLiteral("~") : c[0]; };
+    grid.sortRows([&](const QStringList& a, const QStringList& b) { return key(a) > key(b); });
+    allFollow("sort");
+    EXPECT_EQ(grid.model()->index(0, 2).data(VarGridModel::RowIdsRole).toList(), (QVariantList{50, -5}));
+    grid.deleteRow(2);
+    allFollow("delete");
+    std::vector<RowIds> takenIds;
+    const auto taken =
+        grid.takeRows([](int, const QStringList& cells) { return cells[0] == QLatin1String("r3"); }, &takenIds);
+    ASSERT_EQ(taken.size(), 1u);
+    EXPECT_EQ(takenIds, (std::vector<RowIds>{{30, -3}}));
+    allFollow("take");
+    grid.replaceRowsFrom(grid.RowCount(), taken, takenIds);
+    EXPECT_EQ(idsOf(QStringLiteral("r3")), (RowIds{30, -3}));
+    grid.setRowCount(grid.RowCount() + 2);
+    EXPECT_EQ(grid.rowIds(grid.RowCount() - 1), RowIds{}) << "a new row keeps no ids";
+    grid.setRowText(1, QStringLiteral("r5\nx\ny"));
+    allFollow("row text");
+    grid.replaceRowsFrom(1, {{QStringLiteral("n")}});
+    EXPECT_EQ(grid.rowIds(1), RowIds{}) << "rows put without ids keep none";
+}
+
 TEST(VarGrid, rowTextJoinsCellsWithLineBreaks)
 {
     TVarGrid grid(3);

@@ -11,9 +11,9 @@ namespace {
 
 using P = CreateBuffer::Problem;
 
-CreateKeyRow key(const std::string& table, const std::string& field, int flags)
+CreateKeyRow key(const std::string& table, const std::string& field, int flags, int number = 0, int part = 0)
 {
-    return {table, field, {std::to_string(flags), flags}};
+    return {table, field, {std::to_string(flags), flags}, number, part, std::nullopt};
 }
 
 CreateFieldRow field(const std::string& file, const std::string& name, int type, int offset, int size)
@@ -66,7 +66,7 @@ void PrintTo(const Case& c, std::ostream* os)
 
 class CreateBufferCases : public ::testing::TestWithParam<Case> {};
 
-TEST_P(CreateBufferCases, holdTheTablesSegmentsInGridOrderOrSayWhyNot)
+TEST_P(CreateBufferCases, holdTheTablesSegmentsByKeyAndPartOnItsOwnFieldsOrSayWhyNot)
 {
     const Case& c = GetParam();
     const CreateBuffer out = buildCreateBuffer("ORDERS", "7", c.values, c.keys, c.fields);
@@ -89,27 +89,47 @@ INSTANTIATE_TEST_SUITE_P(
              "",
              0,
              buffer({48, 4096, 0, 0, 0, 0, 0, 0}, {})},
-        // A key of three segments between rows of another table, of the name in other case and
-        // without a table: one key, three consecutive specifications.
-        Case{"threeSegmentsWithOtherRowsBetween",
+        // Key rows between rows of another table, of the table's name in other case or padded,
+        // and without a table: the table's rows are its segments, consecutive.
+        Case{"segmentsWithOtherRowsBetween",
              {},
-             {key("ORDERS", "Customer", 18), key("ITEMS", "CODE", 0), key("orders", "Number", 0),
+             {key("ORDERS", "Customer", 18), key("ITEMS", "CODE", 0), key("orders  ", "Number", 0),
               key("ORDERS", "date", 18), key("", "Number", 0), key("ORDERS", "NUMBER", 2)},
              kFields,
              P::None,
              "",
-             1,
-             buffer({48, 4096, 1, 0, 0, 0, 0, 0}, {{5, 30, 18, 0}, {45, 4, 18, 3}, {1, 4, 2, 1}})},
-        // The first field of a name wins, whichever its table; ACS goes on with nothing
-        // appended; the values go in as their low bits.
-        Case{"firstFieldOfANameAndAcsPassedOn",
-             {100, 1024, 70000, 0x10022, 3, 259, 5},
-             {key("ORDERS", "Number", 0x102), key("ORDERS", "code", 33)},
+             2,
+             buffer({48, 4096, 2, 0, 0, 0, 0, 0},
+                    {{5, 30, 18, 0}, {1, 4, 0, 1}, {45, 4, 18, 3}, {1, 4, 2, 1}})},
+        // Segments go in by key number and part, not by row: key 0's part 0 first.
+        Case{"segmentsByKeyNumberThenPart",
+             {},
+             {key("ORDERS", "Date", 0, 1, 0), key("ORDERS", "Customer", 0, 0, 1), key("ORDERS", "Number", 16, 0, 0)},
              kFields,
              P::None,
              "",
              2,
-             buffer({100, 1024, 2, 70000, 0x22, 3, 3, 5}, {{1, 4, 0x102, 1}, {1, 6, 33, 0}})},
+             buffer({48, 4096, 2, 0, 0, 0, 0, 0}, {{1, 4, 16, 1}, {5, 30, 0, 0}, {45, 4, 0, 3}})},
+        // A field is looked for within the table ("code", not ITEMS's "CODE" met first), or
+        // taken as the editor resolved it; ACS goes on with nothing appended; the values go
+        // in as their low bits.
+        Case{"fieldOfTheTableAndAcsPassedOn",
+             {100, 1024, 70000, 0x10022, 3, 259, 5},
+             {key("ORDERS", "Number", 0x102), key("ORDERS", "code", 33),
+              {"ORDERS", "Date", {"0", 0}, 2, 0, std::size_t(4)}},
+             kFields,
+             P::None,
+             "",
+             3,
+             buffer({100, 1024, 3, 70000, 0x22, 3, 3, 5}, {{1, 4, 0x102, 1}, {35, 10, 33, 0}, {45, 4, 0, 3}})},
+        Case{"fieldOfAnotherTableOnly",
+             {},
+             {key("ORDERS", "CODE", 0), key("ITEMS", "Number", 0)},
+             {field("8", "CODE", 0, 0, 6), field("7", "Number", 1, 0, 4)},
+             P::FieldNotFound,
+             "CODE",
+             0,
+             {}},
         Case{"fieldNotInTheGrid",
              {},
              {key("ORDERS", "Number", 0), key("ORDERS", "Gone ", 0)},
@@ -138,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"negativeRecordLength", {-4}, {}, kFields, P::BadRecordLength, "-4", 0, {}},
         Case{"flagsNotANumber",
              {},
-             {{"ORDERS", "Number", {"1x", std::nullopt}}},
+             {{"ORDERS", "Number", {"1x", std::nullopt}, 0, 0, std::nullopt}},
              kFields,
              P::NotANumber,
              "1x",

@@ -84,7 +84,7 @@ TEST(DictionaryGrid, theFilterWalkEndsAtTheFirstRowThatStopsIt)
     EXPECT_EQ(g->RowCount(), 5) << "the row that ended the walk and those after it stay";
 }
 
-TEST(DictionaryGrid, lookUpsFindTheFirstRowInEitherLetterCaseWholeTextsOnly)
+TEST(DictionaryGrid, lookUpsFindTheFirstRowOfTheSameNameTrailingBlanksNeverCounting)
 {
     auto g =
         makeGrid({{"Sales               ", "1"}, {"SALES               ", "2"}, {"Sales", "3"}, {"-", "3"}});
@@ -95,7 +95,9 @@ TEST(DictionaryGrid, lookUpsFindTheFirstRowInEitherLetterCaseWholeTextsOnly)
     const Case cases[] = {
         {"sales               ", 1, -1},
         {"SALES               ", 1, 2},
-        {"sales", 3, -1},
+        {"sales", 1, -1},
+        {"Sales", 1, 1},
+        {"SALES\0 ", 1, 2},
         {"Sale", -1, -1},
     };
     const RowIndex ignoring = RowIndex::ignoringCase(g.get(), 0);
@@ -155,6 +157,23 @@ TEST(DictionaryGrid, buildCellsNameTheFileRowAndColumnOfWhatCannotBeStored)
         message([&] { cells.text(1, 1, 3); }),
         QStringLiteral("FIELD.DDF was not written: row 1, column Xe$File: 'Caf\u00e9' is longer than the 3 "
                        "characters FIELD.DDF keeps"));
+}
+
+TEST(DictionaryGrid, aCodePageChangeRereadsNamesAndKeepsTheIdsOfEveryRow)
+{
+    // "\x8a" is 'К' under 866; under Latin-1 it reads as U+008A.
+    const dict::CodePage latin1 = dict::CodePage::latin1();
+    const auto cp866 = dict::CodePage::named("866");
+    ASSERT_TRUE(cp866);
+    auto g = makeGrid({{"1", QString::fromStdString(latin1.decode("\x8a"))}, {"2", "Typed"}});
+    g->setRowIds(1, {5, 23});
+    g->setRowIds(2, {6, 24});
+    QStringList hidden;
+    recodeColumns(g.get(), {1}, hidden, latin1, *cp866);
+    EXPECT_EQ(g->Cells(1, 1), QString::fromUtf8("К"));
+    EXPECT_EQ(g->Cells(1, 2), QStringLiteral("Typed"));
+    EXPECT_EQ(g->rowIds(1), (RowIds{5, 23}));
+    EXPECT_EQ(g->rowIds(2), (RowIds{6, 24}));
 }
 
 } // namespace

@@ -111,7 +111,7 @@ TEST_F(KeysDdf, aBadCellStopsBuildNamingRowAndColumnAndLeavesTheFileByteForByte)
         {keys(), 4, 15, "40000", "row 15, column Xi$Flags: 40000 is outside -32768..32767."},
         {keys(), 2, 1, "", "row 1, column Xi$Number: '' is not a valid integer value."},
         {w().FileGrid, 0, 3, "3a",
-         "row 11, column Xi$File: its Xf$Id '3a' is not a valid 16-bit integer value."},
+         "row 11, column Xi$File: table 'X$INDEX' has no Xf$Id of 16 bits."},
     };
     for (const auto& c : cases) {
         mMessages.clear();
@@ -124,7 +124,7 @@ TEST_F(KeysDdf, aBadCellStopsBuildNamingRowAndColumnAndLeavesTheFileByteForByte)
     }
 }
 
-TEST_F(KeysDdf, rowsHiddenByTheFilterAreWrittenAndRowsWithoutTableOrFieldNamedAfterTheBuild)
+TEST_F(KeysDdf, rowsHiddenByTheFilterComeBackAndARowThatCannotBeWrittenStopsTheBuild)
 {
     newSet();
     std::vector<QStringList> grid;
@@ -141,10 +141,10 @@ TEST_F(KeysDdf, rowsHiddenByTheFilterAreWrittenAndRowsWithoutTableOrFieldNamedAf
 
     w().BuildKeysDDF->click();
     // Rows as the grid shows them after the Build: X$INDEX's six, then the hidden ones in the
-    // order the filter took them (sorted).
-    EXPECT_EQ(texts(), "INDEX.DDF: row 18 was left out: no table of that name in the Files grid.\n"
-                       "INDEX.DDF: rows 6 and 8 were left out: no field of that name in the Fields grid.");
-    EXPECT_EQ(readThroughRecordManager("INDEX.DDF").records.size(), 15u);
+    // order the filter took them (sorted). The first row that cannot be written stops it.
+    EXPECT_EQ(texts(), "INDEX.DDF was not written: row 6, column Xi$Field: the row names no field of table "
+                       "'X$INDEX' (choose one, or remove the row).");
+    EXPECT_FALSE(QFile::exists(path("INDEX.DDF")));
     EXPECT_EQ(keys()->RowCount(), 21) << "the hidden rows are shown again";
 }
 
@@ -222,13 +222,13 @@ TEST_F(KeysDdf, createSaysWhyItMadeNoFile)
         QString message;
     } cases[] = {
         {[](TMain& w) { w.KeyGrid->setCells(1, 12, QStringLiteral("Gone ")); },
-         "No data file was created for X$INDEX: its key field \"Gone\" is not in the Fields grid."},
+         "No data file was created for X$INDEX: its key field \"Gone\" is not a field of the table in the Fields "
+         "grid."},
         {[](TMain& w) { w.KeyGrid->setCells(1, 13, QString()); },
          "No data file was created for X$INDEX: a key row of the table names no field."},
-        {[](TMain& w) { w.FileGrid->setCells(0, 3, QStringLiteral("9")); },
-         "No data file was created for X$INDEX: its record length is 0 (Record Length is 0 and the Fields "
-         "grid "
-         "holds no field of the table)."},
+        {[](TMain& w) { w.FileGrid->setCells(0, 3, QStringLiteral("9")); }, // the fields are of table 3
+         "No data file was created for X$INDEX: its key field \"Xi$File\" is not a field of the table in the "
+         "Fields grid."},
         {[](TMain& w) { w.FileGrid->setCells(2, 3, QString(255, QLatin1Char('a'))); },
          "No data file was created for X$INDEX: its location is 255 bytes long, and the record manager takes "
          "at "

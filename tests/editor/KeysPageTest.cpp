@@ -1,6 +1,7 @@
 // The Keys page's rules that need no file: the entry row committed by a table name, removal,
 // the sort order, the Table Filter, Add Key, the key-flag boxes and the Field list with the key
 // numbers taken from an added data file.
+#include <QLineEdit>
 #include "KeysPageFixture.h"
 
 namespace {
@@ -113,9 +114,12 @@ TEST_F(KeysPageRules, theTableFilterKeepsRowsOfExactlyItsTextAndAddKeyAppendsOne
     };
     filter(pad("ORDERS"));
     EXPECT_EQ(rows(keys()), (Rows{kTitles, all[1], all[3], kEmpty}));
-    filter(QStringLiteral("ORDERS")); // without its blanks it names no row
-    EXPECT_EQ(rows(keys()), (Rows{kTitles, kEmpty}));
-    EXPECT_EQ(w().HiddenKeyRows.size(), 4);
+    filter(QStringLiteral("ORDERS")); // the same name without its blanks
+    EXPECT_EQ(rows(keys()), (Rows{kTitles, all[1], all[3], kEmpty}));
+    EXPECT_EQ(w().HiddenKeyRows.size(), 2);
+    filter(QStringLiteral("ORDER")); // part of a name names no table: nothing hidden
+    EXPECT_EQ(rows(keys()), (Rows{kTitles, all[0], all[1], all[3], all[2], kEmpty}));
+    EXPECT_TRUE(w().HiddenKeyRows.isEmpty());
 
     filter(QString()); // all back, sorted; "orders" finds ORDERS' id too
     EXPECT_EQ(rows(keys()), (Rows{kTitles, all[0], all[1], all[3], all[2], kEmpty}));
@@ -164,15 +168,22 @@ TEST_F(KeysPageRules, aFieldChosenTakesKeyNumberPartAndFlagsFromTheAddedFilesSeg
         QStringList after;
     } choices[] = {
         {1, pad("Customer"), {pad("ORDERS"), pad("Customer"), "0", "1", "3"}}, // second segment: part 1
-        {1, pad("number"), {pad("ORDERS"), pad("number"), "2", "0", "260"}},   // the last match wins
+        {1, pad("number"), {pad("ORDERS"), pad("Number"), "2", "0", "260"}},   // the last match wins
         {1, pad("Date"), {pad("ORDERS"), pad("Date"), "1", "0", "258"}},
         {1, "Nothing", {pad("ORDERS"), "Nothing", "1", "0", "258"}},  // no such field: the name only
         {2, pad("Code"), {pad("ITEMS"), pad("Code"), "9", "9", "9"}}, // no keys in its entry
     };
     for (const auto& c : choices) {
         keys()->setRow(c.row);
-        w().ChooseField->setEditText(c.field);
-        w().ChooseFieldChange();
+        w().KeyGridMouseUp();
+        const int item = w().ChooseField->findText(c.field, Qt::MatchFixedString);
+        if (item >= 0) { // chosen from the list
+            w().ChooseField->setCurrentIndex(item);
+            emit w().ChooseField->activated(item);
+        } else { // typed
+            w().ChooseField->setEditText(c.field);
+            emit w().ChooseField->lineEdit()->textEdited(c.field);
+        }
         EXPECT_EQ(keys()->rowCells(c.row), c.after) << c.field.toStdString();
     }
 }

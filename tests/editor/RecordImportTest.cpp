@@ -144,7 +144,7 @@ TEST_F(RecordImport, eachFieldGetsTheCodeOfItsBtrieveType)
     expected.push_back(kEmptyField);
     EXPECT_EQ(rowsFrom(fields(), 4), expected) << "after PARTS' own fields 10 to 12";
 
-    const QString table = padded("parts"); // as the Table Filter shows it
+    const QString table = padded("PARTS"); // as the Files grid names it
     EXPECT_EQ(rowsFrom(exts(), 1), (std::vector<QStringList>{
                                        {table, padded("F"), "228"}, {table, padded("G"), "254"}, kEmptyExt}));
 }
@@ -155,13 +155,14 @@ TEST_F(RecordImport, theFieldsBelongToTheTableTheFilterNames)
     pickRecord(0);
     struct Case {
         QString filter;
-        QString file; // Xe$File of the new rows
+        QString file;  // Xe$File of the new rows
+        QString table; // the ExtFields rows' table: as the Files grid names it, else as typed
     };
     const Case cases[] = {
-        {padded("PARTS"), "9"},
-        {padded("Orders"), "7"},
-        {QStringLiteral("ORDERS"), "-1"}, // without its padding the name is no table's
-        {QStringLiteral("Nowhere"), "-1"},
+        {padded("PARTS"), "9", padded("PARTS")},
+        {padded("Orders"), "7", padded("ORDERS")},
+        {QStringLiteral("ORDERS"), "7", padded("ORDERS")}, // the same name without its padding
+        {QStringLiteral("Nowhere"), "-1", QStringLiteral("Nowhere")},
     };
     for (const Case& c : cases) {
         filter(c.filter);
@@ -169,7 +170,7 @@ TEST_F(RecordImport, theFieldsBelongToTheTableTheFilterNames)
         const int last = fields()->RowCount() - 1;
         for (int row = last - 3; row < last; ++row)
             EXPECT_EQ(fields()->Cells(1, row), c.file) << c.filter.toStdString();
-        EXPECT_EQ(exts()->rowCells(exts()->RowCount() - 2), (QStringList{c.filter, padded("Born"), "228"}));
+        EXPECT_EQ(exts()->rowCells(exts()->RowCount() - 2), (QStringList{c.table, padded("Born"), "228"}));
     }
     EXPECT_EQ(w().HighestFieldId, 24);
 }
