@@ -64,6 +64,11 @@ void BuildReport::rowLeftOut(const std::string& fileName, int row, const std::st
         it->rows.push_back(row);
 }
 
+void BuildReport::note(const std::string& sentence)
+{
+    mEntries.push_back({Kind::Note, {}, 0, {}, sentence});
+}
+
 std::string BuildReport::text() const
 {
     std::string text;
@@ -107,6 +112,9 @@ std::string BuildReport::text() const
         case Kind::RowsLeftOut:
             text += e.fileName + ": " + rowList(e.rows) + (e.rows.size() == 1 ? " was" : " were") +
                     " left out: " + e.why + ".";
+            break;
+        case Kind::Note:
+            text += e.why;
             break;
         }
     }

@@ -18,6 +18,9 @@ public:
     // name"); rows of the same file and reason are named together.
     void rowLeftOut(const std::string& fileName, int row, const std::string& why);
 
+    // A sentence of its own, e.g. what a Build did that the user agreed to.
+    void note(const std::string& sentence);
+
     bool empty() const { return mEntries.empty(); }
 
     // One line per file and status, in the order they were met, e.g.
@@ -27,13 +30,13 @@ public:
     std::string text() const;
 
 private:
-    enum class Kind { NotCreated, NotOpened, RowsRefused, RowsLeftOut };
+    enum class Kind { NotCreated, NotOpened, RowsRefused, RowsLeftOut, Note };
     struct Entry {
         Kind kind;
         std::string fileName;
         int status;
         std::vector<int> rows;
-        std::string why; // RowsLeftOut only
+        std::string why; // RowsLeftOut; the sentence of a Note
     };
     std::vector<Entry> mEntries;
 };
