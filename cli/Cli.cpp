@@ -19,10 +19,14 @@ Commands:
                                         the tables' records into SQLite, PostgreSQL or CSV
   scan FILE [--mapping FILE] [--json]   the records of a Pascal source, as the Utils page
                                         finds them
+  restore DIR [FILE] [--list]           the backup copies of the dictionary files, and
+                                        putting one back
 
 Each command takes --help; --version prints the version. Exit status: 0 success, 1 findings
 or differences, 2 usage or I/O error. Files are reached through the record manager that
 QUILLAN_RECORD_MANAGER chooses (the embedded one when no real one is installed).
+A dictionary whose last Build was cut off (power cut, kill) is first made whole again, and the
+command says so.
 )";
 
 } // namespace
@@ -40,6 +44,10 @@ int runCli(const std::vector<std::string>& argv, CliIo& io)
             io.out << "quillan-cli " QUILLAN_VERSION "\n";
             return kExitOk;
         }
+        if (command != "scan")
+            finishInterruptedBuilds(rest, io);
+        if (command == "restore")
+            return runRestore(rest, io);
         if (command == "dump")
             return runDump(rest, io);
         if (command == "check")

@@ -15,6 +15,11 @@ int runDiff(const std::vector<std::string>& args, CliIo& io);
 int runSql(const std::vector<std::string>& args, CliIo& io);
 int runExport(const std::vector<std::string>& args, CliIo& io);
 int runScan(const std::vector<std::string>& args, CliIo& io);
+int runRestore(const std::vector<std::string>& args, CliIo& io);
+
+// Finishes or undoes, in every directory among the arguments, a Build that was cut off, and says
+// so on io.err (Restore.cpp).
+void finishInterruptedBuilds(const std::vector<std::string>& args, CliIo& io);
 
 // The whole program: argv[0] is the program name, argv[1] the command.
 int runCli(const std::vector<std::string>& argv, CliIo& io);

@@ -79,6 +79,11 @@ void BuildReport::fileLeftAsItWas(const std::string& fileName, const std::string
     mEntries.push_back({Kind::LeftAsItWas, fileName, 0, {}, why});
 }
 
+void BuildReport::note(const std::string& sentence)
+{
+    mEntries.push_back({Kind::Note, {}, 0, {}, sentence});
+}
+
 std::string BuildReport::text() const
 {
     std::string text;
@@ -128,6 +133,9 @@ std::string BuildReport::text() const
             break;
         case Kind::LeftAsItWas:
             text += e.fileName + " was left as it was: " + e.why + ".";
+            break;
+        case Kind::Note:
+            text += e.why;
             break;
         }
     }

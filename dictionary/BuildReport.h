@@ -23,6 +23,9 @@ public:
     // A file the Build did not touch, because `why`.
     void fileLeftAsItWas(const std::string& fileName, const std::string& why);
 
+    // A sentence of its own, e.g. what a Build did that the user agreed to.
+    void note(const std::string& sentence);
+
     bool empty() const { return mEntries.empty(); }
 
     // One line per file and status, in the order they were met, e.g.
@@ -32,14 +35,14 @@ public:
     std::string text() const;
 
 private:
-    enum class Kind { NotCreated, NotOpened, RowsRefused, RowsLeftOut, RowsNoted, LeftAsItWas };
+    enum class Kind { NotCreated, NotOpened, RowsRefused, RowsLeftOut, RowsNoted, LeftAsItWas, Note };
     void addRow(Kind kind, const std::string& fileName, int row, const std::string& why);
     struct Entry {
         Kind kind;
         std::string fileName;
         int status;
         std::vector<int> rows;
-        std::string why; // RowsLeftOut, RowsNoted, LeftAsItWas
+        std::string why; // RowsLeftOut, RowsNoted, LeftAsItWas; the sentence of a Note
     };
     std::vector<Entry> mEntries;
 };

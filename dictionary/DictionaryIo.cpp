@@ -1,5 +1,6 @@
 #include "DictionaryIo.h"
 
+#include "SetWriter.h"
 #include "Status.h"
 #include "WinBtr.h"
 
@@ -32,28 +33,10 @@ int readDictionaryFile(DictFile file, RecordArray& array, std::size_t& count, in
 void writeDictionaryFile(DictFile file, RecordArray& array, const std::vector<RowSlot>& rows,
                          BuildReport& report)
 {
-    const CreationSpec& layout = creationSpec(file);
-    SharedWinBtr btr;
-    btr->ClearKey(255);
-    std::strncpy(btr->KeyBuffer, layout.fileName, sizeof btr->KeyBuffer - 1);
-    btr->KeyNumber = 0;
-    std::vector<uint8_t> createBuffer = layout.bytes;
-    if (btr->ExecuteWith(btr::OpCreate, createBuffer.data(), static_cast<uint16_t>(createBuffer.size())) !=
-        btr::StatusSuccess) {
-        report.fileNotCreated(layout.fileName, btr->StatusOf());
-        return;
-    }
-    if (btr->Open(layout.fileName, "", 0) != btr::StatusSuccess) {
-        report.fileNotOpened(layout.fileName, btr->StatusOf());
-        return;
-    }
-    btr->SetBufferSize(layout.recordLength);
-    for (const RowSlot& r : rows) {
-        btr->UseBuffer(array.slot(r.slot).data());
-        if (btr->Insert() != btr::StatusSuccess)
-            report.rowRefused(layout.fileName, r.row, btr->StatusOf());
-    }
-    btr->Close();
+    DictionarySetWriter set;
+    if (set.stage(file, array, rows, report))
+        if (const std::string why = set.commit(nullptr); !why.empty())
+            report.note(why + ".");
 }
 
 } // namespace dict

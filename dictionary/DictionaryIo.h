@@ -23,10 +23,10 @@ struct RowSlot {
     std::size_t slot;
 };
 
-// Creates the file anew from its creation specification, opens it and inserts the slots in the
-// order given. A failed Create or Open is added to the report and ends the writing there, so a
-// file that was not replaced is never added to; a row that Insert refuses is added to the
-// report and the following rows are still written.
+// Replaces the file with the slots, in order, as a set of one file (SetWriter.h): filled under
+// a private name, then renamed over the old file; no backup is taken. A failed Create or Open is
+// added to the report and the old file stays; a row that Insert refuses is added to the report
+// and the following rows are still written.
 void writeDictionaryFile(DictFile file, RecordArray& array, const std::vector<RowSlot>& rows,
                          BuildReport& report);
 

@@ -48,6 +48,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     PageControl->setCurrentWidget(TabOptions);
     HandlerWiring wiring(this);
     wireBrowser(wiring);
+    buildRestoreBackup(wiring);
     wireUtilsPage(wiring);
     wireFilesPage(wiring);
     wireFieldsPage(wiring);
@@ -249,7 +250,7 @@ void TMain::writeBuild(std::function<void()> write)
     if (mCollectingWrites)
         mPendingWrites.push_back(std::move(write));
     else
-        write();
+        writeSet({std::move(write)});
 }
 
 TMain::BuildReportScope::BuildReportScope(TMain& window) : mWindow(window)
@@ -545,8 +546,7 @@ void TMain::BuildFileClick()
     mCollectingWrites = false;
     const std::vector<std::function<void()>> writes = std::move(mPendingWrites);
     mPendingWrites.clear();
-    for (const auto& write : writes)
-        write();
+    writeSet(writes);
     reporting.finish();
 }
 
@@ -592,6 +592,7 @@ bool hasFile(const QStringList& files, const QString& name)
 
 void TMain::CheckDictionaryFiles()
 {
+    finishInterruptedBuild();
     const QStringList files = QDir::current().entryList(QDir::Files | QDir::Hidden | QDir::System);
     const bool dictionary = hasFile(files, grid::dictionaryFileName(dict::DictFile::File));
     OpenFile->setEnabled(dictionary);

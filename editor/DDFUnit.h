@@ -95,6 +95,7 @@ public:
     QPushButton* OpenFile;
     QPushButton* ClearFile;
     QPushButton* DeleteFile;
+    QPushButton* RestoreBackup; // "Restore backup…" (RestoreBackup.cpp)
     QLabel* LSize;
     QLabel* LSizeFile;
     // The code page of the browsed directory's names and texts: the usual pages, Latin-1 unless
@@ -258,6 +259,9 @@ public slots:
     // Once per directory and suggestion, after an Open: when the stored names read as letters
     // of one script under a usual page other than the one in use, says so (never switches).
     void SuggestCodePage();
+    // "Restore backup…": the backup copies of the directory's dictionary files, newest first, with
+    // their time, size and record count; the one chosen replaces its file (RestoreBackup.cpp).
+    void RestoreBackupClick();
 
     // ---- Files page (FilesPage.cpp) ----
     void ClearFileDDFClick();
@@ -378,6 +382,10 @@ private:
     void buildKeysPage();
     void buildExtFieldsPage();
     void wireBrowser(HandlerWiring& wire);
+    void buildRestoreBackup(HandlerWiring& wire);
+    // Finishes or undoes a Build of the current directory's dictionary set that was cut off, and
+    // says what it did (RestoreBackup.cpp).
+    void finishInterruptedBuild();
     void wireUtilsPage(HandlerWiring& wire);
     void wireFilesPage(HandlerWiring& wire);
     void wireFieldsPage(HandlerWiring& wire);
@@ -457,6 +465,12 @@ private:
     // While "Build DDFs" converts the four pages, the writing of each waits here (writeBuild).
     bool mCollectingWrites = false;
     std::vector<std::function<void()>> mPendingWrites;
+    // The set the writings of one Build fill, and what runs once it replaced the files.
+    dict::DictionarySetWriter* mSetWriter = nullptr;
+    std::vector<std::function<void()>> mAfterSetWritten;
+    // Runs the writings into one set, asks before it leaves a file without records, then lets
+    // it replace the files (RestoreBackup.cpp).
+    void writeSet(const std::vector<std::function<void()>>& writes);
 
 public:
     // A page's Build: nothing when the page holds no dictionary (within Build DDFs the report
@@ -502,8 +516,9 @@ public:
     // store leaves the whole dictionary set as it was.
     void writeBuild(std::function<void()> write);
     // A page's Build once its rows are converted: through writeBuild, records[i] (from grid row
-    // rows[i], or i + 1 when rows is empty) replace the file, the rows left out join the report,
-    // the file list is read again and `written` runs; the report is shown as the Build ends.
+    // rows[i], or i + 1 when rows is empty) fill the file's new copy in the Build's set, the rows
+    // left out join the report; once the set replaced the files the file list is read again and
+    // `written` runs; the report is shown as the Build ends.
     template <class Record>
     void writeDictionaryFile(dict::DictFile file, dict::RecordArray& array, std::vector<Record> records,
                              std::vector<int> rows = {},
@@ -513,13 +528,11 @@ public:
         writeBuild([this, file, &array, records = std::move(records), rows = std::move(rows),
                     leftOut = std::move(leftOut), written = std::move(written)] {
             BuildReportScope reporting(*this);
-            grid::writeRecords(file, array, records, reporting.report(), rows);
+            grid::writeRecords(file, array, records, reporting.report(), *mSetWriter, rows, leftOut.size());
             for (const auto& [row, why] : leftOut)
                 reporting.report().rowLeftOut(dict::creationSpec(file).fileName, row, why);
-            rereadFileList();
             if (written)
-                written();
-            reporting.finish();
+                mAfterSetWritten.push_back(written);
         });
     }
 

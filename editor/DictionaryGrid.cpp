@@ -1,10 +1,7 @@
 #include "DictionaryGrid.h"
 
-#include "Backups.h"
 #include "Status.h"
 #include "Variant.h"
-
-#include <QDir>
 
 #include <algorithm>
 
@@ -388,13 +385,9 @@ void BuildCells::requireFilled(int col, int row) const
 }
 
 void writeFromGrid(dict::DictFile file, dict::RecordArray& array, const std::vector<dict::RowSlot>& rows,
-                   dict::BuildReport& report)
+                   dict::BuildReport& report, dict::DictionarySetWriter& set, std::size_t leftOut)
 {
-    const QString name = QString::fromStdString(dict::creationSpec(file).fileName);
-    const QString error = platform::backUpFile(QDir::current().absoluteFilePath(name));
-    if (!error.isEmpty())
-        throw EConvertError(QStringLiteral("%1 was not written: %2").arg(name, error));
-    dict::writeDictionaryFile(file, array, rows, report);
+    set.stage(file, array, rows, report, leftOut);
 }
 
 // ---- Pages ----

@@ -14,6 +14,7 @@
 #include "CreationSpecs.h"
 #include "DictionaryIo.h"
 #include "RecordArray.h"
+#include "SetWriter.h"
 
 #include <QHash>
 #include <QList>
@@ -217,17 +218,19 @@ private:
     QString mFileName;
 };
 
-// Replaces the dictionary file with the records in the slots given, in order: the file as it
-// was is copied into the backups first (a copy that fails throws, and nothing is replaced);
-// what the record manager refuses goes into the report.
+// Writes the records in the slots given, in order, into the file's new copy in the set being
+// written (dict::DictionarySetWriter::stage); the set replaces the files, backups first, once
+// every file of it is complete. What the record manager refuses goes into the report.
 void writeFromGrid(dict::DictFile file, dict::RecordArray& array, const std::vector<dict::RowSlot>& rows,
-                   dict::BuildReport& report);
+                   dict::BuildReport& report, dict::DictionarySetWriter& set, std::size_t leftOut = 0);
 
 // Encodes records[i] into slot i of the array and writes them all (writeFromGrid); the report
-// names records[i] by gridRows[i], or by row i + 1 when gridRows is empty.
+// names records[i] by gridRows[i], or by row i + 1 when gridRows is empty. leftOut: the page's
+// rows that were not handed over.
 template <class Record>
 void writeRecords(dict::DictFile file, dict::RecordArray& array, const std::vector<Record>& records,
-                  dict::BuildReport& report, const std::vector<int>& gridRows = {})
+                  dict::BuildReport& report, dict::DictionarySetWriter& set, const std::vector<int>& gridRows = {},
+                  std::size_t leftOut = 0)
 {
     std::vector<dict::RowSlot> rows;
     rows.reserve(records.size());
@@ -235,7 +238,7 @@ void writeRecords(dict::DictFile file, dict::RecordArray& array, const std::vect
         records[i].encode(array.slot(i));
         rows.push_back({gridRows.empty() ? int(i) + 1 : gridRows[i], i});
     }
-    writeFromGrid(file, array, rows, report);
+    writeFromGrid(file, array, rows, report, set, leftOut);
 }
 
 // ---- Pages ----

@@ -361,9 +361,13 @@ int16_t Engine::create(const Call& c)
 
     namespace fs = std::filesystem;
     const auto existing = findExistingFile(name);
-    if (existing) {
-        if (c.keyNumber == -1)
-            return StatusFileAlreadyExists;
+    if (existing && c.keyNumber == -1)
+        return StatusFileAlreadyExists;
+    // A private file is made to replace another (privateFileTarget): that one is checked as a
+    // Create of its own name would check it; the private file itself is simply replaced.
+    const auto guarded = isPrivateFileName(name) ? findExistingFile(privateFileTarget(name)) : existing;
+    if (guarded) {
+        const auto& existing = guarded;
         struct stat st {};
         if (::stat(existing->c_str(), &st) != 0 || !S_ISREG(st.st_mode))
             return StatusCreateIoError;
@@ -397,7 +401,7 @@ int16_t Engine::create(const Call& c)
     std::error_code ec;
     fs::remove(temp, ec);
     fs::remove(temp.string() + "-journal", ec);
-    if (int16_t s = SqliteFile::create(temp.string(), def))
+    if (int16_t s = SqliteFile::create(temp.string(), def, isPrivateFileName(name)))
         return s;
     // A journal left by an earlier crash would be played back into the new file.
     fs::remove(target.string() + "-journal", ec);

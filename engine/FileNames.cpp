@@ -1,5 +1,6 @@
 #include "FileNames.h"
 
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -155,6 +156,29 @@ std::string nameToCreate(const std::string& given)
     const fs::path parent = fs::path(name).parent_path();
     std::error_code ec;
     return parent.empty() || fs::is_directory(parent, ec) ? name : nameWithDirectoryResolved(nameBeforeBlank(given));
+}
+
+bool isPrivateFileName(const std::string& name)
+{
+    const std::string suffix = kPrivateFileSuffix;
+    return name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::string privateFileTarget(const std::string& privateName)
+{
+    const std::size_t slash = privateName.find_last_of('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    std::string base = privateName.substr(start, privateName.size() - start - std::strlen(kPrivateFileSuffix));
+    if (!base.empty() && base[0] == '.')
+        base.erase(0, 1);
+    return privateName.substr(0, start) + base;
+}
+
+std::string privateFileFor(const std::string& name)
+{
+    const std::size_t slash = name.find_last_of('/');
+    const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    return name.substr(0, start) + "." + name.substr(start) + kPrivateFileSuffix;
 }
 
 } // namespace engine

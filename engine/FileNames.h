@@ -37,4 +37,19 @@ std::string nameWithDirectoryResolved(const std::string& name);
 // its directory resolved as nameWithDirectoryResolved does.
 std::string nameToCreate(const std::string& name);
 
+// The ending of a file being filled before it replaces another (".FIELD.DDF.quillan-new"):
+// nobody else reads such a file until it is renamed, so the embedded engine keeps all its
+// writes in one transaction until Close and leaves syncing it to the caller. Create of such a
+// name refuses what a Create of the file it is to replace would refuse (a genuine file, a file
+// open in this process).
+constexpr const char* kPrivateFileSuffix = ".quillan-new";
+
+// Whether the file name (its last component) ends with kPrivateFileSuffix.
+bool isPrivateFileName(const std::string& name);
+
+// The name a private file is made to replace: its directory, its name without the leading dot
+// and kPrivateFileSuffix (".FIELD.DDF.quillan-new" -> "FIELD.DDF"); and the other way round.
+std::string privateFileTarget(const std::string& privateName);
+std::string privateFileFor(const std::string& name);
+
 } // namespace engine

@@ -1,5 +1,6 @@
 #include "SqliteFile.h"
 
+#include "FileNames.h"
 #include "Status.h"
 
 #include <sqlite3.h>
@@ -170,6 +171,13 @@ int16_t SqliteFile::open(const std::string& path, std::unique_ptr<SqliteFile>& o
     sqlite3_exec(file->mDb, "PRAGMA cache_size = -65536", nullptr, nullptr, nullptr);
     if (int16_t st = file->validateSchema())
         return st;
+    if (file->mWritable && isPrivateFileName(path)) {
+        // Filled before it replaces another file: a crash leaves nothing anyone reads, and
+        // whoever renames it syncs it first.
+        file->mPrivate = true;
+        sqlite3_exec(file->mDb, "PRAGMA journal_mode = MEMORY; PRAGMA synchronous = OFF", nullptr, nullptr,
+                     nullptr);
+    }
     out = std::move(file);
     return btr::StatusSuccess;
 }
@@ -242,7 +250,7 @@ int16_t SqliteFile::validateSchema()
     return btr::StatusSuccess;
 }
 
-int16_t SqliteFile::create(const std::string& path, const FileDefinition& def)
+int16_t SqliteFile::create(const std::string& path, const FileDefinition& def, bool unsynced)
 {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
@@ -252,7 +260,8 @@ int16_t SqliteFile::create(const std::string& path, const FileDefinition& def)
         return btr::StatusCreateIoError;
     }
     harden(db);
-    std::string script = "PRAGMA application_id = " + std::to_string(kApplicationId) + "; BEGIN;";
+    std::string script = unsynced ? "PRAGMA journal_mode = MEMORY; PRAGMA synchronous = OFF;" : "";
+    script += "PRAGMA application_id = " + std::to_string(kApplicationId) + "; BEGIN;";
     for (const auto& [name, sql] : schemaOf(def))
         script += sql + ";";
     script += "INSERT INTO quillan_file VALUES('format', '" + std::string(kFormatName) + "'), ('version', " +
@@ -347,7 +356,7 @@ int16_t SqliteFile::commit()
 
 void SqliteFile::maybeCommit()
 {
-    if (mInTransaction && (mPendingWrites >= kMaxPendingWrites ||
+    if (mInTransaction && !mPrivate && (mPendingWrites >= kMaxPendingWrites ||
                            std::chrono::steady_clock::now() - mTransactionStart >= kMaxTransactionAge))
         commit();
 }

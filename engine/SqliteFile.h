@@ -24,8 +24,9 @@ public:
     // schema is not the one this engine writes; 2 when it is damaged or cannot be read.
     static int16_t open(const std::string& path, std::unique_ptr<SqliteFile>& out);
 
-    // Writes a new, empty native file at `path`, which must not exist. 0 or 25.
-    static int16_t create(const std::string& path, const FileDefinition& def);
+    // Writes a new, empty native file at `path`, which must not exist. 0 or 25. `unsynced`: for
+    // a private file (isPrivateFileName), which its caller syncs before anyone else sees it.
+    static int16_t create(const std::string& path, const FileDefinition& def, bool unsynced = false);
 
     ~SqliteFile() override;
 
@@ -79,6 +80,7 @@ private:
     bool mWritable = false;
     bool mInTransaction = false;
     bool mFailed = false;
+    bool mPrivate = false; // a file nobody else sees yet: one transaction until Close, no syncs
     uint64_t mNextStamp = 1; // next address / duplicate sequence
     uint64_t mStoredStamp = 0;
     uint64_t mGeneration = 1; // changes on every write; scans of an older generation restart

@@ -13,7 +13,7 @@ using BuildSafety = DictionaryOnDisk;
 
 QStringList backupsOf(const QString& name)
 {
-    return QDir(platform::backupFolder(QDir::currentPath()))
+    return QDir(QString::fromStdString(dict::backupFolder(QDir::currentPath().toStdString())))
         .entryList({name + QStringLiteral(".*")}, QDir::Files, QDir::Name);
 }
 
@@ -22,7 +22,7 @@ TEST_F(BuildSafety, aBuildKeepsTheFormerFileInTheBackupsAndTheEleventhDropsTheOl
     w().ClearFile->click();
     w().BuildFileDDF->click();
     EXPECT_TRUE(backupsOf(QStringLiteral("FILE.DDF")).isEmpty()) << "a new file needs no copy";
-    EXPECT_TRUE(platform::backupFolder(QDir::currentPath()).startsWith(path(QStringLiteral("data"))));
+    EXPECT_TRUE(QString::fromStdString(dict::backupFolder(QDir::currentPath().toStdString())).startsWith(path(QStringLiteral("data"))));
 
     QList<QByteArray> versions;
     for (int build = 1; build <= 11; ++build) {
@@ -35,8 +35,8 @@ TEST_F(BuildSafety, aBuildKeepsTheFormerFileInTheBackupsAndTheEleventhDropsTheOl
     }
     ASSERT_TRUE(mMessages.empty()) << mMessages[0].second.toStdString();
     const QStringList copies = backupsOf(QStringLiteral("FILE.DDF"));
-    ASSERT_EQ(copies.size(), platform::kBackupsKept);
-    const QString folder = platform::backupFolder(QDir::currentPath());
+    ASSERT_EQ(copies.size(), dict::kBackupsKept);
+    const QString folder = QString::fromStdString(dict::backupFolder(QDir::currentPath().toStdString()));
     for (int i = 0; i < copies.size(); ++i) {
         QFile copy(folder + QLatin1Char('/') + copies[i]);
         ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
@@ -50,7 +50,7 @@ TEST_F(BuildSafety, aBackupThatCannotBeTakenStopsTheBuildBeforeAnythingIsReplace
     w().ClearFile->click();
     w().BuildFileDDF->click();
     const QByteArray built = fileBytes(QStringLiteral("FILE.DDF"));
-    const QString folder = platform::backupFolder(QDir::currentPath());
+    const QString folder = QString::fromStdString(dict::backupFolder(QDir::currentPath().toStdString()));
     QDir().mkpath(QFileInfo(folder).absolutePath());
     QFile blocker(folder); // a file where the folder should be
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));

@@ -29,10 +29,16 @@ protected:
         TMain::MessageHook = [this](QMessageBox::Icon icon, const QString& text) {
             mMessages.push_back({icon, text});
         };
+        // A question no test expects is answered Yes, as a user who reads on would, and kept.
+        TMain::QuestionHook = [this](const QString& text) {
+            mAskedQuestions << text;
+            return true;
+        };
     }
     ~WindowEnvironment() override
     {
         TMain::MessageHook = nullptr;
+        TMain::QuestionHook = nullptr;
         for (const auto& [name, value] : mEnvironment) {
             if (value.first)
                 qputenv(name, value.second);
@@ -78,6 +84,7 @@ protected:
     std::vector<std::pair<const char*, std::pair<bool, QByteArray>>> mEnvironment{
         {"QUILLAN_REGISTRY_FILE", {}}, {"XDG_DATA_HOME", {}}};
     std::vector<std::pair<QMessageBox::Icon, QString>> mMessages;
+    QStringList mAskedQuestions;
 };
 
 // A window started in the environment above.

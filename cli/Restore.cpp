@@ -1,0 +1,115 @@
+// restore: the backup copies of a dictionary's files, and putting one back; and, before every
+// command that reads a dictionary, finishing a Build of it that was cut off.
+#include "Backups.h"
+#include "Commands.h"
+#include "SetWriter.h"
+
+#include <filesystem>
+#include <iomanip>
+#include <ostream>
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kHelp = R"(Usage: quillan-cli restore DIR [FILE] [--list]
+
+Lists the backup copies of the dictionary files of DIR that Quillan took before its Builds
+replaced them, oldest first, with the time each was taken, its size and its number of records:
+  COPY                              TAKEN                BYTES   RECORDS
+  FIELD.DDF.20261207-101512-042     2026-12-07 10:15:12  6619136 30000
+FILE limits the list to one file (FIELD.DDF). A FILE that names a copy as listed
+(FIELD.DDF.20261207-101512-042) puts that copy back as its file in DIR; a FILE that names a
+dictionary file puts back its newest copy. The file as it is then goes into the backups first,
+a journal a crash left beside it is removed, and the copy is written under a temporary name and
+renamed over the file, so the file is never left half restored. --list only lists.
+)";
+
+std::string upper(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = char(c - 32);
+    return text;
+}
+
+std::string copyName(const dict::BackupCopy& copy)
+{
+    return fs::path(copy.path).filename().string();
+}
+
+void list(const std::vector<dict::BackupCopy>& copies, std::ostream& out)
+{
+    out << std::left << std::setw(34) << "COPY" << std::setw(21) << "TAKEN" << std::right << std::setw(12)
+        << "BYTES" << std::setw(10) << "RECORDS" << '\n';
+    for (const dict::BackupCopy& c : copies)
+        out << std::left << std::setw(34) << copyName(c) << std::setw(21) << c.taken << std::right
+            << std::setw(12) << c.size << std::setw(10)
+            << (c.records < 0 ? std::string("?") : std::to_string(c.records)) << '\n';
+}
+
+} // namespace
+
+void finishInterruptedBuilds(const std::vector<std::string>& args, CliIo& io)
+{
+    for (const std::string& arg : args) {
+        std::error_code ec;
+        if (arg.empty() || arg[0] == '-' || !fs::is_directory(arg, ec))
+            continue;
+        const std::string done = dict::finishInterruptedSet(arg);
+        if (!done.empty())
+            io.err << "quillan-cli: " << arg << ": " << done << '\n';
+    }
+}
+
+int runRestore(const std::vector<std::string>& argv, CliIo& io)
+{
+    const Args args = parseArgs(argv, {"--list"}, {});
+    if (args.help) {
+        io.out << kHelp;
+        return kExitOk;
+    }
+    if (args.positionals.empty() || args.positionals.size() > 2)
+        throw CliError("restore needs a directory and at most one file (see quillan-cli restore --help)");
+    const std::string& dirArg = args.positionals[0];
+    std::error_code ec;
+    if (!fs::is_directory(dirArg, ec))
+        throw CliError(dirArg + " is not a directory");
+    const std::string dir = fs::absolute(dirArg, ec).lexically_normal().string();
+    const std::string wanted = args.positionals.size() > 1 ? upper(args.positionals[1]) : std::string();
+
+    std::vector<dict::BackupCopy> copies = dict::listBackups(dir);
+    const dict::BackupCopy* chosen = nullptr;
+    std::vector<dict::BackupCopy> shown;
+    for (const dict::BackupCopy& c : copies) {
+        if (!wanted.empty() && upper(copyName(c)) == wanted)
+            chosen = &c;
+        if (wanted.empty() || upper(c.fileName) == wanted || upper(copyName(c)) == wanted)
+            shown.push_back(c);
+    }
+    if (!wanted.empty() && !chosen)
+        for (const dict::BackupCopy& c : copies)
+            if (upper(c.fileName) == wanted)
+                chosen = &c; // the newest: copies come oldest first
+    if (args.has("--list") || wanted.empty()) {
+        if (shown.empty()) {
+            io.err << "quillan-cli: no backup copies of "
+                   << (wanted.empty() ? std::string("the dictionary files") : wanted) << " of " << dir
+                   << '\n';
+            return kExitFindings;
+        }
+        list(shown, io.out);
+        return kExitOk;
+    }
+    if (!chosen)
+        throw CliError("no backup copy " + args.positionals[1] + " of " + dir + " (see quillan-cli restore " +
+                       dirArg + " --list)");
+    if (const std::string why = dict::restoreBackup(*chosen, dir); !why.empty())
+        throw CliError(chosen->fileName + " was not restored: " + why);
+    io.out << chosen->fileName << " restored from its copy of " << chosen->taken << " ("
+           << (chosen->records < 0 ? std::string("?") : std::to_string(chosen->records)) << " records)\n";
+    return kExitOk;
+}
+
+} // namespace cli

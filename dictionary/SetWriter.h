@@ -1,0 +1,73 @@
+#pragma once
+// Writing dictionary files so that a Build cut off at any moment (power cut, kill) leaves every
+// file either as it was or as the Build meant it, and the set whole at the next start.
+//
+// Each file is filled under a private name beside it (".FIELD.DDF.quillan-new") through the
+// record manager (Create, Insert every record, Close), then synced. Only when every file of the
+// set is complete and every backup taken does commit() write a marker (".quillan-set") naming
+// the set, rename the files over the old ones back to back, sync the directory and remove the
+// marker. finishInterruptedSet() is what the next start runs: with a marker it completes the
+// renames; without one it removes private files left by a Build that never got that far.
+// Works the same with a real record manager: the renames are file-system steps after Close.
+//
+// File names carry no directory: like the rest of the dictionary's files they resolve against
+// the current directory.
+#include "BuildReport.h"
+#include "CreationSpecs.h"
+#include "DictionaryIo.h"
+#include "RecordArray.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace dict {
+
+// The marker of a set being renamed, in the database directory.
+constexpr const char* kSetMarkerName = ".quillan-set";
+
+class DictionarySetWriter {
+public:
+    DictionarySetWriter() = default;
+    // A set neither committed nor abandoned is abandoned.
+    ~DictionarySetWriter();
+    DictionarySetWriter(const DictionarySetWriter&) = delete;
+    DictionarySetWriter& operator=(const DictionarySetWriter&) = delete;
+
+    struct Staged {
+        DictFile file;
+        std::string target;             // the file it replaces (its existing letter case), or its name
+        std::string temporary;          // the private name it is filled under
+        std::size_t records = 0;        // records written
+        std::size_t leftOut = 0;        // rows the caller left out
+        long long previousRecords = -1; // records of the file it replaces when records is 0; else -1
+    };
+
+    // Writes the slots, in order, into the file's private copy. A failed Create or Open goes into
+    // the report and leaves the file out of the set (it keeps its old content); a row Insert
+    // refuses goes into the report and the rows after it are still written. `leftOut`: rows the
+    // caller did not hand over (for wouldEmpty()). False when the file is not part of the set.
+    bool stage(DictFile file, RecordArray& array, const std::vector<RowSlot>& rows, BuildReport& report,
+               std::size_t leftOut = 0);
+
+    const std::vector<Staged>& staged() const { return mStaged; }
+    // A file the set would leave without records where there were some (its old file held
+    // records, or the caller left out every row it had).
+    static bool wouldEmpty(const Staged& file);
+
+    // Backs up every file the set replaces (backUp(path): empty, or why it could not), then
+    // replaces them all. Empty on success; otherwise "FIELD.DDF was not written: why" and no file
+    // of the set was replaced (a failure once renames started is finished by the next start).
+    std::string commit(const std::function<std::string(const std::string& path)>& backUp);
+    // Removes the private copies; nothing is replaced.
+    void abandon();
+
+private:
+    std::vector<Staged> mStaged;
+};
+
+// Finishes or undoes, in `directory`, a set whose writing was cut off. Empty when there was none;
+// otherwise one sentence saying what was found and done.
+std::string finishInterruptedSet(const std::string& directory = ".");
+
+} // namespace dict
