@@ -1,5 +1,6 @@
 // check: the dictionary's consistency, and the dictionary against each table's data file where
 // its location opens.
+#include "CheckData.h"
 #include "Commands.h"
 #include "DataTypes.h"
 #include "FieldValue.h"
@@ -11,13 +12,16 @@
 namespace cli {
 namespace {
 
-constexpr const char* kHelp = R"(Usage: quillan-cli check DIR [--json]
+constexpr const char* kHelp = R"(Usage: quillan-cli check DIR [--json] [--data [--sample N]]
 
 Checks the dictionary set in DIR for ids used twice, fields of tables that FILE.DDF does not
 hold, fields that overlap or end beyond the data file's record length, two fields of a table
 with one name, key segments naming missing fields or differing from the data file's key
 specification, keys of the data file missing from INDEX.DDF, extended types on fields that do
 not exist, and locations that cannot be opened. Data files are opened read-only.
+With --data it also decodes the first N records (default 1000; 0 for all) of every table
+whose data file opens, by its fields, and names the fields whose values do not all decode,
+the bytes no field covers that vary between records, and fields that end before the record.
 Exit status 0 when nothing is found, 1 when something is.
 )";
 
@@ -272,7 +276,7 @@ std::string subject(const Finding& f)
 
 int runCheck(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {"--json"}, {});
+    const Args args = parseArgs(argv, {"--json", "--data"}, {"--sample"});
     if (args.help) {
         io.out << kHelp;
         return kExitOk;
@@ -280,7 +284,13 @@ int runCheck(const std::vector<std::string>& argv, CliIo& io)
     if (args.positionals.size() != 1)
         throw CliError("check needs one directory (see quillan-cli check --help)");
     const LoadedDictionary d = loadDictionary(args.positionals[0]);
-    const std::vector<Finding> findings = Checker(d).run();
+    std::vector<Finding> findings = Checker(d).run();
+    std::vector<DataCheckFinding> dataFindings;
+    const std::vector<DataTableReport> data =
+        args.has("--data") ? checkData(d, sampleSize(args, kDefaultDataSample), dataFindings)
+                           : std::vector<DataTableReport>{};
+    for (DataCheckFinding& f : dataFindings)
+        findings.push_back({std::move(f.table), std::move(f.field), -1, std::move(f.message)});
     if (args.has("--json")) {
         JsonWriter j(io.out);
         j.beginObject().key("findings").beginArray();
@@ -295,7 +305,10 @@ int runCheck(const std::vector<std::string>& argv, CliIo& io)
             j.key("message").value(f.message);
             j.endObject();
         }
-        j.endArray().endObject();
+        j.endArray();
+        if (args.has("--data"))
+            writeDataJson(j, data);
+        j.endObject();
     } else {
         for (const Finding& f : findings) {
             const std::string s = subject(f);

@@ -11,13 +11,17 @@ constexpr const char* kHelp = R"(Usage: quillan-cli COMMAND [ARGS...]
 
 Commands:
   dump DIR [--json]                     the dictionary set in DIR as text or JSON
-  check DIR [--json]                    the dictionary's consistency and its data files
+  check DIR [--json] [--data [--sample N]]
+                                        the dictionary's consistency and its data files;
+                                        with --data, records decoded by the fields
   diff DIR1 DIR2                        tables, fields and keys added, removed and changed
   sql DIR [--dialect sqlite|postgresql] CREATE TABLE and CREATE INDEX statements
   export DIR [TABLE...] --to OUT.db | --csv OUTDIR
                                         the tables' records into SQLite or CSV files
   scan FILE [--mapping FILE] [--json]   the records of a Pascal source, as the Utils page
                                         finds them
+  infer FILE [--json] [--table NAME] [--sample N]
+                                        a first draft of the fields of a data file's records
 
 Each command takes --help. Exit status: 0 success, 1 findings or differences, 2 usage or I/O
 error. Files are reached through the record manager that QUILLAN_RECORD_MANAGER chooses
@@ -47,6 +51,8 @@ int runCli(const std::vector<std::string>& argv, CliIo& io)
             return runExport(rest, io);
         if (command == "scan")
             return runScan(rest, io);
+        if (command == "infer")
+            return runInfer(rest, io);
         throw CliError(command.empty() ? "no command given (see quillan-cli --help)"
                                        : "unknown command " + command + " (see quillan-cli --help)");
     } catch (const CliError& e) {

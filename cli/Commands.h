@@ -15,6 +15,7 @@ int runDiff(const std::vector<std::string>& args, CliIo& io);
 int runSql(const std::vector<std::string>& args, CliIo& io);
 int runExport(const std::vector<std::string>& args, CliIo& io);
 int runScan(const std::vector<std::string>& args, CliIo& io);
+int runInfer(const std::vector<std::string>& args, CliIo& io);
 
 // The whole program: argv[0] is the program name, argv[1] the command.
 int runCli(const std::vector<std::string>& argv, CliIo& io);
