@@ -42,6 +42,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     buildFieldsPage();
     buildKeysPage();
     buildExtFieldsPage();
+    buildDataPage();
     PageControl->setCurrentWidget(TabOptions);
     HandlerWiring wiring(this);
     wireBrowser(wiring);
@@ -50,6 +51,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     wireFieldsPage(wiring);
     wireKeysPage(wiring);
     wireExtFieldsPage(wiring);
+    wireDataPage(wiring);
     showDirectory(QDir::currentPath());
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -99,11 +101,13 @@ void TMain::buildBrowser()
     MAKE(TabFields, new QWidget);
     MAKE(TabKeys, new QWidget);
     MAKE(TabFieldExts, new QWidget);
+    MAKE(TabData, new QWidget);
     PageControl->addTab(TabOptions, QStringLiteral("Utils"));
     PageControl->addTab(TabFiles, QStringLiteral("Files"));
     PageControl->addTab(TabFields, QStringLiteral("Fields"));
     PageControl->addTab(TabKeys, QStringLiteral("Keys"));
     PageControl->addTab(TabFieldExts, QStringLiteral("ExtFields"));
+    PageControl->addTab(TabData, QStringLiteral("Data"));
 }
 
 void TMain::wireBrowser(HandlerWiring& wire)
@@ -305,6 +309,8 @@ void TMain::PageControlChange()
     RefreshFieldRow();
     RefreshKeyRow();
     RefreshExtRow();
+    if (PageControl->currentWidget() == TabData)
+        ShowDataPage();
 }
 
 void TMain::OpenFileClick()

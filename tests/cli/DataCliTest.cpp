@@ -24,27 +24,6 @@ struct Result {
     std::string err;
 };
 
-// The customer table in a dictionary: field `shifted` (by name) moved one byte to the right.
-sample::DictionaryRows customerDictionary(const std::string& shifted = {})
-{
-    sample::DictionaryRows rows = sample::selfDescription();
-    rows.writeExtensions = true;
-    dict::FileRecord f;
-    f.id = 4;
-    f.name = "CUSTOMER";
-    f.loc = "CUSTOMER.DAT";
-    rows.files.push_back(f);
-    int16_t id = 100;
-    for (const generated::FieldLayout& l : generated::customerLayout()) {
-        const int16_t offset = static_cast<int16_t>(l.offset + (l.name == shifted ? 1 : 0));
-        rows.fields.push_back({id, 4, l.name, static_cast<uint8_t>(l.type), offset, static_cast<int16_t>(l.size), 0, 0});
-        if (std::string(l.name) == "Id")
-            rows.indexes.push_back({4, id, 0, 0, static_cast<int16_t>(dict::KeyExtendedType | dict::KeyDuplicates)});
-        ++id;
-    }
-    return rows;
-}
-
 class DataCliTest : public ::testing::Test {
 protected:
     void SetUp() override { btrieve::setRecordManagerForTesting(&QuillanEngineCall); }
@@ -63,7 +42,7 @@ protected:
     {
         const fs::path d = mTemp.path() / name;
         fs::create_directories(d);
-        sample::writeDictionary(d, customerDictionary(shifted));
+        sample::writeDictionary(d, sample::customerDictionary(shifted));
         EXPECT_EQ(generated::writeDataFile((d / "CUSTOMER.DAT").string(), generated::kCustomerLength, records,
                                            generated::customerRecord),
                   0);
