@@ -42,24 +42,80 @@ DataFileReader::~DataFileReader()
     close();
 }
 
-int DataFileReader::open(const std::string& path)
+int DataFileReader::openRaw(const std::string& path)
 {
     close();
     auto btr = std::make_unique<TWinBtr>();
-    if (int st = btr->Open(path, "", kReadOnly))
+    // TWinBtr::Open asks for the statistics twice (record length, then index count); on a
+    // large file each Stat counts every record and every key value.
+    if (path.empty() || path.size() >= sizeof btr->KeyBuffer || path.find('\0') != std::string::npos) {
+        if (int st = btr->Open(path, "", kReadOnly))
+            return st;
+        mLayout = decodeDataFileLayout(btr->StatBuffer, sizeof btr->StatBuffer);
+        mHasLayout = true;
+    } else {
+        btr->ClearKey(sizeof btr->KeyBuffer);
+        std::memcpy(btr->KeyBuffer, path.data(), path.size());
+        btr->KeyNumber = kReadOnly;
+        const int st = btr->ExecuteWith(btr::OpOpen, nullptr, uint16_t(0));
+        btr->KeyNumber = 0;
+        if (st)
+            return st;
+        btr->IsOpen = true;
+    }
+    mBtr = std::move(btr);
+    return btr::StatusSuccess;
+}
+
+int DataFileReader::readLayout()
+{
+    if (!mBtr)
+        return btr::StatusFileNotOpen;
+    if (mHasLayout)
+        return btr::StatusSuccess;
+    if (int st = mBtr->Stat())
         return st;
-    if (int st = btr->Stat()) {
-        btr->Close();
+    mLayout = decodeDataFileLayout(mBtr->StatBuffer, sizeof mBtr->StatBuffer);
+    mHasLayout = true;
+    return btr::StatusSuccess;
+}
+
+int DataFileReader::open(const std::string& path)
+{
+    if (int st = openRaw(path))
+        return st;
+    if (int st = readLayout()) {
+        close();
         return st;
     }
-    mLayout = decodeDataFileLayout(btr->StatBuffer, sizeof btr->StatBuffer);
     mLength = static_cast<std::size_t>(std::max<int>(mLayout.spec.recordLength, 0));
     // Records of a variable-length file may run past the fixed part: room for the longest.
     if (mLayout.spec.flags & kVariableLength)
-        btr->SetBufferSize(kLongestRecord);
+        mBtr->SetBufferSize(kLongestRecord);
     else
-        btr->SetBufferSize(static_cast<int>(mLength));
-    mBtr = std::move(btr);
+        mBtr->SetBufferSize(static_cast<int>(mLength));
+    return btr::StatusSuccess;
+}
+
+int DataFileReader::openQuickly(const std::string& path)
+{
+    if (int st = openRaw(path))
+        return st;
+    if (mHasLayout) {
+        close();
+        return open(path);
+    }
+    std::vector<uint8_t> first(kLongestRecord);
+    uint32_t length = kLongestRecord;
+    const int st = mBtr->ExecuteWith(btr::OpStepFirst, first.data(), length);
+    if (st != btr::StatusSuccess || length == 0) {
+        close();
+        return open(path);
+    }
+    // Without the statistics the file's flags are unknown: a longer record of a variable-length
+    // file then stops the reading with "data buffer too short" until readLayout and open.
+    mLength = length;
+    mBtr->SetBufferSize(static_cast<int>(length));
     return btr::StatusSuccess;
 }
 
@@ -69,6 +125,8 @@ void DataFileReader::close()
         mBtr->Close();
     mBtr.reset();
     mLength = 0;
+    mLayout = DataFileLayout{};
+    mHasLayout = false;
 }
 
 bool DataFileReader::isOpen() const
@@ -104,9 +162,10 @@ int DataFileReader::direct(uint32_t address)
         return btr::StatusDataBufferTooShort;
     for (int i = 0; i < 4; ++i)
         mBtr->Buffer[i] = static_cast<char>(address >> (8 * i));
-    // Taking up no key path: the physical position is all that is needed.
+    // Key 0 is taken up (a file without keys takes up none); the physical position is what
+    // the Step operations after it go on from.
     const int8_t key = mBtr->KeyNumber;
-    mBtr->KeyNumber = mLayout.keyCount > 0 ? 0 : -1;
+    mBtr->KeyNumber = 0;
     const int st = mBtr->Execute(btr::OpGetDirect);
     mBtr->KeyNumber = key;
     return st;

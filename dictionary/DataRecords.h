@@ -40,6 +40,13 @@ public:
 
     // Opens the file read-only and reads its statistics; the record manager's status (0 on success).
     int open(const std::string& path);
+    // Opens the file read-only without its statistics, which on a large file take long (they
+    // count every record and key value): the record length is that of the first record, and
+    // layout() is empty until readLayout(). A file without records is opened with them.
+    int openQuickly(const std::string& path);
+    // The statistics, once; the record manager's status.
+    int readLayout();
+    bool hasLayout() const { return mHasLayout; }
     void close();
     bool isOpen() const;
 
@@ -58,7 +65,10 @@ public:
 
 private:
     std::unique_ptr<TWinBtr> mBtr;
+    int openRaw(const std::string& path);
+
     DataFileLayout mLayout;
+    bool mHasLayout = false;
     std::size_t mLength = 0;
 };
 

@@ -13,10 +13,10 @@ RecordCache::RecordCache(std::size_t blockRecords, std::size_t cachedBlocks)
 {
 }
 
-int RecordCache::open(const std::string& path)
+int RecordCache::open(const std::string& path, bool quickly)
 {
     close();
-    return mReader.open(path);
+    return quickly ? mReader.openQuickly(path) : mReader.open(path);
 }
 
 void RecordCache::close()

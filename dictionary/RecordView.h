@@ -20,8 +20,11 @@ public:
     // blockRecords records per block; at most cachedBlocks blocks keep their bytes.
     explicit RecordCache(std::size_t blockRecords = 256, std::size_t cachedBlocks = 64);
 
-    // Opens the file read-only; the record manager's status. Nothing is read yet.
-    int open(const std::string& path);
+    // Opens the file read-only; the record manager's status. Nothing is read yet. Quickly: without
+    // the statistics (see DataFileReader::openQuickly) until readLayout().
+    int open(const std::string& path, bool quickly = false);
+    int readLayout() { return mReader.readLayout(); }
+    bool hasLayout() const { return mReader.hasLayout(); }
     void close();
     bool isOpen() const { return mReader.isOpen(); }
     const DataFileLayout& layout() const { return mReader.layout(); }

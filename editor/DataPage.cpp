@@ -133,11 +133,13 @@ void TMain::showDataStatus()
             LDataTable->setText(QStringLiteral("%1 has no location.").arg(trimmedRight(FileGrid->Cells(kFileName, row))));
         return;
     }
-    LDataTable->setText(QStringLiteral("%1: records of %2 bytes, %3 of %4 read%5")
+    const QString read = DataModel->knowsTotal()
+                             ? QStringLiteral("%1 of %2 read").arg(DataModel->rowCount()).arg(DataModel->expectedRecords())
+                             : QStringLiteral("%1 read").arg(DataModel->rowCount());
+    LDataTable->setText(QStringLiteral("%1: records of %2 bytes, %3%4")
                             .arg(trimmedRight(FileGrid->Cells(kFileName, row)))
                             .arg(DataModel->recordLength())
-                            .arg(DataModel->rowCount())
-                            .arg(DataModel->expectedRecords())
+                            .arg(read)
                             .arg(DataModel->atEnd() ? QStringLiteral(".") : QStringLiteral(" so far.")));
 }
 

@@ -25,7 +25,7 @@ int DataPageModel::setFile(const QString& path)
     mPath = path;
     int status = 0;
     if (!path.isEmpty())
-        status = mCache.open(QFile::encodeName(path).toStdString());
+        status = mCache.open(QFile::encodeName(path).toStdString(), true);
     mColumns = dict::viewColumns(mFields, mCache.recordLength());
     mBad.assign(mColumns.size(), 0);
     mCounted = 0;
@@ -47,7 +47,14 @@ void DataPageModel::setFields(std::vector<dict::ViewField> fields)
 
 std::size_t DataPageModel::expectedRecords() const
 {
-    return mCache.isOpen() ? std::size_t(std::max<int32_t>(mCache.layout().spec.recordCount, 0)) : 0;
+    if (!mCache.isOpen() || !mCache.hasLayout())
+        return mCache.atEnd() ? mCache.loaded() : 0;
+    return std::size_t(std::max<int32_t>(mCache.layout().spec.recordCount, 0));
+}
+
+bool DataPageModel::knowsTotal() const
+{
+    return mCache.atEnd() || mCache.hasLayout();
 }
 
 uint64_t DataPageModel::undecodable(int column) const
@@ -86,6 +93,9 @@ void DataPageModel::recount()
 void DataPageModel::readAll(const std::function<bool(std::size_t, std::size_t)>& progress)
 {
     constexpr std::size_t kPassBatch = 8192;
+    // The statistics give the number of records the progress counts towards.
+    if (mCache.isOpen())
+        mCache.readLayout();
     while (!mCache.atEnd()) {
         const int first = rowCount();
         const std::size_t before = mCache.loaded();

@@ -32,8 +32,11 @@ public:
     const std::vector<dict::ViewColumn>& columns() const { return mColumns; }
 
     std::size_t recordLength() const { return mCache.recordLength(); }
-    // Records the data file's statistics count (0 when none is open).
+    // Records the data file's statistics count (0 when none is open). The page opens the file
+    // without them (on a large file they take long: every record and key value is counted):
+    // they are read by readAll; until then, or until the end is reached, this is 0.
     std::size_t expectedRecords() const;
+    bool knowsTotal() const;
     bool atEnd() const { return mCache.atEnd(); }
     // Values of column `column` that did not decode among the records counted.
     uint64_t undecodable(int column) const;

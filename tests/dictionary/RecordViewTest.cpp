@@ -35,19 +35,21 @@ int numberIn(std::span<const uint8_t> r)
 TEST_F(RecordViewTest, recordsComeBackWhateverTheOrderOfFetchesAndLookBacks)
 {
     const std::string path = mTemp.file("NUMBERS.DAT");
-    for (bool withKey : {true, false}) {
+    for (const auto [withKey, quickly] : {std::pair{true, false}, {false, false}, {true, true}, {false, true}}) {
         ASSERT_EQ(generated::writeDataFile(path, kLength, 1000, numbered, withKey), 0);
         // Blocks of 16, three kept: most look-backs read a block again, and every fetch after
         // one must go on where the last fetch ended.
         dict::RecordCache cache(16, 3);
-        ASSERT_EQ(cache.open(path), 0);
+        ASSERT_EQ(cache.open(path, quickly), 0);
+        EXPECT_EQ(cache.recordLength(), std::size_t(kLength));
+        EXPECT_EQ(cache.hasLayout(), !quickly);
         EXPECT_EQ(cache.loaded(), 0u);
         generated::Random rnd(5);
         while (!cache.atEnd()) {
             const std::size_t before = cache.loaded();
             const std::size_t got = cache.fetch(1 + rnd.below(90));
             for (std::size_t r = before; r < before + got; ++r)
-                ASSERT_EQ(numberIn(cache.record(r)), int(r)) << "fresh row " << r;
+                ASSERT_EQ(numberIn(cache.record(r)), int(r)) << "fresh row " << r << " key " << withKey << " quickly " << quickly;
             for (int k = 0; k < 5 && cache.loaded(); ++k) {
                 const std::size_t row = std::size_t(rnd.below(int(cache.loaded())));
                 ASSERT_EQ(numberIn(cache.record(row)), int(row)) << "row " << row << " key " << withKey;
@@ -58,7 +60,23 @@ TEST_F(RecordViewTest, recordsComeBackWhateverTheOrderOfFetchesAndLookBacks)
         EXPECT_EQ(cache.endStatus(), 9);
         EXPECT_EQ(cache.fetch(10), 0u);
         EXPECT_TRUE(cache.record(1000).empty());
+        // The statistics come when asked for and change nothing read.
+        EXPECT_EQ(cache.readLayout(), 0);
+        EXPECT_EQ(cache.layout().spec.recordCount, 1000);
+        EXPECT_EQ(cache.layout().keyCount, withKey ? 1 : 0);
+        EXPECT_EQ(numberIn(cache.record(3)), 3);
     }
+    // A file without records: the quick open has no first record to measure and reads the
+    // statistics instead.
+    ASSERT_EQ(generated::writeDataFile(path, kLength, 0, numbered), 0);
+    dict::RecordCache empty;
+    ASSERT_EQ(empty.open(path, true), 0);
+    EXPECT_TRUE(empty.hasLayout());
+    EXPECT_EQ(empty.recordLength(), std::size_t(kLength));
+    EXPECT_EQ(empty.fetch(5), 0u);
+    EXPECT_TRUE(empty.atEnd());
+    EXPECT_NE(empty.open(mTemp.file("NONE.DAT"), true), 0);
+    EXPECT_FALSE(empty.isOpen());
 }
 
 TEST(ViewColumns, uncoveredRangesOverlapsAndFieldsOutsideTheRecord)
