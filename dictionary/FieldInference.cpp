@@ -173,7 +173,9 @@ private:
     void keyField(const KeySpan& k)
     {
         const std::size_t size = k.end - k.start;
-        std::string where = "A key segment of the data file covers " + byteRange(int(k.start), int(size));
+        std::string range = byteRange(int(k.start), int(size));
+        range[0] = 'b';
+        std::string where = "A key segment of the data file covers " + range;
         if (k.spec.flags & KeyExtendedType) {
             const int type = k.spec.extendedType;
             const std::string_view name = typeNameOf(type);
