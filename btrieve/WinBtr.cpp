@@ -120,6 +120,12 @@ int16_t TWinBtr::ExecuteWith(uint16_t operation, void* area, uint16_t length)
     return Status;
 }
 
+int16_t TWinBtr::ExecuteWith(uint16_t operation, void* area, uint32_t& length)
+{
+    Status = call(operation, area, length, KeyBuffer, KeyNumber);
+    return Status;
+}
+
 int16_t TWinBtr::GetFirst()
 {
     return Execute(NoIndex ? btr::OpStepFirst : btr::OpGetFirst);

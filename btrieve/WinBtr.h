@@ -49,6 +49,8 @@ public:
     int16_t Execute(uint16_t operation);
     // One call on the caller's area and length; DataPointer is neither used nor changed.
     int16_t ExecuteWith(uint16_t operation, void* area, uint16_t length);
+    // The same, giving back in `length` the data length the record manager answered with.
+    int16_t ExecuteWith(uint16_t operation, void* area, uint32_t& length);
     // Get First/Get Next on KeyNumber, or Step First/Step Next when the file has no index.
     int16_t GetFirst();
     int16_t GetNext();

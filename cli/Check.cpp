@@ -1,5 +1,6 @@
 // check: the dictionary's consistency, and the dictionary against each table's data file where
 // its location opens.
+#include "CheckData.h"
 #include "Commands.h"
 #include "DataTypes.h"
 #include "FieldValue.h"
@@ -11,7 +12,7 @@
 namespace cli {
 namespace {
 
-constexpr const char* kHelp = R"(Usage: quillan-cli check DIR [--json] [--codepage CP]
+constexpr const char* kHelp = R"(Usage: quillan-cli check DIR [--json] [--data [--sample N]] [--codepage CP]
 
 Checks the dictionary set in DIR for ids used twice, fields of tables that FILE.DDF does not
 hold, fields with no size or a size their type does not take, type codes the type catalogue
@@ -22,6 +23,9 @@ missing from INDEX.DDF, extended types on fields that do not exist, locations th
 opened, and damaged pages of data files (read in physical order). When INDEX.DDF numbers keys
 from 1 instead of 0, one finding says so and its key N is compared with the data file's key
 N-1. Data files are opened read-only.
+With --data it also decodes the first N records (default 1000; 0 for all) of every table
+whose data file opens, by its fields, and names the fields whose values do not all decode,
+the bytes no field covers that vary between records, and fields that end before the record.
 Exit status 0 when nothing is found, 1 when something is. When stored names hold bytes above
 0x7F, a note says under which of the usual code pages they read as letters of one script.
 )";
@@ -391,7 +395,7 @@ std::string subject(const Finding& f)
 
 int runCheck(const std::vector<std::string>& argv, CliIo& io)
 {
-    const Args args = parseArgs(argv, {"--json"}, {kCodePageOption});
+    const Args args = parseArgs(argv, {"--json", "--data"}, {"--sample", kCodePageOption});
     if (args.help) {
         io.out << kHelp << kCodePageHelp;
         return kExitOk;
@@ -399,7 +403,13 @@ int runCheck(const std::vector<std::string>& argv, CliIo& io)
     if (args.positionals.size() != 1)
         throw CliError("check needs one directory (see quillan-cli check --help)");
     const LoadedDictionary d = loadDictionary(args.positionals[0], codePageOf(args));
-    const std::vector<Finding> findings = Checker(d).run();
+    std::vector<Finding> findings = Checker(d).run();
+    std::vector<DataCheckFinding> dataFindings;
+    const std::vector<DataTableReport> data =
+        args.has("--data") ? checkData(d, sampleSize(args, kDefaultDataSample), dataFindings)
+                           : std::vector<DataTableReport>{};
+    for (DataCheckFinding& f : dataFindings)
+        findings.push_back({std::move(f.table), std::move(f.field), -1, std::move(f.message)});
     std::vector<std::string> storedNames;
     for (const dict::FileRecord& f : d.set.files)
         storedNames.push_back(f.name);
@@ -423,6 +433,8 @@ int runCheck(const std::vector<std::string>& argv, CliIo& io)
         j.endArray();
         j.key("codePageSuggestion");
         suggestion.empty() ? j.null() : j.value(suggestion);
+        if (args.has("--data"))
+            writeDataJson(j, data);
         j.endObject();
     } else {
         for (const Finding& f : findings) {

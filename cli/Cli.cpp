@@ -11,7 +11,9 @@ constexpr const char* kHelp = R"(Usage: quillan-cli COMMAND [ARGS...]
 
 Commands:
   dump DIR [--json]                     the dictionary set in DIR as text or JSON
-  check DIR [--json]                    the dictionary's consistency and its data files
+  check DIR [--json] [--data [--sample N]]
+                                        the dictionary's consistency and its data files;
+                                        with --data, records decoded by the fields
   diff DIR1 DIR2                        tables, fields and keys added, removed and changed
   sql DIR [TABLE...] [--dialect sqlite|postgresql] [--no-system]
                                         CREATE TABLE and CREATE INDEX statements
@@ -21,6 +23,8 @@ Commands:
                                         finds them
   restore DIR [FILE] [--list]           the backup copies of the dictionary files, and
                                         putting one back
+  infer FILE [--json] [--table NAME] [--sample N]
+                                        a first draft of the fields of a data file's records
 
 Each command takes --help; --version prints the version. Exit status: 0 success, 1 findings
 or differences, 2 usage or I/O error. Files are reached through the record manager that
@@ -60,6 +64,8 @@ int runCli(const std::vector<std::string>& argv, CliIo& io)
             return runExport(rest, io);
         if (command == "scan")
             return runScan(rest, io);
+        if (command == "infer")
+            return runInfer(rest, io);
         throw CliError(command.empty() ? "no command given (see quillan-cli --help)"
                                        : "unknown command " + command + " (see quillan-cli --help)");
     } catch (const CliError& e) {

@@ -6,6 +6,7 @@
 #include "Status.h"
 #include "WinBtr.h"
 
+#include <cstdio>
 #include <ostream>
 
 namespace cli {
@@ -356,6 +357,15 @@ JsonWriter& JsonWriter::value(long long number)
 {
     beforeValue();
     mOut << number;
+    return *this;
+}
+
+JsonWriter& JsonWriter::fraction(double number)
+{
+    beforeValue();
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.3g", number);
+    mOut << buf;
     return *this;
 }
 

@@ -139,6 +139,7 @@ public:
     JsonWriter& value(long long number);
     JsonWriter& value(int number) { return value(static_cast<long long>(number)); }
     JsonWriter& value(bool b);
+    JsonWriter& fraction(double number); // three significant digits
     JsonWriter& null();
     JsonWriter& strings(const std::vector<std::string>& texts); // an array on one line
 

@@ -21,6 +21,8 @@ int runRestore(const std::vector<std::string>& args, CliIo& io);
 // so on io.err (Restore.cpp).
 void finishInterruptedBuilds(const std::vector<std::string>& args, CliIo& io);
 
+int runInfer(const std::vector<std::string>& args, CliIo& io);
+
 // The whole program: argv[0] is the program name, argv[1] the command.
 int runCli(const std::vector<std::string>& argv, CliIo& io);
 

@@ -375,6 +375,26 @@ DecodeOutcome decodeFieldValue(int typeCode, std::span<const uint8_t> b, int dec
     }
 }
 
+DecodeOutcome decodeFieldValueStrictly(int typeCode, std::span<const uint8_t> b, int decimals, FieldValue& out)
+{
+    const DecodeOutcome outcome = decodeFieldValue(typeCode, b, decimals, out);
+    if (outcome != DecodeOutcome::Value)
+        return outcome;
+    switch (typeCode) {
+    case kString:
+    case kLString:
+    case kZString:
+        for (char c : out.text)
+            if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+                return DecodeOutcome::Undecodable;
+        return outcome;
+    case kLogical:
+        return littleEndian(b) > 1 ? DecodeOutcome::Undecodable : outcome;
+    default:
+        return outcome;
+    }
+}
+
 ValueClass valueClassOf(int typeCode, int size)
 {
     switch (typeCode) {

@@ -58,6 +58,12 @@ enum class ValueClass { Integer, UnsignedBig, Real, Text, Decimal, Date, Time, B
 DecodeOutcome decodeFieldValue(int typeCode, std::span<const uint8_t> bytes, int decimals, FieldValue& out,
                                const CodePage& page = CodePage::latin1());
 
+// decodeFieldValue for showing and checking a field: a text (String, LString, ZString) holding
+// control characters and a Logical other than 0 or 1 do not decode either, though out keeps
+// what decodeFieldValue made of them.
+DecodeOutcome decodeFieldValueStrictly(int typeCode, std::span<const uint8_t> bytes, int decimals,
+                                       FieldValue& out);
+
 // Whether the type code has a decoder (otherwise decodeFieldValue answers Raw).
 bool hasDecoder(int typeCode);
 

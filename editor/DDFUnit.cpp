@@ -44,6 +44,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     buildFieldsPage();
     buildKeysPage();
     buildExtFieldsPage();
+    buildDataPage();
     makePages();
     PageControl->setCurrentWidget(TabOptions);
     HandlerWiring wiring(this);
@@ -54,6 +55,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     wireFieldsPage(wiring);
     wireKeysPage(wiring);
     wireExtFieldsPage(wiring);
+    wireDataPage(wiring);
     showDirectory(QDir::currentPath());
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -109,11 +111,13 @@ void TMain::buildBrowser()
     MAKE(TabFields, new QWidget);
     MAKE(TabKeys, new QWidget);
     MAKE(TabFieldExts, new QWidget);
+    MAKE(TabData, new QWidget);
     PageControl->addTab(TabOptions, QStringLiteral("Utils"));
     PageControl->addTab(TabFiles, QStringLiteral("Files"));
     PageControl->addTab(TabFields, QStringLiteral("Fields"));
     PageControl->addTab(TabKeys, QStringLiteral("Keys"));
     PageControl->addTab(TabFieldExts, QStringLiteral("ExtFields"));
+    PageControl->addTab(TabData, QStringLiteral("Data"));
 }
 
 void TMain::wireBrowser(HandlerWiring& wire)
@@ -499,6 +503,8 @@ void TMain::PageControlChange()
     RefreshFieldRow();
     RefreshKeyRow();
     RefreshExtRow();
+    if (PageControl->currentWidget() == TabData)
+        ShowDataPage();
 }
 
 void TMain::OpenFileClick()

@@ -24,6 +24,7 @@
 #include "FileSystem.h"
 #include "PascalScanner.h"
 #include "RecordArray.h"
+#include "RecordView.h"
 #include "Registry.h"
 
 #include <QByteArray>
@@ -31,9 +32,11 @@
 #include <QLabel>
 #include <QList>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStringList>
 #include <QTabWidget>
+#include <QTableView>
 #include <QWidget>
 
 #include <functional>
@@ -51,6 +54,7 @@ struct FileStatEntry {
 };
 
 class HandlerWiring;
+class DataPageModel;
 
 class TMain : public QWidget {
     Q_OBJECT
@@ -108,6 +112,7 @@ public:
     QWidget* TabFields;
     QWidget* TabKeys;
     QWidget* TabFieldExts;
+    QWidget* TabData;
 
     // ---- Utils page (TabOptions): scanner, type mapping, aliases ----
     QLabel* LRecordList;
@@ -224,6 +229,14 @@ public:
     QPushButton* BuildFieldExtDDF;
     QPushButton* OpenFieldExtDDF;
 
+    // ---- Data page (TabData, DataPage.cpp) ----
+    QLabel* LDataTable;
+    QTableView* DataGrid;
+    QPushButton* DataDraft;
+    QPushButton* DataReadAll;
+    QProgressBar* DataProgress;
+    DataPageModel* DataModel;
+
     // ---- Editor state ----
     QList<FileStatEntry> FileStatList; // Files page statistics entries, in the order added
     QStringList HiddenFieldRows;       // FieldGrid rows set aside by the Table Filter
@@ -337,6 +350,18 @@ public slots:
     void SortExtGrid();
     void RestoreExtRows();
 
+    // ---- Data page (DataPage.cpp) ----
+    // The records of the table selected on the Files page, decoded by its rows of the Fields
+    // grid as they stand (the rows the Table Filter set aside included).
+    void ShowDataPage();
+    // The fields again, after an edit of the Fields or ExtFields grid, while the page shows.
+    void RefreshDataFields();
+    // The fields inferred from the data file become the table's rows of the Fields grid (after
+    // a question when it has rows already, which the draft then replaces).
+    void DataDraftClick();
+    // Reads every record, the progress shown, so that the counts cover the whole file.
+    void DataReadAllClick();
+
     // ---- Utils page: record scanner (RecordScanner.cpp) ----
     void SearchClick();
     void FindRecordKeyUp(int key);
@@ -381,6 +406,7 @@ private:
     void buildFieldsPage();
     void buildKeysPage();
     void buildExtFieldsPage();
+    void buildDataPage();
     void wireBrowser(HandlerWiring& wire);
     void buildRestoreBackup(HandlerWiring& wire);
     // Finishes or undoes a Build of the current directory's dictionary set that was cut off, and
@@ -391,6 +417,7 @@ private:
     void wireFieldsPage(HandlerWiring& wire);
     void wireKeysPage(HandlerWiring& wire);
     void wireExtFieldsPage(HandlerWiring& wire);
+    void wireDataPage(HandlerWiring& wire);
     void showDirectory(const QString& directory);
     // The page remembered for the directory (Latin-1 when none) shown and put in use.
     void showCodePageOf(const QString& directory);
@@ -430,6 +457,15 @@ private:
 
     // ---- Keys page (KeysPage.cpp) ----
     void markKeyGridLoaded();
+
+    // ---- Data page (DataPage.cpp) ----
+    // The FileGrid row the Data page shows (the Files page's current row), or -1.
+    int dataTableRow() const;
+    std::vector<dict::ViewField> dataTableFields(int tableRow) const;
+    // The id of the table last chosen on the Files page by a click or a key (the other pages
+    // move the Files page's current row to row 1 when they refresh it).
+    std::optional<qint32> mDataTableId;
+    void showDataStatus();
 
     // The record arrays behind the pages' Open and Build, slot n = record n + 1 of the file.
     dict::RecordArray mFileTableArray = dict::makeFileTableArray();

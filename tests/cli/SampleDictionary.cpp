@@ -1,5 +1,7 @@
 #include "SampleDictionary.h"
 
+#include "GeneratedTable.h"
+
 #include "BuildReport.h"
 #include "DictionaryIo.h"
 #include "SelfDescription.h"
@@ -19,6 +21,27 @@ DictionaryRows selfDescription()
     rows.fields = dict::fieldSelfDescription();
     rows.indexes = dict::indexSelfDescription();
     rows.writeExtensions = false;
+    return rows;
+}
+
+DictionaryRows customerDictionary(const std::string& shifted)
+{
+    DictionaryRows rows = selfDescription();
+    rows.writeExtensions = true;
+    dict::FileRecord f;
+    f.id = 4;
+    f.name = "CUSTOMER";
+    f.loc = "CUSTOMER.DAT";
+    rows.files.push_back(f);
+    int16_t id = 100;
+    for (const generated::FieldLayout& l : generated::customerLayout()) {
+        const int16_t offset = static_cast<int16_t>(l.offset + (l.name == shifted ? 1 : 0));
+        rows.fields.push_back(
+            {id, 4, l.name, static_cast<uint8_t>(l.type), offset, static_cast<int16_t>(l.size), 0, 0});
+        if (std::string(l.name) == "Id")
+            rows.indexes.push_back({4, id, 0, 0, static_cast<int16_t>(dict::KeyExtendedType | dict::KeyDuplicates)});
+        ++id;
+    }
     return rows;
 }
 

@@ -33,6 +33,10 @@ DictionaryRows salesDictionary();
 // The rows as a dictionary set, as reading the written files gives it.
 dict::DictionarySet setOf(const DictionaryRows& rows);
 
+// The self-description and the customer table of GeneratedTable.h (id 4, location
+// CUSTOMER.DAT, a key on Id), the field named `shifted` one byte to the right.
+DictionaryRows customerDictionary(const std::string& shifted = {});
+
 // Writes the four dictionary files into dir through writeDictionaryFile (FILE.DDF and FIELD.DDF
 // through TWinBtr when they allow duplicates).
 void writeDictionary(const std::filesystem::path& dir, const DictionaryRows& rows);

@@ -170,3 +170,39 @@ TEST(FieldValue, everyDecodedTypeHasAColumnClassOtherThanBlob)
 }
 
 } // namespace
+
+namespace {
+
+TEST(FieldValue, strictDecodingRefusesControlCharactersInTextAndLogicalsOtherThanZeroOrOne)
+{
+    struct StrictCase {
+        const char* what;
+        int type;
+        std::vector<uint8_t> bytes;
+        DecodeOutcome lenient, strict;
+    };
+    const StrictCase cases[] = {
+        {"blank-padded text", 0, chars("Ada  "), V, V},
+        {"NUL-padded text", 0, {'A', 'd', 'a', 0, 0}, V, V},
+        {"a NUL inside a String", 0, {'A', 0, 'a', ' '}, V, U},
+        {"a control byte in a ZString", 11, {'A', 7, 'a', 0}, V, U},
+        {"bytes after the ZString's NUL", 11, {'A', 0, 7, 1}, V, V},
+        {"a tab in an LString", 10, {2, 'a', 9, 0}, V, U},
+        {"Latin-1 letters", 0, {'K', 0xF6, 'l', 'n'}, V, V},
+        {"DEL", 0, {'a', 0x7F}, V, U},
+        {"Logical 1", 7, {1}, V, V},
+        {"Logical 0 in two bytes", 7, {0, 0}, V, V},
+        {"Logical 2", 7, {2}, V, U},
+        {"Logical 256", 7, {0, 1}, V, U},
+        {"an impossible date stays undecodable", 3, {31, 2, 0xE8, 0x07}, U, U},
+        {"integers are as lenient", 1, {0xFF, 0xFF}, V, V},
+    };
+    for (const StrictCase& c : cases) {
+        dict::FieldValue lenient, strict;
+        EXPECT_EQ(dict::decodeFieldValue(c.type, c.bytes, 0, lenient), c.lenient) << c.what;
+        EXPECT_EQ(dict::decodeFieldValueStrictly(c.type, c.bytes, 0, strict), c.strict) << c.what;
+        EXPECT_EQ(dict::valueText(strict), dict::valueText(lenient)) << c.what << ": the value is kept";
+    }
+}
+
+} // namespace

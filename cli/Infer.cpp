@@ -1,0 +1,114 @@
+// infer: a first draft of a table's fields from its data file.
+#include "CheckData.h"
+#include "Commands.h"
+#include "DataRecords.h"
+#include "FieldInference.h"
+#include "FieldValue.h"
+
+#include <cstdio>
+#include <ostream>
+
+namespace cli {
+namespace {
+
+constexpr const char* kHelp = R"(Usage: quillan-cli infer FILE [--json] [--table NAME] [--sample N]
+       quillan-cli infer DIR --table NAME [--json] [--sample N]
+
+Proposes the fields of a data file's records from the file's key specifications and byte
+statistics over its first N records (default 10000; 0 reads them all): texts (String, ZString,
+LString), little-endian integers, dates, times, constant filler and unknown bytes, each with a
+confidence from 0 to 1 and the reason. The fields cover the record exactly, one after another
+from offset 0 to the record length. With a dictionary directory, NAME is the table whose
+location is read. The file is opened read-only.
+)";
+
+constexpr std::size_t kDefaultSample = 10000;
+
+std::size_t sampleOption(const Args& args, std::size_t fallback)
+{
+    const std::string* s = args.option("--sample");
+    if (!s)
+        return fallback;
+    try {
+        std::size_t used = 0;
+        const long long n = std::stoll(*s, &used);
+        if (used == s->size() && n >= 0)
+            return static_cast<std::size_t>(n);
+    } catch (const std::exception&) {
+    }
+    throw CliError("--sample needs a number of records (0 for all), not " + *s);
+}
+
+} // namespace
+
+std::size_t sampleSize(const Args& args, std::size_t fallback)
+{
+    return sampleOption(args, fallback);
+}
+
+int runInfer(const std::vector<std::string>& argv, CliIo& io)
+{
+    const Args args = parseArgs(argv, {"--json"}, {"--table", "--sample"});
+    if (args.help) {
+        io.out << kHelp;
+        return kExitOk;
+    }
+    if (args.positionals.size() != 1)
+        throw CliError("infer needs one data file (see quillan-cli infer --help)");
+    const std::size_t limit = sampleOption(args, kDefaultSample);
+    const std::string* table = args.option("--table");
+    std::string path = args.positionals[0];
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        if (!table)
+            throw CliError("infer needs --table NAME to read a table of the dictionary in " + path);
+        const LoadedDictionary d = loadDictionary(path);
+        const dict::TableDef* t = d.tables->find(*table);
+        if (!t)
+            throw CliError("the dictionary has no table " + *table);
+        if (t->location.empty())
+            throw CliError("the table " + *table + " has no location");
+        path = dataFilePath(d, *t).string();
+    }
+    dict::DataSample sample;
+    if (int status = dict::readDataSample(path, limit, sample)) {
+        if (sample.recordLength == 0)
+            throw CliError(path + " cannot be opened: " + statusWords(status));
+        io.err << path << ": reading stopped after " << sample.count << " records: " << statusWords(status)
+               << ".\n";
+    }
+    const std::vector<dict::InferredField> fields = dict::inferFields(sample);
+    if (args.has("--json")) {
+        JsonWriter j(io.out);
+        j.beginObject().key("file").value(path);
+        if (table)
+            j.key("table").value(*table);
+        j.key("recordLength").value(static_cast<long long>(sample.recordLength));
+        j.key("records").value(static_cast<long long>(sample.count));
+        j.key("fields").beginArray();
+        for (const dict::InferredField& f : fields) {
+            j.beginObject();
+            j.key("name").value(f.name);
+            j.key("offset").value(f.offset);
+            j.key("size").value(f.size);
+            j.key("type").value(dict::typeNameOf(f.typeCode));
+            j.key("confidence").fraction(f.confidence);
+            j.key("reason").value(f.reason);
+            j.endObject();
+        }
+        j.endArray().endObject();
+    } else {
+        io.out << path << (table ? " (" + *table + ")" : std::string()) << ": records of "
+               << sample.recordLength << " bytes, " << sample.count
+               << (sample.count == 1 ? " record" : " records") << " sampled.\n";
+        char line[96];
+        for (const dict::InferredField& f : fields) {
+            std::snprintf(line, sizeof line, "%6d %5d  %-14s %-16s %4.2f  ", f.offset, f.size,
+                          std::string(dict::typeNameOf(f.typeCode)).c_str(), f.name.c_str(), f.confidence);
+            io.out << line << f.reason << '\n';
+        }
+    }
+    return kExitOk;
+}
+
+} // namespace cli

@@ -1,0 +1,37 @@
+#pragma once
+// A first draft of a table's fields from its data: the key specifications the data file reports
+// and byte statistics over a sample of its records. The draft always covers the record exactly:
+// fields one after another from offset 0 to the record length, without gaps or overlaps; bytes
+// nothing explains become fields too. docs/inference.md says what each rule looks for.
+#include "DataRecords.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace dict {
+
+struct InferredField {
+    int offset = 0;
+    int size = 0;
+    int typeCode = 0;        // a code of the type catalogue
+    double confidence = 0;   // 0..1
+    std::string reason;      // a sentence
+    std::string name;        // a proposed field name ("Text_4", "Filler_40")
+};
+
+struct InferenceInput {
+    std::size_t recordLength = 0;
+    std::size_t count = 0;                // records in `records`
+    std::span<const uint8_t> records;     // count * recordLength bytes
+    std::vector<KeySpec> keySegments;     // from Stat, any order
+};
+
+std::vector<InferredField> inferFields(const InferenceInput& input);
+
+// The draft for a sample read from a data file.
+std::vector<InferredField> inferFields(const DataSample& sample);
+
+} // namespace dict
