@@ -5,7 +5,7 @@
 // text stored in code page 866) is exported read as Latin-1 and as 866: the code page must not
 // make the export slower.
 // Run: build/bench/cli/cli_export_bench (a Release build for the figures). For timing whole
-// processes (farm-bench): `cli_export_bench --write-data DIR` leaves the dictionary and BIG.DAT in
+// processes (/usr/bin/time -v, hyperfine): `cli_export_bench --write-data DIR` leaves the dictionary and BIG.DAT in
 // DIR, `cli_export_bench --direct-insert OUT.db` makes one direct insert of the same rows.
 #include "Binding.h"
 #include "Commands.h"

@@ -54,7 +54,7 @@ done
 
 # Exit statuses: those of the top-level help and of every command's help.
 statuses=$( (tr '\n' ' ' <<<"$help" | sed -nE 's/.*Exit status: ([^.]*)\..*/\1/p' | grep -oE '\b[0-9]\b'
-             for cmd in $commands; do "$cli" "$cmd" --help | tr '\n' ' ' | grep -oE 'status [0-9]\b' | grep -oE '[0-9]'; done) | sort -u)
+             for cmd in $commands; do "$cli" "$cmd" --help | tr '\n' ' ' | grep -oE 'status [0-9]\b' | grep -oE '[0-9]' || true; done) | sort -u)
 [ -n "$statuses" ] || fail "quillan-cli --help names no exit status"
 exit_text=$(section "$cli_text" "EXIT STATUS")
 for status in $statuses; do
