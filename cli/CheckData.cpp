@@ -60,7 +60,7 @@ std::vector<DataTableReport> checkData(const LoadedDictionary& d, std::size_t sa
                 std::fill(covered.begin() + f.record.offset, covered.begin() + f.record.offset + f.record.size, true);
                 for (std::size_t r = 0; r < data.count; ++r) {
                     const auto bytes = data.record(r).subspan(std::size_t(f.record.offset), std::size_t(f.record.size));
-                    if (dict::decodeFieldValueStrictly(f.typeCode(), bytes, f.record.dec, value) ==
+                    if (dict::decodeFieldValueStrictly(f.typeCode(), bytes, f.record.dec, value, d.page) ==
                         dict::DecodeOutcome::Undecodable)
                         ++tally.undecodable;
                 }

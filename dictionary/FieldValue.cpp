@@ -375,9 +375,10 @@ DecodeOutcome decodeFieldValue(int typeCode, std::span<const uint8_t> b, int dec
     }
 }
 
-DecodeOutcome decodeFieldValueStrictly(int typeCode, std::span<const uint8_t> b, int decimals, FieldValue& out)
+DecodeOutcome decodeFieldValueStrictly(int typeCode, std::span<const uint8_t> b, int decimals, FieldValue& out,
+                                       const CodePage& page)
 {
-    const DecodeOutcome outcome = decodeFieldValue(typeCode, b, decimals, out);
+    const DecodeOutcome outcome = decodeFieldValue(typeCode, b, decimals, out, page);
     if (outcome != DecodeOutcome::Value)
         return outcome;
     switch (typeCode) {

@@ -62,7 +62,7 @@ DecodeOutcome decodeFieldValue(int typeCode, std::span<const uint8_t> bytes, int
 // control characters and a Logical other than 0 or 1 do not decode either, though out keeps
 // what decodeFieldValue made of them.
 DecodeOutcome decodeFieldValueStrictly(int typeCode, std::span<const uint8_t> bytes, int decimals,
-                                       FieldValue& out);
+                                       FieldValue& out, const CodePage& page = CodePage::latin1());
 
 // Whether the type code has a decoder (otherwise decodeFieldValue answers Raw).
 bool hasDecoder(int typeCode);

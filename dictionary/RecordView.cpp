@@ -198,7 +198,7 @@ std::string hex(std::span<const uint8_t> bytes)
 } // namespace
 
 ColumnValue columnValue(const ViewColumn& column, const std::vector<ViewField>& fields,
-                        std::span<const uint8_t> record)
+                        std::span<const uint8_t> record, const CodePage& page)
 {
     ColumnValue v;
     if (column.outside || record.size() < std::size_t(column.offset) + std::size_t(std::max(column.size, 0))) {
@@ -212,7 +212,7 @@ ColumnValue columnValue(const ViewColumn& column, const std::vector<ViewField>& 
     }
     const ViewField& f = fields[std::size_t(column.field)];
     FieldValue value;
-    switch (decodeFieldValueStrictly(f.typeCode, bytes, f.decimals, value)) {
+    switch (decodeFieldValueStrictly(f.typeCode, bytes, f.decimals, value, page)) {
     case DecodeOutcome::Value:
         v.text = value.kind == FieldValue::Kind::Blob ? hex(bytes) : valueText(value);
         break;

@@ -3,6 +3,7 @@
 // records read so far in blocks (the addresses of the blocks kept, their bytes only for the
 // blocks used last), and the columns a record splits into for a set of fields: one per field,
 // one per range of bytes no field covers, with fields that overlap marked.
+#include "CodePage.h"
 #include "DataRecords.h"
 
 #include <cstddef>
@@ -97,7 +98,8 @@ struct ColumnValue {
     bool decodes = true;
     bool empty = false; // the type's "no value"
 };
+// Texts are read in page.
 ColumnValue columnValue(const ViewColumn& column, const std::vector<ViewField>& fields,
-                        std::span<const uint8_t> record);
+                        std::span<const uint8_t> record, const CodePage& page = CodePage::latin1());
 
 } // namespace dict

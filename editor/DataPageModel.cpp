@@ -1,4 +1,5 @@
 #include "DataPageModel.h"
+#include "DictionaryGrid.h"
 
 #include <QBrush>
 #include <QColor>
@@ -77,7 +78,7 @@ void DataPageModel::count(std::size_t from, std::size_t to)
         const auto record = mCache.record(r);
         for (std::size_t c = 0; c < mColumns.size(); ++c)
             if (mColumns[c].kind == dict::ViewColumn::Kind::Field &&
-                !dict::columnValue(mColumns[c], mFields, record).decodes)
+                !dict::columnValue(mColumns[c], mFields, record, grid::codePage()).decodes)
                 ++mBad[c];
     }
     mCounted = to;
@@ -138,7 +139,7 @@ QVariant DataPageModel::data(const QModelIndex& index, int role) const
         const auto record = mCache.record(std::size_t(index.row()));
         if (record.empty())
             return role == Qt::DisplayRole ? QVariant(QStringLiteral("?")) : QVariant();
-        const dict::ColumnValue v = dict::columnValue(c, mFields, record);
+        const dict::ColumnValue v = dict::columnValue(c, mFields, record, grid::codePage());
         if (role == Qt::DisplayRole)
             return QString::fromStdString(v.text);
         if (role == Qt::ToolTipRole)
