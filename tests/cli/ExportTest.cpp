@@ -642,7 +642,10 @@ TEST_F(ExportTest, binaryCopyAgreesWithTheServersReadingOfTheCsvText)
     ASSERT_NE(r.status, 2) << r.err;
     ASSERT_EQ(run({"export", d.string(), "VALS", "--csv", dir("csv").string()}).status, r.status);
     pg(conn, "CREATE TABLE text_copy (LIKE \"VALS\")");
-    pg(conn, "COPY text_copy FROM '" + (mTemp.path() / "csv" / "VALS.csv").string() + "' (FORMAT csv, HEADER)");
+    // The server reads the file as its own user, from its own directory.
+    const fs::path csv = server()->directory() / "VALS.csv";
+    fs::copy_file(mTemp.path() / "csv" / "VALS.csv", csv, fs::copy_options::overwrite_existing);
+    pg(conn, "COPY text_copy FROM '" + csv.string() + "' (FORMAT csv, HEADER)");
     EXPECT_EQ(pg(conn, "SELECT count(*) FROM \"VALS\""), "600\n");
     EXPECT_EQ(pg(conn, "SELECT count(*) FROM (SELECT * FROM \"VALS\" EXCEPT ALL SELECT * FROM text_copy) AS a"),
               "0\n");

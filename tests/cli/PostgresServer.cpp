@@ -53,6 +53,19 @@ PostgresServer::PostgresServer(fs::path dir) : mDir(std::move(dir))
                                  "/usr/lib/postgresql/*/bin): install the Debian package postgresql, as "
                                  "./test does");
     fs::create_directories(mDir);
+    // A clone in a directory the user postgres cannot pass (/root) or so deep that the socket's
+    // path is too long for a Unix socket: the server gets a directory of its own under the
+    // system's temporary directory instead, removed when the server stops.
+    const bool tooDeep = (mDir / ".s.PGSQL.5432").string().size() >= 100;
+    const passwd* owner = ::geteuid() == 0 ? ::getpwnam("postgres") : nullptr;
+    if (tooDeep || (owner && run("runuser -u postgres -- test -x " + quoted(mDir)) != 0)) {
+        std::string pattern = (fs::temp_directory_path() / "quillan-pg-XXXXXX").string();
+        if (!::mkdtemp(pattern.data()))
+            throw std::runtime_error("cannot make a directory for the test server under " +
+                                     fs::temp_directory_path().string());
+        mDir = pattern;
+        mOwnDir = true;
+    }
     if (::geteuid() == 0) {
         // The server refuses to run as root.
         const passwd* pw = ::getpwnam("postgres");
@@ -89,6 +102,10 @@ PostgresServer::~PostgresServer()
     if (mStarted)
         run(mAsUser + quoted(mBin / "pg_ctl") + " -D " + quoted(mDir / "data") +
             " -m immediate -w stop > /dev/null 2>&1");
+    if (mOwnDir) {
+        std::error_code ignored;
+        fs::remove_all(mDir, ignored);
+    }
 }
 
 int PostgresServer::run(const std::string& command) const

@@ -27,6 +27,9 @@ public:
     // "NULL". std::runtime_error with the server's message when it fails.
     std::string query(const std::string& connection, const std::string& sql) const;
 
+    // The server's own directory: a file the server is to read (COPY FROM a file) goes here.
+    const std::filesystem::path& directory() const { return mDir; }
+
 private:
     int run(const std::string& command) const;
 
@@ -34,6 +37,7 @@ private:
     std::filesystem::path mBin;
     std::string mAsUser; // "runuser -u postgres -- " when run as root
     bool mStarted = false;
+    bool mOwnDir = false; // mDir was made under the system's temporary directory, and goes with us
 };
 
 } // namespace testsupport
