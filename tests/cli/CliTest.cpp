@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "Fixtures.h"
 #include "SampleDictionary.h"
+#include "CliFixture.h"
 #include "TempDir.h"
 
 #include <QJsonArray>
@@ -21,44 +22,9 @@ using sample::RecordBytes;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
+using clitest::Result;
 
-class CliTest : public ::testing::Test {
-protected:
-    void SetUp() override { btrieve::setRecordManagerForTesting(&QuillanEngineCall); }
-    void TearDown() override { btrieve::setRecordManagerForTesting(nullptr); }
-
-    Result run(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), "quillan-cli");
-        std::ostringstream out, err;
-        cli::CliIo io{out, err};
-        const int status = cli::runCli(args, io);
-        return {status, out.str(), err.str()};
-    }
-
-    fs::path dir(const std::string& name)
-    {
-        fs::path p = mTemp.path() / name;
-        fs::create_directories(p);
-        return p;
-    }
-
-    // The sales dictionary with its three data files filled.
-    fs::path salesSet(const std::string& name, const sample::DictionaryRows& rows = sample::salesDictionary())
-    {
-        const fs::path d = dir(name);
-        sample::writeDictionary(d, rows);
-        sample::fillSalesData(d, rows);
-        return d;
-    }
-
-    testsupport::TempDir mTemp;
-};
+class CliTest : public clitest::CliFixture {};
 
 // Runs the statements in a fresh in-memory database; "" or SQLite's message.
 std::string sqliteError(const std::string& sql)

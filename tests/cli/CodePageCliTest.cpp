@@ -4,6 +4,7 @@
 #include "Binding.h"
 #include "Commands.h"
 #include "SampleDictionary.h"
+#include "CliFixture.h"
 #include "TempDir.h"
 
 #include <QJsonArray>
@@ -49,26 +50,10 @@ const PageCase kCases[] = {
      {"\x9B 5, \x9C 3 \x81", "¢ 5, £ 3 ü"}},
 };
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
+using clitest::Result;
 
-class CodePageCli : public ::testing::Test {
+class CodePageCli : public clitest::CliFixture {
 protected:
-    void SetUp() override { btrieve::setRecordManagerForTesting(&QuillanEngineCall); }
-    void TearDown() override { btrieve::setRecordManagerForTesting(nullptr); }
-
-    Result run(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), "quillan-cli");
-        std::ostringstream out, err;
-        cli::CliIo io{out, err};
-        const int status = cli::runCli(args, io);
-        return {status, out.str(), err.str()};
-    }
-
     // The self-description and table 4 (location T4.DAT): an Integer id, the named String field
     // of 24 bytes, and a ZString "Note"; two records, the first holding the value.
     fs::path database(const PageCase& c)
@@ -98,7 +83,6 @@ protected:
         return d;
     }
 
-    testsupport::TempDir mTemp;
 };
 
 std::string readFile(const fs::path& p)

@@ -5,6 +5,7 @@
 #include "FieldValue.h"
 #include "GeneratedTable.h"
 #include "SampleDictionary.h"
+#include "CliFixture.h"
 #include "TempDir.h"
 
 #include <QJsonArray>
@@ -18,26 +19,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
+using clitest::Result;
 
-class DataCliTest : public ::testing::Test {
+class DataCliTest : public clitest::CliFixture {
 protected:
-    void SetUp() override { btrieve::setRecordManagerForTesting(&QuillanEngineCall); }
-    void TearDown() override { btrieve::setRecordManagerForTesting(nullptr); }
-
-    Result run(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), "quillan-cli");
-        std::ostringstream out, err;
-        cli::CliIo io{out, err};
-        const int status = cli::runCli(args, io);
-        return {status, out.str(), err.str()};
-    }
-
     fs::path customerSet(const std::string& name, const std::string& shifted = {}, int records = 400)
     {
         const fs::path d = mTemp.path() / name;
@@ -49,13 +34,12 @@ protected:
         return d;
     }
 
-    testsupport::TempDir mTemp;
 };
 
 TEST_F(DataCliTest, inferFindsEveryFieldOfAGeneratedFile)
 {
     const fs::path d = customerSet("infer");
-    for (const std::vector<std::string> target :
+    for (const std::vector<std::string>& target :
          {std::vector<std::string>{(d / "CUSTOMER.DAT").string()}, {d.string(), "--table", "customer"}}) {
         std::vector<std::string> args = {"infer"};
         args.insert(args.end(), target.begin(), target.end());

@@ -5,6 +5,7 @@
 #include "Commands.h"
 #include "PostgresServer.h"
 #include "SampleDictionary.h"
+#include "CliFixture.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -50,41 +51,10 @@ testsupport::PostgresServer* server()
     return gServer.get();
 }
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
+using clitest::Result;
 
-class ExportTest : public ::testing::Test {
+class ExportTest : public clitest::CliFixture {
 protected:
-    void SetUp() override { btrieve::setRecordManagerForTesting(&QuillanEngineCall); }
-    void TearDown() override { btrieve::setRecordManagerForTesting(nullptr); }
-
-    Result run(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), "quillan-cli");
-        std::ostringstream out, err;
-        cli::CliIo io{out, err};
-        const int status = cli::runCli(args, io);
-        return {status, out.str(), err.str()};
-    }
-
-    fs::path dir(const std::string& name)
-    {
-        fs::path p = mTemp.path() / name;
-        fs::create_directories(p);
-        return p;
-    }
-
-    fs::path salesSet(const std::string& name, const sample::DictionaryRows& rows = sample::salesDictionary())
-    {
-        const fs::path d = dir(name);
-        sample::writeDictionary(d, rows);
-        sample::fillSalesData(d, rows);
-        return d;
-    }
-
     // A fresh database of the test server; the test fails (not skips) when there is no server.
     std::string database(const std::string& name)
     {
@@ -95,7 +65,6 @@ protected:
     }
     std::string pg(const std::string& connection, const std::string& sql) { return server()->query(connection, sql); }
 
-    testsupport::TempDir mTemp;
 };
 
 std::string readFile(const fs::path& p)
