@@ -19,14 +19,14 @@ struct Segment {
     uint8_t extendedType;
 };
 
-CreationSpec build(const char* name, uint16_t recordLength, std::initializer_list<Segment> segments,
-                   bool withAcs)
+CreationSpec build(const char* name, uint16_t recordLength, uint16_t valueLength,
+                   std::initializer_list<Segment> segments, bool withAcs)
 {
     uint16_t indexes = 0;
     for (const Segment& s : segments)
         indexes = static_cast<uint16_t>(std::max<int>(indexes, s.key + 1));
 
-    CreationSpec created{name, recordLength, {}};
+    CreationSpec created{name, recordLength, {}, valueLength};
     created.bytes.assign(FileSpec::kSize + segments.size() * KeySpec::kSize + (withAcs ? kAcsSize : 0), 0);
     FileSpec fs;
     fs.recordLength = static_cast<int16_t>(recordLength);
@@ -70,13 +70,13 @@ const std::array<uint8_t, kAcsSize>& upperAcs()
 const CreationSpec& creationSpec(DictFile file)
 {
     static const std::array<CreationSpec, 4> all = {
-        build("FILE.DDF", FileRecord::kSize,
+        build("FILE.DDF", FileRecord::kSize, FileRecord::kValueSize,
               {
                   {0, 1, 2, 0x104, kExtUnsignedBinary}, // Xf$Id
                   {1, 3, 20, 0x122, kExtString},        // Xf$Name
               },
               true),
-        build("FIELD.DDF", FieldRecord::kSize,
+        build("FIELD.DDF", FieldRecord::kSize, FieldRecord::kSize,
               {
                   {0, 1, 2, 0x104, kExtUnsignedBinary},  // Xe$Id
                   {1, 3, 2, 0x105, kExtUnsignedBinary},  // Xe$File
@@ -88,7 +88,7 @@ const CreationSpec& creationSpec(DictFile file)
                   {4, 30, 1, 0x103, kExtString},         // Xe$Dec
               },
               true),
-        build("INDEX.DDF", IndexRecord::kSize,
+        build("INDEX.DDF", IndexRecord::kSize, IndexRecord::kSize,
               {
                   {0, 1, 2, 0x105, kExtUnsignedBinary}, // Xi$File
                   {1, 3, 2, 0x105, kExtUnsignedBinary}, // Xi$Field
@@ -97,7 +97,7 @@ const CreationSpec& creationSpec(DictFile file)
                   {2, 7, 2, 0x105, kExtUnsignedBinary}, // Xi$Part
               },
               false),
-        build("FIELDEXT.DDF", FieldExtRecord::kSize,
+        build("FIELDEXT.DDF", FieldExtRecord::kSize, FieldExtRecord::kSize,
               {
                   {0, 1, 2, 0x114, kExtUnsignedBinary}, // Xx$File
                   {0, 3, 2, 0x104, kExtUnsignedBinary}, // Xx$Id

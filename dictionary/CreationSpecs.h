@@ -22,6 +22,9 @@ struct CreationSpec {
     const char* fileName;       // "FILE.DDF", ...; no directory
     uint16_t recordLength;      // 97, 32, 10, 6
     std::vector<uint8_t> bytes; // what Create is given: 313, 409, 96, 48 bytes
+    // The bytes of a record that hold the editor's values: FILE.DDF's 10 reserved bytes are not
+    // among them, so a FILE.DDF with the old 87-byte records holds every value (87, 32, 10, 6).
+    uint16_t valueLength;
 };
 
 const CreationSpec& creationSpec(DictFile file);

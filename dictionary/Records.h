@@ -20,6 +20,8 @@ struct FileRecord {
     static constexpr std::size_t kNameWidth = 20;
     static constexpr std::size_t kLocWidth = 64;
     static constexpr std::size_t kReservedWidth = 10;
+    // The bytes before the reserved ones: the whole record of old dictionaries.
+    static constexpr std::size_t kValueSize = kSize - kReservedWidth;
 
     int16_t id = 0;    // Xf$Id
     std::string name;  // Xf$Name, 20

@@ -2,6 +2,7 @@
 
 #include "Backups.h"
 #include "FileNames.h"
+#include "Records.h"
 #include "SafeFiles.h"
 #include "Status.h"
 #include "WinBtr.h"
@@ -42,7 +43,65 @@ bool plainName(const std::string& name)
            name != "." && name != "..";
 }
 
+// The record of a slot as a file of `length`-byte records holds it: cut, or zero-filled.
+std::vector<uint8_t> fitted(std::span<const uint8_t> slot, std::size_t length)
+{
+    std::vector<uint8_t> record(length, 0);
+    std::copy_n(slot.begin(), std::min(length, slot.size()), record.begin());
+    return record;
+}
+
+// Whether a slot holds a value in the bytes a `length`-byte record leaves out: anything but
+// zeros (what such a record reads back as) and, in texts, blanks.
+bool cutsValue(DictFile file, std::span<const uint8_t> slot, std::size_t length)
+{
+    const std::size_t end = std::min<std::size_t>(creationSpec(file).valueLength, slot.size());
+    for (std::size_t i = length; i < end; ++i)
+        if (slot[i] != 0 && !(file == DictFile::File && i >= 2 && i < 86 && slot[i] == ' '))
+            return true;
+    return false;
+}
+
 } // namespace
+
+std::vector<uint8_t> ownLayout(const std::string& path, uint16_t& recordLength)
+{
+    recordLength = 0;
+    TWinBtr btr;
+    constexpr int8_t kReadOnly = -2;
+    if (btr.Open(path, "", kReadOnly) != btr::StatusSuccess)
+        return {};
+    std::vector<uint8_t> stat(btr::kStatBufferSize, 0);
+    uint32_t length = static_cast<uint32_t>(stat.size());
+    btr.KeyNumber = 0;
+    const int16_t status = btr.ExecuteWith(btr::OpStat, stat.data(), length);
+    btr.Close();
+    if (status != btr::StatusSuccess || length < FileSpec::kSize || length > stat.size())
+        return {};
+    stat.resize(length);
+
+    const FileSpec file = FileSpec::decode(stat);
+    const int keys = stat[4];
+    std::size_t segments = 0;
+    for (int key = 0; key < keys; ++key)
+        for (;;) {
+            const std::size_t at = FileSpec::kSize + segments * KeySpec::kSize;
+            if (at + KeySpec::kSize > stat.size())
+                return {};
+            ++segments;
+            if (!(KeySpec::decode(std::span<const uint8_t>(stat).subspan(at)).flags & KeySegmented))
+                break;
+        }
+    // Only Stat fills these: the version, the record count, the unused pages, and each
+    // segment's count of distinct values.
+    stat[5] = 0;
+    std::fill_n(stat.begin() + 6, 4, 0);
+    std::fill_n(stat.begin() + 14, 2, 0);
+    for (std::size_t i = 0; i < segments; ++i)
+        std::fill_n(stat.begin() + std::ptrdiff_t(FileSpec::kSize + i * KeySpec::kSize + 6), 4, 0);
+    recordLength = static_cast<uint16_t>(file.recordLength);
+    return stat;
+}
 
 DictionarySetWriter::~DictionarySetWriter()
 {
@@ -55,7 +114,8 @@ bool DictionarySetWriter::wouldEmpty(const Staged& file)
 }
 
 bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::vector<RowSlot>& rows,
-                                BuildReport& report, std::size_t leftOut)
+                                BuildReport& report, std::size_t leftOut,
+                                FileLayout fileLayout)
 {
     const CreationSpec& layout = creationSpec(file);
     Staged staged{file, engine::findExistingFile(layout.fileName).value_or(layout.fileName),
@@ -69,13 +129,36 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
         }
     removeWithJournal(staged.temporary);
 
+    std::error_code ec;
+    const bool replaces = fs::exists(staged.target, ec);
+    // No rows make no FIELDEXT.DDF where there was none: the file is optional.
+    if (fileLayout == FileLayout::Own && !replaces && file == DictFile::FieldExt && rows.empty())
+        return false;
+    uint16_t recordLength = layout.recordLength;
+    std::vector<uint8_t> own;
+    if (fileLayout == FileLayout::Own && replaces)
+        own = ownLayout(staged.target, recordLength);
+    if (own.empty())
+        recordLength = layout.recordLength;
+
     SharedWinBtr btr;
-    btr->ClearKey(255);
-    std::strncpy(btr->KeyBuffer, staged.temporary.c_str(), sizeof btr->KeyBuffer - 1);
-    btr->KeyNumber = 0;
-    std::vector<uint8_t> createBuffer = layout.bytes;
-    if (btr->ExecuteWith(btr::OpCreate, createBuffer.data(), static_cast<uint16_t>(createBuffer.size())) !=
-        btr::StatusSuccess) {
+    const auto create = [&](std::vector<uint8_t> createBuffer) {
+        btr->ClearKey(255);
+        std::strncpy(btr->KeyBuffer, staged.temporary.c_str(), sizeof btr->KeyBuffer - 1);
+        btr->KeyNumber = 0;
+        return btr->ExecuteWith(btr::OpCreate, createBuffer.data(), static_cast<uint16_t>(createBuffer.size()));
+    };
+    if (!own.empty()) {
+        if (const int16_t status = create(own); status != btr::StatusSuccess) {
+            report.note(std::string(layout.fileName) +
+                        " could not be made again with the records and keys of the file it replaces (" +
+                        statusText(status) + "); it was written in the standard layout.");
+            removeWithJournal(staged.temporary);
+            own.clear();
+            recordLength = layout.recordLength;
+        }
+    }
+    if (own.empty() && create(layout.bytes) != btr::StatusSuccess) {
         report.fileNotCreated(layout.fileName, btr->StatusOf());
         removeWithJournal(staged.temporary);
         return false;
@@ -85,9 +168,22 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
         removeWithJournal(staged.temporary);
         return false;
     }
-    btr->SetBufferSize(layout.recordLength);
+    btr->SetBufferSize(recordLength);
+    const bool fits = recordLength <= array.recordSize();
+    std::vector<uint8_t> record;
     for (const RowSlot& r : rows) {
-        btr->UseBuffer(array.slot(r.slot).data());
+        const std::span<uint8_t> slot = array.slot(r.slot);
+        if (fits) {
+            btr->UseBuffer(slot.data());
+        } else {
+            record = fitted(slot, recordLength);
+            btr->UseBuffer(record.data());
+        }
+        if (cutsValue(file, slot, recordLength))
+            report.rowNoted(layout.fileName, r.row,
+                            "values past byte " + std::to_string(recordLength) +
+                                " do not fit the file's " + std::to_string(recordLength) +
+                                "-byte records and were left out");
         if (btr->Insert() != btr::StatusSuccess)
             report.rowRefused(layout.fileName, r.row, btr->StatusOf());
         else
@@ -101,8 +197,7 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
         return false;
     }
     // What the old file held matters only when the new one holds nothing (wouldEmpty).
-    std::error_code ec;
-    if (staged.records == 0 && fs::exists(staged.target, ec))
+    if (staged.records == 0 && replaces)
         staged.previousRecords = recordCountOf(staged.target);
     mStaged.push_back(std::move(staged));
     return true;

@@ -26,6 +26,15 @@ namespace dict {
 // The marker of a set being renamed, in the database directory.
 constexpr const char* kSetMarkerName = ".quillan-set";
 
+// The layout a dictionary file is written in: that of the file it replaces, or the standard one.
+enum class FileLayout { Own, Standard };
+
+// The layout of an existing dictionary file as a Create buffer: its Stat (file specification,
+// key specifications, collating sequences) with what only Stat reports (record count, version,
+// distinct key values, unused pages) cleared. Empty when the file cannot be opened or its
+// statistics are incomplete; `recordLength` is the file's record length.
+std::vector<uint8_t> ownLayout(const std::string& path, uint16_t& recordLength);
+
 class DictionarySetWriter {
 public:
     DictionarySetWriter() = default;
@@ -47,8 +56,16 @@ public:
     // the report and leaves the file out of the set (it keeps its old content); a row Insert
     // refuses goes into the report and the rows after it are still written. `leftOut`: rows the
     // caller did not hand over (for wouldEmpty()). False when the file is not part of the set.
+    //
+    // With FileLayout::Own the copy keeps the layout of the file it replaces (ownLayout): its
+    // record length, page size, file flags and keys, so an application that reads the file finds
+    // it as it was; each record is cut or zero-filled to that length, and a record whose values
+    // do not fit is named in the report. Where no file is replaced (or its layout cannot be
+    // read or made again, which the report says) the standard layout is used; a FIELDEXT.DDF
+    // that was not there is not made for no rows. FileLayout::Standard always writes the
+    // standard layout (a set started anew).
     bool stage(DictFile file, RecordArray& array, const std::vector<RowSlot>& rows, BuildReport& report,
-               std::size_t leftOut = 0);
+               std::size_t leftOut = 0, FileLayout layout = FileLayout::Own);
 
     const std::vector<Staged>& staged() const { return mStaged; }
     // A file the set would leave without records where there were some (its old file held
