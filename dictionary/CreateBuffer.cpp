@@ -84,6 +84,12 @@ CreateBuffer buildCreateBuffer(const std::string& tableName, const std::string& 
         for (const NumberCell* cell : {&field->offset, &field->size, &field->dataType, &key.flags})
             if (!cell->value)
                 return refused(Problem::NotANumber, cell->text);
+        const auto within = [](const NumberCell& cell, int64_t lowest, int64_t highest) {
+            return *cell.value >= lowest && *cell.value <= highest;
+        };
+        if (!within(field->offset, 0, 0xFFFE) || !within(field->size, 0, 0xFFFF) ||
+            !within(field->dataType, 0, 0xFF) || !within(key.flags, 0, 0xFFFF))
+            return refused(Problem::BadSegment, field->name);
         KeySpec spec;
         spec.position = uint16_t(*field->offset.value + 1);
         spec.length = uint16_t(*field->size.value);

@@ -66,6 +66,8 @@ struct CreateBuffer {
         NoRecordLength,  // the record length is 0
         BadRecordLength, // detail: a record length outside 1..65535
         TooManySegments, // detail: the number of segments; at most kMaxCreateSegments fit
+        BadSegment,      // detail: the key field's name; its offset, size or type, or the key
+                         // flags, have no place in the unsigned fields of a key specification
     };
     Problem problem = Problem::None;
     std::string detail;
@@ -82,7 +84,9 @@ struct CreateBuffer {
 // fields[fieldRow] when it is given, else the first field row of the table with that name; an
 // empty name names no field. A segment whose flags have the "segmented" bit (16) is followed by
 // another segment of the same key; every other segment ends a key. The key flags go in as they
-// are: no alternate collating sequence is appended for the ACS bit.
+// are: no alternate collating sequence is appended for the ACS bit. A segment whose position
+// (offset + 1), length (size), flags or extended type (data type) would wrap in its unsigned
+// field is refused (BadSegment), never written wrapped.
 CreateBuffer buildCreateBuffer(const std::string& tableName, const std::string& tableId,
                                const CreateFileValues& values, const std::vector<CreateKeyRow>& keys,
                                const std::vector<CreateFieldRow>& fields);

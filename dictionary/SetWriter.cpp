@@ -132,7 +132,7 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
     std::error_code ec;
     const bool replaces = fs::exists(staged.target, ec);
     // No rows make no FIELDEXT.DDF where there was none: the file is optional.
-    if (fileLayout == FileLayout::Own && !replaces && file == DictFile::FieldExt && rows.empty())
+    if (!replaces && file == DictFile::FieldExt && rows.empty())
         return false;
     uint16_t recordLength = layout.recordLength;
     std::vector<uint8_t> own;

@@ -541,14 +541,19 @@ void TMain::BuildFileClick()
         {
             w.mCollectingWrites = false;
             w.mPendingWrites.clear();
+            w.mBadCells.clear();
         }
     } collecting{*this};
     mCollectingWrites = true;
     mPendingWrites.clear();
+    mBadCells.clear();
     BuildFileDDFClick();
     BuildFieldDDFClick();
     BuildKeysDDFClick();
     BuildFieldExtDDFClick();
+    // A cell any page cannot store leaves the whole set as it was; one message names them all.
+    if (!mBadCells.empty())
+        throw EConvertError(mBadCells.text());
     mCollectingWrites = false;
     const std::vector<std::function<void()>> writes = std::move(mPendingWrites);
     mPendingWrites.clear();

@@ -498,8 +498,10 @@ private:
     dict::BuildReport* mBuildReport = nullptr;
     // A report whose Build ended by an error; guarded() shows it after the error.
     QString mUnshownReport;
-    // While "Build DDFs" converts the four pages, the writing of each waits here (writeBuild).
+    // While "Build DDFs" converts the four pages, the writing of each waits here (writeBuild),
+    // and the cells none of them could store are gathered here.
     bool mCollectingWrites = false;
+    grid::BadCells mBadCells;
     std::vector<std::function<void()>> mPendingWrites;
     // The set the writings of one Build fill, and what runs once it replaced the files.
     dict::DictionarySetWriter* mSetWriter = nullptr;
@@ -533,7 +535,11 @@ public:
             reporting.finish();
             return;
         }
-        const grid::BuildCells cells(page.grid, page.fileName);
+        // Every row is converted, so that one message names every cell that cannot be stored.
+        grid::BadCells pageBadCells;
+        grid::BadCells& bad = mCollectingWrites ? mBadCells : pageBadCells;
+        const int badBefore = bad.count();
+        const grid::BuildCells cells(page.grid, page.fileName, &bad);
         std::vector<Record> records;
         std::vector<int> rows;
         const int entry = grid::entryRow(page.grid);
@@ -543,7 +549,14 @@ public:
             records.push_back(convert(cells, row, reporting.report()));
             rows.push_back(row);
         }
-        writeDictionaryFile(page.file, page.array, std::move(records), std::move(rows), {}, std::move(written));
+        if (!pageBadCells.empty())
+            throw EConvertError(pageBadCells.text());
+        if (bad.count() != badBefore) { // Build DDFs names them once all four pages are converted
+            reporting.finish();
+            return;
+        }
+        writeDictionaryFile(page.file, page.array, std::move(records), std::move(rows), {}, std::move(written),
+                            page.layout);
         reporting.finish();
     }
 
@@ -554,20 +567,22 @@ public:
     // A page's Build once its rows are converted: through writeBuild, records[i] (from grid row
     // rows[i], or i + 1 when rows is empty) fill the file's new copy in the Build's set, the rows
     // left out join the report; once the set replaced the files the file list is read again and
-    // `written` runs; the report is shown as the Build ends.
+    // `written` runs (when the file was part of the set); the report is shown as the Build ends.
+    // `layout`: the page's (grid::Page::layout).
     template <class Record>
     void writeDictionaryFile(dict::DictFile file, dict::RecordArray& array, std::vector<Record> records,
                              std::vector<int> rows = {},
                              std::vector<std::pair<int, std::string>> leftOut = {},
-                             std::function<void()> written = {})
+                             std::function<void()> written = {}, dict::FileLayout layout = dict::FileLayout::Own)
     {
         writeBuild([this, file, &array, records = std::move(records), rows = std::move(rows),
-                    leftOut = std::move(leftOut), written = std::move(written)] {
+                    leftOut = std::move(leftOut), written = std::move(written), layout] {
             BuildReportScope reporting(*this);
-            grid::writeRecords(file, array, records, reporting.report(), *mSetWriter, rows, leftOut.size());
+            const bool staged = grid::writeRecords(file, array, records, reporting.report(), *mSetWriter, rows,
+                                                   leftOut.size(), layout);
             for (const auto& [row, why] : leftOut)
                 reporting.report().rowLeftOut(dict::creationSpec(file).fileName, row, why);
-            if (written)
+            if (written && staged)
                 mAfterSetWritten.push_back(written);
         });
     }

@@ -327,26 +327,57 @@ OpenResult openIntoGrid(dict::DictFile file, dict::RecordArray& array, TVarGrid*
     return result;
 }
 
-BuildCells::BuildCells(const TVarGrid* grid, QString fileName) : mGrid(grid), mFileName(std::move(fileName))
+void BadCells::add(const QString& fileName, int row, const QString& column, const QString& why)
+{
+    // A cell refused twice (empty, then no number) is named once.
+    if (!mCells.empty() && mCells.back().fileName == fileName && mCells.back().row == row &&
+        mCells.back().column == column)
+        return;
+    mCells.push_back({fileName, row, column, why});
+}
+
+QString BadCells::text() const
+{
+    if (mCells.size() == 1) {
+        const Cell& c = mCells.front();
+        return QStringLiteral("%1 was not written: row %2, column %3: %4").arg(c.fileName).arg(c.row).arg(c.column, c.why);
+    }
+    QStringList lines{QStringLiteral("Nothing was written; %1 cells cannot be stored:").arg(mCells.size())};
+    for (std::size_t i = 0; i < mCells.size() && i < std::size_t(kNamed); ++i) {
+        const Cell& c = mCells[i];
+        lines << QStringLiteral("%1, row %2, column %3: %4").arg(c.fileName).arg(c.row).arg(c.column, c.why);
+    }
+    if (mCells.size() > std::size_t(kNamed))
+        lines << QStringLiteral("and %1 more").arg(mCells.size() - std::size_t(kNamed));
+    return lines.join(QLatin1Char('\n'));
+}
+
+BuildCells::BuildCells(const TVarGrid* grid, QString fileName, BadCells* gather)
+    : mGrid(grid), mFileName(std::move(fileName)), mGather(gather)
 {
 }
 
 void BuildCells::refuse(int col, int row, const QString& why) const
 {
-    throw EConvertError(QStringLiteral("%1 was not written: row %2, column %3: %4")
-                            .arg(mFileName)
-                            .arg(row)
-                            .arg(mGrid->Cells(col, 0), why));
+    BadCells one;
+    BadCells& bad = mGather ? *mGather : one;
+    bad.add(mFileName, row, mGrid->Cells(col, 0), why);
+    if (!mGather)
+        throw EConvertError(one.text());
 }
 
 qint32 BuildCells::integer(int col, int row, qint32 lowest, qint32 highest) const
 {
     const QString text = mGrid->Cells(col, row);
     qint32 value = 0;
-    if (!parseInteger(text, &value))
+    if (!parseInteger(text, &value)) {
         refuse(col, row, QStringLiteral("'%1' is not a valid integer value").arg(text));
-    if (value < lowest || value > highest)
+        return 0;
+    }
+    if (value < lowest || value > highest) {
         refuse(col, row, QStringLiteral("%1 is outside %2..%3").arg(value).arg(lowest).arg(highest));
+        return 0;
+    }
     return value;
 }
 
@@ -359,17 +390,21 @@ std::string BuildCells::text(int col, int row, int width) const
     const dict::CodePage& page = codePage();
     std::string bytes;
     char32_t refused = 0;
-    if (!page.encode(text.left(used).toStdString(), bytes, &refused))
+    if (!page.encode(text.left(used).toStdString(), bytes, &refused)) {
         refuse(col, row,
                QStringLiteral("'%1' cannot be stored in the 8-bit text of %2 under code page %3 (U+%4)")
                    .arg(QString::fromUcs4(&refused, 1), mFileName, QString::fromStdString(page.id()),
                         QString::number(uint(refused), 16).toUpper().rightJustified(4, QLatin1Char('0'))));
-    if (bytes.size() > std::size_t(width))
+        return {};
+    }
+    if (bytes.size() > std::size_t(width)) {
         refuse(col, row,
                QStringLiteral("'%1' is longer than the %2 characters %3 keeps")
                    .arg(text.left(used))
                    .arg(width)
                    .arg(mFileName));
+        return {};
+    }
     // The trailing blanks and NULs as they are, up to the width.
     std::string tail;
     page.encode(text.mid(used).toStdString(), tail);
@@ -384,10 +419,11 @@ void BuildCells::requireFilled(int col, int row) const
         refuse(col, row, QStringLiteral("the cell is empty (type a value, or remove the row)"));
 }
 
-void writeFromGrid(dict::DictFile file, dict::RecordArray& array, const std::vector<dict::RowSlot>& rows,
-                   dict::BuildReport& report, dict::DictionarySetWriter& set, std::size_t leftOut)
+bool writeFromGrid(dict::DictFile file, dict::RecordArray& array, const std::vector<dict::RowSlot>& rows,
+                   dict::BuildReport& report, dict::DictionarySetWriter& set, std::size_t leftOut,
+                   dict::FileLayout layout)
 {
-    set.stage(file, array, rows, report, leftOut);
+    return set.stage(file, array, rows, report, leftOut, layout);
 }
 
 // ---- Pages ----
@@ -408,6 +444,7 @@ void Page::show(std::vector<QStringList> rows, std::vector<RowIds> ids, bool kee
     const QStringList typed =
         keepEntryRow && grid->RowCount() > 1 ? grid->rowCells(entryRow(grid)) : QStringList(grid->ColCount(), QString());
     dropHidden();
+    layout = dict::FileLayout::Standard;
     ids.resize(rows.size());
     rows.push_back(typed);
     ids.push_back(RowIds{});
@@ -429,6 +466,7 @@ OpenResult Page::open(const RowOf& rowOf)
     for (std::size_t slot = 0; slot < result.count; ++slot)
         rows.push_back(rowOf(read.slot(slot), ids[slot]));
     show(std::move(rows), std::move(ids), true);
+    layout = dict::FileLayout::Own;
     if (stoppedBy != btr::StatusEndOfFile)
         result.problem = QString::fromStdString(dict::readStoppedText(fileName.toStdString(), result.count, stoppedBy));
     return result;
@@ -634,6 +672,7 @@ std::pair<qint16, qint16> referenceIds(const DictionaryIndex& index, TVarGrid* g
         const bool tableProblem = ref.problem == Problem::NoTable || ref.problem == Problem::UnknownTable ||
                                   ref.problem == Problem::BadTableId;
         cells.refuse(tableProblem ? 0 : 1, row, ref.why(rowCells[0], rowCells[1]));
+        return {0, 0};
     }
     if (ref.ambiguous)
         report.rowNoted(cells.fileName().toStdString(), row,

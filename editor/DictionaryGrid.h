@@ -192,12 +192,39 @@ OpenResult openIntoGrid(dict::DictFile file, dict::RecordArray& array, TVarGrid*
 // Shows rows (e.g. the self-description) after the title row, then one empty entry row.
 void showRows(TVarGrid* grid, std::vector<QStringList> rows);
 
-// Converts the cells of one grid for its dictionary file. Every refusal throws the conversion
-// error, naming the file, the row and the column's title, e.g.
+// The cells a Build could not store, gathered over every row (and, in "Build DDFs", every
+// page) so that one message names them all.
+class BadCells {
+public:
+    static constexpr int kNamed = 50; // cells the message names; the rest are counted
+
+    void add(const QString& fileName, int row, const QString& column, const QString& why);
+    bool empty() const { return mCells.empty(); }
+    int count() const { return int(mCells.size()); }
+    void clear() { mCells.clear(); }
+    // One cell: "FIELD.DDF was not written: row 7, column Xe$Size: '1x' is not a valid integer
+    // value". Several: "Nothing was written; 3 cells cannot be stored:", then one line per cell
+    // ("FIELD.DDF, row 7, column Xe$Size: ..."), up to kNamed, then "and N more".
+    QString text() const;
+
+private:
+    struct Cell {
+        QString fileName;
+        int row;
+        QString column;
+        QString why;
+    };
+    std::vector<Cell> mCells;
+};
+
+// Converts the cells of one grid for its dictionary file. Every refusal names the file, the
+// row and the column's title, e.g.
 //   FIELD.DDF was not written: row 7, column Xe$Size: '1x' is not a valid integer value
+// and is thrown as the conversion error, or, when `gather` is given, added to it: the value
+// returned for that cell is then 0 (or empty) and must not be written.
 class BuildCells {
 public:
-    BuildCells(const TVarGrid* grid, QString fileName);
+    BuildCells(const TVarGrid* grid, QString fileName, BadCells* gather = nullptr);
 
     // The cell's integer, which must lie within lowest..highest.
     qint32 integer(int col, int row, qint32 lowest, qint32 highest) const;
@@ -209,28 +236,33 @@ public:
     // A row's key cell that must not be empty (any row but the entry row).
     void requireFilled(int col, int row) const;
 
-    [[noreturn]] void refuse(int col, int row, const QString& why) const;
+    // Throws, or adds to the gathered cells and returns.
+    void refuse(int col, int row, const QString& why) const;
     const TVarGrid* grid() const { return mGrid; }
     const QString& fileName() const { return mFileName; }
 
 private:
     const TVarGrid* mGrid;
     QString mFileName;
+    BadCells* mGather;
 };
 
 // Writes the records in the slots given, in order, into the file's new copy in the set being
 // written (dict::DictionarySetWriter::stage); the set replaces the files, backups first, once
 // every file of it is complete. What the record manager refuses goes into the report.
-void writeFromGrid(dict::DictFile file, dict::RecordArray& array, const std::vector<dict::RowSlot>& rows,
-                   dict::BuildReport& report, dict::DictionarySetWriter& set, std::size_t leftOut = 0);
+// `layout`: that of the file replaced, or the standard one (a page started by New). False when
+// the file is not part of the set.
+bool writeFromGrid(dict::DictFile file, dict::RecordArray& array, const std::vector<dict::RowSlot>& rows,
+                   dict::BuildReport& report, dict::DictionarySetWriter& set, std::size_t leftOut = 0,
+                   dict::FileLayout layout = dict::FileLayout::Own);
 
 // Encodes records[i] into slot i of the array and writes them all (writeFromGrid); the report
 // names records[i] by gridRows[i], or by row i + 1 when gridRows is empty. leftOut: the page's
 // rows that were not handed over.
 template <class Record>
-void writeRecords(dict::DictFile file, dict::RecordArray& array, const std::vector<Record>& records,
+bool writeRecords(dict::DictFile file, dict::RecordArray& array, const std::vector<Record>& records,
                   dict::BuildReport& report, dict::DictionarySetWriter& set, const std::vector<int>& gridRows = {},
-                  std::size_t leftOut = 0)
+                  std::size_t leftOut = 0, dict::FileLayout layout = dict::FileLayout::Own)
 {
     std::vector<dict::RowSlot> rows;
     rows.reserve(records.size());
@@ -238,7 +270,7 @@ void writeRecords(dict::DictFile file, dict::RecordArray& array, const std::vect
         records[i].encode(array.slot(i));
         rows.push_back({gridRows.empty() ? int(i) + 1 : gridRows[i], i});
     }
-    writeFromGrid(file, array, rows, report, set, leftOut);
+    return writeFromGrid(file, array, rows, report, set, leftOut, layout);
 }
 
 // ---- Pages ----
@@ -265,6 +297,9 @@ public:
 
     bool loaded() const { return grid->Tag != 0; }
     void markLoaded() { grid->Tag = 1; }
+    // The layout Build writes: Standard once New (show) started the page, Own once Open read
+    // it, so a Build over a file keeps that file's record length, page size and keys.
+    dict::FileLayout layout = dict::FileLayout::Own;
 
     // New: `rows` (ids[i] kept with rows[i]) after the title row, then an empty entry row, or
     // the entry row as it was when `keepEntryRow`.
@@ -344,8 +379,8 @@ private:
 
 // The table and field ids a Keys or ExtFields row (table in column 0, field in column 1) is
 // written with, resolved as DictionaryIndex::resolve says and kept with the row. A row that
-// does not resolve stops the Build (BuildCells::refuse); a field taken as the first of several
-// of its name is noted in the report.
+// does not resolve is refused (BuildCells::refuse; gathered, it gives 0, 0 and its ids stay
+// as they were); a field taken as the first of several of its name is noted in the report.
 std::pair<qint16, qint16> referenceIds(const DictionaryIndex& index, TVarGrid* grid, const BuildCells& cells,
                                        int row, dict::BuildReport& report);
 

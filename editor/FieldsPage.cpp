@@ -250,8 +250,9 @@ void TMain::BuildFieldDDFClick()
         record.file = cells.int16(kFieldFile, row);
         record.name = cells.text(kFieldName, row, kNameWidth);
         record.dataType = cells.byte(kFieldDataType, row);
-        record.offset = cells.int16(kFieldOffset, row);
-        record.size = cells.int16(kFieldSize, row);
+        // Offsets and sizes become key positions and lengths, which have no sign.
+        record.offset = qint16(cells.integer(kFieldOffset, row, 0, 32767));
+        record.size = qint16(cells.integer(kFieldSize, row, 0, 32767));
         record.dec = cells.byte(kFieldDec, row);
         record.flag = cells.int16(kFieldFlag, row);
         return record;

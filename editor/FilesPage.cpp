@@ -309,6 +309,11 @@ void TMain::CreateFileClick()
     case Problem::BadRecordLength:
         showMessage(notCreated + QStringLiteral("a record length of %1 is outside 1..65535.").arg(detail));
         return;
+    case Problem::BadSegment:
+        showMessage(notCreated + QStringLiteral("its key field \"%1\" has an offset, size or type, or its key "
+                                                "flags, below 0 or too large for a key specification.")
+                                     .arg(withoutTrailingBlanks(detail)));
+        return;
     case Problem::TooManySegments:
         showMessage(notCreated +
                     QStringLiteral("its keys have %1 segments, and a data file takes at most %2.")

@@ -37,7 +37,9 @@ void TMain::NameRecChange()
 
 // The chosen record's fields become rows of the Table Filter's table, in record order after the
 // rows already there and above the entry row (which keeps what is typed in it), with ids above
-// the highest field id. The fields are those of the record
+// the highest field id. Into a table that already has fields (hidden rows included) the record
+// goes after the highest end (offset + size) of those fields, and a message says so; into an
+// empty table at its own offsets. The fields are those of the record
 // the "Record" list shows (NameRecRecords, kept in step with its items by the scanner), so a
 // later scan that stopped at an error cannot put another record's fields in their place.
 // Neither grid is sorted or refreshed.
@@ -54,6 +56,18 @@ void TMain::AddFieldClick()
     const int tableRow = filteredTableRow();
     const qint32 fileId = tableRow < 0 ? -1 : StrToInt(FileGrid->Cells(kFileId, tableRow));
 
+    bool hasFields = false;
+    qint32 start = 0;
+    mFieldsPage->forEachRow([&](const QStringList& cells, RowIds) {
+        if (cellInteger(cells[kFieldFile]) != fileId)
+            return;
+        hasFields = true;
+        const auto offset = cellInteger(cells[kFieldOffset]);
+        const auto size = cellInteger(cells[kFieldSize]);
+        if (offset && size)
+            start = std::max(start, *offset + *size);
+    });
+
     const ScannedRecord& record = NameRecRecords[static_cast<std::size_t>(chosen)];
     for (const ScannedField& field : record.Fields) {
         const int row = rowAboveEntryRow(FieldGrid);
@@ -66,11 +80,16 @@ void TMain::AddFieldClick()
             AddExtFieldRow(row, b);
         else
             FieldGrid->setCells(kFieldDataType, row, QString::number(dict::combinedPositionToCode(b)));
-        FieldGrid->setCells(kFieldOffset, row, QString::number(field.Offset));
+        FieldGrid->setCells(kFieldOffset, row, QString::number(start + field.Offset));
         FieldGrid->setCells(kFieldSize, row, QString::number(field.Size));
         FieldGrid->setCells(kFieldDec, row, QStringLiteral("0"));
         FieldGrid->setCells(kFieldFlag, row, QStringLiteral("0"));
     }
+    if (hasFields && !record.Fields.empty())
+        showMessage(QStringLiteral("Table %1 already has fields: the fields of record %2 were added after them, "
+                                   "from offset %3.")
+                        .arg(nameKey(table, LetterCase::Kept), NameRec->currentText())
+                        .arg(start));
 }
 
 // The ExtGrid row names the field's table as the Files grid does (the Table Filter's text when

@@ -165,13 +165,13 @@ TEST_F(OwnLayout, aSetStartedAnewIsWrittenInTheStandardLayoutOverAnOldFile)
     EXPECT_EQ(after.pageSize, 4096);
 }
 
-TEST_F(OwnLayout, noFieldExtDdfIsMadeForNoRowsUnlessTheSetIsStartedAnew)
+TEST_F(OwnLayout, noFieldExtDdfIsMadeForNoRowsWhereThereWasNone)
 {
     const std::string name = dict::creationSpec(dict::DictFile::FieldExt).fileName;
-    build(dict::DictFile::FieldExt, {});
-    EXPECT_FALSE(fs::exists(name));
-    build(dict::DictFile::FieldExt, {}, dict::FileLayout::Standard);
-    EXPECT_TRUE(fs::exists(name));
+    for (const dict::FileLayout layout : {dict::FileLayout::Own, dict::FileLayout::Standard}) {
+        build(dict::DictFile::FieldExt, {}, layout);
+        EXPECT_FALSE(fs::exists(name));
+    }
     // One that is there is written, rows or none.
     build(dict::DictFile::FieldExt, generate(2, 1).files[3]);
     build(dict::DictFile::FieldExt, {});

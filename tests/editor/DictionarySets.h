@@ -59,15 +59,29 @@ inline std::vector<QByteArray> sortedFile(const char* name)
     return out;
 }
 
+// How the files of a set are laid out where they differ from the editor's own: FILE.DDF's
+// record length (87 in old dictionaries) and every file's page size (0: as the editor makes it).
+struct Layout {
+    uint16_t fileRecordLength = 97;
+    uint16_t pageSize = 0;
+};
+
 // Writes one file of the set with its creation specification; `fieldNamesMayRepeat` makes
 // FIELD.DDF's (Xe$File, Xe$Name) key take duplicates, as some dictionaries' files do.
 template <class Record>
-void writeFile(dict::DictFile file, const std::vector<Record>& records, bool fieldNamesMayRepeat = false)
+void writeFile(dict::DictFile file, const std::vector<Record>& records, bool fieldNamesMayRepeat = false,
+               Layout layout = {})
 {
     std::vector<uint8_t> create = dict::creationSpec(file).bytes;
-    if (fieldNamesMayRepeat)
+    if (fieldNamesMayRepeat && file == dict::DictFile::Field)
         for (int segment : {3, 4})
             create[std::size_t(16 + 16 * segment + 4)] |= 1;
+    if (file == dict::DictFile::File)
+        create[0] = uint8_t(layout.fileRecordLength);
+    if (layout.pageSize) {
+        create[2] = uint8_t(layout.pageSize & 0xFF);
+        create[3] = uint8_t(layout.pageSize >> 8);
+    }
     std::vector<QByteArray> bytes;
     for (const Record& r : records)
         bytes.push_back(bytesOf(r));
@@ -75,12 +89,31 @@ void writeFile(dict::DictFile file, const std::vector<Record>& records, bool fie
     ASSERT_EQ(status, 0) << dict::creationSpec(file).fileName;
 }
 
-inline void writeSet(const Set& set, bool fieldNamesMayRepeat = false)
+inline void writeSet(const Set& set, bool fieldNamesMayRepeat = false, Layout layout = {})
 {
-    writeFile(dict::DictFile::File, set.files);
-    writeFile(dict::DictFile::Field, set.fields, fieldNamesMayRepeat);
-    writeFile(dict::DictFile::Index, set.keys);
-    writeFile(dict::DictFile::FieldExt, set.exts);
+    writeFile(dict::DictFile::File, set.files, false, layout);
+    writeFile(dict::DictFile::Field, set.fields, fieldNamesMayRepeat, layout);
+    writeFile(dict::DictFile::Index, set.keys, false, layout);
+    writeFile(dict::DictFile::FieldExt, set.exts, false, layout);
+}
+
+// A file's layout as Stat gives it, without what only Stat reports (record count, unused pages,
+// distinct key values): record length, page size, flags and every key segment.
+inline QByteArray layoutOnDisk(const std::string& fileName)
+{
+    QByteArray stat = readThroughRecordManager(fileName).stat;
+    if (stat.isEmpty())
+        return stat;
+    int segments = 0;
+    for (int key = 0; key < uint8_t(stat[4]); ++segments)
+        key += !(uint8_t(stat[16 + 16 * segments + 4]) & 0x10);
+    stat.truncate(16 + 16 * segments);
+    for (int at : {6, 7, 8, 9, 14, 15})
+        stat[at] = 0;
+    for (int i = 0; i < segments; ++i)
+        for (int at = 6; at < 10; ++at)
+            stat[16 + 16 * i + at] = 0;
+    return stat;
 }
 
 } // namespace dictsets

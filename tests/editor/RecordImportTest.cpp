@@ -98,10 +98,11 @@ TEST_F(RecordImport, idsFollowTheHighestFieldIdAndNamesArePaddedToTwenty)
     ASSERT_TRUE(w().AddField->isEnabled());
     w().AddField->click();
 
+    // After the end of ORDERS' fields (offset 0, size 2).
     const std::vector<QStringList> added{
-        {"13", "7", padded("Abc"), "1", "0", "4", "0", "0"},
-        {"14", "7", "TwentyFiveCharactersLongX", "14", "4", "1", "0", "0"},
-        {"15", "7", padded("Born"), "228", "5", "4", "0", "0"},
+        {"13", "7", padded("Abc"), "1", "2", "4", "0", "0"},
+        {"14", "7", "TwentyFiveCharactersLongX", "14", "6", "1", "0", "0"},
+        {"15", "7", padded("Born"), "228", "7", "4", "0", "0"},
         kEmptyField,
     };
     EXPECT_EQ(rowsFrom(fields(), 10), added) << "after the nine ORDERS rows";
@@ -127,15 +128,16 @@ TEST_F(RecordImport, eachFieldGetsTheCodeOfItsBtrieveType)
         const char* offset;
         const char* size;
     };
+    // Offsets after the end of PARTS' fields (offset 0, size 2).
     const Case cases[] = {
-        {"A", "99", "0", "0"},  // Cardinal, not ticked
-        {"B", "1", "0", "4"},   // Integer
-        {"C", "99", "0", "0"},  // Single, not ticked
-        {"D", "99", "0", "0"},  // TUnknown
-        {"E", "14", "4", "1"},  // Byte -> Unsigned
-        {"F", "228", "5", "4"}, // TDate -> LongDate
-        {"G", "254", "9", "8"}, // Currency -> VBCurrency
-        {"H", "2", "17", "8"},  // Double -> Float
+        {"A", "99", "2", "0"},  // Cardinal, not ticked
+        {"B", "1", "2", "4"},   // Integer
+        {"C", "99", "2", "0"},  // Single, not ticked
+        {"D", "99", "2", "0"},  // TUnknown
+        {"E", "14", "6", "1"},  // Byte -> Unsigned
+        {"F", "228", "7", "4"}, // TDate -> LongDate
+        {"G", "254", "11", "8"}, // Currency -> VBCurrency
+        {"H", "2", "19", "8"},  // Double -> Float
     };
     std::vector<QStringList> expected;
     int id = 13;
@@ -147,6 +149,40 @@ TEST_F(RecordImport, eachFieldGetsTheCodeOfItsBtrieveType)
     const QString table = padded("PARTS"); // as the Files grid names it
     EXPECT_EQ(rowsFrom(exts(), 1), (std::vector<QStringList>{
                                        {table, padded("F"), "228"}, {table, padded("G"), "254"}, kEmptyExt}));
+}
+
+TEST_F(RecordImport, intoATableWithFieldsTheRecordGoesAfterTheirHighestEndAndTheUserIsTold)
+{
+    scan(QStringLiteral("three.pas"));
+    fields()->setCells(grid::kFieldOffset, 3, QStringLiteral("30")); // ORDERS' field 3 ends at 34
+    fields()->setCells(grid::kFieldSize, 3, QStringLiteral("4"));
+    fields()->setCells(grid::kFieldOffset, 12, QStringLiteral("100")); // PARTS' ends at 108
+    fields()->setCells(grid::kFieldSize, 12, QStringLiteral("8"));
+    filter(padded("ORDERS"));
+    pickRecord(0);
+    const auto offsetsAdded = [&] {
+        QStringList offsets;
+        for (int row = fields()->RowCount() - 4; row < fields()->RowCount() - 1; ++row)
+            offsets << fields()->Cells(grid::kFieldOffset, row);
+        return offsets;
+    };
+    w().AddField->click();
+    EXPECT_EQ(offsetsAdded(), (QStringList{"34", "38", "39"}));
+    const QString told = QStringLiteral("Table ORDERS already has fields: the fields of record %1 were added after "
+                                        "them, from offset %2.");
+    EXPECT_EQ(allMessages(), QStringList(told.arg(w().NameRec->currentText()).arg(34)));
+    w().AddField->click(); // after the record just added, which ends at 43
+    EXPECT_EQ(offsetsAdded(), (QStringList{"43", "47", "48"}));
+
+    // A table without fields gets the record's own offsets, and no word.
+    mMessages.clear();
+    const int row = grid()->RowCount() - 1;
+    grid()->setCells(1, row, QStringLiteral("EMPTY"));
+    type(row, 0, QStringLiteral("5"));
+    filter(padded("EMPTY"));
+    w().AddField->click();
+    EXPECT_EQ(offsetsAdded(), (QStringList{"0", "4", "5"}));
+    EXPECT_EQ(allMessages(), QStringList());
 }
 
 TEST_F(RecordImport, theFieldsBelongToTheTableTheFilterNames)

@@ -28,7 +28,8 @@ constexpr std::array kTableNames = {"Cust", "Customers", "CustomerStock", "Order
 
 struct Generated {
     Set set;
-    bool fieldNamesRepeat = false;
+    bool fieldNamesRepeat = false; // FIELD.DDF's (Xe$File, Xe$Name) key takes duplicates
+    Layout layout;
     std::vector<std::string> tableNames;
 };
 
@@ -36,6 +37,10 @@ Generated generate(std::mt19937& rng)
 {
     const auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     Generated g;
+    // Old dictionaries: 87-byte FILE.DDF records, small pages, duplicates allowed by the name key.
+    g.layout.fileRecordLength = pick(0, 3) == 0 ? 87 : 97;
+    g.layout.pageSize = std::array<uint16_t, 4>{0, 512, 1024, 4096}[std::size_t(pick(0, 3))];
+    g.fieldNamesRepeat = pick(0, 4) == 0;
     Set& s = g.set;
     s.files = dict::fileSelfDescription();
     s.fields = dict::fieldSelfDescription();
@@ -131,6 +136,19 @@ protected:
     }
     // One scenario; false (with the reason in `why`) when the property does not hold.
     bool scenario(unsigned seed, std::string& why);
+    // The layout of file k as New and Build make it: a file made from its creation specification.
+    QByteArray standardLayout(int k)
+    {
+        QByteArray& made = mStandard[std::size_t(k)];
+        if (made.isEmpty()) {
+            const std::string name = "standard.layout";
+            EXPECT_EQ(createThroughRecordManager(name, dict::creationSpec(dict::DictFile(k)).bytes, {}), 0);
+            made = layoutOnDisk(name);
+            QFile::remove(QString::fromStdString(name));
+        }
+        return made;
+    }
+    std::array<QByteArray, 4> mStandard;
     std::string mLog;
 };
 
@@ -141,7 +159,7 @@ bool RoundTripProperty::scenario(unsigned seed, std::string& why)
     const Generated g = generate(rng);
     QElapsedTimer timer;
     timer.start();
-    writeSet(g.set, g.fieldNamesRepeat);
+    writeSet(g.set, g.fieldNamesRepeat, g.layout);
     if (::testing::Test::HasFatalFailure())
         return why = "the set could not be written", false;
     w().CheckDictionaryFiles(); // the directory now holds a dictionary, as the browser would tell
@@ -152,6 +170,11 @@ bool RoundTripProperty::scenario(unsigned seed, std::string& why)
     if (qEnvironmentVariableIsSet("QUILLAN_PROPERTY_VERBOSE"))
         std::fprintf(stderr, "write %lld ms, open %lld ms, %zu fields\n", written, opened, g.set.fields.size());
     std::array<std::vector<QByteArray>, 4> expected = onDisk();
+    // The layout each page's Build writes: that of the file it opened, or the standard one after
+    // its New. The standard layouts are those of a new set.
+    std::array<QByteArray, 4> layout;
+    for (int k = 0; k < 4; ++k)
+        layout[std::size_t(k)] = layoutOnDisk(kFiles[k]);
     const std::array<std::vector<QByteArray>, 4> self = {
         sortedBytes(dict::fileSelfDescription()), sortedBytes(dict::fieldSelfDescription()),
         sortedBytes(dict::indexSelfDescription()), {}};
@@ -185,12 +208,14 @@ bool RoundTripProperty::scenario(unsigned seed, std::string& why)
                 continue;
             open(k)->click();
             expected[std::size_t(k)] = disk[std::size_t(k)];
+            layout[std::size_t(k)] = layoutOnDisk(kFiles[k]);
         } else if (action <= 5 && k < 3) {
             log += " new" + std::to_string(k);
             if (!clear(k)->isEnabled())
                 continue;
             clear(k)->click();
             expected[std::size_t(k)] = self[std::size_t(k)];
+            layout[std::size_t(k)] = standardLayout(k);
         } else {
             log += " build" + std::to_string(k);
             if (!build(k)->isEnabled())
@@ -203,6 +228,8 @@ bool RoundTripProperty::scenario(unsigned seed, std::string& why)
             disk = now;
             if (mMessages.size() == before && now[std::size_t(k)] != expected[std::size_t(k)])
                 return why = log + ": " + kFiles[k] + " differs and nothing was said" + difference(now[std::size_t(k)], expected[std::size_t(k)]), false;
+            if (mMessages.size() == before && layoutOnDisk(kFiles[k]) != layout[std::size_t(k)])
+                return why = log + ": " + kFiles[k] + " changed its layout", false;
         }
         if (mMessages.size() != before) {
             // A page's refusal or report: what the program said stands; the pages as they
@@ -215,9 +242,12 @@ bool RoundTripProperty::scenario(unsigned seed, std::string& why)
     w().BuildFile->click();
     const auto now = onDisk();
     if (mMessages.size() == before) {
-        for (int k = 0; k < 4; ++k)
+        for (int k = 0; k < 4; ++k) {
             if (now[std::size_t(k)] != expected[std::size_t(k)])
                 return why = log + " build-ddfs: " + kFiles[k] + " differs and nothing was said", false;
+            if (layoutOnDisk(kFiles[k]) != layout[std::size_t(k)])
+                return why = log + " build-ddfs: " + kFiles[k] + " changed its layout", false;
+        }
         return true;
     }
     const QString said = allMessages().mid(int(before)).join(QLatin1Char('\n'));
