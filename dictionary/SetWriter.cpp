@@ -93,12 +93,19 @@ std::vector<uint8_t> ownLayout(const std::string& path, uint16_t& recordLength)
                 break;
         }
     // Only Stat fills these: the version, the record count, the unused pages, and each
-    // segment's count of distinct values.
+    // segment's count of distinct values and key number (which Create reads only with the
+    // file flag "key numbers given"). So a file made in the standard layout gives that layout
+    // back byte for byte.
+    constexpr int16_t kKeyNumbersGiven = 0x400;
     stat[5] = 0;
     std::fill_n(stat.begin() + 6, 4, 0);
     std::fill_n(stat.begin() + 14, 2, 0);
-    for (std::size_t i = 0; i < segments; ++i)
-        std::fill_n(stat.begin() + std::ptrdiff_t(FileSpec::kSize + i * KeySpec::kSize + 6), 4, 0);
+    for (std::size_t i = 0; i < segments; ++i) {
+        const auto segment = stat.begin() + std::ptrdiff_t(FileSpec::kSize + i * KeySpec::kSize);
+        std::fill_n(segment + 6, 4, 0);
+        if (!(file.flags & kKeyNumbersGiven))
+            segment[14] = 0;
+    }
     recordLength = static_cast<uint16_t>(file.recordLength);
     return stat;
 }
@@ -132,7 +139,7 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
     std::error_code ec;
     const bool replaces = fs::exists(staged.target, ec);
     // No rows make no FIELDEXT.DDF where there was none: the file is optional.
-    if (!replaces && file == DictFile::FieldExt && rows.empty())
+    if (fileLayout == FileLayout::Own && !replaces && file == DictFile::FieldExt && rows.empty())
         return false;
     uint16_t recordLength = layout.recordLength;
     std::vector<uint8_t> own;

@@ -61,9 +61,9 @@ public:
     // record length, page size, file flags and keys, so an application that reads the file finds
     // it as it was; each record is cut or zero-filled to that length, and a record whose values
     // do not fit is named in the report. Where no file is replaced (or its layout cannot be
-    // read or made again, which the report says) the standard layout is used.
-    // FileLayout::Standard always writes the standard layout (a set started anew). Either way a
-    // FIELDEXT.DDF that was not there is not made for no rows (false: not part of the set).
+    // read or made again, which the report says) the standard layout is used, but a FIELDEXT.DDF
+    // that was not there is not made for no rows (false: not part of the set).
+    // FileLayout::Standard always writes the standard layout (a set started anew, all four files).
     bool stage(DictFile file, RecordArray& array, const std::vector<RowSlot>& rows, BuildReport& report,
                std::size_t leftOut = 0, FileLayout layout = FileLayout::Own);
 

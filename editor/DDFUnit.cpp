@@ -525,6 +525,7 @@ void TMain::ClearFileClick()
     // The new set has no extended types: the ExtFields page starts empty and holds it.
     if (FieldGrid->Tag != 0) {
         mExtPage->show({});
+        mExtPage->layout = dict::FileLayout::Standard;
         mExtPage->markLoaded();
         BuildFieldExtDDF->setEnabled(true);
     }

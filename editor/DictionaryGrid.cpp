@@ -444,7 +444,6 @@ void Page::show(std::vector<QStringList> rows, std::vector<RowIds> ids, bool kee
     const QStringList typed =
         keepEntryRow && grid->RowCount() > 1 ? grid->rowCells(entryRow(grid)) : QStringList(grid->ColCount(), QString());
     dropHidden();
-    layout = dict::FileLayout::Standard;
     ids.resize(rows.size());
     rows.push_back(typed);
     ids.push_back(RowIds{});

@@ -297,8 +297,8 @@ public:
 
     bool loaded() const { return grid->Tag != 0; }
     void markLoaded() { grid->Tag = 1; }
-    // The layout Build writes: Standard once New (show) started the page, Own once Open read
-    // it, so a Build over a file keeps that file's record length, page size and keys.
+    // The layout Build writes: Own once Open read the page, so a Build over a file keeps that
+    // file's record length, page size and keys; the pages' New sets Standard.
     dict::FileLayout layout = dict::FileLayout::Own;
 
     // New: `rows` (ids[i] kept with rows[i]) after the title row, then an empty entry row, or

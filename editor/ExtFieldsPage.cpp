@@ -176,7 +176,8 @@ void TMain::RefreshExtRow()
 
 // Open: one row per FIELDEXT.DDF record, its ids kept with it and shown as the names the
 // Files and Fields pages give them (an empty cell for an id they lack). Needs the Fields page
-// loaded; without a readable FIELDEXT.DDF the grid stays as it was.
+// loaded; without a readable FIELDEXT.DDF the grid stays as it was, but no longer stands for
+// a set started by New DDFs: a Build then makes no FIELDEXT.DDF for no rows where there is none.
 void TMain::OpenFieldExtDDFClick()
 {
     if (FieldGrid->Tag == 0)
@@ -188,6 +189,7 @@ void TMain::OpenFieldExtDDFClick()
         return QStringList{index.tableName(record.file), index.fieldName(record.id), QString::number(record.dataType)};
     });
     if (opened.status != btr::StatusSuccess) {
+        mExtPage->layout = dict::FileLayout::Own;
         RefreshExtRow();
         return;
     }

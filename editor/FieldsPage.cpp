@@ -208,6 +208,7 @@ void TMain::ClearFieldDDFClick()
     for (std::size_t slot = 0; slot < dict::fieldSelfDescription().size(); ++slot)
         rows.push_back(fieldRow(table.slot(slot)));
     mFieldsPage->show(std::move(rows));
+    mFieldsPage->layout = dict::FileLayout::Standard;
     startFieldTable();
 }
 

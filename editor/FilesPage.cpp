@@ -60,6 +60,7 @@ void TMain::ClearFileDDFClick()
     for (std::size_t slot = 0; slot < dict::fileSelfDescription().size(); ++slot)
         rows.push_back(fileRow(table.slot(slot)));
     mFilesPage->show(std::move(rows));
+    mFilesPage->layout = dict::FileLayout::Standard;
     markFileGridLoaded();
 }
 

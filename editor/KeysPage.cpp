@@ -253,6 +253,7 @@ void TMain::ClearKeysDDFClick()
     for (std::size_t slot = 0; slot < ids.size(); ++slot)
         rows.push_back(indexRow(index, table.slot(slot), ids[slot]));
     mKeysPage->show(std::move(rows), std::move(ids));
+    mKeysPage->layout = dict::FileLayout::Standard;
     RefreshKeyRow();
     markKeyGridLoaded();
 }

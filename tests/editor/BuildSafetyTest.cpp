@@ -78,8 +78,10 @@ TEST_F(BuildSafety, buildDdfsWritesNoFileWhileAnyPageHoldsACellItCannotStore)
     w().BuildFile->click();
     EXPECT_EQ(
         messages(QMessageBox::Critical),
-        QStringList(QStringLiteral("FIELD.DDF was not written: row 3, column Xe$Size: 'big' is not a valid "
-                                   "integer value.")));
+        QStringList(QStringLiteral("Nothing was written; 3 cells cannot be stored:\n"
+                                   "FIELD.DDF, row 3, column Xe$Size: 'big' is not a valid integer value\n"
+                                   "INDEX.DDF, row 1, column Xi$File: table 'X$FILE' is not in the Files grid\n"
+                                   "INDEX.DDF, row 2, column Xi$File: table 'X$FILE' is not in the Files grid.")));
     EXPECT_EQ(fileBytes(QStringLiteral("FILE.DDF")), fileDdf) << "FILE.DDF waits for every page";
     EXPECT_EQ(fileBytes(QStringLiteral("FIELD.DDF")), fieldDdf);
 }
@@ -139,8 +141,10 @@ TEST_F(BuildSafety, typingSignsAndHexIntoNumberCellsRaisesNoMessage)
     w().BuildFileDDF->click();
     EXPECT_EQ(
         messages(QMessageBox::Critical),
-        QStringList(QStringLiteral("FILE.DDF was not written: row 1, column Xf$Flags: '-$' is not a valid "
-                                   "integer value.")));
+        QStringList(QStringLiteral("Nothing was written; 3 cells cannot be stored:\n"
+                                   "FILE.DDF, row 1, column Xf$Flags: '-$' is not a valid integer value\n"
+                                   "FILE.DDF, row 2, column Xf$Id: '-' is not a valid integer value\n"
+                                   "FILE.DDF, row 4, column Xf$Flags: '' is not a valid integer value.")));
 }
 
 TEST_F(BuildSafety, typingGoesNoFurtherOnceTheRowBeingTypedIntoIsRemoved)

@@ -257,7 +257,7 @@ TEST_F(ExtFieldsPage, buildThenOpenRoundTripsManyRowsWithEachFieldResolvedInItsO
     EXPECT_EQ(extRows(), built);
 }
 
-TEST_F(ExtFieldsPage, aRowThatCannotBeWrittenStopsTheBuildAndRowsRefusedAreNamedAfterIt)
+TEST_F(ExtFieldsPage, everyRowThatCannotBeWrittenStopsTheBuildAndRowsRefusedAreNamedAfterIt)
 {
     // The Fields page's Table Filter shows Orders only: Customers' fields are still found.
     w().HiddenFieldRows = QStringList{w().FieldGrid->rowText(1), w().FieldGrid->rowText(2)};
@@ -268,8 +268,9 @@ TEST_F(ExtFieldsPage, aRowThatCannotBeWrittenStopsTheBuildAndRowsRefusedAreNamed
                 {pad("Ghost"), pad("Date"), "231"}});
     w().BuildFieldExtDDF->click();
     EXPECT_EQ(messages(QMessageBox::Critical),
-              QStringList("FIELDEXT.DDF was not written: row 2, column Xx$Id: 'Name' is not a field of table "
-                          "'Orders'."));
+              QStringList("Nothing was written; 2 cells cannot be stored:\n"
+                          "FIELDEXT.DDF, row 2, column Xx$Id: 'Name' is not a field of table 'Orders'\n"
+                          "FIELDEXT.DDF, row 3, column Xx$File: table 'Ghost' is not in the Files grid."));
     EXPECT_FALSE(QFile::exists(QStringLiteral("FIELDEXT.DDF")));
 
     mMessages.clear();

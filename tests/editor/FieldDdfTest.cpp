@@ -115,7 +115,8 @@ TEST_F(FieldDdf, aDictionaryOfThousandsOfFieldsOpensBuildsBackByteForByteAndOpen
 {
     builtNewSet();
     // Ids over the whole 16-bit range (key 0 orders them unsigned: negative ids come last),
-    // every type, decimals and flags set, Latin-1 names of every length up to 20.
+    // every type, decimals and flags set, Latin-1 names of every length up to 20, offsets over
+    // the whole range a Build takes (0 to 32767).
     std::vector<int> ids(3000);
     for (std::size_t i = 0; i < ids.size(); ++i)
         ids[i] = int(i) * 21 - 32768 + 5;
@@ -127,7 +128,7 @@ TEST_F(FieldDdf, aDictionaryOfThousandsOfFieldsOpensBuildsBackByteForByteAndOpen
         std::string name =
             "F" + std::to_string(i) + (i % 4 == 0 ? "_\xE9t\xE9\xDF" : "") + std::string(i % 13, 'n');
         name.resize(std::min<std::size_t>(name.size(), 20));
-        all.push_back({ids[i], int(i % 250) - 20, name, unsigned(i % 256), int(i * 7 % 65536) - 32768,
+        all.push_back({ids[i], int(i % 250) - 20, name, unsigned(i % 256), int(i * 11 % 32768),
                        int(i % 300), unsigned(i * 3 % 256), int(i * 37 % 65536) - 32768});
         records.push_back(fieldRecord(all.back()));
     }

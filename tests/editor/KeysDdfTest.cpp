@@ -110,15 +110,22 @@ TEST_F(KeysDdf, aBadCellStopsBuildNamingRowAndColumnAndLeavesTheFileByteForByte)
         {keys(), 3, 3, "1x", "row 3, column Xi$Part: '1x' is not a valid integer value."},
         {keys(), 4, 15, "40000", "row 15, column Xi$Flags: 40000 is outside -32768..32767."},
         {keys(), 2, 1, "", "row 1, column Xi$Number: '' is not a valid integer value."},
+        // Every key row of the table is named.
         {w().FileGrid, 0, 3, "3a",
-         "row 11, column Xi$File: table 'X$INDEX' has no Xf$Id of 16 bits."},
+         "Nothing was written; 5 cells cannot be stored:\n"
+         "INDEX.DDF, row 11, column Xi$File: table 'X$INDEX' has no Xf$Id of 16 bits\n"
+         "INDEX.DDF, row 12, column Xi$File: table 'X$INDEX' has no Xf$Id of 16 bits\n"
+         "INDEX.DDF, row 13, column Xi$File: table 'X$INDEX' has no Xf$Id of 16 bits\n"
+         "INDEX.DDF, row 14, column Xi$File: table 'X$INDEX' has no Xf$Id of 16 bits\n"
+         "INDEX.DDF, row 15, column Xi$File: table 'X$INDEX' has no Xf$Id of 16 bits."},
     };
     for (const auto& c : cases) {
         mMessages.clear();
         const QString was = c.grid->Cells(c.col, c.row);
         c.grid->setCells(c.col, c.row, QString::fromLatin1(c.text));
         w().BuildKeysDDF->click();
-        EXPECT_EQ(texts(), "INDEX.DDF was not written: " + QString::fromLatin1(c.message));
+        const QString message = QString::fromLatin1(c.message);
+        EXPECT_EQ(texts(), message.startsWith("Nothing") ? message : "INDEX.DDF was not written: " + message);
         EXPECT_EQ(fileBytes(QStringLiteral("INDEX.DDF")), before);
         c.grid->setCells(c.col, c.row, was);
     }
@@ -133,7 +140,7 @@ TEST_F(KeysDdf, rowsHiddenByTheFilterComeBackAndARowThatCannotBeWrittenStopsTheB
     grid.insert(grid.begin() + 2, {pad("NOPE"), pad("Xf$Id"), "0", "0", "0"});
     grid.push_back({pad("X$FILE"), QStringLiteral("Nofield"), "0", "0", "0"});
     grid.push_back({pad("X$INDEX"), "", "9", "0", "0"}); // no field: never the Fields grid's entry row
-    grid.push_back({"", pad("Xf$Id"), "0", "0", "0"});   // no table at all: passed over
+    grid.push_back({"", pad("Xf$Id"), "0", "0", "0"});   // no table at all
     setRows(keys(), grid);
     w().IndexFilter->setEditText(pad("X$INDEX"));
     w().IndexFilterChange();
@@ -141,9 +148,13 @@ TEST_F(KeysDdf, rowsHiddenByTheFilterComeBackAndARowThatCannotBeWrittenStopsTheB
 
     w().BuildKeysDDF->click();
     // Rows as the grid shows them after the Build: X$INDEX's six, then the hidden ones in the
-    // order the filter took them (sorted). The first row that cannot be written stops it.
-    EXPECT_EQ(texts(), "INDEX.DDF was not written: row 6, column Xi$Field: the row names no field of table "
-                       "'X$INDEX' (choose one, or remove the row).");
+    // order the filter took them (sorted). Every row that cannot be written is named.
+    EXPECT_EQ(texts(), "Nothing was written; 4 cells cannot be stored:\n"
+                       "INDEX.DDF, row 6, column Xi$Field: the row names no field of table 'X$INDEX' (choose one, "
+                       "or remove the row)\n"
+                       "INDEX.DDF, row 8, column Xi$Field: 'Nofield' is not a field of table 'X$FILE'\n"
+                       "INDEX.DDF, row 18, column Xi$File: table 'NOPE' is not in the Files grid\n"
+                       "INDEX.DDF, row 19, column Xi$File: the row names no table (choose one, or remove the row).");
     EXPECT_FALSE(QFile::exists(path("INDEX.DDF")));
     EXPECT_EQ(keys()->RowCount(), 21) << "the hidden rows are shown again";
 }
