@@ -4,6 +4,7 @@
 #include "Variant.h"
 
 #include <QFontMetrics>
+#include <QHeaderView>
 
 #include <algorithm>
 
@@ -581,6 +582,9 @@ void fitColumns(TVarGrid* grid, const std::vector<int>& cols, const std::vector<
     const QFontMetrics metrics(grid->font());
     for (std::size_t i = 0; i < cols.size(); ++i) {
         int width = i < least.size() ? least[i] : 0;
+        // The column's title is read too.
+        if (grid->FixedRows() > 0)
+            width = std::max(width, grid->horizontalHeader()->sectionSizeHint(cols[i]));
         if (longest[i] > 0) {
             int widest = 0;
             int sample = -1;

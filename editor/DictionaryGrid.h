@@ -328,8 +328,8 @@ private:
 };
 
 // The widest text of each given column (its trailing blanks not counted) as the grid's font
-// shows it, the cell margins included; the column is widened to it, never narrowed below
-// `least[i]`. One pass over the texts' lengths and one measure per column.
+// shows it, the cell margins included, and its title; the column is set to that width, never
+// narrowed below `least[i]`. One pass over the texts' lengths and one measure per column.
 void fitColumns(TVarGrid* grid, const std::vector<int>& cols, const std::vector<int>& least);
 // Widens a column to one cell's text when it needs more room (what a keystroke can change).
 void fitColumnToCell(TVarGrid* grid, int col, int row);

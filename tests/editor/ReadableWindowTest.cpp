@@ -4,6 +4,7 @@
 #include "WindowFlows.h"
 
 #include <QDir>
+#include <QHeaderView>
 #include <QSettings>
 
 #include <filesystem>
@@ -40,6 +41,8 @@ protected:
         for (int col : cols)
             EXPECT_GE(g->columnWidth(col), static_cast<const QAbstractItemView*>(g)->sizeHintForColumn(col) - 1)
                 << g->objectName().toStdString() << " column " << g->Cells(col, 0).toStdString();
+        for (int col : cols)
+            EXPECT_GE(g->columnWidth(col), g->horizontalHeader()->sectionSizeHint(col)) << "the title is read too";
     }
 };
 
