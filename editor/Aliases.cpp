@@ -38,6 +38,18 @@ void TMain::RegistryBaseClick()
     const QString path = QDir::toNativeSeparators(DirectoryListBox->directory());
     if (!mRegistry->hasOpenKey())
         mRegistry->openKey(platform::RegistryRoot::LocalMachine, kAliasesKey, true);
+    // Alias names are one key whatever their letter case: registering "ORDERS DB" would replace
+    // "Orders DB" and the folder it names. That is asked first; the new name replaces the old.
+    for (const QString& existing : mRegistry->keyNames()) {
+        if (existing == name || existing.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        const QString folder = mRegistry->readString(existing, kPhysicalName, QString());
+        if (!askQuestion(QStringLiteral("The alias \"%1\" (%2) is registered already; \"%3\" differs from it only "
+                                        "in letter case and would replace it. Replace it with \"%3\" (%4)?")
+                             .arg(existing, folder, name, path)))
+            return;
+        mRegistry->deleteKey(existing);
+    }
     if (!mRegistry->createKey(name) || !mRegistry->writeString(name, kDescription, name) ||
         !mRegistry->writeString(name, kPhysicalName, path)) {
         fillAliasList();

@@ -5,7 +5,13 @@
 #include "DataTypes.h"
 #include "DictionaryGrid.h"
 
+#include "Backups.h"
+#include "Status.h"
+
 #include <QAbstractItemView>
+#include <QCloseEvent>
+#include <QResizeEvent>
+#include <QSignalBlocker>
 #include <QApplication>
 #include <QDir>
 #include <QEvent>
@@ -16,10 +22,22 @@
 #include <QScreen>
 #include <QSettings>
 
+#include <algorithm>
 #include <cerrno>
+#include <numeric>
 
 std::function<void(QMessageBox::Icon, const QString&)> TMain::MessageHook;
 std::function<bool(const QString&)> TMain::QuestionHook;
+std::function<QString(const QString&, const QStringList&)> TMain::ChoiceHook;
+
+namespace {
+
+// The size the window's layout was drawn for, and its least size.
+constexpr int kDesignedWidth = 613;
+constexpr int kDesignedHeight = 396;
+const QString kWindowGeometryKey = QStringLiteral("Window/Geometry");
+
+} // namespace
 
 TMain::TMain(QWidget* parent) : QWidget(parent)
 {
@@ -34,7 +52,8 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     setFont(font);
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Quillan"));
-    setFixedSize(613, 396);
+    setMinimumSize(kDesignedWidth, kDesignedHeight);
+    resize(kDesignedWidth, kDesignedHeight);
 
     mTypeMappingPath = QDir::current().absoluteFilePath(QStringLiteral("Quillan.rec"));
 
@@ -56,16 +75,26 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     wireKeysPage(wiring);
     wireExtFieldsPage(wiring);
     wireDataPage(wiring);
+    anchorControls();
+    for (TVarGrid* grid : {FileGrid, FieldGrid, KeyGrid, ExtGrid})
+        watchGridWidths(grid);
     showDirectory(QDir::currentPath());
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    restoreWindowSize();
 
     guarded([this] { FormCreate(); });
 }
 
 TMain::~TMain()
 {
+    // While the controls go, a box losing the focus may still signal (an edited combo box is
+    // "activated"): no handler runs on a window half gone.
+    mDestroying = true;
+    // A cell editor closed while the grids go commits its text: no column is fitted then.
+    for (const auto& designed : mDesignedWidths)
+        disconnect(designed.first->model(), nullptr, this, nullptr);
     try {
         FormDestroy();
     } catch (...) {
@@ -234,6 +263,8 @@ void TMain::renameReferences(qint32 table, std::optional<qint32> field, const QS
 
 void TMain::guarded(const std::function<void()>& handler)
 {
+    if (mDestroying)
+        return;
     try {
         handler();
     } catch (const EConvertError& e) {
@@ -310,6 +341,21 @@ void TMain::showMessage(const QString& text)
     }
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Quillan"), text, QMessageBox::Ok);
     box.exec();
+}
+
+QString TMain::askChoice(const QString& text, const QStringList& answers, int defaultAnswer, int escapeAnswer)
+{
+    if (ChoiceHook)
+        return ChoiceHook(text, answers);
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Quillan"), text, QMessageBox::NoButton);
+    QList<QPushButton*> buttons;
+    for (const QString& answer : answers)
+        buttons << box.addButton(answer, QMessageBox::AcceptRole);
+    box.setDefaultButton(buttons.value(defaultAnswer));
+    box.setEscapeButton(buttons.value(escapeAnswer));
+    box.exec();
+    const int chosen = buttons.indexOf(qobject_cast<QPushButton*>(box.clickedButton()));
+    return answers.value(chosen < 0 ? escapeAnswer : chosen);
 }
 
 bool TMain::askQuestion(const QString& text)
@@ -415,6 +461,11 @@ void TMain::useCodePage(const dict::CodePage& page)
             filter->setEditText(QString::fromStdString(page.decode(bytes)));
         }
     }
+    for (grid::Page* filtered : {mFieldsPage.get(), mKeysPage.get(), mExtPage.get()}) {
+        std::string bytes;
+        if (old.encode(filtered->filter.toStdString(), bytes))
+            filtered->filter = QString::fromStdString(page.decode(bytes));
+    }
     CodePageComboBox->setToolTip(QString());
     if (FileGrid->RowCount() > 1)
         PageControlChange();
@@ -507,13 +558,55 @@ void TMain::PageControlChange()
         ShowDataPage();
 }
 
+// The four files are read before any page changes: the pages take the set only when FILE.DDF
+// and FIELD.DDF read to their ends and INDEX.DDF and FIELDEXT.DDF read to their ends or are
+// missing (their pages then start empty). Otherwise every page keeps what it held and one
+// message says which file could not be read, and why.
 void TMain::OpenFileClick()
 {
     HourGlass wait;
+    grid::Page* const pages[] = {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()};
+    struct DropReads {
+        grid::Page* const (&pages)[4];
+        ~DropReads()
+        {
+            for (grid::Page* page : pages)
+                page->pending.reset();
+        }
+    } drop{pages};
+    QStringList problems;
+    for (grid::Page* page : pages) {
+        grid::FileRead read = page->read();
+        const bool mayBeMissing = page == mKeysPage.get() || page == mExtPage.get();
+        if (!read.complete() && !(mayBeMissing && read.status == btr::StatusFileNotFound))
+            problems << read.problem(page->fileName);
+        page->pending = std::move(read);
+    }
+    if (!problems.isEmpty()) {
+        showMessage(QStringLiteral("Open DDFs changed nothing, every page keeps what it held: %1")
+                        .arg(problems.join(QLatin1Char(' '))));
+        return;
+    }
+    const bool noKeys = mKeysPage->pending->status == btr::StatusFileNotFound;
+    const bool noExtendedTypes = mExtPage->pending->status == btr::StatusFileNotFound;
     OpenFileDDFClick();
     OpenFieldDDFClick();
-    OpenKeysDDFClick();
-    OpenFieldExtDDFClick();
+    if (noKeys) {
+        mKeysPage->show({});
+        markKeyGridLoaded();
+        RefreshKeyRow();
+    } else {
+        OpenKeysDDFClick();
+    }
+    if (noExtendedTypes) {
+        mExtPage->show({});
+        mExtPage->markLoaded();
+        BuildFieldExtDDF->setEnabled(true);
+        RefreshExtRow();
+    } else {
+        OpenFieldExtDDFClick();
+    }
+    keepSetAsBuilt();
     SuggestCodePage();
 }
 
@@ -530,6 +623,177 @@ void TMain::ClearFileClick()
         BuildFieldExtDDF->setEnabled(true);
     }
     RefreshExtRow();
+    keepSetAsBuilt();
+}
+
+void TMain::keepSetAsBuilt()
+{
+    for (grid::Page* page : {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()})
+        page->keepAsBuilt();
+    showFilters();
+    fitGridColumns();
+}
+
+grid::Page& TMain::pageOf(dict::DictFile file)
+{
+    for (grid::Page* page : {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()})
+        if (page->file == file)
+            return *page;
+    return *mFilesPage;
+}
+
+QStringList TMain::unbuiltPages() const
+{
+    QStringList names;
+    const std::pair<const grid::Page*, const char*> pages[] = {
+        {mFilesPage.get(), "Files"}, {mFieldsPage.get(), "Fields"}, {mKeysPage.get(), "Keys"}, {mExtPage.get(), "ExtFields"}};
+    for (const auto& [page, name] : pages)
+        if (page->hasUnbuiltEdits())
+            names << QLatin1String(name);
+    return names;
+}
+
+void TMain::closeEvent(QCloseEvent* event)
+{
+    QStringList pages = unbuiltPages();
+    if (!pages.isEmpty()) {
+        const QString last = pages.takeLast();
+        const QString named = pages.isEmpty() ? last : pages.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+        const QString answer = askChoice(
+            QStringLiteral("The %1 %2 edits that are not built yet. Build DDFs before closing, or discard them?")
+                .arg(named + (pages.isEmpty() ? QStringLiteral(" page") : QStringLiteral(" pages")),
+                     pages.isEmpty() ? QStringLiteral("holds") : QStringLiteral("hold")),
+            {QStringLiteral("Build"), QStringLiteral("Discard"), QStringLiteral("Cancel")}, 0, 2);
+        if (answer == QLatin1String("Build"))
+            guarded([this] { BuildFileClick(); });
+        // A Build that stopped (a cell it cannot store, a file it could not replace) keeps the
+        // window open with the edits.
+        if (answer == QLatin1String("Cancel") || (answer == QLatin1String("Build") && !unbuiltPages().isEmpty())) {
+            event->ignore();
+            return;
+        }
+    }
+    saveWindowSize();
+    event->accept();
+}
+
+// ---- Window size ----
+
+void TMain::anchorPage(QWidget* page, QWidget* grid, std::vector<QWidget*> tall)
+{
+    const QRect g = grid->geometry();
+    for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isWindow())
+            continue;
+        Anchor anchor{child, child->geometry(), false, false, false, false};
+        if (child == grid)
+            anchor.growWidth = anchor.growHeight = true;
+        else if (std::find(tall.begin(), tall.end(), child) != tall.end())
+            anchor.growHeight = true;
+        else if (child->y() >= g.y() + g.height())
+            anchor.moveDown = true;
+        else if (child->x() >= g.x() + g.width())
+            anchor.moveRight = true;
+        else
+            continue;
+        mAnchors.push_back(anchor);
+    }
+}
+
+void TMain::anchorControls()
+{
+    mAnchors.clear();
+    mAnchors.push_back({PageControl, PageControl->geometry(), true, true, false, false});
+    mAnchors.push_back({FileListBox, FileListBox->geometry(), false, true, false, false});
+    anchorPage(TabOptions, RecordGrid, {FindRecord});
+    anchorPage(TabFiles, FileGrid);
+    anchorPage(TabFields, FieldGrid);
+    anchorPage(TabKeys, KeyGrid);
+    anchorPage(TabFieldExts, ExtGrid);
+    anchorPage(TabData, DataGrid);
+}
+
+void TMain::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const int dw = std::max(0, width() - kDesignedWidth);
+    const int dh = std::max(0, height() - kDesignedHeight);
+    for (const Anchor& a : mAnchors) {
+        QRect r = a.designed;
+        if (a.growWidth)
+            r.setWidth(r.width() + dw);
+        if (a.growHeight)
+            r.setHeight(r.height() + dh);
+        r.translate(a.moveRight ? dw : 0, a.moveDown ? dh : 0);
+        if (a.widget->geometry() != r)
+            a.widget->setGeometry(r);
+    }
+}
+
+void TMain::restoreWindowSize()
+{
+    const QByteArray geometry = QSettings().value(kWindowGeometryKey).toByteArray();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+}
+
+void TMain::saveWindowSize()
+{
+    QSettings().setValue(kWindowGeometryKey, saveGeometry());
+}
+
+// ---- Readable grids ----
+
+void TMain::watchGridWidths(TVarGrid* grid)
+{
+    std::vector<int> widths;
+    for (int col = 0; col < grid->ColCount(); ++col)
+        widths.push_back(grid->columnWidth(col));
+    mDesignedWidths.emplace_back(grid, std::move(widths));
+    QAbstractItemModel* model = grid->model();
+    // A few cells changed (typing, a flag box): only they are measured. Many rows changed (Open,
+    // a sort, a filter): one pass over the texts' lengths.
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this, grid](const QModelIndex& first, const QModelIndex& last) {
+                if (last.row() - first.row() > 8) {
+                    fitGridColumns();
+                    return;
+                }
+                for (int row = first.row(); row <= last.row(); ++row)
+                    for (int col = first.column(); col <= last.column(); ++col)
+                        grid::fitColumnToCell(grid, col, row + grid->FixedRows());
+            });
+    connect(model, &QAbstractItemModel::modelReset, this, [this, grid] {
+        for (const auto& [g, widths] : mDesignedWidths)
+            if (g == grid) {
+                std::vector<int> cols(widths.size());
+                std::iota(cols.begin(), cols.end(), 0);
+                grid::fitColumns(grid, cols, widths);
+            }
+    });
+}
+
+void TMain::fitGridColumns()
+{
+    for (const auto& [grid, widths] : mDesignedWidths) {
+        std::vector<int> cols(widths.size());
+        std::iota(cols.begin(), cols.end(), 0);
+        grid::fitColumns(grid, cols, widths);
+    }
+}
+
+void TMain::showFilters()
+{
+    const std::pair<QComboBox*, const grid::Page*> filters[] = {
+        {FileFilter, mFieldsPage.get()}, {IndexFilter, mKeysPage.get()}, {ExtFileFilter, mExtPage.get()}};
+    for (const auto& [box, page] : filters) {
+        const QString text = grid::nameKey(page->filter, grid::LetterCase::Kept);
+        if (box->currentText() != text) {
+            const QSignalBlocker quiet(box);
+            box->setCurrentIndex(-1);
+            box->setEditText(text);
+        }
+    }
 }
 
 void TMain::BuildFileClick()
@@ -556,9 +820,13 @@ void TMain::BuildFileClick()
     if (!mBadCells.empty())
         throw EConvertError(mBadCells.text());
     mCollectingWrites = false;
-    const std::vector<std::function<void()>> writes = std::move(mPendingWrites);
+    std::vector<std::function<void()>> writes = std::move(mPendingWrites);
     mPendingWrites.clear();
+    // Once the set replaced the files, every page holds what was written (a page left as it was
+    // holds nothing a Build could write).
+    writes.push_back([this] { mAfterSetWritten.push_back([this] { keepSetAsBuilt(); }); });
     writeSet(writes);
+    showFilters();
     reporting.finish();
 }
 
@@ -567,6 +835,14 @@ void TMain::DeleteFileClick()
     const QString path = selectedFilePath();
     if (path.isEmpty())
         return;
+    const QString name = QFileInfo(path).fileName();
+    if (!askQuestion(QStringLiteral("Delete %1? A copy of it is kept with the backups (Restore backup…).").arg(name)))
+        return;
+    // The copy a Build would take before it replaced the file.
+    const std::string copied = dict::backUpFile(QFile::encodeName(path).toStdString());
+    if (!copied.empty())
+        throw EConvertError(QStringLiteral("%1 was not deleted: no copy of it could be kept (%2)")
+                                .arg(name, QString::fromStdString(copied)));
     eraseFile(path);
     rereadFileList();
     CheckDictionaryFiles();
@@ -574,6 +850,7 @@ void TMain::DeleteFileClick()
 
 void TMain::DirectoryListBoxChange()
 {
+    LSizeFile->clear();
     CheckDictionaryFiles();
 }
 

@@ -28,6 +28,7 @@
 #include "Registry.h"
 
 #include <QByteArray>
+#include <QRect>
 #include <QComboBox>
 #include <QLabel>
 #include <QList>
@@ -77,6 +78,16 @@ public:
     static bool askQuestion(const QString& text);
     // When set, answers every question instead of a modal box (tests answer them this way).
     static std::function<bool(const QString& text)> QuestionHook;
+    // A question box titled "Quillan" with one button per answer, `answers[defaultAnswer]` the
+    // default and `answers[escapeAnswer]` what Escape or closing the box gives; the answer
+    // chosen.
+    static QString askChoice(const QString& text, const QStringList& answers, int defaultAnswer, int escapeAnswer);
+    // When set, chooses every such answer instead of a modal box (tests answer them this way).
+    static std::function<QString(const QString& text, const QStringList& answers)> ChoiceHook;
+
+    // The dictionary pages ("Files", "Fields", ...) whose rows differ from what was last
+    // opened, started (New DDFs) or written with their files.
+    QStringList unbuiltPages() const;
 
     // Full path of the file selected in FileListBox; empty when none is selected.
     QString selectedFilePath() const;
@@ -398,8 +409,39 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Closing with edits not yet built asks "Build", "Discard" or "Cancel"; the window's size
+    // is remembered when it closes.
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // ---- Window size (DDFUnit.cpp) ----
+    // How a control follows the window beyond its designed size: it grows with it, or moves.
+    struct Anchor {
+        QWidget* widget;
+        QRect designed;
+        bool growWidth, growHeight, moveRight, moveDown;
+    };
+    std::vector<Anchor> mAnchors;
+    // The page's `grid` grows with the window (and `tall`, in height only); controls below it
+    // move down, controls right of it move right.
+    void anchorPage(QWidget* page, QWidget* grid, std::vector<QWidget*> tall = {});
+    void anchorControls();
+    void restoreWindowSize();
+    void saveWindowSize();
+
+    // ---- Readable grids (DDFUnit.cpp) ----
+    // Columns as wide as their widest text, never below the designed widths.
+    void fitGridColumns();
+    void watchGridWidths(TVarGrid* grid);
+    std::vector<std::pair<TVarGrid*, std::vector<int>>> mDesignedWidths;
+    // The filter boxes show the filter each page has in force (empty when none).
+    void showFilters();
+    // What a whole-set Open, New or Build leaves: every page as built, the filters shown, the
+    // columns fitted.
+    void keepSetAsBuilt();
+    grid::Page& pageOf(dict::DictFile file);
+
     void buildBrowser();
     void buildUtilsPage();
     void buildFilesPage();
@@ -435,6 +477,7 @@ private:
 
     QString mTypeMappingPath;
     QString mDirectory;
+    bool mDestroying = false; // set as the window is destroyed: guarded() runs nothing then
     std::unique_ptr<platform::Registry> mRegistry; // open on the aliases key from LoadAliases to FormDestroy
     bool mAliasProblemShown = false;               // the registry's problem was said; not again
     // Type mapping (TypeMapping.cpp): the defaults used for a "Quillan.rec" that could not be read;
@@ -582,8 +625,12 @@ public:
                                                    leftOut.size(), layout);
             for (const auto& [row, why] : leftOut)
                 reporting.report().rowLeftOut(dict::creationSpec(file).fileName, row, why);
-            if (written && staged)
-                mAfterSetWritten.push_back(written);
+            // A file left out of the set (no FIELDEXT.DDF for no rows) still matches its page.
+            mAfterSetWritten.push_back([this, file, written, staged] {
+                pageOf(file).keepAsBuilt();
+                if (written && staged)
+                    written();
+            });
         });
     }
 

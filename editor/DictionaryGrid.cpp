@@ -3,6 +3,9 @@
 #include "Status.h"
 #include "Variant.h"
 
+#include <QFontMetrics>
+#include <QHeaderView>
+
 #include <algorithm>
 
 namespace grid {
@@ -437,6 +440,7 @@ void Page::dropHidden()
 {
     hidden.clear();
     hiddenIds.clear();
+    filter.clear();
 }
 
 void Page::show(std::vector<QStringList> rows, std::vector<RowIds> ids, bool keepEntryRow)
@@ -451,13 +455,40 @@ void Page::show(std::vector<QStringList> rows, std::vector<RowIds> ids, bool kee
     grid->setFixedRows(1);
 }
 
+bool FileRead::complete() const
+{
+    return status == btr::StatusSuccess && stoppedBy == btr::StatusEndOfFile;
+}
+
+QString FileRead::problem(const QString& fileName) const
+{
+    if (status != btr::StatusSuccess)
+        return QStringLiteral("%1 could not be opened: %2.").arg(fileName, QString::fromStdString(dict::statusText(status)));
+    if (stoppedBy != btr::StatusEndOfFile)
+        return QString::fromStdString(dict::readStoppedText(fileName.toStdString(), count, stoppedBy));
+    return {};
+}
+
+FileRead Page::read() const
+{
+    FileRead result;
+    result.array.emplace(array);
+    result.array->reset();
+    result.status = dict::readDictionaryFile(file, *result.array, result.count, &result.stoppedBy);
+    return result;
+}
+
 OpenResult Page::open(const RowOf& rowOf)
 {
+    FileRead fileRead = pending ? std::move(*pending) : this->read();
+    pending.reset();
     OpenResult result;
-    int stoppedBy = 0;
-    result.status = dict::readDictionaryFile(file, array, result.count, &stoppedBy);
+    result.status = fileRead.status;
+    result.count = fileRead.count;
+    const int stoppedBy = fileRead.stoppedBy;
     if (result.status != 0)
         return result;
+    array = std::move(*fileRead.array);
     std::vector<QStringList> rows;
     std::vector<RowIds> ids(result.count);
     rows.reserve(result.count);
@@ -490,8 +521,26 @@ void Page::hide(const std::function<bool(const QStringList&)>& keep, const std::
     hiddenIds.insert(hiddenIds.end(), takenIds.begin(), takenIds.end());
 }
 
+Page::Fingerprint Page::fingerprint() const
+{
+    Fingerprint print;
+    print.loaded = loaded();
+    forEachRow([&](const QStringList& cells, RowIds) {
+        ++print.rows;
+        // Summed, so that the order of the rows (sorts, filters) does not count.
+        quint64 h = 1469598103934665603ull;
+        for (const QString& cell : cells) {
+            h = (h ^ quint64(qHash(cell, 0x9e3779b9u))) * 1099511628211ull;
+            h = (h ^ 0x1f) * 1099511628211ull; // a cell boundary
+        }
+        print.sum += h;
+    });
+    return print;
+}
+
 void Page::restore()
 {
+    filter.clear();
     if (hidden.isEmpty()) {
         hiddenIds.clear();
         return;
@@ -530,6 +579,84 @@ void Page::forEachRow(const std::function<void(const QStringList&, RowIds)>& vis
 int Page::recordCount() const
 {
     return std::max(0, entryRow(grid) - 1) + int(hidden.size());
+}
+
+// ---- Column widths ----
+
+namespace {
+
+qsizetype shownLength(const QString& text)
+{
+    qsizetype used = text.size();
+    while (used > 0 && (text[used - 1] == QLatin1Char(' ') || text[used - 1] == QChar(0)))
+        --used;
+    return used;
+}
+
+// What the view adds to a cell's text: the delegate's margins and the grid line.
+int cellMargin(const TVarGrid* grid, int col, int row)
+{
+    const QModelIndex index = grid->model()->index(row - grid->FixedRows(), col);
+    const int text = QFontMetrics(grid->font()).horizontalAdvance(grid->Cells(col, row));
+    return grid->sizeHintForIndex(index).width() - text + (grid->showGrid() ? 1 : 0);
+}
+
+} // namespace
+
+void fitColumns(TVarGrid* grid, const std::vector<int>& cols, const std::vector<int>& least)
+{
+    // The texts within two characters of the longest are measured (at most 64 per column): in a
+    // proportional face they may be the widest.
+    constexpr qsizetype kSlack = 2;
+    constexpr std::size_t kMeasured = 64;
+    const int first = grid->FixedRows();
+    std::vector<qsizetype> longest(cols.size(), 0);
+    for (int row = first; row < grid->RowCount(); ++row) {
+        const QStringList& cells = grid->rowCells(row);
+        for (std::size_t i = 0; i < cols.size(); ++i)
+            longest[i] = std::max(longest[i], shownLength(cells[cols[i]]));
+    }
+    const QFontMetrics metrics(grid->font());
+    for (std::size_t i = 0; i < cols.size(); ++i) {
+        int width = i < least.size() ? least[i] : 0;
+        // The column's title is read too.
+        if (grid->FixedRows() > 0)
+            width = std::max(width, grid->horizontalHeader()->sectionSizeHint(cols[i]));
+        if (longest[i] > 0) {
+            int widest = 0;
+            int sample = -1;
+            std::size_t measured = 0;
+            for (int row = first; row < grid->RowCount() && measured < kMeasured; ++row) {
+                const QString& text = grid->rowCells(row)[cols[i]];
+                const qsizetype length = shownLength(text);
+                if (length + kSlack < longest[i])
+                    continue;
+                ++measured;
+                const int advance = metrics.horizontalAdvance(text.left(length));
+                if (advance > widest) {
+                    widest = advance;
+                    sample = row;
+                }
+            }
+            if (sample >= 0)
+                width = std::max(width, widest + cellMargin(grid, cols[i], sample));
+        }
+        if (grid->columnWidth(cols[i]) != width)
+            grid->setColumnWidth(cols[i], width);
+    }
+}
+
+void fitColumnToCell(TVarGrid* grid, int col, int row)
+{
+    if (row < grid->FixedRows() || row >= grid->RowCount() || col < 0 || col >= grid->ColCount())
+        return;
+    const QString& text = grid->rowCells(row)[col];
+    const qsizetype length = shownLength(text);
+    if (length == 0)
+        return;
+    const int width = QFontMetrics(grid->font()).horizontalAdvance(text.left(length)) + cellMargin(grid, col, row);
+    if (width > grid->columnWidth(col))
+        grid->setColumnWidth(col, width);
 }
 
 // ---- Look-ups across pages ----

@@ -176,6 +176,18 @@ void restoreRows(TVarGrid* grid, QStringList& hidden);
 
 // ---- Open and Build ----
 
+// A dictionary file read into an array of its own, before any grid is touched.
+struct FileRead {
+    int status = 0;        // of the Open
+    std::size_t count = 0; // records read
+    int stoppedBy = 0;     // what ended the reading: 9 at the end of the file
+    std::optional<dict::RecordArray> array;
+    // Opened and read to its end.
+    bool complete() const;
+    // Why it is not complete, naming the file and the status with its meaning; empty when it is.
+    QString problem(const QString& fileName) const;
+};
+
 // What reading a dictionary file into a grid gave.
 struct OpenResult {
     int status = 0;        // of the Open; the grid is untouched unless it is 0
@@ -309,6 +321,28 @@ public:
     // grid and the hidden rows stay as they were.
     using RowOf = std::function<QStringList(std::span<const uint8_t> record, RowIds& ids)>;
     OpenResult open(const RowOf& rowOf);
+    // Reads the file into an array of its own; the page (its array included) is left as it is.
+    FileRead read() const;
+    // A read that the next open() takes instead of reading the file again (Open DDFs reads the
+    // whole set before it changes any page); dropped by clearing it.
+    std::optional<FileRead> pending;
+
+    // The table the filter keeps (its name as the Files grid gives it), empty when no filter
+    // is in force; hide() callers set it, restore() and New/Open end it.
+    QString filter;
+
+    // What the page held when it was last opened, started or written with its file: a
+    // fingerprint of its record rows (hidden ones included, in any order) and its loaded mark.
+    // The page has edits not yet built while its rows differ from it.
+    struct Fingerprint {
+        bool loaded = false;
+        int rows = 0;
+        quint64 sum = 0;
+        bool operator==(const Fingerprint&) const = default;
+    };
+    Fingerprint fingerprint() const;
+    void keepAsBuilt() { mBuilt = fingerprint(); }
+    bool hasUnbuiltEdits() const { return loaded() && fingerprint() != mBuilt; }
 
     // Filter: see hideRows; the ids go with their rows.
     void hide(const std::function<bool(const QStringList&)>& keep,
@@ -325,7 +359,15 @@ public:
 
 private:
     void dropHidden();
+    Fingerprint mBuilt;
 };
+
+// The widest text of each given column (its trailing blanks not counted) as the grid's font
+// shows it, the cell margins included, and its title; the column is set to that width, never
+// narrowed below `least[i]`. One pass over the texts' lengths and one measure per column.
+void fitColumns(TVarGrid* grid, const std::vector<int>& cols, const std::vector<int>& least);
+// Widens a column to one cell's text when it needs more room (what a keystroke can change).
+void fitColumnToCell(TVarGrid* grid, int col, int row);
 
 // The tables of the Files page and the fields of the Fields page, every row of both (hidden
 // ones included), as rows of other pages refer to them: a table by its Xf$Id, a field by its

@@ -90,11 +90,16 @@ void TMain::ExtFileFilterChange()
     RestoreExtRows();
     SortExtGrid();
     const QString filter = ExtFileFilter->currentText();
-    if (!nameKey(filter, LetterCase::Kept).isEmpty() && findRowExact(FileGrid, kFileName, filter) >= 1)
+    if (!nameKey(filter, LetterCase::Kept).isEmpty() && findRowExact(FileGrid, kFileName, filter) >= 1) {
         mExtPage->hide([&](const QStringList& cells) { return sameName(cells[kExtFile], filter, LetterCase::Kept); },
                        [](const QStringList& cells) { return cells[kExtFile].isEmpty(); });
+        mExtPage->filter = filter;
+    }
     ExtGrid->setUpdatesEnabled(true);
     ExtGrid->setFixedRows(1);
+    // The Field Type box follows the row the filter leaves current.
+    const auto code = cellInteger(ExtGrid->Cells(kExtDataType, ExtGrid->Row()));
+    ExtType->setCurrentIndex(code ? dict::codeToExtendedPosition(*code) : -1);
 }
 
 void TMain::RestoreExtRows()
@@ -170,7 +175,12 @@ void TMain::RefreshExtRow()
             files << name;
     }
     refill(ChooseFiles, files, file);
-    refill(ExtFileFilter, files, QString());
+    // The filter's list shows the names without the blanks that pad them; its box the filter
+    // in force, empty when none.
+    QStringList names;
+    for (const QString& name : std::as_const(files))
+        names << nameKey(name, LetterCase::Kept);
+    refill(ExtFileFilter, names, mExtPage->filter);
     grid->setFixedRows(1);
 }
 

@@ -27,6 +27,7 @@ QStringList fieldRow(std::span<const uint8_t> bytes)
 }
 
 // The names the Table Filter offers: every table whose id is neither empty nor -1, in grid order.
+// A name is compared without its trailing blanks wherever the filter is used.
 QStringList filterTableNames(const TVarGrid* files)
 {
     QStringList names;
@@ -34,7 +35,7 @@ QStringList filterTableNames(const TVarGrid* files)
     for (int row = 1; row < files->RowCount(); ++row) {
         const QStringList& cells = files->rowCells(row);
         if (!cells[kFileId].isEmpty() && cellInteger(cells[kFileId]) != -1)
-            names << cells[kFileName];
+            names << nameKey(cells[kFileName], LetterCase::Kept); // shown without the blanks that pad it
     }
     return names;
 }
@@ -152,6 +153,11 @@ void TMain::FileFilterChange()
     grid->setRowText(entryRow(grid), QString());
     SortFieldGrid();
     grid->setRowText(entryRow(grid), typed);
+    // The Field Type box follows the row the filter leaves current.
+    const auto showType = qScopeGuard([this, grid] {
+        const auto code = cellInteger(grid->Cells(kFieldDataType, grid->Row()));
+        FieldType->setCurrentIndex(code ? dict::codeToStandardPosition(*code) : -1);
+    });
     const int table = filteredTableRow();
     if (table < 0)
         return;
@@ -159,6 +165,7 @@ void TMain::FileFilterChange()
     mFieldsPage->hide(
         [&](const QStringList& cells) { return tableId && cellInteger(cells[kFieldFile]) == tableId; },
         [](const QStringList& cells) { return cells[kFieldFile].isEmpty(); });
+    mFieldsPage->filter = FileFilter->currentText();
     AddOneField->setEnabled(true);
     grid->setFixedRows(1);
 }
@@ -259,6 +266,7 @@ void TMain::BuildFieldDDFClick()
         return record;
     });
     updateHighestFieldId();
+    showFilters();
 }
 
 // ---- Layout and wiring ----

@@ -97,14 +97,17 @@ void TMain::RefreshKeyRow()
 
     showFlags(keyFlagBoxes(), grid->Cells(kKeyFlags, row));
 
+    // The list offers the tables by their names without the blanks that pad them; the box shows
+    // the filter in force, empty when none.
     QStringList tables;
     for (int f = 1; f < FileGrid->RowCount(); ++f) {
         const QStringList& cells = FileGrid->rowCells(f);
         if (!cells[kFileId].isEmpty() && cellInteger(cells[kFileId]) != -1)
-            tables << cells[kFileName];
+            tables << nameKey(cells[kFileName], LetterCase::Kept);
     }
     refill(IndexFilter, tables);
-    selectItem(IndexFilter, table);
+    if (!selectItem(IndexFilter, mKeysPage->filter))
+        IndexFilter->setEditText(nameKey(mKeysPage->filter, LetterCase::Kept));
 
     grid->setFixedRows(1);
 }
@@ -145,11 +148,15 @@ void TMain::IndexFilterChange()
     RestoreKeyRows();
     SortKeyGrid();
     const QString filter = IndexFilter->currentText();
-    if (findRowExact(FileGrid, kFileName, filter) >= 1 && !nameKey(filter, LetterCase::Kept).isEmpty())
+    if (findRowExact(FileGrid, kFileName, filter) >= 1 && !nameKey(filter, LetterCase::Kept).isEmpty()) {
         mKeysPage->hide(
             [&](const QStringList& cells) { return sameName(cells[kKeyFile], filter, LetterCase::Kept); },
             [](const QStringList& cells) { return cells[kKeyField].isEmpty(); });
+        mKeysPage->filter = filter;
+    }
     grid->setVisible(visible);
+    // The flag boxes follow the row the filter leaves current.
+    showFlags(keyFlagBoxes(), grid->Cells(kKeyFlags, grid->Row()));
 }
 
 void TMain::ChClickKey(TVarCheckBox* sender)

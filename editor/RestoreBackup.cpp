@@ -88,6 +88,8 @@ void TMain::writeSet(const std::vector<std::function<void()>>& writes)
         throw EConvertError(QString::fromStdString(error));
     }
     rereadFileList();
+    // The set may have written FILE.DDF into the directory being browsed: Open follows it.
+    CheckDictionaryFiles();
     const std::vector<std::function<void()>> after = std::move(mAfterSetWritten);
     for (const auto& done : after)
         done();

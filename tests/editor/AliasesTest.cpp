@@ -266,3 +266,29 @@ TEST_F(Aliases, aLaterRunSeesTheAliasesOfAnEarlierOne)
     second.UseRegistryPath->click();
     EXPECT_EQ(second.DirectoryListBox->directory(), mWithDictionary);
 }
+
+TEST_F(Aliases, aNameEqualToAnotherButForLetterCaseAsksBeforeItReplacesIt)
+{
+    const QString other = makeDir("other", true);
+    TMain main;
+    registerAlias(main, mWithDictionary, "Orders DB");
+    for (const bool replace : {false, true}) {
+        mAskedQuestions.clear();
+        TMain::QuestionHook = [&](const QString& text) {
+            mAskedQuestions << text;
+            return replace;
+        };
+        registerAlias(main, other, "ORDERS DB");
+        ASSERT_EQ(mAskedQuestions.size(), 1);
+        EXPECT_TRUE(mAskedQuestions[0].contains("\"Orders DB\"") && mAskedQuestions[0].contains("\"ORDERS DB\""))
+            << mAskedQuestions[0].toStdString();
+        const QString kept = replace ? "ORDERS DB" : "Orders DB";
+        EXPECT_EQ(listed(main.BaseList), QStringList{kept});
+        EXPECT_EQ(registry()->keyNames(), QStringList{kept});
+        EXPECT_EQ(QDir::fromNativeSeparators(registry()->readString(kept, "PhysicalName", {})),
+                  replace ? other : mWithDictionary);
+    }
+    mAskedQuestions.clear();
+    registerAlias(main, mWithDictionary, "ORDERS DB"); // the very same name: no question
+    EXPECT_TRUE(mAskedQuestions.isEmpty());
+}

@@ -250,7 +250,7 @@ TEST_F(FieldsPageRules, theTableFilterOffersEveryTableWithAnIdAndKeepsItsText)
         offered << w().FileFilter->itemText(i);
     QStringList expected;
     for (const char* name : {"X$FILE", "X$INDEX", "Orders", "Parts"})
-        expected << QString::fromLatin1(name).leftJustified(20);
+        expected << QString::fromLatin1(name); // without the blanks that pad the cells
     EXPECT_EQ(offered, expected);
     EXPECT_EQ(w().FileFilter->currentText(), QStringLiteral("ord"));
     EXPECT_TRUE(w().AddOneField->isEnabled());

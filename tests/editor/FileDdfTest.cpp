@@ -108,8 +108,9 @@ TEST_F(FileDdf, aThousandTablesOpenBuildBackUnchangedAndOpenAgainIdentical)
     const FileContents written = readThroughRecordManager("FILE.DDF");
     ASSERT_EQ(written.records.size(), 1000u);
 
+    // FILE.DDF alone: the Files page's own Open (Open DDFs wants FIELD.DDF too).
     restart();
-    w().OpenFile->click();
+    w().OpenFileDDF->click();
     ASSERT_EQ(grid()->RowCount(), 1002);
     const std::vector<QStringList> opened = rows();
     EXPECT_EQ(opened.back(), (QStringList{"", "", "", ""}));
@@ -130,7 +131,7 @@ TEST_F(FileDdf, aThousandTablesOpenBuildBackUnchangedAndOpenAgainIdentical)
     EXPECT_EQ(rebuilt.stat, written.stat);
 
     restart();
-    w().OpenFile->click();
+    w().OpenFileDDF->click();
     EXPECT_EQ(rows(), opened);
 }
 

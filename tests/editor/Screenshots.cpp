@@ -1,6 +1,9 @@
 // Saves a PNG of each of the main window's five pages into the directory given as argv[1].
 // Run under a display (xvfb-run -a) and look at the pictures; not a test.
 //
+// With "--wide DIR" it only writes a generated dictionary of real size into DIR (tables and
+// fields with four-digit ids and names of 20 characters) and exits, for Quillan to open there.
+//
 // With "--cyrillic DIR" it first writes a generated dictionary whose names are stored in code
 // page 866 into DIR, chooses 866 for DIR in the user's settings, opens the dictionary and keeps
 // the Files page, then the Fields page, on the screen for two seconds each (for a screenshot of
@@ -43,14 +46,45 @@ void writeCyrillicSample(const QString& dir)
         QStringLiteral("866"));
 }
 
+// Sixty tables of eight fields, ids from 9100, every name 20 characters.
+void writeWideSample(const QString& dir)
+{
+    sample::DictionaryRows rows = sample::selfDescription();
+    const char* words[] = {"Customer", "Warehouse", "Supplier", "Invoice", "Shipment", "Payroll"};
+    const char* kinds[] = {"OrderHistory", "StockLevels", "PriceBreaks", "LedgerLines", "Adjustments"};
+    int16_t fieldId = 9500;
+    for (int16_t t = 0; t < 60; ++t) {
+        dict::FileRecord f;
+        f.id = int16_t(9100 + t);
+        f.name = (std::string(words[t % 6]) + kinds[t % 5] + "XXXXXXXXXXXX").substr(0, 18) + std::to_string(10 + t);
+        f.loc = "DATA\\" + f.name.substr(0, 8) + ".BTR";
+        rows.files.push_back(f);
+        int16_t offset = 0;
+        for (int k = 0; k < 8; ++k) {
+            const std::string name = (std::string(kinds[k % 5]) + words[k % 6] + "Amount").substr(0, 19) + char('A' + k);
+            rows.fields.push_back({fieldId, f.id, name, uint8_t(k % 2 ? 1 : 0), offset, int16_t(k % 2 ? 4 : 24), 0, 0});
+            if (k == 0)
+                rows.indexes.push_back({f.id, fieldId, 0, 0, 0x103});
+            offset = int16_t(offset + (k % 2 ? 4 : 24));
+            ++fieldId;
+        }
+    }
+    QDir().mkpath(dir);
+    sample::writeDictionary(QFile::encodeName(dir).toStdString(), rows);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillan"));
+    if (argc == 3 && QByteArray(argv[1]) == "--wide") {
+        writeWideSample(QDir(QString::fromLocal8Bit(argv[2])).absolutePath());
+        return 0;
+    }
     if (argc < 2) {
-        fprintf(stderr, "usage: %s <output-directory> [--cyrillic <dictionary-directory>]\n", argv[0]);
+        fprintf(stderr, "usage: %s <output-directory> [--cyrillic <dictionary-directory>] | --wide <dictionary-directory>\n", argv[0]);
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
