@@ -34,11 +34,17 @@ protected:
             mAskedQuestions << text;
             return true;
         };
+        // A question of several answers no test expects gets its first (default) answer.
+        TMain::ChoiceHook = [this](const QString& text, const QStringList& answers) {
+            mAskedQuestions << text;
+            return answers.value(0);
+        };
     }
     ~WindowEnvironment() override
     {
         TMain::MessageHook = nullptr;
         TMain::QuestionHook = nullptr;
+        TMain::ChoiceHook = nullptr;
         for (const auto& [name, value] : mEnvironment) {
             if (value.first)
                 qputenv(name, value.second);
