@@ -42,8 +42,8 @@ int open(const Command& command, const std::vector<std::string>& rest, CliIo& io
     }
     const std::size_t count = args.positionals.size();
     if (count < command.leastPositionals || count > command.mostPositionals)
-        throw CliError(std::string(command.name) + " needs " + std::string(command.needs) + " (see quillan-cli " +
-                       std::string(command.name) + " --help)");
+        throw CliError(std::string(command.name) + " needs " + std::string(command.needs) +
+                       " (see quillan-cli " + std::string(command.name) + " --help)");
     Invocation in{args, codePageOf(args), {}, io};
     for (std::size_t i = 0; i < command.dictionaries && i < count; ++i)
         in.dictionaries.push_back(loadDictionary(args.positionals[i], in.page));
@@ -55,7 +55,8 @@ int open(const Command& command, const std::vector<std::string>& rest, CliIo& io
 std::vector<std::string> Invocation::positionalsFrom(std::size_t first) const
 {
     const std::vector<std::string>& p = args.positionals;
-    return std::vector<std::string>(p.begin() + static_cast<std::ptrdiff_t>(std::min(first, p.size())), p.end());
+    return std::vector<std::string>(p.begin() + static_cast<std::ptrdiff_t>(std::min(first, p.size())),
+                                    p.end());
 }
 
 std::span<const Command* const> commands()
@@ -83,7 +84,8 @@ std::string generalHelp()
         }
         line.resize(kSummaryColumn, ' ');
         std::string_view summary = c->summary;
-        for (std::size_t end; (end = summary.find('\n')) != std::string_view::npos; summary.remove_prefix(end + 1)) {
+        for (std::size_t end; (end = summary.find('\n')) != std::string_view::npos;
+             summary.remove_prefix(end + 1)) {
             help += line + std::string(summary.substr(0, end)) + '\n';
             line = indent;
         }

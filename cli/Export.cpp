@@ -597,7 +597,8 @@ int runExport(const Invocation& in)
     if (args.has("--force") && (!to || postgres))
         throw CliError("--force is for --to OUT.db");
     const LoadedDictionary& d = in.dictionary();
-    const std::vector<const dict::TableDef*> chosen = chooseTables(d, in.positionalsFrom(1), args.has("--no-system"));
+    const std::vector<const dict::TableDef*> chosen =
+        chooseTables(d, in.positionalsFrom(1), args.has("--no-system"));
     const std::vector<TablePlan> plans = planTables(chosen);
 
     std::unique_ptr<Sink> sink;

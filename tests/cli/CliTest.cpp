@@ -115,8 +115,8 @@ TEST_F(CliTest, everyCommandOfTheTableIsListedHelpedAndChecked)
                 args.insert(args.begin(), name);
             const Result r = run(args);
             EXPECT_EQ(r.status, 2);
-            EXPECT_EQ(r.err, "quillan-cli: " + name + " needs " + std::string(c->needs) + " (see quillan-cli " + name +
-                                 " --help)\n");
+            EXPECT_EQ(r.err, "quillan-cli: " + name + " needs " + std::string(c->needs) +
+                                 " (see quillan-cli " + name + " --help)\n");
             EXPECT_EQ(r.out, "");
         }
     }
