@@ -391,18 +391,11 @@ std::string subject(const Finding& f)
     return s;
 }
 
-} // namespace
-
-int runCheck(const std::vector<std::string>& argv, CliIo& io)
+int runCheck(const Invocation& in)
 {
-    const Args args = parseArgs(argv, {"--json", "--data"}, {"--sample", kCodePageOption});
-    if (args.help) {
-        io.out << kHelp << kCodePageHelp;
-        return kExitOk;
-    }
-    if (args.positionals.size() != 1)
-        throw CliError("check needs one directory (see quillan-cli check --help)");
-    const LoadedDictionary d = loadDictionary(args.positionals[0], codePageOf(args));
+    const Args& args = in.args;
+    CliIo& io = in.io;
+    const LoadedDictionary& d = in.dictionary();
     std::vector<Finding> findings = Checker(d).run();
     std::vector<DataCheckFinding> dataFindings;
     const std::vector<DataTableReport> data =
@@ -450,5 +443,22 @@ int runCheck(const std::vector<std::string>& argv, CliIo& io)
     }
     return findings.empty() ? kExitOk : kExitFindings;
 }
+
+} // namespace
+
+const Command kCheckCommand{
+    .name = "check",
+    .synopsis = "check DIR [--json] [--data [--sample N]]",
+    .summary = "the dictionary's consistency and its data files;\nwith --data, records decoded by the fields",
+    .help = kHelp,
+    .flags = {"--json", "--data"},
+    .options = {"--sample"},
+    .codePage = true,
+    .leastPositionals = 1,
+    .mostPositionals = 1,
+    .needs = "one directory",
+    .dictionaries = 1,
+    .run = runCheck,
+};
 
 } // namespace cli

@@ -1,4 +1,4 @@
-// The command dispatch of quillan-cli and its top-level help.
+// The command table of quillan-cli, the opening every command shares, and the general help.
 #include "Commands.h"
 
 #include <filesystem>
@@ -7,25 +7,15 @@
 namespace cli {
 namespace {
 
-constexpr const char* kHelp = R"(Usage: quillan-cli COMMAND [ARGS...]
+const Command* const kCommands[] = {&kDumpCommand,   &kCheckCommand, &kDiffCommand,    &kSqlCommand,
+                                    &kExportCommand, &kScanCommand,  &kRestoreCommand, &kInferCommand};
+
+constexpr const char* kHelpHead = R"(Usage: quillan-cli COMMAND [ARGS...]
 
 Commands:
-  dump DIR [--json]                     the dictionary set in DIR as text or JSON
-  check DIR [--json] [--data [--sample N]]
-                                        the dictionary's consistency and its data files;
-                                        with --data, records decoded by the fields
-  diff DIR1 DIR2                        tables, fields and keys added, removed and changed
-  sql DIR [TABLE...] [--dialect sqlite|postgresql] [--no-system]
-                                        CREATE TABLE and CREATE INDEX statements
-  export DIR [TABLE...] --to OUT.db | --to postgresql://... | --csv OUTDIR
-                                        the tables' records into SQLite, PostgreSQL or CSV
-  scan FILE [--mapping FILE] [--json]   the records of a Pascal source, as the Utils page
-                                        finds them
-  restore DIR [FILE] [--list]           the backup copies of the dictionary files, and
-                                        putting one back
-  infer FILE [--json] [--table NAME] [--sample N]
-                                        a first draft of the fields of a data file's records
+)";
 
+constexpr const char* kHelpTail = R"(
 Each command takes --help; --version prints the version. Exit status: 0 success, 1 findings
 or differences, 2 usage or I/O error. Files are reached through the record manager that
 QUILLAN_RECORD_MANAGER chooses (the embedded one when no real one is installed).
@@ -33,41 +23,94 @@ A dictionary whose last Build was cut off (power cut, kill) is first made whole 
 command says so.
 )";
 
+// The column at which the list of commands says what each does.
+constexpr std::size_t kSummaryColumn = 40;
+
+int open(const Command& command, const std::vector<std::string>& rest, CliIo& io)
+{
+    if (command.finishesBuilds)
+        finishInterruptedBuilds(rest, io);
+    std::set<std::string> options = command.options;
+    if (command.codePage)
+        options.insert(kCodePageOption);
+    const Args args = parseArgs(rest, command.flags, options);
+    if (args.help) {
+        io.out << command.help;
+        if (command.codePage)
+            io.out << kCodePageHelp;
+        return kExitOk;
+    }
+    const std::size_t count = args.positionals.size();
+    if (count < command.leastPositionals || count > command.mostPositionals)
+        throw CliError(std::string(command.name) + " needs " + std::string(command.needs) +
+                       " (see quillan-cli " + std::string(command.name) + " --help)");
+    Invocation in{args, codePageOf(args), {}, io};
+    for (std::size_t i = 0; i < command.dictionaries && i < count; ++i)
+        in.dictionaries.push_back(loadDictionary(args.positionals[i], in.page));
+    return command.run(in);
+}
+
 } // namespace
+
+std::vector<std::string> Invocation::positionalsFrom(std::size_t first) const
+{
+    const std::vector<std::string>& p = args.positionals;
+    return std::vector<std::string>(p.begin() + static_cast<std::ptrdiff_t>(std::min(first, p.size())),
+                                    p.end());
+}
+
+std::span<const Command* const> commands()
+{
+    return kCommands;
+}
+
+const Command* findCommand(std::string_view name)
+{
+    for (const Command* c : kCommands)
+        if (c->name == name)
+            return c;
+    return nullptr;
+}
+
+std::string generalHelp()
+{
+    std::string help = kHelpHead;
+    const std::string indent(kSummaryColumn, ' ');
+    for (const Command* c : kCommands) {
+        std::string line = "  " + std::string(c->synopsis);
+        if (line.size() + 1 >= kSummaryColumn) {
+            help += line + '\n';
+            line = indent;
+        }
+        line.resize(kSummaryColumn, ' ');
+        std::string_view summary = c->summary;
+        for (std::size_t end; (end = summary.find('\n')) != std::string_view::npos;
+             summary.remove_prefix(end + 1)) {
+            help += line + std::string(summary.substr(0, end)) + '\n';
+            line = indent;
+        }
+        help += line + std::string(summary) + '\n';
+    }
+    return help + kHelpTail;
+}
 
 int runCli(const std::vector<std::string>& argv, CliIo& io)
 {
     const std::vector<std::string> rest(argv.size() > 2 ? argv.begin() + 2 : argv.end(), argv.end());
-    const std::string command = argv.size() > 1 ? argv[1] : "";
+    const std::string name = argv.size() > 1 ? argv[1] : "";
     try {
-        if (command == "--help" || command == "-h" || command == "help") {
-            io.out << kHelp;
+        if (name == "--help" || name == "-h" || name == "help") {
+            io.out << generalHelp();
             return kExitOk;
         }
-        if (command == "--version") {
+        if (name == "--version") {
             io.out << "quillan-cli " QUILLAN_VERSION "\n";
             return kExitOk;
         }
-        if (command != "scan")
-            finishInterruptedBuilds(rest, io);
-        if (command == "restore")
-            return runRestore(rest, io);
-        if (command == "dump")
-            return runDump(rest, io);
-        if (command == "check")
-            return runCheck(rest, io);
-        if (command == "diff")
-            return runDiff(rest, io);
-        if (command == "sql")
-            return runSql(rest, io);
-        if (command == "export")
-            return runExport(rest, io);
-        if (command == "scan")
-            return runScan(rest, io);
-        if (command == "infer")
-            return runInfer(rest, io);
-        throw CliError(command.empty() ? "no command given (see quillan-cli --help)"
-                                       : "unknown command " + command + " (see quillan-cli --help)");
+        if (const Command* command = findCommand(name))
+            return open(*command, rest, io);
+        throw CliError(name.empty() ? "no command given (see quillan-cli --help)"
+                                    : "unknown command " + name + " (see quillan-cli --help)");
     } catch (const CliError& e) {
         io.err << "quillan-cli: " << e.what() << '\n';
     } catch (const std::filesystem::filesystem_error& e) {

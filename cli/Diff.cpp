@@ -154,24 +154,29 @@ private:
     int mCount = 0;
 };
 
-} // namespace
-
-int runDiff(const std::vector<std::string>& argv, CliIo& io)
+int runDiff(const Invocation& in)
 {
-    const Args args = parseArgs(argv, {}, {kCodePageOption});
-    if (args.help) {
-        io.out << kHelp << kCodePageHelp;
-        return kExitOk;
-    }
-    if (args.positionals.size() != 2)
-        throw CliError("diff needs two directories (see quillan-cli diff --help)");
-    const dict::CodePage page = codePageOf(args);
-    const LoadedDictionary a = loadDictionary(args.positionals[0], page);
-    const LoadedDictionary b = loadDictionary(args.positionals[1], page);
-    io.out << "--- " << args.positionals[0] << '\n' << "+++ " << args.positionals[1] << '\n';
-    Differ differ(io.out);
+    const LoadedDictionary& a = in.dictionary(0);
+    const LoadedDictionary& b = in.dictionary(1);
+    in.io.out << "--- " << in.args.positionals[0] << '\n' << "+++ " << in.args.positionals[1] << '\n';
+    Differ differ(in.io.out);
     differ.tables(*a.tables, *b.tables);
     return differ.count() ? kExitFindings : kExitOk;
 }
+
+} // namespace
+
+const Command kDiffCommand{
+    .name = "diff",
+    .synopsis = "diff DIR1 DIR2",
+    .summary = "tables, fields and keys added, removed and changed",
+    .help = kHelp,
+    .codePage = true,
+    .leastPositionals = 2,
+    .mostPositionals = 2,
+    .needs = "two directories",
+    .dictionaries = 2,
+    .run = runDiff,
+};
 
 } // namespace cli

@@ -151,23 +151,30 @@ void dumpJson(const dict::Tables& tables, std::ostream& out)
     j.endArray().endObject();
 }
 
-} // namespace
-
-int runDump(const std::vector<std::string>& argv, CliIo& io)
+int runDump(const Invocation& in)
 {
-    const Args args = parseArgs(argv, {"--json"}, {kCodePageOption});
-    if (args.help) {
-        io.out << kHelp << kCodePageHelp;
-        return kExitOk;
-    }
-    if (args.positionals.size() != 1)
-        throw CliError("dump needs one directory (see quillan-cli dump --help)");
-    const LoadedDictionary d = loadDictionary(args.positionals[0], codePageOf(args));
-    if (args.has("--json"))
-        dumpJson(*d.tables, io.out);
+    const LoadedDictionary& d = in.dictionary();
+    if (in.args.has("--json"))
+        dumpJson(*d.tables, in.io.out);
     else
-        dumpText(*d.tables, io.out);
+        dumpText(*d.tables, in.io.out);
     return kExitOk;
 }
+
+} // namespace
+
+const Command kDumpCommand{
+    .name = "dump",
+    .synopsis = "dump DIR [--json]",
+    .summary = "the dictionary set in DIR as text or JSON",
+    .help = kHelp,
+    .flags = {"--json"},
+    .codePage = true,
+    .leastPositionals = 1,
+    .mostPositionals = 1,
+    .needs = "one directory",
+    .dictionaries = 1,
+    .run = runDump,
+};
 
 } // namespace cli

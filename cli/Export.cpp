@@ -581,15 +581,12 @@ std::string repeatedKeyNote(const TablePlan& plan, const IndexPlan& index, long 
            " in the data: its index " + index.name + " is not unique.";
 }
 
-int runExport(const std::vector<std::string>& argv, CliIo& io)
+namespace {
+
+int runExport(const Invocation& in)
 {
-    const Args args = parseArgs(argv, {"--force", "--replace", "--no-system", "--salvage"}, {"--to", "--csv", kCodePageOption});
-    if (args.help) {
-        io.out << kHelp << kCodePageHelp;
-        return kExitOk;
-    }
-    if (args.positionals.empty())
-        throw CliError("export needs a directory (see quillan-cli export --help)");
+    const Args& args = in.args;
+    CliIo& io = in.io;
     const std::string* to = args.option("--to");
     const std::string* csv = args.option("--csv");
     if (!to == !csv)
@@ -599,10 +596,9 @@ int runExport(const std::vector<std::string>& argv, CliIo& io)
         throw CliError("--replace is for a PostgreSQL database; an SQLite file is always replaced");
     if (args.has("--force") && (!to || postgres))
         throw CliError("--force is for --to OUT.db");
-    const LoadedDictionary d = loadDictionary(args.positionals[0], codePageOf(args));
+    const LoadedDictionary& d = in.dictionary();
     const std::vector<const dict::TableDef*> chosen =
-        chooseTables(d, std::vector<std::string>(args.positionals.begin() + 1, args.positionals.end()),
-                     args.has("--no-system"));
+        chooseTables(d, in.positionalsFrom(1), args.has("--no-system"));
     const std::vector<TablePlan> plans = planTables(chosen);
 
     std::unique_ptr<Sink> sink;
@@ -628,5 +624,22 @@ int runExport(const std::vector<std::string>& argv, CliIo& io)
         io.err << p << '\n';
     return complete ? kExitOk : kExitFindings;
 }
+
+} // namespace
+
+const Command kExportCommand{
+    .name = "export",
+    .synopsis = "export DIR [TABLE...] --to OUT.db | --to postgresql://... | --csv OUTDIR",
+    .summary = "the tables' records into SQLite, PostgreSQL or CSV",
+    .help = kHelp,
+    .flags = {"--force", "--replace", "--no-system", "--salvage"},
+    .options = {"--to", "--csv"},
+    .codePage = true,
+    .leastPositionals = 1,
+    .mostPositionals = kAnyNumber,
+    .needs = "a directory",
+    .dictionaries = 1,
+    .run = runExport,
+};
 
 } // namespace cli

@@ -46,15 +46,12 @@ std::size_t sampleSize(const Args& args, std::size_t fallback)
     return sampleOption(args, fallback);
 }
 
-int runInfer(const std::vector<std::string>& argv, CliIo& io)
+namespace {
+
+int runInfer(const Invocation& in)
 {
-    const Args args = parseArgs(argv, {"--json"}, {"--table", "--sample"});
-    if (args.help) {
-        io.out << kHelp;
-        return kExitOk;
-    }
-    if (args.positionals.size() != 1)
-        throw CliError("infer needs one data file (see quillan-cli infer --help)");
+    const Args& args = in.args;
+    CliIo& io = in.io;
     const std::size_t limit = sampleOption(args, kDefaultSample);
     const std::string* table = args.option("--table");
     std::string path = args.positionals[0];
@@ -62,7 +59,7 @@ int runInfer(const std::vector<std::string>& argv, CliIo& io)
     if (std::filesystem::is_directory(path, ec)) {
         if (!table)
             throw CliError("infer needs --table NAME to read a table of the dictionary in " + path);
-        const LoadedDictionary d = loadDictionary(path);
+        const LoadedDictionary d = loadDictionary(path, in.page);
         const dict::TableDef* t = d.tables->find(*table);
         if (!t)
             throw CliError("the dictionary has no table " + *table);
@@ -110,5 +107,20 @@ int runInfer(const std::vector<std::string>& argv, CliIo& io)
     }
     return kExitOk;
 }
+
+} // namespace
+
+const Command kInferCommand{
+    .name = "infer",
+    .synopsis = "infer FILE [--json] [--table NAME] [--sample N]",
+    .summary = "a first draft of the fields of a data file's records",
+    .help = kHelp,
+    .flags = {"--json"},
+    .options = {"--table", "--sample"},
+    .leastPositionals = 1,
+    .mostPositionals = 1,
+    .needs = "one data file",
+    .run = runInfer,
+};
 
 } // namespace cli

@@ -63,15 +63,12 @@ void finishInterruptedBuilds(const std::vector<std::string>& args, CliIo& io)
     }
 }
 
-int runRestore(const std::vector<std::string>& argv, CliIo& io)
+namespace {
+
+int runRestore(const Invocation& in)
 {
-    const Args args = parseArgs(argv, {"--list"}, {});
-    if (args.help) {
-        io.out << kHelp;
-        return kExitOk;
-    }
-    if (args.positionals.empty() || args.positionals.size() > 2)
-        throw CliError("restore needs a directory and at most one file (see quillan-cli restore --help)");
+    const Args& args = in.args;
+    CliIo& io = in.io;
     const std::string& dirArg = args.positionals[0];
     std::error_code ec;
     if (!fs::is_directory(dirArg, ec))
@@ -111,5 +108,19 @@ int runRestore(const std::vector<std::string>& argv, CliIo& io)
            << (chosen->records < 0 ? std::string("?") : std::to_string(chosen->records)) << " records)\n";
     return kExitOk;
 }
+
+} // namespace
+
+const Command kRestoreCommand{
+    .name = "restore",
+    .synopsis = "restore DIR [FILE] [--list]",
+    .summary = "the backup copies of the dictionary files, and\nputting one back",
+    .help = kHelp,
+    .flags = {"--list"},
+    .leastPositionals = 1,
+    .mostPositionals = 2,
+    .needs = "a directory and at most one file",
+    .run = runRestore,
+};
 
 } // namespace cli

@@ -42,17 +42,10 @@ std::string readOrFail(const std::string& path)
     return bytes;
 }
 
-} // namespace
-
-int runScan(const std::vector<std::string>& argv, CliIo& io)
+int runScan(const Invocation& in)
 {
-    const Args args = parseArgs(argv, {"--json", "--resolve"}, {"--mapping"});
-    if (args.help) {
-        io.out << kHelp;
-        return kExitOk;
-    }
-    if (args.positionals.size() != 1)
-        throw CliError("scan needs one Pascal source file (see quillan-cli scan --help)");
+    const Args& args = in.args;
+    CliIo& io = in.io;
     const std::string source = readOrFail(args.positionals[0]);
     std::vector<std::string> lines = dict::defaultTypeMapping();
     if (const std::string* mapping = args.option("--mapping")) {
@@ -119,5 +112,21 @@ int runScan(const std::vector<std::string>& argv, CliIo& io)
     }
     return kExitOk;
 }
+
+} // namespace
+
+const Command kScanCommand{
+    .name = "scan",
+    .synopsis = "scan FILE [--mapping FILE] [--json]",
+    .summary = "the records of a Pascal source, as the Utils page\nfinds them",
+    .help = kHelp,
+    .flags = {"--json", "--resolve"},
+    .options = {"--mapping"},
+    .leastPositionals = 1,
+    .mostPositionals = 1,
+    .needs = "one Pascal source file",
+    .finishesBuilds = false,
+    .run = runScan,
+};
 
 } // namespace cli

@@ -25,22 +25,12 @@ Dialect parseDialect(const Args& args)
     throw CliError("unknown dialect " + *d + " (sqlite or postgresql)");
 }
 
-} // namespace
-
-int runSql(const std::vector<std::string>& argv, CliIo& io)
+int runSql(const Invocation& in)
 {
-    const Args args = parseArgs(argv, {"--no-system"}, {"--dialect", kCodePageOption});
-    if (args.help) {
-        io.out << kHelp << kCodePageHelp;
-        return kExitOk;
-    }
-    if (args.positionals.empty())
-        throw CliError("sql needs a directory (see quillan-cli sql --help)");
-    const Dialect dialect = parseDialect(args);
-    const LoadedDictionary d = loadDictionary(args.positionals[0], codePageOf(args));
+    CliIo& io = in.io;
+    const Dialect dialect = parseDialect(in.args);
     const std::vector<const dict::TableDef*> tables =
-        chooseTables(d, std::vector<std::string>(args.positionals.begin() + 1, args.positionals.end()),
-                     args.has("--no-system"));
+        chooseTables(in.dictionary(), in.positionalsFrom(1), in.args.has("--no-system"));
     bool first = true;
     for (const TablePlan& p : planTables(tables)) {
         io.out << (first ? "" : "\n") << createTableSql(p, dialect);
@@ -52,5 +42,22 @@ int runSql(const std::vector<std::string>& argv, CliIo& io)
     }
     return kExitOk;
 }
+
+} // namespace
+
+const Command kSqlCommand{
+    .name = "sql",
+    .synopsis = "sql DIR [TABLE...] [--dialect sqlite|postgresql] [--no-system]",
+    .summary = "CREATE TABLE and CREATE INDEX statements",
+    .help = kHelp,
+    .flags = {"--no-system"},
+    .options = {"--dialect"},
+    .codePage = true,
+    .leastPositionals = 1,
+    .mostPositionals = kAnyNumber,
+    .needs = "a directory",
+    .dictionaries = 1,
+    .run = runSql,
+};
 
 } // namespace cli

@@ -4,6 +4,8 @@ quillan_packages="build-essential cmake pkg-config qt6-base-dev libgl-dev libsql
 # Making and checking the Debian package (./package, and its test in ./test): dpkg-shlibdeps and
 # dpkg-deb, the desktop entry and AppStream validators, the manual page formatter, lintian.
 quillan_package_tools="dpkg-dev file desktop-file-utils appstream man-db groff-base lintian"
+# CI (.ci/run): the layout check of changed lines (clang-format and git clang-format).
+quillan_ci_tools="clang-format git"
 
 quillan_install_missing() {
     local missing=()

@@ -80,6 +80,49 @@ TEST_F(CliTest, usageAndInputErrorsExitWith2AndOneLine)
     }
 }
 
+// Every command of the table: listed by the general help, its own help naming its usage and
+// every option it takes, --codepage where and only where it reads names, and a wrong number of
+// positionals refused with the command's own message before anything is read.
+TEST_F(CliTest, everyCommandOfTheTableIsListedHelpedAndChecked)
+{
+    const std::string general = run({"--help"}).out;
+    const fs::path sales = salesSet("sales");
+    ASSERT_EQ(cli::commands().size(), 8u);
+    for (const cli::Command* c : cli::commands()) {
+        const std::string name(c->name);
+        SCOPED_TRACE(name);
+        EXPECT_EQ(cli::findCommand(name), c);
+        EXPECT_NE(general.find("\n  " + std::string(c->synopsis)), std::string::npos) << general;
+
+        const Result help = run({name, "--help"});
+        EXPECT_EQ(help.status, 0);
+        EXPECT_EQ(help.out.rfind("Usage: quillan-cli " + name, 0), 0u) << help.out;
+        EXPECT_EQ(help.out.find(cli::kCodePageHelp) != std::string::npos, c->codePage);
+        for (const std::set<std::string>* declared : {&c->flags, &c->options})
+            for (const std::string& option : *declared)
+                EXPECT_NE(help.out.find(option), std::string::npos) << option;
+        if (!c->codePage) {
+            const Result r = run({name, sales.string(), "--codepage", "866"});
+            EXPECT_EQ(r.status, 2);
+            EXPECT_NE(r.err.find("unknown option --codepage"), std::string::npos) << r.err;
+        }
+
+        std::vector<std::vector<std::string>> wrongCounts{{name}};
+        if (c->mostPositionals != cli::kAnyNumber)
+            wrongCounts.push_back(std::vector<std::string>(c->mostPositionals + 1, sales.string()));
+        for (std::vector<std::string> args : wrongCounts) {
+            if (args.front() != name)
+                args.insert(args.begin(), name);
+            const Result r = run(args);
+            EXPECT_EQ(r.status, 2);
+            EXPECT_EQ(r.err, "quillan-cli: " + name + " needs " + std::string(c->needs) +
+                                 " (see quillan-cli " + name + " --help)\n");
+            EXPECT_EQ(r.out, "");
+        }
+    }
+    EXPECT_EQ(cli::findCommand("help"), nullptr);
+}
+
 TEST_F(CliTest, dumpShowsTablesFieldsAndKeysInWords)
 {
     const Result r = run({"dump", salesSet("sales").string()});

@@ -19,8 +19,9 @@ TEST_P(IntegerText, oneRuleDecidesWhatAnIntegerTextIs)
     qint32 value = 12345;
     const bool ok = parseInteger(QString::fromUtf8(c.text), &value);
     ASSERT_EQ(ok, c.value.has_value()) << c.text;
-    if (ok)
+    if (ok) {
         EXPECT_EQ(value, *c.value) << c.text;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

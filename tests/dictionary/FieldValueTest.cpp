@@ -154,8 +154,9 @@ TEST(FieldValue, everyTypeDecodesAtItsBoundaries)
         const DecodeOutcome outcome = dict::decodeFieldValue(c.type, c.bytes, c.decimals, v);
         EXPECT_EQ(outcome, c.outcome) << c.what;
         EXPECT_EQ(dict::valueText(v), c.text) << c.what;
-        if (outcome == U || outcome == E)
+        if (outcome == U || outcome == E) {
             EXPECT_EQ(v.kind, dict::FieldValue::Kind::Null) << c.what;
+        }
     }
 }
 

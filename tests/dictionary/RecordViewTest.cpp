@@ -35,7 +35,8 @@ int numberIn(std::span<const uint8_t> r)
 TEST_F(RecordViewTest, recordsComeBackWhateverTheOrderOfFetchesAndLookBacks)
 {
     const std::string path = mTemp.file("NUMBERS.DAT");
-    for (const auto [withKey, quickly] : {std::pair{true, false}, {false, false}, {true, true}, {false, true}}) {
+    for (const auto& [withKey, quickly] :
+         {std::pair{true, false}, {false, false}, {true, true}, {false, true}}) {
         ASSERT_EQ(generated::writeDataFile(path, kLength, 1000, numbered, withKey), 0);
         // Blocks of 16, three kept: most look-backs read a block again, and every fetch after
         // one must go on where the last fetch ended.

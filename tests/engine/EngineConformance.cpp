@@ -556,7 +556,7 @@ std::vector<RefusalCase> refusalCases()
     auto countryAcs = upperAcs();
     countryAcs[0] = 0xAD;
     auto cut = createSpec(10, 1024, {{1, 2, 0x110, 1}, {3, 2, 0, 0}});
-    cut.resize(cut.size() - 8);
+    cut.erase(cut.end() - 8, cut.end());
     return {
         {"pageSizeNotAMultipleOf512", createSpec(10, 1000, {{1, 2, 0, 0}}), StatusPageSizeError},
         {"pageSizeZero", createSpec(10, 0, {{1, 2, 0, 0}}), StatusPageSizeError},

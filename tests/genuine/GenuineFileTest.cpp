@@ -752,7 +752,8 @@ TEST(GenuineFile, damagedPagesAreSkippedAndListedWhenTheCallerAsks)
         std::vector<engine::GenuineDamage> d;
         ASSERT_EQ(engine::readGenuineImageRecords(image.data(), image.size(), i, r, &d), 0);
         EXPECT_EQ(d.size(), 1u);
-        if (lost)
+        if (lost) {
             EXPECT_EQ(r.size(), liveRecords(var).size() - lost);
+        }
     }
 }
