@@ -1,7 +1,7 @@
 #include "SetWriter.h"
 
 #include "Backups.h"
-#include "FileNames.h"
+#include "FileLookup.h"
 #include "SafeFiles.h"
 #include "Status.h"
 #include "WinBtr.h"
@@ -58,8 +58,8 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
                                 BuildReport& report, std::size_t leftOut)
 {
     const CreationSpec& layout = creationSpec(file);
-    Staged staged{file, engine::findExistingFile(layout.fileName).value_or(layout.fileName),
-                  engine::privateFileFor(layout.fileName)};
+    Staged staged{file, btrieve::findExistingFile(layout.fileName).value_or(layout.fileName),
+                  btrieve::privateFileFor(layout.fileName)};
     staged.leftOut = leftOut;
     for (auto it = mStaged.begin(); it != mStaged.end(); ++it)
         if (it->file == file) {
@@ -197,7 +197,7 @@ std::string finishInterruptedSet(const std::string& directory)
             if (tab == std::string::npos)
                 continue;
             const std::string temporary = line.substr(0, tab), target = line.substr(tab + 1);
-            if (!plainName(temporary) || !plainName(target) || !engine::isPrivateFileName(temporary))
+            if (!plainName(temporary) || !plainName(target) || !btrieve::isPrivateFileName(temporary))
                 continue;
             ++listed;
             if (!fs::exists(dir / temporary, ec))
@@ -216,7 +216,7 @@ std::string finishInterruptedSet(const std::string& directory)
                    joinNames(stillOpen) + (stillOpen.size() == 1 ? " is" : " are") +
                    " still to be replaced and could not be: the new " +
                    (stillOpen.size() == 1 ? "file waits" : "files wait") + " beside the old under " +
-                   std::string(engine::kPrivateFileSuffix) + " names.";
+                   std::string(btrieve::kPrivateFileSuffix) + " names.";
         if (!finished.empty())
             return "A Build of the dictionary set was cut off while its files were replaced; the replacing "
                    "was finished now (" +
@@ -227,9 +227,9 @@ std::string finishInterruptedSet(const std::string& directory)
     std::vector<std::string> removed;
     for (const auto& entry : fs::directory_iterator(dir, ec)) {
         const std::string name = entry.path().filename().string();
-        if (engine::isPrivateFileName(name) && name[0] == '.') {
+        if (btrieve::isPrivateFileName(name) && name[0] == '.') {
             removeWithJournal(entry.path().string());
-            removed.push_back(engine::privateFileTarget(name));
+            removed.push_back(btrieve::privateFileTarget(name));
         }
     }
     fs::remove(dir / (std::string(kSetMarkerName) + ".new"), ec);

@@ -2,8 +2,10 @@
 
 #include "PageLayout.h"
 
+#include "Binding.h"
 #include "DataTypes.h"
 #include "DictionaryGrid.h"
+#include "SelfDescription.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -236,8 +238,10 @@ void TMain::guarded(const std::function<void()>& handler)
 {
     try {
         handler();
-    } catch (const EConvertError& e) {
+    } catch (const EditorError& e) {
         showError(e.text());
+    } catch (const text::ConversionError& e) {
+        showError(QString::fromUtf8(e.message().data(), qsizetype(e.message().size())));
     } catch (const std::exception& e) {
         showError(QString::fromUtf8(e.what()));
     } catch (...) {
@@ -248,6 +252,15 @@ void TMain::guarded(const std::function<void()>& handler)
 }
 
 // ---- Build reporting ----
+
+namespace {
+
+bool embeddedRecordManager()
+{
+    return btrieve::recordManagerDescription() == "embedded";
+}
+
+} // namespace
 
 void TMain::writeBuild(std::function<void()> write)
 {
@@ -271,7 +284,7 @@ TMain::BuildReportScope::~BuildReportScope()
         return;
     mWindow.mBuildReport = nullptr;
     if (!mOwned->empty())
-        mWindow.mUnshownReport = QString::fromStdString(mOwned->text());
+        mWindow.mUnshownReport = QString::fromStdString(mOwned->text(embeddedRecordManager()));
 }
 
 dict::BuildReport& TMain::BuildReportScope::report()
@@ -286,7 +299,7 @@ void TMain::BuildReportScope::finish()
     mWindow.mBuildReport = nullptr;
     const std::unique_ptr<dict::BuildReport> report = std::move(mOwned);
     if (!report->empty())
-        showMessage(QString::fromStdString(report->text()));
+        showMessage(QString::fromStdString(report->text(embeddedRecordManager())));
 }
 
 void TMain::showError(const QString& text)
@@ -467,16 +480,16 @@ void TMain::FormCreate()
 {
     for (TVarGrid* grid : {FileGrid, FieldGrid, KeyGrid, RecordGrid})
         grid->setRowCount(2);
-    const auto titles = [](TVarGrid* grid, const QStringList& names) {
-        for (int col = 0; col < names.size(); ++col)
-            grid->setCells(col, 0, names[col]);
+    const auto titles = [](TVarGrid* grid, std::span<const std::string_view> names) {
+        for (std::size_t col = 0; col < names.size(); ++col)
+            grid->setCells(int(col), 0, QString::fromLatin1(names[col].data(), qsizetype(names[col].size())));
     };
-    titles(FileGrid, {"Xf$Id", "Xf$Name", "Xf$Loc", "Xf$Flags"});
-    titles(FieldGrid,
-           {"Xe$Id", "Xe$File", "Xe$Name", "Xe$DataType", "Xe$Offset", "Xe$Size", "Xe$Dec", "Xe$Flag"});
-    titles(KeyGrid, {"Xi$File", "Xi$Field", "Xi$Number", "Xi$Part", "Xi$Flags"});
-    titles(RecordGrid, {"Field", "Pascal type", "Btrieve type", "Offset", "Size"});
-    titles(ExtGrid, {"Xx$File", "Xx$Id", "Xx$DataType"});
+    titles(FileGrid, dict::fieldNames(dict::DictFile::File));
+    titles(FieldGrid, dict::fieldNames(dict::DictFile::Field));
+    titles(KeyGrid, dict::fieldNames(dict::DictFile::Index));
+    constexpr std::string_view kRecordColumns[] = {"Field", "Pascal type", "Btrieve type", "Offset", "Size"};
+    titles(RecordGrid, kRecordColumns);
+    titles(ExtGrid, dict::fieldNames(dict::DictFile::FieldExt));
 
     FileStatList.clear();
     HiddenFieldRows.clear();
