@@ -1,5 +1,6 @@
 #include "Binding.h"
 #include "Status.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -220,14 +221,6 @@ std::string trimmed(const char* text)
     return value;
 }
 
-bool equalsIgnoringCase(const std::string& a, const char* b)
-{
-    std::string lower = a;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower == b;
-}
-
 // The chosen call and how it is described. call is read on every record-manager call without
 // taking the lock; the lock serialises choosing.
 struct Binding {
@@ -277,10 +270,10 @@ bool initRecordManager(std::string* error)
         LibraryAttempt found = findSystemLibrary(&ignored);
         call = found.call ? found.call : &QuillanEngineCall;
         description = found.call ? found.path : "embedded";
-    } else if (equalsIgnoringCase(value, "embedded")) {
+    } else if (text::equalIgnoringAsciiCase(value, "embedded")) {
         call = &QuillanEngineCall;
         description = "embedded";
-    } else if (equalsIgnoringCase(value, "system")) {
+    } else if (text::equalIgnoringAsciiCase(value, "system")) {
         std::string why;
         LibraryAttempt found = findSystemLibrary(&why);
         call = found.call;

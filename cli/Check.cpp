@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "DataTypes.h"
 #include "FieldValue.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <map>
@@ -153,7 +154,7 @@ private:
         }
         for (std::size_t i = 0; i < t.fields.size(); ++i)
             for (std::size_t k = i + 1; k < t.fields.size(); ++k)
-                if (dict::sameName(t.fields[i].name, t.fields[k].name))
+                if (text::equalIgnoringAsciiCase(t.fields[i].name, t.fields[k].name))
                     add(tn, t.fields[k].name, -1,
                         "Two fields of the table have this name (ids " +
                             std::to_string(t.fields[i].record.id) + " and " +
@@ -275,8 +276,8 @@ private:
         if (t.location.empty())
             return;
         const std::string tn = t.name;
-        DataFileStat stat;
-        if (int status = statDataFile(dataFilePath(mDict, t), stat)) {
+        dict::DataFileLayout stat;
+        if (int status = dict::statDataFile(dataFilePath(mDict, t).string(), stat)) {
             add(tn, {}, -1, "The location " + t.location + " cannot be opened: " + statusWords(status) + ".");
             return;
         }
@@ -291,7 +292,7 @@ private:
         const bool compareFlags = !dict::isDictionaryFileLocation(t.location);
         for (const dict::KeyDef& k : t.keys) {
             std::vector<const dict::KeySpec*> file;
-            for (const DataFileStat::Segment& s : stat.segments)
+            for (const dict::DataFileLayout::Segment& s : stat.segments)
                 if (s.key == fileKeyNumber(t, k.number))
                     file.push_back(&s.spec);
             if (file.empty()) {

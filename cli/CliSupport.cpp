@@ -152,34 +152,6 @@ fs::path dataFilePath(const LoadedDictionary& d, const dict::TableDef& table)
     return stored;
 }
 
-int statDataFile(const fs::path& path, DataFileStat& out)
-{
-    out = DataFileStat{};
-    TWinBtr btr;
-    constexpr int8_t kReadOnly = -2;
-    if (btr.Open(path.string(), "", kReadOnly) != btr::StatusSuccess)
-        return btr.StatusOf();
-    if (btr.Stat() != btr::StatusSuccess)
-        return btr.StatusOf();
-    const uint8_t* s = btr.StatBuffer;
-    out.spec = dict::FileSpec::decode(std::span<const uint8_t>(s, dict::FileSpec::kSize));
-    out.keyCount = s[4]; // a byte: offset 5 carries the file version
-    std::size_t at = dict::FileSpec::kSize;
-    for (int key = 0; key < out.keyCount; ++key) {
-        for (int part = 0;; ++part) {
-            if (at + dict::KeySpec::kSize > sizeof btr.StatBuffer)
-                return btr::StatusSuccess;
-            dict::KeySpec k = dict::KeySpec::decode(std::span<const uint8_t>(s + at, dict::KeySpec::kSize));
-            at += dict::KeySpec::kSize;
-            out.segments.push_back({key, part, k});
-            if (!(k.flags & dict::KeySegmented))
-                break;
-        }
-    }
-    btr.Close();
-    return btr::StatusSuccess;
-}
-
 bool skippedDamagedPage(const TWinBtr& btr, int status, uint32_t& page)
 {
     constexpr uint32_t kPageNumberLength = 4;
@@ -196,13 +168,11 @@ int readPastDamage(const fs::path& path, uint64_t& records, std::vector<uint32_t
     records = 0;
     damaged.clear();
     TWinBtr btr;
-    constexpr int8_t kReadOnly = -2;
-    if (int status = btr.Open(path.string(), "", kReadOnly))
+    if (int status = btr.Open(path.string(), "", btr::OpenReadOnly))
         return status;
-    constexpr int kVariableLength = 0x1, kLongestRecord = 32767;
-    const dict::FileSpec spec =
-        dict::FileSpec::decode(std::span<const uint8_t>(btr.StatBuffer, dict::FileSpec::kSize));
-    if (spec.flags & kVariableLength)
+    constexpr int kLongestRecord = 32767;
+    const dict::FileSpec spec = dict::decodeDataFileLayout(btr.StatBuffer, sizeof btr.StatBuffer).spec;
+    if (spec.flags & btr::fileflag::VariableLength)
         btr.SetBufferSize(kLongestRecord);
     int status = btr.Execute(btr::OpStepFirst);
     for (uint32_t page = 0;; status = btr.Execute(btr::OpStepNext)) {

@@ -1,9 +1,10 @@
 #pragma once
 // What every quillan-cli command shares: exit statuses, the error that ends a command with a
 // one-line message, argument parsing, loading a dictionary set from a directory, reading a data
-// file's statistics through the record manager, and a small JSON writer that keeps the order
+// file in physical order past damaged pages, and a small JSON writer that keeps the order
 // in which members are written.
 #include "CodePage.h"
+#include "DataRecords.h"
 #include "DictionarySet.h"
 #include "Records.h"
 #include "WinBtr.h"
@@ -88,22 +89,6 @@ bool isSystemTable(const dict::TableDef& table);
 // stored bytes name the file; when no such file exists but one named by the location's text
 // does (a copy whose names were converted), that one.
 std::filesystem::path dataFilePath(const LoadedDictionary& d, const dict::TableDef& table);
-
-// What Stat says about a data file: its file specification and key segments, keys in order.
-struct DataFileStat {
-    dict::FileSpec spec;
-    int keyCount = 0;
-    struct Segment {
-        int key;
-        int part;
-        dict::KeySpec spec;
-    };
-    std::vector<Segment> segments;
-};
-
-// Opens the file read-only, reads its statistics and closes it; returns the record manager's
-// status (0 on success).
-int statDataFile(const std::filesystem::path& path, DataFileStat& out);
 
 // A physical-order read that the record manager answered with 2 and a 4-byte page number: the
 // embedded engine's way of saying it went past a damaged page of a genuine file (see

@@ -2,6 +2,7 @@
 // by name (tables and fields) and number (keys); ids may differ.
 #include "Commands.h"
 #include "FieldValue.h"
+#include "Text.h"
 
 #include <ostream>
 
@@ -65,7 +66,7 @@ private:
 const dict::FieldDef* findField(const dict::TableDef& t, const std::string& name)
 {
     for (const dict::FieldDef& f : t.fields)
-        if (dict::sameName(f.name, name))
+        if (text::equalIgnoringAsciiCase(f.name, name))
             return &f;
     return nullptr;
 }

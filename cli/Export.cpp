@@ -1,6 +1,7 @@
 // export: every record of a table's data file, read through the record manager in physical
 // order and decoded field by field, into an SQLite database, a PostgreSQL database
 // (ExportPostgres.cpp) or one CSV file per table.
+#include "BuildReport.h"
 #include "Commands.h"
 #include "ExportSink.h"
 #include "SqlSchema.h"
@@ -464,8 +465,7 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
 {
     const dict::TableDef& t = *plan.table;
     TWinBtr btr;
-    constexpr int8_t kReadOnly = -2;
-    if (int status = t.location.empty() ? -1 : btr.Open(dataFilePath(d, t).string(), "", kReadOnly)) {
+    if (int status = t.location.empty() ? -1 : btr.Open(dataFilePath(d, t).string(), "", btr::OpenReadOnly)) {
         // The table still gets its (empty) table, so that the schema is the dictionary's.
         sink.beginTable(plan);
         const bool written = sink.endTable(plan, problems);
@@ -476,12 +476,11 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
                                                          "; its table is empty."));
         return written && status < 0;
     }
-    const dict::FileSpec spec =
-        dict::FileSpec::decode(std::span<const uint8_t>(btr.StatBuffer, dict::FileSpec::kSize));
+    const dict::FileSpec spec = dict::decodeDataFileLayout(btr.StatBuffer, sizeof btr.StatBuffer).spec;
     const uint32_t total = static_cast<uint32_t>(spec.recordCount);
     // Records of a variable-length file may run past the fixed length: room for the longest.
-    constexpr int kVariableLength = 0x1, kLongestRecord = 32767;
-    if (spec.flags & kVariableLength)
+    constexpr int kLongestRecord = 32767;
+    if (spec.flags & btr::fileflag::VariableLength)
         btr.SetBufferSize(kLongestRecord);
     const std::size_t recordLength = static_cast<std::size_t>(btr.BufferSize);
     sink.beginTable(plan);
@@ -548,10 +547,9 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
         complete = false;
     }
     if (status != btr::StatusEndOfFile) {
-        problems.push_back(plan.name + ": reading stopped after " + std::to_string(count) + " records" +
-                           (stoppedAt ? " at damaged page " + std::to_string(*stoppedAt) : std::string()) +
-                           ": " + statusWords(status) +
-                           (stoppedAt ? "; --salvage exports the records of the sound pages." : "."));
+        problems.push_back(
+            dict::readStoppedText(plan.name, count, status, stoppedAt,
+                                  stoppedAt ? "; --salvage exports the records of the sound pages." : "."));
         complete = false;
     }
     for (std::size_t i = 0; i < plan.columns.size(); ++i) {

@@ -1,4 +1,5 @@
 // infer: a first draft of a table's fields from its data file.
+#include "BuildReport.h"
 #include "CheckData.h"
 #include "Commands.h"
 #include "DataRecords.h"
@@ -71,8 +72,7 @@ int runInfer(const Invocation& in)
     if (int status = dict::readDataSample(path, limit, sample)) {
         if (sample.recordLength == 0)
             throw CliError(path + " cannot be opened: " + statusWords(status));
-        io.err << path << ": reading stopped after " << sample.count << " records: " << statusWords(status)
-               << ".\n";
+        io.err << dict::readStoppedText(path, sample.count, status) << '\n';
     }
     const std::vector<dict::InferredField> fields = dict::inferFields(sample);
     if (args.has("--json")) {

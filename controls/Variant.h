@@ -1,29 +1,17 @@
 #pragma once
 // The value the controls trade in: a string or a 32-bit integer, converted on demand with the
-// runtime's rules, and the conversion error those rules raise.
+// runtime's rules. A conversion that fails throws text::ConversionError (its message UTF-8).
+#include "Text.h"
+
 #include <QString>
 #include <QStringView>
-#include <stdexcept>
 #include <variant>
 
-// A conversion that failed; what() is the runtime's message text (UTF-8).
-class EConvertError : public std::runtime_error {
-public:
-    explicit EConvertError(const QString& message) : std::runtime_error(message.toStdString()), mText(message) {}
-    // The whole message, NUL characters included (what() ends at the first).
-    const QString& text() const { return mText; }
-
-private:
-    QString mText;
-};
-
-// The one rule for what an integer text is: optional leading blanks, an optional sign, then
-// either decimal digits or "$" followed by hexadecimal digits, and nothing after the digits
-// (trailing blanks included). Decimal values must lie in the signed 32-bit range; hexadecimal
-// ones may use all 32 bits ("$FFFFFFFF" is -1) and are negated by a leading "-".
+// The runtime's integer rule (text::IntegerSyntax::Runtime): optional leading blanks, an
+// optional sign, then decimal digits or "$" and hexadecimal digits, nothing after them.
 bool parseInteger(QStringView text, qint32* value);
 
-// The runtime's integer parse: throws EConvertError "'<text>' is not a valid integer value".
+// The runtime's integer parse: throws text::ConversionError "'<text>' is not a valid integer value".
 qint32 StrToInt(const QString& text);
 
 class Variant {
@@ -37,7 +25,8 @@ public:
 
     // An integer gives its decimal digits.
     QString toString() const;
-    // Text that is not an integer (parseInteger) throws EConvertError "Invalid variant type conversion".
+    // Text that is not an integer (parseInteger) throws text::ConversionError "Invalid variant type
+    // conversion".
     qint32 toInt() const;
 
     bool operator==(const Variant& other) const { return mValue == other.mValue; }

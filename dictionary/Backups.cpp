@@ -1,6 +1,6 @@
 #include "Backups.h"
 
-#include "FileNames.h"
+#include "FileLookup.h"
 #include "SafeFiles.h"
 #include "Status.h"
 #include "WinBtr.h"
@@ -193,7 +193,7 @@ std::string backupFolder(const std::string& directory)
 
 std::string backUpFile(const std::string& path, int keep)
 {
-    const auto existing = engine::findExistingFile(path);
+    const auto existing = btrieve::findExistingFile(path);
     if (!existing)
         return {};
     const std::string source = *existing;
@@ -238,8 +238,7 @@ std::string backUpFile(const std::string& path, int keep)
 long long recordCountOf(const std::string& path)
 {
     TWinBtr btr;
-    constexpr int8_t kReadOnly = -2;
-    if (btr.Open(path, "", kReadOnly) != btr::StatusSuccess)
+    if (btr.Open(path, "", btr::OpenReadOnly) != btr::StatusSuccess)
         return -1;
     const bool ok = btr.Stat() == btr::StatusSuccess;
     long long count = -1;
@@ -293,7 +292,7 @@ std::string restoreBackup(const BackupCopy& copy, const std::string& directory)
     if (!fs::is_regular_file(copy.path, ec))
         return "the copy " + copy.path + " is not there";
     const std::string named = (fs::path(directory) / copy.fileName).string();
-    const std::string target = engine::findExistingFile(named).value_or(named);
+    const std::string target = btrieve::findExistingFile(named).value_or(named);
     if (fs::exists(target, ec))
         if (const std::string why = backUpFile(target); !why.empty())
             return why;

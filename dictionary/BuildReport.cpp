@@ -1,8 +1,8 @@
 #include "BuildReport.h"
 
-#include "Binding.h"
-
+#include "DataFiles.h"
 #include "Status.h"
+#include "Text.h"
 
 #include <algorithm>
 
@@ -84,14 +84,13 @@ void BuildReport::note(const std::string& sentence)
     mEntries.push_back({Kind::Note, {}, 0, {}, sentence});
 }
 
-std::string BuildReport::text() const
+std::string BuildReport::text(bool embeddedRecordManager) const
 {
     std::string text;
     // The embedded record manager reads genuine Btrieve files but never writes them: such files
     // are named together in one sentence, first.
-    const bool embedded = btrieve::recordManagerDescription() == "embedded";
     auto genuine = [&](const Entry& e) {
-        return embedded && e.kind == Kind::NotCreated && e.status == btr::StatusAccessDenied;
+        return embeddedRecordManager && e.kind == Kind::NotCreated && e.status == btr::StatusAccessDenied;
     };
     std::vector<std::string> genuineFiles;
     for (const Entry& e : mEntries)
@@ -115,7 +114,7 @@ std::string BuildReport::text() const
             text += '\n';
         switch (e.kind) {
         case Kind::NotCreated:
-            text += e.fileName + " was not created: " + statusText(e.status) + ".";
+            text += fileNotCreatedText(e.fileName, e.status);
             break;
         case Kind::NotOpened:
             text += e.fileName + " was not opened: " + statusText(e.status) + ".";
@@ -142,10 +141,62 @@ std::string BuildReport::text() const
     return text;
 }
 
-std::string readStoppedText(const std::string& fileName, std::size_t recordsRead, int status)
+std::string readStoppedText(const std::string& fileName, std::size_t recordsRead, int status,
+                            std::optional<std::uint32_t> damagedPage, std::string_view ending)
 {
     return fileName + ": reading stopped after " + std::to_string(recordsRead) +
-           (recordsRead == 1 ? " record: " : " records: ") + statusText(status) + ".";
+           (recordsRead == 1 ? " record" : " records") +
+           (damagedPage ? " at damaged page " + std::to_string(*damagedPage) : std::string()) + ": " +
+           statusText(status) + std::string(ending);
+}
+
+namespace {
+
+std::string notCreatedFor(std::string_view table)
+{
+    return "No data file was created for " + std::string(text::withoutTrailingBlanks(table)) + ": ";
+}
+
+} // namespace
+
+std::string createProblemText(const CreateBuffer& buffer, std::string_view table)
+{
+    using Problem = CreateBuffer::Problem;
+    const std::string& detail = buffer.detail;
+    switch (buffer.problem) {
+    case Problem::None:
+        break;
+    case Problem::NotANumber:
+        return text::notAnIntegerMessage(detail);
+    case Problem::FieldNotFound:
+        return notCreatedFor(table) +
+               (detail.empty() ? std::string("a key row of the table names no field.")
+                               : "its key field \"" + std::string(text::withoutTrailingBlanks(detail)) +
+                                     "\" is not a field of the table in the Fields grid.");
+    case Problem::NoRecordLength:
+        return notCreatedFor(table) +
+               "its record length is 0 (Record Length is 0 and the Fields grid holds no field of the table).";
+    case Problem::BadRecordLength:
+        return notCreatedFor(table) + "a record length of " + detail + " is outside 1..65535.";
+    case Problem::TooManySegments:
+        return notCreatedFor(table) + "its keys have " + detail +
+               " segments, and a data file takes at most " + std::to_string(kMaxCreateSegments) + ".";
+    case Problem::BadSegment:
+        return notCreatedFor(table) + "its key field \"" + std::string(text::withoutTrailingBlanks(detail)) +
+               "\" has an offset, size or type, or its key flags, below 0 or too large for a key specification.";
+    }
+    return {};
+}
+
+std::string createLocationTooLongText(std::string_view table, std::size_t length)
+{
+    return notCreatedFor(table) + "its location is " + std::to_string(length) +
+           " bytes long, and the record manager takes at most " + std::to_string(kLongestCreateName) + ".";
+}
+
+std::string fileNotCreatedText(std::string_view fileName, int status)
+{
+    return std::string(fileName) + " was not created: " + statusText(status) + ".";
 }
 
 } // namespace dict

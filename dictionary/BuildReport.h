@@ -2,8 +2,13 @@
 // What the record manager refused while dictionary files were written: a Create or Open that
 // failed, and rows that Insert turned away. One report may gather several files (the Builds of
 // the whole dictionary set) so that the user is told once, in one message.
+#include "CreateBuffer.h"
+
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace dict {
@@ -31,8 +36,10 @@ public:
     // One line per file and status, in the order they were met, e.g.
     //   FILE.DDF: rows 4 and 7 were not written: status 5 (duplicate key).
     //   FIELDEXT.DDF: rows 3 and 9 were left out: table 'Stock' is not in the Files grid.
-    // Long row lists name the first rows and count the others.
-    std::string text() const;
+    // Long row lists name the first rows and count the others. embeddedRecordManager: whether
+    // the record manager that refused was Quillan's embedded one, which reads genuine Btrieve
+    // files but never writes them (btrieve::recordManagerDescription() == "embedded").
+    std::string text(bool embeddedRecordManager) const;
 
 private:
     enum class Kind { NotCreated, NotOpened, RowsRefused, RowsLeftOut, RowsNoted, LeftAsItWas, Note };
@@ -50,9 +57,26 @@ private:
 // A status with its meaning, e.g. "status 12 (file not found)".
 std::string statusText(int status);
 
-// The message for a dictionary file whose reading ended on a record that could not be read
-// (status other than end of file), e.g.
+// The message for a file whose reading ended on a record that could not be read (status other
+// than end of file), e.g.
 //   FILE.DDF: reading stopped after 12 records: status 2 (I/O error).
-std::string readStoppedText(const std::string& fileName, std::size_t recordsRead, int status);
+// damagedPage: the damaged page of a genuine file where it stopped ("after 12 records at damaged
+// page 7: ..."). `ending` closes the sentence.
+std::string readStoppedText(const std::string& fileName, std::size_t recordsRead, int status,
+                            std::optional<std::uint32_t> damagedPage = std::nullopt,
+                            std::string_view ending = ".");
+
+// What Create (the Files page) tells the user, beside what Build tells. The table name and the
+// location are shown without their trailing blanks.
+// The message for a Create buffer that could not be made, e.g.
+//   No data file was created for Stock: its record length is 0 (...).
+// "'<text>' is not a valid integer value" for a value that is not a number; empty when the buffer
+// has no problem.
+std::string createProblemText(const CreateBuffer& buffer, std::string_view table);
+//   No data file was created for Stock: its location is 300 bytes long, and the record manager
+//   takes at most 254.
+std::string createLocationTooLongText(std::string_view table, std::size_t length);
+//   STOCK.DAT was not created: status 18 (disk full).   (also a line of BuildReport::text)
+std::string fileNotCreatedText(std::string_view fileName, int status);
 
 } // namespace dict

@@ -1,6 +1,7 @@
 #include "CreateBuffer.h"
 
 #include "DataTypes.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <span>
@@ -10,16 +11,14 @@ namespace dict {
 namespace {
 
 // A name as compared: trailing blanks and NULs dropped.
-std::string trimmed(std::string name)
+std::string_view trimmed(const std::string& name)
 {
-    while (!name.empty() && (name.back() == ' ' || name.back() == '\0'))
-        name.pop_back();
-    return name;
+    return text::withoutTrailingBlanks(name);
 }
 
 bool sameName(const std::string& a, const std::string& b)
 {
-    return equalIgnoringAsciiCase(trimmed(a), trimmed(b));
+    return text::equalIgnoringAsciiCase(trimmed(a), trimmed(b));
 }
 
 std::optional<int64_t> number(const std::string& text)

@@ -1,6 +1,6 @@
 #include "DataFiles.h"
 
-#include "FileNames.h"
+#include "FileLookup.h"
 
 #include "Status.h"
 #include "WinBtr.h"
@@ -19,7 +19,7 @@ int readDataFileStat(const std::string& path, std::span<uint8_t> stat)
     if (stat.size() < kStatBufferSize)
         return btr::StatusDataBufferTooShort;
     SharedWinBtr btr;
-    const int16_t opened = btr->Open(path, "", 0);
+    const int16_t opened = btr->Open(path, "", btr::OpenNormal);
     if (opened != btr::StatusSuccess)
         return opened;
     return btr->StatInto(stat.data());
@@ -41,10 +41,7 @@ int createDataFile(const std::string& path, std::span<const uint8_t> createBuffe
 
 std::optional<std::string> existingDataFile(const std::string& location)
 {
-    const std::string name = engine::nameFromKeyBuffer(location.c_str(), 0);
-    if (name.empty())
-        return std::nullopt;
-    return engine::findExistingFile(engine::nameToCreate(name));
+    return btrieve::fileCreateWouldReplace(location);
 }
 
 } // namespace dict

@@ -1,7 +1,7 @@
 #pragma once
 // A table's data file through the shared Btrieve file object: reading its statistics (for the
-// Files page's Add) and creating it empty from a Create buffer. Each call constructs the shared
-// object, works through it and releases it before returning, which closes the file.
+// Files page's Add; DataRecords.h decodes them) and creating it empty from a Create buffer. Each call
+// constructs the shared object, works through it and releases it before returning, which closes the file.
 #include <cstddef>
 #include <cstdint>
 #include <optional>

@@ -8,8 +8,6 @@
 namespace dict {
 namespace {
 
-constexpr int8_t kReadOnly = -2;
-constexpr int kVariableLength = 0x1;
 constexpr int kLongestRecord = 32767;
 
 } // namespace
@@ -21,6 +19,7 @@ DataFileLayout decodeDataFileLayout(const uint8_t* s, std::size_t size)
         return out;
     out.spec = FileSpec::decode(std::span<const uint8_t>(s, FileSpec::kSize));
     out.keyCount = s[4]; // a byte: offset 5 carries the file version
+    out.spec.indexCount = int16_t(out.keyCount);
     std::size_t at = FileSpec::kSize;
     for (int key = 0; key < out.keyCount; ++key)
         for (int part = 0;; ++part) {
@@ -33,6 +32,19 @@ DataFileLayout decodeDataFileLayout(const uint8_t* s, std::size_t size)
                 break;
         }
     return out;
+}
+
+int statDataFile(const std::string& path, DataFileLayout& out)
+{
+    out = DataFileLayout{};
+    TWinBtr btr;
+    if (btr.Open(path, "", btr::OpenReadOnly) != btr::StatusSuccess)
+        return btr.StatusOf();
+    if (btr.Stat() != btr::StatusSuccess)
+        return btr.StatusOf();
+    out = decodeDataFileLayout(btr.StatBuffer, sizeof btr.StatBuffer);
+    btr.Close();
+    return btr::StatusSuccess;
 }
 
 DataFileReader::DataFileReader() = default;
@@ -49,14 +61,14 @@ int DataFileReader::openRaw(const std::string& path)
     // TWinBtr::Open asks for the statistics twice (record length, then index count); on a
     // large file each Stat counts every record and every key value.
     if (path.empty() || path.size() >= sizeof btr->KeyBuffer || path.find('\0') != std::string::npos) {
-        if (int st = btr->Open(path, "", kReadOnly))
+        if (int st = btr->Open(path, "", btr::OpenReadOnly))
             return st;
         mLayout = decodeDataFileLayout(btr->StatBuffer, sizeof btr->StatBuffer);
         mHasLayout = true;
     } else {
         btr->ClearKey(sizeof btr->KeyBuffer);
         std::memcpy(btr->KeyBuffer, path.data(), path.size());
-        btr->KeyNumber = kReadOnly;
+        btr->KeyNumber = btr::OpenReadOnly;
         const int st = btr->ExecuteWith(btr::OpOpen, nullptr, uint16_t(0));
         btr->KeyNumber = 0;
         if (st)
@@ -90,7 +102,7 @@ int DataFileReader::open(const std::string& path)
     }
     mLength = static_cast<std::size_t>(std::max<int>(mLayout.spec.recordLength, 0));
     // Records of a variable-length file may run past the fixed part: room for the longest.
-    if (mLayout.spec.flags & kVariableLength)
+    if (mLayout.spec.flags & btr::fileflag::VariableLength)
         mBtr->SetBufferSize(kLongestRecord);
     else
         mBtr->SetBufferSize(static_cast<int>(mLength));

@@ -17,19 +17,27 @@ class TWinBtr;
 namespace dict {
 
 // What Stat says about a data file: its file specification and key segments, keys in order.
+// The one reader of a statistics buffer: the Files page's Add, the Keys page, the Data page and
+// quillan-cli all decode through it. The key count is the byte at offset 4 (spec.indexCount
+// holds it too): the byte after it carries the file version when Stat is asked for it.
 struct DataFileLayout {
     FileSpec spec;
     int keyCount = 0;
     struct Segment {
-        int key;
-        int part;
+        int key;  // from 0
+        int part; // from 0 within its key
         KeySpec spec;
     };
     std::vector<Segment> segments;
 };
 
-// Reads the layout from a statistics buffer of `size` bytes.
+// Reads the layout from a statistics buffer of `size` bytes. A buffer shorter than a file
+// specification gives an empty layout; segments that would run past its end are left out.
 DataFileLayout decodeDataFileLayout(const uint8_t* stat, std::size_t size);
+
+// Opens the file read-only, reads its layout and closes it; returns the record manager's
+// status (0 on success).
+int statDataFile(const std::string& path, DataFileLayout& out);
 
 class DataFileReader {
 public:

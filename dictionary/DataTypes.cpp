@@ -1,5 +1,7 @@
 #include "DataTypes.h"
 
+#include "Text.h"
+
 namespace dict {
 namespace {
 
@@ -8,21 +10,6 @@ constexpr int kExtendedLowRun = 20; // positions 0..19 take codes 228..247
 constexpr int kHighRunCode = 253;   // positions 20..22 take codes 253..255
 
 } // namespace
-
-char asciiUpper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
-
-bool equalIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (asciiUpper(a[i]) != asciiUpper(b[i]))
-            return false;
-    return true;
-}
 
 const std::array<std::string_view, kStandardTypeCount>& standardTypeNames()
 {
@@ -116,7 +103,7 @@ int combinedPositionOfName(std::string_view name)
 {
     const auto& names = combinedTypeNames();
     for (int i = 0; i < kCombinedTypeCount; ++i)
-        if (equalIgnoringAsciiCase(names[i], name))
+        if (text::equalIgnoringAsciiCase(names[i], name))
             return i;
     return -1;
 }

@@ -39,10 +39,6 @@ int codeToExtendedPosition(int code);
 int combinedPositionToCode(int position);
 // b - 19 for b in 19..41; -1 otherwise.
 int combinedToExtendedPosition(int position);
-// Upper-cases the ASCII letters a to z only, as every name comparison of the editor does.
-char asciiUpper(char c);
-// Equal texts, ignoring the case of the ASCII letters a to z only.
-bool equalIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 // Whether the code is one of the catalogue's types, standard or extended.
 bool isKnownTypeCode(int code);

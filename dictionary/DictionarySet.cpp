@@ -3,6 +3,7 @@
 #include "BuildReport.h"
 #include "DictionaryIo.h"
 #include "Status.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <array>
@@ -32,11 +33,6 @@ std::string readAll(DictFile file, RecordArray array, std::vector<Record>& recor
     for (std::size_t i = 0; i < count; ++i)
         records.push_back(Record::decode(std::as_const(array).slot(i)));
     return {};
-}
-
-char asciiUpper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
 }
 
 std::vector<std::string> flagWords(unsigned flags, const std::string_view* words, std::size_t count)
@@ -130,40 +126,24 @@ const TableDef* Tables::find(std::string_view name) const
 {
     const std::string wanted = trimmedName(name);
     for (const TableDef& t : mTables)
-        if (sameName(t.name, wanted))
+        if (text::equalIgnoringAsciiCase(t.name, wanted))
             return &t;
     return nullptr;
 }
 
-std::string trimmedName(std::string_view text)
+std::string trimmedName(std::string_view name)
 {
-    std::size_t n = text.size();
-    while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\0'))
-        --n;
-    return std::string(text.substr(0, n));
-}
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return asciiUpper(x) == asciiUpper(y); });
+    return std::string(text::withoutTrailingBlanks(name));
 }
 
 std::vector<std::string> fileFlagWords(unsigned flags)
 {
-    static constexpr std::array<std::string_view, 12> words = {
-        "Variable Length",   "Blank Trancate", "Preallocation", "Data Compres",
-        "Key Only",          "Index Balance",  "10% Free",      "20% Free",
-        "Duplicate Pointer", "Reserv",         "Key  Spec",     "VAT"};
-    return flagWords(flags, words.data(), words.size());
+    return flagWords(flags, btr::kFileFlagCaptions.data(), btr::kFileFlagCaptions.size());
 }
 
 std::vector<std::string> keyFlagWords(unsigned flags)
 {
-    static constexpr std::array<std::string_view, 11> words = {
-        "Duplicates", "Modifiable", "Binary",  "NullKeyAllSeg", "Segmented", "ACS",
-        "Descending", "RepeatDupl", "ExtType", "NullKeyAnySeg", "CaseInsens"};
-    return flagWords(flags, words.data(), words.size());
+    return flagWords(flags, btr::kKeyFlagCaptions.data(), btr::kKeyFlagCaptions.size());
 }
 
 bool isDictionaryFileLocation(std::string_view location)
@@ -173,7 +153,7 @@ bool isDictionaryFileLocation(std::string_view location)
     if (slash != std::string::npos)
         name.erase(0, slash + 1);
     for (DictFile f : {DictFile::File, DictFile::Field, DictFile::Index, DictFile::FieldExt})
-        if (sameName(name, creationSpec(f).fileName))
+        if (text::equalIgnoringAsciiCase(name, creationSpec(f).fileName))
             return true;
     return false;
 }

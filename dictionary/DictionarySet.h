@@ -74,10 +74,8 @@ private:
     std::vector<TableDef> mTables;
 };
 
-// Texts without their trailing blanks and NULs.
-std::string trimmedName(std::string_view text);
-// Equal, ignoring the case of ASCII letters.
-bool sameName(std::string_view a, std::string_view b);
+// A stored name without its trailing blanks and NULs (text::withoutTrailingBlanks, as a string).
+std::string trimmedName(std::string_view name);
 
 // The words of the set bits of table flags ("Variable Length", ..., "VAT") and key flags
 // ("Duplicates", ..., "CaseInsens"), lowest bit first; a bit without a word gives "bit N".

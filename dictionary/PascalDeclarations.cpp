@@ -1,5 +1,7 @@
 #include "PascalDeclarations.h"
 
+#include "Text.h"
+
 #include <algorithm>
 #include <array>
 #include <limits>
@@ -7,17 +9,12 @@
 namespace dict {
 namespace {
 
-char upperChar(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
-}
-
 bool equalsUpper(std::string_view token, std::string_view upperWord)
 {
     if (token.size() != upperWord.size())
         return false;
     for (std::size_t i = 0; i < token.size(); ++i)
-        if (upperChar(token[i]) != upperWord[i])
+        if (text::asciiUpper(token[i]) != upperWord[i])
             return false;
     return true;
 }
@@ -65,30 +62,41 @@ public:
     PascalToken nextSectionWord()
     {
         while (mPos < mEnd) {
-            const auto c = static_cast<unsigned char>(mSource[mPos]);
-            if (c == '\'') {
-                ++mPos;
-                while (mPos < mEnd && mSource[mPos] != '\'' && mSource[mPos] != '\n' && mSource[mPos] != '\r')
-                    ++mPos;
-                if (mPos < mEnd && mSource[mPos] == '\'')
-                    ++mPos;
-                continue;
-            }
-            if (!isIdentifierByte(c)) {
-                ++mPos;
-                continue;
-            }
             const std::size_t start = mPos;
-            while (mPos < mEnd && isIdentifierByte(static_cast<unsigned char>(mSource[mPos])))
-                ++mPos;
-            const std::size_t length = mPos - start;
-            if (!isIdentifierStart(c) || (length != 4 && length != 5 && length != 14))
+            const std::string_view word = skipToWord();
+            const std::size_t length = word.size();
+            if (length == 0 || !isIdentifierStart(static_cast<unsigned char>(word.front())) ||
+                (length != 4 && length != 5 && length != 14))
                 continue;
-            PascalToken token{PascalToken::Identifier, mSource.substr(start, length), start};
+            PascalToken token{PascalToken::Identifier, word, start};
             if (token.is("TYPE") || token.is("CONST") || token.is("RESOURCESTRING"))
                 return token;
         }
         return PascalToken{PascalToken::End, {}, mPos};
+    }
+
+    // Moves past one piece of text: a quoted string (to its closing quote or the end of its
+    // line), one byte that cannot be part of a word, or a whole word, which it returns (empty for
+    // the others).
+    std::string_view skipToWord()
+    {
+        const auto c = static_cast<unsigned char>(mSource[mPos]);
+        if (c == '\'') {
+            ++mPos;
+            while (mPos < mEnd && mSource[mPos] != '\'' && mSource[mPos] != '\n' && mSource[mPos] != '\r')
+                ++mPos;
+            if (mPos < mEnd && mSource[mPos] == '\'')
+                ++mPos;
+            return {};
+        }
+        if (!isIdentifierByte(c)) {
+            ++mPos;
+            return {};
+        }
+        const std::size_t start = mPos;
+        while (mPos < mEnd && isIdentifierByte(static_cast<unsigned char>(mSource[mPos])))
+            ++mPos;
+        return mSource.substr(start, mPos - start);
     }
 
     // Moves past a record's fields to the END that closes it (records within it nested), from
@@ -97,23 +105,7 @@ public:
     {
         int depth = 1;
         while (mPos < mEnd) {
-            const auto c = static_cast<unsigned char>(mSource[mPos]);
-            if (c == '\'') {
-                ++mPos;
-                while (mPos < mEnd && mSource[mPos] != '\'' && mSource[mPos] != '\n' && mSource[mPos] != '\r')
-                    ++mPos;
-                if (mPos < mEnd)
-                    ++mPos;
-                continue;
-            }
-            if (!isIdentifierByte(c)) {
-                ++mPos;
-                continue;
-            }
-            const std::size_t start = mPos;
-            while (mPos < mEnd && isIdentifierByte(static_cast<unsigned char>(mSource[mPos])))
-                ++mPos;
-            const std::string_view word = mSource.substr(start, mPos - start);
+            const std::string_view word = skipToWord();
             if (word.size() == 3 && equalsUpper(word, "END")) {
                 if (--depth == 0)
                     return mPos;
@@ -264,31 +256,13 @@ std::uint64_t nameHash(std::string_view name)
 {
     std::uint64_t hash = 14695981039346656037ull;
     for (char c : name) {
-        hash ^= static_cast<unsigned char>(upperChar(c));
+        hash ^= static_cast<unsigned char>(text::asciiUpper(c));
         hash *= 1099511628211ull;
     }
     return hash;
 }
 
-bool sameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (upperChar(a[i]) != upperChar(b[i]))
-            return false;
-    return true;
-}
-
 } // namespace
-
-std::string upperAscii(std::string_view text)
-{
-    std::string out(text);
-    for (char& c : out)
-        c = upperChar(c);
-    return out;
-}
 
 std::string_view reasonText(UnresolvedReason reason)
 {
@@ -563,7 +537,7 @@ int PascalDeclarations::find(std::string_view name, std::size_t usePos, bool* la
     bool any = false;
     for (; it != mByName.end() && it->first == hash; ++it) {
         const Declaration& d = mDeclarations[it->second];
-        if (!sameName(mSource.substr(d.namePos, name.size()), name) ||
+        if (!text::equalIgnoringAsciiCase(mSource.substr(d.namePos, name.size()), name) ||
             (d.namePos + name.size() < mSource.size() &&
              isIdentifierByte(static_cast<unsigned char>(mSource[d.namePos + name.size()]))))
             continue;
@@ -668,7 +642,7 @@ PascalDeclarations::Value PascalDeclarations::factor(const std::vector<PascalTok
             if (isDigit(c))
                 digit = c - '0';
             else if (hex && isHexDigit(c))
-                digit = upperChar(c) - 'A' + 10;
+                digit = text::asciiUpper(c) - 'A' + 10;
             else
                 return failed(t.text, UnresolvedReason::NotInteger); // a real
             if (!checkedMul(n, hex ? 16 : 10, n) || !checkedAdd(n, digit, n))

@@ -133,6 +133,4 @@ private:
     int mDepth = 0;
 };
 
-std::string upperAscii(std::string_view text);
-
 } // namespace dict

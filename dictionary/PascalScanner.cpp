@@ -192,7 +192,7 @@ private:
     {
         std::string out(text);
         for (char& c : out)
-            c = asciiUpper(c);
+            c = text::asciiUpper(c);
         return out;
     }
 

@@ -6,6 +6,12 @@ namespace {
 constexpr uint8_t kTypeString = 0;
 constexpr uint8_t kTypeInteger = 1;
 
+constexpr std::string_view kFileFields[] = {"Xf$Id", "Xf$Name", "Xf$Loc", "Xf$Flags"};
+constexpr std::string_view kFieldFields[] = {"Xe$Id",     "Xe$File", "Xe$Name", "Xe$DataType",
+                                             "Xe$Offset", "Xe$Size", "Xe$Dec",  "Xe$Flag"};
+constexpr std::string_view kIndexFields[] = {"Xi$File", "Xi$Field", "Xi$Number", "Xi$Part", "Xi$Flags"};
+constexpr std::string_view kFieldExtFields[] = {"Xx$File", "Xx$Id", "Xx$DataType"};
+
 template <typename Record> void rebuild(RecordArray& array, const std::vector<Record>& rows)
 {
     array.reset();
@@ -13,7 +19,7 @@ template <typename Record> void rebuild(RecordArray& array, const std::vector<Re
         rows[i].encode(array.slot(i));
 }
 
-FieldRecord field(int16_t id, int16_t file, const char* name, uint8_t type, int16_t offset, int16_t size)
+FieldRecord field(int16_t id, int16_t file, std::string_view name, uint8_t type, int16_t offset, int16_t size)
 {
     FieldRecord r;
     r.id = id;
@@ -40,6 +46,21 @@ FileRecord file(int16_t id, const char* name, const char* loc)
 
 } // namespace
 
+std::span<const std::string_view> fieldNames(DictFile file)
+{
+    switch (file) {
+    case DictFile::File:
+        return kFileFields;
+    case DictFile::Field:
+        return kFieldFields;
+    case DictFile::Index:
+        return kIndexFields;
+    case DictFile::FieldExt:
+        return kFieldExtFields;
+    }
+    return {};
+}
+
 const std::vector<FileRecord>& fileSelfDescription()
 {
     static const std::vector<FileRecord> rows = {
@@ -53,15 +74,23 @@ const std::vector<FileRecord>& fileSelfDescription()
 const std::vector<FieldRecord>& fieldSelfDescription()
 {
     static const std::vector<FieldRecord> rows = {
-        field(1, 1, "Xf$Id", kTypeInteger, 0, 2),      field(2, 1, "Xf$Name", kTypeString, 2, 20),
-        field(3, 1, "Xf$Loc", kTypeString, 22, 64),    field(4, 1, "Xf$Flags", kTypeInteger, 86, 1),
-        field(5, 2, "Xe$Id", kTypeInteger, 0, 2),      field(6, 2, "Xe$File", kTypeInteger, 2, 2),
-        field(7, 2, "Xe$Name", kTypeString, 4, 20),    field(8, 2, "Xe$DataType", kTypeInteger, 24, 1),
-        field(9, 2, "Xe$Offset", kTypeInteger, 25, 2), field(10, 2, "Xe$Size", kTypeInteger, 27, 2),
-        field(11, 2, "Xe$Dec", kTypeInteger, 29, 1),   field(12, 2, "Xe$Flag", kTypeInteger, 30, 2),
-        field(13, 3, "Xi$File", kTypeInteger, 0, 2),   field(14, 3, "Xi$Field", kTypeInteger, 2, 2),
-        field(15, 3, "Xi$Number", kTypeInteger, 4, 2), field(16, 3, "Xi$Part", kTypeInteger, 6, 2),
-        field(17, 3, "Xi$Flags", kTypeInteger, 8, 2),
+        field(1, 1, kFileFields[0], kTypeInteger, 0, 2),
+        field(2, 1, kFileFields[1], kTypeString, 2, 20),
+        field(3, 1, kFileFields[2], kTypeString, 22, 64),
+        field(4, 1, kFileFields[3], kTypeInteger, 86, 1),
+        field(5, 2, kFieldFields[0], kTypeInteger, 0, 2),
+        field(6, 2, kFieldFields[1], kTypeInteger, 2, 2),
+        field(7, 2, kFieldFields[2], kTypeString, 4, 20),
+        field(8, 2, kFieldFields[3], kTypeInteger, 24, 1),
+        field(9, 2, kFieldFields[4], kTypeInteger, 25, 2),
+        field(10, 2, kFieldFields[5], kTypeInteger, 27, 2),
+        field(11, 2, kFieldFields[6], kTypeInteger, 29, 1),
+        field(12, 2, kFieldFields[7], kTypeInteger, 30, 2),
+        field(13, 3, kIndexFields[0], kTypeInteger, 0, 2),
+        field(14, 3, kIndexFields[1], kTypeInteger, 2, 2),
+        field(15, 3, kIndexFields[2], kTypeInteger, 4, 2),
+        field(16, 3, kIndexFields[3], kTypeInteger, 6, 2),
+        field(17, 3, kIndexFields[4], kTypeInteger, 8, 2),
     };
     return rows;
 }

@@ -1,12 +1,19 @@
 #pragma once
 // The rows that describe the dictionary files themselves (tables X$FILE, X$FIELD, X$INDEX),
 // which a page's New puts into its record array and grid. FIELDEXT.DDF has none.
+#include "CreationSpecs.h"
 #include "RecordArray.h"
 #include "Records.h"
 
+#include <span>
+#include <string_view>
 #include <vector>
 
 namespace dict {
+
+// The names of a dictionary file's fields in record order ("Xf$Id", "Xf$Name", ...): the names
+// the self-description gives them and the column titles of the file's grid.
+std::span<const std::string_view> fieldNames(DictFile file);
 
 const std::vector<FileRecord>& fileSelfDescription();   // 3 records
 const std::vector<FieldRecord>& fieldSelfDescription(); // 17 records

@@ -1,7 +1,7 @@
 #include "SetWriter.h"
 
 #include "Backups.h"
-#include "FileNames.h"
+#include "FileLookup.h"
 #include "Records.h"
 #include "SafeFiles.h"
 #include "Status.h"
@@ -125,8 +125,8 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
                                 FileLayout fileLayout)
 {
     const CreationSpec& layout = creationSpec(file);
-    Staged staged{file, engine::findExistingFile(layout.fileName).value_or(layout.fileName),
-                  engine::privateFileFor(layout.fileName)};
+    Staged staged{file, btrieve::findExistingFile(layout.fileName).value_or(layout.fileName),
+                  btrieve::privateFileFor(layout.fileName)};
     staged.leftOut = leftOut;
     for (auto it = mStaged.begin(); it != mStaged.end(); ++it)
         if (it->file == file) {
@@ -299,7 +299,7 @@ std::string finishInterruptedSet(const std::string& directory)
             if (tab == std::string::npos)
                 continue;
             const std::string temporary = line.substr(0, tab), target = line.substr(tab + 1);
-            if (!plainName(temporary) || !plainName(target) || !engine::isPrivateFileName(temporary))
+            if (!plainName(temporary) || !plainName(target) || !btrieve::isPrivateFileName(temporary))
                 continue;
             ++listed;
             if (!fs::exists(dir / temporary, ec))
@@ -318,7 +318,7 @@ std::string finishInterruptedSet(const std::string& directory)
                    joinNames(stillOpen) + (stillOpen.size() == 1 ? " is" : " are") +
                    " still to be replaced and could not be: the new " +
                    (stillOpen.size() == 1 ? "file waits" : "files wait") + " beside the old under " +
-                   std::string(engine::kPrivateFileSuffix) + " names.";
+                   std::string(btrieve::kPrivateFileSuffix) + " names.";
         if (!finished.empty())
             return "A Build of the dictionary set was cut off while its files were replaced; the replacing "
                    "was finished now (" +
@@ -329,9 +329,9 @@ std::string finishInterruptedSet(const std::string& directory)
     std::vector<std::string> removed;
     for (const auto& entry : fs::directory_iterator(dir, ec)) {
         const std::string name = entry.path().filename().string();
-        if (engine::isPrivateFileName(name) && name[0] == '.') {
+        if (btrieve::isPrivateFileName(name) && name[0] == '.') {
             removeWithJournal(entry.path().string());
-            removed.push_back(engine::privateFileTarget(name));
+            removed.push_back(btrieve::privateFileTarget(name));
         }
     }
     fs::remove(dir / (std::string(kSetMarkerName) + ".new"), ec);

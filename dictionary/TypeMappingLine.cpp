@@ -5,14 +5,6 @@
 namespace dict {
 namespace {
 
-std::string conversionMessage(std::string_view text)
-{
-    std::string message = "'";
-    message.append(text);
-    message += "' is not a valid integer value";
-    return message;
-}
-
 // Start of word n, or npos when the line has fewer words. Leading spaces separate like others.
 std::size_t wordStart(std::string_view line, int n)
 {
@@ -42,38 +34,14 @@ int wordCount(std::string_view line)
 
 } // namespace
 
-ConversionError::ConversionError(std::string_view text)
-    : std::runtime_error(conversionMessage(text)), mMessage(conversionMessage(text))
-{
-}
-
 std::optional<std::int32_t> parseDecimal(std::string_view text)
 {
-    bool negative = false;
-    if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
-        negative = text.front() == '-';
-        text.remove_prefix(1);
-    }
-    if (text.empty() || text.size() > 10)
-        return std::nullopt;
-    std::int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return std::nullopt;
-        value = value * 10 + (c - '0');
-    }
-    if (negative)
-        value = -value;
-    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::int32_t>(value);
+    return text::parseInteger(text, text::IntegerSyntax::Decimal);
 }
 
 std::int32_t decimalValue(std::string_view text)
 {
-    if (const auto value = parseDecimal(text))
-        return *value;
-    throw ConversionError(text);
+    return text::integerValue(text, text::IntegerSyntax::Decimal);
 }
 
 std::int32_t GetWord(std::string_view line, int n)

@@ -7,6 +7,7 @@
 //
 // Texts are Latin-1 strings, one byte per character.
 #include "DataTypes.h"
+#include "Text.h"
 
 #include <array>
 #include <cstdint>
@@ -21,19 +22,12 @@ namespace dict {
 constexpr int kTypeMappingLineCount = kPascalTypeCount; // 29
 inline constexpr std::string_view kDefaultMappingLine = "0 0 0";
 
-// A text that should have been an integer; what() is "'<text>' is not a valid integer value"
+// A text that should have been an integer; message() is "'<text>' is not a valid integer value"
 // (Latin-1, the text as found).
-// message() is the whole text even when the offending text holds a NUL byte; what() stops there.
-class ConversionError : public std::runtime_error {
-public:
-    explicit ConversionError(std::string_view text);
-    const std::string& message() const { return mMessage; }
+using text::ConversionError;
 
-private:
-    std::string mMessage;
-};
-
-// Optional sign, then decimal digits, nothing else, in the signed 32-bit range.
+// Optional sign, then decimal digits, nothing else, in the signed 32-bit range
+// (text::IntegerSyntax::Decimal).
 std::optional<std::int32_t> parseDecimal(std::string_view text);
 // parseDecimal, or ConversionError for a text it refuses.
 std::int32_t decimalValue(std::string_view text);

@@ -2,8 +2,10 @@
 
 #include "PageLayout.h"
 
+#include "Binding.h"
 #include "DataTypes.h"
 #include "DictionaryGrid.h"
+#include "SelfDescription.h"
 
 #include "Backups.h"
 #include "Status.h"
@@ -267,8 +269,10 @@ void TMain::guarded(const std::function<void()>& handler)
         return;
     try {
         handler();
-    } catch (const EConvertError& e) {
+    } catch (const EditorError& e) {
         showError(e.text());
+    } catch (const text::ConversionError& e) {
+        showError(QString::fromUtf8(e.message().data(), qsizetype(e.message().size())));
     } catch (const std::exception& e) {
         showError(QString::fromUtf8(e.what()));
     } catch (...) {
@@ -279,6 +283,15 @@ void TMain::guarded(const std::function<void()>& handler)
 }
 
 // ---- Build reporting ----
+
+namespace {
+
+bool embeddedRecordManager()
+{
+    return btrieve::recordManagerDescription() == "embedded";
+}
+
+} // namespace
 
 void TMain::writeBuild(std::function<void()> write)
 {
@@ -302,7 +315,7 @@ TMain::BuildReportScope::~BuildReportScope()
         return;
     mWindow.mBuildReport = nullptr;
     if (!mOwned->empty())
-        mWindow.mUnshownReport = QString::fromStdString(mOwned->text());
+        mWindow.mUnshownReport = QString::fromStdString(mOwned->text(embeddedRecordManager()));
 }
 
 dict::BuildReport& TMain::BuildReportScope::report()
@@ -317,7 +330,7 @@ void TMain::BuildReportScope::finish()
     mWindow.mBuildReport = nullptr;
     const std::unique_ptr<dict::BuildReport> report = std::move(mOwned);
     if (!report->empty())
-        showMessage(QString::fromStdString(report->text()));
+        showMessage(QString::fromStdString(report->text(embeddedRecordManager())));
 }
 
 void TMain::showError(const QString& text)
@@ -518,16 +531,16 @@ void TMain::FormCreate()
 {
     for (TVarGrid* grid : {FileGrid, FieldGrid, KeyGrid, RecordGrid})
         grid->setRowCount(2);
-    const auto titles = [](TVarGrid* grid, const QStringList& names) {
-        for (int col = 0; col < names.size(); ++col)
-            grid->setCells(col, 0, names[col]);
+    const auto titles = [](TVarGrid* grid, std::span<const std::string_view> names) {
+        for (std::size_t col = 0; col < names.size(); ++col)
+            grid->setCells(int(col), 0, QString::fromLatin1(names[col].data(), qsizetype(names[col].size())));
     };
-    titles(FileGrid, {"Xf$Id", "Xf$Name", "Xf$Loc", "Xf$Flags"});
-    titles(FieldGrid,
-           {"Xe$Id", "Xe$File", "Xe$Name", "Xe$DataType", "Xe$Offset", "Xe$Size", "Xe$Dec", "Xe$Flag"});
-    titles(KeyGrid, {"Xi$File", "Xi$Field", "Xi$Number", "Xi$Part", "Xi$Flags"});
-    titles(RecordGrid, {"Field", "Pascal type", "Btrieve type", "Offset", "Size"});
-    titles(ExtGrid, {"Xx$File", "Xx$Id", "Xx$DataType"});
+    titles(FileGrid, dict::fieldNames(dict::DictFile::File));
+    titles(FieldGrid, dict::fieldNames(dict::DictFile::Field));
+    titles(KeyGrid, dict::fieldNames(dict::DictFile::Index));
+    constexpr std::string_view kRecordColumns[] = {"Field", "Pascal type", "Btrieve type", "Offset", "Size"};
+    titles(RecordGrid, kRecordColumns);
+    titles(ExtGrid, dict::fieldNames(dict::DictFile::FieldExt));
 
     FileStatList.clear();
     HiddenFieldRows.clear();
@@ -818,7 +831,7 @@ void TMain::BuildFileClick()
     BuildFieldExtDDFClick();
     // A cell any page cannot store leaves the whole set as it was; one message names them all.
     if (!mBadCells.empty())
-        throw EConvertError(mBadCells.text());
+        throw EditorError(mBadCells.text());
     mCollectingWrites = false;
     std::vector<std::function<void()>> writes = std::move(mPendingWrites);
     mPendingWrites.clear();
@@ -841,7 +854,7 @@ void TMain::DeleteFileClick()
     // The copy a Build would take before it replaced the file.
     const std::string copied = dict::backUpFile(QFile::encodeName(path).toStdString());
     if (!copied.empty())
-        throw EConvertError(QStringLiteral("%1 was not deleted: no copy of it could be kept (%2)")
+        throw EditorError(QStringLiteral("%1 was not deleted: no copy of it could be kept (%2)")
                                 .arg(name, QString::fromStdString(copied)));
     eraseFile(path);
     rereadFileList();

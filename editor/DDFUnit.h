@@ -593,7 +593,7 @@ public:
             rows.push_back(row);
         }
         if (!pageBadCells.empty())
-            throw EConvertError(pageBadCells.text());
+            throw EditorError(pageBadCells.text());
         if (bad.count() != badBefore) { // Build DDFs names them once all four pages are converted
             reporting.finish();
             return;

@@ -36,13 +36,6 @@ template <class Visit> void forEachRow(const TVarGrid* grid, const QStringList& 
     }
 }
 
-QString trimmedRight(QString s)
-{
-    while (!s.isEmpty() && (s.back() == QLatin1Char(' ') || s.back() == QChar()))
-        s.chop(1);
-    return s;
-}
-
 } // namespace
 
 int TMain::dataTableRow() const
@@ -77,7 +70,7 @@ std::vector<dict::ViewField> TMain::dataTableFields(int tableRow) const
         if (!tableId || cellInteger(cells[kFieldFile]) != tableId)
             return;
         dict::ViewField f;
-        f.name = trimmedRight(cells[kFieldName]).toStdString();
+        f.name = withoutTrailingBlanks(cells[kFieldName]).toStdString();
         f.offset = cellInteger(cells[kFieldOffset]).value_or(0);
         f.size = cellInteger(cells[kFieldSize]).value_or(0);
         f.decimals = cellInteger(cells[kFieldDec]).value_or(0);
@@ -93,7 +86,7 @@ void TMain::ShowDataPage()
     const int row = dataTableRow();
     QString path;
     if (row >= 0) {
-        const QString location = trimmedRight(FileGrid->Cells(kFileLoc, row));
+        const QString location = withoutTrailingBlanks(FileGrid->Cells(kFileLoc, row));
         if (!location.isEmpty())
             path = QDir::current().absoluteFilePath(location);
     }
@@ -103,7 +96,7 @@ void TMain::ShowDataPage()
         DataProgress->setValue(0);
         if (status)
             LDataTable->setText(QStringLiteral("%1: cannot be opened: status %2 (%3).")
-                                    .arg(trimmedRight(FileGrid->Cells(kFileLoc, row)))
+                                    .arg(withoutTrailingBlanks(FileGrid->Cells(kFileLoc, row)))
                                     .arg(status)
                                     .arg(QString::fromLatin1(btr::statusMeaning(status))));
     }
@@ -130,14 +123,15 @@ void TMain::showDataStatus()
     }
     if (DataModel->recordLength() == 0) {
         if (DataModel->file().isEmpty())
-            LDataTable->setText(QStringLiteral("%1 has no location.").arg(trimmedRight(FileGrid->Cells(kFileName, row))));
+            LDataTable->setText(QStringLiteral("%1 has no location.")
+                                    .arg(withoutTrailingBlanks(FileGrid->Cells(kFileName, row))));
         return;
     }
     const QString read = DataModel->knowsTotal()
                              ? QStringLiteral("%1 of %2 read").arg(DataModel->rowCount()).arg(DataModel->expectedRecords())
                              : QStringLiteral("%1 read").arg(DataModel->rowCount());
     LDataTable->setText(QStringLiteral("%1: records of %2 bytes, %3%4")
-                            .arg(trimmedRight(FileGrid->Cells(kFileName, row)))
+                            .arg(withoutTrailingBlanks(FileGrid->Cells(kFileName, row)))
                             .arg(DataModel->recordLength())
                             .arg(read)
                             .arg(DataModel->atEnd() ? QStringLiteral(".") : QStringLiteral(" so far.")));
@@ -168,7 +162,7 @@ void TMain::DataDraftClick()
     const std::size_t existing = dataTableFields(tableRow).size();
     if (existing &&
         !askQuestion(QStringLiteral("The table %1 has %2 fields already. Replace them with the first draft?")
-                         .arg(trimmedRight(tableName))
+                         .arg(withoutTrailingBlanks(tableName))
                          .arg(existing)))
         return;
 

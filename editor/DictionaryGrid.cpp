@@ -1,5 +1,7 @@
 #include "DictionaryGrid.h"
 
+#include "Text.h"
+
 #include "Status.h"
 #include "Variant.h"
 
@@ -76,12 +78,18 @@ QString dictionaryFileName(dict::DictFile file)
 
 // ---- Texts and look-ups ----
 
-QString nameKey(QString name, LetterCase letterCase)
+QString withoutTrailingBlanks(QString name)
 {
     qsizetype used = name.size();
-    while (used > 0 && (name[used - 1] == QLatin1Char(' ') || name[used - 1] == QChar(0)))
+    while (used > 0 && text::isTrailingBlank(name[used - 1].unicode()))
         --used;
     name.truncate(used);
+    return name;
+}
+
+QString nameKey(QString name, LetterCase letterCase)
+{
+    name = withoutTrailingBlanks(std::move(name));
     return letterCase == LetterCase::Ignored ? asciiUpper(std::move(name)) : name;
 }
 
@@ -98,8 +106,7 @@ QString padName(const QString& text, int width)
 QString asciiUpper(QString text)
 {
     for (QChar& c : text)
-        if (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
-            c = QChar(c.unicode() - 32);
+        c = QChar(text::asciiUpper(c.unicode()));
     return text;
 }
 
@@ -366,7 +373,7 @@ void BuildCells::refuse(int col, int row, const QString& why) const
     BadCells& bad = mGather ? *mGather : one;
     bad.add(mFileName, row, mGrid->Cells(col, 0), why);
     if (!mGather)
-        throw EConvertError(one.text());
+        throw EditorError(one.text());
 }
 
 qint32 BuildCells::integer(int col, int row, qint32 lowest, qint32 highest) const
@@ -374,7 +381,7 @@ qint32 BuildCells::integer(int col, int row, qint32 lowest, qint32 highest) cons
     const QString text = mGrid->Cells(col, row);
     qint32 value = 0;
     if (!parseInteger(text, &value)) {
-        refuse(col, row, QStringLiteral("'%1' is not a valid integer value").arg(text));
+        refuse(col, row, QString::fromStdString(text::notAnIntegerMessage(text.toStdString())));
         return 0;
     }
     if (value < lowest || value > highest) {

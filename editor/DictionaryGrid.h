@@ -13,6 +13,7 @@
 #include "CodePage.h"
 #include "CreationSpecs.h"
 #include "DictionaryIo.h"
+#include "EditorError.h"
 #include "RecordArray.h"
 #include "SetWriter.h"
 
@@ -73,6 +74,8 @@ QString dictionaryFileName(dict::DictFile file);
 
 // The text with blanks appended up to `width` characters (a longer text is left as it is).
 QString padName(const QString& text, int width = kNameWidth);
+// The name without its trailing blanks and NULs (text::isTrailingBlank).
+QString withoutTrailingBlanks(QString name);
 // Upper-cases the ASCII letters a to z only.
 QString asciiUpper(QString text);
 // Letter case of a to z ignored; whole texts compared.

@@ -5,6 +5,7 @@
 #include "BuildReport.h"
 #include "CreateBuffer.h"
 #include "DataFiles.h"
+#include "DataRecords.h"
 #include "DictionaryGrid.h"
 #include "DictionaryIo.h"
 #include "Records.h"
@@ -162,7 +163,7 @@ void TMain::showFileSpec(const QByteArray* stat)
 {
     dict::FileSpec spec;
     if (stat)
-        spec = dict::FileSpec::decode(bytesOf(*stat));
+        spec = dict::decodeDataFileLayout(bytesOf(*stat).data(), std::size_t(stat->size())).spec;
     ERecLen->setValue(Variant(qint32(spec.recordLength)));
     EPgSize->setValue(Variant(qint32(spec.pageSize)));
     ENIndex->setValue(Variant(qint32(spec.indexCount)));
@@ -203,7 +204,8 @@ void TMain::AddFileClick()
         return;
 
     showFileSpec(&stat);
-    const dict::FileSpec spec = dict::FileSpec::decode(bytesOf(stat));
+    const dict::FileSpec spec =
+        dict::decodeDataFileLayout(bytesOf(stat).data(), std::size_t(stat.size())).spec;
 
     // New id: one more than the largest in the grid, at least 2. Every id must be a number here,
     // or the new one could repeat an id the user is still typing.
@@ -229,13 +231,6 @@ namespace {
 dict::NumberCell numberCell(const QString& text)
 {
     return {text.toStdString(), cellInteger(text)};
-}
-
-QString withoutTrailingBlanks(QString text)
-{
-    while (text.endsWith(QLatin1Char(' ')))
-        text.chop(1);
-    return text;
 }
 
 } // namespace
@@ -288,48 +283,18 @@ void TMain::CreateFileClick()
 
     const dict::CreateBuffer buffer = dict::buildCreateBuffer(
         table.toStdString(), FileGrid->Cells(kFileId, current).toStdString(), values, keys, fields);
-    const QString notCreated =
-        QStringLiteral("No data file was created for %1: ").arg(withoutTrailingBlanks(table));
-    const QString detail = QString::fromStdString(buffer.detail);
-    using Problem = dict::CreateBuffer::Problem;
-    switch (buffer.problem) {
-    case Problem::None:
-        break;
-    case Problem::NotANumber:
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(detail));
-    case Problem::FieldNotFound:
-        showMessage(notCreated + (detail.isEmpty()
-                                      ? QStringLiteral("a key row of the table names no field.")
-                                      : QStringLiteral("its key field \"%1\" is not a field of the table in the Fields grid.")
-                                            .arg(withoutTrailingBlanks(detail))));
-        return;
-    case Problem::NoRecordLength:
-        showMessage(notCreated + QStringLiteral("its record length is 0 (Record Length is 0 and the Fields "
-                                                "grid holds no field of the table)."));
-        return;
-    case Problem::BadRecordLength:
-        showMessage(notCreated + QStringLiteral("a record length of %1 is outside 1..65535.").arg(detail));
-        return;
-    case Problem::BadSegment:
-        showMessage(notCreated + QStringLiteral("its key field \"%1\" has an offset, size or type, or its key "
-                                                "flags, below 0 or too large for a key specification.")
-                                     .arg(withoutTrailingBlanks(detail)));
-        return;
-    case Problem::TooManySegments:
-        showMessage(notCreated +
-                    QStringLiteral("its keys have %1 segments, and a data file takes at most %2.")
-                        .arg(detail)
-                        .arg(dict::kMaxCreateSegments));
+    const std::string tableName = table.toStdString();
+    if (buffer.problem == dict::CreateBuffer::Problem::NotANumber)
+        throw EditorError(QString::fromStdString(dict::createProblemText(buffer, tableName)));
+    if (buffer.problem != dict::CreateBuffer::Problem::None) {
+        showMessage(QString::fromStdString(dict::createProblemText(buffer, tableName)));
         return;
     }
     ENIndex->setValue(Variant(qint32(buffer.keyCount)));
 
     const std::string path = QFile::encodeName(location).toStdString();
     if (path.size() > dict::kLongestCreateName) {
-        showMessage(notCreated + QStringLiteral("its location is %1 bytes long, and the record manager "
-                                                "takes at most %2.")
-                                     .arg(path.size())
-                                     .arg(dict::kLongestCreateName));
+        showMessage(QString::fromStdString(dict::createLocationTooLongText(tableName, path.size())));
         return;
     }
     if (const auto existing = dict::existingDataFile(path)) {
@@ -343,9 +308,8 @@ void TMain::CreateFileClick()
     const int status = dict::createDataFile(path, buffer.bytes);
     rereadFileList();
     if (status != btr::StatusSuccess)
-        showMessage(
-            QStringLiteral("%1 was not created: %2.")
-                .arg(withoutTrailingBlanks(location), QString::fromStdString(dict::statusText(status))));
+        showMessage(QString::fromStdString(
+            dict::fileNotCreatedText(withoutTrailingBlanks(location).toStdString(), status)));
 }
 
 // ---- Layout and wiring ----
@@ -362,18 +326,18 @@ void TMain::buildFilesPage()
     MAKE(FileGrid, place(new TVarGrid(4, p), 0, 0, 425, 169));
     FileGrid->setColWidths({16, 123, 189, 71});
 
-    MAKE(ChVarLen, flagBox(p, "Variable Length", 0));
-    MAKE(ChBlankTranc, flagBox(p, "Blank Trancate", 1));
-    MAKE(ChPreAlloc, flagBox(p, "Preallocation", 2));
-    MAKE(ChDataCompres, flagBox(p, "Data Compres", 3));
-    MAKE(ChKeyOnly, flagBox(p, "Key Only", 4));
-    MAKE(ChIndexBalan, flagBox(p, "Index Balance", 5));
-    MAKE(Ch10Free, flagBox(p, "10% Free", 6));
-    MAKE(Ch20Free, flagBox(p, "20% Free", 7));
-    MAKE(ChDuplPoint, flagBox(p, "Duplicate Pointer", 8));
-    MAKE(ChReserv, flagBox(p, "Reserv", 9));
-    MAKE(ChKeyNSpec, flagBox(p, "Key  Spec", 10));
-    MAKE(ChVATs, flagBox(p, "VAT", 11));
+    MAKE(ChVarLen, flagBox(p, btr::kFileFlagCaptions, 0));
+    MAKE(ChBlankTranc, flagBox(p, btr::kFileFlagCaptions, 1));
+    MAKE(ChPreAlloc, flagBox(p, btr::kFileFlagCaptions, 2));
+    MAKE(ChDataCompres, flagBox(p, btr::kFileFlagCaptions, 3));
+    MAKE(ChKeyOnly, flagBox(p, btr::kFileFlagCaptions, 4));
+    MAKE(ChIndexBalan, flagBox(p, btr::kFileFlagCaptions, 5));
+    MAKE(Ch10Free, flagBox(p, btr::kFileFlagCaptions, 6));
+    MAKE(Ch20Free, flagBox(p, btr::kFileFlagCaptions, 7));
+    MAKE(ChDuplPoint, flagBox(p, btr::kFileFlagCaptions, 8));
+    MAKE(ChReserv, flagBox(p, btr::kFileFlagCaptions, 9));
+    MAKE(ChKeyNSpec, flagBox(p, btr::kFileFlagCaptions, 10));
+    MAKE(ChVATs, flagBox(p, btr::kFileFlagCaptions, 11));
     const QList<TVarCheckBox*> boxes = fileFlagBoxes();
     for (int i = 0; i < boxes.size(); ++i)
         boxes[i]->setGeometry(4 + (i / 4) * 112, 174 + (i % 4) * 17, 110, 17);

@@ -1,6 +1,7 @@
 // Keys page of TMain: INDEX.DDF in KeyGrid (table and field names in place of ids), the eleven
 // key-flag boxes, the Table Filter and the Field list.
 #include "DDFUnit.h"
+#include "DataRecords.h"
 
 #include "DictionaryGrid.h"
 #include "Records.h"
@@ -190,26 +191,13 @@ void TMain::ChooseFieldChange()
     if (entry < 0)
         return;
     const QByteArray& stat = FileStatList[entry].Stat;
-    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(stat.constData()),
-                                         std::size_t(stat.size()));
-    if (bytes.size() < dict::FileSpec::kSize)
-        return;
-    const int keys = dict::FileSpec::decode(bytes).indexCount;
-    int k = 0;
-    int s = 0;
-    for (std::size_t at = dict::FileSpec::kSize; k < keys && at + dict::KeySpec::kSize <= bytes.size();
-         at += dict::KeySpec::kSize) {
-        const dict::KeySpec spec = dict::KeySpec::decode(bytes.subspan(at));
-        if (spec.position == position && spec.length == length) {
-            KeyGrid->setValues(kKeyNumber, row, Variant(qint32(k)));
-            KeyGrid->setValues(kKeyPart, row, Variant(qint32(s)));
-            KeyGrid->setValues(kKeyFlags, row, Variant(qint32(int16_t(spec.flags))));
-        }
-        if (spec.flags & dict::KeySegmented) {
-            ++s;
-        } else {
-            ++k;
-            s = 0;
+    const dict::DataFileLayout file = dict::decodeDataFileLayout(
+        reinterpret_cast<const uint8_t*>(stat.constData()), std::size_t(stat.size()));
+    for (const dict::DataFileLayout::Segment& segment : file.segments) {
+        if (segment.spec.position == position && segment.spec.length == length) {
+            KeyGrid->setValues(kKeyNumber, row, Variant(qint32(segment.key)));
+            KeyGrid->setValues(kKeyPart, row, Variant(qint32(segment.part)));
+            KeyGrid->setValues(kKeyFlags, row, Variant(qint32(int16_t(segment.spec.flags))));
         }
     }
 }
@@ -326,17 +314,17 @@ void TMain::buildKeysPage()
     for (QPushButton* b : {BuildKeysDDF, ClearKeysDDF, OpenKeysDDF})
         b->setEnabled(false);
 
-    MAKE(ChDuplicates, place(flagBox(p, "Duplicates", 0), 8, 168, 96, 13));
-    MAKE(ChModifiable, place(flagBox(p, "Modifiable", 1), 8, 185, 96, 13));
-    MAKE(ChBinary, place(flagBox(p, "Binary", 2), 8, 203, 96, 13));
-    MAKE(ChNullKey_AllSeg, place(flagBox(p, "NullKeyAllSeg", 3), 8, 220, 96, 14));
-    MAKE(ChSegmented, place(flagBox(p, "Segmented", 4), 8, 238, 96, 14));
-    MAKE(ChACS, place(flagBox(p, "ACS", 5), 8, 255, 96, 14));
-    MAKE(ChDescending, place(flagBox(p, "Descending", 6), 8, 273, 96, 14));
-    MAKE(ChRepeatDupl, place(flagBox(p, "RepeatDupl", 7), 8, 290, 96, 14));
-    MAKE(ChExtType, place(flagBox(p, "ExtType", 8), 8, 309, 96, 14));
-    MAKE(ChNullKey_AnySeg, place(flagBox(p, "NullKeyAnySeg", 9), 8, 327, 96, 14));
-    MAKE(ChCaseInsens, place(flagBox(p, "CaseInsens", 10), 8, 344, 96, 14));
+    MAKE(ChDuplicates, place(flagBox(p, btr::kKeyFlagCaptions, 0), 8, 168, 96, 13));
+    MAKE(ChModifiable, place(flagBox(p, btr::kKeyFlagCaptions, 1), 8, 185, 96, 13));
+    MAKE(ChBinary, place(flagBox(p, btr::kKeyFlagCaptions, 2), 8, 203, 96, 13));
+    MAKE(ChNullKey_AllSeg, place(flagBox(p, btr::kKeyFlagCaptions, 3), 8, 220, 96, 14));
+    MAKE(ChSegmented, place(flagBox(p, btr::kKeyFlagCaptions, 4), 8, 238, 96, 14));
+    MAKE(ChACS, place(flagBox(p, btr::kKeyFlagCaptions, 5), 8, 255, 96, 14));
+    MAKE(ChDescending, place(flagBox(p, btr::kKeyFlagCaptions, 6), 8, 273, 96, 14));
+    MAKE(ChRepeatDupl, place(flagBox(p, btr::kKeyFlagCaptions, 7), 8, 290, 96, 14));
+    MAKE(ChExtType, place(flagBox(p, btr::kKeyFlagCaptions, 8), 8, 309, 96, 14));
+    MAKE(ChNullKey_AnySeg, place(flagBox(p, btr::kKeyFlagCaptions, 9), 8, 327, 96, 14));
+    MAKE(ChCaseInsens, place(flagBox(p, btr::kKeyFlagCaptions, 10), 8, 344, 96, 14));
 }
 
 QList<TVarCheckBox*> TMain::keyFlagBoxes() const

@@ -1,5 +1,7 @@
 #include "PageLayout.h"
 
+#include "DDFUnit.h"
+
 namespace layout {
 
 QLabel* placeLabel(QLabel* label, int x, int y, bool bold)
@@ -23,12 +25,29 @@ QComboBox* comboBox(QWidget* parent, bool editable)
     return box;
 }
 
-TVarCheckBox* flagBox(QWidget* parent, const char* caption, int shift)
+TVarCheckBox* flagBox(QWidget* parent, std::span<const std::string_view> captions, int shift)
 {
-    return new TVarCheckBox(QLatin1String(caption), static_cast<quint16>(shift), parent);
+    const std::string_view caption = captions[std::size_t(shift)];
+    return new TVarCheckBox(QLatin1String(caption.data(), qsizetype(caption.size())),
+                            static_cast<quint16>(shift), parent);
 }
 
 } // namespace layout
+
+QObject* HandlerWiring::context() const
+{
+    return w;
+}
+
+void HandlerWiring::run(TMain* window, void (TMain::*handler)())
+{
+    window->guarded([&] { (window->*handler)(); });
+}
+
+void HandlerWiring::run(TMain* window, void (TMain::*handler)(int), int key)
+{
+    window->guarded([&] { (window->*handler)(key); });
+}
 
 void HandlerWiring::click(QAbstractButton* button, void (TMain::*handler)())
 {

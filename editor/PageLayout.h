@@ -1,8 +1,8 @@
 #pragma once
 // What the page files use to lay out their controls and connect them to TMain's handlers. Every
 // control gets its member's name as objectName; every signal reaches its handler through
-// TMain::guarded.
-#include "DDFUnit.h"
+// TMain::guarded. It knows TMain by name only (DDFUnit.h stands above it, not below).
+#include "AddComp.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -10,6 +10,7 @@
 #include <QLineEdit>
 
 #include <array>
+#include <span>
 #include <string_view>
 #include <type_traits>
 
@@ -41,9 +42,13 @@ template <class W> W* place(W* widget, int x, int y, int w, int h)
 }
 
 QComboBox* comboBox(QWidget* parent, bool editable);
-TVarCheckBox* flagBox(QWidget* parent, const char* caption, int shift);
+// The tick box of flag bit `shift`, captioned from the record manager's list of captions
+// (btr::kFileFlagCaptions, btr::kKeyFlagCaptions).
+TVarCheckBox* flagBox(QWidget* parent, std::span<const std::string_view> captions, int shift);
 
 } // namespace layout
+
+class TMain;
 
 // Connects controls' signals to TMain's handlers, each through guarded().
 class HandlerWiring {
@@ -54,14 +59,13 @@ public:
     template <class Sender> void keyUp(Sender* sender, void (TMain::*handler)(int))
     {
         TMain* window = w;
-        QObject::connect(sender, &Sender::keyUp, window,
-                         [window, handler](int key) { window->guarded([&] { (window->*handler)(key); }); });
+        QObject::connect(sender, &Sender::keyUp, context(),
+                         [window, handler](int key) { run(window, handler, key); });
     }
     template <class Sender> void mouseUp(Sender* sender, void (TMain::*handler)())
     {
         TMain* window = w;
-        QObject::connect(sender, &Sender::mouseUp, window,
-                         [window, handler] { window->guarded([&] { (window->*handler)(); }); });
+        QObject::connect(sender, &Sender::mouseUp, context(), [window, handler] { run(window, handler); });
     }
     // A combo box's change handler runs for the user's choices and typing only.
     void change(QComboBox* box, void (TMain::*handler)());
@@ -69,5 +73,11 @@ public:
     void flagBoxes(const QList<TVarCheckBox*>& boxes, void (TMain::*handler)(TVarCheckBox*));
 
 private:
+    // The window as the connections' context (they end with it).
+    QObject* context() const;
+    // The handler run inside the window's guarded().
+    static void run(TMain* window, void (TMain::*handler)());
+    static void run(TMain* window, void (TMain::*handler)(int), int key);
+
     TMain* w;
 };

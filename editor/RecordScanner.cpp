@@ -77,7 +77,7 @@ void TMain::SearchClick()
     ScannedRecords = std::move(result.records);
     FindRecord->addItems(recordNames(ScannedRecords));
     if (result.error)
-        throw EConvertError(sourceText(*result.error)); // CurFile and NameRec keep the last complete scan
+        throw EditorError(sourceText(*result.error)); // CurFile and NameRec keep the last complete scan
 
     CurFile->setText(path);
     NameRecRecords = ScannedRecords;

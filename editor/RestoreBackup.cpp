@@ -85,7 +85,7 @@ void TMain::writeSet(const std::vector<std::function<void()>>& writes)
     const std::string error = set.commit([](const std::string& path) { return dict::backUpFile(path); });
     if (!error.empty()) {
         rereadFileList();
-        throw EConvertError(QString::fromStdString(error));
+        throw EditorError(QString::fromStdString(error));
     }
     rereadFileList();
     // The set may have written FILE.DDF into the directory being browsed: Open follows it.
@@ -165,8 +165,8 @@ void TMain::RestoreBackupClick()
     rereadFileList();
     CheckDictionaryFiles();
     if (!why.empty())
-        throw EConvertError(QStringLiteral("%1 was not restored: %2")
-                                .arg(QString::fromStdString(chosen.fileName), QString::fromStdString(why)));
+        throw EditorError(QStringLiteral("%1 was not restored: %2")
+                              .arg(QString::fromStdString(chosen.fileName), QString::fromStdString(why)));
     showMessage(QStringLiteral("%1 was restored from its copy of %2 (%3 records).")
                     .arg(QString::fromStdString(chosen.fileName), QString::fromStdString(chosen.taken))
                     .arg(chosen.records));

@@ -30,7 +30,7 @@ qint32 lineWord(const QString& line, int n)
     try {
         return dict::GetWord(latin1Bytes(line), n);
     } catch (const dict::ConversionError& error) {
-        throw EConvertError(
+        throw EditorError(
             QString::fromLatin1(error.message().data(), static_cast<qsizetype>(error.message().size())));
     }
 }

@@ -251,7 +251,7 @@ int16_t Engine::open(void* positionBlock, const Call& c)
     if (!positionBlock)
         return StatusFileNotOpen;
     const int mode = c.keyNumber;
-    if (mode > 0 || mode < -4)
+    if (mode > btr::OpenNormal || mode < btr::OpenExclusive)
         return StatusIncompatibleMode;
     const std::string name = nameFromKeyBuffer(c.keyBuffer, c.keyLength);
     if (name.empty())
@@ -263,7 +263,7 @@ int16_t Engine::open(void* positionBlock, const Call& c)
     if (::stat(path->c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return StatusFileNotFound;
     const std::pair<dev_t, ino_t> id{st.st_dev, st.st_ino};
-    const bool exclusive = mode == -4;
+    const bool exclusive = mode == btr::OpenExclusive;
 
     std::shared_ptr<OpenFile> file = findOpen(id);
     if (file) {
@@ -319,7 +319,7 @@ int16_t Engine::open(void* positionBlock, const Call& c)
     }
     auto handle = std::make_unique<Handle>();
     handle->file = file;
-    handle->readOnly = mode == -2;
+    handle->readOnly = mode == btr::OpenReadOnly;
     mSlots[index].handle = std::move(handle);
     auto* p = static_cast<uint8_t*>(positionBlock);
     store32(p, kBlockMagic);

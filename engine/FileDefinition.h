@@ -10,10 +10,7 @@
 
 namespace engine {
 
-namespace fileflag {
-constexpr uint16_t VariableLength = 0x1;
-constexpr uint16_t KeyNumbersGiven = 0x400;
-} // namespace fileflag
+namespace fileflag = btr::fileflag;
 
 constexpr size_t kFileSpecSize = 16;
 constexpr size_t kSegmentSpecSize = 16;

@@ -1,5 +1,7 @@
 #include "FileNames.h"
 
+#include "Text.h"
+
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -17,8 +19,7 @@ std::string nameFromKeyBuffer(const void* keyBuffer, uint8_t keyLength)
     const size_t bound = keyLength ? keyLength : 255;
     for (size_t i = 0; i < bound && p[i] != 0; ++i)
         name.push_back(static_cast<char>(p[i]));
-    const size_t end = name.find_last_not_of(' ');
-    name.erase(end == std::string::npos ? 0 : end + 1);
+    name.resize(text::withoutTrailingBlanks(name).size());
     return name;
 }
 
@@ -26,20 +27,6 @@ std::string nameBeforeBlank(const std::string& name)
 {
     return name.substr(0, name.find(' '));
 }
-
-namespace {
-bool equalIgnoringCase(const std::string& a, const std::string& b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
-}
-} // namespace
 
 namespace {
 
@@ -53,7 +40,7 @@ std::optional<std::string> entryIgnoringCase(const fs::path& dir, const std::str
     std::optional<std::string> best;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string entry = it->path().filename().string();
-        if (equalIgnoringCase(entry, part) && (!best || entry < *best))
+        if (text::equalIgnoringAsciiCase(entry, part) && (!best || entry < *best))
             best = entry;
     }
     return best;

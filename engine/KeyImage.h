@@ -3,6 +3,8 @@
 // bytes (memcmp), in the record manager's order for the key: every segment by its own type and
 // direction, equal images for equal keys. Images of one segment always have the same length, so
 // the images of consecutive segments concatenate without separators.
+#include "Status.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -33,19 +35,7 @@ enum KeyType : uint8_t {
     TypeTimestamp = 20,
 };
 
-namespace keyflag {
-constexpr uint16_t Duplicates = 0x1;
-constexpr uint16_t Modifiable = 0x2;
-constexpr uint16_t Binary = 0x4;
-constexpr uint16_t NullAll = 0x8;
-constexpr uint16_t Segmented = 0x10;
-constexpr uint16_t Acs = 0x20;
-constexpr uint16_t Descending = 0x40;
-constexpr uint16_t RepeatingDuplicates = 0x80;
-constexpr uint16_t ExtendedType = 0x100;
-constexpr uint16_t NullAny = 0x200;
-constexpr uint16_t CaseInsensitive = 0x400;
-} // namespace keyflag
+namespace keyflag = btr::keyflag;
 
 // Weight of every byte value; applied to the bytes of string segments before they compare.
 using Collation = std::array<uint8_t, 256>;

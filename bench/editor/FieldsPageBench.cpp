@@ -20,18 +20,9 @@ struct LargeDictionary {
 
     LargeDictionary()
     {
-        TMain::MessageHook = [](QMessageBox::Icon, const QString& text) {
-            qFatal("unexpected message: %s", qPrintable(text));
-        };
-        window = std::make_unique<TMain>();
+        window = benchwindow::windowWithTables(
+            4, kTables, [](int id) { return QStringLiteral("DATA\\T%1.BTR").arg(id); });
         TMain& w = *window;
-        w.ClearFileClick();
-        std::vector<QStringList> tables;
-        for (int id = 4; id <= kTables; ++id)
-            tables.push_back({QString::number(id), benchwindow::tableName(id),
-                              QStringLiteral("DATA\\T%1.BTR").arg(id), QStringLiteral("0")});
-        tables.push_back(QStringList(4, QString()));
-        w.FileGrid->replaceRowsFrom(4, std::move(tables));
         std::vector<QStringList> fields;
         for (int id = 18; id <= kFields; ++id) {
             const int table = 4 + (id - 18) % (kTables - 3);

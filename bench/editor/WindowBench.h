@@ -2,6 +2,7 @@
 // What the window benchmarks share: a main that runs them in a scratch directory (the current
 // directory, HOME, the XDG directories and the alias registry file all inside it, the embedded
 // record manager, the offscreen platform), and the names of the generated tables.
+#include "DDFUnit.h"
 #include "DictionaryGrid.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 #include <benchmark/benchmark.h>
 
 #include <functional>
+#include <memory>
 
 namespace benchwindow {
 
@@ -18,6 +20,25 @@ namespace benchwindow {
 inline QString tableName(int id)
 {
     return grid::padName(QStringLiteral("TABLE_%1").arg(id));
+}
+
+// A new window whose every message box ends the benchmark (none is expected), New pressed on the
+// Files page and the Files grid holding tables firstId..lastId (`location` gives each one's
+// location) after the self-description rows, then the entry row.
+inline std::unique_ptr<TMain> windowWithTables(int firstId, int lastId,
+                                               const std::function<QString(int)>& location)
+{
+    TMain::MessageHook = [](QMessageBox::Icon, const QString& text) {
+        qFatal("unexpected message: %s", qPrintable(text));
+    };
+    auto window = std::make_unique<TMain>();
+    window->ClearFileClick();
+    std::vector<QStringList> tables;
+    for (int id = firstId; id <= lastId; ++id)
+        tables.push_back({QString::number(id), tableName(id), location(id), QStringLiteral("0")});
+    tables.push_back(QStringList(4, QString()));
+    window->FileGrid->replaceRowsFrom(4, std::move(tables)); // after the three self-description rows
+    return window;
 }
 
 // Runs the registered benchmarks; `release` runs before the application goes (windows made by

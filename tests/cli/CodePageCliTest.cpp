@@ -2,10 +2,11 @@
 // --codepage reads them, table names on the command line match the text, and every name and
 // value that leaves the program is UTF-8.
 #include "Binding.h"
+#include "CliFixture.h"
 #include "Commands.h"
 #include "SampleDictionary.h"
-#include "CliFixture.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -85,11 +86,7 @@ protected:
 
 };
 
-std::string readFile(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::readFile;
 
 TEST_F(CodePageCli, dumpJsonGivesTheNamesAsTextOfThePage)
 {

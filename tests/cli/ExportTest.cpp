@@ -2,11 +2,12 @@
 // into SQLite and CSV: the values each target holds, what a failure leaves behind, what --to may
 // write over; sql's table choice; check's findings on dictionaries other programs wrote.
 #include "Binding.h"
+#include "CliFixture.h"
 #include "Commands.h"
 #include "PostgresServer.h"
 #include "SampleDictionary.h"
-#include "CliFixture.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -67,11 +68,7 @@ protected:
 
 };
 
-std::string readFile(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using testsupport::readFile;
 
 // Rows of an SQLite query, columns separated by '|': reals in shortest exact form, blobs as hex.
 std::string sqliteRows(const fs::path& db, const std::string& sql)

@@ -121,7 +121,7 @@ void writeTable(dict::DictFile file, dict::RecordArray array, const std::vector<
     dict::BuildReport report;
     dict::writeDictionaryFile(file, array, slots, report);
     if (!report.empty())
-        throw std::runtime_error(report.text());
+        throw std::runtime_error(report.text(true));
 }
 
 template <typename Record> void writeWithDuplicates(dict::DictFile file, const std::vector<Record>& records)

@@ -52,7 +52,7 @@ TEST(FlagCheckBox, readingStoresTheBoxStateIntoItsBitOnly)
 TEST(FlagCheckBox, nonIntegerTextRaisesTheConversionError)
 {
     TVarCheckBox box(QStringLiteral("b"), 0);
-    EXPECT_THROW(box.setValue(QStringLiteral("x")), EConvertError);
+    EXPECT_THROW(box.setValue(QStringLiteral("x")), text::ConversionError);
     EXPECT_FALSE(box.isChecked());
 }
 

@@ -128,7 +128,8 @@ TEST(VarGrid, keyedSortOrdersLikeTheComparatorAndAKeyThatThrowsMovesNothing)
     for (int r = 0; r < ids.size(); ++r)
         grid.setCells(0, r, ids[r]);
     const QStringList before = column0(grid);
-    EXPECT_THROW(grid.sortRowsByKey([](const QStringList& row) { return StrToInt(row[0]); }), EConvertError);
+    EXPECT_THROW(grid.sortRowsByKey([](const QStringList& row) { return StrToInt(row[0]); }),
+                 text::ConversionError);
     EXPECT_EQ(column0(grid), before);
     grid.sortRowsByKey([](const QStringList& row) {
         if (row[0].isEmpty())
@@ -195,7 +196,7 @@ TEST(VarGrid, rowTextJoinsCellsWithLineBreaks)
     grid.setValues(2, 1, 12);
     EXPECT_EQ(grid.Values(2, 1).toString(), QStringLiteral("12"));
     grid.setCells(0, 1, QStringLiteral("abc"));
-    EXPECT_THROW(grid.Values(0, 1).toInt(), EConvertError);
+    EXPECT_THROW(grid.Values(0, 1).toInt(), text::ConversionError);
 }
 
 // Types text the way a user does: each key pressed where the focus is and released where the

@@ -44,7 +44,7 @@ std::string messageOf(const std::function<void()>& f)
 {
     try {
         f();
-    } catch (const EConvertError& e) {
+    } catch (const text::ConversionError& e) {
         return e.what();
     }
     return "<no error>";

@@ -8,6 +8,7 @@
 // control or non-ASCII bytes as \xNN. A folder with a file "options" whose words include
 // "resolve" is scanned resolving declarations.
 #include "PascalScanner.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -21,14 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kCases = fs::path(QUILLAN_TEST_DATA) / "pascal";
-
-std::string readBytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 std::string escaped(std::string_view text)
 {
@@ -93,12 +86,13 @@ TEST_P(PascalFixture, scanGivesTheExpectedRecords)
     const fs::path mapping = fs::exists(dir / "mapping.rec") ? dir / "mapping.rec" : kCases / "mapping.rec";
     ASSERT_TRUE(fs::exists(dir / "input.pas"));
     ASSERT_TRUE(fs::exists(dir / "expected.txt"));
-    const dict::TypeMap map = dict::typeMapFromLines(dict::readTypeMapping(readBytes(mapping)));
-    const std::string source = readBytes(dir / "input.pas");
+    const dict::TypeMap map = dict::typeMapFromLines(dict::readTypeMapping(testsupport::readFile(mapping)));
+    const std::string source = testsupport::readFile(dir / "input.pas");
     dict::ScanOptions options;
-    options.resolve = fs::exists(dir / "options") && readBytes(dir / "options").find("resolve") != std::string::npos;
+    options.resolve = fs::exists(dir / "options") &&
+                      testsupport::readFile(dir / "options").find("resolve") != std::string::npos;
     EXPECT_EQ(describe(dict::scanPascalRecords(source, map, options)),
-              withoutComments(readBytes(dir / "expected.txt")));
+              withoutComments(testsupport::readFile(dir / "expected.txt")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PascalFixture, ::testing::ValuesIn(caseNames()), [](const auto& info) {

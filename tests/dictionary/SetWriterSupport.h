@@ -106,7 +106,7 @@ inline std::string writeGeneration(const Generation& g)
     dict::DictionarySetWriter set;
     dict::BuildReport report;
     stage(set, g, report);
-    EXPECT_TRUE(report.empty()) << report.text();
+    EXPECT_TRUE(report.empty()) << report.text(true);
     return set.commit([](const std::string& path) { return dict::backUpFile(path); });
 }
 

@@ -151,7 +151,7 @@ TEST_F(SetWriter, aFileBeingFilledShowsNoRecordsBeforeItsCloseHowEverLongOrLarge
     dict::BuildReport report;
     ASSERT_TRUE(set.stage(dict::DictFile::Index, array, rows, report));
     dict::setWriteStepHookForTesting(nullptr);
-    EXPECT_TRUE(report.empty()) << report.text();
+    EXPECT_TRUE(report.empty()) << report.text(true);
     ASSERT_EQ(seen.size(), 2u);
     for (const auto& [at, count] : seen)
         EXPECT_EQ(count, 0) << "records committed by insert " << at;

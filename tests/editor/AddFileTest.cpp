@@ -7,16 +7,14 @@
 #include "DictionaryOnDisk.h"
 
 #include "../dictionary/Bytes.h"
+#include "QtTestFiles.h"
 
 namespace {
 
 constexpr int kBtrieveFilter = 1; // "Btrieve Files (*.BTR)"
 constexpr int kAllFilter = 2;     // "All Files (*.*)"
 
-QString pad(const QString& s, int width)
-{
-    return s.leftJustified(width, QLatin1Char(' '));
-}
+using testsupport::pad;
 
 // 120-byte records, 1024-byte pages, file flags `flags` with three duplicate pointers to reserve;
 // key 0 an unsigned 4-byte id, key 1 a 20-byte name with duplicates.

@@ -139,7 +139,7 @@ TEST(DictionaryGrid, buildCellsNameTheFileRowAndColumnOfWhatCannotBeStored)
     auto message = [](const std::function<void()>& f) {
         try {
             f();
-        } catch (const EConvertError& e) {
+        } catch (const EditorError& e) {
             return QString::fromUtf8(e.what());
         }
         return QString();

@@ -7,6 +7,7 @@
 #include "../dictionary/Bytes.h"
 #include "CreationSpecs.h"
 #include "DictionaryOnDisk.h"
+#include "QtTestFiles.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -15,10 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QString pad(const QString& s, int width)
-{
-    return s.leftJustified(width, QLatin1Char(' '));
-}
+using testsupport::pad;
 
 QByteArray fileRecord(unsigned id, const std::string& name, const std::string& loc, unsigned flags)
 {

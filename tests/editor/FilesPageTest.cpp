@@ -1,15 +1,13 @@
 // The Files page's rules that need no file: the entry row, removal, statistics entries, flags,
 // New, and the Build refusals that happen before FILE.DDF is touched.
+#include "QtTestFiles.h"
 #include "WindowFixture.h"
 
 #include <QFile>
 
 namespace {
 
-QString pad(const QString& s, int width)
-{
-    return s.leftJustified(width, QLatin1Char(' '));
-}
+using testsupport::pad;
 
 FileStatEntry statEntry(qint32 id, qint16 recordLength)
 {

@@ -21,6 +21,7 @@ std::vector<genuinetest::Bytes> recordsOf(const genuinetest::FileDef& def)
 
 #include "DictionaryIo.h"
 #include "DictionaryOnDisk.h"
+#include "QtTestFiles.h"
 
 #include <filesystem>
 
@@ -30,10 +31,7 @@ namespace fs = std::filesystem;
 
 constexpr int kBtrieveFilter = 1; // "Btrieve Files (*.BTR)"
 
-QString pad(const QString& s, int width)
-{
-    return s.leftJustified(width, QLatin1Char(' '));
-}
+using testsupport::pad;
 
 class Genuine8x : public DictionaryOnDisk {};
 

@@ -1,15 +1,13 @@
 #pragma once
 // Shared by the Keys page tests: grids filled cell by cell (the Fields grid too, with its loaded
 // mark, as the Fields page's New leaves it), and question boxes answered with mAnswer.
+#include "QtTestFiles.h"
 #include "SelfDescription.h"
 #include "WindowFixture.h"
 
 namespace keystest {
 
-inline QString pad(const QString& s, int width = 20)
-{
-    return s.leftJustified(width, QLatin1Char(' '));
-}
+using testsupport::pad;
 
 // Puts `rows` after the title row, then an empty entry row.
 inline void setRows(TVarGrid* g, std::vector<QStringList> rows)

@@ -1,3 +1,4 @@
+#include "QtTestFiles.h"
 #include "WindowFixture.h"
 
 #include <QDir>
@@ -14,18 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writeFile(const fs::path& path, const QByteArray& bytes)
-{
-    QFile file(QString::fromStdString(path.string()));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-QByteArray readFile(const fs::path& path)
-{
-    QFile file(QString::fromStdString(path.string()));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using testsupport::writeFile;
 
 // A TMain started in a scratch directory (start() makes it), with every message box captured.
 class MainWindow : public WindowEnvironment {
@@ -252,7 +242,7 @@ TEST_F(MainWindow, theDefaultHandlerShowsTheErrorTextWithAFullStop)
         {"I/O error 28", "I/O error 28."}};
     for (const auto& [thrown, shown] : cases) {
         mMessages.clear();
-        window->guarded([&] { throw EConvertError(thrown); });
+        window->guarded([&] { throw EditorError(thrown); });
         EXPECT_EQ(allMessages(), QStringList({shown}));
     }
     EXPECT_EQ(allIcons().last(), QMessageBox::Critical);
@@ -278,7 +268,7 @@ TEST_F(MainWindow, aMissingMappingFileGivesDefaultLinesAndNoTicks)
     QByteArray expected;
     for (int k = 0; k < 29; ++k)
         expected += "0 0 0\r\n";
-    EXPECT_EQ(readFile(dir.path() / "Quillan.rec"), expected);
+    EXPECT_EQ(testsupport::readFileBytes(dir.path() / "Quillan.rec"), expected);
 }
 
 TEST_F(MainWindow, shortMappingFilesAreCompletedAndTickTheLinesBeginningWithOne)
@@ -307,7 +297,7 @@ TEST_F(MainWindow, exitInAnotherDirectoryWritesTheMappingFileReadAtStart)
     window->TypeMapping[5] = QStringLiteral("1 7 8");
     window.reset();
     EXPECT_FALSE(fs::exists(dir.path() / "elsewhere" / "Quillan.rec"));
-    const QList<QByteArray> lines = readFile(dir.path() / "Quillan.rec").split('\n');
+    const QList<QByteArray> lines = testsupport::readFileBytes(dir.path() / "Quillan.rec").split('\n');
     ASSERT_EQ(lines.size(), 30); // 29 lines, each ended by CR LF
     EXPECT_EQ(lines[5], QByteArray("1 7 8\r"));
     EXPECT_EQ(lines[27], QByteArray("1 19 4\r"));

@@ -2,6 +2,7 @@
 // file list, press "Find Records", release the mouse on a record; select a Pascal type, tick it,
 // pick a Btrieve type, type a Min Length and press Enter.
 #include "DDFUnit.h"
+#include "QtTestFiles.h"
 #include "TempDir.h"
 
 #include <QFile>
@@ -16,12 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writeFile(const fs::path& path, const QByteArray& bytes)
-{
-    QFile file(QString::fromStdString(path.string()));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
+using testsupport::writeFile;
 
 // Integer -> Integer 4, Byte -> Unsigned 1, String -> String 1; TDate mapped but not ticked.
 QByteArray mappingFile()
