@@ -144,7 +144,7 @@ TEST_F(OwnLayout, aRebuiltFileKeepsItsRecordLengthPageSizeAndKeyFlagsAndEveryRec
         ASSERT_EQ(before.recordLength, c.variant.recordLength);
 
         const dict::BuildReport report = build(c.file, c.records);
-        EXPECT_EQ(report.empty(), c.expected == c.records.size()) << report.text();
+        EXPECT_EQ(report.empty(), c.expected == c.records.size()) << report.text(true);
         EXPECT_EQ(layoutOf(c.file), before);
         int status = 0;
         const Records read = readFile(c.file, status);
@@ -189,7 +189,7 @@ TEST_F(OwnLayout, aValueTheOldRecordLengthCannotHoldIsNamedInTheReport)
     flagged.flag = 3; // Xe$Flag, bytes 30 and 31: past a 30-byte record
     flagged.encode(fields[1]);
     const dict::BuildReport report = build(dict::DictFile::Field, fields);
-    EXPECT_EQ(report.text(), "FIELD.DDF: row 2: values past byte 30 do not fit the file's 30-byte records and "
+    EXPECT_EQ(report.text(true), "FIELD.DDF: row 2: values past byte 30 do not fit the file's 30-byte records and "
                              "were left out.");
     EXPECT_EQ(layoutOf(dict::DictFile::Field).recordLength, 30);
 }
