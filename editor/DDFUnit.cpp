@@ -606,6 +606,7 @@ void TMain::OpenFileClick()
     OpenFieldDDFClick();
     if (noKeys) {
         mKeysPage->show({});
+        mKeysPage->layout = dict::FileLayout::Own;
         markKeyGridLoaded();
         RefreshKeyRow();
     } else {
@@ -613,6 +614,7 @@ void TMain::OpenFileClick()
     }
     if (noExtendedTypes) {
         mExtPage->show({});
+        mExtPage->layout = dict::FileLayout::Own; // no FIELDEXT.DDF made for no rows
         mExtPage->markLoaded();
         BuildFieldExtDDF->setEnabled(true);
         RefreshExtRow();
