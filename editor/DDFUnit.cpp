@@ -851,7 +851,7 @@ void TMain::DeleteFileClick()
     if (path.isEmpty())
         return;
     const QString name = QFileInfo(path).fileName();
-    if (!askQuestion(QStringLiteral("Delete %1? A copy of it is kept with the backups (Restore backup…).").arg(name)))
+    if (!askQuestion(QStringLiteral("Delete %1? A copy of it is kept with the backups (Backups…).").arg(name)))
         return;
     // The copy a Build would take before it replaced the file.
     const std::string copied = dict::backUpFile(QFile::encodeName(path).toStdString());
