@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 namespace cli {
 namespace {
@@ -100,6 +101,17 @@ public:
         : mReplace(replace)
     {
         mConn = PQconnectdb(connection.c_str());
+        // A refusal below ends the constructor, and with it the destructor's PQfinish: the guard
+        // closes the connection (a failed one too) until the constructor is through.
+        struct Closer {
+            PGconn*& conn;
+            bool armed = true;
+            ~Closer()
+            {
+                if (armed)
+                    PQfinish(std::exchange(conn, nullptr));
+            }
+        } closer{mConn};
         if (!mConn || PQstatus(mConn) != CONNECTION_OK)
             throw CliError("cannot connect to the database: " + oneLine(mConn ? PQerrorMessage(mConn) : ""));
         PQsetNoticeProcessor(mConn, [](void*, const char*) {}, nullptr);
@@ -118,6 +130,7 @@ public:
         }
         if (!taken.empty() && !mReplace)
             throw CliError("the database already has " + taken + " (--replace drops and recreates them)");
+        closer.armed = false;
     }
 
     ~PostgresSink() override { PQfinish(mConn); }

@@ -97,6 +97,10 @@ TMain::~TMain()
     // A cell editor closed while the grids go commits its text: no column is fitted then.
     for (const auto& designed : mDesignedWidths)
         disconnect(designed.first->model(), nullptr, this, nullptr);
+    // The children go after this part of the window: a signal one sends meanwhile (a line edit
+    // losing the focus as the window closes) must not reach a handler of a window that is gone.
+    for (QObject* child : findChildren<QObject*>())
+        child->disconnect(this);
     try {
         FormDestroy();
     } catch (...) {
@@ -242,7 +246,7 @@ void TMain::followReferenceRow(grid::Page& page, int row, QComboBox* list, std::
 
 void TMain::renameReferences(qint32 table, std::optional<qint32> field, const QString& name)
 {
-    static_assert(grid::kKeyFile == grid::kExtFile && grid::kKeyField == grid::kExtField);
+    static_assert(int(grid::kKeyFile) == int(grid::kExtFile) && int(grid::kKeyField) == int(grid::kExtField));
     const int col = field ? grid::kKeyField : grid::kKeyFile;
     const auto refers = [&](RowIds ids) { return ids.owner == table && (!field || ids.item == *field); };
     for (grid::Page* page : {mKeysPage.get(), mExtPage.get()}) {

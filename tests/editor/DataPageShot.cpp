@@ -33,7 +33,8 @@ int main(int argc, char** argv)
     TMain window;
     window.move(0, 0);
     window.show();
-    QTest::qWaitForWindowExposed(&window);
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
     QTest::mouseClick(window.OpenFile, Qt::LeftButton);
     auto tab = [&](QWidget* page) {
         QTabBar* bar = window.PageControl->tabBar();

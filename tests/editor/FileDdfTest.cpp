@@ -308,8 +308,9 @@ TEST_P(OpenWithoutADictionary, saysNotFindInThisDirectoryAndChangesNothing)
     EXPECT_EQ(rows(), before);
     EXPECT_EQ(grid()->Tag, 0);
     EXPECT_FALSE(w().BuildFile->isEnabled());
-    if (GetParam().fileDdf)
+    if (GetParam().fileDdf) {
         EXPECT_EQ(fileBytes(QStringLiteral("FILE.DDF")), QByteArray(GetParam().fileDdf, GetParam().size));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(FilesPage, OpenWithoutADictionary,
