@@ -183,7 +183,8 @@ std::string createProblemText(const CreateBuffer& buffer, std::string_view table
                " segments, and a data file takes at most " + std::to_string(kMaxCreateSegments) + ".";
     case Problem::BadSegment:
         return notCreatedFor(table) + "its key field \"" + std::string(text::withoutTrailingBlanks(detail)) +
-               "\" has an offset, size or type, or its key flags, below 0 or too large for a key specification.";
+               "\" has an offset, size or type, or its key flags, below 0 or too large for a key "
+               "specification.";
     }
     return {};
 }

@@ -121,8 +121,7 @@ bool DictionarySetWriter::wouldEmpty(const Staged& file)
 }
 
 bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::vector<RowSlot>& rows,
-                                BuildReport& report, std::size_t leftOut,
-                                FileLayout fileLayout)
+                                BuildReport& report, std::size_t leftOut, FileLayout fileLayout)
 {
     const CreationSpec& layout = creationSpec(file);
     Staged staged{file, btrieve::findExistingFile(layout.fileName).value_or(layout.fileName),
@@ -153,7 +152,8 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
         btr->ClearKey(255);
         std::strncpy(btr->KeyBuffer, staged.temporary.c_str(), sizeof btr->KeyBuffer - 1);
         btr->KeyNumber = 0;
-        return btr->ExecuteWith(btr::OpCreate, createBuffer.data(), static_cast<uint16_t>(createBuffer.size()));
+        return btr->ExecuteWith(btr::OpCreate, createBuffer.data(),
+                                static_cast<uint16_t>(createBuffer.size()));
     };
     if (!own.empty()) {
         if (const int16_t status = create(own); status != btr::StatusSuccess) {
@@ -188,9 +188,8 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
         }
         if (cutsValue(file, slot, recordLength))
             report.rowNoted(layout.fileName, r.row,
-                            "values past byte " + std::to_string(recordLength) +
-                                " do not fit the file's " + std::to_string(recordLength) +
-                                "-byte records and were left out");
+                            "values past byte " + std::to_string(recordLength) + " do not fit the file's " +
+                                std::to_string(recordLength) + "-byte records and were left out");
         if (btr->Insert() != btr::StatusSuccess)
             report.rowRefused(layout.fileName, r.row, btr->StatusOf());
         else

@@ -44,9 +44,10 @@ void TMain::RegistryBaseClick()
         if (existing == name || existing.compare(name, Qt::CaseInsensitive) != 0)
             continue;
         const QString folder = mRegistry->readString(existing, kPhysicalName, QString());
-        if (!askQuestion(QStringLiteral("The alias \"%1\" (%2) is registered already; \"%3\" differs from it only "
-                                        "in letter case and would replace it. Replace it with \"%3\" (%4)?")
-                             .arg(existing, folder, name, path)))
+        if (!askQuestion(
+                QStringLiteral("The alias \"%1\" (%2) is registered already; \"%3\" differs from it only "
+                               "in letter case and would replace it. Replace it with \"%3\" (%4)?")
+                    .arg(existing, folder, name, path)))
             return;
         mRegistry->deleteKey(existing);
     }

@@ -11,18 +11,18 @@
 #include "Status.h"
 
 #include <QAbstractItemView>
-#include <QCloseEvent>
-#include <QResizeEvent>
-#include <QSignalBlocker>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QSettings>
+#include <QSignalBlocker>
 
 #include <algorithm>
 #include <cerrno>
@@ -664,8 +664,10 @@ grid::Page& TMain::pageOf(dict::DictFile file)
 QStringList TMain::unbuiltPages() const
 {
     QStringList names;
-    const std::pair<const grid::Page*, const char*> pages[] = {
-        {mFilesPage.get(), "Files"}, {mFieldsPage.get(), "Fields"}, {mKeysPage.get(), "Keys"}, {mExtPage.get(), "ExtFields"}};
+    const std::pair<const grid::Page*, const char*> pages[] = {{mFilesPage.get(), "Files"},
+                                                               {mFieldsPage.get(), "Fields"},
+                                                               {mKeysPage.get(), "Keys"},
+                                                               {mExtPage.get(), "ExtFields"}};
     for (const auto& [page, name] : pages)
         if (page->hasUnbuiltEdits())
             names << QLatin1String(name);
@@ -677,9 +679,11 @@ void TMain::closeEvent(QCloseEvent* event)
     QStringList pages = unbuiltPages();
     if (!pages.isEmpty()) {
         const QString last = pages.takeLast();
-        const QString named = pages.isEmpty() ? last : pages.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+        const QString named =
+            pages.isEmpty() ? last : pages.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
         const QString answer = askChoice(
-            QStringLiteral("The %1 %2 edits that are not built yet. Build DDFs before closing, or discard them?")
+            QStringLiteral(
+                "The %1 %2 edits that are not built yet. Build DDFs before closing, or discard them?")
                 .arg(named + (pages.isEmpty() ? QStringLiteral(" page") : QStringLiteral(" pages")),
                      pages.isEmpty() ? QStringLiteral("holds") : QStringLiteral("hold")),
             {QStringLiteral("Build"), QStringLiteral("Discard"), QStringLiteral("Cancel")}, 0, 2);
@@ -687,7 +691,8 @@ void TMain::closeEvent(QCloseEvent* event)
             guarded([this] { BuildFileClick(); });
         // A Build that stopped (a cell it cannot store, a file it could not replace) keeps the
         // window open with the edits.
-        if (answer == QLatin1String("Cancel") || (answer == QLatin1String("Build") && !unbuiltPages().isEmpty())) {
+        if (answer == QLatin1String("Cancel") ||
+            (answer == QLatin1String("Build") && !unbuiltPages().isEmpty())) {
             event->ignore();
             return;
         }
@@ -855,13 +860,14 @@ void TMain::DeleteFileClick()
     if (path.isEmpty())
         return;
     const QString name = QFileInfo(path).fileName();
-    if (!askQuestion(QStringLiteral("Delete %1? A copy of it is kept with the backups (Backups…).").arg(name)))
+    if (!askQuestion(
+            QStringLiteral("Delete %1? A copy of it is kept with the backups (Backups…).").arg(name)))
         return;
     // The copy a Build would take before it replaced the file.
     const std::string copied = dict::backUpFile(QFile::encodeName(path).toStdString());
     if (!copied.empty())
         throw EditorError(QStringLiteral("%1 was not deleted: no copy of it could be kept (%2)")
-                                .arg(name, QString::fromStdString(copied)));
+                              .arg(name, QString::fromStdString(copied)));
     eraseFile(path);
     rereadFileList();
     CheckDictionaryFiles();

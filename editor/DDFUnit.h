@@ -28,13 +28,13 @@
 #include "Registry.h"
 
 #include <QByteArray>
-#include <QRect>
 #include <QComboBox>
 #include <QLabel>
 #include <QList>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRect>
 #include <QStringList>
 #include <QTabWidget>
 #include <QTableView>
@@ -81,7 +81,8 @@ public:
     // A question box titled "Quillan" with one button per answer, `answers[defaultAnswer]` the
     // default and `answers[escapeAnswer]` what Escape or closing the box gives; the answer
     // chosen.
-    static QString askChoice(const QString& text, const QStringList& answers, int defaultAnswer, int escapeAnswer);
+    static QString askChoice(const QString& text, const QStringList& answers, int defaultAnswer,
+                             int escapeAnswer);
     // When set, chooses every such answer instead of a modal box (tests answer them this way).
     static std::function<QString(const QString& text, const QStringList& answers)> ChoiceHook;
 
@@ -598,8 +599,8 @@ public:
             reporting.finish();
             return;
         }
-        writeDictionaryFile(page.file, page.array, std::move(records), std::move(rows), {}, std::move(written),
-                            page.layout);
+        writeDictionaryFile(page.file, page.array, std::move(records), std::move(rows), {},
+                            std::move(written), page.layout);
         reporting.finish();
     }
 
@@ -613,16 +614,16 @@ public:
     // `written` runs (when the file was part of the set); the report is shown as the Build ends.
     // `layout`: the page's (grid::Page::layout).
     template <class Record>
-    void writeDictionaryFile(dict::DictFile file, dict::RecordArray& array, std::vector<Record> records,
-                             std::vector<int> rows = {},
-                             std::vector<std::pair<int, std::string>> leftOut = {},
-                             std::function<void()> written = {}, dict::FileLayout layout = dict::FileLayout::Own)
+    void
+    writeDictionaryFile(dict::DictFile file, dict::RecordArray& array, std::vector<Record> records,
+                        std::vector<int> rows = {}, std::vector<std::pair<int, std::string>> leftOut = {},
+                        std::function<void()> written = {}, dict::FileLayout layout = dict::FileLayout::Own)
     {
         writeBuild([this, file, &array, records = std::move(records), rows = std::move(rows),
                     leftOut = std::move(leftOut), written = std::move(written), layout] {
             BuildReportScope reporting(*this);
-            const bool staged = grid::writeRecords(file, array, records, reporting.report(), *mSetWriter, rows,
-                                                   leftOut.size(), layout);
+            const bool staged = grid::writeRecords(file, array, records, reporting.report(), *mSetWriter,
+                                                   rows, leftOut.size(), layout);
             for (const auto& [row, why] : leftOut)
                 reporting.report().rowLeftOut(dict::creationSpec(file).fileName, row, why);
             // A file left out of the set (no FIELDEXT.DDF for no rows) still matches its page.

@@ -350,7 +350,10 @@ QString BadCells::text() const
 {
     if (mCells.size() == 1) {
         const Cell& c = mCells.front();
-        return QStringLiteral("%1 was not written: row %2, column %3: %4").arg(c.fileName).arg(c.row).arg(c.column, c.why);
+        return QStringLiteral("%1 was not written: row %2, column %3: %4")
+            .arg(c.fileName)
+            .arg(c.row)
+            .arg(c.column, c.why);
     }
     QStringList lines{QStringLiteral("Nothing was written; %1 cells cannot be stored:").arg(mCells.size())};
     for (std::size_t i = 0; i < mCells.size() && i < std::size_t(kNamed); ++i) {
@@ -470,7 +473,8 @@ bool FileRead::complete() const
 QString FileRead::problem(const QString& fileName) const
 {
     if (status != btr::StatusSuccess)
-        return QStringLiteral("%1 could not be opened: %2.").arg(fileName, QString::fromStdString(dict::statusText(status)));
+        return QStringLiteral("%1 could not be opened: %2.")
+            .arg(fileName, QString::fromStdString(dict::statusText(status)));
     if (stoppedBy != btr::StatusEndOfFile)
         return QString::fromStdString(dict::readStoppedText(fileName.toStdString(), count, stoppedBy));
     return {};
@@ -661,7 +665,8 @@ void fitColumnToCell(TVarGrid* grid, int col, int row)
     const qsizetype length = shownLength(text);
     if (length == 0)
         return;
-    const int width = QFontMetrics(grid->font()).horizontalAdvance(text.left(length)) + cellMargin(grid, col, row);
+    const int width =
+        QFontMetrics(grid->font()).horizontalAdvance(text.left(length)) + cellMargin(grid, col, row);
     if (width > grid->columnWidth(col))
         grid->setColumnWidth(col, width);
 }

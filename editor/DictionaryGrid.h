@@ -276,8 +276,9 @@ bool writeFromGrid(dict::DictFile file, dict::RecordArray& array, const std::vec
 // rows that were not handed over.
 template <class Record>
 bool writeRecords(dict::DictFile file, dict::RecordArray& array, const std::vector<Record>& records,
-                  dict::BuildReport& report, dict::DictionarySetWriter& set, const std::vector<int>& gridRows = {},
-                  std::size_t leftOut = 0, dict::FileLayout layout = dict::FileLayout::Own)
+                  dict::BuildReport& report, dict::DictionarySetWriter& set,
+                  const std::vector<int>& gridRows = {}, std::size_t leftOut = 0,
+                  dict::FileLayout layout = dict::FileLayout::Own)
 {
     std::vector<dict::RowSlot> rows;
     rows.reserve(records.size());

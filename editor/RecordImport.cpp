@@ -86,10 +86,11 @@ void TMain::AddFieldClick()
         FieldGrid->setCells(kFieldFlag, row, QStringLiteral("0"));
     }
     if (hasFields && !record.Fields.empty())
-        showMessage(QStringLiteral("Table %1 already has fields: the fields of record %2 were added after them, "
-                                   "from offset %3.")
-                        .arg(nameKey(table, LetterCase::Kept), NameRec->currentText())
-                        .arg(start));
+        showMessage(
+            QStringLiteral("Table %1 already has fields: the fields of record %2 were added after them, "
+                           "from offset %3.")
+                .arg(nameKey(table, LetterCase::Kept), NameRec->currentText())
+                .arg(start));
 }
 
 // The ExtGrid row names the field's table as the Files grid does (the Table Filter's text when

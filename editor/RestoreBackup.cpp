@@ -107,8 +107,7 @@ void TMain::finishInterruptedBuild()
 
 void TMain::buildRestoreBackup(HandlerWiring& wire)
 {
-    MAKE(RestoreBackup,
-         layout::place(new QPushButton(QStringLiteral("Backups…"), this), 112, 339, 67, 20));
+    MAKE(RestoreBackup, layout::place(new QPushButton(QStringLiteral("Backups…"), this), 112, 339, 67, 20));
     RestoreBackup->setToolTip(QStringLiteral("Restore backup…"));
     wire.click(RestoreBackup, &TMain::RestoreBackupClick);
 }

@@ -29,7 +29,8 @@ std::vector<uint8_t> variantOf(dict::DictFile file, Variant v)
     spec.recordLength = int16_t(v.recordLength);
     spec.pageSize = int16_t(v.pageSize);
     spec.encode(bytes);
-    for (int segment = 0; segment < spec.indexCount * 3 && dict::FileSpec::kSize + (segment + 1) * 16 <= bytes.size();
+    for (int segment = 0;
+         segment < spec.indexCount * 3 && dict::FileSpec::kSize + (segment + 1) * 16 <= bytes.size();
          ++segment) {
         auto at = std::span<uint8_t>(bytes).subspan(dict::FileSpec::kSize + std::size_t(segment) * 16);
         dict::KeySpec key = dict::KeySpec::decode(at);
@@ -83,7 +84,8 @@ Layout layoutOf(dict::DictFile file)
 }
 
 // Stages and commits the records of one file as a Build does.
-dict::BuildReport build(dict::DictFile file, const Records& records, dict::FileLayout layout = dict::FileLayout::Own)
+dict::BuildReport build(dict::DictFile file, const Records& records,
+                        dict::FileLayout layout = dict::FileLayout::Own)
 {
     dict::DictionarySetWriter set;
     dict::BuildReport report;
@@ -127,13 +129,17 @@ TEST_F(OwnLayout, aRebuiltFileKeepsItsRecordLengthPageSizeAndKeyFlagsAndEveryRec
         {dict::DictFile::File, {87, 512, 0}, g.files[0], g.files[0].size()},
         {dict::DictFile::File, {97, 1024, 0}, g.files[0], g.files[0].size()},
         {dict::DictFile::Field, {32, 512, 0x001}, fields, fields.size()},
-        {dict::DictFile::Field, {32, 4096, 0}, fields, fields.size() - 1}, // key 3 unique: the twin is refused
+        {dict::DictFile::Field,
+         {32, 4096, 0},
+         fields,
+         fields.size() - 1}, // key 3 unique: the twin is refused
         {dict::DictFile::Index, {10, 512, 0x001}, g.files[2], g.files[2].size()},
         {dict::DictFile::FieldExt, {6, 1024, 0}, g.files[3], g.files[3].size()},
     };
     for (const Case& c : cases) {
         const std::string name = dict::creationSpec(c.file).fileName;
-        SCOPED_TRACE(name + " " + std::to_string(c.variant.recordLength) + "/" + std::to_string(c.variant.pageSize));
+        SCOPED_TRACE(name + " " + std::to_string(c.variant.recordLength) + "/" +
+                     std::to_string(c.variant.pageSize));
         fs::remove(name);
         const std::vector<uint8_t> create = variantOf(c.file, c.variant);
         Records held = c.records;
@@ -189,8 +195,9 @@ TEST_F(OwnLayout, aValueTheOldRecordLengthCannotHoldIsNamedInTheReport)
     flagged.flag = 3; // Xe$Flag, bytes 30 and 31: past a 30-byte record
     flagged.encode(fields[1]);
     const dict::BuildReport report = build(dict::DictFile::Field, fields);
-    EXPECT_EQ(report.text(true), "FIELD.DDF: row 2: values past byte 30 do not fit the file's 30-byte records and "
-                             "were left out.");
+    EXPECT_EQ(report.text(true),
+              "FIELD.DDF: row 2: values past byte 30 do not fit the file's 30-byte records and "
+              "were left out.");
     EXPECT_EQ(layoutOf(dict::DictFile::Field).recordLength, 30);
 }
 

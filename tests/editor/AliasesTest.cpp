@@ -280,7 +280,8 @@ TEST_F(Aliases, aNameEqualToAnotherButForLetterCaseAsksBeforeItReplacesIt)
         };
         registerAlias(main, other, "ORDERS DB");
         ASSERT_EQ(mAskedQuestions.size(), 1);
-        EXPECT_TRUE(mAskedQuestions[0].contains("\"Orders DB\"") && mAskedQuestions[0].contains("\"ORDERS DB\""))
+        EXPECT_TRUE(mAskedQuestions[0].contains("\"Orders DB\"") &&
+                    mAskedQuestions[0].contains("\"ORDERS DB\""))
             << mAskedQuestions[0].toStdString();
         const QString kept = replace ? "ORDERS DB" : "Orders DB";
         EXPECT_EQ(listed(main.BaseList), QStringList{kept});

@@ -18,8 +18,9 @@ Set smallSet()
     s.files.push_back(table(10, "Orders"));
     s.files.push_back(table(11, "Parts"));
     s.fields = dict::fieldSelfDescription();
-    for (const auto& f : {field(100, 10, "Id", 1, 0, 4), field(101, 10, "Name", 0, 4, 20), field(110, 11, "Code", 0, 0, 6),
-                          field(111, 11, "Code", 0, 6, 6)}) // a name twice in one table, as old dictionaries have
+    for (const auto& f :
+         {field(100, 10, "Id", 1, 0, 4), field(101, 10, "Name", 0, 4, 20), field(110, 11, "Code", 0, 0, 6),
+          field(111, 11, "Code", 0, 6, 6)}) // a name twice in one table, as old dictionaries have
         s.fields.push_back(f);
     s.keys = dict::indexSelfDescription();
     s.keys.push_back({10, 100, 0, 0, 0});
@@ -58,7 +59,8 @@ protected:
     }
     std::array<QByteArray, 4> allFiles()
     {
-        return {fileBytes("FILE.DDF"), fileBytes("FIELD.DDF"), fileBytes("INDEX.DDF"), fileBytes("FIELDEXT.DDF")};
+        return {fileBytes("FILE.DDF"), fileBytes("FIELD.DDF"), fileBytes("INDEX.DDF"),
+                fileBytes("FIELDEXT.DDF")};
     }
 };
 
@@ -116,7 +118,8 @@ TEST_F(BuildRules, aPageBuildNamesEveryBadCellUpToFiftyThenCountsTheRest)
     QStringList lines = messages(QMessageBox::Critical).value(0).split('\n');
     ASSERT_EQ(lines.size(), 23);
     EXPECT_EQ(lines[0], QStringLiteral("Nothing was written; 22 cells cannot be stored:"));
-    EXPECT_EQ(lines[1], QStringLiteral("FIELD.DDF, row 1, column Xe$Offset: 'x' is not a valid integer value"));
+    EXPECT_EQ(lines[1],
+              QStringLiteral("FIELD.DDF, row 1, column Xe$Offset: 'x' is not a valid integer value"));
     EXPECT_EQ(lines[2], QStringLiteral("FIELD.DDF, row 1, column Xe$Size: -1 is outside 0..32767"));
     EXPECT_EQ(lines[22], QStringLiteral("FIELD.DDF, row 21, column Xe$Size: -21 is outside 0..32767."));
     EXPECT_EQ(fileBytes("FIELD.DDF"), before);
@@ -145,17 +148,19 @@ TEST_F(BuildRules, buildDdfsNamesTheBadCellsOfEveryPageInOneMessageAndWritesNoFi
     retype(w().FieldGrid, fieldRow(110), grid::kFieldName, QStringLiteral("A name of twenty-one!"));
     retype(w().KeyGrid, grid::entryRow(w().KeyGrid) - 1, grid::kKeyNumber, QStringLiteral("k"));
     w().BuildFile->click();
-    EXPECT_EQ(allMessages(),
-              QStringList(QStringLiteral(
-                  "Nothing was written; 4 cells cannot be stored:\n"
-                  "FILE.DDF, row 4, column Xf$Flags: 300 is outside 0..255\n"
-                  "FIELD.DDF, row %1, column Xe$Offset: -4 is outside 0..32767\n"
-                  "FIELD.DDF, row %2, column Xe$Name: 'A name of twenty-one!' is longer than the 20 characters "
-                  "FIELD.DDF keeps\n"
-                  "INDEX.DDF, row %3, column Xi$Number: 'k' is not a valid integer value.")
-                              .arg(fieldRow(100))
-                              .arg(fieldRow(110))
-                              .arg(grid::entryRow(w().KeyGrid) - 1)));
+    EXPECT_EQ(
+        allMessages(),
+        QStringList(
+            QStringLiteral(
+                "Nothing was written; 4 cells cannot be stored:\n"
+                "FILE.DDF, row 4, column Xf$Flags: 300 is outside 0..255\n"
+                "FIELD.DDF, row %1, column Xe$Offset: -4 is outside 0..32767\n"
+                "FIELD.DDF, row %2, column Xe$Name: 'A name of twenty-one!' is longer than the 20 characters "
+                "FIELD.DDF keeps\n"
+                "INDEX.DDF, row %3, column Xi$Number: 'k' is not a valid integer value.")
+                .arg(fieldRow(100))
+                .arg(fieldRow(110))
+                .arg(grid::entryRow(w().KeyGrid) - 1)));
     EXPECT_EQ(allFiles(), before);
 }
 

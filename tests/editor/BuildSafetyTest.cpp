@@ -76,12 +76,12 @@ TEST_F(BuildSafety, buildDdfsWritesNoFileWhileAnyPageHoldsACellItCannotStore)
     grid()->setCells(1, 1, QStringLiteral("RENAMED")); // a change FILE.DDF could take
     w().FieldGrid->setCells(5, 3, QStringLiteral("big"));
     w().BuildFile->click();
-    EXPECT_EQ(
-        messages(QMessageBox::Critical),
-        QStringList(QStringLiteral("Nothing was written; 3 cells cannot be stored:\n"
-                                   "FIELD.DDF, row 3, column Xe$Size: 'big' is not a valid integer value\n"
-                                   "INDEX.DDF, row 1, column Xi$File: table 'X$FILE' is not in the Files grid\n"
-                                   "INDEX.DDF, row 2, column Xi$File: table 'X$FILE' is not in the Files grid.")));
+    EXPECT_EQ(messages(QMessageBox::Critical),
+              QStringList(QStringLiteral(
+                  "Nothing was written; 3 cells cannot be stored:\n"
+                  "FIELD.DDF, row 3, column Xe$Size: 'big' is not a valid integer value\n"
+                  "INDEX.DDF, row 1, column Xi$File: table 'X$FILE' is not in the Files grid\n"
+                  "INDEX.DDF, row 2, column Xi$File: table 'X$FILE' is not in the Files grid.")));
     EXPECT_EQ(fileBytes(QStringLiteral("FILE.DDF")), fileDdf) << "FILE.DDF waits for every page";
     EXPECT_EQ(fileBytes(QStringLiteral("FIELD.DDF")), fieldDdf);
 }

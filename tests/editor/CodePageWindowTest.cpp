@@ -147,11 +147,10 @@ TEST_F(CodePageWindow, aTypedNameThePageCannotHoldStopsTheBuildNamingThePage)
     w().BuildFile->click();
     ASSERT_EQ(messages(QMessageBox::Critical).size(), 1);
     // Named first, among the cells it leaves unstorable (the key row that used the old name).
-    EXPECT_EQ(
-        messages(QMessageBox::Critical)[0].split('\n').value(1),
-        QStringLiteral("FIELD.DDF, row %1, column Xe$Name: 'И' cannot be stored in the 8-bit "
-                       "text of FIELD.DDF under code page 437 (U+0418)")
-            .arg(row));
+    EXPECT_EQ(messages(QMessageBox::Critical)[0].split('\n').value(1),
+              QStringLiteral("FIELD.DDF, row %1, column Xe$Name: 'И' cannot be stored in the 8-bit "
+                             "text of FIELD.DDF under code page 437 (U+0418)")
+                  .arg(row));
     EXPECT_EQ(fileBytes(QStringLiteral("FIELD.DDF")), fieldDdf);
 
     // Under 866 the same name is stored as its CP866 bytes.

@@ -128,8 +128,8 @@ TEST_F(FieldDdf, aDictionaryOfThousandsOfFieldsOpensBuildsBackByteForByteAndOpen
         std::string name =
             "F" + std::to_string(i) + (i % 4 == 0 ? "_\xE9t\xE9\xDF" : "") + std::string(i % 13, 'n');
         name.resize(std::min<std::size_t>(name.size(), 20));
-        all.push_back({ids[i], int(i % 250) - 20, name, unsigned(i % 256), int(i * 11 % 32768),
-                       int(i % 300), unsigned(i * 3 % 256), int(i * 37 % 65536) - 32768});
+        all.push_back({ids[i], int(i % 250) - 20, name, unsigned(i % 256), int(i * 11 % 32768), int(i % 300),
+                       unsigned(i * 3 % 256), int(i * 37 % 65536) - 32768});
         records.push_back(fieldRecord(all.back()));
     }
     ASSERT_EQ(
@@ -243,7 +243,8 @@ TEST_F(FieldDdf, openWithoutAFieldDdfChangesNothingAndSaysWhy)
     const std::vector<QStringList> before = rows(fields());
     w().OpenFile->click();
     ASSERT_EQ(mMessages.size(), 1u);
-    EXPECT_TRUE(mMessages[0].second.contains("FIELD.DDF could not be opened: status 12")) << mMessages[0].second.toStdString();
+    EXPECT_TRUE(mMessages[0].second.contains("FIELD.DDF could not be opened: status 12"))
+        << mMessages[0].second.toStdString();
     EXPECT_EQ(rows(fields()), before);
 }
 

@@ -149,12 +149,13 @@ TEST_F(KeysDdf, rowsHiddenByTheFilterComeBackAndARowThatCannotBeWrittenStopsTheB
     w().BuildKeysDDF->click();
     // Rows as the grid shows them after the Build: X$INDEX's six, then the hidden ones in the
     // order the filter took them (sorted). Every row that cannot be written is named.
-    EXPECT_EQ(texts(), "Nothing was written; 4 cells cannot be stored:\n"
-                       "INDEX.DDF, row 6, column Xi$Field: the row names no field of table 'X$INDEX' (choose one, "
-                       "or remove the row)\n"
-                       "INDEX.DDF, row 8, column Xi$Field: 'Nofield' is not a field of table 'X$FILE'\n"
-                       "INDEX.DDF, row 18, column Xi$File: table 'NOPE' is not in the Files grid\n"
-                       "INDEX.DDF, row 19, column Xi$File: the row names no table (choose one, or remove the row).");
+    EXPECT_EQ(texts(),
+              "Nothing was written; 4 cells cannot be stored:\n"
+              "INDEX.DDF, row 6, column Xi$Field: the row names no field of table 'X$INDEX' (choose one, "
+              "or remove the row)\n"
+              "INDEX.DDF, row 8, column Xi$Field: 'Nofield' is not a field of table 'X$FILE'\n"
+              "INDEX.DDF, row 18, column Xi$File: table 'NOPE' is not in the Files grid\n"
+              "INDEX.DDF, row 19, column Xi$File: the row names no table (choose one, or remove the row).");
     EXPECT_FALSE(QFile::exists(path("INDEX.DDF")));
     EXPECT_EQ(keys()->RowCount(), 21) << "the hidden rows are shown again";
 }

@@ -39,10 +39,12 @@ protected:
     static void expectColumnsFit(TVarGrid* g, std::initializer_list<int> cols)
     {
         for (int col : cols)
-            EXPECT_GE(g->columnWidth(col), static_cast<const QAbstractItemView*>(g)->sizeHintForColumn(col) - 1)
+            EXPECT_GE(g->columnWidth(col),
+                      static_cast<const QAbstractItemView*>(g)->sizeHintForColumn(col) - 1)
                 << g->objectName().toStdString() << " column " << g->Cells(col, 0).toStdString();
         for (int col : cols)
-            EXPECT_GE(g->columnWidth(col), g->horizontalHeader()->sectionSizeHint(col)) << "the title is read too";
+            EXPECT_GE(g->columnWidth(col), g->horizontalHeader()->sectionSizeHint(col))
+                << "the title is read too";
     }
 };
 
@@ -104,16 +106,19 @@ TEST_F(Readable, filterBoxesShowTheFilterInForceAndAreEmptiedWhenItEnds)
             pickPage(f.page);
             typeFilter(f.box, QStringLiteral("WarehouseStockLevels"));
             clickCell(f.grid, 1, 2); // a click refreshes the page: the box keeps the filter
-            EXPECT_EQ(f.box->currentText(), QStringLiteral("WarehouseStockLevels")) << f.box->objectName().toStdString();
+            EXPECT_EQ(f.box->currentText(), QStringLiteral("WarehouseStockLevels"))
+                << f.box->objectName().toStdString();
         }
     };
-    for (QAbstractButton* ends : {static_cast<QAbstractButton*>(w().BuildFile), static_cast<QAbstractButton*>(w().OpenFile),
-                                  static_cast<QAbstractButton*>(w().ClearFile)}) {
+    for (QAbstractButton* ends :
+         {static_cast<QAbstractButton*>(w().BuildFile), static_cast<QAbstractButton*>(w().OpenFile),
+          static_cast<QAbstractButton*>(w().ClearFile)}) {
         filterAll();
         press(ends);
         for (const Filter& f : filters) {
             pickPage(f.page);
-            EXPECT_EQ(f.box->currentText(), QString()) << ends->text().toStdString() << ": " << f.box->objectName().toStdString();
+            EXPECT_EQ(f.box->currentText(), QString())
+                << ends->text().toStdString() << ": " << f.box->objectName().toStdString();
         }
     }
     // Without a filter the Keys page's box stays empty whichever row is current.

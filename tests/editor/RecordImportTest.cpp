@@ -130,14 +130,14 @@ TEST_F(RecordImport, eachFieldGetsTheCodeOfItsBtrieveType)
     };
     // Offsets after the end of PARTS' fields (offset 0, size 2).
     const Case cases[] = {
-        {"A", "99", "2", "0"},  // Cardinal, not ticked
-        {"B", "1", "2", "4"},   // Integer
-        {"C", "99", "2", "0"},  // Single, not ticked
-        {"D", "99", "2", "0"},  // TUnknown
-        {"E", "14", "6", "1"},  // Byte -> Unsigned
-        {"F", "228", "7", "4"}, // TDate -> LongDate
+        {"A", "99", "2", "0"},   // Cardinal, not ticked
+        {"B", "1", "2", "4"},    // Integer
+        {"C", "99", "2", "0"},   // Single, not ticked
+        {"D", "99", "2", "0"},   // TUnknown
+        {"E", "14", "6", "1"},   // Byte -> Unsigned
+        {"F", "228", "7", "4"},  // TDate -> LongDate
         {"G", "254", "11", "8"}, // Currency -> VBCurrency
-        {"H", "2", "19", "8"},  // Double -> Float
+        {"H", "2", "19", "8"},   // Double -> Float
     };
     std::vector<QStringList> expected;
     int id = 13;
@@ -168,8 +168,9 @@ TEST_F(RecordImport, intoATableWithFieldsTheRecordGoesAfterTheirHighestEndAndThe
     };
     w().AddField->click();
     EXPECT_EQ(offsetsAdded(), (QStringList{"34", "38", "39"}));
-    const QString told = QStringLiteral("Table ORDERS already has fields: the fields of record %1 were added after "
-                                        "them, from offset %2.");
+    const QString told =
+        QStringLiteral("Table ORDERS already has fields: the fields of record %1 were added after "
+                       "them, from offset %2.");
     EXPECT_EQ(allMessages(), QStringList(told.arg(w().NameRec->currentText()).arg(34)));
     w().AddField->click(); // after the record just added, which ends at 43
     EXPECT_EQ(offsetsAdded(), (QStringList{"43", "47", "48"}));

@@ -56,13 +56,16 @@ void writeWideSample(const QString& dir)
     for (int16_t t = 0; t < 60; ++t) {
         dict::FileRecord f;
         f.id = int16_t(9100 + t);
-        f.name = (std::string(words[t % 6]) + kinds[t % 5] + "XXXXXXXXXXXX").substr(0, 18) + std::to_string(10 + t);
+        f.name = (std::string(words[t % 6]) + kinds[t % 5] + "XXXXXXXXXXXX").substr(0, 18) +
+                 std::to_string(10 + t);
         f.loc = "DATA\\" + f.name.substr(0, 8) + ".BTR";
         rows.files.push_back(f);
         int16_t offset = 0;
         for (int k = 0; k < 8; ++k) {
-            const std::string name = (std::string(kinds[k % 5]) + words[k % 6] + "Amount").substr(0, 19) + char('A' + k);
-            rows.fields.push_back({fieldId, f.id, name, uint8_t(k % 2 ? 1 : 0), offset, int16_t(k % 2 ? 4 : 24), 0, 0});
+            const std::string name =
+                (std::string(kinds[k % 5]) + words[k % 6] + "Amount").substr(0, 19) + char('A' + k);
+            rows.fields.push_back(
+                {fieldId, f.id, name, uint8_t(k % 2 ? 1 : 0), offset, int16_t(k % 2 ? 4 : 24), 0, 0});
             if (k == 0)
                 rows.indexes.push_back({f.id, fieldId, 0, 0, 0x103});
             offset = int16_t(offset + (k % 2 ? 4 : 24));
@@ -84,7 +87,10 @@ int main(int argc, char** argv)
         return 0;
     }
     if (argc < 2) {
-        fprintf(stderr, "usage: %s <output-directory> [--cyrillic <dictionary-directory>] | --wide <dictionary-directory>\n", argv[0]);
+        fprintf(stderr,
+                "usage: %s <output-directory> [--cyrillic <dictionary-directory>] | --wide "
+                "<dictionary-directory>\n",
+                argv[0]);
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));

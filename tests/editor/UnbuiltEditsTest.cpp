@@ -34,7 +34,7 @@ namespace fs = std::filesystem;
 struct BrokenSet {
     const char* name;
     std::function<void(const fs::path& dir)> spoil; // after the whole set is written
-    QStringList said;                              // the one message holds these; none when it opens
+    QStringList said;                               // the one message holds these; none when it opens
 };
 
 class OpenDdfs : public WindowFlow, public ::testing::WithParamInterface<BrokenSet> {};
@@ -86,27 +86,30 @@ TEST_P(OpenDdfs, changesThePagesOnlyWhenTheWholeSetReads)
 
 INSTANTIATE_TEST_SUITE_P(
     Sets, OpenDdfs,
-    ::testing::Values(
-        BrokenSet{"fileDdfNotReadableYet",
-                  [](const fs::path& d) {
-                      fs::remove(d / "FILE.DDF");
-                      writeNotYetReadable((d / "FILE.DDF").string());
-                  },
-                  {"FILE.DDF", "status 4100", "not"}},
-        BrokenSet{"fileDdfNoBtrieveFile", [](const fs::path& d) { overwrite(d / "FILE.DDF", QByteArray(4096, 'x')); },
-                  {"FILE.DDF", "status "}},
-        BrokenSet{"fieldDdfMissing", [](const fs::path& d) { fs::remove(d / "FIELD.DDF"); },
-                  {"FIELD.DDF", "status 12", "file not found"}},
-        BrokenSet{"indexDdfDamaged", [](const fs::path& d) { overwrite(d / "INDEX.DDF", QByteArray(4096, 'x')); },
-                  {"INDEX.DDF", "status "}},
-        BrokenSet{"fieldExtDdfDamaged", [](const fs::path& d) { overwrite(d / "FIELDEXT.DDF", "x"); },
-                  {"FIELDEXT.DDF", "status "}},
-        BrokenSet{"keysAndExtendedTypesMissing",
-                  [](const fs::path& d) {
-                      fs::remove(d / "INDEX.DDF");
-                      fs::remove(d / "FIELDEXT.DDF");
-                  },
-                  {}}),
+    ::testing::Values(BrokenSet{"fileDdfNotReadableYet",
+                                [](const fs::path& d) {
+                                    fs::remove(d / "FILE.DDF");
+                                    writeNotYetReadable((d / "FILE.DDF").string());
+                                },
+                                {"FILE.DDF", "status 4100", "not"}},
+                      BrokenSet{"fileDdfNoBtrieveFile",
+                                [](const fs::path& d) { overwrite(d / "FILE.DDF", QByteArray(4096, 'x')); },
+                                {"FILE.DDF", "status "}},
+                      BrokenSet{"fieldDdfMissing",
+                                [](const fs::path& d) { fs::remove(d / "FIELD.DDF"); },
+                                {"FIELD.DDF", "status 12", "file not found"}},
+                      BrokenSet{"indexDdfDamaged",
+                                [](const fs::path& d) { overwrite(d / "INDEX.DDF", QByteArray(4096, 'x')); },
+                                {"INDEX.DDF", "status "}},
+                      BrokenSet{"fieldExtDdfDamaged",
+                                [](const fs::path& d) { overwrite(d / "FIELDEXT.DDF", "x"); },
+                                {"FIELDEXT.DDF", "status "}},
+                      BrokenSet{"keysAndExtendedTypesMissing",
+                                [](const fs::path& d) {
+                                    fs::remove(d / "INDEX.DDF");
+                                    fs::remove(d / "FIELDEXT.DDF");
+                                },
+                                {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowFlow, openDdfsWithoutIndexAndFieldExtStartsTheirPagesEmptyAndBuildable)
@@ -204,7 +207,8 @@ INSTANTIATE_TEST_SUITE_P(
                                auto& c = t;
                                c.pickPage(w.TabKeys);
                                c.clickCell(w.KeyGrid, w.KeyGrid->RowCount() - 2, grid::kKeyNumber);
-                               QTest::mouseClick(w.ChDescending, Qt::LeftButton, {}, QPoint(6, w.ChDescending->height() / 2));
+                               QTest::mouseClick(w.ChDescending, Qt::LeftButton, {},
+                                                 QPoint(6, w.ChDescending->height() / 2));
                            },
                            "Keys"},
                       Edit{"keysPageNew",

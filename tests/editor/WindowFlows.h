@@ -19,9 +19,12 @@ public:
     {
         using namespace dictsets;
         Set set;
-        set.files = {table(9112, "CustomerOrderHistory", "ORDHIST.DAT", 0), table(9120, "WarehouseStockLevels", "STOCK.DAT")};
-        set.fields = {field(9113, 9112, "OrderNumberReference", 1, 0, 4), field(9114, 9112, "CustomerAccountCode1", 0, 4, 12),
-                      field(9121, 9120, "WarehouseLocationKey", 14, 0, 4), field(9122, 9120, "QuantityOnHandTotals", 1, 4, 2)};
+        set.files = {table(9112, "CustomerOrderHistory", "ORDHIST.DAT", 0),
+                     table(9120, "WarehouseStockLevels", "STOCK.DAT")};
+        set.fields = {field(9113, 9112, "OrderNumberReference", 1, 0, 4),
+                      field(9114, 9112, "CustomerAccountCode1", 0, 4, 12),
+                      field(9121, 9120, "WarehouseLocationKey", 14, 0, 4),
+                      field(9122, 9120, "QuantityOnHandTotals", 1, 4, 2)};
         set.keys = {{9112, 9113, 0, 0, 2}, {9120, 9121, 0, 0, 1 + 2 + 256}};
         set.exts = {{9120, 9121, 14}};
         return set;
