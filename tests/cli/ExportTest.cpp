@@ -14,11 +14,13 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <sys/stat.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 using sample::RecordBytes;
@@ -202,6 +204,16 @@ TEST_F(ExportTest, anExistingTableIsRefusedUnlessReplaceAndReplacingStartsOver)
     EXPECT_NE(again.err.find("the database already has ITEMS (--replace"), std::string::npos) << again.err;
     EXPECT_EQ(pg(conn, "SELECT to_regclass('\"ORDERS\"') IS NULL, (SELECT count(*) FROM \"ITEMS\")"), "t|3\n")
         << "nothing is written when a table is refused";
+    // The refused export closed its connection: in a while only the query's own is left (a
+    // server process ends a moment after its client goes).
+    const std::string connections =
+        "SELECT count(*) FROM pg_stat_activity WHERE datname = current_database()";
+    std::string left = pg(conn, connections);
+    for (int i = 0; i < 100 && left != "1\n"; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        left = pg(conn, connections);
+    }
+    EXPECT_EQ(left, "1\n") << "connections left open on the database";
 
     const Result replaced = run({"export", sales.string(), "ITEMS", "ORDERS", "--to", conn, "--replace"});
     EXPECT_EQ(replaced.status, 1) << replaced.err; // the date that cannot be decoded
