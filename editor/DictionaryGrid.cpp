@@ -274,17 +274,22 @@ qint32 numberOrZero(const QString& cell)
 
 // ---- Table filter ----
 
+// The row a filter stops at: the first it does not keep whose `stop` holds (the grid's end when none).
+static int filterEnd(const TVarGrid* grid, const std::function<bool(const QStringList&)>& keep,
+                     const std::function<bool(const QStringList&)>& stop)
+{
+    for (int row = 1; row < grid->RowCount(); ++row) {
+        const QStringList& cells = grid->rowCells(row);
+        if (!keep(cells) && stop(cells))
+            return row;
+    }
+    return grid->RowCount();
+}
+
 void hideRows(TVarGrid* grid, QStringList& hidden, const std::function<bool(const QStringList&)>& keep,
               const std::function<bool(const QStringList&)>& stop)
 {
-    int end = grid->RowCount();
-    for (int row = 1; row < grid->RowCount(); ++row) {
-        const QStringList& cells = grid->rowCells(row);
-        if (!keep(cells) && stop(cells)) {
-            end = row;
-            break;
-        }
-    }
+    const int end = filterEnd(grid, keep, stop);
     const std::vector<QStringList> taken = grid->takeRows(
         [&](int row, const QStringList& cells) { return row >= 1 && row < end && !keep(cells); });
     for (const QStringList& cells : taken)
@@ -516,14 +521,7 @@ OpenResult Page::open(const RowOf& rowOf)
 void Page::hide(const std::function<bool(const QStringList&)>& keep, const std::function<bool(const QStringList&)>& stop)
 {
     hiddenIds.resize(std::size_t(hidden.size()));
-    int end = grid->RowCount();
-    for (int row = 1; row < grid->RowCount(); ++row) {
-        const QStringList& cells = grid->rowCells(row);
-        if (!keep(cells) && stop(cells)) {
-            end = row;
-            break;
-        }
-    }
+    const int end = filterEnd(grid, keep, stop);
     std::vector<RowIds> takenIds;
     const std::vector<QStringList> taken = grid->takeRows(
         [&](int row, const QStringList& cells) { return row >= 1 && row < end && !keep(cells); }, &takenIds);
