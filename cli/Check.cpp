@@ -4,9 +4,11 @@
 #include "Commands.h"
 #include "DataTypes.h"
 #include "FieldValue.h"
+#include "Status.h"
 #include "Text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <ostream>
 
@@ -339,12 +341,22 @@ private:
     {
         uint64_t records = 0;
         std::vector<uint32_t> damaged;
-        readPastDamage(dataFilePath(mDict, t), records, damaged);
+        std::vector<DamageNote> notes;
+        const int status = readPastDamage(dataFilePath(mDict, t), records, damaged, &notes);
         if (!damaged.empty())
             add(t.name, {}, -1,
                 "The data file's " + pageList(damaged) + (damaged.size() == 1 ? " is" : " are") +
                     " damaged: " + std::to_string(records) + (records == 1 ? " record" : " records") +
                     " could be read past " + (damaged.size() == 1 ? "it." : "them."));
+        for (const DamageNote& note : notes) {
+            std::string text = damageNoteText(note);
+            text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+            add(t.name, {}, -1, text + ".");
+        }
+        if (status == btr::StatusRecordCountDiffers)
+            add(t.name, {}, -1,
+                "The data file holds " + std::to_string(records) + (records == 1 ? " record" : " records") +
+                    ", not as many as its control record counts.");
     }
 
     void checkExtensions()

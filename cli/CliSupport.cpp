@@ -6,7 +6,9 @@
 #include "Status.h"
 #include "WinBtr.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <ostream>
 
 namespace cli {
@@ -152,21 +154,31 @@ fs::path dataFilePath(const LoadedDictionary& d, const dict::TableDef& table)
     return stored;
 }
 
-bool skippedDamagedPage(const TWinBtr& btr, int status, uint32_t& page)
+bool skippedDamagedPage(const TWinBtr& btr, int status, uint32_t& page, DamageNote* note)
 {
     constexpr uint32_t kPageNumberLength = 4;
-    if (status != btr::StatusIoError || btr.DataLength != kPageNumberLength || !btr.Buffer ||
-        btr.BufferSize < static_cast<int>(kPageNumberLength))
+    constexpr uint32_t kNoteLength = 12;
+    const uint32_t n = btr.DataLength;
+    if (status != btr::StatusIoError || (n != kPageNumberLength && n != kNoteLength) || !btr.Buffer ||
+        btr.BufferSize < static_cast<int>(n))
         return false;
     const auto* b = reinterpret_cast<const uint8_t*>(btr.Buffer);
-    page = b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24;
+    const auto word = [&](std::size_t at) {
+        return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+    };
+    page = word(0);
+    if (note)
+        *note = n == kNoteLength ? DamageNote{page, word(4), word(8)} : DamageNote{page};
     return true;
 }
 
-int readPastDamage(const fs::path& path, uint64_t& records, std::vector<uint32_t>& damaged)
+int readPastDamage(const fs::path& path, uint64_t& records, std::vector<uint32_t>& damaged,
+                   std::vector<DamageNote>* notes)
 {
     records = 0;
     damaged.clear();
+    if (notes)
+        notes->clear();
     TWinBtr btr;
     if (int status = btr.Open(path.string(), "", btr::OpenReadOnly))
         return status;
@@ -175,16 +187,44 @@ int readPastDamage(const fs::path& path, uint64_t& records, std::vector<uint32_t
     if (spec.flags & btr::fileflag::VariableLength)
         btr.SetBufferSize(kLongestRecord);
     int status = btr.Execute(btr::OpStepFirst);
+    std::optional<DamageNote> last; // the same place twice ends the read
     for (uint32_t page = 0;; status = btr.Execute(btr::OpStepNext)) {
-        if (status == btr::StatusSuccess)
+        DamageNote note;
+        if (status == btr::StatusSuccess) {
             ++records;
-        else if (skippedDamagedPage(btr, status, page) && (damaged.empty() || damaged.back() != page))
-            damaged.push_back(page);
-        else
+        } else if (skippedDamagedPage(btr, status, page, &note) &&
+                   (!last || last->page != page || last->kind != note.kind)) {
+            last = note;
+            if (note.kind != DamageNote::FileCut &&
+                std::find(damaged.begin(), damaged.end(), page) == damaged.end())
+                damaged.push_back(page);
+            if (notes && note.kind != DamageNote::None)
+                notes->push_back(note);
+        } else {
             break;
+        }
     }
     btr.Close();
     return status;
+}
+
+std::string layoutRefusal(const TWinBtr& btr, int status)
+{
+    if (status != btr::StatusLayoutNotReadable || !btr.Buffer || btr.DataLength == 0 ||
+        btr.DataLength > static_cast<uint32_t>(btr.BufferSize))
+        return {};
+    return std::string(btr.Buffer, btr.DataLength);
+}
+
+std::string damageNoteText(const DamageNote& note)
+{
+    if (note.kind == DamageNote::ChainBroken)
+        return "the deleted-record chain breaks on page " + std::to_string(note.page) + ": " +
+               std::to_string(note.value) + " of the records read could be deleted ones";
+    if (note.kind == DamageNote::FileCut)
+        return "the file is shorter than its control record says: it ends at page " +
+               std::to_string(note.page) + ", where it should have " + std::to_string(note.value) + " pages";
+    return "page " + std::to_string(note.page) + " is damaged";
 }
 
 std::string pageList(const std::vector<uint32_t>& pages)

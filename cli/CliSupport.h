@@ -90,15 +90,38 @@ bool isSystemTable(const dict::TableDef& table);
 // does (a copy whose names were converted), that one.
 std::filesystem::path dataFilePath(const LoadedDictionary& d, const dict::TableDef& table);
 
-// A physical-order read that the record manager answered with 2 and a 4-byte page number: the
-// embedded engine's way of saying it went past a damaged page of a genuine file (see
-// docs/record-manager.md). page is that page's number.
-bool skippedDamagedPage(const TWinBtr& btr, int status, uint32_t& page);
+// What the place of a damaged page says beyond its number.
+struct DamageNote {
+    enum Kind : uint32_t {
+        None = 0,
+        ChainBroken = 1, // the deleted-record chain breaks here; value: records that could be deleted
+        FileCut = 2,     // the file ends at this page; value: the pages its control record says
+    };
+    uint32_t page = 0;
+    uint32_t kind = None;
+    uint32_t value = 0;
+};
+
+// A physical-order read that the record manager answered with 2 and a 4-byte page number (or 12
+// bytes: page number, kind and value of a DamageNote): the embedded engine's way of saying it
+// went past a damaged page of a genuine file (see docs/record-manager.md). page is that page's
+// number; note, when given, gets what the place says.
+bool skippedDamagedPage(const TWinBtr& btr, int status, uint32_t& page, DamageNote* note = nullptr);
+
+// With status 4100 (a genuine file's layout the embedded engine cannot read), what of the layout
+// the record manager named in the data buffer; empty otherwise.
+std::string layoutRefusal(const TWinBtr& btr, int status);
 
 // Reads a data file in physical order to its end, going past damaged pages. records: the records
-// read; damaged: the pages skipped. Returns 9 when the end was reached, else the status that
-// stopped it (the open's when it does not open).
-int readPastDamage(const std::filesystem::path& path, uint64_t& records, std::vector<uint32_t>& damaged);
+// read; damaged: the pages skipped (a file's cut end not among them); notes: what places said
+// beyond a page number. Returns 9 when the end was reached, else the status that stopped it (the
+// open's when it does not open).
+int readPastDamage(const std::filesystem::path& path, uint64_t& records, std::vector<uint32_t>& damaged,
+                   std::vector<DamageNote>* notes = nullptr);
+
+// The sentence for a note: "the deleted-record chain breaks on page 3: 2 of the records read could
+// be deleted ones", "the file ends at page 7, though its control record says it has 9".
+std::string damageNoteText(const DamageNote& note);
 
 // "page 7", "pages 3, 7 and 9".
 std::string pageList(const std::vector<uint32_t>& pages);

@@ -10,6 +10,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -362,7 +363,11 @@ public:
     // After the last batch: the damaged pages read past (salvage), and the one that stopped the
     // read (without salvage; 0 when none did).
     const std::vector<uint32_t>& skipped() const { return mSkipped; }
+    const std::vector<DamageNote>& notes() const { return mNotes; }
     std::optional<uint32_t> stoppedAt() const { return mStoppedAt; }
+    const DamageNote& stopNote() const { return mStopNote; }
+    // With 4100: what of the file's layout cannot be read.
+    const std::string& refusal() const { return mRefusal; }
 
 private:
     static constexpr std::size_t kBatchRecords = 2048;
@@ -378,14 +383,22 @@ private:
     bool canGoPast(int st) const
     {
         uint32_t page = 0;
-        return mSalvage && skippedDamagedPage(mBtr, st, page) && (mSkipped.empty() || mSkipped.back() != page);
+        DamageNote note;
+        return mSalvage && skippedDamagedPage(mBtr, st, page, &note) &&
+               (!mLast || mLast->page != page || mLast->kind != note.kind);
     }
     bool goPast(int st)
     {
         uint32_t page = 0;
-        if (!canGoPast(st) || !skippedDamagedPage(mBtr, st, page))
+        DamageNote note;
+        if (!canGoPast(st) || !skippedDamagedPage(mBtr, st, page, &note))
             return false;
-        mSkipped.push_back(page);
+        mLast = note;
+        if (note.kind != DamageNote::FileCut &&
+            std::find(mSkipped.begin(), mSkipped.end(), page) == mSkipped.end())
+            mSkipped.push_back(page);
+        if (note.kind != DamageNote::None)
+            mNotes.push_back(note);
         return true;
     }
 
@@ -418,8 +431,9 @@ private:
         }
         std::lock_guard lock(mMutex);
         mStatus = st;
-        if (uint32_t page = 0; !mSalvage && skippedDamagedPage(mBtr, st, page))
+        if (uint32_t page = 0; !mSalvage && skippedDamagedPage(mBtr, st, page, &mStopNote))
             mStoppedAt = page;
+        mRefusal = layoutRefusal(mBtr, st);
         mDone = true;
         mChanged.notify_all();
     }
@@ -428,7 +442,11 @@ private:
     const std::size_t mLength;
     const bool mSalvage;
     std::vector<uint32_t> mSkipped;
+    std::vector<DamageNote> mNotes;
+    std::optional<DamageNote> mLast; // the place gone past last: the same one twice ends the read
     std::optional<uint32_t> mStoppedAt;
+    DamageNote mStopNote;
+    std::string mRefusal;
     std::mutex mMutex;
     std::condition_variable mChanged;
     std::deque<Batch> mFull;
@@ -442,11 +460,14 @@ private:
 
 // What a salvaging export could not read: the pages it went past and, as far as the file's own
 // record count tells, how many records they held.
-std::string salvageReport(const std::string& table, const std::vector<uint32_t>& skipped, uint32_t total,
-                          uint64_t exported)
+std::string salvageReport(const std::string& table, const std::vector<uint32_t>& skipped,
+                          const std::vector<DamageNote>& notes, uint32_t total, uint64_t exported)
 {
-    std::string s = table + ": " + pageList(skipped) + (skipped.size() == 1 ? " is" : " are") +
-                    " damaged and could not be read";
+    std::string s = table + ": ";
+    if (!skipped.empty())
+        s += pageList(skipped) + (skipped.size() == 1 ? " is" : " are") + " damaged and could not be read";
+    for (const DamageNote& note : notes)
+        s += (s.size() == table.size() + 2 ? "" : "; ") + damageNoteText(note);
     if (total > exported) {
         const uint64_t lost = total - exported;
         s += "; " + std::to_string(lost) + (lost == 1 ? " record was" : " records were") + " not exported";
@@ -508,7 +529,10 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
     uint32_t nextProgress = total / 10;
     int status = btr::StatusSuccess;
     std::vector<uint32_t> skipped;
+    std::vector<DamageNote> notes;
     std::optional<uint32_t> stoppedAt;
+    DamageNote stopNote;
+    std::string refusal;
     {
         BatchReader reader(btr, recordLength, salvage);
         for (std::size_t inBatch; const uint8_t* batch = reader.next(inBatch);) {
@@ -537,19 +561,28 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
         }
         status = reader.status();
         skipped = reader.skipped();
+        notes = reader.notes();
         stoppedAt = reader.stoppedAt();
+        stopNote = reader.stopNote();
+        refusal = reader.refusal();
     }
     const bool written = sink.endTable(plan, problems);
     io.err << plan.name << ": " << count << (count == 1 ? " record" : " records") << " exported.\n";
     bool complete = written;
-    if (!skipped.empty()) {
-        problems.push_back(salvageReport(plan.name, skipped, total, count));
+    if (!skipped.empty() || !notes.empty()) {
+        problems.push_back(salvageReport(plan.name, skipped, notes, total, count));
         complete = false;
     }
     if (status != btr::StatusEndOfFile) {
+        const std::string why = stopNote.kind != DamageNote::None ? " (" + damageNoteText(stopNote) + ")"
+                                : refusal.empty()                 ? ""
+                                                                  : ": " + refusal;
         problems.push_back(
             dict::readStoppedText(plan.name, count, status, stoppedAt,
-                                  stoppedAt ? "; --salvage exports the records of the sound pages." : "."));
+                                  why + (stoppedAt ? "; --salvage exports the records of the sound pages."
+                                         : status == btr::StatusRecordCountDiffers
+                                             ? "; its control record counts " + std::to_string(total) + "."
+                                             : ".")));
         complete = false;
     }
     for (std::size_t i = 0; i < plan.columns.size(); ++i) {

@@ -322,10 +322,10 @@ DecodeOutcome decodeFieldValue(int typeCode, std::span<const uint8_t> b, int dec
         }
         return setInteger(out, static_cast<int64_t>(v));
     }
-    case kLogical:
-        if (n != 1 && n != 2)
+    case kLogical: // only 0 and 1 are values; anything else does not decode
+        if ((n != 1 && n != 2) || littleEndian(b) > 1)
             return DecodeOutcome::Undecodable;
-        return setInteger(out, littleEndian(b) != 0 ? 1 : 0);
+        return setInteger(out, static_cast<int64_t>(littleEndian(b)));
     case kFloat:
         if (n == 4) {
             float f;
@@ -389,8 +389,6 @@ DecodeOutcome decodeFieldValueStrictly(int typeCode, std::span<const uint8_t> b,
             if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
                 return DecodeOutcome::Undecodable;
         return outcome;
-    case kLogical:
-        return littleEndian(b) > 1 ? DecodeOutcome::Undecodable : outcome;
     default:
         return outcome;
     }

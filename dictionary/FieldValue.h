@@ -55,12 +55,12 @@ enum class ValueClass { Integer, UnsignedBig, Real, Text, Decimal, Date, Time, B
 
 // Decodes bytes (exactly the field's bytes) as a value of the type code. decimals is the field's
 // number of decimal places (used by Decimal, Money and the Numeric types); texts are read in page.
+// A Logical is 0 or 1; any other value does not decode (out is then NULL).
 DecodeOutcome decodeFieldValue(int typeCode, std::span<const uint8_t> bytes, int decimals, FieldValue& out,
                                const CodePage& page = CodePage::latin1());
 
 // decodeFieldValue for showing and checking a field: a text (String, LString, ZString) holding
-// control characters and a Logical other than 0 or 1 do not decode either, though out keeps
-// what decodeFieldValue made of them.
+// control characters does not decode either, though out keeps what decodeFieldValue made of it.
 DecodeOutcome decodeFieldValueStrictly(int typeCode, std::span<const uint8_t> bytes, int decimals,
                                        FieldValue& out, const CodePage& page = CodePage::latin1());
 

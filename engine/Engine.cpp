@@ -8,6 +8,7 @@
 #include "SqliteFile.h"
 #include "Status.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -87,6 +88,7 @@ private:
     int16_t close(void* positionBlock);
     int16_t create(const Call& c);
     int16_t dispatch(Handle& h, uint16_t op, bool keyOnly, const Call& c);
+    int16_t dispatchOperation(Handle& h, uint16_t op, bool keyOnly, const Call& c);
     int16_t getByKey(Handle& h, uint16_t op, bool keyOnly, const Call& c);
     int16_t stepRecord(Handle& h, uint16_t op, const Call& c);
     int16_t insert(Handle& h, const Call& c);
@@ -223,6 +225,19 @@ int16_t Engine::call(uint16_t operation, void* positionBlock, const Call& c)
 
 int16_t Engine::dispatch(Handle& h, uint16_t op, bool keyOnly, const Call& c)
 {
+    const int16_t st = dispatchOperation(h, op, keyOnly, c);
+    // A read refused as a layout this engine cannot read says why in the data buffer.
+    if (st == StatusLayoutNotReadable && c.dataBuffer && c.dataLength) {
+        const std::string why = h.file->backend->refusal();
+        const uint32_t n = static_cast<uint32_t>(std::min<size_t>(why.size(), *c.dataLength));
+        std::memcpy(c.dataBuffer, why.data(), n);
+        *c.dataLength = n;
+    }
+    return st;
+}
+
+int16_t Engine::dispatchOperation(Handle& h, uint16_t op, bool keyOnly, const Call& c)
+{
     switch (op) {
     case OpInsert:
         return insert(h, c);
@@ -288,7 +303,7 @@ int16_t Engine::open(void* positionBlock, const Call& c)
             GenuineInfo info;
             const int16_t s = genuineOpener ? genuineOpener(*path, info) : openGenuineFile(*path, info);
             if (s != StatusSuccess)
-                return s == StatusIoError ? StatusIoError : StatusNotBtrieveFile;
+                return s == StatusIoError || s == StatusLayoutNotReadable ? s : int16_t(StatusNotBtrieveFile);
             std::unique_ptr<MemoryFile> genuine;
             GenuineRecordReader reader =
                 genuineReader ? genuineReader
@@ -652,8 +667,11 @@ int16_t Engine::stepRecord(Handle& h, uint16_t op, const Call& c)
         h.pos.stepped = true;
         h.pos.physical = mFound.address;
         h.pos.current = false;
+        // A buffer too short for what the place says more still gets its page number.
         const uint32_t capacity = c.dataBuffer ? *c.dataLength : 0;
-        const uint32_t n = capacity >= mFound.data.size() ? static_cast<uint32_t>(mFound.data.size()) : 0;
+        const uint32_t n = capacity >= mFound.data.size() ? static_cast<uint32_t>(mFound.data.size())
+                           : capacity >= 4                ? 4
+                                                          : 0;
         if (n)
             std::memcpy(c.dataBuffer, mFound.data.data(), n);
         *c.dataLength = n;

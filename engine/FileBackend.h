@@ -27,7 +27,8 @@ struct FoundRecord {
     std::vector<uint8_t> data;
     KeyEntry entry;
     // A physical-order step landed on a damaged page instead of a record (StatusIoError): address is
-    // its place in physical order, data its page number (4 bytes, little-endian).
+    // its place in physical order, data its page number (4 bytes, little-endian), or for a place
+    // that says more 12 bytes: page number, kind and value of GenuineDamage.
     bool skippedPage = false;
 };
 
@@ -58,6 +59,8 @@ public:
     virtual int16_t step(StepSeek how, uint32_t from, FoundRecord& out) = 0;
     // The record at an address; StatusInvalidRecordAddress when there is none.
     virtual int16_t read(uint32_t address, FoundRecord& out) = 0;
+    // With 4100 from a read: what of the file's layout cannot be read (empty when nothing is said).
+    virtual std::string refusal() const { return {}; }
     // The sequence of a record on a duplicates key path (0 on keys without duplicates).
     virtual int16_t sequenceOf(uint32_t address, size_t keyIndex, int64_t& sequence) = 0;
     // The highest image on a key path; `found` false when the path is empty.

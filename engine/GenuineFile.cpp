@@ -18,45 +18,50 @@ bool newerThan95(uint8_t version)
     return version >= 0x95;
 }
 
-// Why the records of a file whose FCR is understood cannot be read; 0 when they can.
-int16_t unreadableReason(const FileControl& fcr)
+// Why the records of a file whose FCR is understood cannot be read (why says what of the layout);
+// 0 when they can.
+int16_t unreadableReason(const FileControl& fcr, std::string& why)
 {
     if (fcr.family == Family::Pre6 && fcr.inconsistent)
         return btr::StatusIoError;
-    if ((fcr.fileFlags & (kFlagPageCompression | kFlagVat)) || fcr.recordLength == 0)
-        return btr::StatusLayoutNotReadable;
-    if ((fcr.fileFlags & kFlagCompression) && !fcr.compressed)
-        return btr::StatusLayoutNotReadable;
-    if (fcr.family == Family::V8) {
-        if ((fcr.variable() && !fcr.compressed) || newerThan95(fcr.version))
-            return btr::StatusLayoutNotReadable;
-        // One PAT maps N logical pages; where a second one would be is not known.
-        const size_t perPat = PageMap::entriesPerPatV8(fcr.pageSize);
-        if (perPat == 0 || fcr.fcrPageCount > perPat + 1)
-            return btr::StatusLayoutNotReadable;
-    }
-    return btr::StatusSuccess;
+    if (fcr.fileFlags & kFlagPageCompression)
+        why = "its pages are compressed";
+    else if (fcr.fileFlags & kFlagVat)
+        why = "it keeps variable-allocation tables";
+    else if ((fcr.fileFlags & kFlagCompression) && !fcr.compressed)
+        why = "its records are compressed, but the control record gives no uncompressed length";
+    else if (fcr.recordLength == 0)
+        why = "the control record gives no record length";
+    else if (fcr.family == Family::V8 && newerThan95(fcr.version))
+        why = "the format is 9.5 or later";
+    return why.empty() ? int16_t(btr::StatusSuccess) : int16_t(btr::StatusLayoutNotReadable);
 }
 
 int16_t open(ByteSource& source, GenuineInfo& info)
 {
     info = GenuineInfo{};
     FileControl fcr;
-    if (int16_t status = parseFileControl(source, fcr))
+    if (int16_t status = parseFileControl(source, fcr, info.reason))
         return status;
     PageMap map;
-    const bool mapped = map.load(source, fcr) == btr::StatusSuccess;
+    const int16_t mapStatus = map.load(source, fcr);
     std::vector<AcsBlock> acs;
-    if (mapped)
+    if (mapStatus == btr::StatusSuccess)
         acs = collectAcsBlocks(source, fcr, map);
-    if (fcr.usesAcs() && acs.empty())
-        return btr::StatusNotBtrieveFile;
+    if (fcr.usesAcs() && acs.empty()) {
+        info.reason = "a key compares through a collating sequence the file does not hold";
+        return btr::StatusLayoutNotReadable;
+    }
 
     info.stat = buildStatImage(fcr, acs);
     info.version = fcr.version;
     info.recordLength = fcr.recordLength;
     info.pageSize = static_cast<uint16_t>(fcr.pageSize);
-    info.readStatus = unreadableReason(fcr);
+    info.readStatus = unreadableReason(fcr, info.reason);
+    if (info.readStatus == btr::StatusSuccess && !map.refusal().empty()) {
+        info.readStatus = btr::StatusLayoutNotReadable;
+        info.reason = map.refusal();
+    }
     info.recordsReadable = info.readStatus == btr::StatusSuccess;
     return btr::StatusSuccess;
 }
@@ -70,25 +75,45 @@ int16_t read(ByteSource& source, const GenuineInfo& info, std::vector<std::vecto
     if (!info.recordsReadable)
         return info.readStatus != btr::StatusSuccess ? info.readStatus : int16_t(btr::StatusNotBtrieveFile);
     FileControl fcr;
-    if (int16_t status = parseFileControl(source, fcr))
+    std::string why;
+    if (int16_t status = parseFileControl(source, fcr, why))
         return status;
-    if (int16_t status = unreadableReason(fcr))
+    if (int16_t status = unreadableReason(fcr, why))
         return status;
     PageMap map;
     if (int16_t status = map.load(source, fcr)) {
         // A file that never held a record may have no allocation table yet.
         return fcr.recordCount == 0 && fcr.family == Family::V8 ? int16_t(btr::StatusSuccess) : status;
     }
+    if (!map.refusal().empty())
+        return btr::StatusLayoutNotReadable;
     RecordSet set;
     if (int16_t status = readRecords(source, fcr, map, set))
         return status;
-    if (!set.damaged.empty() && !damaged)
-        return btr::StatusIoError;
+    const bool countDiffers = set.records.size() != fcr.recordCount;
     records = std::move(set.records);
+    // A chain that breaks past the end of a cut file names its last page at the end.
+    if (set.chainPastTheEnd)
+        set.damaged.push_back({set.chainBrokenAt, records.size()});
+    if (set.expectedPages != 0)
+        set.damaged.push_back({source.size() / fcr.pageSize, records.size()});
     if (damaged)
-        for (const DamagedPage& d : set.damaged)
-            damaged->push_back({d.page, d.position});
-    return btr::StatusSuccess;
+        for (const DamagedPage& d : set.damaged) {
+            using Kind = GenuineDamage::Kind;
+            if (set.expectedPages != 0 && &d == &set.damaged.back())
+                damaged->push_back({d.page, d.position, Kind::FileCut, set.expectedPages});
+            else if (set.chainBroken && d.page == set.chainBrokenAt)
+                damaged->push_back({d.page, d.position, Kind::ChainBroken, set.couldBeDeleted});
+            else
+                damaged->push_back({d.page, d.position});
+        }
+    if (!set.damaged.empty() && !damaged) {
+        records.clear();
+        return btr::StatusIoError;
+    }
+    // Damaged pages already say that records are missing.
+    return countDiffers && set.damaged.empty() ? int16_t(btr::StatusRecordCountDiffers)
+                                               : int16_t(btr::StatusSuccess);
 }
 
 } // namespace

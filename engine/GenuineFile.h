@@ -18,33 +18,47 @@ struct GenuineInfo {
     uint16_t pageSize = 0;
     bool recordsReadable = false; // false: a layout not readable yet (records give readStatus)
     int16_t readStatus = 0;       // status for record operations when !recordsReadable
+    std::string reason;           // with 4100: what of the layout cannot be read
 };
 
 // A page whose records could not all be read, in physical order: the physical page number (as
 // the allocation table names it when it maps the page where none can be) and how many records
 // came before it.
 struct GenuineDamage {
+    enum class Kind : uint32_t {
+        Page = 0,
+        // The pre-6 deleted-record chain broke on this page: of the records returned, value look
+        // like deleted slots (past the break the chain no longer tells).
+        ChainBroken = 1,
+        // The file ends before its control record or page tables say: page is the first page it
+        // does not wholly hold, value the pages they say it has. Always last.
+        FileCut = 2,
+    };
     uint64_t page = 0;
     size_t position = 0;
+    Kind kind = Kind::Page;
+    uint64_t value = 0;
 };
 
 // 0 and info filled when path is a genuine record-manager file this reader understands;
-// 30 when it is not a record-manager file (or its file control record is not understood: a key
+// 30 when it is not a record-manager file (its first bytes are no file control record of a known
+// family); 4100 with info.reason when its control record is one but cannot be understood (a key
 // outside the record or longer than 255 bytes, a key needing a collating sequence the file does
-// not hold); 2 on an I/O error. Never throws.
+// not hold, an 8 or 16 KiB page file whose tables do not bear out the layout assumed for them);
+// 2 on an I/O error. Never throws.
 //
 // Files whose records this reader cannot read still open, with recordsReadable false and
-// readStatus 4100 (StatusLayoutNotReadable: 6.x compressed records, page compression,
-// variable-allocation tables, uncompressed 8.x variable-length files, 8.x page sizes other than
-// 512 and 1024, 8.x files with more pages than one page allocation table maps, 9.5 and later
+// readStatus 4100 and a reason (page compression, variable-allocation tables, 9.5 and later
 // formats) or 2 (a pre-6 file marked as needing recovery).
 int16_t openGenuineFile(const std::string& path, GenuineInfo& info);
 
 // Reads every live record in physical order (whole records, variable parts included).
-// 0 on success; info.readStatus when !info.recordsReadable; 30 when the file no longer opens;
-// 2 on an I/O error or a damaged file, records then empty. With damaged given, damaged pages are
-// skipped instead: the records of every sound page come back with 0 and the skipped pages are
-// listed (2 then only when the file as a whole cannot be read; see engine/genuine/Records.h).
+// 0 on success; 4101 (StatusRecordCountDiffers) with every record read when their number is not
+// the control record's count; info.readStatus when !info.recordsReadable; 30 when the file no
+// longer opens; 2 on an I/O error or a damaged file, records then empty. With damaged given,
+// damaged pages are skipped instead: the records of every sound page come back with 0 and the
+// skipped pages are listed (2 then only when the file as a whole cannot be read; see
+// engine/genuine/Records.h).
 int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
                            std::vector<std::vector<uint8_t>>& records,
                            std::vector<GenuineDamage>* damaged = nullptr);

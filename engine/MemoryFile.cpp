@@ -51,6 +51,10 @@ int16_t MemoryFile::load()
         mLoadStatus = mInfo.readStatus ? mInfo.readStatus : int16_t(btr::StatusIoError);
     else
         mLoadStatus = mReader(mPath, mInfo, mRecords, mDamaged);
+    if (mLoadStatus == btr::StatusRecordCountDiffers) {
+        mCountDiffers = true;
+        mLoadStatus = btr::StatusSuccess;
+    }
     if (mLoadStatus == 0 && mRecords.size() + mDamaged.size() > 0xFFFFFFFEu)
         mLoadStatus = btr::StatusIoError;
     if (mLoadStatus != 0) {
@@ -153,7 +157,7 @@ int16_t MemoryFile::seekKey(size_t keyIndex, KeySeek how, const std::string& ima
     }
     }
     if (pos < 0)
-        return btr::StatusEndOfFile;
+        return endOfRecords();
     found(keyIndex, *p, static_cast<size_t>(pos), out);
     return btr::StatusSuccess;
 }
@@ -180,7 +184,7 @@ int16_t MemoryFile::step(StepSeek how, uint32_t from, FoundRecord& out)
         break;
     }
     if (index < 0 || index >= n)
-        return btr::StatusEndOfFile;
+        return endOfRecords();
     out.address = static_cast<uint32_t>(index + 1);
     out.entry = KeyEntry{};
     out.skippedPage = false;
@@ -193,12 +197,20 @@ int16_t MemoryFile::step(StepSeek how, uint32_t from, FoundRecord& out)
         out.data = mRecords[static_cast<size_t>(at)];
         return btr::StatusSuccess;
     }
-    const uint64_t page = mDamaged[static_cast<size_t>(-1 - at)].page;
-    out.data.assign(4, 0);
-    for (size_t i = 0; i < 4; ++i)
-        out.data[i] = static_cast<uint8_t>(page >> (8 * i));
+    const GenuineDamage& d = mDamaged[static_cast<size_t>(-1 - at)];
+    const bool plain = d.kind == GenuineDamage::Kind::Page;
+    const uint32_t words[3] = {static_cast<uint32_t>(d.page), static_cast<uint32_t>(d.kind),
+                               static_cast<uint32_t>(std::min<uint64_t>(d.value, 0xFFFFFFFF))};
+    out.data.assign(plain ? 4 : 12, 0);
+    for (size_t i = 0; i < out.data.size(); ++i)
+        out.data[i] = static_cast<uint8_t>(words[i / 4] >> (8 * (i % 4)));
     out.skippedPage = true;
     return btr::StatusIoError;
+}
+
+int16_t MemoryFile::endOfRecords() const
+{
+    return mCountDiffers ? btr::StatusRecordCountDiffers : btr::StatusEndOfFile;
 }
 
 int16_t MemoryFile::read(uint32_t address, FoundRecord& out)

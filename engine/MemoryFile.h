@@ -6,7 +6,12 @@
 //
 // A file with damaged pages: Step operations go through the sound records in physical order and
 // answer 2 once at the place of each damaged page (FoundRecord::skippedPage), addresses then
-// counting those places too; every other read answers 2.
+// counting those places too; every other read answers 2. Where a pre-6 deleted-record chain
+// broke, the place also tells how many records returned could be deleted ones; a file cut short
+// has a last place saying so.
+//
+// A file whose records are not as many as its control record counts answers 4101 wherever the
+// end of the records would answer 9, in physical and in key order.
 #include "FileBackend.h"
 #include "GenuineFile.h"
 
@@ -32,6 +37,7 @@ public:
                     FoundRecord& out) override;
     int16_t step(StepSeek how, uint32_t from, FoundRecord& out) override;
     int16_t read(uint32_t address, FoundRecord& out) override;
+    std::string refusal() const override { return mInfo.reason; }
     int16_t sequenceOf(uint32_t address, size_t keyIndex, int64_t& sequence) override;
     int16_t highestImage(size_t keyIndex, std::string& image, bool& found) override;
     int16_t insert(const std::vector<uint8_t>&, const RecordImages&, uint32_t&, int64_t&) override;
@@ -47,6 +53,7 @@ private:
     int16_t load();
     int16_t path(size_t keyIndex, Path*& out);
     void found(size_t keyIndex, const Path& path, size_t at, FoundRecord& out) const;
+    int16_t endOfRecords() const;
 
     std::string mPath;
     GenuineInfo mInfo;
@@ -54,6 +61,7 @@ private:
     FileDefinition mDef;
     bool mLoaded = false;
     int16_t mLoadStatus = 0;
+    bool mCountDiffers = false;
     std::vector<std::vector<uint8_t>> mRecords;
     std::vector<GenuineDamage> mDamaged;
     // With damaged pages: physical order, a record index or -1 - the index of a damaged page.

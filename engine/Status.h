@@ -70,6 +70,9 @@ enum Status : int16_t {
     // The embedded engine's own: a genuine file whose layout is recognised but whose records are
     // known not to be readable by it yet (Stat still works).
     StatusLayoutNotReadable = 4100,
+    // The embedded engine's own: a genuine file's records were read, but their number is not the
+    // count its control record holds. Answered where the end of the records would be.
+    StatusRecordCountDiffers = 4101,
 };
 
 // Open modes: the key number of an Open.

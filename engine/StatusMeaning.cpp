@@ -69,6 +69,8 @@ const char* statusMeaning(int status)
         return "incompatible open mode";
     case StatusLayoutNotReadable:
         return "the records of this genuine file format are known not to be readable yet";
+    case StatusRecordCountDiffers:
+        return "the records read are not as many as the file's control record counts";
     default:
         return "record manager error";
     }

@@ -122,7 +122,9 @@ void walkDamaged(const engine::GenuineInfo& info, const Records& records,
          st = file->step(engine::StepSeek::After, f.address, f)) {
         check(forward.size() < records.size() + damaged.size());
         if (st == 2) {
-            check(f.skippedPage && d < damaged.size() && damaged[d].position == n && f.data.size() == 4);
+            const bool plain = damaged[d].kind == engine::GenuineDamage::Kind::Page;
+            check(f.skippedPage && d < damaged.size() && damaged[d].position == n &&
+                  f.data.size() == (plain ? 4u : 12u));
             check((f.data[0] | f.data[1] << 8 | f.data[2] << 16 | uint64_t(f.data[3]) << 24) ==
                   (damaged[d].page & 0xFFFFFFFF));
             forward.push_back(-1 - static_cast<int64_t>(d++));
@@ -150,7 +152,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     engine::GenuineInfo info;
     const int16_t open = engine::openGenuineImage(data, size, info);
-    check(open == 0 || open == 30);
+    check(open == 0 || open == 30 || open == 4100);
+    // A valid control record this reader cannot follow says why.
+    check((open == 4100) == !info.reason.empty() || open == 0);
     if (open != 0)
         return 0;
 
@@ -163,6 +167,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Records records;
     std::vector<engine::GenuineDamage> damaged;
     const int16_t read = engine::readGenuineImageRecords(data, size, info, records, &damaged);
+    const uint32_t count = stat[6] | stat[7] << 8 | stat[8] << 16 | uint32_t(stat[9]) << 24;
+    if (read == 4101) {
+        // Every record read, not as many as the control record counts, and no damage.
+        check(damaged.empty() && records.size() != count);
+        Records again;
+        check(engine::readGenuineImageRecords(data, size, info, again) == 4101 && again == records);
+        walkBackend(info, records);
+        return 0;
+    }
     if (read != 0) {
         check(records.empty() && damaged.empty());
         Records again;
@@ -172,17 +185,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const auto& r : records)
         check(r.size() >= info.recordLength);
     if (!damaged.empty()) {
-        // Damaged pages in physical order, each once; a caller that does not ask gets 2.
+        // Damaged places in physical order, no two in a row alike, a file's cut end last; a caller
+        // that does not ask gets 2.
+        using Kind = engine::GenuineDamage::Kind;
         for (size_t i = 0; i < damaged.size(); ++i) {
             check(damaged[i].position <= records.size());
-            check(i == 0 || (damaged[i - 1].position <= damaged[i].position && damaged[i - 1].page != damaged[i].page));
+            check(damaged[i].kind != Kind::FileCut || i + 1 == damaged.size());
+            check(i == 0 ||
+                  (damaged[i - 1].position <= damaged[i].position &&
+                   (damaged[i - 1].page != damaged[i].page || damaged[i - 1].kind != damaged[i].kind)));
         }
         Records again;
         check(engine::readGenuineImageRecords(data, size, info, again) == 2 && again.empty());
         walkDamaged(info, records, damaged);
         return 0;
     }
-    const uint32_t count = stat[6] | stat[7] << 8 | stat[8] << 16 | uint32_t(stat[9]) << 24;
     check(records.size() == count);
     walkBackend(info, records);
     return 0;

@@ -132,8 +132,8 @@ bool hasSystemData(const FileControl& fcr, bool flagsAt190)
         return false;
     if (flagsAt190)
         return (fcr.fileFlags & kFlagSystemData) && !(fcr.fileFlags & kFlagNoSystemData);
-    const size_t needed =
-        2 + size_t(fcr.recordLength) + 8 * size_t(fcr.linkedDuplicateKeys()) + (fcr.variable() ? 4 : 0);
+    const size_t needed = 2 + size_t(fcr.recordLength) + 8 * size_t(fcr.linkedDuplicateKeys()) +
+                          fcr.variablePointerAfterFixedPart();
     return fcr.physicalLength == needed + kSystemDataSize;
 }
 
@@ -142,8 +142,9 @@ bool hasSystemData(const FileControl& fcr, bool flagsAt190)
 // before the record or ends after it.
 bool toCallerPositions(FileControl& fcr)
 {
-    // Key positions of compressed files count from the record start.
-    const size_t before = fcr.compressed ? 0 : fcr.recordOffsetInSlot();
+    // Key positions of compressed files (even one whose uncompressed length is missing) count from
+    // the record start.
+    const size_t before = (fcr.fileFlags & kFlagCompression) ? 0 : fcr.recordOffsetInSlot();
     for (SegmentSpec& s : fcr.segments) {
         if (s.position < before)
             return false;
@@ -184,10 +185,12 @@ bool FileControl::usesAcs() const
 
 size_t FileControl::slotHead() const
 {
-    if (compressed) // pointer and 01 (pre-6); pointer and 01 01 00, then system data (8.x)
-        return family == Family::Pre6 ? 5 : 9 + (systemData ? kSystemDataSize : 0);
-    // A pre-6 variable-length record's pointer to its variable part follows the fixed part.
-    return recordOffsetInSlot() + recordLength + (family == Family::Pre6 && variable() ? 4 : 0);
+    // The pointer to the record's image and the bytes after it: 01 (pre-6), 01 nn 00 (6.x),
+    // 01 01 00 then system data (8.x).
+    if (compressed)
+        return family == Family::Pre6 ? 5 : family == Family::V6 ? 7 : 9 + (systemData ? kSystemDataSize : 0);
+    // The pointer to the variable part follows the fixed part: 4 bytes before 6.0, 6 in 8.x.
+    return recordOffsetInSlot() + recordLength + variablePointerAfterFixedPart();
 }
 
 int FileControl::linkedDuplicateKeys() const
@@ -204,9 +207,10 @@ int FileControl::linkedDuplicateKeys() const
     return n;
 }
 
-int16_t parseFileControl(ByteSource& source, FileControl& out)
+int16_t parseFileControl(ByteSource& source, FileControl& out, std::string& why)
 {
     out = FileControl{};
+    why.clear();
     Page head;
     if (!readBlock(source, 0, kMinPage, head))
         return source.size() < kMinPage ? btr::StatusNotBtrieveFile : btr::StatusIoError;
@@ -225,7 +229,7 @@ int16_t parseFileControl(ByteSource& source, FileControl& out)
         return btr::StatusIoError;
     if (out.family != Family::Pre6) {
         // The current copy is the one with the larger usage count; the first wins a tie.
-        const uint64_t second = out.family == Family::V8 ? secondFcrOffsetV8(pageSize) : pageSize;
+        const uint64_t second = out.family == Family::V8 ? copySpanV8(pageSize) : pageSize;
         Page other;
         if (readCopy(source, second, out.family, pageSize, other)) {
             const bool newer =
@@ -250,10 +254,10 @@ int16_t parseFileControl(ByteSource& source, FileControl& out)
     if (flagsAt190)
         out.fileFlags = static_cast<uint16_t>(
             fcr.u16(0x190) | (out.variableMode == 0 ? 0 : out.variableMode == 0xFD ? 0x3 : kFlagVariable));
-    // Compressed records: the FCR's record length is 0 and the uncompressed length is kept apart
-    // (pre-6 at 0x10E, 8.x at 0x192). 6.x compressed files are not understood.
-    if ((out.fileFlags & kFlagCompression) && out.recordLength == 0 && out.family != Family::V6) {
-        const uint16_t length = fcr.u16(out.family == Family::Pre6 ? 0x10E : 0x192);
+    // Compressed records: the FCR's record length is 0 and the uncompressed length (of the fixed
+    // part in a variable-length file) is kept apart: at 0x10E before 8.x, at 0x192 in 8.x.
+    if ((out.fileFlags & kFlagCompression) && out.recordLength == 0) {
+        const uint16_t length = fcr.u16(out.family == Family::V8 ? 0x192 : 0x10E);
         if (length != 0) {
             out.recordLength = length;
             out.compressed = true;
@@ -262,15 +266,24 @@ int16_t parseFileControl(ByteSource& source, FileControl& out)
     if (out.family == Family::Pre6) {
         out.deletedHead = fcr.ws32(0x10);
         out.inconsistent = fcr.u16(0x22) == 0xFFFF;
-    } else {
-        for (size_t i = 0; i < out.defaultAcsName.size(); ++i)
-            out.defaultAcsName[i] = fcr.u8(0x3C + i);
     }
-    if (out.keyCount > kMaxKeys || !readSegments(fcr, out))
-        return btr::StatusNotBtrieveFile;
+    for (size_t i = 0; i < out.defaultAcsName.size(); ++i)
+        out.defaultAcsName[i] = fcr.u8(0x3C + i);
+    // From here on the control record is one: what cannot be understood is refused as a layout
+    // this reader cannot read, never as a file of another kind.
+    if (out.keyCount > kMaxKeys) {
+        why = "the control record counts " + std::to_string(out.keyCount) + " keys";
+        return btr::StatusLayoutNotReadable;
+    }
+    if (!readSegments(fcr, out)) {
+        why = "the key segment specifications cannot be read from the control record";
+        return btr::StatusLayoutNotReadable;
+    }
     out.systemData = hasSystemData(out, flagsAt190);
-    if (!toCallerPositions(out))
-        return btr::StatusNotBtrieveFile;
+    if (!toCallerPositions(out)) {
+        why = "a key lies outside the record";
+        return btr::StatusLayoutNotReadable;
+    }
     return btr::StatusSuccess;
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace engine::genuine {
@@ -62,6 +63,14 @@ struct FileControl {
     // Bytes of a slot before its duplicate pointers: the record (fixed part), or in a compressed
     // file the pointer to its image and the byte(s) after it, and the system data.
     size_t slotHead() const;
+    // Bytes of the pointer to the variable part that follow the fixed part in the slot: 4 in pre-6,
+    // 6 in 8.x variable-length files; 0 otherwise (6.x keeps it last in the slot).
+    size_t variablePointerAfterFixedPart() const
+    {
+        if (compressed || !variable())
+            return 0;
+        return family == Family::Pre6 ? 4 : family == Family::V8 ? 6 : 0;
+    }
     // Page header size of data and variable pages: 6 before 8.x, 8 in 8.x.
     size_t pageHeader() const { return family == Family::V8 ? 8 : 6; }
     bool usesAcs() const;
@@ -88,20 +97,23 @@ constexpr size_t kAcsBlockSize = 265;
 // when they announce none, or a page size no record manager writes.
 bool recogniseFamily(const Page& head, Family& family, uint32_t& pageSize);
 
-// Recognises the family from the first bytes and parses the current FCR. 0 on success, 30 when
-// the bytes are not a file control record this reader understands, 2 when the source fails.
-int16_t parseFileControl(ByteSource& source, FileControl& fcr);
+// Recognises the family from the first bytes and parses the current FCR. 0 on success; 30 when
+// the first bytes are no file control record of a known family (or the file ends inside it); 4100
+// with why set when they are one but its contents cannot be understood (a key table outside the
+// copy, a key outside the record); 2 when the source fails.
+int16_t parseFileControl(ByteSource& source, FileControl& fcr, std::string& why);
 
-// Byte offset of the second FCR copy of an 8.x file.
-inline uint64_t secondFcrOffsetV8(uint32_t pageSize)
+// Bytes one 8.x FCR copy (and one PAT copy) takes: two pages, at least 2048 bytes. The second
+// FCR copy starts there.
+inline uint64_t copySpanV8(uint32_t pageSize)
 {
-    return pageSize > 2048 ? pageSize : 2048;
+    return pageSize * uint64_t(2) > 2048 ? pageSize * uint64_t(2) : 2048;
 }
 
-// Bytes one FCR copy takes: a page, in 8.x at least 2048 bytes.
+// Bytes one FCR copy takes: a page, in 8.x the whole copy span.
 inline size_t fcrSpan(Family family, uint32_t pageSize)
 {
-    return family == Family::V8 ? static_cast<size_t>(secondFcrOffsetV8(pageSize)) : pageSize;
+    return family == Family::V8 ? static_cast<size_t>(copySpanV8(pageSize)) : pageSize;
 }
 
 } // namespace engine::genuine

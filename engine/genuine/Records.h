@@ -18,18 +18,34 @@ struct DamagedPage {
 struct RecordSet {
     std::vector<std::vector<uint8_t>> records; // whole records, variable parts appended
     std::vector<DamagedPage> damaged;          // in physical order, each page once
+    // Pre-6: the deleted-record chain broke on page chainBrokenAt (listed in damaged, its slots
+    // left out), or there it leads past the end of a file cut short (chainPastTheEnd; the page is
+    // read). Slots past the break were judged by their looks, and couldBeDeleted of the records
+    // returned look like deleted slots (their first 4 bytes are a valid chain link).
+    bool chainBroken = false;
+    bool chainPastTheEnd = false;
+    uint64_t chainBrokenAt = 0;
+    size_t couldBeDeleted = 0;
+    // Not 0 when the file ends before its control record or page tables say (a copy cut short):
+    // the pages they say it has.
+    uint64_t expectedPages = 0;
 };
 
 // Every live record of a pre-6, 6.x or 8.x file that can be read, in physical order: fixed and
-// variable length (8.x fixed only), compressed (pre-6 and 8.x). map must be loaded for 6.x and
-// 8.x. A page that does not check is left out and listed in out.damaged, and reading goes on
-// with the next. 0 on success (damaged pages or not); 2 when the file as a whole cannot be read:
-// a slot layout that cannot be, a deleted-record chain that loops or leaves the file, or, with
-// no damaged page, a live-record count that differs from the FCR's (out then empty).
+// variable length, compressed. map must be loaded for 6.x and 8.x. A page that does not check
+// (or that a cut file ends inside) is left out, its whole slots of a cut page excepted, and
+// listed in out.damaged, and reading goes on with the next. A pre-6 deleted-record chain that
+// breaks is followed up to the break (see RecordSet). 0 on success (damaged pages or not, whatever
+// the count); 2 when the slot layout cannot be (out then empty).
 int16_t readRecords(ByteSource& source, const FileControl& fcr, const PageMap& map, RecordSet& out);
 
+// The longest record a compressed image may decode to.
+constexpr size_t kLongestDecodedRecord = 0x40000;
+
 // A compressed record image: [u16 n][n literal bytes] and [u16 n][b] (n copies of b) by turns,
-// literal first. True when it decodes to exactly length bytes.
-bool decompressRecord(const std::vector<uint8_t>& image, size_t length, std::vector<uint8_t>& record);
+// literal first. True when it decodes to exactly length bytes, or with atLeast to length bytes
+// or more (a variable-length file, where length is the fixed part).
+bool decompressRecord(const std::vector<uint8_t>& image, size_t length, std::vector<uint8_t>& record,
+                      bool atLeast = false);
 
 } // namespace engine::genuine

@@ -438,16 +438,16 @@ TEST_F(CliTest, aDamagedGenuineDataFileIsExportedPastItsDamagedPagesOnlyWithSalv
         << salvaged.err;
     EXPECT_EQ(read(mTemp.path() / "salvaged" / "PEOPLE.csv"), csvOf(damaged.sound));
 
-    // A layout whose records are known not to be readable yet says so.
-    genuinetest::FileDef variable8 = genuinetest::sampleDef(4, false);
-    variable8.fileFlags = 0x1;
-    variable8.variableMode = 0xFF;
-    genuinetest::writeFile((d / "PEOPLE.BTR").string(), genuinetest::build8x(variable8));
+    // A layout whose records are known not to be readable yet says so, and why.
+    genuinetest::FileDef pageCompressed = genuinetest::sampleDef(4, false);
+    pageCompressed.fileFlags = 0x2000;
+    genuinetest::writeFile((d / "PEOPLE.BTR").string(), genuinetest::build8x(pageCompressed));
     const Result notYet = run({"export", d.string(), "PEOPLE", "--csv", (mTemp.path() / "notyet").string()});
     EXPECT_EQ(notYet.status, 1);
-    EXPECT_NE(notYet.err.find("PEOPLE: reading stopped after 0 records: status 4100 (the records of this genuine "
-                              "file format are known not to be readable yet).\n"),
-              std::string::npos)
+    EXPECT_NE(
+        notYet.err.find("PEOPLE: reading stopped after 0 records: status 4100 (the records of this genuine "
+                        "file format are known not to be readable yet): its pages are compressed.\n"),
+        std::string::npos)
         << notYet.err;
     genuinetest::writeFile((d / "PEOPLE.BTR").string(), damaged.image);
 
@@ -458,6 +458,50 @@ TEST_F(CliTest, aDamagedGenuineDataFileIsExportedPastItsDamagedPagesOnlyWithSalv
                              std::to_string(damaged.sound.size()) + " records could be read past them.\n"),
               std::string::npos)
         << check.out;
+
+    // A pre-6 copy cut short: without --salvage the export stops where the file ends, saying so;
+    // with it, every record it holds is exported and the report says how many could be deleted
+    // ones; check says the file is shorter than its control record says.
+    const genuinetest::FileDef def = genuinetest::sampleDef(120, true);
+    const genuinetest::Bytes whole = genuinetest::buildPre6(def);
+    const size_t pagesWhole = whole.size() / 512, pagesLeft = pagesWhole - 2;
+    genuinetest::writeFile((d / "PEOPLE.BTR").string(),
+                           genuinetest::Bytes(whole.begin(), whole.end() - 2 * 512));
+    const std::string shortText = "the file is shorter than its control record says: it ends at page " +
+                                  std::to_string(pagesLeft) + ", where it should have " +
+                                  std::to_string(pagesWhole) + " pages";
+    const Result cutPlain =
+        run({"export", d.string(), "PEOPLE", "--csv", (mTemp.path() / "cutplain").string()});
+    EXPECT_EQ(cutPlain.status, 1);
+    EXPECT_NE(cutPlain.err.find("--salvage exports the records of the sound pages."), std::string::npos)
+        << cutPlain.err;
+    const Result cut =
+        run({"export", d.string(), "PEOPLE", "--csv", (mTemp.path() / "cut").string(), "--salvage"});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.err.find("the deleted-record chain breaks on page 0: "), std::string::npos) << cut.err;
+    EXPECT_NE(cut.err.find(" of the records read could be deleted ones; " + shortText), std::string::npos)
+        << cut.err;
+    const Result cutCheck = run({"check", d.string()});
+    EXPECT_NE(cutCheck.out.find("PEOPLE: The " + shortText.substr(4) + ".\n"), std::string::npos)
+        << cutCheck.out;
+
+    // A file whose records are not as many as it counts: the export says so.
+    genuinetest::FileDef miscounted = genuinetest::sampleDef(8, false);
+    miscounted.recordCountAdjust = 2;
+    genuinetest::writeFile((d / "PEOPLE.BTR").string(), genuinetest::build6x(miscounted));
+    const Result counted =
+        run({"export", d.string(), "PEOPLE", "--csv", (mTemp.path() / "counted").string()});
+    EXPECT_EQ(counted.status, 1);
+    EXPECT_NE(
+        counted.err.find("PEOPLE: reading stopped after 8 records: status 4101 (the records read are not as "
+                         "many as the file's control record counts); its control record counts 10.\n"),
+        std::string::npos)
+        << counted.err;
+    const Result countCheck = run({"check", d.string()});
+    EXPECT_NE(countCheck.out.find("PEOPLE: The data file holds 8 records, not as many as its control record "
+                                  "counts.\n"),
+              std::string::npos)
+        << countCheck.out;
 }
 
 } // namespace

@@ -81,7 +81,8 @@ const std::vector<Case> kCases = {
     {"autoincrement 4 bytes negative", 15, {0xFE, 0xFF, 0xFF, 0xFF}, 0, V, "-2"},
     {"autoincrement of 1 byte", 15, {1}, 0, U, ""},
     {"logical false", 7, {0}, 0, V, "0"},
-    {"logical true in the high byte", 7, {0, 1}, 0, V, "1"},
+    {"logical 256: no value", 7, {0, 1}, 0, U, ""},
+    {"logical true in two bytes", 7, {1, 0}, 0, V, "1"},
     {"logical of 4 bytes", 7, {1, 0, 0, 0}, 0, U, ""},
     // Reals
     {"float 4 bytes", 2, ieee4(1.5f), 0, V, "1.5"},
@@ -174,7 +175,7 @@ TEST(FieldValue, everyDecodedTypeHasAColumnClassOtherThanBlob)
 
 namespace {
 
-TEST(FieldValue, strictDecodingRefusesControlCharactersInTextAndLogicalsOtherThanZeroOrOne)
+TEST(FieldValue, strictDecodingRefusesControlCharactersInTextAndNoDecodingTakesLogicalsOtherThanZeroOrOne)
 {
     struct StrictCase {
         const char* what;
@@ -193,8 +194,10 @@ TEST(FieldValue, strictDecodingRefusesControlCharactersInTextAndLogicalsOtherTha
         {"DEL", 0, {'a', 0x7F}, V, U},
         {"Logical 1", 7, {1}, V, V},
         {"Logical 0 in two bytes", 7, {0, 0}, V, V},
-        {"Logical 2", 7, {2}, V, U},
-        {"Logical 256", 7, {0, 1}, V, U},
+        {"Logical 2 is no value in either", 7, {2}, U, U},
+        {"Logical 4 (a tag byte typed Logical)", 7, {4}, U, U},
+        {"Logical 12", 7, {12}, U, U},
+        {"Logical 256", 7, {0, 1}, U, U},
         {"an impossible date stays undecodable", 3, {31, 2, 0xE8, 0x07}, U, U},
         {"integers are as lenient", 1, {0xFF, 0xFF}, V, V},
     };

@@ -361,14 +361,15 @@ TEST_F(GenuineDictionary, buildDdfsOverItSaysTheFileWasNotCreatedAndLeavesItAsIt
     EXPECT_EQ(fileBytes(QStringLiteral("FIELD.DDF")), fieldsBefore);
 }
 
-// A FILE.DDF that opens but whose records cannot be read (here a compressed genuine one) must
-// not pass for an empty dictionary: the next Build would write it back without its tables.
+// A FILE.DDF that opens but whose records cannot be read (here a genuine one whose pages are
+// compressed) must not pass for an empty dictionary: the next Build would write it back without
+// its tables.
 TEST_F(FileDdf, recordsThatCannotBeReadAreReportedAfterTheRowsReadSoFar)
 {
     genuinetest::FileDef def;
     def.pageSize = 4096;
     def.recordLength = 97;
-    def.fileFlags = 0x8; // compressed
+    def.fileFlags = 0x2000; // page compression
     def.keys = {genuinetest::Key{{{0, 2, 0x104, 14}}, 0}};
     writeBytes(QStringLiteral("FILE.DDF"), genuinetest::build6x(def));
 

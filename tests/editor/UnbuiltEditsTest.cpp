@@ -9,10 +9,9 @@ namespace {
 // A genuine 8.0 file whose records the embedded record manager cannot read yet (status 4100).
 void writeNotYetReadable(const std::string& path)
 {
-    genuinetest::FileDef variable = genuinetest::sampleDef(4, false);
-    variable.fileFlags = 0x1;
-    variable.variableMode = 0xFF;
-    genuinetest::writeFile(path, genuinetest::build8x(variable));
+    genuinetest::FileDef pageCompressed = genuinetest::sampleDef(4, false);
+    pageCompressed.fileFlags = 0x2000;
+    genuinetest::writeFile(path, genuinetest::build8x(pageCompressed));
 }
 
 } // namespace

@@ -241,6 +241,34 @@ std::vector<std::pair<std::string, Bytes>> seedFiles()
     out.emplace_back("pre6-compressed.btr", buildPre6(compressedDef(false, false)));
     out.emplace_back("pre6-variable-chained.btr", buildPre6(chainedVariableDef()));
     out.emplace_back("v8-damaged.btr", damagedFixture().image);
+    // The layouts of real company and DOS-era files: 8.x of 2 and 4 KiB pages, uncompressed 8.x
+    // variable-length records, 6.x compressed records, compressed variable-length records, a pre-6
+    // copy cut inside a page and one whose deleted-record chain runs into a page of garbage.
+    for (uint16_t pageSize : {uint16_t(2048), uint16_t(4096)}) {
+        FileDef paged = sampleDef(20, true);
+        paged.pageSize = pageSize;
+        paged.currentFcr = 1;
+        out.emplace_back("v8-" + std::to_string(pageSize) + ".btr", build8x(paged));
+    }
+    FileDef variable8 = variableDef();
+    variable8.fragmentSize = 30;
+    out.emplace_back("v8-variable.btr", build8x(variable8));
+    FileDef compressed6 = compressedDef(false, false);
+    compressed6.slots.resize(8);
+    out.emplace_back("v6-compressed-0x10e.btr", build6x(compressed6));
+    FileDef compressedVariable = compressedDef(false, false);
+    compressedVariable.fileFlags = 0x9;
+    compressedVariable.slots.resize(8);
+    for (auto& slot : compressedVariable.slots)
+        if (slot)
+            slot->insert(slot->end(), 40 + slot->at(0) % 50, static_cast<uint8_t>(slot->at(1)));
+    out.emplace_back("pre6-compressed-variable.btr", buildPre6(compressedVariable));
+    out.emplace_back("v6-compressed-variable.btr", build6x(compressedVariable));
+    const Bytes pre6 = buildPre6(sampleDef(60, true));
+    out.emplace_back("pre6-cut.btr", Bytes(pre6.begin(), pre6.end() - 700));
+    Bytes garbage = pre6;
+    std::fill(garbage.end() - 3 * 512, garbage.end() - 2 * 512, 0x3C);
+    out.emplace_back("pre6-garbage-page.btr", garbage);
     const DictionarySet ddf80 = buildDictionary8x();
     out.emplace_back("v8-file.ddf", ddf80.fileDdf);
     out.emplace_back("v8-field.ddf", ddf80.fieldDdf);

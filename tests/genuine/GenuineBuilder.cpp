@@ -117,10 +117,10 @@ enum class Style { Pre6, V6, V8 };
 // Bytes of a slot before its duplicate pointers.
 size_t slotHead(const FileDef& def, Style style)
 {
-    if (isCompressed(def) && style != Style::V6) // image pointer and 01 / 01 01 00, system data
-        return style == Style::Pre6 ? 5 : 9 + (def.systemData ? 8 : 0);
-    return (style == Style::Pre6 ? 0 : 2) + (def.systemData ? 8 : 0) + def.recordLength +
-           (style == Style::Pre6 && hasVariableParts(def) ? 4 : 0);
+    if (isCompressed(def)) // image pointer and 01 / 01 nn 00 / 01 01 00, system data
+        return style == Style::Pre6 ? 5 : style == Style::V6 ? 7 : 9 + (def.systemData ? 8 : 0);
+    const size_t pointer = !hasVariableParts(def) ? 0 : style == Style::Pre6 ? 4 : style == Style::V8 ? 6 : 0;
+    return (style == Style::Pre6 ? 0 : 2) + (def.systemData ? 8 : 0) + def.recordLength + pointer;
 }
 
 uint16_t slotLength(const FileDef& def, Style style)
@@ -132,7 +132,7 @@ uint16_t slotLength(const FileDef& def, Style style)
 
 void writeFcrCommon(Bytes& fcr, const FileDef& def, uint32_t count, uint32_t pages, Style style)
 {
-    const bool compressed = isCompressed(def) && style != Style::V6;
+    const bool compressed = isCompressed(def);
     put16(fcr, 0x14, static_cast<uint16_t>(def.keys.size()));
     put16(fcr, 0x16, compressed ? 0 : def.recordLength);
     put16(fcr, 0x18, slotLength(def, style));
@@ -140,7 +140,7 @@ void writeFcrCommon(Bytes& fcr, const FileDef& def, uint32_t count, uint32_t pag
     putWs32(fcr, 0x26, pages);
     fcr.at(0x38) = isVariable(def) ? (def.variableMode ? def.variableMode : 0xFF) : 0;
     put16(fcr, 0x106, def.fileFlags);
-    if (compressed && style == Style::Pre6)
+    if (compressed && style != Style::V8)
         put16(fcr, 0x10E, def.recordLength);
 }
 
@@ -155,7 +155,12 @@ public:
         size_t offset = 0;
     };
 
-    VariablePages(size_t pageSize, Style style) : mPageSize(pageSize), mStyle(style) {}
+    // Pages that count their fragments (8.x, 6.x compressed, pre-6) keep the count at countAt;
+    // fragments start at first.
+    VariablePages(size_t pageSize, size_t first, size_t countAt)
+        : mPageSize(pageSize), mFirst(first), mCountAt(countAt)
+    {
+    }
 
     // A fragment of size bytes; flagged sets bit 15 of its table entry (pre-6: it starts with a
     // pointer to the next fragment).
@@ -187,22 +192,23 @@ public:
             for (size_t f = 0; f < offsets.size(); ++f)
                 put16(mPages[i], entryAt(f), offsets[f]);
             put16(mPages[i], entryAt(offsets.size()), static_cast<uint16_t>(mEnds[i]));
-            if (mStyle == Style::V8) {
-                put16(mPages[i], 14, static_cast<uint16_t>(offsets.size()));
+            if (mCountAt)
+                put16(mPages[i], mCountAt, static_cast<uint16_t>(offsets.size()));
+            if (mCountAt == 14)
                 continue;
-            }
             for (size_t f = offsets.size() + 1; f < 255 && entryAt(f) >= mEnds[i] + 2; ++f)
                 put16(mPages[i], entryAt(f), 0xFFFF);
         }
     }
 
 private:
-    size_t first() const { return mStyle == Style::V8 ? 0x10 : 6; }
+    size_t first() const { return mFirst; }
     size_t entryAt(size_t f) const { return mPageSize - 2 - 2 * f; }
     size_t tableStart(size_t entries) const { return mPageSize - 2 * entries; }
 
     size_t mPageSize;
-    Style mStyle;
+    size_t mFirst;
+    size_t mCountAt;
     std::vector<Bytes> mPages;
     std::vector<std::vector<uint16_t>> mOffsets;
     std::vector<size_t> mEnds;
@@ -225,7 +231,7 @@ size_t pointerSize(Style style, bool last)
 Chains packChains(const FileDef& def, VariablePages& pages, Style style)
 {
     Chains chains(def.slots.size());
-    const bool compressed = isCompressed(def) && style != Style::V6;
+    const bool compressed = isCompressed(def);
     if (!compressed && !hasVariableParts(def))
         return chains;
     for (size_t i = 0; i < def.slots.size(); ++i) {
@@ -373,9 +379,27 @@ uint16_t physicalLength(const FileDef& def, bool usageCount)
     return slotLength(def, usageCount ? (def.systemData || isCompressed(def) ? Style::V8 : Style::V6) : Style::Pre6);
 }
 
+size_t copySpanV8(uint16_t pageSize)
+{
+    return std::max<size_t>(2 * size_t(pageSize), 2048);
+}
+
 size_t patEntriesV8(uint16_t pageSize)
 {
-    return pageSize == 512 ? 312 : pageSize == 1024 ? 316 : 312;
+    const size_t span = copySpanV8(pageSize);
+    return 5 * span / 32 - 2 * (span / pageSize);
+}
+
+size_t patPageV8(uint16_t pageSize, size_t k)
+{
+    const size_t m = copySpanV8(pageSize) / pageSize;
+    return 4 * m + k * (patEntriesV8(pageSize) + 2 * m);
+}
+
+size_t keyTableV8(uint16_t pageSize)
+{
+    const size_t span = copySpanV8(pageSize);
+    return span == 2048 ? 0x7A8 : span == 4096 ? 0xF3C : span == 8192 ? 0x1E66 : span - 0x1F2;
 }
 
 Bytes buildPre6(const FileDef& def)
@@ -392,7 +416,7 @@ Bytes buildPre6(const FileDef& def, Layout& layout)
     const uint16_t phys = slotLength(def, Style::Pre6);
     const size_t perPage = slotsPerPage(def, 6, Style::Pre6);
     const size_t dataPages = std::max<size_t>(1, (def.slots.size() + perPage - 1) / perPage);
-    VariablePages variable(ps, Style::Pre6);
+    VariablePages variable(ps, 12, 10);
     const Chains chains = packChains(def, variable, Style::Pre6);
     const bool pointers = isCompressed(def) || hasVariableParts(def);
 
@@ -484,23 +508,22 @@ struct PagedFile {
     size_t firstData = 0, firstVariable = 0;
 };
 
-// Lays out ACS, index, data and variable pages and fills the slots.
-PagedFile layOutPages(const FileDef& def, Style style)
+// Lays out ACS, index, data and variable pages and fills the slots. logical, when given, is the
+// logical number of the n-th page laid out (8.x files spread over many PATs); else n.
+PagedFile layOutPages(const FileDef& def, Style style, const std::vector<size_t>* logical = nullptr)
 {
+    const auto number = [&](size_t n) { return logical ? logical->at(n) : n; };
     const bool v8 = style == Style::V8;
     const size_t header = v8 ? 8 : 6;
     const size_t ps = def.pageSize;
     const uint16_t phys = slotLength(def, style);
     const bool compressed = isCompressed(def);
-    const bool storedCompressed = compressed && v8;
+    const bool storedCompressed = compressed;
     const size_t perPage = slotsPerPage(def, header, style);
-    const size_t dataPages =
-        compressed && !v8 ? 0 : std::max<size_t>(1, (def.slots.size() + perPage - 1) / perPage);
-    VariablePages variable(ps, style);
+    const size_t dataPages = std::max<size_t>(1, (def.slots.size() + perPage - 1) / perPage);
+    VariablePages variable(ps, v8 ? 0x10 : compressed ? 0x0C : 6, v8 ? 14 : compressed ? 10 : 0);
     PagedFile f;
-    Chains chains;
-    if (storedCompressed || (!v8 && !compressed))
-        chains = packChains(def, variable, style);
+    Chains chains = packChains(def, variable, style);
 
     if (def.acs) {
         LogicalPage acs{'A', Bytes(ps, 0)};
@@ -518,6 +541,7 @@ PagedFile layOutPages(const FileDef& def, Style style)
     for (size_t i = 0; anyData && i < def.slots.size(); ++i) {
         Bytes& page = f.pages[f.firstData - 1 + i / perPage].bytes;
         const size_t at = header + (i % perPage) * phys;
+        const auto variablePage = [&](size_t v) { return number(f.firstVariable + v); };
         if (!def.slots[i]) { // deleted: usage count 0 (compressed: a free link, zeros), old bytes
             if (storedCompressed)
                 put32(page, at, 0x00070001);
@@ -526,13 +550,13 @@ PagedFile layOutPages(const FileDef& def, Style style)
             continue;
         }
         if (storedCompressed) {
-            writeChain(chains[i], variable, style, page, at, [&](size_t v) { return f.firstVariable + v; });
-            page.at(at + 6) = 0x01;
-            page.at(at + 7) = 0x01;
+            writeChain(chains[i], variable, style, page, at, variablePage);
+            page.at(at + (v8 ? 6 : 4)) = 0x01;
+            page.at(at + (v8 ? 7 : 5)) = static_cast<uint8_t>(v8 ? 0x01 : 1 + i % 7);
         } else {
             put16(page, at, static_cast<uint16_t>(1 + i % 3));
         }
-        size_t recordAt = storedCompressed ? at + 9 : at + 2;
+        size_t recordAt = storedCompressed ? at + (v8 ? 9 : 7) : at + 2;
         if (def.systemData) { // an 8-byte value of the record manager's own
             for (size_t b = 0; b < 8; ++b)
                 page.at(recordAt + b) = static_cast<uint8_t>(0xA0 + i + b);
@@ -541,9 +565,9 @@ PagedFile layOutPages(const FileDef& def, Style style)
         if (!storedCompressed)
             writeRecord(def, *def.slots[i], page, recordAt);
         writeDuplicatePointers(def, page, at + slotHead(def, style));
-        if (hasVariableParts(def) && !v8)
-            writeChain(chains[i], variable, style, page, at + phys - 4,
-                       [&](size_t v) { return f.firstVariable + v; });
+        if (hasVariableParts(def)) // 8.x: right after the fixed part; 6.x: last in the slot
+            writeChain(chains[i], variable, style, page, v8 ? recordAt + def.recordLength : at + phys - 4,
+                       variablePage);
     }
     variable.finishTables();
     for (size_t v = 0; v < variable.count(); ++v)
@@ -552,7 +576,7 @@ PagedFile layOutPages(const FileDef& def, Style style)
     for (size_t n = 1; n <= f.pages.size(); ++n) {
         Bytes& b = f.pages[n - 1].bytes;
         if (v8) {
-            put32(b, 0, static_cast<uint32_t>(n));
+            put32(b, 0, static_cast<uint32_t>(number(n)));
             put16(b, 4, f.pages[n - 1].type);
             put16(b, 6, 1);
         } else {
@@ -653,7 +677,7 @@ Bytes build6x(const FileDef& def, Layout& layout)
     } else {
         tableAt = 0x110 + 30 * segments;
     }
-    const std::vector<uint16_t> firsts = writeSegments(fcr, segmentsAt, def, 2);
+    const std::vector<uint16_t> firsts = writeSegments(fcr, segmentsAt, def, isCompressed(def) ? 0 : 2);
     fcr.at(0x76) = static_cast<uint8_t>(def.keys.size());
     put16(fcr, 0x78, static_cast<uint16_t>(tableAt));
     for (size_t k = 0; k < firsts.size(); ++k)
@@ -680,52 +704,70 @@ Bytes build8x(const FileDef& def)
 Bytes build8x(const FileDef& def, Layout& layout)
 {
     const size_t ps = def.pageSize;
-    const size_t second = std::max<size_t>(ps, 2048);
-    if (ps > 4096)
-        throw std::runtime_error("8.x builder: the FCR copies would cover the PATs");
+    if (ps < 512 || ps > 16384 || ps % 512 != 0)
+        throw std::runtime_error("8.x builder: page size");
+    const size_t span = copySpanV8(def.pageSize);
+    const size_t m = span / ps;
+    const size_t perPat = patEntriesV8(def.pageSize);
     if (def.systemData != ((def.fileFlags & 0x200) && !(def.fileFlags & 0x1000)))
         throw std::runtime_error("8.x builder: system data goes with file flag 0x200 without 0x1000");
-    PagedFile f = layOutPages(def, Style::V8);
-    const size_t n = f.pages.size();
-    const size_t perPat = patEntriesV8(def.pageSize);
-    if (n > perPat)
-        throw std::runtime_error("8.x builder: more pages than one PAT maps");
-    const size_t firstPage = (0x3000 + ps - 1) / ps;
-    const size_t pages = firstPage + n;
-    Bytes file(pages * ps, 0);
-    std::vector<size_t> physical(n + 1, 0);
-    for (size_t l = 1; l <= n; ++l)
-        physical[l] = pages - l;
-
-    // Two PAT copies: 2048-byte blocks at 0x2000 and 0x2800 whatever the page size. The stale
-    // one maps every page onto the one after it, with the type of another.
-    Bytes pats[2] = {Bytes(2048, 0), Bytes(2048, 0)};
-    for (int c = 0; c < 2; ++c) {
-        Bytes& pat = pats[c];
-        const bool current = c == def.currentPat;
-        pat[0] = 0x01;
-        pat[3] = 0x50;
-        put16(pat, 4, 'P');
-        put16(pat, 6, current ? 9 : 8);
-        for (size_t e = 1; e <= perPat; ++e) {
-            const size_t at = 0x14 + 6 * (e - 1);
-            if (e > n) { // free
-                put32(pat, at, 0xFFFFFFFE);
-                put16(pat, at + 4, 0);
-            } else if (current) {
-                put32(pat, at, static_cast<uint32_t>(physical[e]));
-                put16(pat, at + 4, f.pages[e - 1].type);
-            } else {
-                put32(pat, at, static_cast<uint32_t>(physical[e % n + 1]));
-                put16(pat, at + 4, f.pages[(e + 1) % n].type);
-            }
+    // Pages spread over the tables as evenly as they go, each table mapping some.
+    const size_t n = layOutPages(def, Style::V8).pages.size();
+    const size_t tables = std::min(n, std::max({def.patCount, size_t(1), (n + perPat - 1) / perPat}));
+    std::vector<size_t> logical(n + 1, 0), physical(n + 1, 0);
+    std::vector<size_t> groupSize(tables);
+    for (size_t k = 0, i = 1; k < tables; ++k) {
+        groupSize[k] = n / tables + (k < n % tables ? 1 : 0);
+        if (groupSize[k] > perPat)
+            throw std::runtime_error("8.x builder: more pages than the tables map");
+        // Within its table's stretch, a group's pages lie in reverse order, so that logical and
+        // physical order differ.
+        for (size_t j = 0; j < groupSize[k]; ++j, ++i) {
+            logical[i] = k * perPat + j + 1;
+            physical[i] = patPageV8(def.pageSize, k) + 2 * m + (groupSize[k] - 1 - j);
         }
-        // The entry after the last is all zero; an allocation bitmap follows.
-        for (size_t at = 0x14 + 6 * perPat + 6; at < pat.size(); ++at)
-            pat[at] = static_cast<uint8_t>(0xF7 - (at & 0x3F));
-        std::copy(pat.begin(), pat.end(), file.begin() + kPatV8[c]);
     }
-    if (def.decoyAt0x1000) { // where a reader might look for a PAT at page 8 of 512-byte pages
+    PagedFile f = layOutPages(def, Style::V8, &logical);
+    std::vector<size_t> indexOf(logical[n] + 1, n + 1); // n + 1: no page
+    for (size_t i = 1; i <= n; ++i)
+        indexOf[logical[i]] = i;
+    // Stale copies of data pages (older contents, same header) after the last mapped page.
+    const size_t lastStretch = patPageV8(def.pageSize, tables - 1) + 2 * m + groupSize[tables - 1];
+    const size_t pages = lastStretch + def.staleCopies;
+    Bytes file(pages * ps, 0);
+
+    // Two copies of each PAT, U bytes each; the stale one maps every page onto the one after it,
+    // with the type of another. Which copy is current alternates from table to table.
+    for (size_t k = 0; k < tables; ++k) {
+        for (int c = 0; c < 2; ++c) {
+            Bytes pat(span, 0);
+            const bool current = c == (def.currentPat + int(k)) % 2;
+            put32(pat, 0, static_cast<uint32_t>(k + 1));
+            pat[3] = 0x50;
+            put16(pat, 4, 'P');
+            put16(pat, 6, static_cast<uint16_t>(current ? 9 + k : 8 + k));
+            for (size_t e = 1; e <= perPat; ++e) {
+                const size_t at = 0x14 + 6 * (e - 1);
+                const size_t l = k * perPat + e;
+                const size_t i = l < indexOf.size() ? indexOf[l] : n + 1;
+                if (i > n) { // free
+                    put32(pat, at, 0xFFFFFFFE);
+                    put16(pat, at + 4, 0);
+                } else if (current) {
+                    put32(pat, at, static_cast<uint32_t>(physical[i]));
+                    put16(pat, at + 4, f.pages[i - 1].type);
+                } else {
+                    put32(pat, at, static_cast<uint32_t>(physical[i % n + 1]));
+                    put16(pat, at + 4, f.pages[(i + 1) % n].type);
+                }
+            }
+            // The entry after the last is all zero; an allocation bitmap follows.
+            for (size_t at = 0x14 + 6 * perPat + 6; at < pat.size(); ++at)
+                pat[at] = static_cast<uint8_t>(0xF7 - (at & 0x3F));
+            std::copy(pat.begin(), pat.end(), file.begin() + (patPageV8(def.pageSize, k) + c * m) * ps);
+        }
+    }
+    if (def.decoyAt0x1000 && ps <= 1024) { // where a reader might look for a PAT at page 8 of 512-byte pages
         Bytes decoy(0x1000, 0);
         put16(decoy, 4, 'P');
         put16(decoy, 6, 0x7FFF);
@@ -735,24 +777,39 @@ Bytes build8x(const FileDef& def, Layout& layout)
         }
         std::copy(decoy.begin(), decoy.end(), file.begin() + 0x1000);
     }
-    for (size_t l = 1; l <= n; ++l)
-        std::copy(f.pages[l - 1].bytes.begin(), f.pages[l - 1].bytes.end(), file.begin() + physical[l] * ps);
+    for (size_t i = 1; i <= n; ++i)
+        std::copy(f.pages[i - 1].bytes.begin(), f.pages[i - 1].bytes.end(), file.begin() + physical[i] * ps);
+    const std::vector<size_t> dataPages = [&] {
+        std::vector<size_t> d;
+        for (size_t i = 1; i <= n; ++i)
+            if (f.pages[i - 1].type == 'D')
+                d.push_back(i);
+        return d;
+    }();
+    for (size_t c = 0; c < def.staleCopies && !dataPages.empty(); ++c) {
+        Bytes old = f.pages[dataPages[c % dataPages.size()] - 1].bytes;
+        for (size_t at = 8; at + 1 < ps; at += 2) // every slot in use, holding other bytes
+            put16(old, at, static_cast<uint16_t>(0x0101 + c));
+        std::copy(old.begin(), old.end(), file.begin() + (lastStretch + c) * ps);
+    }
 
-    Bytes fcr(second, 0);
+    const size_t highest = logical[n];
+    Bytes fcr(span, 0);
     fcr[0] = 'F';
     fcr[1] = 'C';
     fcr[4] = 'C';
     fcr[0x2B] = static_cast<uint8_t>(ps / 256);
     put16(fcr, 0x4A, def.versionWord ? def.versionWord : 0x0800);
     // The page count is the highest logical page + 1.
-    writeFcrCommon(fcr, def, liveCount(def), static_cast<uint32_t>(n + 1), Style::V8);
-    put16(fcr, 0x52, static_cast<uint16_t>(n + 1));
+    writeFcrCommon(fcr, def, liveCount(def), static_cast<uint32_t>(highest + 1), Style::V8);
+    put16(fcr, 0x52, static_cast<uint16_t>(highest + 1));
     if (def.acs)
         putText(fcr, 0x3C, def.acs->name, 8, 0);
     size_t segments = 0;
     for (const Key& k : def.keys)
         segments += k.segments.size();
-    if (kSegmentsV8 + kSegmentStrideV8 * segments > kKeyTableV8 || kKeyTableV8 + 2 * def.keys.size() > second)
+    const size_t tableAt = keyTableV8(def.pageSize);
+    if (kSegmentsV8 + kSegmentStrideV8 * segments > tableAt || tableAt + 2 * def.keys.size() > span)
         throw std::runtime_error("8.x builder: too many keys for the FCR");
     const bool compressed = isCompressed(def);
     const uint16_t bias = compressed ? 0 : def.systemData ? 10 : 2;
@@ -761,25 +818,32 @@ Bytes build8x(const FileDef& def, Layout& layout)
     put16(fcr, 0x74, static_cast<uint16_t>(linkedDuplicateKeys(def) + def.reservedDuplicatePointers));
     put16(fcr, 0x76, static_cast<uint16_t>(def.keys.size()));
     put16(fcr, 0x78, static_cast<uint16_t>(segments));
-    put16(fcr, 0x7A, static_cast<uint16_t>(kKeyTableV8));
+    put16(fcr, 0x7A, static_cast<uint16_t>(tableAt));
     // Real 8.x files hold 0xFFFF at 0x106 and the flags at 0x190; 0x38 tells fixed from variable.
     put16(fcr, 0x106, 0xFFFF);
     put16(fcr, 0x190, def.fileFlags);
     if (compressed)
         put16(fcr, 0x192, def.recordLength);
     for (size_t k = 0; k < firsts.size(); ++k)
-        put16(fcr, kKeyTableV8 + 2 * k, firsts[k]);
+        put16(fcr, tableAt + 2 * k, firsts[k]);
     Bytes stale8 = fcr;
     put16(fcr, 0x06, 0x0102);
     put16(stale8, 0x06, 0x0101);
-    putWs32(stale8, 0x1A, liveCount(def) + 3);
+    putWs32(stale8, 0x1A, 0);
+    put16(stale8, 0x0A, 0x4000);
     Bytes& first = def.currentFcr == 0 ? fcr : stale8;
     Bytes& other = def.currentFcr == 0 ? stale8 : fcr;
-    put16(first, 0x0A, def.word0A[0]);
-    put16(other, 0x0A, def.word0A[1]);
+    put16(first, 0x0A, static_cast<uint16_t>(first.at(0x0A) | first.at(0x0B) << 8 | def.word0A[0]));
+    put16(other, 0x0A, static_cast<uint16_t>(other.at(0x0A) | other.at(0x0B) << 8 | def.word0A[1]));
     std::copy(first.begin(), first.end(), file.begin());
-    std::copy(other.begin(), other.end(), file.begin() + second);
-    recordLayout(&layout, ps, physical, typesOf(f));
+    std::copy(other.begin(), other.end(), file.begin() + span);
+    std::vector<size_t> byLogical(highest + 1, 0);
+    std::vector<uint16_t> types(highest + 1, 0);
+    for (size_t i = 1; i <= n; ++i) {
+        byLogical[logical[i]] = physical[i];
+        types[logical[i]] = f.pages[i - 1].type;
+    }
+    recordLayout(&layout, ps, byLogical, types);
     return file;
 }
 

@@ -61,6 +61,10 @@ struct FileDef {
     int currentPat = 1;
     // 8.x: bytes 0x1000-0x1FFF hold a table a reader could take for a PAT (real files keep zeros).
     bool decoyAt0x1000 = false;
+    // 8.x: at least this many PATs (the pages are spread over them; never more than pages).
+    size_t patCount = 0;
+    // 8.x: unmapped stale copies of data pages (same header, other slots) after the last page.
+    size_t staleCopies = 0;
     // Compressed files (file flag 0x8; pre-6 and 8.x): recordLength is the uncompressed length
     // (the FCR's record length is written as 0); each record is stored as a compressed image on
     // variable pages, split into fragments of fragmentSize bytes.
@@ -81,10 +85,12 @@ Bytes buildPre6(const FileDef& def);
 Bytes buildPre6(const FileDef& def, Layout& layout);
 Bytes build6x(const FileDef& def);
 Bytes build6x(const FileDef& def, Layout& layout);
-// The FCR copies take max(page size, 2048) bytes each; the key attribute table is at 0x7A8, the
-// segment specs 36 bytes apart from 0x200. The two PAT copies are 2048-byte blocks at 0x2000
-// and 0x2800 mapping up to 312 (512-byte pages) or 316 (1024-byte pages) logical pages, a zero
-// entry and an allocation bitmap after them; pages start at 0x3000.
+// With U = max(2 x page size, 2048) and m = U / page size: two FCR copies of U bytes, U bytes of
+// zeros, then PAT k's two U-byte copies at page 4m + k(N + 2m) with N = 5U/32 - 2m entries (312,
+// 316, 636, 1276 for 512 .. 4096-byte pages), a zero entry and an allocation bitmap after them,
+// and the N pages it maps after them. The key attribute table is at 0x7A8, 0xF3C, 0x1E66 for
+// U = 2, 4, 8 KiB; the segment specs 36 bytes apart from 0x200. The stale FCR copy counts 0
+// records and points at another table.
 Bytes build8x(const FileDef& def);
 Bytes build8x(const FileDef& def, Layout& layout);
 
@@ -93,8 +99,11 @@ Bytes compressImage(const Bytes& record);
 
 // Offsets the tests poke at. usageCount: 6.x and 8.x slots.
 uint16_t physicalLength(const FileDef& def, bool usageCount);
-constexpr size_t kPatV8[2] = {0x2000, 0x2800};
+constexpr size_t kPatV8[2] = {0x2000, 0x2800}; // 512- and 1024-byte pages
+size_t copySpanV8(uint16_t pageSize);
 size_t patEntriesV8(uint16_t pageSize);
+size_t patPageV8(uint16_t pageSize, size_t k); // copy A; copy B m pages later
+size_t keyTableV8(uint16_t pageSize);
 constexpr size_t kKeyTableV8 = 0x7A8;
 constexpr size_t kSegmentStrideV8 = 36;
 constexpr size_t kSegmentsV8 = 0x200; // first 8.x segment spec (0x190 holds the file flags)
