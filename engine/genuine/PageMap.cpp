@@ -134,13 +134,13 @@ int16_t PageMap::loadV8(ByteSource& source, const FileControl& fcr)
     const uint64_t m = copySpanV8(fcr.pageSize) / fcr.pageSize;
     const size_t perPat = entriesPerPatV8(fcr.pageSize);
     const bool seen = patLayoutSeenV8(fcr.pageSize);
-    const std::string size = std::to_string(fcr.pageSize / 1024) + " KiB pages";
+    const std::string size = std::to_string(fcr.pageSize) + "-byte pages";
     // The FCR page count is the highest logical page + 1; a file always has its first table.
     const uint64_t logicalPages = fcr.fcrPageCount > 1 ? fcr.fcrPageCount - 1 : 0;
     const size_t needed = static_cast<size_t>(std::max<uint64_t>(1, (logicalPages + perPat - 1) / perPat));
-    size_t tables = needed;
-    while (tables > 1 && patPageV8(fcr.pageSize, tables - 1) >= fcr.pageCount)
-        --tables; // a file cut short: tables past its end cannot be read
+    // A file cut short: the tables past its end cannot be read.
+    const uint64_t inFile = fcr.pageCount > 4 * m ? (fcr.pageCount - 4 * m - 1) / (perPat + 2 * m) + 1 : 1;
+    const size_t tables = static_cast<size_t>(std::min<uint64_t>(needed, inFile));
     // A page beyond the stretch of the last table is no page of a file cut short but a wild entry.
     const uint64_t stretchEnd = patPageV8(fcr.pageSize, needed);
     mExpectedPages = patPageV8(fcr.pageSize, needed - 1) + 2 * m;

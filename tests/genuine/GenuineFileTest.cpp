@@ -853,7 +853,7 @@ TEST(GenuineFile, a8xPageHeaderThatDisagreesWithItsTableIsDamageOrRefutesTheAssu
         } else {
             EXPECT_EQ(info.readStatus, btr::StatusLayoutNotReadable);
             EXPECT_EQ(read, btr::StatusLayoutNotReadable);
-            EXPECT_NE(info.reason.find("assumed for " + std::to_string(pageSize / 1024) + " KiB pages"),
+            EXPECT_NE(info.reason.find("assumed for " + std::to_string(pageSize) + "-byte pages"),
                       std::string::npos)
                 << info.reason;
         }
