@@ -1,6 +1,7 @@
 // The embedded engine against plain SQLite doing the same work: FIELD.DDF records with its five
 // keys inserted in one go, read back in key-0 order, and Stat. Run: build/bench/engine/engine_bench
 #include "BtrCall.h"
+#include "EngineFile.h"
 #include "Status.h"
 
 #include <benchmark/benchmark.h>
@@ -104,21 +105,7 @@ uint32_t toRecord(const Field& f, uint8_t* r, bool wide)
     return wide ? 34 : 32;
 }
 
-struct EngineFile {
-    uint8_t pos[128] = {};
-    uint8_t key[256] = {};
-    uint8_t client[16] = {};
-    int16_t call(uint16_t op, void* data, uint32_t length, int8_t keyNumber = 0)
-    {
-        return QuillanEngineCall(op, pos, data, &length, key, 255, keyNumber, client);
-    }
-    int16_t open(const std::string& path)
-    {
-        std::memset(key, 0, sizeof key);
-        std::memcpy(key, path.data(), path.size());
-        return call(btr::OpOpen, nullptr, 0);
-    }
-};
+using bench::EngineFile;
 
 void engineBuild(const std::string& path, int count)
 {

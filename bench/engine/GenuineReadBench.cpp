@@ -3,6 +3,7 @@
 // order of each key, beside the same records in a native file. Each iteration opens the file, so
 // the genuine runs include reading it whole. Run: build/bench/engine/genuine_read_bench [RECORDS]
 #include "BtrCall.h"
+#include "EngineFile.h"
 #include "GenuineBuilder.h"
 #include "Status.h"
 
@@ -36,21 +37,7 @@ std::vector<uint8_t> record(int i)
     return r;
 }
 
-struct EngineFile {
-    uint8_t pos[128] = {};
-    uint8_t key[256] = {};
-    uint8_t client[16] = {};
-    int16_t call(uint16_t op, void* data, uint32_t length, int8_t keyNumber = 0)
-    {
-        return QuillanEngineCall(op, pos, data, &length, key, 255, keyNumber, client);
-    }
-    int16_t open(const std::string& path)
-    {
-        std::memset(key, 0, sizeof key);
-        std::memcpy(key, path.data(), path.size());
-        return call(btr::OpOpen, nullptr, 0);
-    }
-};
+using bench::EngineFile;
 
 // Key 0: the unique INTEGER id; key 1: the name, with duplicates.
 const Files& files()
@@ -113,46 +100,23 @@ int readAll(const std::string& path, uint16_t first, uint16_t next, int8_t key)
     return n;
 }
 
-void run(benchmark::State& state, bool genuine, uint16_t first, uint16_t next, int8_t key)
+void run(benchmark::State& state, bool genuine, uint16_t first, uint16_t next, int key)
 {
     const std::string& path = genuine ? files().genuine : files().native;
     for (auto _ : state)
-        if (readAll(path, first, next, key) != gRecords)
+        if (readAll(path, first, next, static_cast<int8_t>(key)) != gRecords)
             state.SkipWithError("wrong count");
     state.SetItemsProcessed(state.iterations() * gRecords);
 }
 
-void BM_GenuinePhysical(benchmark::State& s)
-{
-    run(s, true, btr::OpStepFirst, btr::OpStepNext, 0);
-}
-void BM_NativePhysical(benchmark::State& s)
-{
-    run(s, false, btr::OpStepFirst, btr::OpStepNext, 0);
-}
-void BM_GenuineKey0(benchmark::State& s)
-{
-    run(s, true, btr::OpGetFirst, btr::OpGetNext, 0);
-}
-void BM_NativeKey0(benchmark::State& s)
-{
-    run(s, false, btr::OpGetFirst, btr::OpGetNext, 0);
-}
-void BM_GenuineKey1(benchmark::State& s)
-{
-    run(s, true, btr::OpGetFirst, btr::OpGetNext, 1);
-}
-void BM_NativeKey1(benchmark::State& s)
-{
-    run(s, false, btr::OpGetFirst, btr::OpGetNext, 1);
-}
-
-BENCHMARK(BM_GenuinePhysical)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_NativePhysical)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GenuineKey0)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_NativeKey0)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GenuineKey1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_NativeKey1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run, GenuinePhysical, true, btr::OpStepFirst, btr::OpStepNext, 0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run, NativePhysical, false, btr::OpStepFirst, btr::OpStepNext, 0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run, GenuineKey0, true, btr::OpGetFirst, btr::OpGetNext, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run, NativeKey0, false, btr::OpGetFirst, btr::OpGetNext, 0)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run, GenuineKey1, true, btr::OpGetFirst, btr::OpGetNext, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(run, NativeKey1, false, btr::OpGetFirst, btr::OpGetNext, 1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

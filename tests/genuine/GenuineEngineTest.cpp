@@ -194,6 +194,22 @@ void expectReadsAsBuilt(BtrCallFn fn, const std::string& path, const FileDef& de
     EXPECT_EQ(f.close(), StatusSuccess);
 }
 
+// A physical-order step as it comes from the call: status and the data (its data length of it,
+// whatever the status).
+struct Step {
+    int16_t status;
+    Bytes data;
+};
+Step stepRaw(BtrFile& f, uint16_t op)
+{
+    Bytes buffer(4096, 0);
+    uint32_t length = static_cast<uint32_t>(buffer.size());
+    uint8_t key[255] = {};
+    const int16_t st = f.call(op, buffer.data(), &length, key, 255, 0);
+    buffer.resize(length);
+    return {st, buffer};
+}
+
 // The engine linked in, and the shared library's BTRCALLID loaded as a real one is.
 using CallFactory = BtrCallFn (*)();
 
@@ -487,21 +503,18 @@ TEST_P(GenuineThroughTheCall, stepsPastACutCopySayWhereTheChainBrokeAndThatTheFi
     size_t records = 0;
     std::vector<std::array<uint32_t, 3>> places;
     for (uint16_t op = OpStepFirst;; op = OpStepNext) {
-        Bytes buffer(64, 0);
-        uint32_t length = static_cast<uint32_t>(buffer.size());
-        uint8_t key[255] = {};
-        const int16_t st = f.call(op, buffer.data(), &length, key, 255, 0);
-        if (st == StatusEndOfFile)
+        const Step step = stepRaw(f, op);
+        if (step.status == StatusEndOfFile)
             break;
-        if (st == StatusSuccess) {
+        if (step.status == StatusSuccess) {
             ++records;
             continue;
         }
-        ASSERT_EQ(st, StatusIoError);
-        ASSERT_TRUE(length == 4 || length == 12) << length;
+        ASSERT_EQ(step.status, StatusIoError);
+        ASSERT_TRUE(step.data.size() == 4 || step.data.size() == 12) << step.data.size();
         std::array<uint32_t, 3> place{};
-        for (size_t i = 0; i < length; ++i)
-            place[i / 4] |= uint32_t(buffer[i]) << (8 * (i % 4));
+        for (size_t i = 0; i < step.data.size(); ++i)
+            place[i / 4] |= uint32_t(step.data[i]) << (8 * (i % 4));
         places.push_back(place);
         ASSERT_LT(places.size(), 10u);
     }
@@ -709,21 +722,13 @@ TEST_P(GenuineThroughTheCall, stepsGoPastDamagedPagesNamingEachWhileKeyReadsRepo
 
     // Physical order both ways: every sound record, and status 2 with the page number (4 bytes)
     // once at each damaged page's place.
-    struct Step {
-        int16_t status;
-        Bytes data;
-    };
     auto stepAll = [&](uint16_t first, uint16_t next) {
         std::vector<Step> steps;
         for (uint16_t op = first; steps.size() < 500; op = next) {
-            Bytes buffer(4096, 0);
-            uint32_t length = static_cast<uint32_t>(buffer.size());
-            uint8_t key[255] = {};
-            const int16_t st = f.call(op, buffer.data(), &length, key, 255, 0);
-            if (st == StatusEndOfFile)
+            Step step = stepRaw(f, op);
+            if (step.status == StatusEndOfFile)
                 break;
-            buffer.resize(length);
-            steps.push_back({st, buffer});
+            steps.push_back(std::move(step));
         }
         return steps;
     };
