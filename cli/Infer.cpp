@@ -69,11 +69,13 @@ int runInfer(const Invocation& in)
         path = dataFilePath(d, *t).string();
     }
     dict::DataSample sample;
-    if (int status = dict::readDataSample(path, limit, sample)) {
-        if (sample.recordLength == 0)
-            throw CliError(path + " cannot be opened: " + statusWords(status));
-        io.err << dict::readStoppedText(path, sample.count, status) << '\n';
-    }
+    const int status = dict::readDataSample(path, limit, sample);
+    if (status && sample.recordLength == 0)
+        throw CliError(path + " cannot be opened: " + statusWords(status));
+    if (status && sample.count == 0)
+        throw CliError(path + " cannot be read: " + statusWords(status));
+    // A read that stopped part way still gives a draft of what was read, but the command failed.
+    const std::string stopped = status ? dict::readStoppedText(path, sample.count, status) : std::string();
     const std::vector<dict::InferredField> fields = dict::inferFields(sample);
     if (args.has("--json")) {
         JsonWriter j(io.out);
@@ -82,6 +84,8 @@ int runInfer(const Invocation& in)
             j.key("table").value(*table);
         j.key("recordLength").value(static_cast<long long>(sample.recordLength));
         j.key("records").value(static_cast<long long>(sample.count));
+        if (status)
+            j.key("error").value(stopped);
         j.key("fields").beginArray();
         for (const dict::InferredField& f : fields) {
             j.beginObject();
@@ -105,6 +109,10 @@ int runInfer(const Invocation& in)
             io.out << line << f.reason << '\n';
         }
     }
+    if (status) {
+        io.err << "quillan-cli: " << stopped << '\n';
+        return kExitError;
+    }
     return kExitOk;
 }
 
@@ -117,6 +125,7 @@ const Command kInferCommand{
     .help = kHelp,
     .flags = {"--json"},
     .options = {"--table", "--sample"},
+    .codePage = true,
     .leastPositionals = 1,
     .mostPositionals = 1,
     .needs = "one data file",

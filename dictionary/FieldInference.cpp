@@ -186,6 +186,12 @@ private:
                     "Key");
                 return;
             }
+            if (mN == 0) {
+                add(k.start, size, type, 0.5,
+                    where + " with type " + std::string(name) + "; no record was read to check its values.",
+                    "Key");
+                return;
+            }
             const double good = decodedShare(type, k.start, size);
             add(k.start, size, type, 0.55 + 0.4 * good,
                 where + " with type " + std::string(name) + "; " +
@@ -196,6 +202,11 @@ private:
         // An old-style key: binary (unsigned) or string; the bytes decide the kind of text.
         if ((k.spec.flags & KeyBinary) && (size == 2 || size == 4 || size == 8)) {
             add(k.start, size, kUnsigned, 0.85, where + " as an unsigned binary value.", "Key");
+            return;
+        }
+        if (mN < 2) {
+            add(k.start, size, kString, 0.6,
+                where + " as a string; too few records were read to tell what kind of text.", "Key");
             return;
         }
         const std::size_t before = mOut.size();
@@ -497,6 +508,11 @@ std::vector<InferredField> inferFields(const InferenceInput& input)
     if (input.recordLength == 0)
         return {};
     return Inferrer(input).run();
+}
+
+InferredVariants inferVariants(const InferenceInput&)
+{
+    return {};
 }
 
 std::vector<InferredField> inferFields(const DataSample& sample)
