@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <set>
 
 namespace {
@@ -110,9 +111,35 @@ Score scoreFile(const corpus::CorpusFile& f, const Sampled& s)
 
 Score gCorpus;
 
+// With QUILLAN_EVAL_DETAIL=NAME, the true layouts of that file beside its drafts.
+void printDetail(const corpus::CorpusFile& f, const Sampled& s)
+{
+    const char* wanted = std::getenv("QUILLAN_EVAL_DETAIL");
+    if (!wanted || f.name != wanted)
+        return;
+    for (std::size_t k = 0; k < f.kinds.size(); ++k) {
+        std::printf("kind %zu:", k);
+        for (const corpus::TrueField& t : f.kinds[k])
+            std::printf(" %d+%d:%d%s%s", t.offset, t.size, t.typeCode, t.key ? "k" : "", t.filler ? "f" : "");
+        std::printf("\n");
+    }
+    auto show = [](const std::vector<dict::InferredField>& fields) {
+        for (const dict::InferredField& d : fields)
+            std::printf("  %4d %4d %4d %-12s %.2f %s\n", d.offset, d.size, d.typeCode, d.name.c_str(),
+                        d.confidence, d.reason.c_str());
+    };
+    std::printf("draft:\n");
+    show(dict::inferFields(s.input));
+    for (const dict::InferredVariant& v : dict::inferVariants(s.input).variants) {
+        std::printf("variant %s (%zu records):\n", v.tag.c_str(), v.records.size());
+        show(v.fields);
+    }
+}
+
 void evaluate(benchmark::State& state, const corpus::CorpusFile* f)
 {
     const Sampled s = sampleOf(*f);
+    printDetail(*f, s);
     Score result;
     for (auto _ : state) {
         result = scoreFile(*f, s);
