@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <set>
 
 namespace dict {
@@ -280,8 +281,11 @@ private:
         if (wholeSpan && t != e)
             return false;
         // Text of one or two bytes is taken only where most records that hold something there
-        // begin with a letter or digit.
+        // begin with a letter or digit; longer text only where most values that begin there
+        // are longer than one character (a small number looks like one).
         if (!wholeSpan && t < s + 3 && double(c0.word) < 0.5 * double(filled))
+            return false;
+        if (!wholeSpan && t > s + 1 && 2 * nonPadAfter(s) < filled)
             return false;
         // A C string: every record has its NUL inside the field (bytes after it are left over).
         bool terminated = true;
@@ -309,6 +313,25 @@ private:
                 "Text");
         }
         return true;
+    }
+
+    // Records holding something at o and o+1.
+    std::size_t nonPadAfter(std::size_t o) const
+    {
+        std::size_t n = 0;
+        for (std::size_t r = 0; r < mN; ++r)
+            n += !isPad(at(r, o)) && !isPad(at(r, o + 1));
+        return n;
+    }
+
+    // Whether a rule for a typed value (a packed decimal, a float, a date, a time) holds at s.
+    bool typedValueAt(std::size_t s, std::size_t e)
+    {
+        const std::size_t before = mOut.size();
+        const bool found = tryPacked(s, e) || tryReal48(s, e) || tryDouble(s, e) || tryDate(s, e) ||
+                           tryLongDate(s, e) || tryTime(s, e) || trySingle(s, e);
+        mOut.resize(before);
+        return found;
     }
 
     // Whether text that began at s ends before t: the next field's values start at t.
@@ -444,10 +467,13 @@ private:
 
     // Whether a floating-point reading gives plausible amounts: neither tiny nor huge, with at
     // most four decimals in nearly every record where the bytes are not zero, some of them with
-    // decimals, and more than one value.
+    // decimals, and more than one value. precision: the bits of the mantissa; a value is round
+    // when the rounding error of the type explains what separates it from a whole number of
+    // hundredths (or tenths, thousandths...), and only while that error is well below one.
     template <typename Decode>
-    bool roundValues(std::size_t s, std::size_t size, double tolerance, Decode decode, double& shareOut) const
+    bool roundValues(std::size_t s, std::size_t size, int precision, Decode decode, double& shareOut) const
     {
+        const double relative = std::ldexp(1.0, 2 - precision), largest = std::ldexp(1.0, precision - 4);
         std::size_t nonZero = 0, good = 0, fractional = 0;
         std::set<double> values;
         for (std::size_t r = 0; r < mN; ++r) {
@@ -461,7 +487,8 @@ private:
                 continue;
             for (double scale = 1; scale <= 1e4; scale *= 10) {
                 const double x = v * scale;
-                if (std::fabs(x - std::round(x)) <= tolerance * std::max(1.0, std::fabs(x))) {
+                if (std::fabs(x) < largest &&
+                    std::fabs(x - std::round(x)) <= std::max(1e-9, relative * std::fabs(x))) {
                     ++good;
                     fractional += scale > 1;
                     if (values.size() < 2)
@@ -488,7 +515,7 @@ private:
     bool tryReal48(std::size_t s, std::size_t e)
     {
         double good;
-        if (s + 6 > e || !roundValues(s, 6, 1e-9, real48, good))
+        if (s + 6 > e || !roundValues(s, 6, 40, real48, good))
             return false;
         return addFloat(s, 6, kDelphiReal, good, "6-byte Pascal Reals");
     }
@@ -501,7 +528,7 @@ private:
             std::memcpy(&v, p, 8);
             return v;
         };
-        if (s + 8 > e || !roundValues(s, 8, 1e-9, decode, good))
+        if (s + 8 > e || !roundValues(s, 8, 53, decode, good))
             return false;
         return addFloat(s, 8, kFloat, good, "8-byte IEEE floats");
     }
@@ -517,9 +544,9 @@ private:
         };
         if (s + 4 > e)
             return false;
-        if (roundValues(s, 4, 1e-6, ieee, good))
+        if (roundValues(s, 4, 24, ieee, good))
             return addFloat(s, 4, kFloat, good, "4-byte IEEE floats");
-        if (roundValues(s, 4, 1e-6, mbfSingle, good))
+        if (roundValues(s, 4, 24, mbfSingle, good))
             return addFloat(s, 4, kBFloat, good, "4-byte Microsoft binary floats");
         return false;
     }
@@ -673,6 +700,12 @@ private:
             size = 2; // quiet bytes running on past any integer size are filler after it
         if (size == 8 && r == 8 && mColumns[s + 7].distinct() >= mColumns[s].distinct() && !signLike(s + 7))
             size = 4; // eight bytes that vary alike are more likely two integers of four
+        // A typed value starting inside ends the integer before it.
+        for (std::size_t c = s + 1; c < s + size; ++c)
+            if (!constant(c) && typedValueAt(c, e)) {
+                size = c - s >= 4 ? 4 : c - s >= 2 ? 2 : 1;
+                break;
+            }
         int64_t lo = INT64_MAX, hi = INT64_MIN;
         FieldValue v;
         for (std::size_t r2 = 0; r2 < mN; ++r2)
@@ -730,9 +763,129 @@ std::vector<InferredField> inferFields(const InferenceInput& input)
     return Inferrer(input).run();
 }
 
-InferredVariants inferVariants(const InferenceInput&)
+namespace {
+
+// Per group of records and byte position: the share of records holding a NUL or blank there,
+// and the share holding text.
+struct GroupProfile {
+    std::vector<double> pad, text;
+};
+
+GroupProfile profileOf(const InferenceInput& in, const std::vector<std::size_t>& records)
 {
-    return {};
+    const std::size_t length = in.recordLength;
+    GroupProfile p{std::vector<double>(length), std::vector<double>(length)};
+    for (std::size_t r : records)
+        for (std::size_t o = 0; o < length; ++o) {
+            const uint8_t c = in.records[r * length + o];
+            p.pad[o] += isPad(c);
+            p.text[o] += isTextByte(c) && c != ' ';
+        }
+    for (std::size_t o = 0; o < length; ++o) {
+        p.pad[o] /= double(records.size());
+        p.text[o] /= double(records.size());
+    }
+    return p;
+}
+
+// Bytes where two groups differ as fields of different kinds do: one mostly padding or text
+// where the other mostly is not.
+std::size_t differingBytes(const GroupProfile& a, const GroupProfile& b, std::size_t from)
+{
+    constexpr double kApart = 0.6;
+    std::size_t n = 0;
+    for (std::size_t o = from; o < a.pad.size(); ++o)
+        n += std::fabs(a.pad[o] - b.pad[o]) >= kApart || std::fabs(a.text[o] - b.text[o]) >= kApart;
+    return n;
+}
+
+std::string tagText(const std::string& tag)
+{
+    std::string s;
+    bool printable = std::all_of(tag.begin(), tag.end(), [](char c) { return isTextByte(uint8_t(c)); });
+    if (printable)
+        return "\"" + tag + "\"";
+    for (char c : tag)
+        s += (s.empty() ? "" : " ") + hexByte(uint8_t(c));
+    return s;
+}
+
+} // namespace
+
+InferredVariants inferVariants(const InferenceInput& in)
+{
+    // Enough records for groups that say something, and a record with more than the tag.
+    constexpr std::size_t kLeastRecords = 20, kLeastGroup = 5, kMostGroups = 8;
+    InferredVariants out;
+    const std::size_t length = in.recordLength;
+    std::size_t n = in.count;
+    if (length && in.records.size() < n * length)
+        n = in.records.size() / length;
+    if (n < kLeastRecords || length < 4)
+        return out;
+    auto byteAt = [&](std::size_t r, std::size_t o) { return in.records[r * length + o]; };
+    // The tag: the first byte, with the second when it follows the first (a two-letter prefix).
+    std::map<uint8_t, std::set<uint8_t>> seconds;
+    for (std::size_t r = 0; r < n; ++r)
+        seconds[byteAt(r, 0)].insert(byteAt(r, 1));
+    if (seconds.size() < 2 || seconds.size() > kMostGroups)
+        return out;
+    const bool prefix =
+        std::all_of(seconds.begin(), seconds.end(), [](const auto& v) { return v.second.size() == 1; }) &&
+        std::set<uint8_t>{seconds.begin()->second.begin(), seconds.begin()->second.end()} !=
+            std::set<uint8_t>{seconds.rbegin()->second.begin(), seconds.rbegin()->second.end()};
+    const std::size_t tagSize = prefix ? 2 : 1;
+    std::map<std::string, std::vector<std::size_t>> groups;
+    for (std::size_t r = 0; r < n; ++r)
+        groups[std::string(reinterpret_cast<const char*>(&in.records[r * length]), tagSize)].push_back(r);
+    const std::size_t least = std::max<std::size_t>(kLeastGroup, n / 50);
+    std::size_t rare = 0;
+    std::vector<std::pair<std::string, std::vector<std::size_t>>> kept;
+    for (auto& [tag, records] : groups) {
+        if (records.size() < least)
+            rare += records.size();
+        else
+            kept.emplace_back(tag, std::move(records));
+    }
+    // Records of tags too rare to judge must be few, else the byte is data, not a tag.
+    if (kept.size() < 2 || rare * 20 > n)
+        return out;
+    std::vector<GroupProfile> profiles;
+    for (const auto& g : kept)
+        profiles.push_back(profileOf(in, g.second));
+    // Some two groups must differ in layout over a part of the record, not only in a value.
+    const std::size_t enough = std::max<std::size_t>(2, (length - tagSize) / 20);
+    bool differ = false;
+    for (std::size_t a = 0; a < profiles.size() && !differ; ++a)
+        for (std::size_t b = a + 1; b < profiles.size() && !differ; ++b)
+            differ = differingBytes(profiles[a], profiles[b], tagSize) >= enough;
+    if (!differ)
+        return out;
+    out.offset = 0;
+    out.size = int(tagSize);
+    std::string list;
+    for (const auto& [tag, records] : kept) {
+        InferredVariant v;
+        v.tag = tag;
+        v.records = records;
+        std::vector<uint8_t> bytes;
+        bytes.reserve(records.size() * length);
+        for (std::size_t r : records)
+            bytes.insert(bytes.end(), in.records.begin() + std::ptrdiff_t(r * length),
+                         in.records.begin() + std::ptrdiff_t((r + 1) * length));
+        InferenceInput sub;
+        sub.recordLength = length;
+        sub.count = records.size();
+        sub.records = bytes;
+        sub.keySegments = in.keySegments;
+        v.fields = inferFields(sub);
+        list += (list.empty() ? "" : ", ") + tagText(tag) + " (" + std::to_string(records.size()) + ")";
+        out.variants.push_back(std::move(v));
+    }
+    out.reason = std::string(tagSize == 1 ? "Byte 0" : "Bytes 0..1") + " tell apart records of " +
+                 std::to_string(kept.size()) + " layouts: " + list +
+                 " sampled records; the bytes after it differ in kind from one group to the other.";
+    return out;
 }
 
 std::vector<InferredField> inferFields(const DataSample& sample)
