@@ -228,7 +228,7 @@ private:
             } else if (constant(s)) {
                 // A constant length byte before text of that length is a string of fixed length;
                 // a constant letter or digit may begin text; anything else is filler.
-                if (!tryLString(s, e) &&
+                if (!tryLString(s, e) && !tryPacked(s, e) &&
                     !(isWordByte(first(s)) && isTextByte(first(s)) && tryText(s, e, false)))
                     tryFiller(s, e);
             } else if (!tryLString(s, e) && !tryPacked(s, e) && !tryReal48(s, e) && !tryDouble(s, e) &&
@@ -287,16 +287,20 @@ private:
             return false;
         if (!wholeSpan && t > s + 1 && 2 * nonPadAfter(s) < filled)
             return false;
-        // A C string: every record has its NUL inside the field (bytes after it are left over).
+        // A C string: every record has its NUL inside the field (bytes after it are left over),
+        // and the text before it is not padded with blanks.
         bool terminated = true;
-        uint32_t blankPadded = 0;
+        uint32_t blankPadded = 0, blankBeforeNul = 0;
         for (std::size_t r = 0; r < mN && terminated; ++r) {
             std::size_t k = s;
             while (k < t && at(r, k) != 0)
                 ++k;
             terminated = k < t;
-            blankPadded += at(r, t - 1) == ' ';
+            const bool blankEnd = k > s && k < t && at(r, k - 1) == ' ';
+            blankBeforeNul += blankEnd;
+            blankPadded += at(r, t - 1) == ' ' || blankEnd;
         }
+        terminated = terminated && 2 * blankBeforeNul < mN;
         const std::size_t size = t - s;
         const double words = filled ? double(c0.word) / double(filled) : 0;
         const std::string empty =
@@ -337,8 +341,9 @@ private:
     // Whether text that began at s ends before t: the next field's values start at t.
     bool textStartsAt(std::size_t t, std::size_t s, std::size_t e, bool nulSeen) const
     {
-        // Blank-padded text followed by NULs that never change: filler after the text.
-        if (!nulSeen && constant(t) && first(t) == 0)
+        // Blank-padded text followed by NULs that never change: filler after the text; but the
+        // NUL that ends the record belongs to the text before it.
+        if (!nulSeen && constant(t) && first(t) == 0 && !(t + 1 == e && e == mLength))
             return true;
         uint32_t afterNul = 0, afterPadRun = 0, text = 0;
         for (std::size_t r = 0; r < mN; ++r) {
@@ -408,7 +413,8 @@ private:
             }
         }
         const bool fixed = lengths.count() == 1 && longest > 0 && longest < 0x20;
-        if (filled == 0 || (lengths.count() < 2 && !fixed) || 20 * blankEnd > filled)
+        // A small number before text looks like a short length: lengths up to 2 are not enough.
+        if (filled == 0 || (!fixed && (lengths.count() < 2 || longest < 3)) || 20 * blankEnd > filled)
             return false;
         std::size_t t = s + 1 + longest;
         while (t < e && padShare(t) == 1.0)
@@ -451,11 +457,22 @@ private:
                 size = n;
         if (size < 2 || nonZero < 2 || double(ends[size]) < 0.95 * double(nonZero))
             return false;
+        // Two distinct values, and not mostly printable: text whose letters' halves read as
+        // digits ("Custo": 43 75 73 74 6F) ends in a sign often enough.
         std::set<std::string> values;
-        for (std::size_t r = 0; r < mN && values.size() < 2; ++r)
-            values.insert(std::string(reinterpret_cast<const char*>(&mIn.records[r * mLength + s]), size));
-        if (values.size() < 2)
+        std::size_t printable = 0;
+        for (std::size_t r = 0; r < mN; ++r) {
+            const uint8_t* p = &mIn.records[r * mLength + s];
+            if (values.size() < 2)
+                values.insert(std::string(reinterpret_cast<const char*>(p), size));
+            printable += std::all_of(p, p + size, [](uint8_t b) { return b >= 0x20 && b < 0x7F; });
+        }
+        if (values.size() < 2 || 2 * printable >= mN)
             return false;
+        // Bytes that never change are leading zeros (or a last digit 0 before the sign).
+        for (std::size_t k = s; k < s + size; ++k)
+            if (constant(k) && first(k) != 0 && !(k + 1 == s + size && (first(k) >> 4) == 0))
+                return false;
         add(s, size, kDecimal, 0.8 * mWeight,
             byteRange(int(s), int(size)) +
                 " hold two decimal digits a byte and a sign in the last half-byte in " +
@@ -888,7 +905,9 @@ InferredVariants inferVariants(const InferenceInput& in)
     return out;
 }
 
-std::vector<InferredField> inferFields(const DataSample& sample)
+namespace {
+
+InferenceInput inputOf(const DataSample& sample)
 {
     InferenceInput in;
     in.recordLength = sample.recordLength;
@@ -896,7 +915,19 @@ std::vector<InferredField> inferFields(const DataSample& sample)
     in.records = sample.bytes;
     for (const DataFileLayout::Segment& s : sample.layout.segments)
         in.keySegments.push_back(s.spec);
-    return inferFields(in);
+    return in;
+}
+
+} // namespace
+
+std::vector<InferredField> inferFields(const DataSample& sample)
+{
+    return inferFields(inputOf(sample));
+}
+
+InferredVariants inferVariants(const DataSample& sample)
+{
+    return inferVariants(inputOf(sample));
 }
 
 } // namespace dict

@@ -50,5 +50,6 @@ struct InferredVariants {
 };
 
 InferredVariants inferVariants(const InferenceInput& input);
+InferredVariants inferVariants(const DataSample& sample);
 
 } // namespace dict

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+#include <cstring>
+
 namespace {
 
 dict::InferenceInput inputOf(const std::vector<std::vector<uint8_t>>& records, std::vector<uint8_t>& bytes,
@@ -210,6 +214,206 @@ TEST(FieldInference, fillerZeroTerminatedAndLengthPrefixedTexts)
             EXPECT_EQ(fields[i].typeCode, c.expected[i][2]) << c.what << " #" << i << ": " << fields[i].reason;
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// Records of field makers, each writing its bytes at its offset.
+using Maker = std::vector<uint8_t> (*)(int);
+
+std::vector<dict::InferredField> draftOf(int length, int count, Maker make, std::vector<uint8_t>& bytes)
+{
+    std::vector<std::vector<uint8_t>> records;
+    for (int i = 0; i < count; ++i)
+        records.push_back(make(i));
+    return dict::inferFields(inputOf(records, bytes, std::size_t(length)));
+}
+
+TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
+{
+    // Each case: what it stands for, the record length, a maker of record i, the expected
+    // (offset, size, type) list. Types: 0 String, 1 Integer, 2 Float, 5 Decimal, 7 Logical,
+    // 10 LString, 11 ZString, 255 DelphiReal.
+    struct Case {
+        const char* what;
+        int length;
+        Maker make;
+        std::vector<std::array<int, 3>> expected;
+    };
+    const Case cases[] = {
+        {"a file name most records leave empty",
+         24,
+         [](int i) {
+             std::vector<uint8_t> r(24, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             if (i % 19 == 0)
+                 generated::putText(r, 4, 20, i % 2 ? "C:\\WP51\\LETTER.DOC" : "REPORT.TXT", 0);
+             return r;
+         },
+         {{0, 4, 1}, {4, 20, 11}}},
+        {"blank-padded phone and fax numbers that begin with digits",
+         40,
+         [](int i) {
+             std::vector<uint8_t> r(40, ' ');
+             generated::putText(
+                 r, 0, 25, "0" + std::to_string(171 + i % 40) + " 555 " + std::to_string(1000 + i * 7), ' ');
+             generated::putText(r, 25, 15, i % 3 ? "" : "0" + std::to_string(200 + i), ' ');
+             return r;
+         },
+         {{0, 25, 0}, {25, 15, 0}}},
+        {"a constant 0xDEADBEEF between numbers",
+         12,
+         [](int i) {
+             std::vector<uint8_t> r(12, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 977 + 13));
+             generated::putInt(r, 4, 4, 0xDEADBEEF);
+             generated::putInt(r, 8, 4, uint64_t(i * 31 % 1000 + 1000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 4, 0}, {8, 4, 1}}},
+        {"a string[3] always full",
+         8,
+         [](int i) {
+             std::vector<uint8_t> r(8, 0);
+             r[0] = 3;
+             generated::putText(r, 1, 3,
+                                std::string{char('A' + i % 26), char('a' + i % 7), char('0' + i % 10)}, 0);
+             generated::putInt(r, 4, 4, uint64_t(i * 7919 % 100000));
+             return r;
+         },
+         {{0, 4, 10}, {4, 4, 1}}},
+        {"blank-padded text ending the record with a NUL",
+         17,
+         [](int i) {
+             std::vector<uint8_t> r(17, 0);
+             generated::putInt(r, 0, 2, uint64_t(i * 13 + 300));
+             generated::putText(r, 2, 14, std::string(1 + i % 12, char('a' + i % 26)), ' ');
+             return r;
+         },
+         {{0, 2, 1}, {2, 15, 0}}},
+        {"Pascal Reals, packed decimals, doubles and yes/no bytes",
+         29,
+         [](int i) {
+             std::vector<uint8_t> r(29, 0);
+             // 6-byte Real of i + 0.25: exponent byte, then the mantissa below the implied 1.
+             const double v = i + 1.25;
+             int e = 0;
+             const double m = std::frexp(v, &e);
+             const uint64_t mantissa = uint64_t(std::llround((m * 2 - 1) * double(uint64_t(1) << 39)));
+             r[0] = uint8_t(e + 128);
+             generated::putInt(r, 1, 5, mantissa);
+             // Packed 00 0i ii 5C: i*10+5 with a positive sign.
+             const int n = i * 10 + 5;
+             r[6] = 0;
+             r[7] = uint8_t((n / 1000 % 10) << 4 | n / 100 % 10);
+             r[8] = uint8_t((n / 10 % 10) << 4 | n % 10);
+             r[9] = 0x0C;
+             const double price = (i * 3737 % 100000) / 100.0 + 0.01;
+             std::memcpy(&r[10], &price, 8);
+             r[18] = uint8_t(i % 3 == 0);
+             generated::putInt(r, 19, 4, uint64_t(i * 7919 % 100000));
+             generated::putText(r, 23, 6, "x" + std::to_string(i % 1000), ' ');
+             return r;
+         },
+         {{0, 6, 255}, {6, 4, 5}, {10, 8, 2}, {18, 1, 7}, {19, 4, 1}, {23, 6, 0}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes;
+        const auto fields = draftOf(c.length, 300, c.make, bytes);
+        expectExactCover(fields, std::size_t(c.length), c.what);
+        std::string got;
+        for (const auto& f : fields)
+            got += std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" +
+                   std::to_string(f.typeCode) + " ";
+        ASSERT_EQ(fields.size(), c.expected.size()) << c.what << ": " << got;
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            EXPECT_EQ((std::array<int, 3>{fields[i].offset, fields[i].size, fields[i].typeCode}),
+                      c.expected[i])
+                << c.what << " #" << i << ": " << fields[i].reason;
+    }
+}
+
+TEST(FieldInference, withoutRecordsKeysClaimNothingAboutValues)
+{
+    std::vector<uint8_t> bytes;
+    dict::InferenceInput in = inputOf({}, bytes, 30);
+    dict::KeySpec typed, text;
+    typed.position = 1;
+    typed.length = 4;
+    typed.flags = dict::KeyExtendedType;
+    typed.extendedType = 1;
+    text.position = 5;
+    text.length = 20;
+    in.keySegments = {typed, text};
+    const auto fields = dict::inferFields(in);
+    expectExactCover(fields, 30, "no records");
+    ASSERT_GE(fields.size(), 2u);
+    for (const auto& f : fields) {
+        EXPECT_LE(f.confidence, 0.6) << f.reason;
+        EXPECT_EQ(f.reason.find('%'), std::string::npos) << f.reason;
+        EXPECT_EQ(f.reason.find("every sampled"), std::string::npos) << f.reason;
+    }
+}
+
+TEST(FieldInference, recordsOfSeveralLayoutsToldApartByALeadingTagGetADraftEach)
+{
+    // Headers ("H": a name and a date) and lines ("L": an item number, a quantity, a price in
+    // cents), one in four a header.
+    const auto mixed = [](int i) {
+        std::vector<uint8_t> r(32, 0);
+        generated::putInt(r, 1, 2, uint64_t(i));
+        if (i % 4 == 0) {
+            r[0] = 'H';
+            generated::putText(r, 3, 21, "Customer " + std::to_string(i * 37 % 1000), ' ');
+            r[24] = uint8_t(1 + i % 28), r[25] = uint8_t(1 + i % 12);
+            generated::putInt(r, 26, 2, uint64_t(1990 + i % 10));
+        } else {
+            r[0] = 'L';
+            generated::putInt(r, 3, 4, uint64_t(i * 7919 % 90000 + 10000));
+            generated::putInt(r, 7, 2, uint64_t(1 + i % 40));
+            generated::putInt(r, 9, 4, uint64_t(i * 1543 % 500000));
+        }
+        return r;
+    };
+    std::vector<std::vector<uint8_t>> records;
+    for (int i = 0; i < 400; ++i)
+        records.push_back(mixed(i));
+    std::vector<uint8_t> bytes;
+    const dict::InferredVariants v = dict::inferVariants(inputOf(records, bytes, 32));
+    ASSERT_EQ(v.variants.size(), 2u) << v.reason;
+    EXPECT_EQ(v.offset, 0);
+    EXPECT_EQ(v.size, 1);
+    EXPECT_NE(v.reason.find("2 layouts"), std::string::npos) << v.reason;
+    EXPECT_EQ(v.variants[0].tag, "H");
+    EXPECT_EQ(v.variants[0].records.size(), 100u);
+    EXPECT_EQ(v.variants[1].records.size(), 300u);
+    for (const auto& variant : v.variants)
+        expectExactCover(variant.fields, 32, variant.tag);
+    bool nameFound = false, dateFound = false;
+    for (const auto& f : v.variants[0].fields) {
+        nameFound = nameFound || (f.offset == 3 && f.size == 21 && f.typeCode == 0);
+        dateFound = dateFound || (f.offset == 24 && f.size == 4 && f.typeCode == 3);
+    }
+    std::string got;
+    for (const auto& f : v.variants[0].fields)
+        got +=
+            std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" + std::to_string(f.typeCode) + " ";
+    EXPECT_TRUE(nameFound && dateFound) << got;
+
+    // A status letter over records of one layout is no tag.
+    const auto status = [](int i) {
+        std::vector<uint8_t> r(32, 0);
+        r[0] = "ADA"[i % 3];
+        generated::putInt(r, 1, 4, uint64_t(i * 7 + 1));
+        generated::putText(r, 5, 27, "Name " + std::to_string(i * 37 % 1000), ' ');
+        return r;
+    };
+    records.clear();
+    for (int i = 0; i < 400; ++i)
+        records.push_back(status(i));
+    EXPECT_TRUE(dict::inferVariants(inputOf(records, bytes, 32)).variants.empty());
 }
 
 } // namespace
