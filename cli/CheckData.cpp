@@ -47,19 +47,25 @@ std::vector<DataTableReport> checkData(const LoadedDictionary& d, std::size_t sa
                                     " records: " + statusWords(status) + "."});
         if (const dict::InferredVariants v = dict::inferVariants(data); !v.variants.empty()) {
             std::string sharing;
+            int others = 0;
             const fs::path file = dataFilePath(d, t);
             for (const dict::TableDef& other : d.tables->all()) {
                 std::error_code ec;
                 if (&other != &t && !other.location.empty() &&
-                    fs::equivalent(dataFilePath(d, other), file, ec))
+                    fs::equivalent(dataFilePath(d, other), file, ec)) {
                     sharing += (sharing.empty() ? "" : ", ") + other.name;
+                    ++others;
+                }
             }
-            findings.push_back(
-                {rep.table,
-                 {},
-                 "The data file holds records of " + std::to_string(v.variants.size()) +
-                     " layouts: " + v.reason + " The table's fields can describe only some of them" +
-                     (sharing.empty() ? std::string(".") : "; the tables " + sharing + " share the file.")});
+            if (others)
+                sharing =
+                    others == 1 ? "the table " + sharing + " shares" : "the tables " + sharing + " share";
+            findings.push_back({rep.table,
+                                {},
+                                "The data file holds records of " + std::to_string(v.variants.size()) +
+                                    " layouts: " + v.reason +
+                                    " The table's fields can describe only some of them" +
+                                    (sharing.empty() ? std::string(".") : "; " + sharing + " the file.")});
         }
         std::vector<bool> covered(data.recordLength, false);
         int reach = 0;
