@@ -178,8 +178,8 @@ TEST_F(DataCliTest, recordsOfSeveralLayoutsInOneFileGetADraftEachAndCheckNamesTh
     EXPECT_NE(checked.out.find("HEADER: The data file holds records of 2 layouts: Byte 0 tell apart"),
               std::string::npos)
         << checked.out;
-    EXPECT_NE(checked.out.find("the tables LINE share the file."), std::string::npos) << checked.out;
-    EXPECT_NE(checked.out.find("the tables HEADER share the file."), std::string::npos) << checked.out;
+    EXPECT_NE(checked.out.find("the table LINE shares the file."), std::string::npos) << checked.out;
+    EXPECT_NE(checked.out.find("the table HEADER shares the file."), std::string::npos) << checked.out;
 
     // Records of one layout: no variants, and nothing said about layouts.
     const fs::path plain = customerSet("plain");
