@@ -303,8 +303,9 @@ private:
         terminated = terminated && 2 * blankBeforeNul < mN;
         const std::size_t size = t - s;
         const double words = filled ? double(c0.word) / double(filled) : 0;
-        const std::string empty =
-            filled < mN ? "; " + percent(1 - share(uint32_t(filled))) + " of them are empty" : std::string();
+        const std::string empty = 200 * (mN - filled) >= mN
+                                      ? "; " + percent(1 - share(uint32_t(filled))) + " of them are empty"
+                                      : std::string();
         if (terminated) {
             add(s, size, kZString, (0.65 + 0.3 * words) * mWeight,
                 byteRange(int(s), int(size)) + " hold text ended by a NUL in every sampled record" + empty +

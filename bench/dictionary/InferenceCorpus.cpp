@@ -658,7 +658,7 @@ CorpusFile generate(const std::string& name, uint32_t seed, Style style, int kin
 
 } // namespace
 
-std::vector<CorpusFile> makeCorpus()
+std::vector<CorpusFile> makeCorpus(uint32_t seed)
 {
     struct Plan {
         const char* name;
@@ -683,7 +683,6 @@ std::vector<CorpusFile> makeCorpus()
         {"c_mixed", Style::C, 3, 1'500},
     };
     std::vector<CorpusFile> files;
-    uint32_t seed = 1987;
     for (const Plan& p : plans)
         files.push_back(generate(p.name, seed += 7919, p.style, p.kinds, p.count));
     return files;

@@ -6,7 +6,8 @@
 // of several kinds of record are scored per kind against the draft of that kind's variant, or
 // against the one draft when the inference gives none. Goal: recall >= 0.95, precision >= 0.85,
 // type accuracy >= 0.85 over the corpus.
-// Run: build/bench/dictionary/inference_eval
+// Run: build/bench/dictionary/inference_eval (QUILLAN_CORPUS_SEED=N draws other files of the
+// same plan; QUILLAN_EVAL_DETAIL=NAME prints one file's true layouts beside its drafts).
 #include "FieldInference.h"
 #include "InferenceCorpus.h"
 
@@ -161,7 +162,9 @@ void evaluate(benchmark::State& state, const corpus::CorpusFile* f)
 
 int main(int argc, char** argv)
 {
-    static const std::vector<corpus::CorpusFile> files = corpus::makeCorpus();
+    const char* seed = std::getenv("QUILLAN_CORPUS_SEED");
+    static const std::vector<corpus::CorpusFile> files =
+        corpus::makeCorpus(seed ? uint32_t(std::strtoul(seed, nullptr, 10)) : 1987);
     for (const corpus::CorpusFile& f : files)
         benchmark::RegisterBenchmark(("infer/" + f.name).c_str(), evaluate, &f)
             ->Iterations(1)

@@ -124,26 +124,6 @@ TEST_F(DataCliTest, checkDataFindsAFieldShiftedByOneByte)
 
 namespace {
 
-// Order headers ("H": a name and a date) and lines ("L": item, quantity, price) in one file.
-std::vector<uint8_t> orderRecord(int i)
-{
-    std::vector<uint8_t> r(32, 0);
-    generated::putInt(r, 1, 2, uint64_t(i));
-    if (i % 4 == 0) {
-        r[0] = 'H';
-        generated::putText(r, 3, 21, "Customer " + std::to_string(i * 37 % 1000), ' ');
-        r[24] = uint8_t(1 + i % 28);
-        r[25] = uint8_t(1 + i % 12);
-        generated::putInt(r, 26, 2, uint64_t(1990 + i % 10));
-    } else {
-        r[0] = 'L';
-        generated::putInt(r, 3, 4, uint64_t(i * 7919 % 90000 + 10000));
-        generated::putInt(r, 7, 2, uint64_t(1 + i % 40));
-        generated::putInt(r, 9, 4, uint64_t(i * 1543 % 500000));
-    }
-    return r;
-}
-
 TEST_F(DataCliTest, recordsOfSeveralLayoutsInOneFileGetADraftEachAndCheckNamesTheTablesSharingIt)
 {
     const fs::path d = mTemp.path() / "orders";
@@ -159,7 +139,9 @@ TEST_F(DataCliTest, recordsOfSeveralLayoutsInOneFileGetADraftEachAndCheckNamesTh
         rows.fields.push_back({int16_t(110 + id), id, "Rest", 0, 1, 31, 0, 0});
     }
     sample::writeDictionary(d, rows);
-    ASSERT_EQ(generated::writeDataFile((d / "ORDERS.DAT").string(), 32, 400, orderRecord, false), 0);
+    ASSERT_EQ(generated::writeDataFile((d / "ORDERS.DAT").string(), generated::kOrderLength, 400,
+                                       generated::orderRecord, false),
+              0);
 
     const Result inferred = run({"infer", (d / "ORDERS.DAT").string(), "--json"});
     ASSERT_EQ(inferred.status, 0) << inferred.err;

@@ -359,29 +359,11 @@ TEST(FieldInference, withoutRecordsKeysClaimNothingAboutValues)
 
 TEST(FieldInference, recordsOfSeveralLayoutsToldApartByALeadingTagGetADraftEach)
 {
-    // Headers ("H": a name and a date) and lines ("L": an item number, a quantity, a price in
-    // cents), one in four a header.
-    const auto mixed = [](int i) {
-        std::vector<uint8_t> r(32, 0);
-        generated::putInt(r, 1, 2, uint64_t(i));
-        if (i % 4 == 0) {
-            r[0] = 'H';
-            generated::putText(r, 3, 21, "Customer " + std::to_string(i * 37 % 1000), ' ');
-            r[24] = uint8_t(1 + i % 28), r[25] = uint8_t(1 + i % 12);
-            generated::putInt(r, 26, 2, uint64_t(1990 + i % 10));
-        } else {
-            r[0] = 'L';
-            generated::putInt(r, 3, 4, uint64_t(i * 7919 % 90000 + 10000));
-            generated::putInt(r, 7, 2, uint64_t(1 + i % 40));
-            generated::putInt(r, 9, 4, uint64_t(i * 1543 % 500000));
-        }
-        return r;
-    };
     std::vector<std::vector<uint8_t>> records;
     for (int i = 0; i < 400; ++i)
-        records.push_back(mixed(i));
+        records.push_back(generated::orderRecord(i));
     std::vector<uint8_t> bytes;
-    const dict::InferredVariants v = dict::inferVariants(inputOf(records, bytes, 32));
+    const dict::InferredVariants v = dict::inferVariants(inputOf(records, bytes, generated::kOrderLength));
     ASSERT_EQ(v.variants.size(), 2u) << v.reason;
     EXPECT_EQ(v.offset, 0);
     EXPECT_EQ(v.size, 1);
@@ -390,7 +372,7 @@ TEST(FieldInference, recordsOfSeveralLayoutsToldApartByALeadingTagGetADraftEach)
     EXPECT_EQ(v.variants[0].records.size(), 100u);
     EXPECT_EQ(v.variants[1].records.size(), 300u);
     for (const auto& variant : v.variants)
-        expectExactCover(variant.fields, 32, variant.tag);
+        expectExactCover(variant.fields, generated::kOrderLength, variant.tag);
     bool nameFound = false, dateFound = false;
     for (const auto& f : v.variants[0].fields) {
         nameFound = nameFound || (f.offset == 3 && f.size == 21 && f.typeCode == 0);
