@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <numeric>
 #include <set>
 
 namespace dict {
@@ -394,10 +395,14 @@ private:
 
     // A length byte, then that many bytes of text whose last is no blank (texts are kept
     // trimmed; blank-padded text that starts with a letter or digit fails there), then whatever
-    // the buffer held.
+    // the buffer held. A value of the longest length may end in a blank: a text longer than the
+    // declared size is cut there, wherever its words end. Only some cuts fall after a word, so
+    // where a third or more of the values of that length end in a blank, those blanks are
+    // padding and count too.
     bool tryLString(std::size_t s, std::size_t e)
     {
-        std::size_t longest = 0, filled = 0, blankEnd = 0;
+        std::size_t longest = 0, filled = 0;
+        std::vector<uint32_t> blankEnds(256, 0), ofLength(256, 0);
         std::bitset<256> lengths;
         for (std::size_t r = 0; r < mN; ++r) {
             const std::size_t n = at(r, s);
@@ -410,12 +415,18 @@ private:
             longest = std::max(longest, n);
             if (n) {
                 ++filled;
-                blankEnd += at(r, s + n) == ' ';
+                ++ofLength[n];
+                blankEnds[n] += at(r, s + n) == ' ';
             }
         }
+        const bool cut = 3 * blankEnds[longest] < ofLength[longest];
+        const std::size_t shorter = cut ? filled - ofLength[longest] : filled;
+        const std::size_t blankEnd =
+            std::accumulate(blankEnds.begin(), blankEnds.begin() + std::ptrdiff_t(longest) + !cut, 0u);
         const bool fixed = lengths.count() == 1 && longest > 0 && longest < 0x20;
         // A small number before text looks like a short length: lengths up to 2 are not enough.
-        if (filled == 0 || (!fixed && (lengths.count() < 2 || longest < 3)) || 20 * blankEnd > filled)
+        if (filled == 0 || (!fixed && (lengths.count() < 2 || longest < 3)) || 20 * blankEnd > shorter ||
+            (fixed && 20 * blankEnds[longest] > filled))
             return false;
         std::size_t t = s + 1 + longest;
         while (t < e && padShare(t) == 1.0)

@@ -318,6 +318,25 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 6, 255}, {6, 4, 5}, {10, 8, 2}, {18, 1, 7}, {19, 4, 1}, {23, 6, 0}}},
+        {"a string[15] whose longer names are cut at the declared size, one after a word",
+         24,
+         [](int i) {
+             static const char* const names[] = {"Ann Lee",
+                                                 "Bo",
+                                                 "Carl Orff",
+                                                 "Northern Supply Company",
+                                                 "Smith and Sons Limited",
+                                                 "Westfield Garden Centre",
+                                                 "Harbour Freight Lines"};
+             std::vector<uint8_t> r(24, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 7 + 2));
+             const std::string name = std::string(names[i % 7]).substr(0, 15);
+             r[4] = uint8_t(name.size());
+             generated::putText(r, 5, 15, name, 0);
+             generated::putInt(r, 20, 4, uint64_t(i * 7919 % 100000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 16, 10}, {20, 4, 1}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
