@@ -358,8 +358,9 @@ private:
         if (text == 0)
             return false;
         // Text right after a NUL in most records that hold text there: a new value begins (in
-        // a C string, bytes after the NUL are what an older, longer value left).
-        if (afterNul > 0 && 2 * afterNul >= text)
+        // a C string, bytes after the NUL are what an older, longer value left). Not right
+        // after the field's first byte: there it is an empty C string over an older value.
+        if (t > s + 1 && afterNul > 0 && 2 * afterNul >= text)
             return true;
         // Digits running into other text with no blank between, in most records: a number
         // (a date, a code) ends and the next field begins.

@@ -337,6 +337,19 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 16, 10}, {20, 4, 1}}},
+        {"a C string most records leave empty over what older, longer names left",
+         28,
+         [](int i) {
+             static const char* const names[] = {"operator", "Jane Doe", "backup", "Sam Smith", "guest"};
+             std::vector<uint8_t> r(28, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 5 + 1));
+             const std::string older = names[(i + 3) % 5], now = i % 4 ? "" : names[i % 5];
+             std::memcpy(&r[4], older.c_str(), older.size() + 1);
+             std::memcpy(&r[4], now.c_str(), now.size() + 1);
+             generated::putInt(r, 24, 4, uint64_t(i * 7919 % 100000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 20, 11}, {24, 4, 1}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
