@@ -504,7 +504,7 @@ private:
     bool roundValues(std::size_t s, std::size_t size, int precision, Decode decode, double& shareOut) const
     {
         const double relative = std::ldexp(1.0, 2 - precision), largest = std::ldexp(1.0, precision - 4);
-        std::size_t nonZero = 0, good = 0, fractional = 0;
+        std::size_t nonZero = 0, good = 0, fractional = 0, undecided = 0;
         std::set<double> values;
         for (std::size_t r = 0; r < mN; ++r) {
             const uint8_t* p = &mIn.records[r * mLength + s];
@@ -515,6 +515,10 @@ private:
             const double a = std::fabs(v);
             if (!std::isfinite(v) || a < 1e-3 || a > 1e13)
                 continue;
+            if (100 * a >= largest) {
+                ++undecided; // too large for the type to keep cents: the reading cannot tell
+                continue;
+            }
             for (double scale = 1; scale <= 1e4; scale *= 10) {
                 const double x = v * scale;
                 if (std::fabs(x) < largest &&
@@ -527,8 +531,10 @@ private:
                 }
             }
         }
-        shareOut = nonZero ? double(good) / double(nonZero) : 0;
-        return nonZero >= 2 && values.size() >= 2 && fractional > 0 && shareOut >= kDateShare;
+        const std::size_t decided = nonZero - undecided;
+        shareOut = decided ? double(good) / double(decided) : 0;
+        return decided >= 3 && 10 * decided >= nonZero && values.size() >= 2 && fractional > 0 &&
+               shareOut >= kDateShare;
     }
 
     bool addFloat(std::size_t s, std::size_t size, int type, double good, const char* what)

@@ -350,6 +350,21 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 20, 11}, {24, 4, 1}}},
+        {"BASIC single-precision amounts, most too large to keep their cents",
+         8,
+         [](int i) {
+             std::vector<uint8_t> r(8, 0);
+             const float v = i % 5 ? float(i * 104729 % 90000000) / 100 : float(i % 997) + 0.25f;
+             uint32_t bits;
+             std::memcpy(&bits, &v, 4);
+             // Microsoft's format: the mantissa, the sign on top of the third byte, then the
+             // exponent with a bias of 129.
+             generated::putInt(r, 0, 3, (bits & 0x7FFFFF) | (bits >> 31) << 23);
+             r[3] = uint8_t((bits >> 23 & 0xFF) + 2);
+             generated::putInt(r, 4, 4, uint64_t(i * 7919 % 100000));
+             return r;
+         },
+         {{0, 4, 9}, {4, 4, 1}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
