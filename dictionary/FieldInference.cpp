@@ -286,8 +286,16 @@ private:
         // are longer than one character (a small number looks like one).
         if (!wholeSpan && t < s + 3 && double(c0.word) < 0.5 * double(filled))
             return false;
-        if (!wholeSpan && t > s + 1 && 2 * nonPadAfter(s) < filled)
-            return false;
+        // Where most values would be one character long, a one-character code (Y/N, a status
+        // letter) before other text: set in most records, a letter or digit in nearly all of
+        // them, few values, and in most no text right before it (else it is the tail of
+        // longer text).
+        if (!wholeSpan && t > s + 1 && 2 * nonPadAfter(s) < filled) {
+            if (2 * filled < mN || double(c0.word) < 0.9 * double(filled) || c0.distinct() > 16 ||
+                (s > 0 && 2 * nonPadAfter(s - 1) >= filled))
+                return false;
+            t = s + 1;
+        }
         // A C string: every record has its NUL inside the field (bytes after it are left over),
         // and the text before it is not padded with blanks.
         bool terminated = true;

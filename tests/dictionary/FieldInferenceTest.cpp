@@ -365,6 +365,18 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 9}, {4, 4, 1}}},
+        {"a Y/N byte between a name and a remark most records leave empty",
+         45,
+         [](int i) {
+             std::vector<uint8_t> r(45, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             generated::putText(r, 4, 20, std::string("Member ") + char('A' + i % 26), ' ');
+             r[24] = i % 3 ? 'N' : 'Y';
+             if (i % 6 == 0)
+                 generated::putText(r, 25, 20, "paid in cash", ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 20, 0}, {24, 1, 0}, {25, 20, 0}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
