@@ -163,6 +163,13 @@ private:
                             std::to_string(t.fields[k].record.id) + ").");
     }
 
+    // Key flags as both sides mean them: INDEX.DDF and the data file set the extended-type bit
+    // and the bit that says another segment follows each their own way.
+    static unsigned comparedFlags(unsigned flags)
+    {
+        return static_cast<uint16_t>(flags) & ~unsigned(dict::KeyExtendedType | dict::KeySegmented);
+    }
+
     static int end(const dict::FieldDef& f) { return f.record.offset + f.record.size; }
 
     // Some programs number a table's keys in INDEX.DDF from 1; the data file counts from 0.
@@ -203,11 +210,11 @@ private:
         });
     }
 
-    // A name as the finding shows it: control characters as \xNN.
-    static std::string visibleName(std::string_view name)
+    // Stored bytes as a finding shows them: control characters as \xNN, trailing blanks dropped.
+    static std::string visibleBytes(std::string_view bytes)
     {
         std::string s;
-        for (char ch : dict::trimmedName(name)) {
+        for (char ch : text::withoutTrailingBlanks(bytes)) {
             const auto c = static_cast<unsigned char>(ch);
             if (c < 0x20 || c == 0x7F) {
                 static constexpr char hex[] = "0123456789ABCDEF";
@@ -221,18 +228,33 @@ private:
         return s;
     }
 
+    // A stored name ends at its first NUL (a C string written over older bytes); the bytes after
+    // it that are not NUL or blank are left out of the name everywhere and reported here.
+    void checkName(std::string_view stored, const std::string& table, const std::string& field)
+    {
+        const std::size_t nul = stored.find('\0');
+        const std::string_view body = stored.substr(0, nul);
+        const char* what = field.empty() ? "The table's name" : "The field's name";
+        std::string shown = field.empty() ? table : field;
+        if (hasControlCharacter(body)) {
+            shown = visibleBytes(body);
+            add(field.empty() ? shown : table, field.empty() ? "" : shown, -1,
+                std::string(what) + " holds a control character.");
+        }
+        if (nul == std::string_view::npos)
+            return;
+        const std::string_view rest = stored.substr(nul);
+        if (std::any_of(rest.begin(), rest.end(), [](char c) { return c != '\0' && c != ' '; }))
+            add(table, field, -1,
+                std::string(what) + " ends at a NUL byte; the bytes after it are left out of the name: " +
+                    visibleBytes(rest) + ".");
+    }
+
     void checkNames(const dict::TableDef& t)
     {
-        // Names are blank-padded; NULs after the name end it.
-        auto body = [](std::string_view n) {
-            const std::size_t end = n.find('\0');
-            return dict::trimmedName(n.substr(0, end));
-        };
-        if (hasControlCharacter(body(t.name)))
-            add(visibleName(t.name), {}, -1, "The table's name holds a control character.");
+        checkName(t.record.name, t.name, {});
         for (const dict::FieldDef& f : t.fields)
-            if (hasControlCharacter(body(f.name)))
-                add(visibleName(t.name), visibleName(f.name), -1, "The field's name holds a control character.");
+            checkName(f.record.name, t.name, f.name);
     }
 
     void checkTypes(const dict::TableDef& t)
@@ -268,8 +290,8 @@ private:
                         ? ", which does not exist."
                         : " (" + mDict.text(other->name) + "), which belongs to another table.";
                 add(t.name, {}, k.number,
-                    "Segment " + std::to_string(s.record.part) + " names field id " + std::to_string(id) +
-                        where);
+                    "Segment " + std::to_string(&s - k.segments.data()) + " names field id " +
+                        std::to_string(id) + where);
             }
     }
 
@@ -319,7 +341,7 @@ private:
                 if (length != f.length)
                     what += (what.empty() ? "" : "; ") + std::string("length ") + std::to_string(length) +
                             " in INDEX.DDF, " + std::to_string(f.length) + " in the data file";
-                if (compareFlags && flags != f.flags)
+                if (compareFlags && comparedFlags(flags) != comparedFlags(f.flags))
                     what += (what.empty() ? "" : "; ") + std::string("flags ") + std::to_string(flags) +
                             " in INDEX.DDF, " + std::to_string(f.flags) + " in the data file";
                 if (!what.empty())
@@ -408,6 +430,8 @@ int runCheck(const Invocation& in)
 {
     const Args& args = in.args;
     CliIo& io = in.io;
+    if (args.option("--sample") && !args.has("--data"))
+        throw CliError("check takes --sample only with --data (see quillan-cli check --help)");
     const LoadedDictionary& d = in.dictionary();
     std::vector<Finding> findings = Checker(d).run();
     std::vector<DataCheckFinding> dataFindings;

@@ -1,12 +1,14 @@
 #include "CheckData.h"
 
 #include "DataRecords.h"
+#include "FieldInference.h"
 #include "FieldValue.h"
 
 #include <algorithm>
 #include <cstdio>
 
 namespace cli {
+namespace fs = std::filesystem;
 namespace {
 
 std::string bytesText(int offset, int size)
@@ -43,6 +45,28 @@ std::vector<DataTableReport> checkData(const LoadedDictionary& d, std::size_t sa
             findings.push_back({rep.table, {},
                                 "Reading the data file stopped after " + std::to_string(data.count) +
                                     " records: " + statusWords(status) + "."});
+        if (const dict::InferredVariants v = dict::inferVariants(data); !v.variants.empty()) {
+            std::string sharing;
+            int others = 0;
+            const fs::path file = dataFilePath(d, t);
+            for (const dict::TableDef& other : d.tables->all()) {
+                std::error_code ec;
+                if (&other != &t && !other.location.empty() &&
+                    fs::equivalent(dataFilePath(d, other), file, ec)) {
+                    sharing += (sharing.empty() ? "" : ", ") + other.name;
+                    ++others;
+                }
+            }
+            if (others)
+                sharing =
+                    others == 1 ? "the table " + sharing + " shares" : "the tables " + sharing + " share";
+            findings.push_back({rep.table,
+                                {},
+                                "The data file holds records of " + std::to_string(v.variants.size()) +
+                                    " layouts: " + v.reason +
+                                    " The table's fields can describe only some of them" +
+                                    (sharing.empty() ? std::string(".") : "; " + sharing + " the file.")});
+        }
         std::vector<bool> covered(data.recordLength, false);
         int reach = 0;
         dict::FieldValue value;

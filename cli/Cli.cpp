@@ -1,6 +1,8 @@
 // The command table of quillan-cli, the opening every command shares, and the general help.
 #include "Commands.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <ostream>
 
@@ -94,6 +96,23 @@ std::string generalHelp()
     return help + kHelpTail;
 }
 
+namespace {
+
+// The status of a command whose output could not all be written is 2, whatever it found.
+int written(int status, CliIo& io)
+{
+    errno = 0;
+    io.out.flush();
+    if (io.out)
+        return status;
+    const int error = errno;
+    io.err << "quillan-cli: the output cannot be written"
+           << (error ? std::string(": ") + std::strerror(error) : std::string()) << '\n';
+    return kExitError;
+}
+
+} // namespace
+
 int runCli(const std::vector<std::string>& argv, CliIo& io)
 {
     const std::vector<std::string> rest(argv.size() > 2 ? argv.begin() + 2 : argv.end(), argv.end());
@@ -101,14 +120,14 @@ int runCli(const std::vector<std::string>& argv, CliIo& io)
     try {
         if (name == "--help" || name == "-h" || name == "help") {
             io.out << generalHelp();
-            return kExitOk;
+            return written(kExitOk, io);
         }
         if (name == "--version") {
             io.out << "quillan-cli " QUILLAN_VERSION "\n";
-            return kExitOk;
+            return written(kExitOk, io);
         }
         if (const Command* command = findCommand(name))
-            return open(*command, rest, io);
+            return written(open(*command, rest, io), io);
         throw CliError(name.empty() ? "no command given (see quillan-cli --help)"
                                     : "unknown command " + name + " (see quillan-cli --help)");
     } catch (const CliError& e) {

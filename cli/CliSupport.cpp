@@ -73,13 +73,39 @@ private:
 
 } // namespace
 
+bool singleByteAsciiPage(const dict::CodePage& page)
+{
+    // Control characters aside: IBM's pages place a few graphic characters there.
+    std::string ascii;
+    for (int c = 0x20; c < 0x7F; ++c)
+        ascii += static_cast<char>(c);
+    if (page.decode(ascii) != ascii)
+        return false;
+    const auto characters = [](const std::string& utf8) {
+        return std::count_if(utf8.begin(), utf8.end(),
+                             [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+    };
+    // Every byte above 0x7F is a character of its own, whatever follows it.
+    for (int b = 0x80; b <= 0xFF; ++b)
+        for (char next : {'A', '\x80', '\xA1', '\xE0'})
+            if (characters(page.decode(std::string{static_cast<char>(b), next})) != 2)
+                return false;
+    return true;
+}
+
 dict::CodePage codePageOf(const Args& args)
 {
     const std::string* name = args.option(kCodePageOption);
     if (!name)
         return dict::CodePage::latin1();
-    if (auto page = dict::CodePage::named(*name))
+    if (auto page = dict::CodePage::named(*name)) {
+        if (!singleByteAsciiPage(*page))
+            throw CliError(
+                "code page " + *name +
+                " is not one the dictionary files can hold: names are single bytes whose first 128 are "
+                "ASCII (437, 850, 852, 866, 1250, 1251, 1252, Latin-1, KOI8-R and the like)");
         return *page;
+    }
     throw CliError("unknown code page " + *name + " (a number such as 866 or a name such as KOI8-R)");
 }
 

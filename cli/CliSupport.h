@@ -55,9 +55,15 @@ Args parseArgs(const std::vector<std::string>& argv, const std::set<std::string>
 inline const std::string kCodePageOption = "--codepage";
 inline constexpr const char* kCodePageHelp =
     "--codepage CP reads names and texts in code page CP: a number (437, 850, 852, 866, 1250,\n"
-    "1251, 1252) or a name the conversion library knows (KOI8-R); Latin-1 when not given.\n";
+    "1251, 1252) or a name the conversion library knows (KOI8-R) of a single-byte page whose\n"
+    "printable ASCII is ASCII (UTF-8 or UTF-16 are refused); Latin-1 when not given.\n";
 
-// The code page --codepage names, Latin-1 without it; CliError when there is no such page.
+// Whether the page reads bytes 0x20..0x7E as ASCII and every byte above as one character: the
+// pages dictionary names can be written in.
+bool singleByteAsciiPage(const dict::CodePage& page);
+
+// The code page --codepage names, Latin-1 without it; CliError when there is no such page or it
+// is not a single-byte ASCII page.
 dict::CodePage codePageOf(const Args& args);
 
 // A dictionary set read from a directory, and the tables it describes.

@@ -22,6 +22,8 @@
 #include <ostream>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,9 +31,10 @@ namespace cli {
 namespace {
 namespace fs = std::filesystem;
 
-constexpr const char* kHelp = R"(Usage: quillan-cli export DIR [TABLE...] --to OUT.db [--force] [--no-system] [--salvage] [--codepage CP]
+constexpr const char* kHelp =
+    R"(Usage: quillan-cli export DIR [TABLE...] --to OUT.db [--force] [--no-system] [--salvage] [--codepage CP]
        quillan-cli export DIR [TABLE...] --to postgresql://... [--replace] [--no-system] [--salvage] [--codepage CP]
-       quillan-cli export DIR [TABLE...] --csv OUTDIR [--no-system] [--salvage] [--codepage CP]
+       quillan-cli export DIR [TABLE...] --csv OUTDIR [--force] [--no-system] [--salvage] [--codepage CP]
 
 Reads each table's data file (all tables, or those named) through the record manager in
 physical order, decodes every field by its type and writes the records into an SQLite database,
@@ -49,7 +52,10 @@ but whose values repeat in the data gets an index that is not unique, and a line
                   that exists already is refused unless --replace (dropped and recreated in the
                   same transaction).
 --csv OUTDIR      CSV files, written in a temporary folder inside OUTDIR and moved in when the
-                  export finishes; a failed export leaves OUTDIR as it was.
+                  export finishes; a failed export leaves OUTDIR as it was. A CSV file that
+                  exists already is replaced only with --force.
+What an export killed before it finished left beside OUT.db or in OUTDIR is removed by the next
+export there, which names it.
 --no-system       leaves out the X$ tables that describe the dictionary files.
 --salvage         goes on past damaged pages of a data file, writes every record of the sound
                   ones and names the pages skipped and the number of records lost. Without it a
@@ -63,6 +69,39 @@ written.
 )";
 
 constexpr uint32_t kProgressThreshold = 10000;
+
+// An export holds an advisory lock on its temporary file or folder while it runs, so that a
+// later export can tell one that is still running from what a killed one left behind.
+int lockedHandle(const fs::path& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Removes the temporary files or folders in dir named prefix + six characters that no running
+// export holds (what an export killed before it finished left behind), naming each on io.err.
+void removeLeftovers(const fs::path& dir, const std::string& prefix, CliIo& io)
+{
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(dir, ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0 ||
+            e.is_symlink(ec))
+            continue;
+        const int fd = lockedHandle(e.path());
+        if (fd < 0)
+            continue;
+        std::error_code removed;
+        fs::remove_all(e.path(), removed);
+        ::close(fd);
+        io.err << "quillan-cli: " << (removed ? "cannot remove " : "removed ") << e.path().string()
+               << ", left by an export that did not finish\n";
+    }
+}
 
 // The first bytes of every SQLite database file.
 bool isSqliteFile(const fs::path& path)
@@ -95,7 +134,7 @@ public:
     explicit SqliteSink(fs::path out) : mOut(std::move(out))
     {
         // A new file of its own beside the target: never one that exists, never through a link.
-        std::string pattern = mOut.string() + ".XXXXXX";
+        std::string pattern = mOut.string() + ".export-XXXXXX";
         const int fd = ::mkstemp(pattern.data());
         if (fd < 0)
             fail("cannot create " + pattern + ": " + std::strerror(errno));
@@ -103,12 +142,13 @@ public:
         const mode_t mask = ::umask(0);
         ::umask(mask);
         ::fchmod(fd, 0666 & ~mask);
-        ::close(fd);
+        ::flock(fd, LOCK_EX | LOCK_NB);
+        mLock = fd;
         mTemp = pattern;
         if (sqlite3_open_v2(mTemp.c_str(), &mDb, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOFOLLOW, nullptr) !=
             SQLITE_OK)
             fail("cannot create " + mTemp.string());
-        exec("PRAGMA page_size=65536; PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA "
+        exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA "
              "locking_mode=EXCLUSIVE;"
              "PRAGMA cache_size=-65536; BEGIN");
     }
@@ -122,6 +162,8 @@ public:
             std::error_code ec;
             fs::remove(mTemp, ec);
         }
+        if (mLock >= 0)
+            ::close(mLock);
     }
 
     void beginTable(const TablePlan& plan) override
@@ -220,6 +262,7 @@ private:
     sqlite3* mDb = nullptr;
     sqlite3_stmt* mInsert = nullptr;
     bool mFinished = false;
+    int mLock = -1;
 };
 
 // CSV files written into a temporary folder inside the output directory and moved into it only
@@ -236,19 +279,28 @@ public:
         if (!::mkdtemp(pattern.data()))
             throw CliError("cannot write into " + mDir.string() + ": " + std::strerror(errno));
         mTemp = pattern;
+        mLock = lockedHandle(mTemp);
     }
     ~CsvSink() override
     {
         std::error_code ec;
         fs::remove_all(mTemp, ec);
+        if (mLock >= 0)
+            ::close(mLock);
     }
 
-    void beginTable(const TablePlan& plan) override
+    // The file a table's records go to.
+    static std::string fileName(const TablePlan& plan)
     {
         std::string file;
         for (char c : plan.name)
             file += (c == '/' || c == '\\' || c == ':' || static_cast<unsigned char>(c) < 0x20) ? '_' : c;
-        mFiles.push_back(file + ".csv");
+        return file + ".csv";
+    }
+
+    void beginTable(const TablePlan& plan) override
+    {
+        mFiles.push_back(fileName(plan));
         mPath = mTemp / mFiles.back();
         mFile.open(mPath, std::ios::binary | std::ios::trunc);
         if (!mFile)
@@ -320,6 +372,7 @@ private:
     fs::path mPath;
     std::vector<std::string> mFiles;
     std::ofstream mFile;
+    int mLock = -1;
 };
 
 // Reads a file's records in physical order on a thread of its own, in batches, so that reading
@@ -625,8 +678,9 @@ int runExport(const Invocation& in)
     const bool postgres = to && isPostgresTarget(*to);
     if (args.has("--replace") && !postgres)
         throw CliError("--replace is for a PostgreSQL database; an SQLite file is always replaced");
-    if (args.has("--force") && (!to || postgres))
-        throw CliError("--force is for --to OUT.db");
+    if (args.has("--force") && postgres)
+        throw CliError(
+            "--force is for --to OUT.db and --csv OUTDIR; a PostgreSQL table is replaced with --replace");
     const LoadedDictionary& d = in.dictionary();
     const std::vector<const dict::TableDef*> chosen =
         chooseTables(d, in.positionalsFrom(1), args.has("--no-system"));
@@ -638,9 +692,24 @@ int runExport(const Invocation& in)
     } else if (to) {
         const fs::path out = fs::absolute(*to);
         checkSqliteTarget(out, args.has("--force"));
+        removeLeftovers(out.parent_path(), out.filename().string() + ".export-", io);
         sink = std::make_unique<SqliteSink>(out);
     } else {
-        sink = std::make_unique<CsvSink>(fs::absolute(*csv));
+        const fs::path dir = fs::absolute(*csv);
+        std::vector<std::string> existing;
+        std::error_code ec;
+        for (const TablePlan& p : plans)
+            if (fs::exists(dir / CsvSink::fileName(p), ec))
+                existing.push_back(CsvSink::fileName(p));
+        if (!existing.empty() && !args.has("--force"))
+            throw CliError((dir / existing[0]).string() +
+                           (existing.size() == 1
+                                ? std::string(" exists")
+                                : " and " + std::to_string(existing.size() - 1) + " more exist") +
+                           "; --force replaces them");
+        if (fs::is_directory(dir, ec))
+            removeLeftovers(dir, ".export-", io);
+        sink = std::make_unique<CsvSink>(dir);
     }
 
     std::vector<std::string> problems;

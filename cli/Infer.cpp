@@ -17,10 +17,12 @@ constexpr const char* kHelp = R"(Usage: quillan-cli infer FILE [--json] [--table
 
 Proposes the fields of a data file's records from the file's key specifications and byte
 statistics over its first N records (default 10000; 0 reads them all): texts (String, ZString,
-LString), little-endian integers, dates, times, constant filler and unknown bytes, each with a
-confidence from 0 to 1 and the reason. The fields cover the record exactly, one after another
-from offset 0 to the record length. With a dictionary directory, NAME is the table whose
-location is read. The file is opened read-only.
+LString), little-endian integers, packed decimals, Pascal Reals, IEEE and Microsoft floats,
+yes/no bytes, dates, times, constant filler and unknown bytes, each with a confidence from 0 to 1
+and the reason. The fields cover the record exactly, one after another from offset 0 to the
+record length. When a leading byte (or two) tells apart records of several layouts, a draft for
+each follows ("variants" in --json, empty otherwise). With a dictionary directory, NAME is the
+table whose location is read. The file is opened read-only.
 )";
 
 constexpr std::size_t kDefaultSample = 10000;
@@ -49,6 +51,43 @@ std::size_t sampleSize(const Args& args, std::size_t fallback)
 
 namespace {
 
+void writeFieldsJson(JsonWriter& j, const std::vector<dict::InferredField>& fields)
+{
+    j.beginArray();
+    for (const dict::InferredField& f : fields) {
+        j.beginObject();
+        j.key("name").value(f.name);
+        j.key("offset").value(f.offset);
+        j.key("size").value(f.size);
+        j.key("type").value(dict::typeNameOf(f.typeCode));
+        j.key("confidence").fraction(f.confidence);
+        j.key("reason").value(f.reason);
+        j.endObject();
+    }
+    j.endArray();
+}
+
+void writeFieldsText(std::ostream& out, const std::vector<dict::InferredField>& fields)
+{
+    char line[96];
+    for (const dict::InferredField& f : fields) {
+        std::snprintf(line, sizeof line, "%6d %5d  %-14s %-16s %4.2f  ", f.offset, f.size,
+                      std::string(dict::typeNameOf(f.typeCode)).c_str(), f.name.c_str(), f.confidence);
+        out << line << f.reason << '\n';
+    }
+}
+
+std::string hexBytes(const std::string& bytes)
+{
+    std::string s;
+    char buf[8];
+    for (char c : bytes) {
+        std::snprintf(buf, sizeof buf, "%s0x%02X", s.empty() ? "" : " ", static_cast<unsigned char>(c));
+        s += buf;
+    }
+    return s;
+}
+
 int runInfer(const Invocation& in)
 {
     const Args& args = in.args;
@@ -69,12 +108,15 @@ int runInfer(const Invocation& in)
         path = dataFilePath(d, *t).string();
     }
     dict::DataSample sample;
-    if (int status = dict::readDataSample(path, limit, sample)) {
-        if (sample.recordLength == 0)
-            throw CliError(path + " cannot be opened: " + statusWords(status));
-        io.err << dict::readStoppedText(path, sample.count, status) << '\n';
-    }
+    const int status = dict::readDataSample(path, limit, sample);
+    if (status && sample.recordLength == 0)
+        throw CliError(path + " cannot be opened: " + statusWords(status));
+    if (status && sample.count == 0)
+        throw CliError(path + " cannot be read: " + statusWords(status));
+    // A read that stopped part way still gives a draft of what was read, but the command failed.
+    const std::string stopped = status ? dict::readStoppedText(path, sample.count, status) : std::string();
     const std::vector<dict::InferredField> fields = dict::inferFields(sample);
+    const dict::InferredVariants variants = dict::inferVariants(sample);
     if (args.has("--json")) {
         JsonWriter j(io.out);
         j.beginObject().key("file").value(path);
@@ -82,15 +124,20 @@ int runInfer(const Invocation& in)
             j.key("table").value(*table);
         j.key("recordLength").value(static_cast<long long>(sample.recordLength));
         j.key("records").value(static_cast<long long>(sample.count));
-        j.key("fields").beginArray();
-        for (const dict::InferredField& f : fields) {
+        if (status)
+            j.key("error").value(stopped);
+        j.key("fields");
+        writeFieldsJson(j, fields);
+        j.key("variants").beginArray();
+        for (const dict::InferredVariant& v : variants.variants) {
             j.beginObject();
-            j.key("name").value(f.name);
-            j.key("offset").value(f.offset);
-            j.key("size").value(f.size);
-            j.key("type").value(dict::typeNameOf(f.typeCode));
-            j.key("confidence").fraction(f.confidence);
-            j.key("reason").value(f.reason);
+            j.key("tagOffset").value(variants.offset);
+            j.key("tagSize").value(variants.size);
+            j.key("tag").value(in.page.decode(v.tag));
+            j.key("records").value(static_cast<long long>(v.records.size()));
+            j.key("reason").value(variants.reason);
+            j.key("fields");
+            writeFieldsJson(j, v.fields);
             j.endObject();
         }
         j.endArray().endObject();
@@ -98,12 +145,18 @@ int runInfer(const Invocation& in)
         io.out << path << (table ? " (" + *table + ")" : std::string()) << ": records of "
                << sample.recordLength << " bytes, " << sample.count
                << (sample.count == 1 ? " record" : " records") << " sampled.\n";
-        char line[96];
-        for (const dict::InferredField& f : fields) {
-            std::snprintf(line, sizeof line, "%6d %5d  %-14s %-16s %4.2f  ", f.offset, f.size,
-                          std::string(dict::typeNameOf(f.typeCode)).c_str(), f.name.c_str(), f.confidence);
-            io.out << line << f.reason << '\n';
+        writeFieldsText(io.out, fields);
+        if (!variants.variants.empty())
+            io.out << '\n' << variants.reason << '\n';
+        for (const dict::InferredVariant& v : variants.variants) {
+            io.out << "\nRecords with " << (variants.size == 1 ? "byte 0 " : "bytes 0..1 ") << hexBytes(v.tag)
+                   << " (" << v.records.size() << (v.records.size() == 1 ? " record" : " records") << "):\n";
+            writeFieldsText(io.out, v.fields);
         }
+    }
+    if (status) {
+        io.err << "quillan-cli: " << stopped << '\n';
+        return kExitError;
     }
     return kExitOk;
 }
@@ -117,6 +170,7 @@ const Command kInferCommand{
     .help = kHelp,
     .flags = {"--json"},
     .options = {"--table", "--sample"},
+    .codePage = true,
     .leastPositionals = 1,
     .mostPositionals = 1,
     .needs = "one data file",

@@ -133,7 +133,7 @@ const TableDef* Tables::find(std::string_view name) const
 
 std::string trimmedName(std::string_view name)
 {
-    return std::string(text::withoutTrailingBlanks(name));
+    return std::string(text::withoutTrailingBlanks(name.substr(0, name.find('\0'))));
 }
 
 std::vector<std::string> fileFlagWords(unsigned flags)

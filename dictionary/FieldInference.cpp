@@ -4,7 +4,12 @@
 
 #include <algorithm>
 #include <bitset>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <map>
+#include <numeric>
+#include <set>
 
 namespace dict {
 namespace {
@@ -14,18 +19,21 @@ enum TypeCode {
     kInteger = 1,
     kDate = 3,
     kTime = 4,
+    kFloat = 2,
+    kDecimal = 5,
+    kLogical = 7,
+    kBFloat = 9,
     kLString = 10,
     kZString = 11,
     kUnsigned = 14,
     kLongDate = 228,
+    kDelphiReal = 255,
 };
 
 // Below this many records a byte that never changes says little.
 constexpr std::size_t kFullWeightRecords = 50;
 // Share of records a rule may miss and still hold.
 constexpr double kDateShare = 0.95;
-// A drop of the padded share by this much from one byte to the next starts a new text field.
-constexpr double kTextBoundaryDrop = 0.25;
 
 bool isTextByte(uint8_t c)
 {
@@ -115,14 +123,6 @@ private:
     double share(uint32_t k) const { return mN ? double(k) / double(mN) : 0; }
     double padShare(std::size_t o) const { return share(mColumns[o].zero + mColumns[o].space); }
     bool constant(std::size_t o) const { return mN >= 2 && mColumns[o].distinct() == 1; }
-    // Share of records padded at o and at the byte before it.
-    double padRunShare(std::size_t o) const
-    {
-        uint32_t k = 0;
-        for (std::size_t r = 0; r < mN; ++r)
-            k += isPad(at(r, o)) && isPad(at(r, o - 1));
-        return share(k);
-    }
     // Every record holds text or a NUL there.
     bool texty(std::size_t o) const { return mColumns[o].text + mColumns[o].zero == mN; }
 
@@ -186,6 +186,12 @@ private:
                     "Key");
                 return;
             }
+            if (mN == 0) {
+                add(k.start, size, type, 0.5,
+                    where + " with type " + std::string(name) + "; no record was read to check its values.",
+                    "Key");
+                return;
+            }
             const double good = decodedShare(type, k.start, size);
             add(k.start, size, type, 0.55 + 0.4 * good,
                 where + " with type " + std::string(name) + "; " +
@@ -196,6 +202,11 @@ private:
         // An old-style key: binary (unsigned) or string; the bytes decide the kind of text.
         if ((k.spec.flags & KeyBinary) && (size == 2 || size == 4 || size == 8)) {
             add(k.start, size, kUnsigned, 0.85, where + " as an unsigned binary value.", "Key");
+            return;
+        }
+        if (mN < 2) {
+            add(k.start, size, kString, 0.6,
+                where + " as a string; too few records were read to tell what kind of text.", "Key");
             return;
         }
         const std::size_t before = mOut.size();
@@ -215,13 +226,16 @@ private:
             if (mN < 2) {
                 add(s, e - s, kString, 0.05,
                     byteRange(int(s), int(e - s)) + ": too few records to tell what they hold.", "Unknown");
-            } else {
-                // A constant byte that could begin a word is tried as text before it is filler.
-                const bool filler = constant(s) && !isWordByte(first(s));
-                if (!(filler && tryFiller(s, e)) && !tryLString(s, e) && !tryDate(s, e) && !tryLongDate(s, e) &&
-                    !tryTime(s, e) && !tryText(s, e, false) && !(constant(s) && tryFiller(s, e)) &&
-                    !tryInteger(s, e))
-                    add(s, 1, kString, 0.1, "", "Unknown");
+            } else if (constant(s)) {
+                // A constant length byte before text of that length is a string of fixed length;
+                // a constant letter or digit may begin text; anything else is filler.
+                if (!tryLString(s, e) && !tryPacked(s, e) &&
+                    !(isWordByte(first(s)) && isTextByte(first(s)) && tryText(s, e, false)))
+                    tryFiller(s, e);
+            } else if (!tryLString(s, e) && !tryPacked(s, e) && !tryReal48(s, e) && !tryDouble(s, e) &&
+                       !tryDate(s, e) && !tryLongDate(s, e) && !tryTime(s, e) && !trySingle(s, e) &&
+                       !tryText(s, e, false) && !tryLogical(s, e) && !tryInteger(s, e)) {
+                add(s, 1, kString, 0.1, "", "Unknown");
             }
             s += static_cast<std::size_t>(mOut.back().size);
         }
@@ -229,79 +243,175 @@ private:
 
     uint8_t first(std::size_t o) const { return mN ? at(0, o) : 0; }
 
+    // Consecutive bytes that each hold one value in every record, whatever the values.
     bool tryFiller(std::size_t s, std::size_t e)
     {
         std::size_t t = s + 1;
-        while (t < e && constant(t) && first(t) == first(s))
+        bool same = true;
+        while (t < e && constant(t)) {
+            same = same && first(t) == first(s);
             ++t;
+        }
+        const std::string what = same ? hexByte(first(s)) : "the same bytes";
         add(s, t - s, kString, 0.85 * mWeight,
-            byteRange(int(s), int(t - s)) + " hold " + hexByte(first(s)) + " in every sampled record: filler.",
-            "Filler");
+            byteRange(int(s), int(t - s)) + " hold " + what + " in every sampled record: filler.", "Filler");
         return true;
     }
 
-    // Text: every record holds text or NULs; a field ends where the share of padded records
-    // drops sharply (the next field's values start there) or, in NUL-padded text, where a
-    // record has text after a NUL.
+    std::size_t nonPad(std::size_t o) const { return mN - mColumns[o].zero - mColumns[o].space; }
+
+    // Text: every record holds text or NULs, and where a record holds anything but padding the
+    // first byte is mostly a letter or digit. The field is judged by the records where it is
+    // not empty, so text most records leave empty is text too.
     bool tryText(std::size_t s, std::size_t e, bool wholeSpan)
     {
         const Column& c0 = mColumns[s];
         if (!texty(s))
             return false;
-        if (!wholeSpan && (share(c0.text - c0.space) < 0.5 || share(c0.word) < 0.3))
+        const std::size_t filled = nonPad(s);
+        if (!wholeSpan && filled == 0)
             return false;
         std::size_t t = s + 1;
         bool nulSeen = mColumns[s].zero > 0;
         while (t < e && texty(t)) {
-            if (!wholeSpan) {
-                // Trailing padding runs over several bytes; a blank between words does not.
-                if (t >= s + 2 && padRunShare(t - 1) - padShare(t) >= kTextBoundaryDrop)
-                    break;
-                // NULs that never change after blank-padded text are filler, not padding.
-                if (!nulSeen && constant(t) && first(t) == 0)
-                    break;
-                bool textAfterNul = false;
-                for (std::size_t r = 0; r < mN && !textAfterNul; ++r)
-                    textAfterNul = at(r, t - 1) == 0 && at(r, t) != 0;
-                if (textAfterNul)
-                    break;
-            }
+            if (!wholeSpan && textStartsAt(t, s, e, nulSeen))
+                break;
             nulSeen = nulSeen || mColumns[t].zero > 0;
             ++t;
         }
         if (wholeSpan && t != e)
             return false;
-        // NUL-terminated when every record has a NUL and nothing but NULs after the first one.
+        // Text of one or two bytes is taken only where most records that hold something there
+        // begin with a letter or digit; longer text only where most values that begin there
+        // are longer than one character (a small number looks like one).
+        if (!wholeSpan && t < s + 3 && double(c0.word) < 0.5 * double(filled))
+            return false;
+        // Where most values would be one character long, a one-character code (Y/N, a status
+        // letter) before other text: set in most records, a letter or digit in nearly all of
+        // them, few values, and in most no text right before it (else it is the tail of
+        // longer text).
+        if (!wholeSpan && t > s + 1 && 2 * nonPadAfter(s) < filled) {
+            if (2 * filled < mN || double(c0.word) < 0.9 * double(filled) || c0.distinct() > 16 ||
+                (s > 0 && 2 * nonPadAfter(s - 1) >= filled))
+                return false;
+            t = s + 1;
+        }
+        // A C string: every record has its NUL inside the field (bytes after it are left over),
+        // and the text before it is not padded with blanks.
         bool terminated = true;
-        uint32_t blankPadded = 0;
+        uint32_t blankPadded = 0, blankBeforeNul = 0;
         for (std::size_t r = 0; r < mN && terminated; ++r) {
             std::size_t k = s;
             while (k < t && at(r, k) != 0)
                 ++k;
             terminated = k < t;
-            for (; k < t && terminated; ++k)
-                terminated = at(r, k) == 0;
-            blankPadded += at(r, t - 1) == ' ';
+            const bool blankEnd = k > s && k < t && at(r, k - 1) == ' ';
+            blankBeforeNul += blankEnd;
+            blankPadded += at(r, t - 1) == ' ' || blankEnd;
         }
+        terminated = terminated && 2 * blankBeforeNul < mN;
         const std::size_t size = t - s;
-        const double words = share(c0.word);
+        const double words = filled ? double(c0.word) / double(filled) : 0;
+        const std::string empty = 200 * (mN - filled) >= mN
+                                      ? "; " + percent(1 - share(uint32_t(filled))) + " of them are empty"
+                                      : std::string();
         if (terminated) {
             add(s, size, kZString, (0.65 + 0.3 * words) * mWeight,
-                byteRange(int(s), int(size)) + " hold text ended by a NUL and filled with NULs in every sampled record.",
+                byteRange(int(s), int(size)) + " hold text ended by a NUL in every sampled record" + empty +
+                    ".",
                 "Text");
         } else {
             add(s, size, kString, (0.6 + 0.3 * words) * mWeight,
                 byteRange(int(s), int(size)) + " hold printable text in every sampled record" +
-                    (blankPadded ? ", padded with blanks." : "."),
+                    (blankPadded ? ", padded with blanks" : "") + empty + ".",
                 "Text");
         }
         return true;
     }
 
-    // A length byte, then that many bytes of text, then padding.
+    // Records holding something at o and o+1.
+    std::size_t nonPadAfter(std::size_t o) const
+    {
+        std::size_t n = 0;
+        for (std::size_t r = 0; r < mN; ++r)
+            n += !isPad(at(r, o)) && !isPad(at(r, o + 1));
+        return n;
+    }
+
+    // Whether a rule for a typed value (a packed decimal, a float, a date, a time) holds at s.
+    bool typedValueAt(std::size_t s, std::size_t e)
+    {
+        const std::size_t before = mOut.size();
+        const bool found = tryPacked(s, e) || tryReal48(s, e) || tryDouble(s, e) || tryDate(s, e) ||
+                           tryLongDate(s, e) || tryTime(s, e) || trySingle(s, e);
+        mOut.resize(before);
+        return found;
+    }
+
+    // Whether text that began at s ends before t: the next field's values start at t.
+    bool textStartsAt(std::size_t t, std::size_t s, std::size_t e, bool nulSeen) const
+    {
+        // Blank-padded text followed by NULs that never change: filler after the text; but the
+        // NUL that ends the record belongs to the text before it.
+        if (!nulSeen && constant(t) && first(t) == 0 && !(t + 1 == e && e == mLength))
+            return true;
+        uint32_t afterNul = 0, afterPadRun = 0, text = 0;
+        for (std::size_t r = 0; r < mN; ++r) {
+            if (isPad(at(r, t)))
+                continue;
+            ++text;
+            afterNul += at(r, t - 1) == 0;
+            afterPadRun += t >= s + 2 && isPad(at(r, t - 1)) && isPad(at(r, t - 2));
+        }
+        if (text == 0)
+            return false;
+        // Text right after a NUL in most records that hold text there: a new value begins (in
+        // a C string, bytes after the NUL are what an older, longer value left). Not right
+        // after the field's first byte: there it is an empty C string over an older value.
+        if (t > s + 1 && afterNul > 0 && 2 * afterNul >= text)
+            return true;
+        // Digits running into other text with no blank between, in most records: a number
+        // (a date, a code) ends and the next field begins.
+        if (t >= s + 2 && digitsEndAt(t))
+            return true;
+        // Text after two or more bytes of padding in most records that hold text there, and no
+        // more records holding text at the next byte: values are left-aligned, so the next
+        // field's values start here (digits aligned right fill up towards the end instead).
+        return 2 * afterPadRun >= text && (t + 1 >= e || nonPad(t + 1) <= nonPad(t));
+    }
+
+    // Digits in nearly every record that holds something at t-1, letters in nearly every one
+    // that holds something at t, and the records holding something at t mostly holding
+    // something at t-1 too (no blank between, as in "12 High Street").
+    bool digitsEndAt(std::size_t t) const
+    {
+        uint32_t before = 0, beforeDigits = 0, here = 0, hereLetters = 0, joined = 0;
+        for (std::size_t r = 0; r < mN; ++r) {
+            const uint8_t a = at(r, t - 1), b = at(r, t);
+            if (!isPad(a)) {
+                ++before;
+                beforeDigits += a >= '0' && a <= '9';
+            }
+            if (!isPad(b)) {
+                ++here;
+                hereLetters += isWordByte(b) && !(b >= '0' && b <= '9');
+                joined += !isPad(a);
+            }
+        }
+        return here > 0 && before > 0 && beforeDigits >= 0.9 * before && hereLetters >= 0.9 * here &&
+               joined >= 0.75 * here;
+    }
+
+    // A length byte, then that many bytes of text whose last is no blank (texts are kept
+    // trimmed; blank-padded text that starts with a letter or digit fails there), then whatever
+    // the buffer held. A value of the longest length may end in a blank: a text longer than the
+    // declared size is cut there, wherever its words end. Only some cuts fall after a word, so
+    // where a third or more of the values of that length end in a blank, those blanks are
+    // padding and count too.
     bool tryLString(std::size_t s, std::size_t e)
     {
-        std::size_t longest = 0, padded = 0, room = 0;
+        std::size_t longest = 0, filled = 0;
+        std::vector<uint32_t> blankEnds(256, 0), ofLength(256, 0);
         std::bitset<256> lengths;
         for (std::size_t r = 0; r < mN; ++r) {
             const std::size_t n = at(r, s);
@@ -312,21 +422,211 @@ private:
                     return false;
             lengths.set(n);
             longest = std::max(longest, n);
-            if (s + 1 + n < e) {
-                ++room;
-                padded += isPad(at(r, s + 1 + n));
+            if (n) {
+                ++filled;
+                ++ofLength[n];
+                blankEnds[n] += at(r, s + n) == ' ';
             }
         }
-        if (lengths.count() < 2 || longest == 0 || (room && double(padded) < 0.8 * double(room)))
+        const bool cut = 3 * blankEnds[longest] < ofLength[longest];
+        const std::size_t shorter = cut ? filled - ofLength[longest] : filled;
+        const std::size_t blankEnd =
+            std::accumulate(blankEnds.begin(), blankEnds.begin() + std::ptrdiff_t(longest) + !cut, 0u);
+        const bool fixed = lengths.count() == 1 && longest > 0 && longest < 0x20;
+        // A small number before text looks like a short length: lengths up to 2 are not enough.
+        if (filled == 0 || (!fixed && (lengths.count() < 2 || longest < 3)) || 20 * blankEnd > shorter ||
+            (fixed && 20 * blankEnds[longest] > filled))
             return false;
         std::size_t t = s + 1 + longest;
         while (t < e && padShare(t) == 1.0)
             ++t;
         add(s, t - s, kLString, 0.85 * mWeight,
             byteRange(int(s), int(t - s)) + ": the first byte is the length (" +
-                std::to_string(lengths.count()) + " lengths up to " + std::to_string(longest) +
+                (fixed ? "always " + std::to_string(longest)
+                       : std::to_string(lengths.count()) + " lengths up to " + std::to_string(longest)) +
                 ") of the text that follows in every sampled record.",
             "Text");
+        return true;
+    }
+
+    // A packed decimal: two digits a byte, the last half-byte the sign (C or F positive, D
+    // negative), at the same byte in nearly every record that is not all zero.
+    bool tryPacked(std::size_t s, std::size_t e)
+    {
+        constexpr std::size_t kLongest = 10;
+        std::vector<std::size_t> ends(std::min(e - s, kLongest) + 1, 0);
+        std::size_t nonZero = 0;
+        for (std::size_t r = 0; r < mN; ++r) {
+            bool zero = true;
+            for (std::size_t k = s; k < e && k < s + kLongest; ++k) {
+                const uint8_t b = at(r, k);
+                zero = zero && b == 0;
+                if ((b >> 4) > 9)
+                    break;
+                if ((b & 0xF) > 9) {
+                    const unsigned sign = b & 0xF;
+                    if (sign == 0xC || sign == 0xD || sign == 0xF)
+                        ++ends[k - s + 1];
+                    break;
+                }
+            }
+            nonZero += !zero;
+        }
+        std::size_t size = 0;
+        for (std::size_t n = 2; n < ends.size(); ++n)
+            if (ends[n] > ends[size])
+                size = n;
+        if (size < 2 || nonZero < 2 || double(ends[size]) < 0.95 * double(nonZero))
+            return false;
+        // Two distinct values, and not mostly printable: text whose letters' halves read as
+        // digits ("Custo": 43 75 73 74 6F) ends in a sign often enough.
+        std::set<std::string> values;
+        std::size_t printable = 0;
+        for (std::size_t r = 0; r < mN; ++r) {
+            const uint8_t* p = &mIn.records[r * mLength + s];
+            if (values.size() < 2)
+                values.insert(std::string(reinterpret_cast<const char*>(p), size));
+            printable += std::all_of(p, p + size, [](uint8_t b) { return b >= 0x20 && b < 0x7F; });
+        }
+        if (values.size() < 2 || 2 * printable >= mN)
+            return false;
+        // Bytes that never change are leading zeros (or a last digit 0 before the sign).
+        for (std::size_t k = s; k < s + size; ++k)
+            if (constant(k) && first(k) != 0 && !(k + 1 == s + size && (first(k) >> 4) == 0))
+                return false;
+        add(s, size, kDecimal, 0.8 * mWeight,
+            byteRange(int(s), int(size)) +
+                " hold two decimal digits a byte and a sign in the last half-byte in " +
+                percent(double(ends[size]) / double(nonZero)) +
+                " of the sampled records where they are not zero: a packed decimal.",
+            "Amount");
+        return true;
+    }
+
+    // Whether a floating-point reading gives plausible amounts: neither tiny nor huge, with at
+    // most four decimals in nearly every record where the bytes are not zero, some of them with
+    // decimals, and more than one value. precision: the bits of the mantissa; a value is round
+    // when the rounding error of the type explains what separates it from a whole number of
+    // hundredths (or tenths, thousandths...), and only while that error is well below one.
+    template <typename Decode>
+    bool roundValues(std::size_t s, std::size_t size, int precision, Decode decode, double& shareOut) const
+    {
+        const double relative = std::ldexp(1.0, 2 - precision), largest = std::ldexp(1.0, precision - 4);
+        std::size_t nonZero = 0, good = 0, fractional = 0, undecided = 0;
+        std::set<double> values;
+        for (std::size_t r = 0; r < mN; ++r) {
+            const uint8_t* p = &mIn.records[r * mLength + s];
+            if (std::all_of(p, p + size, [](uint8_t b) { return b == 0; }))
+                continue;
+            ++nonZero;
+            const double v = decode(p);
+            const double a = std::fabs(v);
+            if (!std::isfinite(v) || a < 1e-3 || a > 1e13)
+                continue;
+            if (100 * a >= largest) {
+                ++undecided; // too large for the type to keep cents: the reading cannot tell
+                continue;
+            }
+            for (double scale = 1; scale <= 1e4; scale *= 10) {
+                const double x = v * scale;
+                if (std::fabs(x) < largest &&
+                    std::fabs(x - std::round(x)) <= std::max(1e-9, relative * std::fabs(x))) {
+                    ++good;
+                    fractional += scale > 1;
+                    if (values.size() < 2)
+                        values.insert(v);
+                    break;
+                }
+            }
+        }
+        const std::size_t decided = nonZero - undecided;
+        shareOut = decided ? double(good) / double(decided) : 0;
+        return decided >= 3 && 10 * decided >= nonZero && values.size() >= 2 && fractional > 0 &&
+               shareOut >= kDateShare;
+    }
+
+    bool addFloat(std::size_t s, std::size_t size, int type, double good, const char* what)
+    {
+        add(s, size, type, (0.6 + 0.3 * good) * mWeight,
+            byteRange(int(s), int(size)) + " read as " + what +
+                " are amounts with at most four decimals in " + percent(good) +
+                " of the sampled records where they are not zero.",
+            "Amount");
+        return true;
+    }
+
+    // Turbo Pascal's 6-byte Real.
+    bool tryReal48(std::size_t s, std::size_t e)
+    {
+        double good;
+        if (s + 6 > e || !roundValues(s, 6, 40, real48, good))
+            return false;
+        return addFloat(s, 6, kDelphiReal, good, "6-byte Pascal Reals");
+    }
+
+    bool tryDouble(std::size_t s, std::size_t e)
+    {
+        double good;
+        const auto decode = [](const uint8_t* p) {
+            double v;
+            std::memcpy(&v, p, 8);
+            return v;
+        };
+        if (s + 8 > e || !roundValues(s, 8, 53, decode, good))
+            return false;
+        return addFloat(s, 8, kFloat, good, "8-byte IEEE floats");
+    }
+
+    // A 4-byte IEEE float, or Microsoft's binary format of that size (BASIC's MKS$).
+    bool trySingle(std::size_t s, std::size_t e)
+    {
+        double good;
+        const auto ieee = [](const uint8_t* p) {
+            float v;
+            std::memcpy(&v, p, 4);
+            return double(v);
+        };
+        if (s + 4 > e)
+            return false;
+        if (roundValues(s, 4, 24, ieee, good))
+            return addFloat(s, 4, kFloat, good, "4-byte IEEE floats");
+        if (roundValues(s, 4, 24, mbfSingle, good))
+            return addFloat(s, 4, kBFloat, good, "4-byte Microsoft binary floats");
+        return false;
+    }
+
+    // An exponent byte (bias 129, 0 for zero), 39 bits of mantissa below an implied 1, the sign
+    // in the top bit of the last byte.
+    static double real48(const uint8_t* p)
+    {
+        if (p[0] == 0)
+            return 0;
+        uint64_t mantissa = 0;
+        for (int i = 0; i < 5; ++i)
+            mantissa |= uint64_t(p[1 + i]) << (8 * i);
+        mantissa &= (uint64_t(1) << 39) - 1;
+        const double v = std::ldexp(1.0 + double(mantissa) / double(uint64_t(1) << 39), p[0] - 129);
+        return p[5] & 0x80 ? -v : v;
+    }
+
+    // Three bytes of mantissa with the sign on top of the third, then the exponent (bias 129).
+    static double mbfSingle(const uint8_t* p)
+    {
+        if (p[3] == 0)
+            return 0;
+        const uint32_t mantissa = uint32_t(p[2] & 0x7F) << 16 | uint32_t(p[1]) << 8 | p[0];
+        const double v = std::ldexp(1.0 + double(mantissa) / double(1 << 23), p[3] - 129);
+        return p[2] & 0x80 ? -v : v;
+    }
+
+    // One byte that holds only 0 and 1.
+    bool tryLogical(std::size_t s, std::size_t)
+    {
+        const std::bitset<256>& seen = mColumns[s].seen;
+        if (!seen.test(0) || !seen.test(1) || seen.count() != 2)
+            return false;
+        add(s, 1, kLogical, 0.6 * mWeight, byteRange(int(s), 1) + " hold only 0 and 1: a yes/no value.",
+            "Flag");
         return true;
     }
 
@@ -356,7 +656,7 @@ private:
             ++good;
         }
         shareOut = nonZero ? double(good) / double(nonZero) : 0;
-        return nonZero >= std::max<std::size_t>(2, mN / 2) && lows.count() >= 2 && shareOut >= kDateShare;
+        return nonZero >= 2 && lows.count() >= 2 && shareOut >= kDateShare;
     }
 
     bool tryDate(std::size_t s, std::size_t e)
@@ -438,10 +738,18 @@ private:
         std::size_t size = r <= 1 ? 1 : r <= 2 ? 2 : r <= 4 ? 4 : 8; // the smallest that holds the varying bytes
         if (size > k)
             size = r >= 4 ? 4 : r >= 2 ? 2 : 1; // not enough quiet bytes above them: the largest inside
-        else if (k == 2 || k == 4 || k == 8)
+        else if (k == 2 || k == 4)
             size = std::max(size, k);
+        else if (k == 8 && r <= 2)
+            size = 2; // quiet bytes running on past any integer size are filler after it
         if (size == 8 && r == 8 && mColumns[s + 7].distinct() >= mColumns[s].distinct() && !signLike(s + 7))
             size = 4; // eight bytes that vary alike are more likely two integers of four
+        // A typed value starting inside ends the integer before it.
+        for (std::size_t c = s + 1; c < s + size; ++c)
+            if (!constant(c) && typedValueAt(c, e)) {
+                size = c - s >= 4 ? 4 : c - s >= 2 ? 2 : 1;
+                break;
+            }
         int64_t lo = INT64_MAX, hi = INT64_MIN;
         FieldValue v;
         for (std::size_t r2 = 0; r2 < mN; ++r2)
@@ -499,7 +807,134 @@ std::vector<InferredField> inferFields(const InferenceInput& input)
     return Inferrer(input).run();
 }
 
-std::vector<InferredField> inferFields(const DataSample& sample)
+namespace {
+
+// Per group of records and byte position: the share of records holding a NUL or blank there,
+// and the share holding text.
+struct GroupProfile {
+    std::vector<double> pad, text;
+};
+
+GroupProfile profileOf(const InferenceInput& in, const std::vector<std::size_t>& records)
+{
+    const std::size_t length = in.recordLength;
+    GroupProfile p{std::vector<double>(length), std::vector<double>(length)};
+    for (std::size_t r : records)
+        for (std::size_t o = 0; o < length; ++o) {
+            const uint8_t c = in.records[r * length + o];
+            p.pad[o] += isPad(c);
+            p.text[o] += isTextByte(c) && c != ' ';
+        }
+    for (std::size_t o = 0; o < length; ++o) {
+        p.pad[o] /= double(records.size());
+        p.text[o] /= double(records.size());
+    }
+    return p;
+}
+
+// Bytes where two groups differ as fields of different kinds do: one mostly padding or text
+// where the other mostly is not.
+std::size_t differingBytes(const GroupProfile& a, const GroupProfile& b, std::size_t from)
+{
+    constexpr double kApart = 0.6;
+    std::size_t n = 0;
+    for (std::size_t o = from; o < a.pad.size(); ++o)
+        n += std::fabs(a.pad[o] - b.pad[o]) >= kApart || std::fabs(a.text[o] - b.text[o]) >= kApart;
+    return n;
+}
+
+std::string tagText(const std::string& tag)
+{
+    std::string s;
+    bool printable = std::all_of(tag.begin(), tag.end(), [](char c) { return isTextByte(uint8_t(c)); });
+    if (printable)
+        return "\"" + tag + "\"";
+    for (char c : tag)
+        s += (s.empty() ? "" : " ") + hexByte(uint8_t(c));
+    return s;
+}
+
+} // namespace
+
+InferredVariants inferVariants(const InferenceInput& in)
+{
+    // Enough records for groups that say something, and a record with more than the tag.
+    constexpr std::size_t kLeastRecords = 20, kLeastGroup = 5, kMostGroups = 8;
+    InferredVariants out;
+    const std::size_t length = in.recordLength;
+    std::size_t n = in.count;
+    if (length && in.records.size() < n * length)
+        n = in.records.size() / length;
+    if (n < kLeastRecords || length < 4)
+        return out;
+    auto byteAt = [&](std::size_t r, std::size_t o) { return in.records[r * length + o]; };
+    // The tag: the first byte, with the second when it follows the first (a two-letter prefix).
+    std::map<uint8_t, std::set<uint8_t>> seconds;
+    for (std::size_t r = 0; r < n; ++r)
+        seconds[byteAt(r, 0)].insert(byteAt(r, 1));
+    if (seconds.size() < 2 || seconds.size() > kMostGroups)
+        return out;
+    const bool prefix =
+        std::all_of(seconds.begin(), seconds.end(), [](const auto& v) { return v.second.size() == 1; }) &&
+        std::set<uint8_t>{seconds.begin()->second.begin(), seconds.begin()->second.end()} !=
+            std::set<uint8_t>{seconds.rbegin()->second.begin(), seconds.rbegin()->second.end()};
+    const std::size_t tagSize = prefix ? 2 : 1;
+    std::map<std::string, std::vector<std::size_t>> groups;
+    for (std::size_t r = 0; r < n; ++r)
+        groups[std::string(reinterpret_cast<const char*>(&in.records[r * length]), tagSize)].push_back(r);
+    const std::size_t least = std::max<std::size_t>(kLeastGroup, n / 50);
+    std::size_t rare = 0;
+    std::vector<std::pair<std::string, std::vector<std::size_t>>> kept;
+    for (auto& [tag, records] : groups) {
+        if (records.size() < least)
+            rare += records.size();
+        else
+            kept.emplace_back(tag, std::move(records));
+    }
+    // Records of tags too rare to judge must be few, else the byte is data, not a tag.
+    if (kept.size() < 2 || rare * 20 > n)
+        return out;
+    std::vector<GroupProfile> profiles;
+    for (const auto& g : kept)
+        profiles.push_back(profileOf(in, g.second));
+    // Some two groups must differ in layout over a part of the record, not only in a value.
+    const std::size_t enough = std::max<std::size_t>(2, (length - tagSize) / 20);
+    bool differ = false;
+    for (std::size_t a = 0; a < profiles.size() && !differ; ++a)
+        for (std::size_t b = a + 1; b < profiles.size() && !differ; ++b)
+            differ = differingBytes(profiles[a], profiles[b], tagSize) >= enough;
+    if (!differ)
+        return out;
+    out.offset = 0;
+    out.size = int(tagSize);
+    std::string list;
+    for (const auto& [tag, records] : kept) {
+        InferredVariant v;
+        v.tag = tag;
+        v.records = records;
+        std::vector<uint8_t> bytes;
+        bytes.reserve(records.size() * length);
+        for (std::size_t r : records)
+            bytes.insert(bytes.end(), in.records.begin() + std::ptrdiff_t(r * length),
+                         in.records.begin() + std::ptrdiff_t((r + 1) * length));
+        InferenceInput sub;
+        sub.recordLength = length;
+        sub.count = records.size();
+        sub.records = bytes;
+        sub.keySegments = in.keySegments;
+        v.fields = inferFields(sub);
+        list += (list.empty() ? "" : ", ") + tagText(tag) + " (" + std::to_string(records.size()) + ")";
+        out.variants.push_back(std::move(v));
+    }
+    out.reason = std::string(tagSize == 1 ? "Byte 0" : "Bytes 0..1") + " tell apart records of " +
+                 std::to_string(kept.size()) + " layouts: " + list +
+                 " sampled records; the bytes after it differ in kind from one group to the other.";
+    return out;
+}
+
+namespace {
+
+InferenceInput inputOf(const DataSample& sample)
 {
     InferenceInput in;
     in.recordLength = sample.recordLength;
@@ -507,7 +942,19 @@ std::vector<InferredField> inferFields(const DataSample& sample)
     in.records = sample.bytes;
     for (const DataFileLayout::Segment& s : sample.layout.segments)
         in.keySegments.push_back(s.spec);
-    return inferFields(in);
+    return in;
+}
+
+} // namespace
+
+std::vector<InferredField> inferFields(const DataSample& sample)
+{
+    return inferFields(inputOf(sample));
+}
+
+InferredVariants inferVariants(const DataSample& sample)
+{
+    return inferVariants(inputOf(sample));
 }
 
 } // namespace dict

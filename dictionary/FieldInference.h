@@ -34,4 +34,22 @@ std::vector<InferredField> inferFields(const InferenceInput& input);
 // The draft for a sample read from a data file.
 std::vector<InferredField> inferFields(const DataSample& sample);
 
+// Records of several layouts in one file, told apart by a leading tag (a type byte or prefix):
+// one draft per value of the tag.
+struct InferredVariant {
+    std::string tag;                  // the tag's bytes
+    std::vector<std::size_t> records; // the sampled records that carry it, by index
+    std::vector<InferredField> fields;
+};
+
+struct InferredVariants {
+    int offset = 0; // where the tag is in the record
+    int size = 0;
+    std::string reason;                    // why the records were split
+    std::vector<InferredVariant> variants; // empty when the records share one layout
+};
+
+InferredVariants inferVariants(const InferenceInput& input);
+InferredVariants inferVariants(const DataSample& sample);
+
 } // namespace dict

@@ -64,6 +64,9 @@ TEST_F(CliTest, usageAndInputErrorsExitWith2AndOneLine)
         {{"export", sales.string(), "--to", out, "--csv", out}, "either --to"},
         {{"export", sales.string(), "NOPE", "--to", out}, "no table NOPE"},
         {{"export", sales.string(), "--to", (mTemp.path() / "no" / "dir.db").string()}, "cannot create"},
+        {{"check", sales.string(), "--sample", "5"}, "check takes --sample only with --data"},
+        {{"sql", sales.string(), "--codepage", "utf-16"}, "is not one the dictionary files can hold"},
+        {{"infer", (sales / "NOWHERE.DAT").string()}, "NOWHERE.DAT cannot be opened"},
     };
     for (const Case& c : cases) {
         const Result r = run(c.args);
@@ -502,6 +505,123 @@ TEST_F(CliTest, aDamagedGenuineDataFileIsExportedPastItsDamagedPagesOnlyWithSalv
                                   "counts.\n"),
               std::string::npos)
         << countCheck.out;
+}
+
+} // namespace
+
+namespace {
+
+// An output stream every write to fails, as one into a full disk does.
+class FullDisk : public std::streambuf {
+protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+TEST_F(CliTest, everyCommandWhoseOutputCannotBeWrittenExitsWith2AndOneLine)
+{
+    const fs::path sales = salesSet("sales");
+    const std::vector<std::vector<std::string>> cases = {
+        {"--help"},
+        {"--version"},
+        {"dump", "--help"},
+        {"dump", sales.string()},
+        {"dump", sales.string(), "--json"},
+        {"sql", sales.string()},
+        {"check", sales.string()},
+        {"check", sales.string(), "--data", "--json"},
+        {"diff", sales.string(),
+         [&] {
+             const fs::path other = dir("other");
+             sample::writeDictionary(other, sample::selfDescription());
+             return other.string();
+         }()},
+        {"infer", (sales / "CUSTOMER.DAT").string()},
+        {"infer", sales.string(), "--table", "ITEMS", "--json"},
+    };
+    for (std::vector<std::string> args : cases) {
+        SCOPED_TRACE(args[0] + " " + args.back());
+        args.insert(args.begin(), "quillan-cli");
+        FullDisk full;
+        std::ostream out(&full);
+        std::ostringstream err;
+        cli::CliIo io{out, err};
+        EXPECT_EQ(cli::runCli(args, io), 2);
+        EXPECT_EQ(err.str(), "quillan-cli: the output cannot be written\n");
+    }
+    // The program itself into /dev/full: the error shows when its buffer is written out.
+    if (fs::exists("/dev/full")) {
+        const std::string cli = std::string(QUILLAN_BINARY_DIR) + "/cli/quillan-cli";
+        const std::string command = "QUILLAN_RECORD_MANAGER=embedded '" + cli + "' dump '" + sales.string() +
+                                    "' > /dev/full 2>'" + (mTemp.path() / "err.txt").string() + "'";
+        EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
+        std::ifstream in(mTemp.path() / "err.txt");
+        const std::string err(std::istreambuf_iterator<char>(in), {});
+        EXPECT_EQ(err, "quillan-cli: the output cannot be written: No space left on device\n");
+    }
+}
+
+TEST_F(CliTest, aNulInsideANameEndsItEverywhereAndBreaksNoStatement)
+{
+    sample::DictionaryRows rows = sample::salesDictionary();
+    std::find_if(rows.files.begin(), rows.files.end(), [](auto& f) { return f.name == "ORDERS"; })->name =
+        std::string("ORD\0OLD NAME", 12);
+    std::find_if(rows.fields.begin(), rows.fields.end(), [](auto& f) { return f.name == "City"; })->name =
+        std::string("Town\0y", 6);
+    const fs::path sales = salesSet("sales");
+    sample::writeDictionary(sales, rows);
+
+    const Result sql = run({"sql", sales.string()});
+    ASSERT_EQ(sql.status, 0) << sql.err;
+    EXPECT_EQ(sql.out.find(std::string(1, 0)), std::string::npos) << sql.out;
+    EXPECT_NE(sql.out.find("CREATE TABLE \"ORD\" ("), std::string::npos) << sql.out;
+    EXPECT_NE(sql.out.find("\"Town\" TEXT"), std::string::npos) << sql.out;
+    EXPECT_EQ(sqliteError(sql.out), "");
+
+    const fs::path out = mTemp.path() / "sales.db";
+    const Result exported = run({"export", sales.string(), "--to", out.string(), "--no-system"});
+    EXPECT_NE(exported.err.find("ORD: 3 records exported."), std::string::npos) << exported.err;
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(out.string().c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT count(*) FROM ORD", -1, &st, nullptr), SQLITE_OK)
+        << sqlite3_errmsg(db);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(st, 0), 3);
+    sqlite3_finalize(st);
+    // An ordinary page size: a small database is a small file.
+    ASSERT_EQ(sqlite3_prepare_v2(db, "PRAGMA page_size", -1, &st, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(st, 0), 4096);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    EXPECT_LT(fs::file_size(out), 64u * 1024);
+
+    const Result dumped = run({"dump", sales.string()});
+    EXPECT_NE(dumped.out.find("table ORD (id 5)"), std::string::npos) << dumped.out;
+    const Result checked = run({"check", sales.string()});
+    EXPECT_EQ(checked.status, 1);
+    EXPECT_NE(checked.out.find("ORD: The table's name ends at a NUL byte"), std::string::npos) << checked.out;
+    EXPECT_NE(checked.out.find("CUSTOMER.Town: The field's name ends at a NUL byte"), std::string::npos)
+        << checked.out;
+}
+
+TEST_F(CliTest, inferOnAFileWhoseReadingStopsFailsAndSaysWhereItStopped)
+{
+    const genuinetest::DamagedFixture damaged = genuinetest::damagedFixture();
+    const fs::path file = dir("damaged") / "PEOPLE.BTR";
+    genuinetest::writeFile(file.string(), damaged.image);
+    const Result text = run({"infer", file.string(), "--sample", "0"});
+    EXPECT_EQ(text.status, 2);
+    EXPECT_EQ(lines(text.err), 1) << text.err;
+    EXPECT_NE(text.err.find("reading stopped after " + std::to_string(damaged.before[0]) + " records"),
+              std::string::npos)
+        << text.err;
+    const Result json = run({"infer", file.string(), "--sample", "0", "--json"});
+    EXPECT_EQ(json.status, 2);
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(json.out)).object();
+    EXPECT_EQ(o["records"].toInt(), static_cast<int>(damaged.before[0]));
+    EXPECT_NE(o["error"].toString().toStdString().find("reading stopped"), std::string::npos) << json.out;
 }
 
 } // namespace

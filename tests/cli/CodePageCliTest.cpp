@@ -196,3 +196,37 @@ TEST_F(CodePageCli, sqlAndDiffReadNamesInThePage)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CodePageCli, inferChoosesATableByItsNameInThePage)
+{
+    for (const PageCase& c : kCases) {
+        const fs::path d = database(c);
+        const Result r = run({"infer", d.string(), "--table", c.table.text, "--json", "--codepage", c.page});
+        ASSERT_EQ(r.status, 0) << c.page << ": " << r.err;
+        const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+        EXPECT_EQ(o["table"].toString().toStdString(), c.table.text) << c.page;
+        EXPECT_EQ(o["records"].toInt(), 2);
+    }
+}
+
+TEST_F(CodePageCli, onlySingleBytePagesWhoseLowHalfIsAsciiAreTaken)
+{
+    const fs::path d = database(kCases[0]);
+    for (const char* page : {"utf-16", "UTF-16LE", "UTF-8", "Shift_JIS", "cp1200", "utf-32"}) {
+        SCOPED_TRACE(page);
+        const Result r = run({"dump", d.string(), "--codepage", page});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find("is not one the dictionary files can hold"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("866"), std::string::npos) << "the choices are named";
+        EXPECT_EQ(r.out, "");
+    }
+    for (const char* page :
+         {"437", "850", "852", "866", "1250", "1251", "1252", "Latin-1", "KOI8-R", "cp737"}) {
+        SCOPED_TRACE(page);
+        EXPECT_TRUE(cli::singleByteAsciiPage(*dict::CodePage::named(page)));
+    }
+}
+
+} // namespace

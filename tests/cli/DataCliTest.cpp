@@ -121,3 +121,54 @@ TEST_F(DataCliTest, checkDataFindsAFieldShiftedByOneByte)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DataCliTest, recordsOfSeveralLayoutsInOneFileGetADraftEachAndCheckNamesTheTablesSharingIt)
+{
+    const fs::path d = mTemp.path() / "orders";
+    fs::create_directories(d);
+    sample::DictionaryRows rows = sample::selfDescription();
+    for (int16_t id : {4, 5}) {
+        dict::FileRecord f;
+        f.id = id;
+        f.name = id == 4 ? "HEADER" : "LINE";
+        f.loc = "ORDERS.DAT";
+        rows.files.push_back(f);
+        rows.fields.push_back({int16_t(100 + id), id, "Kind", 0, 0, 1, 0, 0});
+        rows.fields.push_back({int16_t(110 + id), id, "Rest", 0, 1, 31, 0, 0});
+    }
+    sample::writeDictionary(d, rows);
+    ASSERT_EQ(generated::writeDataFile((d / "ORDERS.DAT").string(), generated::kOrderLength, 400,
+                                       generated::orderRecord, false),
+              0);
+
+    const Result inferred = run({"infer", (d / "ORDERS.DAT").string(), "--json"});
+    ASSERT_EQ(inferred.status, 0) << inferred.err;
+    const QJsonArray variants =
+        QJsonDocument::fromJson(QByteArray::fromStdString(inferred.out)).object()["variants"].toArray();
+    ASSERT_EQ(variants.size(), 2) << inferred.out;
+    EXPECT_EQ(variants[0].toObject()["tag"].toString(), "H");
+    EXPECT_EQ(variants[0].toObject()["records"].toInt(), 100);
+    EXPECT_EQ(variants[1].toObject()["tag"].toString(), "L");
+    EXPECT_GT(variants[1].toObject()["fields"].toArray().size(), 2);
+    const Result text = run({"infer", (d / "ORDERS.DAT").string()});
+    EXPECT_NE(text.out.find("Records with byte 0 0x48 (100 records):"), std::string::npos) << text.out;
+
+    const Result checked = run({"check", d.string(), "--data"});
+    EXPECT_EQ(checked.status, 1);
+    EXPECT_NE(checked.out.find("HEADER: The data file holds records of 2 layouts: Byte 0 tell apart"),
+              std::string::npos)
+        << checked.out;
+    EXPECT_NE(checked.out.find("the table LINE shares the file."), std::string::npos) << checked.out;
+    EXPECT_NE(checked.out.find("the table HEADER shares the file."), std::string::npos) << checked.out;
+
+    // Records of one layout: no variants, and nothing said about layouts.
+    const fs::path plain = customerSet("plain");
+    const Result one = run({"infer", (plain / "CUSTOMER.DAT").string(), "--json"});
+    EXPECT_TRUE(
+        QJsonDocument::fromJson(QByteArray::fromStdString(one.out)).object()["variants"].toArray().isEmpty());
+    EXPECT_EQ(run({"check", plain.string(), "--data"}).out.find("layouts"), std::string::npos);
+}
+
+} // namespace

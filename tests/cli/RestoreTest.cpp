@@ -5,6 +5,7 @@
 #include "SampleDictionary.h"
 #include "SetWriter.h"
 #include "TempDir.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -100,6 +101,65 @@ TEST_F(CliRestore, everyCommandFinishesABuildCutOffMidwayAndSaysSo)
     EXPECT_NE(checked.err.find("finished now (FIELD.DDF)"), std::string::npos) << checked.err;
     EXPECT_FALSE(fs::exists(mDict / dict::kSetMarkerName));
     EXPECT_EQ(run({"dump", mDict.string()}).err, "") << "said once";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CliRestore, aCopyThatDoesNotOpenOrReadToItsEndIsMarkedAndPutBackOnlyWithForce)
+{
+    sample::writeDictionary(mDict, sample::salesDictionary());
+    const fs::path field = mDict / "FIELD.DDF";
+    const std::string good = testsupport::readFile(field);
+    const long long fields = static_cast<long long>(sample::salesDictionary().fields.size());
+    ASSERT_EQ(dict::backUpFile(field.string()), "");
+    // A copy cut short, then 100 bytes that are no file of the record manager's at all.
+    std::string bytes;
+    for (int i = 0; i < 100; ++i)
+        bytes += static_cast<char>(i * 37 + 11);
+    for (const std::string& content : {good.substr(0, good.size() / 2), bytes}) {
+        std::ofstream(field, std::ios::binary | std::ios::trunc) << content;
+        ASSERT_EQ(dict::backUpFile(field.string()), "");
+    }
+    sample::writeDictionary(mDict, sample::selfDescription());
+    const std::string current = testsupport::readFile(field);
+
+    const Result listed = run({"restore", mDict.string(), "--list"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    std::istringstream lines(listed.out);
+    std::string line;
+    std::getline(lines, line);
+    std::vector<std::string> rows;
+    while (std::getline(lines, line))
+        rows.push_back(line);
+    ASSERT_EQ(rows.size(), 3u) << listed.out;
+    EXPECT_EQ(rows[0].find("unusable"), std::string::npos) << rows[0];
+    EXPECT_NE(rows[0].find(" " + std::to_string(fields)), std::string::npos) << rows[0];
+    EXPECT_NE(rows[1].find("unusable: "), std::string::npos) << rows[1];
+    EXPECT_NE(rows[2].find("         0  unusable: does not open"), std::string::npos) << rows[2];
+
+    // The newest copy is the 100 bytes: refused, and nothing is replaced.
+    const Result refused = run({"restore", mDict.string(), "FIELD.DDF"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("FIELD.DDF was not restored: its copy FIELD.DDF."), std::string::npos)
+        << refused.err;
+    EXPECT_NE(refused.err.find("(--force puts it back anyway)\n"), std::string::npos) << refused.err;
+    EXPECT_EQ(testsupport::readFile(field), current);
+    EXPECT_EQ(dict::listBackups(mDict.string(), "FIELD.DDF").size(), 3u)
+        << "no copy of the file was taken either";
+
+    const std::string halfCopy = rows[1].substr(0, rows[1].find(' '));
+    EXPECT_EQ(run({"restore", mDict.string(), halfCopy}).status, 2);
+    EXPECT_EQ(testsupport::readFile(field), current);
+    const Result forced = run({"restore", mDict.string(), halfCopy, "--force"});
+    EXPECT_EQ(forced.status, 0) << forced.err;
+    EXPECT_EQ(testsupport::readFile(field), good.substr(0, good.size() / 2));
+
+    // And the good one back, by its name.
+    const Result restored = run({"restore", mDict.string(), rows[0].substr(0, rows[0].find(' '))});
+    EXPECT_EQ(restored.status, 0) << restored.err;
+    EXPECT_EQ(testsupport::readFile(field), good);
 }
 
 } // namespace

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
+#include <cstring>
+
 namespace {
 
 dict::InferenceInput inputOf(const std::vector<std::vector<uint8_t>>& records, std::vector<uint8_t>& bytes,
@@ -210,6 +214,247 @@ TEST(FieldInference, fillerZeroTerminatedAndLengthPrefixedTexts)
             EXPECT_EQ(fields[i].typeCode, c.expected[i][2]) << c.what << " #" << i << ": " << fields[i].reason;
         }
     }
+}
+
+} // namespace
+
+namespace {
+
+// Records of field makers, each writing its bytes at its offset.
+using Maker = std::vector<uint8_t> (*)(int);
+
+std::vector<dict::InferredField> draftOf(int length, int count, Maker make, std::vector<uint8_t>& bytes)
+{
+    std::vector<std::vector<uint8_t>> records;
+    for (int i = 0; i < count; ++i)
+        records.push_back(make(i));
+    return dict::inferFields(inputOf(records, bytes, std::size_t(length)));
+}
+
+TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
+{
+    // Each case: what it stands for, the record length, a maker of record i, the expected
+    // (offset, size, type) list. Types: 0 String, 1 Integer, 2 Float, 5 Decimal, 7 Logical,
+    // 10 LString, 11 ZString, 255 DelphiReal.
+    struct Case {
+        const char* what;
+        int length;
+        Maker make;
+        std::vector<std::array<int, 3>> expected;
+    };
+    const Case cases[] = {
+        {"a file name most records leave empty",
+         24,
+         [](int i) {
+             std::vector<uint8_t> r(24, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             if (i % 19 == 0)
+                 generated::putText(r, 4, 20, i % 2 ? "C:\\WP51\\LETTER.DOC" : "REPORT.TXT", 0);
+             return r;
+         },
+         {{0, 4, 1}, {4, 20, 11}}},
+        {"blank-padded phone and fax numbers that begin with digits",
+         40,
+         [](int i) {
+             std::vector<uint8_t> r(40, ' ');
+             generated::putText(
+                 r, 0, 25, "0" + std::to_string(171 + i % 40) + " 555 " + std::to_string(1000 + i * 7), ' ');
+             generated::putText(r, 25, 15, i % 3 ? "" : "0" + std::to_string(200 + i), ' ');
+             return r;
+         },
+         {{0, 25, 0}, {25, 15, 0}}},
+        {"a constant 0xDEADBEEF between numbers",
+         12,
+         [](int i) {
+             std::vector<uint8_t> r(12, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 977 + 13));
+             generated::putInt(r, 4, 4, 0xDEADBEEF);
+             generated::putInt(r, 8, 4, uint64_t(i * 31 % 1000 + 1000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 4, 0}, {8, 4, 1}}},
+        {"a string[3] always full",
+         8,
+         [](int i) {
+             std::vector<uint8_t> r(8, 0);
+             r[0] = 3;
+             generated::putText(r, 1, 3,
+                                std::string{char('A' + i % 26), char('a' + i % 7), char('0' + i % 10)}, 0);
+             generated::putInt(r, 4, 4, uint64_t(i * 7919 % 100000));
+             return r;
+         },
+         {{0, 4, 10}, {4, 4, 1}}},
+        {"blank-padded text ending the record with a NUL",
+         17,
+         [](int i) {
+             std::vector<uint8_t> r(17, 0);
+             generated::putInt(r, 0, 2, uint64_t(i * 13 + 300));
+             generated::putText(r, 2, 14, std::string(1 + i % 12, char('a' + i % 26)), ' ');
+             return r;
+         },
+         {{0, 2, 1}, {2, 15, 0}}},
+        {"Pascal Reals, packed decimals, doubles and yes/no bytes",
+         29,
+         [](int i) {
+             std::vector<uint8_t> r(29, 0);
+             // 6-byte Real of i + 0.25: exponent byte, then the mantissa below the implied 1.
+             const double v = i + 1.25;
+             int e = 0;
+             const double m = std::frexp(v, &e);
+             const uint64_t mantissa = uint64_t(std::llround((m * 2 - 1) * double(uint64_t(1) << 39)));
+             r[0] = uint8_t(e + 128);
+             generated::putInt(r, 1, 5, mantissa);
+             // Packed 00 0i ii 5C: i*10+5 with a positive sign.
+             const int n = i * 10 + 5;
+             r[6] = 0;
+             r[7] = uint8_t((n / 1000 % 10) << 4 | n / 100 % 10);
+             r[8] = uint8_t((n / 10 % 10) << 4 | n % 10);
+             r[9] = 0x0C;
+             const double price = (i * 3737 % 100000) / 100.0 + 0.01;
+             std::memcpy(&r[10], &price, 8);
+             r[18] = uint8_t(i % 3 == 0);
+             generated::putInt(r, 19, 4, uint64_t(i * 7919 % 100000));
+             generated::putText(r, 23, 6, "x" + std::to_string(i % 1000), ' ');
+             return r;
+         },
+         {{0, 6, 255}, {6, 4, 5}, {10, 8, 2}, {18, 1, 7}, {19, 4, 1}, {23, 6, 0}}},
+        {"a string[15] whose longer names are cut at the declared size, one after a word",
+         24,
+         [](int i) {
+             static const char* const names[] = {"Ann Lee",
+                                                 "Bo",
+                                                 "Carl Orff",
+                                                 "Northern Supply Company",
+                                                 "Smith and Sons Limited",
+                                                 "Westfield Garden Centre",
+                                                 "Harbour Freight Lines"};
+             std::vector<uint8_t> r(24, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 7 + 2));
+             const std::string name = std::string(names[i % 7]).substr(0, 15);
+             r[4] = uint8_t(name.size());
+             generated::putText(r, 5, 15, name, 0);
+             generated::putInt(r, 20, 4, uint64_t(i * 7919 % 100000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 16, 10}, {20, 4, 1}}},
+        {"a C string most records leave empty over what older, longer names left",
+         28,
+         [](int i) {
+             static const char* const names[] = {"operator", "Jane Doe", "backup", "Sam Smith", "guest"};
+             std::vector<uint8_t> r(28, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 5 + 1));
+             const std::string older = names[(i + 3) % 5], now = i % 4 ? "" : names[i % 5];
+             std::memcpy(&r[4], older.c_str(), older.size() + 1);
+             std::memcpy(&r[4], now.c_str(), now.size() + 1);
+             generated::putInt(r, 24, 4, uint64_t(i * 7919 % 100000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 20, 11}, {24, 4, 1}}},
+        {"BASIC single-precision amounts, most too large to keep their cents",
+         8,
+         [](int i) {
+             std::vector<uint8_t> r(8, 0);
+             const float v = i % 5 ? float(i * 104729 % 90000000) / 100 : float(i % 997) + 0.25f;
+             uint32_t bits;
+             std::memcpy(&bits, &v, 4);
+             // Microsoft's format: the mantissa, the sign on top of the third byte, then the
+             // exponent with a bias of 129.
+             generated::putInt(r, 0, 3, (bits & 0x7FFFFF) | (bits >> 31) << 23);
+             r[3] = uint8_t((bits >> 23 & 0xFF) + 2);
+             generated::putInt(r, 4, 4, uint64_t(i * 7919 % 100000));
+             return r;
+         },
+         {{0, 4, 9}, {4, 4, 1}}},
+        {"a Y/N byte between a name and a remark most records leave empty",
+         45,
+         [](int i) {
+             std::vector<uint8_t> r(45, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             generated::putText(r, 4, 20, std::string("Member ") + char('A' + i % 26), ' ');
+             r[24] = i % 3 ? 'N' : 'Y';
+             if (i % 6 == 0)
+                 generated::putText(r, 25, 20, "paid in cash", ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 20, 0}, {24, 1, 0}, {25, 20, 0}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes;
+        const auto fields = draftOf(c.length, 300, c.make, bytes);
+        expectExactCover(fields, std::size_t(c.length), c.what);
+        std::string got;
+        for (const auto& f : fields)
+            got += std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" +
+                   std::to_string(f.typeCode) + " ";
+        ASSERT_EQ(fields.size(), c.expected.size()) << c.what << ": " << got;
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            EXPECT_EQ((std::array<int, 3>{fields[i].offset, fields[i].size, fields[i].typeCode}),
+                      c.expected[i])
+                << c.what << " #" << i << ": " << fields[i].reason;
+    }
+}
+
+TEST(FieldInference, withoutRecordsKeysClaimNothingAboutValues)
+{
+    std::vector<uint8_t> bytes;
+    dict::InferenceInput in = inputOf({}, bytes, 30);
+    dict::KeySpec typed, text;
+    typed.position = 1;
+    typed.length = 4;
+    typed.flags = dict::KeyExtendedType;
+    typed.extendedType = 1;
+    text.position = 5;
+    text.length = 20;
+    in.keySegments = {typed, text};
+    const auto fields = dict::inferFields(in);
+    expectExactCover(fields, 30, "no records");
+    ASSERT_GE(fields.size(), 2u);
+    for (const auto& f : fields) {
+        EXPECT_LE(f.confidence, 0.6) << f.reason;
+        EXPECT_EQ(f.reason.find('%'), std::string::npos) << f.reason;
+        EXPECT_EQ(f.reason.find("every sampled"), std::string::npos) << f.reason;
+    }
+}
+
+TEST(FieldInference, recordsOfSeveralLayoutsToldApartByALeadingTagGetADraftEach)
+{
+    std::vector<std::vector<uint8_t>> records;
+    for (int i = 0; i < 400; ++i)
+        records.push_back(generated::orderRecord(i));
+    std::vector<uint8_t> bytes;
+    const dict::InferredVariants v = dict::inferVariants(inputOf(records, bytes, generated::kOrderLength));
+    ASSERT_EQ(v.variants.size(), 2u) << v.reason;
+    EXPECT_EQ(v.offset, 0);
+    EXPECT_EQ(v.size, 1);
+    EXPECT_NE(v.reason.find("2 layouts"), std::string::npos) << v.reason;
+    EXPECT_EQ(v.variants[0].tag, "H");
+    EXPECT_EQ(v.variants[0].records.size(), 100u);
+    EXPECT_EQ(v.variants[1].records.size(), 300u);
+    for (const auto& variant : v.variants)
+        expectExactCover(variant.fields, generated::kOrderLength, variant.tag);
+    bool nameFound = false, dateFound = false;
+    for (const auto& f : v.variants[0].fields) {
+        nameFound = nameFound || (f.offset == 3 && f.size == 21 && f.typeCode == 0);
+        dateFound = dateFound || (f.offset == 24 && f.size == 4 && f.typeCode == 3);
+    }
+    std::string got;
+    for (const auto& f : v.variants[0].fields)
+        got +=
+            std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" + std::to_string(f.typeCode) + " ";
+    EXPECT_TRUE(nameFound && dateFound) << got;
+
+    // A status letter over records of one layout is no tag.
+    const auto status = [](int i) {
+        std::vector<uint8_t> r(32, 0);
+        r[0] = "ADA"[i % 3];
+        generated::putInt(r, 1, 4, uint64_t(i * 7 + 1));
+        generated::putText(r, 5, 27, "Name " + std::to_string(i * 37 % 1000), ' ');
+        return r;
+    };
+    records.clear();
+    for (int i = 0; i < 400; ++i)
+        records.push_back(status(i));
+    EXPECT_TRUE(dict::inferVariants(inputOf(records, bytes, 32)).variants.empty());
 }
 
 } // namespace

@@ -99,6 +99,30 @@ inline std::vector<uint8_t> customerRecord(int i)
     return r;
 }
 
+// Records of two layouts in one file, told apart by byte 0: order headers ("H", one in four:
+// a number, a blank-padded name and a Date) and order lines ("L": a number, an item, a
+// quantity and a price in cents).
+constexpr int kOrderLength = 32;
+
+inline std::vector<uint8_t> orderRecord(int i)
+{
+    std::vector<uint8_t> r(kOrderLength, 0);
+    putInt(r, 1, 2, uint64_t(i));
+    if (i % 4 == 0) {
+        r[0] = 'H';
+        putText(r, 3, 21, "Customer " + std::to_string(i * 37 % 1000), ' ');
+        r[24] = uint8_t(1 + i % 28);
+        r[25] = uint8_t(1 + i % 12);
+        putInt(r, 26, 2, uint64_t(1990 + i % 10));
+    } else {
+        r[0] = 'L';
+        putInt(r, 3, 4, uint64_t(i * 7919 % 90000 + 10000));
+        putInt(r, 7, 2, uint64_t(1 + i % 40));
+        putInt(r, 9, 4, uint64_t(i * 1543 % 500000));
+    }
+    return r;
+}
+
 // Creates the file (one key: Id, an Integer allowing duplicates, when withKey) and inserts the
 // records make(0) .. make(count - 1) of length recordLength. The first non-zero status, else 0.
 template <typename Make>
