@@ -120,6 +120,8 @@ void TMain::buildBrowser()
     LDirectory->setFixedWidth(121);
     LDirectory->setMouseTracking(true);
     LDirectory->installEventFilter(this);
+    MAKE(LPagesFolder, placeLabel(new QLabel(this), 0, 2));
+    LPagesFolder->setFixedWidth(179);
     MAKE(DriveComboBox, place(new DriveSelector(this), 0, 32, 177, 19));
     MAKE(DirectoryListBox, place(new DirectoryList(this), 0, 56, 177, 97));
     MAKE(FilterComboBox, place(new FilterSelector(this), 0, 160, 177, 21));
@@ -423,7 +425,35 @@ void TMain::showDirectory(const QString& directory)
     DirectoryListBox->setDirectory(mDirectory);
     DriveComboBox->showDriveOf(mDirectory);
     FileListBox->setDirectory(mDirectory);
-    showCodePageOf(mDirectory);
+    // Pages that hold a dictionary keep the code page they were read with.
+    if (!pagesHoldDictionary())
+        showCodePageOf(mDirectory);
+}
+
+bool TMain::pagesHoldDictionary() const
+{
+    return mFilesPage &&
+           (mFilesPage->loaded() || mFieldsPage->loaded() || mKeysPage->loaded() || mExtPage->loaded());
+}
+
+void TMain::showPagesFolder()
+{
+    if (mPagesFolder.isEmpty()) {
+        LPagesFolder->clear();
+        return;
+    }
+    const QString folder = QDir::toNativeSeparators(mPagesFolder);
+    const QString page = QString::fromStdString(grid::codePage().label());
+    const QString text = QStringLiteral("Pages of %1, %2").arg(folder, page);
+    const QFontMetrics metrics(LPagesFolder->font());
+    const QString suffix = QStringLiteral(", ") + page;
+    LPagesFolder->setText(
+        QStringLiteral("Pages of ") +
+        metrics.elidedText(folder, Qt::ElideMiddle,
+                           LPagesFolder->width() -
+                               metrics.horizontalAdvance(QStringLiteral("Pages of ") + suffix)) +
+        suffix);
+    LPagesFolder->setToolTip(text);
 }
 
 // ---- Code page ----
@@ -497,6 +527,7 @@ void TMain::CodePageComboBoxChange()
     QSettings settings;
     settings.setValue(QStringLiteral("CodePages/") + directoryKey(mDirectory), id);
     useCodePage(*page);
+    showPagesFolder();
 }
 
 void TMain::SuggestCodePage()
@@ -581,6 +612,9 @@ void TMain::PageControlChange()
 // message says which file could not be read, and why.
 void TMain::OpenFileClick()
 {
+    if (!settleUnbuiltEdits(
+            QStringLiteral("opening the dictionary of %1").arg(QDir::toNativeSeparators(currentDirectory()))))
+        return;
     HourGlass wait;
     grid::Page* const pages[] = {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()};
     struct DropReads {
@@ -604,6 +638,7 @@ void TMain::OpenFileClick()
                         .arg(problems.join(QLatin1Char(' '))));
         return;
     }
+    showCodePageOf(currentDirectory());
     const bool noKeys = mKeysPage->pending->status == btr::StatusFileNotFound;
     const bool noExtendedTypes = mExtPage->pending->status == btr::StatusFileNotFound;
     OpenFileDDFClick();
@@ -625,12 +660,18 @@ void TMain::OpenFileClick()
     } else {
         OpenFieldExtDDFClick();
     }
+    mNewSetStarted = false;
     keepSetAsBuilt();
     SuggestCodePage();
 }
 
 void TMain::ClearFileClick()
 {
+    if (!settleUnbuiltEdits(QStringLiteral("starting a new dictionary")))
+        return;
+    mNewSetStarted = true;
+    mNewSetWrittenInto.clear();
+    showCodePageOf(currentDirectory());
     ClearFileDDFClick();
     ClearFieldDDFClick();
     ClearKeysDDFClick();
@@ -649,6 +690,8 @@ void TMain::keepSetAsBuilt()
 {
     for (grid::Page* page : {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()})
         page->keepAsBuilt();
+    mPagesFolder = QDir::currentPath();
+    showPagesFolder();
     showFilters();
     fitGridColumns();
 }
@@ -674,28 +717,58 @@ QStringList TMain::unbuiltPages() const
     return names;
 }
 
-void TMain::closeEvent(QCloseEvent* event)
+bool TMain::settleUnbuiltEdits(const QString& going)
 {
     QStringList pages = unbuiltPages();
-    if (!pages.isEmpty()) {
-        const QString last = pages.takeLast();
-        const QString named =
-            pages.isEmpty() ? last : pages.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
-        const QString answer = askChoice(
-            QStringLiteral(
-                "The %1 %2 edits that are not built yet. Build DDFs before closing, or discard them?")
-                .arg(named + (pages.isEmpty() ? QStringLiteral(" page") : QStringLiteral(" pages")),
-                     pages.isEmpty() ? QStringLiteral("holds") : QStringLiteral("hold")),
-            {QStringLiteral("Build"), QStringLiteral("Discard"), QStringLiteral("Cancel")}, 0, 2);
-        if (answer == QLatin1String("Build"))
-            guarded([this] { BuildFileClick(); });
-        // A Build that stopped (a cell it cannot store, a file it could not replace) keeps the
-        // window open with the edits.
-        if (answer == QLatin1String("Cancel") ||
-            (answer == QLatin1String("Build") && !unbuiltPages().isEmpty())) {
-            event->ignore();
-            return;
+    if (pages.isEmpty())
+        return true;
+    const QString last = pages.takeLast();
+    const QString named =
+        pages.isEmpty() ? last : pages.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+    const QString answer = askChoice(
+        QStringLiteral("The %1 %2 edits that are not built yet. Build DDFs before %3, or discard them?")
+            .arg(named + (pages.isEmpty() ? QStringLiteral(" page") : QStringLiteral(" pages")),
+                 pages.isEmpty() ? QStringLiteral("holds") : QStringLiteral("hold"), going),
+        {QStringLiteral("Build"), QStringLiteral("Discard"), QStringLiteral("Cancel")}, 0, 2);
+    if (answer == QLatin1String("Discard"))
+        return true;
+    if (answer != QLatin1String("Build"))
+        return false;
+    mLastBuildWroteEverything = false;
+    guarded([this] { buildIntoPagesFolder(); });
+    // A Build that stopped (a cell it cannot store, a row the record manager refused, a file it
+    // could not replace) keeps the edits where they are.
+    return mLastBuildWroteEverything && unbuiltPages().isEmpty();
+}
+
+void TMain::buildIntoPagesFolder()
+{
+    const QString browsed = QDir::currentPath();
+    if (mPagesFolder.isEmpty() || QDir(mPagesFolder) == QDir(browsed)) {
+        BuildFileClick();
+        return;
+    }
+    if (!QDir::setCurrent(mPagesFolder))
+        throw EditorError(QStringLiteral("The dictionary was not built: its folder %1 cannot be entered")
+                              .arg(QDir::toNativeSeparators(mPagesFolder)));
+    struct Back {
+        TMain& w;
+        QString folder;
+        ~Back()
+        {
+            QDir::setCurrent(folder);
+            w.rereadFileList();
+            w.CheckDictionaryFiles();
         }
+    } back{*this, browsed};
+    BuildFileClick();
+}
+
+void TMain::closeEvent(QCloseEvent* event)
+{
+    if (!settleUnbuiltEdits(QStringLiteral("closing"))) {
+        event->ignore();
+        return;
     }
     saveWindowSize();
     event->accept();
@@ -757,8 +830,36 @@ void TMain::resizeEvent(QResizeEvent* event)
 void TMain::restoreWindowSize()
 {
     const QByteArray geometry = QSettings().value(kWindowGeometryKey).toByteArray();
-    if (!geometry.isEmpty())
+    if (!geometry.isEmpty()) {
         restoreGeometry(geometry);
+        return;
+    }
+    // The first time, on a screen whose two thirds exceed the designed size: those two thirds.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect room = screen->availableGeometry();
+        const QSize wanted(std::min(room.width() * 2 / 3, 1400), std::min(room.height() * 2 / 3, 900));
+        if (wanted.width() > kDesignedWidth && wanted.height() > kDesignedHeight) {
+            resize(wanted);
+            move(room.center() - QPoint(width() / 2, height() / 2));
+        }
+    }
+}
+
+void TMain::nameSettings()
+{
+    const QString unnamed = QSettings().organizationName();
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillan"));
+    QSettings named;
+    const QString takenOver = QStringLiteral("Settings/TakenOver");
+    if (named.value(takenOver, false).toBool())
+        return;
+    QSettings before(QSettings::NativeFormat, QSettings::UserScope,
+                     unnamed.isEmpty() ? QStringLiteral("Unknown Organization") : unnamed,
+                     QCoreApplication::applicationName());
+    for (const QString& key : before.allKeys())
+        if (!named.contains(key))
+            named.setValue(key, before.value(key));
+    named.setValue(takenOver, true);
 }
 
 void TMain::saveWindowSize()
@@ -822,6 +923,12 @@ void TMain::showFilters()
 
 void TMain::BuildFileClick()
 {
+    mLastBuildWroteEverything = false;
+    if (!mPagesFolder.isEmpty() && QDir(mPagesFolder) != QDir::current() &&
+        !askQuestion(
+            QStringLiteral("The pages hold the dictionary of %1. Build DDFs writes it into %2; go on?")
+                .arg(QDir::toNativeSeparators(mPagesFolder), QDir::toNativeSeparators(QDir::currentPath()))))
+        return;
     HourGlass wait;
     BuildReportScope reporting(*this);
     struct Collecting {
@@ -849,7 +956,8 @@ void TMain::BuildFileClick()
     // Once the set replaced the files, every page holds what was written (a page left as it was
     // holds nothing a Build could write).
     writes.push_back([this] { mAfterSetWritten.push_back([this] { keepSetAsBuilt(); }); });
-    writeSet(writes);
+    const bool written = writeSet(writes);
+    mLastBuildWroteEverything = written && !reporting.report().leftSomethingOut();
     showFilters();
     reporting.finish();
 }
