@@ -113,7 +113,7 @@ std::vector<uint8_t> ownLayout(const std::string& path, uint16_t& recordLength)
 
 std::vector<uint8_t> buildLayout(DictFile file, FileLayout layout)
 {
-    if (layout == FileLayout::Own)
+    if (layout != FileLayout::Standard)
         if (const auto target = btrieve::findExistingFile(creationSpec(file).fileName)) {
             uint16_t recordLength = 0;
             std::vector<uint8_t> own = ownLayout(*target, recordLength);
@@ -234,7 +234,7 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
         return false;
     uint16_t recordLength = layout.recordLength;
     std::vector<uint8_t> own;
-    if (fileLayout == FileLayout::Own && replaces)
+    if (fileLayout != FileLayout::Standard && replaces)
         own = ownLayout(staged.target, recordLength);
     if (own.empty())
         recordLength = layout.recordLength;

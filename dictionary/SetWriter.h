@@ -29,7 +29,8 @@ namespace dict {
 constexpr const char* kSetMarkerName = ".quillan-set";
 
 // The layout a dictionary file is written in: that of the file it replaces, or the standard one.
-enum class FileLayout { Own, Standard };
+// OwnMade: Own, and the file made even for no rows where there is none (the set opened held it).
+enum class FileLayout { Own, Standard, OwnMade };
 
 // The layout of an existing dictionary file as a Create buffer: its Stat (file specification,
 // key specifications, collating sequences) with what only Stat reports (record count, version,

@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <cerrno>
@@ -33,6 +34,31 @@ std::function<bool(const QString&)> TMain::QuestionHook;
 std::function<QString(const QString&, const QStringList&)> TMain::ChoiceHook;
 
 namespace {
+
+// A code page item: the id as its text and data, the label shown in the list.
+constexpr int kLabelRole = Qt::UserRole + 1;
+
+void addCodePageItem(QComboBox* box, const dict::CodePage& page)
+{
+    const QString id = QString::fromStdString(page.id());
+    box->addItem(id, id);
+    box->setItemData(box->count() - 1, QString::fromStdString(page.label()), kLabelRole);
+    box->setItemData(box->count() - 1, QString::fromStdString(page.label()), Qt::ToolTipRole);
+}
+
+class LabelDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant label = index.data(kLabelRole);
+        if (label.isValid())
+            option->text = label.toString();
+    }
+};
 
 // The size the window's layout was drawn for, and its least size.
 constexpr int kDesignedWidth = 613;
@@ -131,8 +157,10 @@ void TMain::buildBrowser()
     MAKE(ClearFile, place(new QPushButton(QStringLiteral("New DDFs"), this), 112, 256, 67, 25));
     MAKE(LCodePage, placeLabel(new QLabel(QStringLiteral("Code page"), this), 112, 281, true));
     MAKE(CodePageComboBox, place(new QComboBox(this), 112, 294, 67, 17));
+    // The narrow box shows the page's number or name, its list the whole label.
     for (const dict::CodePage& page : dict::usualCodePages())
-        CodePageComboBox->addItem(QString::fromStdString(page.label()), QString::fromStdString(page.id()));
+        addCodePageItem(CodePageComboBox, page);
+    CodePageComboBox->view()->setItemDelegate(new LabelDelegate(CodePageComboBox->view()));
     CodePageComboBox->view()->setMinimumWidth(190);
     CodePageComboBox->setCurrentIndex(CodePageComboBox->findData(QStringLiteral("Latin-1")));
     MAKE(DeleteFile, place(new QPushButton(QStringLiteral("Delete File"), this), 112, 312, 67, 25));
@@ -443,17 +471,16 @@ void TMain::showPagesFolder()
         return;
     }
     const QString folder = QDir::toNativeSeparators(mPagesFolder);
-    const QString page = QString::fromStdString(grid::codePage().label());
-    const QString text = QStringLiteral("Pages of %1, %2").arg(folder, page);
+    const QString suffix = QStringLiteral(", ") + QString::fromStdString(grid::codePage().id());
+    const QString prefix = QStringLiteral("Pages of ");
     const QFontMetrics metrics(LPagesFolder->font());
-    const QString suffix = QStringLiteral(", ") + page;
     LPagesFolder->setText(
-        QStringLiteral("Pages of ") +
-        metrics.elidedText(folder, Qt::ElideMiddle,
-                           LPagesFolder->width() -
-                               metrics.horizontalAdvance(QStringLiteral("Pages of ") + suffix)) +
+        prefix +
+        metrics.elidedText(folder, Qt::ElideLeft,
+                           LPagesFolder->width() - metrics.horizontalAdvance(prefix + suffix)) +
         suffix);
-    LPagesFolder->setToolTip(text);
+    LPagesFolder->setToolTip(QStringLiteral("The pages hold the dictionary of %1, read under code page %2.")
+                                 .arg(folder, QString::fromStdString(grid::codePage().label())));
 }
 
 // ---- Code page ----
@@ -479,8 +506,7 @@ void TMain::showCodePageOf(const QString& directory)
     const dict::CodePage chosen = page ? *page : dict::CodePage::latin1();
     int index = CodePageComboBox->findData(QString::fromStdString(chosen.id()));
     if (index < 0) {
-        CodePageComboBox->addItem(QString::fromStdString(chosen.label()),
-                                  QString::fromStdString(chosen.id()));
+        addCodePageItem(CodePageComboBox, chosen);
         index = CodePageComboBox->count() - 1;
     }
     {

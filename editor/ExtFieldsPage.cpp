@@ -204,6 +204,8 @@ void TMain::OpenFieldExtDDFClick()
         return;
     }
     mExtPage->markLoaded();
+    // Read from a FIELDEXT.DDF: a Build into another folder writes it too, rows or none.
+    mExtPage->layout = dict::FileLayout::OwnMade;
     RefreshExtRow();
     BuildFieldExtDDF->setEnabled(true);
     if (!opened.problem.isEmpty())

@@ -135,8 +135,8 @@ TEST_F(CodePageWindow, aChosenPageShowsTheNamesAsLettersAndIsRememberedOutsideTh
     w().changeDirectory(QStringLiteral("other"));
     EXPECT_EQ(w().CodePageComboBox->currentData().toString(), QStringLiteral("866"));
     EXPECT_EQ(grid()->Cells(kFileName, row).trimmed(), QStringLiteral("Статьи_расходов"));
-    EXPECT_TRUE(w().LPagesFolder->toolTip().contains(QStringLiteral(", 866")))
-        << w().LPagesFolder->toolTip().toStdString();
+    EXPECT_TRUE(w().LPagesFolder->text().endsWith(QStringLiteral(", 866")))
+        << w().LPagesFolder->text().toStdString();
     w().ClearFile->click();
     EXPECT_EQ(w().CodePageComboBox->currentData().toString(), QStringLiteral("Latin-1"));
 }

@@ -27,11 +27,7 @@ protected:
     void SetUp() override
     {
         WindowFlow::SetUp();
-        TMain::ChoiceHook = [this](const QString& text, const QStringList& answers) {
-            mAskedQuestions << text;
-            EXPECT_EQ(answers, (QStringList{"Build", "Discard", "Cancel"}));
-            return mChoice;
-        };
+        answerChoicesWith(&mChoice);
         TMain::QuestionHook = [this](const QString& text) {
             mAskedQuestions << text;
             return mYes;
@@ -328,6 +324,22 @@ TEST_F(NothingLost, settingsKeptUnderNoOrganisationAreTakenOverOnce)
     QCoreApplication::setOrganizationName(QString());
     QSettings().remove(QStringLiteral("Probe"));
     QCoreApplication::setOrganizationName(organisation);
+}
+
+TEST_F(NothingLost, buildDdfsIntoAnotherFolderWritesEveryFileOfTheSetOpened)
+{
+    dictsets::Set set = realSizeSet();
+    set.exts.clear(); // an empty FIELDEXT.DDF
+    writeSetHere(set);
+    press(w().OpenFile);
+    const fs::path copy = mDir.path() / "copy";
+    fs::create_directories(copy);
+    w().changeDirectory(QString::fromStdString(copy.string()));
+    press(w().BuildFile);
+    ASSERT_TRUE(w().lastBuildWroteEverything()) << allMessages().join('\n').toStdString();
+    for (const char* name : kSetFiles)
+        EXPECT_TRUE(fs::exists(copy / name)) << name;
+    EXPECT_EQ(readThroughRecordManager("FIELDEXT.DDF").openStatus, 0);
 }
 
 // ---- Restore backup ----

@@ -144,11 +144,7 @@ protected:
     void SetUp() override
     {
         WindowFlow::SetUp();
-        TMain::ChoiceHook = [this](const QString& text, const QStringList& answers) {
-            mAskedQuestions << text;
-            EXPECT_EQ(answers, (QStringList{"Build", "Discard", "Cancel"}));
-            return mAnswer;
-        };
+        answerChoicesWith(&mAnswer);
         writeSetHere(realSizeSet());
         press(w().OpenFile);
     }
