@@ -160,6 +160,8 @@ void TMain::FileFilterChange()
         FieldType->setCurrentIndex(code ? dict::codeToStandardPosition(*code) : -1);
     });
     const int table = filteredTableRow();
+    layout::showFilterCaption(LFileFilter, QStringLiteral("Table Filter"),
+                              table < 0 && !nameKey(FileFilter->currentText(), LetterCase::Kept).isEmpty());
     if (table < 0)
         return;
     const auto tableId = cellInteger(FileGrid, kFileId, table);

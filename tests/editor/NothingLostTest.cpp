@@ -15,6 +15,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -340,6 +341,24 @@ TEST_F(NothingLost, buildDdfsIntoAnotherFolderWritesEveryFileOfTheSetOpened)
     for (const char* name : kSetFiles)
         EXPECT_TRUE(fs::exists(copy / name)) << name;
     EXPECT_EQ(readThroughRecordManager("FIELDEXT.DDF").openStatus, 0);
+}
+
+TEST_F(NothingLost, aFilterNamingNoTableSaysSoBesideIt)
+{
+    openSet();
+    const std::tuple<QWidget*, QComboBox*, QLabel*> filters[] = {
+        {w().TabFields, w().FileFilter, w().LFileFilter},
+        {w().TabKeys, w().IndexFilter, w().LIndexFilter},
+        {w().TabFieldExts, w().ExtFileFilter, w().LExtFileFilter}};
+    for (const auto& [tab, box, caption] : filters) {
+        pickPage(tab);
+        const QString plain = caption->text();
+        typeFilter(box, QStringLiteral("NoSuchTable"));
+        EXPECT_TRUE(caption->text().endsWith("no such table, all rows shown"))
+            << caption->text().toStdString();
+        typeFilter(box, QStringLiteral("CustomerOrderHistory"));
+        EXPECT_EQ(caption->text(), plain);
+    }
 }
 
 // ---- Restore backup ----
