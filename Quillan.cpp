@@ -39,6 +39,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Quillan"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillan"));
     QApplication::setApplicationVersion(QStringLiteral(QUILLAN_VERSION));
+    TMain::nameSettings();
     // The desktop entry and the icon installed with it.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.quillan.Quillan"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("io.github.quillan.Quillan")));

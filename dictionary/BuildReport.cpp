@@ -84,6 +84,14 @@ void BuildReport::note(const std::string& sentence)
     mEntries.push_back({Kind::Note, {}, 0, {}, sentence});
 }
 
+bool BuildReport::leftSomethingOut() const
+{
+    return std::any_of(mEntries.begin(), mEntries.end(), [](const Entry& e) {
+        return e.kind == Kind::NotCreated || e.kind == Kind::NotOpened || e.kind == Kind::RowsRefused ||
+               e.kind == Kind::RowsLeftOut;
+    });
+}
+
 std::string BuildReport::text(bool embeddedRecordManager) const
 {
     std::string text;

@@ -32,6 +32,8 @@ public:
     void note(const std::string& sentence);
 
     bool empty() const { return mEntries.empty(); }
+    // Whether a file was not created or opened, or rows were refused or left out.
+    bool leftSomethingOut() const;
 
     // One line per file and status, in the order they were met, e.g.
     //   FILE.DDF: rows 4 and 7 were not written: status 5 (duplicate key).

@@ -1,10 +1,13 @@
 #include "SafeFiles.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -12,6 +15,7 @@
 #ifdef _WIN32
 #include <io.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -128,6 +132,7 @@ std::string copyDurably(const std::string& source, const std::string& target)
         }
     }
     writeStep("copy");
+    takeModeFor(temp, target);
     if (!syncFile(temp)) {
         std::remove(temp.c_str());
         return "cannot sync " + temp;
@@ -136,6 +141,50 @@ std::string copyDurably(const std::string& source, const std::string& target)
     if (!why.empty())
         std::remove(temp.c_str());
     return why;
+}
+
+namespace {
+
+// The permission bits most of the regular files of `directory` have (names starting with a dot
+// not counted); none when it has no such file.
+std::optional<fs::perms> usualPermissions(const fs::path& directory)
+{
+    std::map<unsigned, int> counts;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(directory.empty() ? fs::path(".") : directory, ec)) {
+        const std::string name = entry.path().filename().string();
+        std::error_code statError;
+        const fs::file_status status = entry.status(statError);
+        if (statError || name.empty() || name[0] == '.' || !fs::is_regular_file(status))
+            continue;
+        ++counts[unsigned(status.permissions() & fs::perms::mask)];
+    }
+    if (counts.empty())
+        return std::nullopt;
+    const auto most = std::max_element(counts.begin(), counts.end(),
+                                       [](const auto& a, const auto& b) { return a.second < b.second; });
+    return fs::perms(most->first);
+}
+
+} // namespace
+
+void takeModeFor(const std::string& replacement, const std::string& original)
+{
+    std::error_code ec;
+    const fs::file_status status = fs::status(original, ec);
+    if (!ec && fs::exists(status)) {
+#ifndef _WIN32
+        struct stat owner {};
+        if (::stat(original.c_str(), &owner) == 0 &&
+            ::chown(replacement.c_str(), owner.st_uid, owner.st_gid) != 0)
+            (void)!::chown(replacement.c_str(), uid_t(-1), owner.st_gid); // a group the user is in
+#endif
+        // After the owner: changing it may clear the set-id bits.
+        fs::permissions(replacement, status.permissions() & fs::perms::mask, ec);
+        return;
+    }
+    if (const auto usual = usualPermissions(fs::path(original).parent_path()))
+        fs::permissions(replacement, *usual, ec);
 }
 
 bool sameContent(const std::string& a, const std::string& b)

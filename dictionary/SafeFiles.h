@@ -30,6 +30,13 @@ std::string renameDurably(const std::string& from, const std::string& to);
 // over it, the directory synced. Empty on success, otherwise the system's reason.
 std::string copyDurably(const std::string& source, const std::string& target);
 
+// Gives `replacement`, a new file about to be renamed over `original`, the permission bits of
+// `original` and, where the process may set them, its owner and group. When `original` does not
+// exist it takes the permission bits most of the other (not hidden) files of its directory
+// have; in a directory without such files it keeps those it was created with. Best effort:
+// what cannot be set stays as it is.
+void takeModeFor(const std::string& replacement, const std::string& original);
+
 // Whether two files hold the same bytes (false when either cannot be read).
 bool sameContent(const std::string& a, const std::string& b);
 

@@ -46,6 +46,34 @@ FileRecord file(int16_t id, const char* name, const char* loc)
 
 } // namespace
 
+std::size_t fieldAtOffset(DictFile file, std::size_t offset)
+{
+    // Where each field starts, in record order.
+    static constexpr std::size_t kFile[] = {0, 2, 22, 86};
+    static constexpr std::size_t kField[] = {0, 2, 4, 24, 25, 27, 29, 30};
+    static constexpr std::size_t kIndex[] = {0, 2, 4, 6, 8};
+    static constexpr std::size_t kFieldExt[] = {0, 2, 4};
+    std::span<const std::size_t> starts;
+    switch (file) {
+    case DictFile::File:
+        starts = kFile;
+        break;
+    case DictFile::Field:
+        starts = kField;
+        break;
+    case DictFile::Index:
+        starts = kIndex;
+        break;
+    case DictFile::FieldExt:
+        starts = kFieldExt;
+        break;
+    }
+    std::size_t field = 0;
+    while (field + 1 < starts.size() && starts[field + 1] <= offset)
+        ++field;
+    return field;
+}
+
 std::span<const std::string_view> fieldNames(DictFile file)
 {
     switch (file) {

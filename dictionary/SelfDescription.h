@@ -14,6 +14,9 @@ namespace dict {
 // The names of a dictionary file's fields in record order ("Xf$Id", "Xf$Name", ...): the names
 // the self-description gives them and the column titles of the file's grid.
 std::span<const std::string_view> fieldNames(DictFile file);
+// The field (its index in fieldNames) that holds byte `offset` of a record of the file; the
+// last field for an offset beyond the fields.
+std::size_t fieldAtOffset(DictFile file, std::size_t offset);
 
 const std::vector<FileRecord>& fileSelfDescription();   // 3 records
 const std::vector<FieldRecord>& fieldSelfDescription(); // 17 records

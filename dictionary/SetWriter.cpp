@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <unordered_map>
 
 namespace dict {
 namespace fs = std::filesystem;
@@ -110,6 +111,97 @@ std::vector<uint8_t> ownLayout(const std::string& path, uint16_t& recordLength)
     return stat;
 }
 
+std::vector<uint8_t> buildLayout(DictFile file, FileLayout layout)
+{
+    if (layout != FileLayout::Standard)
+        if (const auto target = btrieve::findExistingFile(creationSpec(file).fileName)) {
+            uint16_t recordLength = 0;
+            std::vector<uint8_t> own = ownLayout(*target, recordLength);
+            if (!own.empty())
+                return own;
+        }
+    return creationSpec(file).bytes;
+}
+
+std::vector<DuplicateKeyValue> duplicateKeyValues(std::span<const uint8_t> layout,
+                                                  const std::vector<std::vector<uint8_t>>& records)
+{
+    std::vector<DuplicateKeyValue> found;
+    if (layout.size() < FileSpec::kSize)
+        return found;
+    const int keys = FileSpec::decode(layout).indexCount;
+    std::vector<std::vector<KeySpec>> keySegments;
+    std::size_t at = FileSpec::kSize;
+    for (int key = 0; key < keys; ++key) {
+        std::vector<KeySpec> segments;
+        for (;;) {
+            if (at + KeySpec::kSize > layout.size())
+                return found;
+            segments.push_back(KeySpec::decode(layout.subspan(at)));
+            at += KeySpec::kSize;
+            if (!(segments.back().flags & KeySegmented))
+                break;
+        }
+        keySegments.push_back(std::move(segments));
+    }
+    // The alternate collating sequence follows the key specifications.
+    std::span<const uint8_t> acs;
+    if (layout.size() >= at + kAcsSize && layout[at] == 0xAC)
+        acs = layout.subspan(at + 9, 256);
+
+    constexpr uint16_t kNullAll = 0x8, kNullAny = 0x200, kCaseInsensitive = 0x400;
+    for (int key = 0; key < keys; ++key) {
+        const std::vector<KeySpec>& segments = keySegments[std::size_t(key)];
+        if (segments.front().flags & KeyDuplicates)
+            continue;
+        std::unordered_map<std::string, std::size_t> groupOf;
+        std::vector<DuplicateKeyValue> groups;
+        for (std::size_t r = 0; r < records.size(); ++r) {
+            std::string value;
+            int nullSegments = 0;
+            bool fits = true;
+            for (const KeySpec& segment : segments) {
+                const std::size_t from = segment.position > 0 ? segment.position - 1u : 0u;
+                if (from + segment.length > records[r].size()) {
+                    fits = false;
+                    break;
+                }
+                bool allNull = true;
+                for (std::size_t i = from; i < from + segment.length; ++i) {
+                    uint8_t b = records[r][i];
+                    allNull = allNull && b == segment.nullValue;
+                    if ((segment.flags & KeyAlternateSequence) && !acs.empty())
+                        b = acs[b];
+                    else if ((segment.flags & kCaseInsensitive) && b >= 'a' && b <= 'z')
+                        b = uint8_t(b - 32);
+                    value += char(b);
+                }
+                nullSegments += allNull;
+            }
+            const uint16_t flags = segments.front().flags;
+            if (!fits || ((flags & kNullAll) && nullSegments == int(segments.size())) ||
+                ((flags & kNullAny) && nullSegments > 0))
+                continue;
+            const auto [it, first] = groupOf.try_emplace(std::move(value), groups.size());
+            if (first) {
+                DuplicateKeyValue group{key, {}, {r}};
+                for (const KeySpec& segment : segments)
+                    group.fieldOffsets.push_back(segment.position > 0 ? segment.position - 1u : 0u);
+                groups.push_back(std::move(group));
+            } else {
+                groups[it->second].records.push_back(r);
+            }
+        }
+        for (DuplicateKeyValue& group : groups)
+            if (group.records.size() > 1)
+                found.push_back(std::move(group));
+    }
+    std::stable_sort(found.begin(), found.end(), [](const DuplicateKeyValue& a, const DuplicateKeyValue& b) {
+        return a.records.front() < b.records.front();
+    });
+    return found;
+}
+
 DictionarySetWriter::~DictionarySetWriter()
 {
     abandon();
@@ -142,7 +234,7 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
         return false;
     uint16_t recordLength = layout.recordLength;
     std::vector<uint8_t> own;
-    if (fileLayout == FileLayout::Own && replaces)
+    if (fileLayout != FileLayout::Standard && replaces)
         own = ownLayout(staged.target, recordLength);
     if (own.empty())
         recordLength = layout.recordLength;
@@ -155,11 +247,10 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
         return btr->ExecuteWith(btr::OpCreate, createBuffer.data(),
                                 static_cast<uint16_t>(createBuffer.size()));
     };
+    std::string ownLayoutRefused;
     if (!own.empty()) {
         if (const int16_t status = create(own); status != btr::StatusSuccess) {
-            report.note(std::string(layout.fileName) +
-                        " could not be made again with the records and keys of the file it replaces (" +
-                        statusText(status) + "); it was written in the standard layout.");
+            ownLayoutRefused = statusText(status);
             removeWithJournal(staged.temporary);
             own.clear();
             recordLength = layout.recordLength;
@@ -168,11 +259,17 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
     if (own.empty() && create(layout.bytes) != btr::StatusSuccess) {
         report.fileNotCreated(layout.fileName, btr->StatusOf());
         removeWithJournal(staged.temporary);
+        ++mRefusals;
         return false;
     }
+    if (!ownLayoutRefused.empty())
+        report.note(std::string(layout.fileName) +
+                    " could not be made again with the records and keys of the file it replaces (" +
+                    ownLayoutRefused + "); it is written in the standard layout.");
     if (btr->Open(staged.temporary, "", 0) != btr::StatusSuccess) {
         report.fileNotOpened(layout.fileName, btr->StatusOf());
         removeWithJournal(staged.temporary);
+        ++mRefusals;
         return false;
     }
     btr->SetBufferSize(recordLength);
@@ -190,16 +287,19 @@ bool DictionarySetWriter::stage(DictFile file, RecordArray& array, const std::ve
             report.rowNoted(layout.fileName, r.row,
                             "values past byte " + std::to_string(recordLength) + " do not fit the file's " +
                                 std::to_string(recordLength) + "-byte records and were left out");
-        if (btr->Insert() != btr::StatusSuccess)
+        if (btr->Insert() != btr::StatusSuccess) {
             report.rowRefused(layout.fileName, r.row, btr->StatusOf());
-        else
+            ++mRefusals;
+        } else {
             ++staged.records;
+        }
         writeStep("insert");
     }
     if (btr->Close() != btr::StatusSuccess || !syncFile(staged.temporary)) {
         report.fileNotCreated(layout.fileName,
                               btr->StatusOf() ? int(btr->StatusOf()) : int(btr::StatusIoError));
         removeWithJournal(staged.temporary);
+        ++mRefusals;
         return false;
     }
     // What the old file held matters only when the new one holds nothing (wouldEmpty).
@@ -214,6 +314,7 @@ void DictionarySetWriter::abandon()
     for (const Staged& s : mStaged)
         removeWithJournal(s.temporary);
     mStaged.clear();
+    mRefusals = 0;
 }
 
 std::string DictionarySetWriter::commit(const std::function<std::string(const std::string& path)>& backUp)
@@ -230,6 +331,9 @@ std::string DictionarySetWriter::commit(const std::function<std::string(const st
             return name + " was not written: " + why;
         }
     }
+
+    for (const Staged& s : mStaged)
+        takeModeFor(s.temporary, s.target);
 
     std::string marker = std::string(kMarkerHeader) + "\n";
     for (const Staged& s : mStaged)

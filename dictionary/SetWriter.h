@@ -17,7 +17,9 @@
 #include "DictionaryIo.h"
 #include "RecordArray.h"
 
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,13 +29,32 @@ namespace dict {
 constexpr const char* kSetMarkerName = ".quillan-set";
 
 // The layout a dictionary file is written in: that of the file it replaces, or the standard one.
-enum class FileLayout { Own, Standard };
+// OwnMade: Own, and the file made even for no rows where there is none (the set opened held it).
+enum class FileLayout { Own, Standard, OwnMade };
 
 // The layout of an existing dictionary file as a Create buffer: its Stat (file specification,
 // key specifications, collating sequences) with what only Stat reports (record count, version,
 // distinct key values, unused pages) cleared. Empty when the file cannot be opened or its
 // statistics are incomplete; `recordLength` is the file's record length.
 std::vector<uint8_t> ownLayout(const std::string& path, uint16_t& recordLength);
+
+// The layout a Build of `file` is written in: that of the file it replaces (ownLayout) when
+// `layout` is Own and that file can be read, else the standard Create buffer.
+std::vector<uint8_t> buildLayout(DictFile file, FileLayout layout);
+
+// A value of a key that takes no duplicates held by more than one record.
+struct DuplicateKeyValue {
+    int key = 0;                           // key number
+    std::vector<std::size_t> fieldOffsets; // of the key's segments, from 0
+    std::vector<std::size_t> records;      // indexes of the records that hold it, in order
+};
+// The values the record manager would refuse as duplicates when `records` (whole records of the
+// file's record length or longer) are inserted into a file of `layout` (a Create or Stat buffer):
+// per key without the duplicates flag, the records that share a value, compared as the key does
+// (its alternate collating sequence or case-insensitive flag; records whose key is null under a
+// null-key flag leave out). In order of the first record of each group.
+std::vector<DuplicateKeyValue> duplicateKeyValues(std::span<const uint8_t> layout,
+                                                  const std::vector<std::vector<uint8_t>>& records);
 
 class DictionarySetWriter {
 public:
@@ -54,8 +75,9 @@ public:
 
     // Writes the slots, in order, into the file's private copy. A failed Create or Open goes into
     // the report and leaves the file out of the set (it keeps its old content); a row Insert
-    // refuses goes into the report and the rows after it are still written. `leftOut`: rows the
-    // caller did not hand over (for wouldEmpty()). False when the file is not part of the set.
+    // refuses goes into the report and the rows after it are still written, so that the report
+    // names them all. Either makes the set incomplete(). `leftOut`: rows the caller did not hand
+    // over (for wouldEmpty()). False when the file is not part of the set.
     //
     // With FileLayout::Own the copy keeps the layout of the file it replaces (ownLayout): its
     // record length, page size, file flags and keys, so an application that reads the file finds
@@ -68,19 +90,25 @@ public:
                std::size_t leftOut = 0, FileLayout layout = FileLayout::Own);
 
     const std::vector<Staged>& staged() const { return mStaged; }
+    // Whether the record manager refused anything while the files were filled (a Create, an
+    // Open, an Insert, a Close): such a set must be abandoned, not committed.
+    bool incomplete() const { return mRefusals > 0; }
     // A file the set would leave without records where there were some (its old file held
     // records, or the caller left out every row it had).
     static bool wouldEmpty(const Staged& file);
 
     // Backs up every file the set replaces (backUp(path): empty, or why it could not), then
-    // replaces them all. Empty on success; otherwise "FIELD.DDF was not written: why" and no file
-    // of the set was replaced (a failure once renames started is finished by the next start).
+    // replaces them all, each new file with the mode and owner of the one it replaces (a new
+    // one with the directory's usual mode: takeModeFor). Empty on success; otherwise "FIELD.DDF was not
+    // written: why" and no file of the set was replaced (a failure once renames started is finished by the
+    // next start).
     std::string commit(const std::function<std::string(const std::string& path)>& backUp);
     // Removes the private copies; nothing is replaced.
     void abandon();
 
 private:
     std::vector<Staged> mStaged;
+    int mRefusals = 0;
 };
 
 // Finishes or undoes, in `directory`, a set whose writing was cut off. Empty when there was none;

@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QSignalBlocker>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <cerrno>
@@ -33,6 +34,31 @@ std::function<bool(const QString&)> TMain::QuestionHook;
 std::function<QString(const QString&, const QStringList&)> TMain::ChoiceHook;
 
 namespace {
+
+// A code page item: the id as its text and data, the label shown in the list.
+constexpr int kLabelRole = Qt::UserRole + 1;
+
+void addCodePageItem(QComboBox* box, const dict::CodePage& page)
+{
+    const QString id = QString::fromStdString(page.id());
+    box->addItem(id, id);
+    box->setItemData(box->count() - 1, QString::fromStdString(page.label()), kLabelRole);
+    box->setItemData(box->count() - 1, QString::fromStdString(page.label()), Qt::ToolTipRole);
+}
+
+class LabelDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QVariant label = index.data(kLabelRole);
+        if (label.isValid())
+            option->text = label.toString();
+    }
+};
 
 // The size the window's layout was drawn for, and its least size.
 constexpr int kDesignedWidth = 613;
@@ -120,6 +146,8 @@ void TMain::buildBrowser()
     LDirectory->setFixedWidth(121);
     LDirectory->setMouseTracking(true);
     LDirectory->installEventFilter(this);
+    MAKE(LPagesFolder, placeLabel(new QLabel(this), 0, 2));
+    LPagesFolder->setFixedWidth(179);
     MAKE(DriveComboBox, place(new DriveSelector(this), 0, 32, 177, 19));
     MAKE(DirectoryListBox, place(new DirectoryList(this), 0, 56, 177, 97));
     MAKE(FilterComboBox, place(new FilterSelector(this), 0, 160, 177, 21));
@@ -129,8 +157,10 @@ void TMain::buildBrowser()
     MAKE(ClearFile, place(new QPushButton(QStringLiteral("New DDFs"), this), 112, 256, 67, 25));
     MAKE(LCodePage, placeLabel(new QLabel(QStringLiteral("Code page"), this), 112, 281, true));
     MAKE(CodePageComboBox, place(new QComboBox(this), 112, 294, 67, 17));
+    // The narrow box shows the page's number or name, its list the whole label.
     for (const dict::CodePage& page : dict::usualCodePages())
-        CodePageComboBox->addItem(QString::fromStdString(page.label()), QString::fromStdString(page.id()));
+        addCodePageItem(CodePageComboBox, page);
+    CodePageComboBox->view()->setItemDelegate(new LabelDelegate(CodePageComboBox->view()));
     CodePageComboBox->view()->setMinimumWidth(190);
     CodePageComboBox->setCurrentIndex(CodePageComboBox->findData(QStringLiteral("Latin-1")));
     MAKE(DeleteFile, place(new QPushButton(QStringLiteral("Delete File"), this), 112, 312, 67, 25));
@@ -423,7 +453,34 @@ void TMain::showDirectory(const QString& directory)
     DirectoryListBox->setDirectory(mDirectory);
     DriveComboBox->showDriveOf(mDirectory);
     FileListBox->setDirectory(mDirectory);
-    showCodePageOf(mDirectory);
+    // Pages that hold a dictionary keep the code page they were read with.
+    if (!pagesHoldDictionary())
+        showCodePageOf(mDirectory);
+}
+
+bool TMain::pagesHoldDictionary() const
+{
+    return mFilesPage &&
+           (mFilesPage->loaded() || mFieldsPage->loaded() || mKeysPage->loaded() || mExtPage->loaded());
+}
+
+void TMain::showPagesFolder()
+{
+    if (mPagesFolder.isEmpty()) {
+        LPagesFolder->clear();
+        return;
+    }
+    const QString folder = QDir::toNativeSeparators(mPagesFolder);
+    const QString suffix = QStringLiteral(", ") + QString::fromStdString(grid::codePage().id());
+    const QString prefix = QStringLiteral("Pages of ");
+    const QFontMetrics metrics(LPagesFolder->font());
+    LPagesFolder->setText(
+        prefix +
+        metrics.elidedText(folder, Qt::ElideLeft,
+                           LPagesFolder->width() - metrics.horizontalAdvance(prefix + suffix)) +
+        suffix);
+    LPagesFolder->setToolTip(QStringLiteral("The pages hold the dictionary of %1, read under code page %2.")
+                                 .arg(folder, QString::fromStdString(grid::codePage().label())));
 }
 
 // ---- Code page ----
@@ -449,8 +506,7 @@ void TMain::showCodePageOf(const QString& directory)
     const dict::CodePage chosen = page ? *page : dict::CodePage::latin1();
     int index = CodePageComboBox->findData(QString::fromStdString(chosen.id()));
     if (index < 0) {
-        CodePageComboBox->addItem(QString::fromStdString(chosen.label()),
-                                  QString::fromStdString(chosen.id()));
+        addCodePageItem(CodePageComboBox, chosen);
         index = CodePageComboBox->count() - 1;
     }
     {
@@ -497,6 +553,7 @@ void TMain::CodePageComboBoxChange()
     QSettings settings;
     settings.setValue(QStringLiteral("CodePages/") + directoryKey(mDirectory), id);
     useCodePage(*page);
+    showPagesFolder();
 }
 
 void TMain::SuggestCodePage()
@@ -581,6 +638,9 @@ void TMain::PageControlChange()
 // message says which file could not be read, and why.
 void TMain::OpenFileClick()
 {
+    if (!settleUnbuiltEdits(
+            QStringLiteral("opening the dictionary of %1").arg(QDir::toNativeSeparators(currentDirectory()))))
+        return;
     HourGlass wait;
     grid::Page* const pages[] = {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()};
     struct DropReads {
@@ -604,6 +664,7 @@ void TMain::OpenFileClick()
                         .arg(problems.join(QLatin1Char(' '))));
         return;
     }
+    showCodePageOf(currentDirectory());
     const bool noKeys = mKeysPage->pending->status == btr::StatusFileNotFound;
     const bool noExtendedTypes = mExtPage->pending->status == btr::StatusFileNotFound;
     OpenFileDDFClick();
@@ -625,12 +686,18 @@ void TMain::OpenFileClick()
     } else {
         OpenFieldExtDDFClick();
     }
+    mNewSetStarted = false;
     keepSetAsBuilt();
     SuggestCodePage();
 }
 
 void TMain::ClearFileClick()
 {
+    if (!settleUnbuiltEdits(QStringLiteral("starting a new dictionary")))
+        return;
+    mNewSetStarted = true;
+    mNewSetWrittenInto.clear();
+    showCodePageOf(currentDirectory());
     ClearFileDDFClick();
     ClearFieldDDFClick();
     ClearKeysDDFClick();
@@ -649,6 +716,8 @@ void TMain::keepSetAsBuilt()
 {
     for (grid::Page* page : {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()})
         page->keepAsBuilt();
+    mPagesFolder = QDir::currentPath();
+    showPagesFolder();
     showFilters();
     fitGridColumns();
 }
@@ -674,28 +743,58 @@ QStringList TMain::unbuiltPages() const
     return names;
 }
 
-void TMain::closeEvent(QCloseEvent* event)
+bool TMain::settleUnbuiltEdits(const QString& going)
 {
     QStringList pages = unbuiltPages();
-    if (!pages.isEmpty()) {
-        const QString last = pages.takeLast();
-        const QString named =
-            pages.isEmpty() ? last : pages.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
-        const QString answer = askChoice(
-            QStringLiteral(
-                "The %1 %2 edits that are not built yet. Build DDFs before closing, or discard them?")
-                .arg(named + (pages.isEmpty() ? QStringLiteral(" page") : QStringLiteral(" pages")),
-                     pages.isEmpty() ? QStringLiteral("holds") : QStringLiteral("hold")),
-            {QStringLiteral("Build"), QStringLiteral("Discard"), QStringLiteral("Cancel")}, 0, 2);
-        if (answer == QLatin1String("Build"))
-            guarded([this] { BuildFileClick(); });
-        // A Build that stopped (a cell it cannot store, a file it could not replace) keeps the
-        // window open with the edits.
-        if (answer == QLatin1String("Cancel") ||
-            (answer == QLatin1String("Build") && !unbuiltPages().isEmpty())) {
-            event->ignore();
-            return;
+    if (pages.isEmpty())
+        return true;
+    const QString last = pages.takeLast();
+    const QString named =
+        pages.isEmpty() ? last : pages.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+    const QString answer = askChoice(
+        QStringLiteral("The %1 %2 edits that are not built yet. Build DDFs before %3, or discard them?")
+            .arg(named + (pages.isEmpty() ? QStringLiteral(" page") : QStringLiteral(" pages")),
+                 pages.isEmpty() ? QStringLiteral("holds") : QStringLiteral("hold"), going),
+        {QStringLiteral("Build"), QStringLiteral("Discard"), QStringLiteral("Cancel")}, 0, 2);
+    if (answer == QLatin1String("Discard"))
+        return true;
+    if (answer != QLatin1String("Build"))
+        return false;
+    mLastBuildWroteEverything = false;
+    guarded([this] { buildIntoPagesFolder(); });
+    // A Build that stopped (a cell it cannot store, a row the record manager refused, a file it
+    // could not replace) keeps the edits where they are.
+    return mLastBuildWroteEverything && unbuiltPages().isEmpty();
+}
+
+void TMain::buildIntoPagesFolder()
+{
+    const QString browsed = QDir::currentPath();
+    if (mPagesFolder.isEmpty() || QDir(mPagesFolder) == QDir(browsed)) {
+        BuildFileClick();
+        return;
+    }
+    if (!QDir::setCurrent(mPagesFolder))
+        throw EditorError(QStringLiteral("The dictionary was not built: its folder %1 cannot be entered")
+                              .arg(QDir::toNativeSeparators(mPagesFolder)));
+    struct Back {
+        TMain& w;
+        QString folder;
+        ~Back()
+        {
+            QDir::setCurrent(folder);
+            w.rereadFileList();
+            w.CheckDictionaryFiles();
         }
+    } back{*this, browsed};
+    BuildFileClick();
+}
+
+void TMain::closeEvent(QCloseEvent* event)
+{
+    if (!settleUnbuiltEdits(QStringLiteral("closing"))) {
+        event->ignore();
+        return;
     }
     saveWindowSize();
     event->accept();
@@ -757,8 +856,36 @@ void TMain::resizeEvent(QResizeEvent* event)
 void TMain::restoreWindowSize()
 {
     const QByteArray geometry = QSettings().value(kWindowGeometryKey).toByteArray();
-    if (!geometry.isEmpty())
+    if (!geometry.isEmpty()) {
         restoreGeometry(geometry);
+        return;
+    }
+    // The first time, on a screen whose two thirds exceed the designed size: those two thirds.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect room = screen->availableGeometry();
+        const QSize wanted(std::min(room.width() * 2 / 3, 1400), std::min(room.height() * 2 / 3, 900));
+        if (wanted.width() > kDesignedWidth && wanted.height() > kDesignedHeight) {
+            resize(wanted);
+            move(room.center() - QPoint(width() / 2, height() / 2));
+        }
+    }
+}
+
+void TMain::nameSettings()
+{
+    const QString unnamed = QSettings().organizationName();
+    QCoreApplication::setOrganizationName(QStringLiteral("Quillan"));
+    QSettings named;
+    const QString takenOver = QStringLiteral("Settings/TakenOver");
+    if (named.value(takenOver, false).toBool())
+        return;
+    QSettings before(QSettings::NativeFormat, QSettings::UserScope,
+                     unnamed.isEmpty() ? QStringLiteral("Unknown Organization") : unnamed,
+                     QCoreApplication::applicationName());
+    for (const QString& key : before.allKeys())
+        if (!named.contains(key))
+            named.setValue(key, before.value(key));
+    named.setValue(takenOver, true);
 }
 
 void TMain::saveWindowSize()
@@ -822,6 +949,12 @@ void TMain::showFilters()
 
 void TMain::BuildFileClick()
 {
+    mLastBuildWroteEverything = false;
+    if (!mPagesFolder.isEmpty() && QDir(mPagesFolder) != QDir::current() &&
+        !askQuestion(
+            QStringLiteral("The pages hold the dictionary of %1. Build DDFs writes it into %2; go on?")
+                .arg(QDir::toNativeSeparators(mPagesFolder), QDir::toNativeSeparators(QDir::currentPath()))))
+        return;
     HourGlass wait;
     BuildReportScope reporting(*this);
     struct Collecting {
@@ -849,7 +982,8 @@ void TMain::BuildFileClick()
     // Once the set replaced the files, every page holds what was written (a page left as it was
     // holds nothing a Build could write).
     writes.push_back([this] { mAfterSetWritten.push_back([this] { keepSetAsBuilt(); }); });
-    writeSet(writes);
+    const bool written = writeSet(writes);
+    mLastBuildWroteEverything = written && !reporting.report().leftSomethingOut();
     showFilters();
     reporting.finish();
 }

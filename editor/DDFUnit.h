@@ -63,6 +63,11 @@ public:
     explicit TMain(QWidget* parent = nullptr);
     ~TMain() override;
 
+    // Names the application's organisation, so that the user's settings are kept under
+    // "Quillan"; settings kept before under no organisation ("Unknown Organization") are taken
+    // over once. Called once, before the first window.
+    static void nameSettings();
+
     // ---- Shared services for the pages ----
 
     // Runs one handler; an exception it throws is shown by showError and goes no further.
@@ -89,6 +94,11 @@ public:
     // The dictionary pages ("Files", "Fields", ...) whose rows differ from what was last
     // opened, started (New DDFs) or written with their files.
     QStringList unbuiltPages() const;
+    // The folder the pages hold the dictionary of: where Open DDFs read it, New DDFs started it
+    // or Build DDFs last wrote it; empty before any of them.
+    QString pagesFolder() const { return mPagesFolder; }
+    // Whether the last Build DDFs replaced the files with every row of every page.
+    bool lastBuildWroteEverything() const { return mLastBuildWroteEverything; }
 
     // Full path of the file selected in FileListBox; empty when none is selected.
     QString selectedFilePath() const;
@@ -103,6 +113,8 @@ public:
 
     // ---- Left side: browser and whole-set buttons ----
     QLabel* LDirectory;
+    // Which folder the pages hold the dictionary of, and under which code page (pagesFolder()).
+    QLabel* LPagesFolder;
     DriveSelector* DriveComboBox;
     DirectoryList* DirectoryListBox;
     FilterSelector* FilterComboBox;
@@ -464,6 +476,9 @@ private:
     void showDirectory(const QString& directory);
     // The page remembered for the directory (Latin-1 when none) shown and put in use.
     void showCodePageOf(const QString& directory);
+    // Whether any dictionary page holds a dictionary (New or Open ran).
+    bool pagesHoldDictionary() const;
+    void showPagesFolder();
     // Puts the page in use: the names in the four grids, their hidden rows and the filters are
     // read again from their bytes (which stay the same).
     void useCodePage(const dict::CodePage& page);
@@ -478,6 +493,20 @@ private:
 
     QString mTypeMappingPath;
     QString mDirectory;
+    QString mPagesFolder;
+    bool mLastBuildWroteEverything = false;
+    // Whether the pages hold a set New DDFs started (until Open DDFs), and the folders it was
+    // written into since: a Build there replaces no dictionary the user had.
+    bool mNewSetStarted = false;
+    QStringList mNewSetWrittenInto;
+    // Before `going` ("closing", ...) drops what the pages hold: when they hold edits not yet
+    // built, asks whether to build them into their folder first, discard them or cancel. True
+    // when the caller may go on (no edits, Discard, or a Build that wrote everything).
+    bool settleUnbuiltEdits(const QString& going);
+    // Build DDFs into the pages' folder, the browsed one being chosen again afterwards.
+    void buildIntoPagesFolder();
+    // The page's own Open (after a restore replaced its file).
+    void reopenPage(grid::Page& page);
     bool mDestroying = false; // set as the window is destroyed: guarded() runs nothing then
     std::unique_ptr<platform::Registry> mRegistry; // open on the aliases key from LoadAliases to FormDestroy
     bool mAliasProblemShown = false;               // the registry's problem was said; not again
@@ -550,9 +579,11 @@ private:
     // The set the writings of one Build fill, and what runs once it replaced the files.
     dict::DictionarySetWriter* mSetWriter = nullptr;
     std::vector<std::function<void()>> mAfterSetWritten;
-    // Runs the writings into one set, asks before it leaves a file without records, then lets
-    // it replace the files (RestoreBackup.cpp).
-    void writeSet(const std::vector<std::function<void()>>& writes);
+    // Runs the writings into one set, asks before it leaves a file without records or replaces
+    // a dictionary with a set New DDFs started, then lets it replace the files
+    // (RestoreBackup.cpp). True when the files were replaced; a set the record manager refused
+    // anything of is abandoned whole.
+    bool writeSet(const std::vector<std::function<void()>>& writes);
 
 public:
     // A page's Build: nothing when the page holds no dictionary (within Build DDFs the report
@@ -592,6 +623,13 @@ public:
         for (int row = 1; row < entry; ++row) {
             records.push_back(convert(cells, row, reporting.report()));
             rows.push_back(row);
+        }
+        // Values a key of the file takes once only, checked once every cell converted.
+        if (bad.count() == badBefore) {
+            std::vector<std::vector<uint8_t>> bytes(records.size(), std::vector<uint8_t>(Record::kSize));
+            for (std::size_t i = 0; i < records.size(); ++i)
+                records[i].encode(bytes[i]);
+            grid::refuseDuplicateKeys(page, bytes, rows, bad);
         }
         if (!pageBadCells.empty())
             throw EditorError(pageBadCells.text());

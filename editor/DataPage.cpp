@@ -130,6 +130,13 @@ void TMain::showDataStatus()
     const QString read = DataModel->knowsTotal()
                              ? QStringLiteral("%1 of %2 read").arg(DataModel->rowCount()).arg(DataModel->expectedRecords())
                              : QStringLiteral("%1 read").arg(DataModel->rowCount());
+    // The bar shows what is read of what the statistics promise; all of it once at the end.
+    const std::size_t expected = DataModel->knowsTotal() ? DataModel->expectedRecords() : 0;
+    DataProgress->setValue(
+        DataModel->atEnd() ? 1000
+        : expected
+            ? int(std::min<std::size_t>(std::size_t(DataModel->rowCount()), expected) * 1000 / expected)
+            : 0);
     LDataTable->setText(QStringLiteral("%1: records of %2 bytes, %3%4")
                             .arg(withoutTrailingBlanks(FileGrid->Cells(kFileName, row)))
                             .arg(DataModel->recordLength())
@@ -262,6 +269,13 @@ void TMain::wireDataPage(HandlerWiring& wire)
     connect(FileGrid, &TVarGrid::mouseUp, this, chosen);
     connect(FileGrid, &TVarGrid::keyUp, this, chosen);
     wire.click(DataReadAll, &TMain::DataReadAllClick);
+    // Records the view fetched as it scrolled count too.
+    connect(DataModel, &QAbstractItemModel::rowsInserted, this, [this] {
+        guarded([this] {
+            DataReadAll->setEnabled(!DataModel->atEnd());
+            showDataStatus();
+        });
+    });
     // An edit of a field row or an extended type shows at once while the page is up.
     for (TVarGrid* grid : {FieldGrid, ExtGrid}) {
         QAbstractItemModel* m = grid->model();

@@ -1,5 +1,6 @@
 #include "DictionaryGrid.h"
 
+#include "SelfDescription.h"
 #include "Text.h"
 
 #include "Status.h"
@@ -342,6 +343,35 @@ OpenResult openIntoGrid(dict::DictFile file, dict::RecordArray& array, TVarGrid*
     return result;
 }
 
+void refuseDuplicateKeys(const Page& page, const std::vector<std::vector<uint8_t>>& records,
+                         const std::vector<int>& rows, BadCells& bad)
+{
+    const std::vector<uint8_t> layout = dict::buildLayout(page.file, page.layout);
+    const auto names = dict::fieldNames(page.file);
+    for (const dict::DuplicateKeyValue& value : dict::duplicateKeyValues(layout, records)) {
+        QStringList columns;
+        int col = 0;
+        for (const std::size_t offset : value.fieldOffsets) {
+            col = int(dict::fieldAtOffset(page.file, offset));
+            const QString title = QString::fromLatin1(names[std::size_t(col)].data(),
+                                                      qsizetype(names[std::size_t(col)].size()));
+            if (!columns.contains(title))
+                columns << title;
+        }
+        const int first = rows[value.records.front()];
+        for (std::size_t i = 1; i < value.records.size(); ++i) {
+            const int row = rows[value.records[i]];
+            bad.add(page.fileName, row, columns.last(),
+                    QStringLiteral(
+                        "the same %1 as row %2 ('%3'), and key %4 of the file takes no duplicate values")
+                        .arg(columns.join(QStringLiteral(" and ")))
+                        .arg(first)
+                        .arg(nameKey(page.grid->Cells(col, row), LetterCase::Kept))
+                        .arg(value.key));
+        }
+    }
+}
+
 void BadCells::add(const QString& fileName, int row, const QString& column, const QString& why)
 {
     // A cell refused twice (empty, then no number) is named once.
@@ -537,14 +567,26 @@ Page::Fingerprint Page::fingerprint() const
     forEachRow([&](const QStringList& cells, RowIds) {
         ++print.rows;
         // Summed, so that the order of the rows (sorts, filters) does not count.
-        quint64 h = 1469598103934665603ull;
-        for (const QString& cell : cells) {
-            h = (h ^ quint64(qHash(cell, 0x9e3779b9u))) * 1099511628211ull;
-            h = (h ^ 0x1f) * 1099511628211ull; // a cell boundary
-        }
-        print.sum += h;
+        print.sum += rowHash(cells);
     });
     return print;
+}
+
+quint64 Page::rowHash(const QStringList& cells)
+{
+    quint64 h = 1469598103934665603ull;
+    for (const QString& cell : cells) {
+        h = (h ^ quint64(qHash(cell, 0x9e3779b9u))) * 1099511628211ull;
+        h = (h ^ 0x1f) * 1099511628211ull; // a cell boundary
+    }
+    return h;
+}
+
+void Page::keepAsBuilt()
+{
+    mBuilt = fingerprint();
+    mBuiltRows.clear();
+    forEachRow([&](const QStringList& cells, RowIds) { mBuiltRows.insert(rowHash(cells)); });
 }
 
 void Page::restore()

@@ -19,6 +19,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -291,6 +292,14 @@ bool writeRecords(dict::DictFile file, dict::RecordArray& array, const std::vect
 
 // ---- Pages ----
 
+class Page;
+// Adds to `bad` every record row that the file's layout (that of the file the page's Build
+// replaces, or the standard one: dict::buildLayout) would refuse as a duplicate value of a key
+// taking none, naming the row that holds the value first. `records[i]` holds the bytes of the
+// record of grid row rows[i].
+void refuseDuplicateKeys(const Page& page, const std::vector<std::vector<uint8_t>>& records,
+                         const std::vector<int>& rows, BadCells& bad);
+
 // One dictionary page as the machinery sees it: its dictionary file and record array, its
 // grid (row 0 titles, the last row the entry row, where a record is typed and which is never
 // written), the rows its filter set aside (texts in `hidden`, as TMain keeps them, their ids in
@@ -345,8 +354,11 @@ public:
         bool operator==(const Fingerprint&) const = default;
     };
     Fingerprint fingerprint() const;
-    void keepAsBuilt() { mBuilt = fingerprint(); }
+    void keepAsBuilt();
     bool hasUnbuiltEdits() const { return loaded() && fingerprint() != mBuilt; }
+    // Whether a record row with these cells was there when the page was last opened, started or
+    // written (a row typed or changed since is not).
+    bool rowAsBuilt(const QStringList& cells) const { return mBuiltRows.contains(rowHash(cells)); }
 
     // Filter: see hideRows; the ids go with their rows.
     void hide(const std::function<bool(const QStringList&)>& keep,
@@ -363,7 +375,9 @@ public:
 
 private:
     void dropHidden();
+    static quint64 rowHash(const QStringList& cells);
     Fingerprint mBuilt;
+    QSet<quint64> mBuiltRows;
 };
 
 // The widest text of each given column (its trailing blanks not counted) as the grid's font

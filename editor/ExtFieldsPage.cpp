@@ -90,7 +90,10 @@ void TMain::ExtFileFilterChange()
     RestoreExtRows();
     SortExtGrid();
     const QString filter = ExtFileFilter->currentText();
-    if (!nameKey(filter, LetterCase::Kept).isEmpty() && findRowExact(FileGrid, kFileName, filter) >= 1) {
+    const bool named = !nameKey(filter, LetterCase::Kept).isEmpty();
+    const bool found = named && findRowExact(FileGrid, kFileName, filter) >= 1;
+    layout::showFilterCaption(LExtFileFilter, QStringLiteral("File Filter"), named && !found);
+    if (found) {
         mExtPage->hide([&](const QStringList& cells) { return sameName(cells[kExtFile], filter, LetterCase::Kept); },
                        [](const QStringList& cells) { return cells[kExtFile].isEmpty(); });
         mExtPage->filter = filter;
@@ -204,6 +207,8 @@ void TMain::OpenFieldExtDDFClick()
         return;
     }
     mExtPage->markLoaded();
+    // Read from a FIELDEXT.DDF: a Build into another folder writes it too, rows or none.
+    mExtPage->layout = dict::FileLayout::OwnMade;
     RefreshExtRow();
     BuildFieldExtDDF->setEnabled(true);
     if (!opened.problem.isEmpty())

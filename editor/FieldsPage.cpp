@@ -4,6 +4,7 @@
 
 #include "DataTypes.h"
 #include "DictionaryGrid.h"
+#include "FieldValue.h"
 #include "PageLayout.h"
 #include "Records.h"
 #include "SelfDescription.h"
@@ -159,6 +160,8 @@ void TMain::FileFilterChange()
         FieldType->setCurrentIndex(code ? dict::codeToStandardPosition(*code) : -1);
     });
     const int table = filteredTableRow();
+    layout::showFilterCaption(LFileFilter, QStringLiteral("Table Filter"),
+                              table < 0 && !nameKey(FileFilter->currentText(), LetterCase::Kept).isEmpty());
     if (table < 0)
         return;
     const auto tableId = cellInteger(FileGrid, kFileId, table);
@@ -251,20 +254,31 @@ void TMain::startFieldTable()
 // the file as it was. What the record manager refuses is reported once, after the Build.
 void TMain::BuildFieldDDFClick()
 {
-    buildPage<dict::FieldRecord>(*mFieldsPage, 1, [](const BuildCells& cells, int row, dict::BuildReport&) {
-        cells.requireFilled(kFieldId, row);
-        dict::FieldRecord record;
-        record.id = cells.int16(kFieldId, row);
-        record.file = cells.int16(kFieldFile, row);
-        record.name = cells.text(kFieldName, row, kNameWidth);
-        record.dataType = cells.byte(kFieldDataType, row);
-        // Offsets and sizes become key positions and lengths, which have no sign.
-        record.offset = qint16(cells.integer(kFieldOffset, row, 0, 32767));
-        record.size = qint16(cells.integer(kFieldSize, row, 0, 32767));
-        record.dec = cells.byte(kFieldDec, row);
-        record.flag = cells.int16(kFieldFlag, row);
-        return record;
-    });
+    buildPage<dict::FieldRecord>(
+        *mFieldsPage, 1, [this](const BuildCells& cells, int row, dict::BuildReport& report) {
+            cells.requireFilled(kFieldId, row);
+            dict::FieldRecord record;
+            record.id = cells.int16(kFieldId, row);
+            record.file = cells.int16(kFieldFile, row);
+            record.name = cells.text(kFieldName, row, kNameWidth);
+            record.dataType = cells.byte(kFieldDataType, row);
+            // Offsets and sizes become key positions and lengths, which have no sign.
+            record.offset = qint16(cells.integer(kFieldOffset, row, 0, 32767));
+            record.size = qint16(cells.integer(kFieldSize, row, 0, 32767));
+            record.dec = cells.byte(kFieldDec, row);
+            record.flag = cells.int16(kFieldFlag, row);
+            // What the format allows but no type takes is written as typed and said, for the rows
+            // edited since the page was opened or built.
+            if (record.size > 0 && dict::isKnownTypeCode(record.dataType) &&
+                !dict::sizeSuitsType(record.dataType, record.size) &&
+                !mFieldsPage->rowAsBuilt(cells.grid()->rowCells(row)))
+                report.rowNoted(mFieldsPage->fileName.toStdString(), row,
+                                "a field of type " + std::string(dict::typeNameOf(record.dataType)) +
+                                    " cannot have size " + std::to_string(record.size) + "; the type takes " +
+                                    std::string(dict::allowedSizesText(record.dataType)) +
+                                    " bytes (written as typed; quillan-cli check reports it too)");
+            return record;
+        });
     updateHighestFieldId();
     showFilters();
 }

@@ -149,7 +149,10 @@ void TMain::IndexFilterChange()
     RestoreKeyRows();
     SortKeyGrid();
     const QString filter = IndexFilter->currentText();
-    if (findRowExact(FileGrid, kFileName, filter) >= 1 && !nameKey(filter, LetterCase::Kept).isEmpty()) {
+    const bool named = !nameKey(filter, LetterCase::Kept).isEmpty();
+    const bool found = named && findRowExact(FileGrid, kFileName, filter) >= 1;
+    layout::showFilterCaption(LIndexFilter, QStringLiteral("Table Filter"), named && !found);
+    if (found) {
         mKeysPage->hide(
             [&](const QStringList& cells) { return sameName(cells[kKeyFile], filter, LetterCase::Kept); },
             [](const QStringList& cells) { return cells[kKeyField].isEmpty(); });

@@ -4,6 +4,15 @@
 
 namespace layout {
 
+void showFilterCaption(QLabel* label, const QString& caption, bool namesNoTable)
+{
+    const QString text = namesNoTable ? caption + QStringLiteral(": no such table, all rows shown") : caption;
+    if (label->text() == text)
+        return;
+    label->setText(text);
+    label->adjustSize();
+}
+
 QLabel* placeLabel(QLabel* label, int x, int y, bool bold)
 {
     if (bold) {

@@ -34,6 +34,8 @@ template <std::size_t N> QStringList names(const std::array<std::string_view, N>
 }
 
 QLabel* placeLabel(QLabel* label, int x, int y, bool bold = false);
+// A filter's caption, with a word when the text typed names no table (every row is then shown).
+void showFilterCaption(QLabel* label, const QString& caption, bool namesNoTable);
 
 template <class W> W* place(W* widget, int x, int y, int w, int h)
 {

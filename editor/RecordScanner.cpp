@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QSettings>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 QString sourceText(const std::string& text)
@@ -83,7 +86,23 @@ void TMain::SearchClick()
     NameRecRecords = ScannedRecords;
     NameRec->clear();
     NameRec->addItems(recordNames(NameRecRecords));
-    if (const QString unresolved = unresolvedReport(ScannedRecords); !unresolved.isEmpty())
+    NameRecChange();
+    // The record grid shows the first record found, not one of the previous scan.
+    if (FindRecord->count() > 0) {
+        FindRecord->setCurrentRow(0);
+        ShowRecordFields();
+    } else {
+        RecordGrid->setRowCount(2);
+        for (int col = 0; col < RecordGrid->ColCount(); ++col)
+            RecordGrid->setCells(col, 1, QString());
+    }
+    const dict::TypeMap map = scannerTypeMap(*this);
+    if (std::none_of(std::begin(map.ticked), std::end(map.ticked), [](bool ticked) { return ticked; }))
+        showMessage(
+            QStringLiteral("No Pascal type is mapped to a Btrieve type, so every field was given size 0. "
+                           "Tick the types to map in the \"Pascal Type\" list of this page, then Find "
+                           "Records again."));
+    else if (const QString unresolved = unresolvedReport(ScannedRecords); !unresolved.isEmpty())
         showMessage(unresolved);
 }
 

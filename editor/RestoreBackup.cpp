@@ -15,6 +15,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 QString fileName(const dict::DictionarySetWriter::Staged& s)
@@ -39,7 +41,7 @@ QString joined(const QStringList& parts)
 
 } // namespace
 
-void TMain::writeSet(const std::vector<std::function<void()>>& writes)
+bool TMain::writeSet(const std::vector<std::function<void()>>& writes)
 {
     BuildReportScope reporting(*this);
     dict::DictionarySetWriter set;
@@ -56,25 +58,50 @@ void TMain::writeSet(const std::vector<std::function<void()>>& writes)
     for (const auto& write : writes)
         write();
 
+    const auto abandonSet = [&](const QString& why) {
+        set.abandon();
+        reporting.report().note(why.toStdString());
+        rereadFileList();
+        reporting.finish();
+        return false;
+    };
+    // A file the record manager refused a row of (or would not make) would leave the set
+    // inconsistent: nothing is replaced.
+    if (set.incomplete())
+        return abandonSet(QStringLiteral("No dictionary file was replaced: every one is as it was."));
+
+    // The files a new set replaces the records of, once the user agreed.
+    std::vector<dict::DictFile> replacedWhole;
+    const QString folder = QDir::currentPath();
+    if (mNewSetStarted && !mNewSetWrittenInto.contains(folder)) {
+        QStringList held;
+        for (const auto& s : set.staged())
+            if (pageOf(s.file).layout == dict::FileLayout::Standard)
+                if (const long long records = dict::recordCountOf(s.target); records > 0) {
+                    held << QStringLiteral("%1 holds %2 records").arg(fileName(s)).arg(records);
+                    replacedWhole.push_back(s.file);
+                }
+        if (!held.isEmpty() &&
+            !askQuestion(
+                QStringLiteral("%1 holds a dictionary (%2). Replace it with the set New DDFs started?")
+                    .arg(QDir::toNativeSeparators(folder), joined(held))))
+            return abandonSet(QStringLiteral("No file was replaced: the dictionary of %1 is as it was.")
+                                  .arg(QDir::toNativeSeparators(folder)));
+    }
+
     QStringList emptied;
     for (const auto& s : set.staged())
-        if (dict::DictionarySetWriter::wouldEmpty(s))
+        if (dict::DictionarySetWriter::wouldEmpty(s) &&
+            std::find(replacedWhole.begin(), replacedWhole.end(), s.file) == replacedWhole.end())
             emptied << emptiedWhy(s);
     if (!emptied.isEmpty()) {
         const bool one = emptied.size() == 1;
         const QString question =
             QStringLiteral("This Build would leave %1 without any records. Write %2 anyway?")
                 .arg(joined(emptied), one ? QStringLiteral("it") : QStringLiteral("them"));
-        if (!askQuestion(question)) {
-            set.abandon();
-            reporting.report().note(
-                QStringLiteral("No file was replaced: %1 would have been left without records.")
-                    .arg(joined(emptied))
-                    .toStdString());
-            rereadFileList();
-            reporting.finish();
-            return;
-        }
+        if (!askQuestion(question))
+            return abandonSet(QStringLiteral("No file was replaced: %1 would have been left without records.")
+                                  .arg(joined(emptied)));
         reporting.report().note(QStringLiteral("%1 now %2 no records: %3.")
                                     .arg(one ? QStringLiteral("This file") : QStringLiteral("These files"),
                                          one ? QStringLiteral("holds") : QStringLiteral("hold"),
@@ -88,12 +115,15 @@ void TMain::writeSet(const std::vector<std::function<void()>>& writes)
         throw EditorError(QString::fromStdString(error));
     }
     rereadFileList();
+    if (!mNewSetWrittenInto.contains(folder))
+        mNewSetWrittenInto << folder;
     // The set may have written FILE.DDF into the directory being browsed: Open follows it.
     CheckDictionaryFiles();
     const std::vector<std::function<void()>> after = std::move(mAfterSetWritten);
     for (const auto& done : after)
         done();
     reporting.finish();
+    return true;
 }
 
 void TMain::finishInterruptedBuild()
@@ -160,13 +190,49 @@ void TMain::RestoreBackupClick()
         return;
 
     const dict::BackupCopy& chosen = copies[std::size_t(list->indexOfTopLevelItem(list->currentItem()))];
+    const QString name = QString::fromStdString(chosen.fileName);
+    // The page that holds this folder's copy of the file follows the restore; edits on it not
+    // yet built are asked about first.
+    grid::Page* page = nullptr;
+    if (!mPagesFolder.isEmpty() && QDir(mPagesFolder) == QDir(directory))
+        for (grid::Page* p : {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()})
+            if (p->loaded() && grid::equalIgnoringCase(p->fileName, name))
+                page = p;
+    if (page && page->hasUnbuiltEdits() &&
+        !askQuestion(QStringLiteral("The page of %1 holds edits that are not built yet; the restored records "
+                                    "replace them. Restore %1 anyway?")
+                         .arg(name)))
+        return;
     const std::string why = dict::restoreBackup(chosen, directory.toStdString());
     rereadFileList();
     CheckDictionaryFiles();
     if (!why.empty())
-        throw EditorError(QStringLiteral("%1 was not restored: %2")
-                              .arg(QString::fromStdString(chosen.fileName), QString::fromStdString(why)));
+        throw EditorError(QStringLiteral("%1 was not restored: %2").arg(name, QString::fromStdString(why)));
+    if (page) {
+        reopenPage(*page);
+        page->keepAsBuilt();
+        showFilters();
+        fitGridColumns();
+    }
     showMessage(QStringLiteral("%1 was restored from its copy of %2 (%3 records).")
-                    .arg(QString::fromStdString(chosen.fileName), QString::fromStdString(chosen.taken))
+                    .arg(name, QString::fromStdString(chosen.taken))
                     .arg(chosen.records));
+}
+
+void TMain::reopenPage(grid::Page& page)
+{
+    switch (page.file) {
+    case dict::DictFile::File:
+        OpenFileDDFClick();
+        break;
+    case dict::DictFile::Field:
+        OpenFieldDDFClick();
+        break;
+    case dict::DictFile::Index:
+        OpenKeysDDFClick();
+        break;
+    case dict::DictFile::FieldExt:
+        OpenFieldExtDDFClick();
+        break;
+    }
 }

@@ -182,6 +182,56 @@ TEST_F(SetWriter, aSetThatCannotBeBackedUpReplacesNothingAndLeavesNoPrivateFiles
         EXPECT_EQ(entry.path().filename().string().find("quillan"), std::string::npos) << entry.path();
 }
 
+// The check made before a Build writes anything finds exactly the records Insert would refuse,
+// and such a refusal makes the set one that must not be committed.
+TEST_F(SetWriter, duplicateKeyValuesFoundBeforehandAreTheRecordsTheRecordManagerRefuses)
+{
+    struct Change {
+        const char* name;
+        int file;                     // index into kFiles
+        std::size_t from, to, length; // bytes of record 0 copied into record `into`
+        bool lowerCase;               // the copy in lower case (keys that ignore case)
+    };
+    const Change changes[] = {
+        {"table id", 0, 0, 0, 2, false},
+        {"table name, other case", 0, 2, 2, 20, true},
+        {"field id", 1, 0, 0, 2, false},
+        {"field name in its table", 1, 2, 2, 22, true},
+        {"field offset and dec (duplicates)", 1, 25, 25, 2, false},
+        {"key segment (duplicates)", 2, 0, 0, 10, false},
+        {"extended type of a field", 3, 0, 0, 4, false},
+    };
+    for (const Change& change : changes)
+        for (const std::size_t into : {std::size_t(1), std::size_t(5)}) {
+            SCOPED_TRACE(std::string(change.name) + ", record " + std::to_string(into));
+            Generation g = generate(8, 3);
+            Records& records = g.files[std::size_t(change.file)];
+            if (change.file == 1) // two fields of one table: the second of table 1, or table 2's
+                records[into][2] = records[0][2], records[into][3] = records[0][3];
+            if (change.file == 3)
+                records.push_back(records[0]), records.back()[4] ^= 1; // the same field twice
+            else
+                for (std::size_t i = 0; i < change.length; ++i) {
+                    const uint8_t b = records[0][change.from + i];
+                    records[into][change.to + i] =
+                        change.lowerCase && b >= 'A' && b <= 'Z' ? uint8_t(b + 32) : b;
+                }
+            const dict::DictFile file = kFiles[std::size_t(change.file)];
+            const auto found = dict::duplicateKeyValues(dict::creationSpec(file).bytes, records);
+
+            dict::DictionarySetWriter set;
+            dict::BuildReport report;
+            stage(set, g, report, {change.file});
+            std::size_t refused = 0;
+            for (const auto& value : found)
+                refused += value.records.size() - 1;
+            EXPECT_EQ(set.incomplete(), refused > 0) << report.text(true);
+            ASSERT_EQ(set.staged().size(), 1u);
+            EXPECT_EQ(set.staged()[0].records, records.size() - refused) << report.text(true);
+            set.abandon();
+        }
+}
+
 TEST_F(SetWriter, theNextStartNamesWhatItFinishedAndIgnoresAMarkerThatPointsOutsideItsDirectory)
 {
     // A marker naming a file elsewhere, and one private file the marker lists.

@@ -129,9 +129,15 @@ TEST_F(CodePageWindow, aChosenPageShowsTheNamesAsLettersAndIsRememberedOutsideTh
             .toString(),
         QStringLiteral("866"));
 
-    // Another directory keeps Latin-1.
+    // Browsing to another directory leaves the pages under the page they were read with; a new
+    // set started there takes that directory's page, Latin-1.
     QDir(mDir.path().c_str()).mkdir(QStringLiteral("other"));
     w().changeDirectory(QStringLiteral("other"));
+    EXPECT_EQ(w().CodePageComboBox->currentData().toString(), QStringLiteral("866"));
+    EXPECT_EQ(grid()->Cells(kFileName, row).trimmed(), QStringLiteral("Статьи_расходов"));
+    EXPECT_TRUE(w().LPagesFolder->text().endsWith(QStringLiteral(", 866")))
+        << w().LPagesFolder->text().toStdString();
+    w().ClearFile->click();
     EXPECT_EQ(w().CodePageComboBox->currentData().toString(), QStringLiteral("Latin-1"));
 }
 

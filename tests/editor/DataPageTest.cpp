@@ -128,6 +128,8 @@ TEST_F(DataPage, showsTheRecordsDecodedByTheTablesFields)
     }
     EXPECT_EQ(model()->rowCount(), kRecords);
     EXPECT_EQ(model()->expectedRecords(), std::size_t(kRecords)) << "known at the end";
+    EXPECT_EQ(w().DataProgress->value(), 1000) << "every record read";
+    EXPECT_FALSE(w().DataReadAll->isEnabled());
     EXPECT_EQ(value(kRecords - 1, column("Id")).toInt(),
               int(generated::customerRecord(kRecords - 1)[0] | generated::customerRecord(kRecords - 1)[1] << 8));
 }

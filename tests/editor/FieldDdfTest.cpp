@@ -203,9 +203,10 @@ TEST_F(FieldDdf, aFilterOnATableWithoutFieldsDoesNotStopTheBuild)
     EXPECT_EQ(fieldFile()[0][29], char(2)) << "Xe$Dec is written from its cell";
 }
 
-TEST_F(FieldDdf, rowsTheRecordManagerRefusesAreReportedOnceAndTheOthersWritten)
+TEST_F(FieldDdf, duplicateValuesOfAUniqueKeyAreNamedWithTheirRowsAndNothingIsWritten)
 {
     builtNewSet();
+    const QByteArray before = fileBytes(QStringLiteral("FIELD.DDF"));
     // Key 0 (id) and key 3 (table and upper-cased name) take no duplicates.
     appendRows({{"40", "5", "Amount", "1", "0", "4", "2", "0"},
                 {"3", "5", "Copy", "0", "4", "2", "0", "0"},
@@ -214,14 +215,14 @@ TEST_F(FieldDdf, rowsTheRecordManagerRefusesAreReportedOnceAndTheOthersWritten)
     for (QPushButton* build : {w().BuildFile, w().BuildFieldDDF}) {
         mMessages.clear();
         build->click();
-        EXPECT_EQ(messages(QMessageBox::NoIcon),
-                  QStringList(QStringLiteral(
-                      "FIELD.DDF: rows 19 and 20 were not written: status 5 (duplicate key value).")))
-            << build->text().toStdString();
-        const std::vector<QByteArray> written = fieldFile();
-        ASSERT_EQ(written.size(), 19u);
-        EXPECT_EQ(written[17], fieldRecord({40, 5, "Amount", 1, 0, 4, 2, 0}));
-        EXPECT_EQ(written[18], fieldRecord({42, 5, "Price", 5, 8, 6, 2, 256}));
+        const QStringList refused = messages(QMessageBox::Critical);
+        ASSERT_EQ(refused.size(), 1) << build->text().toStdString();
+        EXPECT_TRUE(refused[0].contains("FIELD.DDF, row 19, column Xe$Id: the same Xe$Id as row 3 ('3')"))
+            << refused[0].toStdString();
+        EXPECT_TRUE(refused[0].contains(
+            "FIELD.DDF, row 20, column Xe$Name: the same Xe$File and Xe$Name as row 18 ('AMOUNT')"))
+            << refused[0].toStdString();
+        EXPECT_EQ(fileBytes(QStringLiteral("FIELD.DDF")), before);
     }
 }
 
@@ -231,8 +232,9 @@ TEST_F(FieldDdf, aFieldDdfThatCannotBeCreatedIsReportedOnce)
     w().ClearFile->click();
     w().BuildFile->click();
     EXPECT_EQ(messages(QMessageBox::NoIcon),
-              QStringList(QStringLiteral("FIELD.DDF was not created: status 25 (create I/O error).")));
-    EXPECT_EQ(readThroughRecordManager("FILE.DDF").records.size(), 3u) << "FILE.DDF was built before";
+              QStringList(QStringLiteral("FIELD.DDF was not created: status 25 (create I/O error).\n"
+                                         "No dictionary file was replaced: every one is as it was.")));
+    EXPECT_FALSE(QFile::exists(QStringLiteral("FILE.DDF"))) << "no FILE.DDF without its FIELD.DDF";
 }
 
 TEST_F(FieldDdf, openWithoutAFieldDdfChangesNothingAndSaysWhy)
@@ -241,6 +243,7 @@ TEST_F(FieldDdf, openWithoutAFieldDdfChangesNothingAndSaysWhy)
     fs::remove(mDir.path() / "FIELD.DDF");
     appendRows({{"20", "1", "Draft", "0", "0", "1", "0", "0"}});
     const std::vector<QStringList> before = rows(fields());
+    TMain::ChoiceHook = [](const QString&, const QStringList&) { return QStringLiteral("Discard"); };
     w().OpenFile->click();
     ASSERT_EQ(mMessages.size(), 1u);
     EXPECT_TRUE(mMessages[0].second.contains("FIELD.DDF could not be opened: status 12"))

@@ -133,7 +133,7 @@ TEST_F(FileDdf, aThousandTablesOpenBuildBackUnchangedAndOpenAgainIdentical)
     EXPECT_EQ(rows(), opened);
 }
 
-TEST_F(FileDdf, rowsTheRecordManagerRefusesAreNamedInOneMessageAndTheOthersAreWritten)
+TEST_F(FileDdf, duplicateValuesOfAUniqueKeyAreNamedWithTheirRowsAndNothingIsWritten)
 {
     w().ClearFile->click();
     // Key 1 (the name, upper-cased by its collating sequence) and key 0 (the id) allow no
@@ -148,23 +148,20 @@ TEST_F(FileDdf, rowsTheRecordManagerRefusesAreNamedInOneMessageAndTheOthersAreWr
     }
     ASSERT_EQ(grid()->RowCount(), 9);
 
-    // "Build DDFs" and the page's own "Build" report alike.
+    // "Build DDFs" and the page's own "Build" alike.
     for (QPushButton* build : {w().BuildFile, w().BuildFileDDF}) {
         mMessages.clear();
         build->click();
-        ASSERT_EQ(mMessages.size(), 1u) << build->text().toStdString();
-        EXPECT_EQ(mMessages[0].second,
-                  QStringLiteral("FILE.DDF: rows 4 and 6 were not written: status 5 (duplicate key value)."));
-
-        const FileContents file = readThroughRecordManager("FILE.DDF");
-        std::vector<QByteArray> ids;
-        for (const QByteArray& record : file.records)
-            ids.push_back(record.left(22));
-        const std::vector<QByteArray> expected = {
-            fileRecord(1, "X$FILE", "", 0).left(22), fileRecord(2, "X$FIELD", "", 0).left(22),
-            fileRecord(3, "X$INDEX", "", 0).left(22), fileRecord(5, "Orders", "", 0).left(22),
-            fileRecord(7, "Parts", "", 0).left(22)};
-        EXPECT_EQ(ids, expected);
+        EXPECT_EQ(
+            messages(QMessageBox::Critical),
+            QStringList(QStringLiteral(
+                "Nothing was written; 2 cells cannot be stored:\n"
+                "FILE.DDF, row 4, column Xf$Name: the same Xf$Name as row 1 ('x$file'), and key 1 of the "
+                "file takes no duplicate values\n"
+                "FILE.DDF, row 6, column Xf$Id: the same Xf$Id as row 2 ('2'), and key 0 of the file takes "
+                "no duplicate values.")))
+            << build->text().toStdString();
+        EXPECT_FALSE(QFile::exists(QStringLiteral("FILE.DDF")));
     }
 }
 
@@ -174,8 +171,10 @@ TEST_F(FileDdf, aFileDdfThatCannotBeCreatedIsReportedOnce)
     w().ClearFile->click();
     w().BuildFile->click();
     EXPECT_EQ(messages(QMessageBox::NoIcon),
-              QStringList(QStringLiteral("FILE.DDF was not created: status 25 (create I/O error).")));
+              QStringList(QStringLiteral("FILE.DDF was not created: status 25 (create I/O error).\n"
+                                         "No dictionary file was replaced: every one is as it was.")));
     EXPECT_TRUE(fs::is_directory(mDir.path() / "FILE.DDF"));
+    EXPECT_FALSE(QFile::exists(QStringLiteral("FIELD.DDF"))) << "no FIELD.DDF without its FILE.DDF";
 }
 
 TEST_F(FileDdf, aCellThatIsNoNumberLeavesABuiltFileByteForByteAsItWas)

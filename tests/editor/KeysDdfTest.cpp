@@ -32,6 +32,8 @@ protected:
     void openSet() { runFilling(w().OpenFile); }
     void runFilling(QPushButton* button)
     {
+        // What a case before left on the pages is dropped when the button asks.
+        TMain::ChoiceHook = [](const QString&, const QStringList&) { return QStringLiteral("Discard"); };
         button->click();
         if (keys()->Tag == 0) {
             fillSelfDescriptionFields();

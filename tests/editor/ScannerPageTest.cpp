@@ -199,6 +199,28 @@ TEST_F(ScannerPage, aFileThatCannotBeReadLeavesTheRecordListAndNoFileDisablesThe
     EXPECT_EQ(listItems(window->FindRecord), QStringList({"TPoint", "TPerson"}));
 }
 
+TEST_F(ScannerPage, findRecordsShowsTheFirstRecordOffersItToAddAndSaysWhenNoTypeIsMapped)
+{
+    scan(QStringLiteral("good.pas"));
+    showRecord(1);
+    scan(QStringLiteral("good.pas")); // the grid follows the new scan, not the record shown before
+    EXPECT_EQ(window->FindRecord->currentRow(), 0);
+    EXPECT_EQ(gridRow(1), QStringList({"X,Y", " Integer", "Integer", "0", "4"}));
+    EXPECT_TRUE(window->AddField->isEnabled()) << "Add Record takes the record shown";
+
+    for (int k = 0; k < window->RecordOption->count(); ++k)
+        if (window->RecordOption->item(k)->checkState() == Qt::Checked) {
+            selectPascalType(k);
+            QTest::keyClick(window->RecordOption, Qt::Key_Space);
+        }
+    messages.clear();
+    window->Search->click();
+    ASSERT_EQ(messages.size(), 1) << messages.join('|').toStdString();
+    EXPECT_TRUE(messages[0].startsWith("No Pascal type is mapped to a Btrieve type"))
+        << messages[0].toStdString();
+    EXPECT_TRUE(messages[0].contains("\"Pascal Type\" list"));
+}
+
 TEST_F(ScannerPage, selectingAPascalTypeShowsItsMappingAndStoresOnlyItsTick)
 {
     selectPascalType(6);

@@ -69,6 +69,16 @@ public:
         else
             QTest::keyClicks(box->lineEdit(), text);
     }
+    // Answers every Build / Discard / Cancel question with `*answer` as it stands then, keeping
+    // the question.
+    void answerChoicesWith(const QString* answer)
+    {
+        TMain::ChoiceHook = [this, answer](const QString& text, const QStringList& answers) {
+            mAskedQuestions << text;
+            EXPECT_EQ(answers, (QStringList{"Build", "Discard", "Cancel"}));
+            return *answer;
+        };
+    }
     // Every page's rows: what "nothing changed" is checked against.
     std::vector<std::vector<QStringList>> pages()
     {
