@@ -13,7 +13,7 @@
 namespace cli {
 namespace {
 
-constexpr const char* kHelp = R"(Usage: quillan-cli query DIR "SQL" [--json | --csv] [--codepage CP]
+constexpr const char* kHelp = R"(Usage: quillan-cli query DIR SQL [--json | --csv] [--codepage CP]
 
 Runs one SQL statement (SQLite's dialect) over every table of the dictionary in DIR, read from
 the data files as they are now, through the record manager, read-only. Tables and columns are
@@ -213,7 +213,7 @@ int runQuery(const Invocation& in)
 
 const Command kQueryCommand{
     .name = "query",
-    .synopsis = "query DIR \"SQL\" [--json | --csv]",
+    .synopsis = "query DIR SQL [--json | --csv]",
     .summary = "one SQL statement over the data files, read where they lie",
     .help = kHelp,
     .flags = {"--json", "--csv"},
