@@ -17,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <tuple>
 
 namespace query {
 namespace {
@@ -141,7 +142,11 @@ struct Table : sqlite3_vtab {
     uint64_t records = 0;
     std::vector<ServedKey> keys;
     std::unique_ptr<dict::ColumnDecoder> decoder;
-    std::vector<std::unique_ptr<TWinBtr>> idle; // open on the file, for the next cursor
+    // Handles open on the file, for the next cursor, and the file's time and size when they were
+    // opened: a file written since is opened afresh, so that every query sees it as it is now.
+    std::vector<std::unique_ptr<TWinBtr>> idle;
+    fs::file_time_type idleWritten;
+    uintmax_t idleSize = 0;
     sqlite3_stmt* numeric = nullptr;            // CAST(? AS NUMERIC): the affinity export's columns apply
 };
 
@@ -152,8 +157,19 @@ void setError(sqlite3_vtab* vtab, const std::string& message)
 }
 
 // An open handle on the table's file, from the idle ones or newly opened; its status in status.
+// The file's last write and size (zero when it cannot be seen).
+std::pair<fs::file_time_type, uintmax_t> fileState(const fs::path& file)
+{
+    std::error_code ec;
+    const fs::file_time_type written = fs::last_write_time(file, ec);
+    const uintmax_t size = fs::file_size(file, ec);
+    return {ec ? fs::file_time_type{} : written, ec ? 0 : size};
+}
+
 std::unique_ptr<TWinBtr> takeHandle(Table& t, int& status)
 {
+    if (!t.idle.empty() && fileState(t.file) != std::pair(t.idleWritten, t.idleSize))
+        t.idle.clear();
     if (!t.idle.empty()) {
         auto h = std::move(t.idle.back());
         t.idle.pop_back();
@@ -164,16 +180,18 @@ std::unique_ptr<TWinBtr> takeHandle(Table& t, int& status)
     if (t.plan->table->location.empty())
         return nullptr;
     auto h = std::make_unique<TWinBtr>();
+    const auto before = fileState(t.file);
     status = h->Open(t.file.string(), "", btr::OpenReadOnly);
     if (status)
         return nullptr;
+    std::tie(t.idleWritten, t.idleSize) = before;
     const dict::DataFileLayout layout = dict::decodeDataFileLayout(h->StatBuffer, sizeof h->StatBuffer);
     if (layout.spec.flags & btr::fileflag::VariableLength)
         h->SetBufferSize(kLongestRecord);
+    t.records = static_cast<uint32_t>(layout.spec.recordCount);
     if (!t.opened) {
         t.opened = true;
         t.recordLength = static_cast<std::size_t>(h->BufferSize);
-        t.records = static_cast<uint32_t>(layout.spec.recordCount);
         t.keys = servedKeys(layout, *t.plan);
         t.decoder = std::make_unique<dict::ColumnDecoder>(*t.plan, t.recordLength, t.dictionary->page);
     }
@@ -656,6 +674,30 @@ void attachFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
                        sqlite3_db_filename(c->db, schema.c_str()) != nullptr;
     if (!known && !exec("ATTACH ':memory:' AS " + quotedSchema))
         return;
+    // A table of that name is replaced only when it is one of this module's.
+    sqlite3_stmt* existing = nullptr;
+    sqlite3_prepare_v2(c->db,
+                       ("SELECT sql FROM " + quotedSchema +
+                        ".sqlite_master WHERE type = 'table' AND name = ?1 "
+                        "COLLATE NOCASE")
+                           .c_str(),
+                       -1, &existing, nullptr);
+    for (const dict::TablePlan& p : dictionary->plans) {
+        sqlite3_bind_text(existing, 1, p.name.c_str(), -1, SQLITE_TRANSIENT);
+        const bool taken = sqlite3_step(existing) == SQLITE_ROW;
+        const auto* sql = taken ? sqlite3_column_text(existing, 0) : nullptr;
+        const bool ours = sql && std::string(reinterpret_cast<const char*>(sql)).find(" USING quillan(") !=
+                                     std::string::npos;
+        sqlite3_reset(existing);
+        if (taken && !ours) {
+            sqlite3_finalize(existing);
+            const std::string message =
+                schema + "." + p.name + " exists already and is not a table of quillan";
+            sqlite3_result_error(ctx, message.c_str(), -1);
+            return;
+        }
+    }
+    sqlite3_finalize(existing);
     std::string sql;
     for (const dict::TablePlan& p : dictionary->plans) {
         const std::string name = quotedSchema + "." + dict::quoteIdentifier(p.name);

@@ -7,6 +7,7 @@
 #include "DictionarySet.h"
 #include "SampleDictionary.h"
 #include "Status.h"
+#include "WinBtr.h"
 
 #include <fstream>
 #include <random>
@@ -174,6 +175,34 @@ TEST_F(SelectExportTest, tablesRefuseChangesNamingThemselves)
                   "error: CUSTOMER is read-only: quillan reads the Btrieve files and never writes them")
             << change;
     EXPECT_EQ(db.rows("SELECT * FROM CUSTOMER"), before);
+    // Attaching again replaces the module's tables, never a table of the user's own.
+    EXPECT_EQ(db.value("SELECT quillan_attach('" + d.string() + "')"), "6");
+    Db mine;
+    mine.rows("CREATE TABLE orders (x)");
+    mine.rows("INSERT INTO orders VALUES (1)");
+    EXPECT_EQ(mine.value("SELECT quillan_attach('" + d.string() + "')"),
+              "error: main.ORDERS exists already and is not a table of quillan");
+    EXPECT_EQ(mine.rows("SELECT * FROM orders"), "i:1\n");
+}
+
+TEST_F(SelectExportTest, aQuerySeesTheFileAsItIsNow)
+{
+    const fs::path d = dir("sales");
+    sample::writeDictionary(d, sample::salesDictionary());
+    sample::fillSalesData(d, sample::salesDictionary());
+    Db db;
+    ASSERT_EQ(db.value("SELECT quillan_attach('" + d.string() + "')"), "6");
+    ASSERT_EQ(db.value("SELECT count(*) FROM ORDERS WHERE OrderNo > 0"), "3");
+    {
+        TWinBtr btr;
+        ASSERT_EQ(btr.Open((d / "ORDERS.DAT").string(), "", 0), 0);
+        std::vector<uint8_t> record = sample::salesRecords("ORDERS")[0];
+        record[0] = 9;
+        btr.UseBuffer(record.data());
+        ASSERT_EQ(btr.Insert(), 0);
+    }
+    EXPECT_EQ(db.value("SELECT count(*) FROM ORDERS WHERE OrderNo > 0"), "4");
+    EXPECT_EQ(db.value("SELECT count(*) FROM ORDERS"), "4");
 }
 
 TEST_F(SelectExportTest, aFileThatCannotBeReadIsAnErrorNamingFileAndStatus)
