@@ -108,15 +108,29 @@ DecodeOutcome ColumnDecoder::decode(std::size_t i, const uint8_t* record, FieldV
                             mPage);
 }
 
-std::string quoteIdentifier(std::string_view name)
+namespace {
+
+std::string quotedWith(std::string_view text, char quote)
 {
-    std::string s = "\"";
-    for (char c : name) {
-        if (c == '"')
-            s += '"';
+    std::string s(1, quote);
+    for (char c : text) {
+        if (c == quote)
+            s += quote;
         s += c;
     }
-    return s + '"';
+    return s + quote;
+}
+
+} // namespace
+
+std::string quoteIdentifier(std::string_view name)
+{
+    return quotedWith(name, '"');
+}
+
+std::string quoteLiteral(std::string_view text)
+{
+    return quotedWith(text, '\'');
 }
 
 std::string columnType(const ColumnPlan& c, Dialect dialect)

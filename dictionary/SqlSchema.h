@@ -38,6 +38,8 @@ struct TablePlan {
 std::vector<TablePlan> planTables(const std::vector<const TableDef*>& tables);
 
 std::string quoteIdentifier(std::string_view name);
+// A text as an SQL string literal ('it''s').
+std::string quoteLiteral(std::string_view text);
 std::string columnType(const ColumnPlan& column, Dialect dialect);
 std::string createTableSql(const TablePlan& table, Dialect dialect);
 std::string createIndexSql(const TablePlan& table, const IndexPlan& index, Dialect dialect, bool unique);

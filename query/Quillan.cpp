@@ -84,17 +84,6 @@ std::string dequoted(const char* arg)
     return s;
 }
 
-std::string sqlLiteral(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s) {
-        if (c == '\'')
-            q += '\'';
-        q += c;
-    }
-    return q + "'";
-}
-
 // The dictionary in dir read in the page, shared with the tables attached from it already.
 std::shared_ptr<Dictionary> loadDictionary(Connection& c, const std::string& dir, const std::string& pageName,
                                            std::string& error)
@@ -702,8 +691,8 @@ void attachFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
     for (const dict::TablePlan& p : dictionary->plans) {
         const std::string name = quotedSchema + "." + dict::quoteIdentifier(p.name);
         sql += "DROP TABLE IF EXISTS " + name + "; CREATE VIRTUAL TABLE " + name + " USING quillan(" +
-               sqlLiteral(dictionary->dir.string()) + ", " + sqlLiteral(p.name) +
-               (page.empty() ? "" : ", " + sqlLiteral(page)) + ");";
+               dict::quoteLiteral(dictionary->dir.string()) + ", " + dict::quoteLiteral(p.name) +
+               (page.empty() ? "" : ", " + dict::quoteLiteral(page)) + ");";
     }
     if (exec(sql))
         sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(dictionary->plans.size()));

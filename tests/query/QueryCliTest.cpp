@@ -11,20 +11,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class QueryCliTest : public querytest::QueryFixture {
-protected:
-    fs::path sales()
-    {
-        const fs::path d = dir("sales");
-        sample::writeDictionary(d, sample::salesDictionary());
-        sample::fillSalesData(d, sample::salesDictionary());
-        return d;
-    }
-};
+class QueryCliTest : public querytest::QueryFixture {};
 
 TEST_F(QueryCliTest, printsATableJsonLinesOrCsv)
 {
-    const fs::path d = sales();
+    const fs::path d = salesSet("sales");
     const std::string sql = "SELECT CustId, Name, Balance, Since FROM CUSTOMER ORDER BY CustId";
     Result r = run({"query", d.string(), sql, "--codepage", "1252"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -45,7 +36,7 @@ TEST_F(QueryCliTest, printsATableJsonLinesOrCsv)
 
 TEST_F(QueryCliTest, anSqlErrorIsOneLineAndStatusTwo)
 {
-    const fs::path d = sales();
+    const fs::path d = salesSet("sales");
     for (const std::vector<std::string>& sql :
          {std::vector<std::string>{"SELECT nosuch FROM CUSTOMER", "no such column: nosuch"},
           {"DELETE FROM ORDERS",
@@ -65,7 +56,7 @@ TEST_F(QueryCliTest, anSqlErrorIsOneLineAndStatusTwo)
 
 TEST_F(QueryCliTest, valuesThatDoNotDecodeAreCountedAsExportCountsThem)
 {
-    const fs::path d = sales();
+    const fs::path d = salesSet("sales");
     const Result exported = run({"export", d.string(), "--to", (mTemp.path() / "out.db").string()});
     std::string expected;
     std::istringstream lines(exported.err);

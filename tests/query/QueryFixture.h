@@ -1,20 +1,17 @@
 #pragma once
-// What the tests of the SQL module stand on: the embedded record manager behind the binding (its
-// calls counted), a scratch directory, quillan-cli run in-process, and connections with the
-// module registered whose query results come back as text that keeps every value's type.
+// What the tests of the SQL module stand on: the quillan-cli fixture with the embedded record
+// manager's calls counted, and connections with the module registered whose query results come
+// back as text that keeps every value's type.
 #include "Binding.h"
-#include "Commands.h"
+#include "CliFixture.h"
 #include "Quillan.h"
-#include "TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <sstream>
+#include <map>
 #include <string>
-#include <vector>
 
 namespace querytest {
 
@@ -43,32 +40,12 @@ private:
     sqlite3* mDb = nullptr;
 };
 
-class QueryFixture : public ::testing::Test {
+// The quillan-cli fixture (the program run in-process, a scratch directory, the sales set) with
+// the record manager's calls counted.
+class QueryFixture : public clitest::CliFixture {
 protected:
+    using Result = clitest::Result;
     void SetUp() override { btrieve::setRecordManagerForTesting(&countingCall); }
-    void TearDown() override { btrieve::setRecordManagerForTesting(nullptr); }
-
-    struct Result {
-        int status;
-        std::string out;
-        std::string err;
-    };
-    Result run(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), "quillan-cli");
-        std::ostringstream out, err;
-        cli::CliIo io{out, err};
-        const int status = cli::runCli(args, io);
-        return {status, out.str(), err.str()};
-    }
-    std::filesystem::path dir(const std::string& name)
-    {
-        std::filesystem::path p = mTemp.path() / name;
-        std::filesystem::create_directories(p);
-        return p;
-    }
-
-    testsupport::TempDir mTemp;
 };
 
 } // namespace querytest

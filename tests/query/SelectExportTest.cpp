@@ -139,10 +139,7 @@ fs::path sharedFileSet(const fs::path& d, unsigned seed)
 
 TEST_F(SelectExportTest, selectStarIsWhatExportWritesForEveryTable)
 {
-    const fs::path sales = dir("sales");
-    sample::writeDictionary(sales, sample::salesDictionary());
-    sample::fillSalesData(sales, sample::salesDictionary());
-    EXPECT_EQ(expectSelectEqualsExport(sales), 6);
+    EXPECT_EQ(expectSelectEqualsExport(salesSet("sales")), 6);
     for (const char* genuine : {"ddf60", "ddf80"}) {
         const fs::path d = dir(genuine);
         for (const auto& f : fs::directory_iterator(fs::path(QUILLAN_TEST_DATA) / "genuine" / genuine))
@@ -163,9 +160,7 @@ TEST_F(SelectExportTest, tablesSharingAFileEachReadItByTheirOwnFields)
 
 TEST_F(SelectExportTest, tablesRefuseChangesNamingThemselves)
 {
-    const fs::path d = dir("sales");
-    sample::writeDictionary(d, sample::salesDictionary());
-    sample::fillSalesData(d, sample::salesDictionary());
+    const fs::path d = salesSet("sales");
     Db db;
     ASSERT_EQ(db.value("SELECT quillan_attach('" + d.string() + "')"), "6");
     const std::string before = db.rows("SELECT * FROM CUSTOMER");
@@ -187,9 +182,7 @@ TEST_F(SelectExportTest, tablesRefuseChangesNamingThemselves)
 
 TEST_F(SelectExportTest, aQuerySeesTheFileAsItIsNow)
 {
-    const fs::path d = dir("sales");
-    sample::writeDictionary(d, sample::salesDictionary());
-    sample::fillSalesData(d, sample::salesDictionary());
+    const fs::path d = salesSet("sales");
     Db db;
     ASSERT_EQ(db.value("SELECT quillan_attach('" + d.string() + "')"), "6");
     ASSERT_EQ(db.value("SELECT count(*) FROM ORDERS WHERE OrderNo > 0"), "3");
@@ -207,9 +200,7 @@ TEST_F(SelectExportTest, aQuerySeesTheFileAsItIsNow)
 
 TEST_F(SelectExportTest, aFileThatCannotBeReadIsAnErrorNamingFileAndStatus)
 {
-    const fs::path d = dir("sales");
-    sample::writeDictionary(d, sample::salesDictionary());
-    sample::fillSalesData(d, sample::salesDictionary());
+    const fs::path d = salesSet("sales");
     Db db;
     ASSERT_EQ(db.value("SELECT quillan_attach('" + d.string() + "', 'sales')"), "6");
     fs::remove(d / "ITEMS.DAT");

@@ -33,9 +33,7 @@ class SqliteShellTest : public querytest::QueryFixture {};
 
 TEST_F(SqliteShellTest, theStockShellLoadsTheExtensionAndRunsTheReadmeExample)
 {
-    const fs::path d = dir("sales");
-    sample::writeDictionary(d, sample::salesDictionary());
-    sample::fillSalesData(d, sample::salesDictionary());
+    const fs::path d = salesSet("sales");
     const std::vector<std::string> example = readmeExample();
     ASSERT_GE(example.size(), 4u);
     std::string input, expected;
