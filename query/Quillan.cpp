@@ -136,7 +136,7 @@ struct Table : sqlite3_vtab {
     std::vector<std::unique_ptr<TWinBtr>> idle;
     fs::file_time_type idleWritten;
     uintmax_t idleSize = 0;
-    sqlite3_stmt* numeric = nullptr;            // CAST(? AS NUMERIC): the affinity export's columns apply
+    sqlite3_stmt* numeric = nullptr; // CAST(? AS NUMERIC): the affinity export's columns apply
 };
 
 void setError(sqlite3_vtab* vtab, const std::string& message)

@@ -1,8 +1,9 @@
 // SQL through the module quillan over a 1,000,000-record table of ten mixed fields, as a native
 // file and as a genuine 6.x one: a point lookup by key, a count(*) scan beside export's reading and
 // decoding of the same file, a key range of 1% of the rows (BETWEEN) beside a full scan that
-// filters on a column of no key, and for the genuine file the first key read of a fresh
-// connection (the reader sorts the file's records once) beside later ones.
+// filters on a column of no key and beside the record manager's own reads of that range, and for
+// the genuine file the first key read of a fresh connection (the reader sorts the file's records
+// once) beside later ones.
 // Run: build/bench/query/query_bench (a Release build for the figures); the files are made once
 // per run in a scratch directory and removed at the end.
 #include "GeneratedFiles.h"
@@ -247,6 +248,31 @@ void BM_Between1Percent(benchmark::State& state)
     state.SetLabel(state.range(0) ? "genuine" : "native");
 }
 BENCHMARK(BM_Between1Percent)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// The record manager's own part of that range: Get Greater or Equal and Get Next through TWinBtr.
+void BM_KeyRangeReadsAlone(benchmark::State& state)
+{
+    dict::DictionarySet set;
+    dict::readDictionarySetIn(database(), set);
+    const dict::Tables tables(set);
+    const std::string path = dict::dataFilePath(database(), *tables.find(tableOf(state))).string();
+    TWinBtr btr;
+    btr.Open(path, "", btr::OpenReadOnly);
+    btr.Execute(btr::OpGetFirst); // a genuine file's records sorted before the timing
+    for (auto _ : state) {
+        const int32_t first = 500000;
+        std::memcpy(btr.KeyBuffer, &first, sizeof first);
+        btr.KeyNumber = 0;
+        int n = 0;
+        for (int st = btr.Execute(btr::OpGetGreaterOrEqual); st == 0 && n < 10000;
+             st = btr.Execute(btr::OpGetNext))
+            ++n;
+        if (n != 10000)
+            state.SkipWithError("not 1% of the records");
+    }
+    state.SetLabel(state.range(0) ? "genuine" : "native");
+}
+BENCHMARK(BM_KeyRangeReadsAlone)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_FullScanFilter(benchmark::State& state)
 {
