@@ -9,8 +9,9 @@
 namespace cli {
 namespace {
 
-const Command* const kCommands[] = {&kDumpCommand,   &kCheckCommand, &kDiffCommand,    &kSqlCommand,
-                                    &kExportCommand, &kScanCommand,  &kRestoreCommand, &kInferCommand};
+const Command* const kCommands[] = {&kDumpCommand, &kCheckCommand,   &kDiffCommand,
+                                    &kSqlCommand,  &kExportCommand,  &kQueryCommand,
+                                    &kScanCommand, &kRestoreCommand, &kInferCommand};
 
 constexpr const char* kHelpHead = R"(Usage: quillan-cli COMMAND [ARGS...]
 

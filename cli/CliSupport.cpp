@@ -54,25 +54,6 @@ Args parseArgs(const std::vector<std::string>& argv, const std::set<std::string>
     return args;
 }
 
-namespace {
-
-// Makes a directory the process's current one for a scope: the dictionary files are named
-// without a directory and resolve against it.
-class CurrentDir {
-public:
-    explicit CurrentDir(const fs::path& dir) : mOld(fs::current_path()) { fs::current_path(dir); }
-    ~CurrentDir()
-    {
-        std::error_code ec;
-        fs::current_path(mOld, ec);
-    }
-
-private:
-    fs::path mOld;
-};
-
-} // namespace
-
 bool singleByteAsciiPage(const dict::CodePage& page)
 {
     // Control characters aside: IBM's pages place a few graphic characters there.
@@ -122,17 +103,10 @@ LoadedDictionary loadDictionary(const std::string& dir, const dict::CodePage& pa
     LoadedDictionary d;
     d.dir = fs::absolute(dir, ec);
     d.page = page;
-    std::string error;
-    try {
-        CurrentDir here(d.dir);
-        error = dict::readDictionarySet(d.set);
-    } catch (const fs::filesystem_error& e) {
-        throw CliError(dir + ": " + e.code().message());
-    }
-    if (!error.empty()) {
-        if (!error.empty() && error.back() == '.')
+    if (std::string error = dict::readDictionarySetIn(d.dir, d.set); !error.empty()) {
+        if (error.back() == '.')
             error.pop_back();
-        throw CliError((d.dir / error).string());
+        throw CliError(error);
     }
     d.tables = std::make_unique<dict::Tables>(d.set, d.page);
     return d;
@@ -166,18 +140,7 @@ std::vector<const dict::TableDef*> chooseTables(const LoadedDictionary& d, const
 
 fs::path dataFilePath(const LoadedDictionary& d, const dict::TableDef& table)
 {
-    const auto resolved = [&](const std::string& location) {
-        const fs::path loc(location);
-        return loc.is_absolute() ? loc : d.dir / loc;
-    };
-    const fs::path stored = resolved(table.storedLocation);
-    std::error_code ec;
-    if (table.location != table.storedLocation && !fs::exists(stored, ec)) {
-        const fs::path converted = resolved(table.location);
-        if (fs::exists(converted, ec))
-            return converted;
-    }
-    return stored;
+    return dict::dataFilePath(d.dir, table);
 }
 
 bool skippedDamagedPage(const TWinBtr& btr, int status, uint32_t& page, DamageNote* note)
@@ -275,6 +238,19 @@ std::string paddedText(std::string_view utf8, std::size_t width)
     if (characters < width)
         s.append(width - characters, ' ');
     return s;
+}
+
+std::string csvField(std::string_view text)
+{
+    if (!text.empty() && text.find_first_of(",\"\r\n") == std::string_view::npos)
+        return std::string(text);
+    std::string q = "\"";
+    for (char c : text) {
+        if (c == '"')
+            q += '"';
+        q += c;
+    }
+    return q + '"';
 }
 
 std::string jsonEscape(std::string_view text)

@@ -91,9 +91,7 @@ std::vector<const dict::TableDef*> chooseTables(const LoadedDictionary& d, const
 // A table of the dictionary's own files: named X$... or located at a dictionary file.
 bool isSystemTable(const dict::TableDef& table);
 
-// A table's data file: its location taken against the dictionary's directory when relative. The
-// stored bytes name the file; when no such file exists but one named by the location's text
-// does (a copy whose names were converted), that one.
+// A table's data file (dict::dataFilePath).
 std::filesystem::path dataFilePath(const LoadedDictionary& d, const dict::TableDef& table);
 
 // What the place of a damaged page says beyond its number.
@@ -170,5 +168,9 @@ private:
 };
 
 std::string jsonEscape(std::string_view text);
+
+// A text as a CSV field: quoted when it holds a separator, a quote or a line break, and when
+// empty, so that an empty text stays apart from NULL (an empty field).
+std::string csvField(std::string_view text);
 
 } // namespace cli

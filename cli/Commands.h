@@ -69,6 +69,7 @@ extern const Command kExportCommand;  // Export.cpp
 extern const Command kScanCommand;    // Scan.cpp
 extern const Command kRestoreCommand; // Restore.cpp
 extern const Command kInferCommand;   // Infer.cpp
+extern const Command kQueryCommand;   // Query.cpp
 
 // Finishes or undoes, in every directory among the arguments, a Build that was cut off, and says
 // so on io.err (Restore.cpp).

@@ -166,10 +166,10 @@ public:
             ::close(mLock);
     }
 
-    void beginTable(const TablePlan& plan) override
+    void beginTable(const dict::TablePlan& plan) override
     {
-        exec(createTableSql(plan, Dialect::Sqlite));
-        std::string sql = "INSERT INTO " + quoteIdentifier(plan.name) + " VALUES (";
+        exec(dict::createTableSql(plan, dict::Dialect::Sqlite));
+        std::string sql = "INSERT INTO " + dict::quoteIdentifier(plan.name) + " VALUES (";
         const std::size_t n = std::max<std::size_t>(plan.columns.size(), 1);
         for (std::size_t i = 0; i < n; ++i)
             sql += i ? ",?" : "?";
@@ -209,16 +209,16 @@ public:
         sqlite3_reset(mInsert);
     }
 
-    bool endTable(const TablePlan& plan, std::vector<std::string>& notes) override
+    bool endTable(const dict::TablePlan& plan, std::vector<std::string>& notes) override
     {
         sqlite3_finalize(mInsert);
         mInsert = nullptr;
-        for (const IndexPlan& ix : plan.indexes) {
+        for (const dict::IndexPlan& ix : plan.indexes) {
             // Without a journal a failed CREATE UNIQUE INDEX cannot be undone: ask first.
-            const long long repeated = ix.unique ? count(repeatedValuesSql(plan, ix)) : 0;
+            const long long repeated = ix.unique ? count(dict::repeatedValuesSql(plan, ix)) : 0;
             if (repeated)
                 notes.push_back(repeatedKeyNote(plan, ix, repeated));
-            exec(createIndexSql(plan, ix, Dialect::Sqlite, ix.unique && !repeated));
+            exec(dict::createIndexSql(plan, ix, dict::Dialect::Sqlite, ix.unique && !repeated));
         }
         return true;
     }
@@ -290,7 +290,7 @@ public:
     }
 
     // The file a table's records go to.
-    static std::string fileName(const TablePlan& plan)
+    static std::string fileName(const dict::TablePlan& plan)
     {
         std::string file;
         for (char c : plan.name)
@@ -298,7 +298,7 @@ public:
         return file + ".csv";
     }
 
-    void beginTable(const TablePlan& plan) override
+    void beginTable(const dict::TablePlan& plan) override
     {
         mFiles.push_back(fileName(plan));
         mPath = mTemp / mFiles.back();
@@ -308,7 +308,7 @@ public:
         if (plan.columns.empty())
             mFile << "record";
         for (std::size_t i = 0; i < plan.columns.size(); ++i)
-            mFile << (i ? "," : "") << quoted(plan.columns[i].name);
+            mFile << (i ? "," : "") << csvField(plan.columns[i].name);
         mFile << "\r\n";
     }
 
@@ -326,14 +326,14 @@ public:
                 mFile << ',';
             first = false;
             if (v.kind == dict::FieldValue::Kind::Text)
-                mFile << quoted(v.text);
+                mFile << csvField(v.text);
             else
                 mFile << dict::valueText(v);
         }
         mFile << "\r\n";
     }
 
-    bool endTable(const TablePlan&, std::vector<std::string>&) override
+    bool endTable(const dict::TablePlan&, std::vector<std::string>&) override
     {
         mFile.close();
         if (!mFile)
@@ -352,21 +352,6 @@ public:
     }
 
 private:
-    // Texts are quoted when they hold a separator, a quote or a line break, and when empty, so
-    // that an empty text stays apart from NULL.
-    static std::string quoted(const std::string& s)
-    {
-        if (!s.empty() && s.find_first_of(",\"\r\n") == std::string::npos)
-            return s;
-        std::string q = "\"";
-        for (char c : s) {
-            if (c == '"')
-                q += '"';
-            q += c;
-        }
-        return q + '"';
-    }
-
     fs::path mDir;
     fs::path mTemp;
     fs::path mPath;
@@ -534,7 +519,7 @@ struct ColumnTally {
 
 // Reads one table's data file into the sink. Returns false when the file could not be read to
 // its end (the message is in problems).
-bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, CliIo& io,
+bool exportTable(const LoadedDictionary& d, const dict::TablePlan& plan, Sink& sink, CliIo& io,
                  std::vector<std::string>& problems, bool salvage)
 {
     const dict::TableDef& t = *plan.table;
@@ -561,22 +546,7 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
 
     std::vector<dict::FieldValue> values(plan.columns.size());
     std::vector<ColumnTally> tally(plan.columns.size());
-    struct Slice {
-        int type;
-        std::size_t offset;
-        std::size_t size;
-        int decimals;
-        bool fits;
-    };
-    std::vector<Slice> slices;
-    for (const ColumnPlan& c : plan.columns) {
-        const dict::FieldRecord& r = c.field->record;
-        const bool fits =
-            r.offset >= 0 && r.size > 0 &&
-            static_cast<std::size_t>(r.offset) + static_cast<std::size_t>(r.size) <= recordLength;
-        slices.push_back({c.field->typeCode(), static_cast<std::size_t>(std::max<int>(r.offset, 0)),
-                          static_cast<std::size_t>(std::max<int>(r.size, 0)), r.dec, fits});
-    }
+    const dict::ColumnDecoder decoder(plan, recordLength, d.page);
 
     uint64_t count = 0;
     uint32_t nextProgress = total / 10;
@@ -591,18 +561,9 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
         for (std::size_t inBatch; const uint8_t* batch = reader.next(inBatch);) {
             for (const uint8_t* record = batch; record < batch + inBatch * recordLength;
                  record += recordLength) {
-                for (std::size_t i = 0; i < slices.size(); ++i) {
-                    const Slice& s = slices[i];
-                    dict::DecodeOutcome outcome = dict::DecodeOutcome::Undecodable;
-                    if (s.fits)
-                        outcome = dict::decodeFieldValue(s.type,
-                                                         std::span<const uint8_t>(record + s.offset, s.size),
-                                                         s.decimals, values[i], d.page);
-                    else
-                        values[i].kind = dict::FieldValue::Kind::Null;
-                    if (outcome == dict::DecodeOutcome::Undecodable)
+                for (std::size_t i = 0; i < decoder.columns(); ++i)
+                    if (decoder.decode(i, record, values[i]) == dict::DecodeOutcome::Undecodable)
                         ++tally[i].undecodable;
-                }
                 sink.row(values, std::span<const uint8_t>(record, recordLength));
                 ++count;
                 if (total > kProgressThreshold && count == nextProgress && count < total) {
@@ -639,7 +600,7 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
         complete = false;
     }
     for (std::size_t i = 0; i < plan.columns.size(); ++i) {
-        const ColumnPlan& c = plan.columns[i];
+        const dict::ColumnPlan& c = plan.columns[i];
         const std::string typeName(dict::typeNameOf(c.field->typeCode()));
         const std::string label = typeName.empty() ? "type " + std::to_string(c.field->typeCode()) : typeName;
         if (tally[i].undecodable) {
@@ -658,7 +619,7 @@ bool exportTable(const LoadedDictionary& d, const TablePlan& plan, Sink& sink, C
 
 } // namespace
 
-std::string repeatedKeyNote(const TablePlan& plan, const IndexPlan& index, long long repeated)
+std::string repeatedKeyNote(const dict::TablePlan& plan, const dict::IndexPlan& index, long long repeated)
 {
     return plan.name + " key " + std::to_string(index.keyNumber) + " allows no duplicates, but " +
            std::to_string(repeated) + (repeated == 1 ? " value repeats" : " values repeat") +
@@ -684,7 +645,7 @@ int runExport(const Invocation& in)
     const LoadedDictionary& d = in.dictionary();
     const std::vector<const dict::TableDef*> chosen =
         chooseTables(d, in.positionalsFrom(1), args.has("--no-system"));
-    const std::vector<TablePlan> plans = planTables(chosen);
+    const std::vector<dict::TablePlan> plans = dict::planTables(chosen);
 
     std::unique_ptr<Sink> sink;
     if (postgres) {
@@ -698,7 +659,7 @@ int runExport(const Invocation& in)
         const fs::path dir = fs::absolute(*csv);
         std::vector<std::string> existing;
         std::error_code ec;
-        for (const TablePlan& p : plans)
+        for (const dict::TablePlan& p : plans)
             if (fs::exists(dir / CsvSink::fileName(p), ec))
                 existing.push_back(CsvSink::fileName(p));
         if (!existing.empty() && !args.has("--force"))
@@ -714,7 +675,7 @@ int runExport(const Invocation& in)
 
     std::vector<std::string> problems;
     bool complete = true;
-    for (const TablePlan& p : plans) {
+    for (const dict::TablePlan& p : plans) {
         for (const std::string& note : p.notes)
             problems.push_back(note);
         complete = exportTable(d, p, *sink, io, problems, args.has("--salvage")) && complete;

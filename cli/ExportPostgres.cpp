@@ -47,12 +47,12 @@ std::string oneLine(const char* message)
     return s;
 }
 
-// How a column's values travel in binary COPY: by the column's type as createTableSql makes it.
+// How a column's values travel in binary COPY: by the column's type as dict::createTableSql makes it.
 enum class Wire { Int2, Int4, Int8, Numeric, Float4, Float8, Text, Date, Time, Bool, Bytea };
 
-Wire wireOf(const ColumnPlan& c)
+Wire wireOf(const dict::ColumnPlan& c)
 {
-    const std::string type = columnType(c, Dialect::Postgresql);
+    const std::string type = dict::columnType(c, dict::Dialect::Postgresql);
     if (type == "smallint")
         return Wire::Int2;
     if (type == "integer")
@@ -97,7 +97,7 @@ int digitsAt(const std::string& s, std::size_t at, std::size_t count)
 
 class PostgresSink : public Sink {
 public:
-    PostgresSink(const std::string& connection, const std::vector<TablePlan>& plans, bool replace)
+    PostgresSink(const std::string& connection, const std::vector<dict::TablePlan>& plans, bool replace)
         : mReplace(replace)
     {
         mConn = PQconnectdb(connection.c_str());
@@ -118,8 +118,8 @@ public:
         if (PQsetClientEncoding(mConn, "UTF8") != 0)
             throw CliError("the database does not take UTF-8 text: " + oneLine(PQerrorMessage(mConn)));
         std::string taken;
-        for (const TablePlan& p : plans) {
-            const std::string quoted = quoteIdentifier(p.name);
+        for (const dict::TablePlan& p : plans) {
+            const std::string quoted = dict::quoteIdentifier(p.name);
             const char* params[] = {quoted.c_str()};
             Result r(PQexecParams(mConn, "SELECT to_regclass($1) IS NOT NULL", 1, nullptr, params, nullptr,
                                   nullptr, 0));
@@ -135,14 +135,14 @@ public:
 
     ~PostgresSink() override { PQfinish(mConn); }
 
-    void beginTable(const TablePlan& plan) override
+    void beginTable(const dict::TablePlan& plan) override
     {
         mError.clear();
         mNulCount = 0;
         mBuffer.clear();
         mWire.clear();
         mColumns.clear();
-        for (const ColumnPlan& c : plan.columns) {
+        for (const dict::ColumnPlan& c : plan.columns) {
             mWire.push_back(wireOf(c));
             mColumns.push_back(c.name);
         }
@@ -152,8 +152,8 @@ public:
         }
         std::string sql = "BEGIN;\n";
         if (mReplace)
-            sql += "DROP TABLE IF EXISTS " + quoteIdentifier(plan.name) + ";\n";
-        sql += createTableSql(plan, Dialect::Postgresql);
+            sql += "DROP TABLE IF EXISTS " + dict::quoteIdentifier(plan.name) + ";\n";
+        sql += dict::createTableSql(plan, dict::Dialect::Postgresql);
         if (!command(sql) || !startCopy(plan))
             return;
         mCopying = true;
@@ -176,7 +176,7 @@ public:
             flush();
     }
 
-    bool endTable(const TablePlan& plan, std::vector<std::string>& notes) override
+    bool endTable(const dict::TablePlan& plan, std::vector<std::string>& notes) override
     {
         if (mCopying) {
             put16(0xFFFF); // the end of the data
@@ -218,9 +218,9 @@ private:
         return false;
     }
 
-    bool startCopy(const TablePlan& plan)
+    bool startCopy(const dict::TablePlan& plan)
     {
-        const std::string sql = "COPY " + quoteIdentifier(plan.name) + " FROM STDIN (FORMAT binary)";
+        const std::string sql = "COPY " + dict::quoteIdentifier(plan.name) + " FROM STDIN (FORMAT binary)";
         Result r(PQexec(mConn, sql.c_str()));
         if (r.status() == PGRES_COPY_IN)
             return true;
@@ -263,13 +263,14 @@ private:
         }
     }
 
-    void createIndexes(const TablePlan& plan, std::vector<std::string>& notes)
+    void createIndexes(const dict::TablePlan& plan, std::vector<std::string>& notes)
     {
-        for (const IndexPlan& ix : plan.indexes) {
+        for (const dict::IndexPlan& ix : plan.indexes) {
             if (ix.unique) {
                 if (!command("SAVEPOINT unique_key"))
                     return;
-                Result r(PQexec(mConn, createIndexSql(plan, ix, Dialect::Postgresql, true).c_str()));
+                Result r(
+                    PQexec(mConn, dict::createIndexSql(plan, ix, dict::Dialect::Postgresql, true).c_str()));
                 if (r.status() == PGRES_COMMAND_OK) {
                     if (!command("RELEASE SAVEPOINT unique_key"))
                         return;
@@ -281,12 +282,12 @@ private:
                 }
                 if (!command("ROLLBACK TO SAVEPOINT unique_key"))
                     return;
-                Result count(PQexec(mConn, repeatedValuesSql(plan, ix).c_str()));
+                Result count(PQexec(mConn, dict::repeatedValuesSql(plan, ix).c_str()));
                 const long long repeated =
                     count.status() == PGRES_TUPLES_OK ? std::atoll(PQgetvalue(count.get(), 0, 0)) : 0;
                 notes.push_back(repeatedKeyNote(plan, ix, repeated));
             }
-            if (!command(createIndexSql(plan, ix, Dialect::Postgresql, false)))
+            if (!command(dict::createIndexSql(plan, ix, dict::Dialect::Postgresql, false)))
                 return;
         }
     }
@@ -477,8 +478,8 @@ bool isPostgresTarget(const std::string& to)
     return known;
 }
 
-std::unique_ptr<Sink> makePostgresSink(const std::string& connection, const std::vector<TablePlan>& plans,
-                                       bool replace)
+std::unique_ptr<Sink> makePostgresSink(const std::string& connection,
+                                       const std::vector<dict::TablePlan>& plans, bool replace)
 {
     return std::make_unique<PostgresSink>(connection, plans, replace);
 }

@@ -15,28 +15,28 @@ the key allows no duplicates. The default dialect is sqlite. --no-system leaves 
 tables that describe the dictionary files.
 )";
 
-Dialect parseDialect(const Args& args)
+dict::Dialect parseDialect(const Args& args)
 {
     const std::string* d = args.option("--dialect");
     if (!d || *d == "sqlite")
-        return Dialect::Sqlite;
+        return dict::Dialect::Sqlite;
     if (*d == "postgresql" || *d == "postgres")
-        return Dialect::Postgresql;
+        return dict::Dialect::Postgresql;
     throw CliError("unknown dialect " + *d + " (sqlite or postgresql)");
 }
 
 int runSql(const Invocation& in)
 {
     CliIo& io = in.io;
-    const Dialect dialect = parseDialect(in.args);
+    const dict::Dialect dialect = parseDialect(in.args);
     const std::vector<const dict::TableDef*> tables =
         chooseTables(in.dictionary(), in.positionalsFrom(1), in.args.has("--no-system"));
     bool first = true;
-    for (const TablePlan& p : planTables(tables)) {
-        io.out << (first ? "" : "\n") << createTableSql(p, dialect);
+    for (const dict::TablePlan& p : dict::planTables(tables)) {
+        io.out << (first ? "" : "\n") << dict::createTableSql(p, dialect);
         first = false;
-        for (const IndexPlan& ix : p.indexes)
-            io.out << createIndexSql(p, ix, dialect, ix.unique);
+        for (const dict::IndexPlan& ix : p.indexes)
+            io.out << dict::createIndexSql(p, ix, dialect, ix.unique);
         for (const std::string& note : p.notes)
             io.out << "-- " << note << '\n';
     }

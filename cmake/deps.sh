@@ -4,6 +4,9 @@ quillan_packages="build-essential cmake pkg-config qt6-base-dev libgl-dev libsql
 # Making and checking the Debian package (./package, and its test in ./test): dpkg-shlibdeps and
 # dpkg-deb, the desktop entry and AppStream validators, the manual page formatter, lintian.
 quillan_package_tools="dpkg-dev file desktop-file-utils appstream man-db groff-base lintian"
+# What tests run besides the programs: a throw-away PostgreSQL server, and the stock sqlite3 shell
+# that loads libquillan_sqlite.so.
+quillan_test_tools="postgresql sqlite3"
 # CI (.ci/run): the layout check of changed lines (clang-format and git clang-format).
 quillan_ci_tools="clang-format git"
 

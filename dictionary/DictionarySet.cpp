@@ -64,6 +64,57 @@ std::string readDictionarySet(DictionarySet& set)
     return {};
 }
 
+namespace {
+
+// Makes a directory the process's current one for a scope: the dictionary files are named
+// without a directory and resolve against it.
+class CurrentDir {
+public:
+    explicit CurrentDir(const std::filesystem::path& dir) : mOld(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(dir);
+    }
+    ~CurrentDir()
+    {
+        std::error_code ec;
+        std::filesystem::current_path(mOld, ec);
+    }
+
+private:
+    std::filesystem::path mOld;
+};
+
+} // namespace
+
+std::string readDictionarySetIn(const std::filesystem::path& dir, DictionarySet& set)
+{
+    std::string error;
+    try {
+        CurrentDir here(dir);
+        error = readDictionarySet(set);
+    } catch (const std::filesystem::filesystem_error& e) {
+        return dir.string() + ": " + e.code().message();
+    }
+    return error.empty() ? error : (dir / error).string();
+}
+
+std::filesystem::path dataFilePath(const std::filesystem::path& dir, const TableDef& table)
+{
+    namespace fs = std::filesystem;
+    const auto resolved = [&](const std::string& location) {
+        const fs::path loc(location);
+        return loc.is_absolute() ? loc : dir / loc;
+    };
+    const fs::path stored = resolved(table.storedLocation);
+    std::error_code ec;
+    if (table.location != table.storedLocation && !fs::exists(stored, ec)) {
+        const fs::path converted = resolved(table.location);
+        if (fs::exists(converted, ec))
+            return converted;
+    }
+    return stored;
+}
+
 bool KeyDef::duplicates() const
 {
     return std::any_of(segments.begin(), segments.end(),

@@ -7,6 +7,7 @@
 #include "Records.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,11 @@ struct DictionarySet {
 // directory through the dictionary files' own reading. Returns an empty string, or one line
 // saying which file could not be read and why (the record manager's status in words).
 std::string readDictionarySet(DictionarySet& set);
+
+// readDictionarySet for the set in dir, which is the current directory only while it is read.
+// Messages name the file with dir ("/data/sales/FIELD.DDF cannot be opened: ..."), or dir and why
+// it cannot be entered.
+std::string readDictionarySetIn(const std::filesystem::path& dir, DictionarySet& set);
 
 struct FieldDef {
     FieldRecord record;
@@ -73,6 +79,11 @@ public:
 private:
     std::vector<TableDef> mTables;
 };
+
+// A table's data file: its location taken against the dictionary's directory when relative. The
+// stored bytes name the file; when no such file exists but one named by the location's text
+// does (a copy whose names were converted), that one.
+std::filesystem::path dataFilePath(const std::filesystem::path& dir, const TableDef& table);
 
 // A stored name without its trailing blanks and NULs (text::withoutTrailingBlanks, as a string).
 std::string trimmedName(std::string_view name);

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-namespace cli {
+namespace dict {
 namespace {
 
 std::string upper(std::string s)
@@ -33,7 +33,7 @@ std::string uniqueName(std::string name, int id, const char* fallback, std::set<
 constexpr int kDecimal = 5, kMoney = 6, kNumericSts = 17;
 
 // Digits and decimal places of a field holding exact decimals.
-std::pair<int, int> precisionOf(const dict::FieldDef& f)
+std::pair<int, int> precisionOf(const FieldDef& f)
 {
     const int size = f.record.size, type = f.typeCode();
     int digits = type == kDecimal || type == kMoney ? 2 * size - 1 : type == kNumericSts ? size - 1 : size;
@@ -45,24 +45,24 @@ std::pair<int, int> precisionOf(const dict::FieldDef& f)
 
 } // namespace
 
-std::vector<TablePlan> planTables(const std::vector<const dict::TableDef*>& tables)
+std::vector<TablePlan> planTables(const std::vector<const TableDef*>& tables)
 {
     std::vector<TablePlan> plans;
     std::set<std::string> tableNames, indexNames;
-    for (const dict::TableDef* t : tables) {
+    for (const TableDef* t : tables) {
         TablePlan p;
         p.table = t;
         p.name = uniqueName(t->name, t->record.id, "table_", tableNames);
         std::set<std::string> columnNames;
-        for (const dict::FieldDef& f : t->fields)
+        for (const FieldDef& f : t->fields)
             p.columns.push_back({&f, uniqueName(f.name, f.record.id, "field_", columnNames),
-                                 dict::valueClassOf(f.typeCode(), f.record.size)});
-        for (const dict::KeyDef& k : t->keys) {
+                                 valueClassOf(f.typeCode(), f.record.size)});
+        for (const KeyDef& k : t->keys) {
             IndexPlan ix;
             ix.keyNumber = k.number;
             ix.unique = !k.duplicates();
             bool complete = !k.segments.empty();
-            for (const dict::KeySegmentDef& s : k.segments) {
+            for (const KeySegmentDef& s : k.segments) {
                 auto c = std::find_if(p.columns.begin(), p.columns.end(),
                                       [&](const ColumnPlan& col) { return col.field == s.field; });
                 if (!s.field || c == p.columns.end()) {
@@ -84,15 +84,53 @@ std::vector<TablePlan> planTables(const std::vector<const dict::TableDef*>& tabl
     return plans;
 }
 
-std::string quoteIdentifier(std::string_view name)
+ColumnDecoder::ColumnDecoder(const TablePlan& table, std::size_t recordLength, const CodePage& page)
+    : mPage(page)
 {
-    std::string s = "\"";
-    for (char c : name) {
-        if (c == '"')
-            s += '"';
+    for (const ColumnPlan& c : table.columns) {
+        const FieldRecord& r = c.field->record;
+        const bool fits =
+            r.offset >= 0 && r.size > 0 &&
+            static_cast<std::size_t>(r.offset) + static_cast<std::size_t>(r.size) <= recordLength;
+        mSlices.push_back({c.field->typeCode(), static_cast<std::size_t>(std::max<int>(r.offset, 0)),
+                           static_cast<std::size_t>(std::max<int>(r.size, 0)), r.dec, fits});
+    }
+}
+
+DecodeOutcome ColumnDecoder::decode(std::size_t i, const uint8_t* record, FieldValue& out) const
+{
+    const Slice& s = mSlices[i];
+    if (!s.fits) {
+        out.kind = FieldValue::Kind::Null;
+        return DecodeOutcome::Undecodable;
+    }
+    return decodeFieldValue(s.type, std::span<const uint8_t>(record + s.offset, s.size), s.decimals, out,
+                            mPage);
+}
+
+namespace {
+
+std::string quotedWith(std::string_view text, char quote)
+{
+    std::string s(1, quote);
+    for (char c : text) {
+        if (c == quote)
+            s += quote;
         s += c;
     }
-    return s + '"';
+    return s + quote;
+}
+
+} // namespace
+
+std::string quoteIdentifier(std::string_view name)
+{
+    return quotedWith(name, '"');
+}
+
+std::string quoteLiteral(std::string_view text)
+{
+    return quotedWith(text, '\'');
 }
 
 std::string columnType(const ColumnPlan& c, Dialect dialect)
@@ -101,28 +139,28 @@ std::string columnType(const ColumnPlan& c, Dialect dialect)
     const int size = c.field->record.size;
     const int type = c.field->typeCode();
     switch (c.valueClass) {
-    case dict::ValueClass::Integer:
+    case ValueClass::Integer:
         if (!pg)
             return "INTEGER";
         if (type == 14) // unsigned: one size up
             return size <= 1 ? "smallint" : size <= 2 ? "integer" : "bigint";
         return size <= 2 ? "smallint" : size <= 4 ? "integer" : "bigint";
-    case dict::ValueClass::UnsignedBig:
-    case dict::ValueClass::Decimal: {
+    case ValueClass::UnsignedBig:
+    case ValueClass::Decimal: {
         const auto [digits, scale] = precisionOf(*c.field);
         return (pg ? "numeric(" : "NUMERIC(") + std::to_string(digits) + "," + std::to_string(scale) + ")";
     }
-    case dict::ValueClass::Real:
+    case ValueClass::Real:
         return pg ? (size == 4 && type == 2 ? "real" : "double precision") : "REAL";
-    case dict::ValueClass::Text:
+    case ValueClass::Text:
         return pg ? "varchar(" + std::to_string(std::max(size, 1)) + ")" : "TEXT";
-    case dict::ValueClass::Date:
+    case ValueClass::Date:
         return pg ? "date" : "DATE";
-    case dict::ValueClass::Time:
+    case ValueClass::Time:
         return pg ? "time" : "TIME";
-    case dict::ValueClass::Boolean:
+    case ValueClass::Boolean:
         return pg ? "boolean" : "BOOLEAN";
-    case dict::ValueClass::Blob:
+    case ValueClass::Blob:
         return pg ? "bytea" : "BLOB";
     }
     return "BLOB";
@@ -160,4 +198,4 @@ std::string repeatedValuesSql(const TablePlan& t, const IndexPlan& ix)
            " GROUP BY " + columns + " HAVING count(*) > 1) AS repeated";
 }
 
-} // namespace cli
+} // namespace dict

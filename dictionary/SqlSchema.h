@@ -9,14 +9,14 @@
 #include <string_view>
 #include <vector>
 
-namespace cli {
+namespace dict {
 
 enum class Dialect { Sqlite, Postgresql };
 
 struct ColumnPlan {
-    const dict::FieldDef* field;
+    const FieldDef* field;
     std::string name; // UTF-8
-    dict::ValueClass valueClass;
+    ValueClass valueClass;
 };
 
 struct IndexPlan {
@@ -27,7 +27,7 @@ struct IndexPlan {
 };
 
 struct TablePlan {
-    const dict::TableDef* table;
+    const TableDef* table;
     std::string name; // UTF-8
     std::vector<ColumnPlan> columns;
     std::vector<IndexPlan> indexes;
@@ -35,14 +35,41 @@ struct TablePlan {
 };
 
 // Plans for the given tables, in the order given.
-std::vector<TablePlan> planTables(const std::vector<const dict::TableDef*>& tables);
+std::vector<TablePlan> planTables(const std::vector<const TableDef*>& tables);
 
 std::string quoteIdentifier(std::string_view name);
+// A text as an SQL string literal ('it''s').
+std::string quoteLiteral(std::string_view text);
 std::string columnType(const ColumnPlan& column, Dialect dialect);
 std::string createTableSql(const TablePlan& table, Dialect dialect);
 std::string createIndexSql(const TablePlan& table, const IndexPlan& index, Dialect dialect, bool unique);
+// The values of a table's records, column by column, as every reader of the data in SQL form
+// (export, the SQL query module) takes them: a field decoded by its type in the code page; a field
+// reaching beyond the record, or of no bytes, and a value that does not decode are NULL (the
+// latter counted by the caller as not decoding).
+class ColumnDecoder {
+public:
+    // recordLength: the bytes every record handed to decode() holds.
+    ColumnDecoder(const TablePlan& table, std::size_t recordLength, const CodePage& page);
+    std::size_t columns() const { return mSlices.size(); }
+    // Column i of the record into out; Undecodable for a value that is NULL because it does not
+    // decode or does not fit in the record.
+    DecodeOutcome decode(std::size_t i, const uint8_t* record, FieldValue& out) const;
+
+private:
+    struct Slice {
+        int type;
+        std::size_t offset;
+        std::size_t size;
+        int decimals;
+        bool fits;
+    };
+    std::vector<Slice> mSlices;
+    const CodePage& mPage;
+};
+
 // A query (either dialect) for the number of distinct values of the index's columns that more
 // than one row holds; rows with a NULL in any of them never clash in a unique index.
 std::string repeatedValuesSql(const TablePlan& table, const IndexPlan& index);
 
-} // namespace cli
+} // namespace dict
