@@ -5,12 +5,15 @@
 // grammar, not a Pascal parser: comment brackets and braces only separate tokens (the text inside
 // a comment is scanned like code) and the first END after a ";" closes a record.
 //
-// Resolving declarations (ScanOptions::resolve) changes three things and nothing else: comments
+// Resolving declarations (ScanOptions::resolve) changes four things and nothing else: comments
 // of all three kinds and tabs are blanks (blankPascalComments); a bound may be a constant
-// expression over the unit's constants; and a field's type is read as Pascal declares it, so
-// that a type declared in the unit (alias, string[n], subrange, enumeration, array, record) gives
-// its size. What stays unknown is listed in the record's Unresolved, sized 0, never guessed, and
-// the scan goes on. PascalDeclarations.h reads the declarations.
+// expression over the unit's constants; a record is read as Pascal declares it, to its own END
+// (records written inside it, a variant part after its fixed fields: each variant's fields start
+// where the fixed part and the tag end, so variants overlap, and the record's size is the fixed
+// part plus its largest variant); and a field's type is read as Pascal declares it, so that a
+// type declared in the unit (alias, string[n], subrange, enumeration, array, record) gives its
+// size. What stays unknown is listed in the record's Unresolved, sized 0, never guessed, and the
+// scan goes on. PascalDeclarations.h reads the declarations.
 //
 // The source is taken as single bytes (Latin-1): no decoding. Every text here is Latin-1.
 #include "TypeMappingLine.h"
@@ -34,6 +37,10 @@ struct ScannedField {
     std::string BtrieveType; // a name of the combined Btrieve type list, or empty
     std::int32_t Offset = 0; // bytes from the start of the record
     std::int32_t Size = 0;   // bytes
+    // Resolving scans: the variant of the record's variant part the field belongs to, its case
+    // labels as written ("1", "1,2"), a nested variant after its enclosing one ("2/B"); empty for
+    // the fixed part and the tag.
+    std::string Variant;
 
     bool operator==(const ScannedField&) const = default;
 };
