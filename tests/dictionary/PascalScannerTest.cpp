@@ -1,7 +1,7 @@
 // Every folder of tests/data/pascal is one case: input.pas scanned with mapping.rec (the
 // folder's own, or the shared one beside the folders) must give expected.txt, which lists
 //   record <name>
-//   field <Name>|<PascalType>|<BtrieveType>|<Offset>|<Size>
+//   field <Name>|<PascalType>|<BtrieveType>|<Offset>|<Size>[|<Variant>]   (the variant when it has one)
 //   unresolved <Field>|<Name>|<reason>   (resolving scans: after the record's fields)
 //   error <message>          (last, when the scan stops at an error)
 // in order; "#" lines are comments. Texts escape a tab as \t, a backslash as \\ and other
@@ -49,7 +49,8 @@ std::string describe(const dict::ScanResult& result)
         out += "record " + escaped(record.Name) + "\n";
         for (const dict::ScannedField& f : record.Fields)
             out += "field " + escaped(f.Name) + "|" + escaped(f.PascalType) + "|" + escaped(f.BtrieveType) +
-                   "|" + std::to_string(f.Offset) + "|" + std::to_string(f.Size) + "\n";
+                   "|" + std::to_string(f.Offset) + "|" + std::to_string(f.Size) +
+                   (f.Variant.empty() ? "" : "|" + escaped(f.Variant)) + "\n";
         for (const dict::UnresolvedField& u : record.Unresolved)
             out += "unresolved " + escaped(u.Field) + "|" + escaped(u.Name) + "|" + u.Reason + "\n";
     }
