@@ -118,6 +118,7 @@ void TMain::ShowRecordFields()
     if (index < 0 || index >= static_cast<int>(ScannedRecords.size()))
         return;
     RecordGrid->setRowCount(2);
+    bool variants = false;
     for (const ScannedField& field : ScannedRecords[index].Fields) {
         const int row = RecordGrid->RowCount() - 1;
         RecordGrid->setCells(0, row, sourceText(field.Name));
@@ -125,8 +126,11 @@ void TMain::ShowRecordFields()
         RecordGrid->setCells(2, row, sourceText(field.BtrieveType));
         RecordGrid->setCells(3, row, QString::number(field.Offset));
         RecordGrid->setCells(4, row, QString::number(field.Size));
+        RecordGrid->setCells(kRecordVariantColumn, row, sourceText(field.Variant));
+        variants = variants || !field.Variant.empty();
         RecordGrid->setRowCount(row + 2);
     }
+    RecordGrid->setColumnHidden(kRecordVariantColumn, !variants);
     const int last = RecordGrid->RowCount() - 1;
     for (int col = 0; col < RecordGrid->ColCount(); ++col)
         RecordGrid->setCells(col, last, QString());
