@@ -452,6 +452,18 @@ private:
             i = of;
             return offset;
         }
+        if (depth > PascalDeclarations::kMaxDepth) {
+            // Variant parts nested deeper than followed: passed over, the record left unsized.
+            for (int brackets = 0; i < t.size() && !(brackets == 0 && closesList(t[i], inVariant)); ++i) {
+                if (t[i].is("(") || t[i].is("["))
+                    ++brackets;
+                else if ((t[i].is(")") || t[i].is("]")) && brackets > 0)
+                    --brackets;
+            }
+            if (!out.firstUnknown)
+                out.firstUnknown = Unresolved{"case", UnresolvedReason::TooDeep};
+            return offset;
+        }
         if (of > i + 1 && t[i].kind == PascalToken::Identifier && t[i + 1].is(":")) {
             ScannedField tag;
             appendScannerTokens(tag.Name, t, i, i + 1, false);
@@ -481,7 +493,7 @@ private:
             ++i;
             if (i < t.size() && t[i].is("(")) {
                 ++i;
-                end = std::max(end, readFieldList(t, i, offset, name, true, out, depth));
+                end = std::max(end, readFieldList(t, i, offset, name, true, out, depth + 1));
                 if (i < t.size() && t[i].is(")"))
                     ++i;
             }

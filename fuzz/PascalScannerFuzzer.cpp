@@ -6,7 +6,8 @@
 // sanitizers' findings it stops on a broken contract: a token outside the source or holding
 // the final byte, a token that holds a separator or a delimiter with other bytes, an empty
 // token before the last, texts beyond 63 characters, an unmapped field with a size, offsets
-// that are not the sum of the sizes before them, or an error text of an unknown kind. The same
+// that are not the sum of the sizes before them in their variant (or the fixed part), or an
+// error text of an unknown kind. The same
 // bytes also go to the mapping-line words as a "Quillan.rec" and as one line: every completed line
 // has three words, and a word written with PutWord reads back with GetWord.
 #include "PascalDeclarations.h"
@@ -14,6 +15,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -80,10 +82,7 @@ void checkResolved(const dict::ScanResult& result)
         for (const dict::UnresolvedField& u : record.Unresolved) {
             check(u.Name.size() <= dict::ScannedField::kTextWidth);
             bool reasonKnown = false;
-            for (auto r : {dict::UnresolvedReason::NotDeclared, dict::UnresolvedReason::DeclaredLater,
-                           dict::UnresolvedReason::Circular, dict::UnresolvedReason::NotInteger,
-                           dict::UnresolvedReason::EmptyRange, dict::UnresolvedReason::TooLarge,
-                           dict::UnresolvedReason::TooDeep, dict::UnresolvedReason::NotSized})
+            for (auto r : dict::kUnresolvedReasons)
                 reasonKnown = reasonKnown || dict::reasonText(r) == u.Reason;
             check(reasonKnown);
             const auto takesNoRoom = [&u](const dict::ScannedField& f) {
@@ -106,18 +105,22 @@ void checkScan(std::string_view source, const dict::TypeMap& map, bool validPosi
         checkResolved(result);
     for (const dict::ScannedRecord& record : result.records) {
         check(resolve || record.Unresolved.empty());
-        std::int64_t offset = 0;
+        // Where the next field of each variant ("" for the fixed part) starts: the fixed part
+        // from 0, a variant from wherever its first field is.
+        std::map<std::string, std::int64_t> next{{"", 0}};
         for (const dict::ScannedField& f : record.Fields) {
             check(f.Name.size() <= dict::ScannedField::kTextWidth);
             check(f.PascalType.size() <= dict::ScannedField::kTextWidth);
+            check(f.Variant.size() <= dict::ScannedField::kTextWidth && (resolve || f.Variant.empty()));
             if (f.BtrieveType.empty() && validPositions && !resolve) {
                 check(f.Offset == 0 && f.Size == 0);
                 continue;
             }
             if (f.Offset == 0 && f.Size == 0 && f.BtrieveType.empty())
                 continue; // unmapped, or mapped to no Btrieve type with a zero size
-            check(f.Offset == offset);
-            offset += f.Size;
+            const auto at = next.try_emplace(f.Variant, f.Offset).first;
+            check(f.Offset == at->second);
+            at->second += f.Size;
         }
     }
     if (result.error) {
