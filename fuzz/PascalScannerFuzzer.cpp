@@ -106,8 +106,10 @@ void checkScan(std::string_view source, const dict::TypeMap& map, bool validPosi
     for (const dict::ScannedRecord& record : result.records) {
         check(resolve || record.Unresolved.empty());
         // Where the next field of each variant ("" for the fixed part) starts: the fixed part
-        // from 0, a variant from wherever its first field is.
+        // from 0, a variant from wherever its first field is. Two variants of one part with the
+        // same labels (no unit compiles so) share a name, and the second starts again.
         std::map<std::string, std::int64_t> next{{"", 0}};
+        std::map<std::string, std::int64_t> start;
         for (const dict::ScannedField& f : record.Fields) {
             check(f.Name.size() <= dict::ScannedField::kTextWidth);
             check(f.PascalType.size() <= dict::ScannedField::kTextWidth);
@@ -119,8 +121,9 @@ void checkScan(std::string_view source, const dict::TypeMap& map, bool validPosi
             if (f.Offset == 0 && f.Size == 0 && f.BtrieveType.empty())
                 continue; // unmapped, or mapped to no Btrieve type with a zero size
             const auto at = next.try_emplace(f.Variant, f.Offset).first;
-            check(f.Offset == at->second);
-            at->second += f.Size;
+            const std::int64_t first = start.try_emplace(f.Variant, f.Offset).first->second;
+            check(f.Offset == at->second || (!f.Variant.empty() && f.Offset == first));
+            at->second = f.Offset + std::int64_t{f.Size};
         }
     }
     if (result.error) {
