@@ -408,7 +408,7 @@ private:
             if (!t[i].is(":"))
                 continue; // no field: a method, a visibility word
             const std::size_t typeBegin = ++i;
-            skipType(t, i, inVariant);
+            skipTo(t, i, inVariant, ";"); // the type
             ScannedField field;
             appendScannerTokens(field.Name, t, names, typeBegin - 1, false);
             field.Variant = variant;
@@ -418,14 +418,18 @@ private:
         return end;
     }
 
-    // Moves i past a field's type: to the ";" or the end of the list outside brackets and records.
-    static void skipType(const Tokens& t, std::size_t& i, bool inVariant)
+    // Moves i to the first token outside brackets and records written in place that ends the list
+    // (END, or ")" in a variant) or is one of the stop words; to the end when there is none.
+    static void skipTo(const Tokens& t, std::size_t& i, bool inVariant, std::string_view stop = {},
+                       std::string_view otherStop = {})
     {
         int brackets = 0;
         int records = 0;
         for (; i < t.size(); ++i) {
             const PascalToken& u = t[i];
-            if (brackets == 0 && records == 0 && (u.is(";") || closesList(u, inVariant)))
+            if (brackets == 0 && records == 0 &&
+                (closesList(u, inVariant) || (!stop.empty() && u.is(stop)) ||
+                 (!otherStop.empty() && u.is(otherStop))))
                 return;
             if (u.is("(") || u.is("["))
                 ++brackets;
@@ -446,20 +450,14 @@ private:
     {
         ++i; // CASE
         std::size_t of = i;
-        while (of < t.size() && !t[of].is("OF") && !t[of].is(";") && !closesList(t[of], inVariant))
-            ++of;
+        skipTo(t, of, inVariant, "OF", ";");
         if (of >= t.size() || !t[of].is("OF")) {
             i = of;
             return offset;
         }
         if (depth > PascalDeclarations::kMaxDepth) {
             // Variant parts nested deeper than followed: passed over, the record left unsized.
-            for (int brackets = 0; i < t.size() && !(brackets == 0 && closesList(t[i], inVariant)); ++i) {
-                if (t[i].is("(") || t[i].is("["))
-                    ++brackets;
-                else if ((t[i].is(")") || t[i].is("]")) && brackets > 0)
-                    --brackets;
-            }
+            skipTo(t, i, inVariant);
             if (!out.firstUnknown)
                 out.firstUnknown = Unresolved{"case", UnresolvedReason::TooDeep};
             return offset;
@@ -478,14 +476,7 @@ private:
                 continue;
             }
             const std::size_t labels = i;
-            for (int brackets = 0; i < t.size(); ++i) {
-                if (brackets == 0 && (t[i].is(":") || t[i].is(";") || closesList(t[i], inVariant)))
-                    break;
-                if (t[i].is("(") || t[i].is("["))
-                    ++brackets;
-                else if ((t[i].is(")") || t[i].is("]")) && brackets > 0)
-                    --brackets;
-            }
+            skipTo(t, i, inVariant, ":", ";");
             if (i >= t.size() || !t[i].is(":"))
                 continue;
             std::string name = variant.empty() ? std::string() : variant + "/";
