@@ -396,8 +396,8 @@ private:
                 continue;
             }
             if (t[i].is("CASE")) {
-                end = std::max(end, readVariantPart(t, i, offset, variant, inVariant, out, depth));
-                offset = end;
+                offset = readVariantPart(t, i, offset, variant, inVariant, out, depth);
+                end = std::max(end, offset);
                 continue;
             }
             const std::size_t names = i;

@@ -14,6 +14,7 @@
 #include "PascalScanner.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -21,11 +22,15 @@
 
 namespace {
 
-void check(bool condition)
+// Stops on a broken contract, naming the line of the check.
+void checkAt(bool condition, int line)
 {
-    if (!condition)
+    if (!condition) {
+        std::fprintf(stderr, "contract broken at line %d\n", line);
         std::abort();
+    }
 }
+#define check(condition) checkAt((condition), __LINE__)
 
 bool isDelimiter(char c)
 {
