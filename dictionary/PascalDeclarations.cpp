@@ -286,7 +286,7 @@ std::string_view reasonText(UnresolvedReason reason)
     case UnresolvedReason::NotMapped:
         return "not ticked in the type mapping";
     case UnresolvedReason::CompilerBound:
-        return "its range differs between compilers";
+        return "depends on the compiler";
     }
     return "unknown";
 }

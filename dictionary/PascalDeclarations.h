@@ -64,7 +64,7 @@ enum class UnresolvedReason : std::uint8_t {
     TooDeep,       // declarations nested beyond what is followed
     NotSized,      // a form of type whose size is not read: pointers, sets, files, procedures, classes
     NotMapped,     // SizeOf a Pascal type of the mapping that is not ticked
-    CompilerBound, // the range of Integer, Cardinal and the like, which differs between compilers
+    CompilerBound, // the range of Integer and the like, the size of a 3-byte set: compilers differ
 };
 inline constexpr UnresolvedReason kUnresolvedReasons[] = {
     UnresolvedReason::NotDeclared,   UnresolvedReason::DeclaredLater, UnresolvedReason::Circular,

@@ -791,6 +791,8 @@ private:
         const PascalToken& t = tokens[i];
         if (t.is("ARRAY"))
             return readArray(tokens, i, depth);
+        if (t.is("SET") && i + 1 < tokens.size() && tokens[i + 1].is("OF"))
+            return readSet(tokens, i, depth);
         if (t.is("RECORD")) {
             ++i;
             RecordOut inner;
@@ -829,6 +831,41 @@ private:
         if (*hi.value < *lo.value)
             return Sized::unresolved(tokens[i - 1].text, UnresolvedReason::EmptyRange);
         return Sized::known(*lo.value < 0 ? mIntegerPosition : mUnsignedPosition, ordinalSize(*lo.value, *hi.value));
+    }
+
+    // "set of" an ordinal type of values 0 to 255: a bit per value from the byte of its lowest
+    // value to the byte of its highest. A 3-byte set is 3 bytes to some compilers, 4 to others.
+    std::optional<Sized> readSet(const Tokens& tokens, std::size_t& i, int depth)
+    {
+        const std::size_t start = i;
+        i += 2; // SET OF
+        std::optional<PascalDeclarations::Range> r;
+        if (i + 1 == tokens.size() && tokens[i].kind == PascalToken::Identifier) {
+            r = mDeclarations->typeRange(tokens[i++], depth);
+        } else if (!(r = mDeclarations->indexTypeRange(tokens, i, depth))) {
+            const PascalDeclarations::Value lo = mDeclarations->evaluate(tokens, i);
+            if (!lo.value)
+                return Sized::unresolved(lo.unresolved.name, lo.unresolved.reason);
+            if (i >= tokens.size() || !tokens[i].is(".."))
+                return std::nullopt;
+            ++i;
+            const PascalDeclarations::Value hi = mDeclarations->evaluate(tokens, i);
+            if (!hi.value)
+                return Sized::unresolved(hi.unresolved.name, hi.unresolved.reason);
+            r = PascalDeclarations::Range{std::make_pair(*lo.value, *hi.value), {}};
+        }
+        if (!r->range)
+            return Sized::unresolved(r->failure.name, r->failure.reason);
+        const auto [lo, hi] = *r->range;
+        const std::string_view text = textOf(tokens, start, i - 1);
+        if (hi < lo)
+            return Sized::unresolved(text, UnresolvedReason::EmptyRange);
+        if (lo < 0 || hi > 255)
+            return Sized::unresolved(text, UnresolvedReason::NotSized);
+        const std::int64_t bytes = hi / 8 - lo / 8 + 1;
+        if (bytes == 3)
+            return Sized::unresolved(text, UnresolvedReason::CompilerBound);
+        return Sized::known(-1, bytes);
     }
 
     std::optional<Sized> readArray(const Tokens& tokens, std::size_t& i, int depth)

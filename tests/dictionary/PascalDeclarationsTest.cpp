@@ -91,7 +91,7 @@ TEST(PascalConstants, intrinsicsOfConstantsAndTypes)
         {"High(TLetters)", "122"},
         {"High(Byte) + High(ShortInt)", "382"},
         {"Low(SmallInt)", "-32768"},
-        {"High(Integer)", "Integer: its range differs between compilers"},
+        {"High(Integer)", "Integer: depends on the compiler"},
         {"High(TOther)", "TMissing: not declared in this unit"},
         {"Low(TUnknown)", "TUnknown: not declared in this unit"},
         {"SizeOf(TSmall)", "TSmall: a form of type not sized"},
