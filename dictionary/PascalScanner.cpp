@@ -763,7 +763,7 @@ private:
     // or a single value.
     Count dimensionCount(const Tokens& tokens, std::size_t& i, int depth)
     {
-        const std::string_view name = tokens[i].text;
+        const std::string_view name = i < tokens.size() ? tokens[i].text : std::string_view();
         if (const std::optional<PascalDeclarations::Range> r =
                 mDeclarations->indexTypeRange(tokens, i, depth)) {
             if (r->range)
