@@ -77,8 +77,8 @@ int runScan(const Invocation& in)
                 j.key("btrieveType").value(text(f.BtrieveType));
                 j.key("offset").value(f.Offset);
                 j.key("size").value(f.Size);
-                if (!f.Variant.empty())
-                    j.key("variant").value(text(f.Variant));
+                if (f.Variant >= 0)
+                    j.key("variant").value(text(std::string(dict::variantName(r, f))));
                 j.endObject();
             }
             j.endArray();
@@ -107,8 +107,8 @@ int runScan(const Invocation& in)
             for (const dict::ScannedField& f : r.Fields) {
                 io.out << "  " << text(f.Name) << '|' << text(f.PascalType) << '|' << text(f.BtrieveType)
                        << '|' << f.Offset << '|' << f.Size;
-                if (!f.Variant.empty())
-                    io.out << '|' << text(f.Variant);
+                if (f.Variant >= 0)
+                    io.out << '|' << text(std::string(dict::variantName(r, f)));
                 io.out << '\n';
             }
             for (const dict::UnresolvedField& u : r.Unresolved)

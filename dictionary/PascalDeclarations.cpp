@@ -305,10 +305,21 @@ std::optional<std::pair<std::int64_t, std::int64_t>> builtinOrdinalRange(std::st
     return std::nullopt;
 }
 
-std::size_t recordBodyEnd(std::string_view blanked, std::size_t afterRecord)
+std::size_t lexRecordBody(std::string_view blanked, std::size_t afterRecord, std::vector<PascalToken>& tokens)
 {
+    tokens.clear();
     Lexer lexer(blanked, afterRecord, blanked.size());
-    return lexer.skipRecordBody();
+    int depth = 1;
+    for (PascalToken t = lexer.next(); t.kind != PascalToken::End; t = lexer.next()) {
+        tokens.push_back(t);
+        if (t.kind != PascalToken::Identifier || (t.text.size() != 3 && t.text.size() != 6))
+            continue;
+        if (t.is("END") && --depth == 0)
+            return t.pos + t.text.size();
+        if (t.is("RECORD"))
+            ++depth;
+    }
+    return blanked.size();
 }
 
 std::string blankPascalComments(std::string_view source)

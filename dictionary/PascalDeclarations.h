@@ -84,10 +84,12 @@ struct Unresolved {
 // ShortInt, Word, WideChar, SmallInt), or nullopt.
 std::optional<std::pair<std::int64_t, std::int64_t>> builtinOrdinalRange(std::string_view name);
 
-// The end of a record's fields in a blanked source: the position just past the END that closes
-// the record whose RECORD word ends at `afterRecord` (records within it nested; a variant part
-// has no END of its own), or the source's size when it is not closed.
-std::size_t recordBodyEnd(std::string_view blanked, std::size_t afterRecord);
+// The tokens of a record's fields in a blanked source, from `afterRecord` (just after its RECORD
+// word) to the END that closes it, included (records within it nested; a variant part has no END
+// of its own), into `tokens`, which is cleared first. Returns the position just past that END, or
+// the source's size when the record is not closed.
+std::size_t lexRecordBody(std::string_view blanked, std::size_t afterRecord,
+                          std::vector<PascalToken>& tokens);
 
 // The const and type declarations of one blanked source (blankPascalComments), with the
 // constant evaluator. Types are only found here; sizing them needs the type mapping and is the

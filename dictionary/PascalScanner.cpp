@@ -2,10 +2,11 @@
 
 #include "PascalDeclarations.h"
 
+#include <algorithm>
 #include <array>
-#include <deque>
 #include <cerrno>
 #include <cstdio>
+#include <deque>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -321,11 +322,12 @@ private:
 
     // ---- Resolving scans ----
 
-    // What reading a record gives: its fields and what stayed unknown (either left out when only
-    // the record's size is wanted), and the first unknown name with its reason.
+    // What reading a record gives: its fields, what stayed unknown and its variants (each left out
+    // when only the record's size is wanted), and the first unknown name with its reason.
     struct RecordOut {
         std::vector<ScannedField>* fields = nullptr;
         std::vector<UnresolvedField>* unresolved = nullptr;
+        std::vector<std::string>* variants = nullptr;
         std::optional<Unresolved> firstUnknown;
     };
 
@@ -355,13 +357,15 @@ private:
     {
         const std::size_t afterRecord =
             static_cast<std::size_t>(tokens[i].data() - mSource.data()) + tokens[i].size();
-        const std::size_t end = recordBodyEnd(mSource, afterRecord);
+        std::size_t end = 0;
         {
             PooledTokens pooled(*this);
             Tokens& t = *pooled;
-            lexPascal(mSource, afterRecord, end, t);
+            end = lexRecordBody(mSource, afterRecord, t);
+            record.Fields.reserve(static_cast<std::size_t>(
+                std::count_if(t.begin(), t.end(), [](const PascalToken& u) { return u.is(":"); })));
             std::size_t j = 0;
-            RecordOut out{&record.Fields, &record.Unresolved, {}};
+            RecordOut out{&record.Fields, &record.Unresolved, &record.Variants, {}};
             readRecordBody(t, j, out, 0);
         }
         tokens.resumeAt(end, i, mSource.substr(end >= 3 ? end - 3 : 0, std::min<std::size_t>(end, 3)));
@@ -371,7 +375,7 @@ private:
     // after it). Returns the record's size.
     std::int64_t readRecordBody(const Tokens& t, std::size_t& i, RecordOut& out, int depth)
     {
-        const std::int64_t size = readFieldList(t, i, 0, {}, false, out, depth);
+        const std::int64_t size = readFieldList(t, i, 0, -1, false, out, depth);
         if (i < t.size() && t[i].is("END"))
             ++i;
         return size;
@@ -384,9 +388,10 @@ private:
 
     // A field list from tokens[i], its fields placed from `start`: fixed fields, then maybe a
     // variant part, up to the END of the record or, in a variant, the ")" that closes it (i left
-    // there). Returns where its furthest field ends.
-    std::int64_t readFieldList(const Tokens& t, std::size_t& i, std::int64_t start,
-                               const std::string& variant, bool inVariant, RecordOut& out, int depth)
+    // there). `variant` is the list's in out.variants, -1 for the fixed part. Returns where its
+    // furthest field ends.
+    std::int64_t readFieldList(const Tokens& t, std::size_t& i, std::int64_t start, std::int32_t variant,
+                               bool inVariant, RecordOut& out, int depth)
     {
         std::int64_t offset = start;
         std::int64_t end = start;
@@ -445,8 +450,8 @@ private:
     // "case [tag:] Type of labels: (fields); ..." from tokens[i] (its CASE). The named tag is a
     // field at `offset`, which moves past it; every variant's fields start there. Returns where
     // the largest variant ends.
-    std::int64_t readVariantPart(const Tokens& t, std::size_t& i, std::int64_t& offset,
-                                 const std::string& variant, bool inVariant, RecordOut& out, int depth)
+    std::int64_t readVariantPart(const Tokens& t, std::size_t& i, std::int64_t& offset, std::int32_t variant,
+                                 bool inVariant, RecordOut& out, int depth)
     {
         ++i; // CASE
         std::size_t of = i;
@@ -479,12 +484,18 @@ private:
             skipTo(t, i, inVariant, ":", ";");
             if (i >= t.size() || !t[i].is(":"))
                 continue;
-            std::string name = variant.empty() ? std::string() : variant + "/";
-            appendScannerTokens(name, t, labels, i, false);
+            std::int32_t index = -1;
+            if (out.variants) {
+                std::string name =
+                    variant < 0 ? std::string() : out.variants->at(static_cast<std::size_t>(variant)) + "/";
+                appendScannerTokens(name, t, labels, i, false);
+                out.variants->push_back(std::move(name));
+                index = static_cast<std::int32_t>(out.variants->size() - 1);
+            }
             ++i;
             if (i < t.size() && t[i].is("(")) {
                 ++i;
-                end = std::max(end, readFieldList(t, i, offset, name, true, out, depth + 1));
+                end = std::max(end, readFieldList(t, i, offset, index, true, out, depth + 1));
                 if (i < t.size() && t[i].is(")"))
                     ++i;
             }

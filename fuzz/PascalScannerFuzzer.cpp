@@ -110,15 +110,16 @@ void checkScan(std::string_view source, const dict::TypeMap& map, bool validPosi
         checkResolved(result);
     for (const dict::ScannedRecord& record : result.records) {
         check(resolve || record.Unresolved.empty());
-        // Where the next field of each variant ("" for the fixed part) starts: the fixed part
-        // from 0, a variant from wherever its first field is. Two variants of one part with the
-        // same labels (no unit compiles so) share a name, and the second starts again.
-        std::map<std::string, std::int64_t> next{{"", 0}};
-        std::map<std::string, std::int64_t> start;
+        // Where the next field of each variant (-1 for the fixed part) starts: the fixed part
+        // from 0, a variant from wherever its first field is.
+        check(resolve || record.Variants.empty());
+        for (const std::string& name : record.Variants)
+            check(name.size() <= dict::ScannedField::kTextWidth);
+        std::map<std::int32_t, std::int64_t> next{{-1, 0}};
         for (const dict::ScannedField& f : record.Fields) {
             check(f.Name.size() <= dict::ScannedField::kTextWidth);
             check(f.PascalType.size() <= dict::ScannedField::kTextWidth);
-            check(f.Variant.size() <= dict::ScannedField::kTextWidth && (resolve || f.Variant.empty()));
+            check(f.Variant >= -1 && f.Variant < static_cast<std::int32_t>(record.Variants.size()));
             if (f.BtrieveType.empty() && validPositions && !resolve) {
                 check(f.Offset == 0 && f.Size == 0);
                 continue;
@@ -126,9 +127,8 @@ void checkScan(std::string_view source, const dict::TypeMap& map, bool validPosi
             if (f.Offset == 0 && f.Size == 0 && f.BtrieveType.empty())
                 continue; // unmapped, or mapped to no Btrieve type with a zero size
             const auto at = next.try_emplace(f.Variant, f.Offset).first;
-            const std::int64_t first = start.try_emplace(f.Variant, f.Offset).first->second;
-            check(f.Offset == at->second || (!f.Variant.empty() && f.Offset == first));
-            at->second = f.Offset + std::int64_t{f.Size};
+            check(f.Offset == at->second);
+            at->second += f.Size;
         }
     }
     if (result.error) {

@@ -77,9 +77,8 @@ Scan windowScan(const fs::path& dir, bool resolve)
         // The variant column is shown exactly when the record has a variant part.
         const std::vector<dict::ScannedField>& fields =
             window.ScannedRecords[static_cast<std::size_t>(i)].Fields;
-        EXPECT_EQ(
-            window.RecordGrid->isColumnHidden(kRecordVariantColumn),
-            std::none_of(fields.begin(), fields.end(), [](const auto& f) { return !f.Variant.empty(); }));
+        EXPECT_EQ(window.RecordGrid->isColumnHidden(kRecordVariantColumn),
+                  std::none_of(fields.begin(), fields.end(), [](const auto& f) { return f.Variant >= 0; }));
         for (const dict::UnresolvedField& u : window.ScannedRecords[static_cast<std::size_t>(i)].Unresolved)
             scan.lines << unresolvedLine(QString::fromStdString(u.Field), QString::fromStdString(u.Name),
                                          QString::fromStdString(u.Reason));

@@ -51,7 +51,7 @@ std::string describe(const dict::ScanResult& result)
         for (const dict::ScannedField& f : record.Fields)
             out += "field " + escaped(f.Name) + "|" + escaped(f.PascalType) + "|" + escaped(f.BtrieveType) +
                    "|" + std::to_string(f.Offset) + "|" + std::to_string(f.Size) +
-                   (f.Variant.empty() ? "" : "|" + escaped(f.Variant)) + "\n";
+                   (f.Variant < 0 ? "" : "|" + escaped(dict::variantName(record, f))) + "\n";
         for (const dict::UnresolvedField& u : record.Unresolved)
             out += "unresolved " + escaped(u.Field) + "|" + escaped(u.Name) + "|" + u.Reason + "\n";
     }
@@ -265,7 +265,7 @@ TEST(PascalResolving, generatedVariantRecordsGetTheLayoutPascalGivesThem)
         ASSERT_EQ(result.records.size(), 2u) << "seed " << seed << "\n" << writer.source;
         std::vector<VariantRecordWriter::Expected> got;
         for (const dict::ScannedField& f : result.records[0].Fields)
-            got.push_back({f.Name, f.Variant, f.Offset, f.Size});
+            got.push_back({f.Name, std::string(dict::variantName(result.records[0], f)), f.Offset, f.Size});
         const auto text = [](const std::vector<VariantRecordWriter::Expected>& fields) {
             std::string out;
             for (const auto& f : fields)
@@ -281,7 +281,7 @@ TEST(PascalResolving, generatedVariantRecordsGetTheLayoutPascalGivesThem)
         // Without resolving, the scan is the token scanner's, which knows no variants.
         for (const dict::ScannedRecord& r : dict::scanPascalRecords(writer.source, map).records)
             for (const dict::ScannedField& f : r.Fields)
-                EXPECT_TRUE(f.Variant.empty());
+                EXPECT_EQ(f.Variant, -1);
     }
 }
 
@@ -311,7 +311,7 @@ TEST(PascalResolving, brokenAndDeepVariantPartsLeaveTheNextRecordAlone)
         EXPECT_FALSE(result.error);
         const dict::ScannedRecord& next = result.records.back();
         EXPECT_EQ(next.Name, "TNext") << source;
-        EXPECT_EQ(next.Fields, (std::vector<dict::ScannedField>{{"Z", " Word", "Unsigned", 0, 2, ""}}))
+        EXPECT_EQ(next.Fields, (std::vector<dict::ScannedField>{{"Z", " Word", "Unsigned", 0, 2, -1}}))
             << source;
         EXPECT_EQ(result.records.front().Fields.front().Size, 1) << source;
     }
