@@ -666,16 +666,8 @@ PascalDeclarations::Value PascalDeclarations::factor(const std::vector<PascalTok
         }
         return v;
     }
-    if (t.is("(")) {
-        ++i;
-        Value v = expression(tokens, i, depth + 1);
-        if (!v.value)
-            return v;
-        if (i >= tokens.size() || !tokens[i].is(")"))
-            return failed(t.text, UnresolvedReason::NotInteger);
-        ++i;
-        return v;
-    }
+    if (t.is("("))
+        return parenthesised(tokens, i, depth, t.text);
     if (t.kind == PascalToken::Number) {
         ++i;
         std::int64_t n = 0;
@@ -739,6 +731,19 @@ PascalDeclarations::Value PascalDeclarations::nameValue(const PascalToken& name)
     return v;
 }
 
+PascalDeclarations::Value PascalDeclarations::parenthesised(const std::vector<PascalToken>& tokens,
+                                                            std::size_t& i, int depth, std::string_view name)
+{
+    ++i; // "("
+    Value v = expression(tokens, i, depth + 1);
+    if (!v.value)
+        return v;
+    if (i >= tokens.size() || !tokens[i].is(")"))
+        return failed(name, UnresolvedReason::NotInteger);
+    ++i;
+    return v;
+}
+
 // Ord, Succ, Pred and Chr of a constant expression; High and Low of an ordinal type, an array or
 // a string type; SizeOf a type. Entered with i at the "(" after the name.
 PascalDeclarations::Value PascalDeclarations::intrinsic(const PascalToken& name,
@@ -766,13 +771,9 @@ PascalDeclarations::Value PascalDeclarations::intrinsic(const PascalToken& name,
     const bool chr = name.is("CHR");
     if (!(succ || pred || chr || name.is("ORD")))
         return failed(name.text, UnresolvedReason::NotInteger); // a function of no constant value
-    ++i;
-    Value v = expression(tokens, i, depth + 1);
+    const Value v = parenthesised(tokens, i, depth, name.text);
     if (!v.value)
         return v;
-    if (i >= tokens.size() || !tokens[i].is(")"))
-        return failed(name.text, UnresolvedReason::NotInteger);
-    ++i;
     std::int64_t out = *v.value;
     if ((succ && !checkedAdd(out, 1, out)) || (pred && !checkedSub(out, 1, out)) ||
         (chr && (out < 0 || out > 0xFFFF)))

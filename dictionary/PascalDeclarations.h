@@ -160,6 +160,9 @@ private:
     void evaluateConstantsInOrder();
     Value intrinsic(const PascalToken& name, const std::vector<PascalToken>& tokens, std::size_t& i,
                     int depth);
+    // "( expression )" from tokens[i], its "("; without the ")" it fails under `name`.
+    Value parenthesised(const std::vector<PascalToken>& tokens, std::size_t& i, int depth,
+                        std::string_view name);
     Value term(const std::vector<PascalToken>& tokens, std::size_t& i, int depth);
     Value factor(const std::vector<PascalToken>& tokens, std::size_t& i, int depth);
     Value expression(const std::vector<PascalToken>& tokens, std::size_t& i, int depth);
