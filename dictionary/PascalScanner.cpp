@@ -489,6 +489,7 @@ private:
                 std::string name =
                     variant < 0 ? std::string() : out.variants->at(static_cast<std::size_t>(variant)) + "/";
                 appendScannerTokens(name, t, labels, i, false);
+                name.resize(std::min(name.size(), ScannedField::kTextWidth)); // a parent's 63 and "/"
                 out.variants->push_back(std::move(name));
                 index = static_cast<std::int32_t>(out.variants->size() - 1);
             }
