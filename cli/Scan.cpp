@@ -30,6 +30,11 @@ unit get those types' sizes; comments of all three kinds are skipped. What stays
 sized 0 and listed after its record:
     unresolved FIELD|NAME|REASON
 and in the JSON of each record as "unresolved": [{"field": ..., "name": ..., "reason": ...}].
+Records are then read as declared: records written inside fields are sized, and the fields of a
+variant part ("case [tag:] Type of ...") overlap, each variant starting where the fixed part and
+the tag end. A field of a variant names its case labels after its size (a nested variant after
+its enclosing one: 2/B), and in the JSON as "variant": "2/B":
+    NAME|PASCAL TYPE|BTRIEVE TYPE|OFFSET|SIZE|VARIANT
 )";
 
 constexpr const char* kMappingFile = "Quillan.rec";
@@ -72,6 +77,8 @@ int runScan(const Invocation& in)
                 j.key("btrieveType").value(text(f.BtrieveType));
                 j.key("offset").value(f.Offset);
                 j.key("size").value(f.Size);
+                if (f.Variant >= 0)
+                    j.key("variant").value(text(std::string(dict::variantName(r, f))));
                 j.endObject();
             }
             j.endArray();
@@ -97,9 +104,13 @@ int runScan(const Invocation& in)
     } else {
         for (const dict::ScannedRecord& r : result.records) {
             io.out << "record " << text(r.Name) << '\n';
-            for (const dict::ScannedField& f : r.Fields)
+            for (const dict::ScannedField& f : r.Fields) {
                 io.out << "  " << text(f.Name) << '|' << text(f.PascalType) << '|' << text(f.BtrieveType)
-                       << '|' << f.Offset << '|' << f.Size << '\n';
+                       << '|' << f.Offset << '|' << f.Size;
+                if (f.Variant >= 0)
+                    io.out << '|' << text(std::string(dict::variantName(r, f)));
+                io.out << '\n';
+            }
             for (const dict::UnresolvedField& u : r.Unresolved)
                 io.out << "  unresolved " << text(u.Field) << '|' << text(u.Name) << '|' << u.Reason << '\n';
         }

@@ -283,8 +283,43 @@ std::string_view reasonText(UnresolvedReason reason)
         return "nested too deeply";
     case UnresolvedReason::NotSized:
         return "a form of type not sized";
+    case UnresolvedReason::NotMapped:
+        return "not ticked in the type mapping";
+    case UnresolvedReason::CompilerBound:
+        return "depends on the compiler";
     }
     return "unknown";
+}
+
+std::optional<std::pair<std::int64_t, std::int64_t>> builtinOrdinalRange(std::string_view name)
+{
+    static const std::pair<std::string_view, std::pair<std::int64_t, std::int64_t>> kRanges[] = {
+        {"BOOLEAN", {0, 1}},       {"BYTE", {0, 255}},
+        {"CHAR", {0, 255}},        {"ANSICHAR", {0, 255}},
+        {"SHORTINT", {-128, 127}}, {"WORD", {0, 65535}},
+        {"WIDECHAR", {0, 65535}},  {"SMALLINT", {-32768, 32767}},
+    };
+    for (const auto& [word, range] : kRanges)
+        if (equalsUpper(name, word))
+            return range;
+    return std::nullopt;
+}
+
+std::size_t lexRecordBody(std::string_view blanked, std::size_t afterRecord, std::vector<PascalToken>& tokens)
+{
+    tokens.clear();
+    Lexer lexer(blanked, afterRecord, blanked.size());
+    int depth = 1;
+    for (PascalToken t = lexer.next(); t.kind != PascalToken::End; t = lexer.next()) {
+        tokens.push_back(t);
+        if (t.kind != PascalToken::Identifier || (t.text.size() != 3 && t.text.size() != 6))
+            continue;
+        if (t.is("END") && --depth == 0)
+            return t.pos + t.text.size();
+        if (t.is("RECORD"))
+            ++depth;
+    }
+    return blanked.size();
 }
 
 std::string blankPascalComments(std::string_view source)
@@ -363,6 +398,13 @@ PascalDeclarations::PascalDeclarations(std::string_view blanked) : mSource(blank
     read();
     std::sort(mByName.begin(), mByName.end()); // declarations of one name stay in source order
     mMemo.resize(mDeclarations.size());
+}
+
+void PascalDeclarations::evaluateConstantsInOrder()
+{
+    if (mConstantsEvaluated)
+        return;
+    mConstantsEvaluated = true;
     // Constants in source order: each finds the ones it uses evaluated already, so a long chain
     // of them never nests.
     for (std::size_t d = 0; d < mDeclarations.size(); ++d)
@@ -558,6 +600,7 @@ int PascalDeclarations::find(std::string_view name, std::size_t usePos, bool* la
 
 PascalDeclarations::Value PascalDeclarations::evaluate(const std::vector<PascalToken>& tokens, std::size_t& i)
 {
+    evaluateConstantsInOrder();
     return expression(tokens, i, 0);
 }
 
@@ -623,16 +666,8 @@ PascalDeclarations::Value PascalDeclarations::factor(const std::vector<PascalTok
         }
         return v;
     }
-    if (t.is("(")) {
-        ++i;
-        Value v = expression(tokens, i, depth + 1);
-        if (!v.value)
-            return v;
-        if (i >= tokens.size() || !tokens[i].is(")"))
-            return failed(t.text, UnresolvedReason::NotInteger);
-        ++i;
-        return v;
-    }
+    if (t.is("("))
+        return parenthesised(tokens, i, depth, t.text);
     if (t.kind == PascalToken::Number) {
         ++i;
         std::int64_t n = 0;
@@ -672,7 +707,7 @@ PascalDeclarations::Value PascalDeclarations::factor(const std::vector<PascalTok
     if (t.kind == PascalToken::Identifier) {
         ++i;
         if (i < tokens.size() && tokens[i].is("("))
-            return failed(t.text, UnresolvedReason::NotInteger); // a function: Ord, SizeOf...
+            return intrinsic(t, tokens, i, depth);
         return nameValue(t);
     }
     return failed(t.text, UnresolvedReason::NotInteger);
@@ -682,6 +717,8 @@ PascalDeclarations::Value PascalDeclarations::nameValue(const PascalToken& name)
 {
     bool later = false;
     const int d = find(name.text, name.pos, &later);
+    if (d < 0 && !later && (name.is("TRUE") || name.is("FALSE")))
+        return valueOf(name.is("TRUE") ? 1 : 0);
     if (d < 0)
         return failed(name.text, later ? UnresolvedReason::DeclaredLater : UnresolvedReason::NotDeclared);
     const Kind kind = mDeclarations[d].kind;
@@ -694,8 +731,59 @@ PascalDeclarations::Value PascalDeclarations::nameValue(const PascalToken& name)
     return v;
 }
 
+PascalDeclarations::Value PascalDeclarations::parenthesised(const std::vector<PascalToken>& tokens,
+                                                            std::size_t& i, int depth, std::string_view name)
+{
+    ++i; // "("
+    Value v = expression(tokens, i, depth + 1);
+    if (!v.value)
+        return v;
+    if (i >= tokens.size() || !tokens[i].is(")"))
+        return failed(name, UnresolvedReason::NotInteger);
+    ++i;
+    return v;
+}
+
+// Ord, Succ, Pred and Chr of a constant expression; High and Low of an ordinal type, an array or
+// a string type; SizeOf a type. Entered with i at the "(" after the name.
+PascalDeclarations::Value PascalDeclarations::intrinsic(const PascalToken& name,
+                                                        const std::vector<PascalToken>& tokens,
+                                                        std::size_t& i, int depth)
+{
+    const bool high = name.is("HIGH");
+    if (high || name.is("LOW") || name.is("SIZEOF")) {
+        if (i + 2 >= tokens.size() || tokens[i + 1].kind != PascalToken::Identifier || !tokens[i + 2].is(")"))
+            return failed(name.text, UnresolvedReason::NotInteger);
+        const PascalToken& argument = tokens[i + 1];
+        i += 3;
+        if (name.is("SIZEOF"))
+            return mSizeOf ? mSizeOf(argument) : failed(argument.text, UnresolvedReason::NotSized);
+        const Range r = typeRange(argument, depth + 1, true);
+        if (!r.range) {
+            Value v;
+            v.unresolved = r.failure;
+            return v;
+        }
+        return valueOf(high ? r.range->second : r.range->first);
+    }
+    const bool succ = name.is("SUCC");
+    const bool pred = name.is("PRED");
+    const bool chr = name.is("CHR");
+    if (!(succ || pred || chr || name.is("ORD")))
+        return failed(name.text, UnresolvedReason::NotInteger); // a function of no constant value
+    const Value v = parenthesised(tokens, i, depth, name.text);
+    if (!v.value)
+        return v;
+    std::int64_t out = *v.value;
+    if ((succ && !checkedAdd(out, 1, out)) || (pred && !checkedSub(out, 1, out)) ||
+        (chr && (out < 0 || out > 0xFFFF)))
+        return failed(name.text, UnresolvedReason::TooLarge);
+    return valueOf(out);
+}
+
 PascalDeclarations::Value PascalDeclarations::constantValue(int d)
 {
+    evaluateConstantsInOrder();
     Memo& memo = mMemo[d];
     if (memo.state == State::Done)
         return memo.value;
@@ -761,6 +849,7 @@ PascalDeclarations::Value PascalDeclarations::constantValue(int d)
 std::optional<std::pair<std::int64_t, std::int64_t>> PascalDeclarations::enumerationRange(int d,
                                                                                           Unresolved* failure)
 {
+    evaluateConstantsInOrder();
     const Declaration& decl = mDeclarations[d];
     if (decl.kind != Kind::Type)
         return std::nullopt;
@@ -780,6 +869,134 @@ std::optional<std::pair<std::int64_t, std::int64_t>> PascalDeclarations::enumera
         range->second = std::max(range->second, *value.value);
     }
     return range;
+}
+
+// ---- Ordinal ranges ----
+
+namespace {
+
+PascalDeclarations::Range noRange(std::string_view name, UnresolvedReason reason)
+{
+    PascalDeclarations::Range r;
+    r.failure = {std::string(name), reason};
+    return r;
+}
+
+PascalDeclarations::Range rangeOf(std::int64_t lo, std::int64_t hi)
+{
+    PascalDeclarations::Range r;
+    r.range = std::make_pair(lo, hi);
+    return r;
+}
+
+// Integer types whose range the language leaves to the compiler (16 or 32 bits).
+bool isCompilerBoundType(std::string_view name)
+{
+    for (std::string_view word :
+         {"INTEGER", "CARDINAL", "LONGINT", "LONGWORD", "INT64", "UINT64", "NATIVEINT", "NATIVEUINT", "COMP"})
+        if (equalsUpper(name, word))
+            return true;
+    return false;
+}
+
+} // namespace
+
+PascalDeclarations::Range PascalDeclarations::typeRange(const PascalToken& name, int depth, bool arrays)
+{
+    bool later = false;
+    const int d = find(name.text, name.pos, &later);
+    if (d >= 0 && mDeclarations[d].kind == Kind::Type)
+        return declarationRange(d, name.text, depth + 1, arrays);
+    if (d < 0) {
+        if (const auto range = builtinOrdinalRange(name.text))
+            return rangeOf(range->first, range->second);
+        if (!later && isCompilerBoundType(name.text))
+            return noRange(name.text, UnresolvedReason::CompilerBound);
+        return noRange(name.text, later ? UnresolvedReason::DeclaredLater : UnresolvedReason::NotDeclared);
+    }
+    return noRange(name.text, UnresolvedReason::NotInteger); // a constant, no type
+}
+
+PascalDeclarations::Range PascalDeclarations::declarationRange(int d, std::string_view name, int depth,
+                                                               bool arrays)
+{
+    if (depth > kMaxDepth)
+        return noRange(name, UnresolvedReason::TooDeep);
+    Unresolved failure{std::string(name), UnresolvedReason::NotInteger};
+    if (const auto range = enumerationRange(d, &failure))
+        return rangeOf(range->first, range->second);
+    if (failure.reason != UnresolvedReason::NotInteger || failure.name != name)
+        return noRange(failure.name, failure.reason);
+    const Declaration& decl = mDeclarations[d];
+    const std::vector<PascalToken> tokens = lexPascal(mSource, decl.begin, decl.end);
+    std::size_t i = 0;
+    while (i < tokens.size() && tokens[i].is("TYPE"))
+        ++i;
+    if (i + 1 == tokens.size() && tokens[i].kind == PascalToken::Identifier) {
+        const int alias = find(tokens[i].text, tokens[i].pos);
+        if (alias == d)
+            return noRange(name, UnresolvedReason::Circular);
+        if (alias >= 0 && mDeclarations[alias].kind == Kind::Type)
+            return declarationRange(alias, tokens[i].text, depth + 1, arrays);
+        if (const auto range = builtinOrdinalRange(tokens[i].text))
+            return rangeOf(range->first, range->second);
+    }
+    if (arrays) {
+        std::size_t j = i;
+        while (j < tokens.size() && tokens[j].is("PACKED"))
+            ++j;
+        if (j + 1 < tokens.size() && tokens[j].is("ARRAY") && tokens[j + 1].is("[")) {
+            i = j + 2; // its first index: a type, else "lo..hi" as below
+            if (std::optional<Range> r = indexTypeRange(tokens, i, depth + 1))
+                return *r;
+        }
+        if (j + 1 < tokens.size() && tokens[j].is("STRING") && tokens[j + 1].is("[")) {
+            j += 2;
+            const Value n = evaluate(tokens, j);
+            if (!n.value)
+                return noRange(n.unresolved.name, n.unresolved.reason);
+            return rangeOf(0, *n.value);
+        }
+    }
+    const std::size_t start = i;
+    const Value lo = evaluate(tokens, i);
+    if (lo.value && i < tokens.size() && tokens[i].is("..")) {
+        ++i;
+        const Value hi = evaluate(tokens, i);
+        if (!hi.value)
+            return noRange(hi.unresolved.name, hi.unresolved.reason);
+        return rangeOf(*lo.value, *hi.value);
+    }
+    if (!lo.value && i > start)
+        return noRange(lo.unresolved.name, lo.unresolved.reason);
+    return noRange(name, UnresolvedReason::NotInteger); // no ordinal type
+}
+
+std::optional<PascalDeclarations::Range>
+PascalDeclarations::indexTypeRange(const std::vector<PascalToken>& tokens, std::size_t& i, int depth)
+{
+    if (i + 1 < tokens.size() && tokens[i].is("(") && tokens[i + 1].kind == PascalToken::Identifier) {
+        // An enumeration written in place: its names counted from 0.
+        std::int64_t names = 0;
+        std::size_t j = i + 1;
+        for (; j < tokens.size() && !tokens[j].is(")"); ++j)
+            names +=
+                tokens[j].kind == PascalToken::Identifier && (tokens[j - 1].is("(") || tokens[j - 1].is(","));
+        if (j < tokens.size()) {
+            i = j + 1;
+            return rangeOf(0, names - 1);
+        }
+    }
+    if (i + 1 < tokens.size() && tokens[i].kind == PascalToken::Identifier &&
+        (tokens[i + 1].is(",") || tokens[i + 1].is("]"))) {
+        const PascalToken& name = tokens[i];
+        const int d = find(name.text, name.pos);
+        if ((d >= 0 && mDeclarations[d].kind == Kind::Type) || (d < 0 && builtinOrdinalRange(name.text))) {
+            ++i;
+            return typeRange(name, depth);
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace dict

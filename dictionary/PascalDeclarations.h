@@ -12,6 +12,7 @@
 // The source is taken as single bytes (Latin-1), as the scanner takes it.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,6 +63,14 @@ enum class UnresolvedReason : std::uint8_t {
     TooLarge,      // a value or size beyond 32 bits, or a division by zero
     TooDeep,       // declarations nested beyond what is followed
     NotSized,      // a form of type whose size is not read: pointers, sets, files, procedures, classes
+    NotMapped,     // SizeOf a Pascal type of the mapping that is not ticked
+    CompilerBound, // the range of Integer and the like, the size of a 3-byte set: compilers differ
+};
+inline constexpr UnresolvedReason kUnresolvedReasons[] = {
+    UnresolvedReason::NotDeclared,   UnresolvedReason::DeclaredLater, UnresolvedReason::Circular,
+    UnresolvedReason::NotInteger,    UnresolvedReason::EmptyRange,    UnresolvedReason::TooLarge,
+    UnresolvedReason::TooDeep,       UnresolvedReason::NotSized,      UnresolvedReason::NotMapped,
+    UnresolvedReason::CompilerBound,
 };
 std::string_view reasonText(UnresolvedReason reason);
 
@@ -70,6 +79,17 @@ struct Unresolved {
     std::string name;
     UnresolvedReason reason = UnresolvedReason::NotDeclared;
 };
+
+// The lowest and highest values of an ordinal type of the language itself (Boolean, Byte, Char,
+// ShortInt, Word, WideChar, SmallInt), or nullopt.
+std::optional<std::pair<std::int64_t, std::int64_t>> builtinOrdinalRange(std::string_view name);
+
+// The tokens of a record's fields in a blanked source, from `afterRecord` (just after its RECORD
+// word) to the END that closes it, included (records within it nested; a variant part has no END
+// of its own), into `tokens`, which is cleared first. Returns the position just past that END, or
+// the source's size when the record is not closed.
+std::size_t lexRecordBody(std::string_view blanked, std::size_t afterRecord,
+                          std::vector<PascalToken>& tokens);
 
 // The const and type declarations of one blanked source (blankPascalComments), with the
 // constant evaluator. Types are only found here; sizing them needs the type mapping and is the
@@ -96,17 +116,35 @@ public:
     int find(std::string_view name, std::size_t usePos, bool* later = nullptr) const;
 
     // Value of the constant expression tokens[i, ...), read as far as it goes; `i` is left after
-    // it. Names are looked up from their own positions.
+    // it. Names are looked up from their own positions. The constants are evaluated in source
+    // order at the first call, so a long chain of them never nests.
     struct Value {
         std::optional<std::int64_t> value;
         Unresolved unresolved; // when there is no value
     };
+    // SizeOf(name): sizing needs the type mapping, so the scanner gives it. Set it before the
+    // first evaluation; without it SizeOf is "a form of type not sized".
+    void setSizeOf(std::function<Value(const PascalToken& name)> sizeOf) { mSizeOf = std::move(sizeOf); }
     Value evaluate(const std::vector<PascalToken>& tokens, std::size_t& i);
     // The value of constant declaration d (an enumeration value included), evaluated once.
     Value constantValue(int d);
     // The lowest and highest values of enumeration type d (declared "(A, B, C)"), or nullopt
     // when its tokens are no enumeration; `failure` receives why a value could not be read.
     std::optional<std::pair<std::int64_t, std::int64_t>> enumerationRange(int d, Unresolved* failure);
+
+    // The lowest and highest values of type declaration d, called `name` where it is used: an
+    // enumeration, a subrange, an alias of an ordinal type; with `arrays`, also an array (its
+    // first index) and a string[n] (0 to n), as High and Low read them.
+    struct Range {
+        std::optional<std::pair<std::int64_t, std::int64_t>> range;
+        Unresolved failure; // when there is no range
+    };
+    Range declarationRange(int d, std::string_view name, int depth, bool arrays = false);
+    // The same for the type named by `name` where it is written: one of the unit or of the language.
+    Range typeRange(const PascalToken& name, int depth, bool arrays = false);
+    // One index of an array from tokens[i] (left after it) when it is an ordinal type's name or an
+    // enumeration written in place; nullopt (i unchanged) for anything else.
+    std::optional<Range> indexTypeRange(const std::vector<PascalToken>& tokens, std::size_t& i, int depth);
 
     // The nesting depth followed through declarations before TooDeep.
     static constexpr int kMaxDepth = 64;
@@ -119,6 +157,12 @@ private:
     };
 
     void read();
+    void evaluateConstantsInOrder();
+    Value intrinsic(const PascalToken& name, const std::vector<PascalToken>& tokens, std::size_t& i,
+                    int depth);
+    // "( expression )" from tokens[i], its "("; without the ")" it fails under `name`.
+    Value parenthesised(const std::vector<PascalToken>& tokens, std::size_t& i, int depth,
+                        std::string_view name);
     Value term(const std::vector<PascalToken>& tokens, std::size_t& i, int depth);
     Value factor(const std::vector<PascalToken>& tokens, std::size_t& i, int depth);
     Value expression(const std::vector<PascalToken>& tokens, std::size_t& i, int depth);
@@ -131,6 +175,8 @@ private:
     std::vector<std::pair<std::uint64_t, int>> mByName;
     std::vector<Memo> mMemo;
     int mDepth = 0;
+    bool mConstantsEvaluated = false;
+    std::function<Value(const PascalToken& name)> mSizeOf;
 };
 
 } // namespace dict

@@ -2,10 +2,11 @@
 
 #include "PascalDeclarations.h"
 
+#include <algorithm>
 #include <array>
-#include <deque>
 #include <cerrno>
 #include <cstdio>
+#include <deque>
 #include <limits>
 #include <memory>
 #include <stdexcept>
@@ -84,6 +85,13 @@ public:
     }
     // Token i, for i among the last four read.
     std::string_view operator[](std::size_t i) const { return mRing[i % kKept]; }
+    // Goes on reading at byte `pos`, token i (the last one read) becoming `last`.
+    void resumeAt(std::size_t pos, std::size_t i, std::string_view last)
+    {
+        mPos = pos;
+        mCount = i + 1;
+        mRing[i % kKept] = last;
+    }
 
 private:
     static constexpr std::size_t kKept = 4;
@@ -111,20 +119,6 @@ struct Sized {
         return {Unresolved, -1, 0, {std::string(name), reason}};
     }
 };
-
-// Ordinal types of the language itself that may stand as an array's index: their ranges.
-std::optional<std::pair<std::int64_t, std::int64_t>> builtinOrdinalRange(std::string_view name)
-{
-    static const std::pair<std::string_view, std::pair<std::int64_t, std::int64_t>> kRanges[] = {
-        {"BOOLEAN", {0, 1}},        {"BYTE", {0, 255}},      {"CHAR", {0, 255}},
-        {"ANSICHAR", {0, 255}},     {"SHORTINT", {-128, 127}}, {"WORD", {0, 65535}},
-        {"WIDECHAR", {0, 65535}},   {"SMALLINT", {-32768, 32767}},
-    };
-    for (const auto& [word, range] : kRanges)
-        if (isWord(name, word))
-            return range;
-    return std::nullopt;
-}
 
 // Bytes of an ordinal value between lo and hi (enumerations: 1 byte up to 256 values).
 std::int64_t ordinalSize(std::int64_t lo, std::int64_t hi)
@@ -155,6 +149,7 @@ public:
             mBlanked = blankPascalComments(source);
             mSource = mBlanked;
             mDeclarations.emplace(mSource);
+            mDeclarations->setSizeOf([this](const PascalToken& name) { return sizeOfName(name); });
             mTypeMemo.resize(mDeclarations->declarations().size());
             mUnsignedPosition = combinedPositionOfName("Unsigned");
             mIntegerPosition = combinedPositionOfName("Integer");
@@ -212,7 +207,10 @@ private:
             ScannedRecord& record = records.emplace_back();
             record.Name = name;
             try {
-                ParseRecordFields(tokens, i, record.Fields, &record.Unresolved, 0);
+                if (mResolve)
+                    readDeclaredRecord(tokens, i, record);
+                else
+                    ParseRecordFields(tokens, i, record.Fields);
             } catch (...) {
                 records.pop_back(); // only completed records stay
                 throw;
@@ -222,8 +220,7 @@ private:
 
     // Entered with i at the RECORD token; leaves i at the END that closes the record, past the
     // END of an empty record, or at the end of the token list.
-    void ParseRecordFields(TokenList& tokens, std::size_t& i, std::vector<ScannedField>& fields,
-                           std::vector<UnresolvedField>* unresolved, int depth)
+    void ParseRecordFields(TokenList& tokens, std::size_t& i, std::vector<ScannedField>& fields)
     {
         std::int64_t runningOffset = 0;
         std::vector<std::string_view> typeTokens;
@@ -244,24 +241,14 @@ private:
                 return; // the source ended in the field's names
             ++i;
             typeTokens.clear();
-            bool closed = false; // resolving: an END without ";" before it closes the record
             while (tokens.has(i) && tokens[i] != ";") {
-                if (mResolve && isWord(tokens[i], "END")) {
-                    closed = true;
-                    break;
-                }
                 typeTokens.push_back(tokens[i]);
                 appendCut(field.PascalType, " ");
                 appendCut(field.PascalType, tokens[i]);
                 ++i;
             }
-            if (mResolve)
-                ResolveFieldType(field, typeTokens, runningOffset, unresolved, depth);
-            else
-                MapFieldType(field, typeTokens, runningOffset);
+            MapFieldType(field, typeTokens, runningOffset);
             fields.push_back(std::move(field));
-            if (closed)
-                return;
             ++i;
             if (!tokens.has(i) || isWord(tokens[i], "END"))
                 return;
@@ -335,44 +322,264 @@ private:
 
     // ---- Resolving scans ----
 
-    void ResolveFieldType(ScannedField& field, const std::vector<std::string_view>& typeTokens,
-                          std::int64_t& runningOffset, std::vector<UnresolvedField>* unresolved, int depth)
+    // What reading a record gives: its fields, what stayed unknown and its variants (each left out
+    // when only the record's size is wanted), and the first unknown name with its reason.
+    struct RecordOut {
+        std::vector<ScannedField>* fields = nullptr;
+        std::vector<UnresolvedField>* unresolved = nullptr;
+        std::vector<std::string>* variants = nullptr;
+        std::optional<Unresolved> firstUnknown;
+    };
+
+    // A token list of the pool for as long as it lives: one per reading in progress, kept between
+    // records, since a field's type may reach other records and a SizeOf in a bound others again.
+    class PooledTokens {
+    public:
+        explicit PooledTokens(PascalScanner& scanner) : mScanner(scanner)
+        {
+            if (scanner.mTokenPool.size() <= scanner.mPoolInUse)
+                scanner.mTokenPool.emplace_back();
+            mTokens = &scanner.mTokenPool[scanner.mPoolInUse++];
+        }
+        ~PooledTokens() { --mScanner.mPoolInUse; }
+        PooledTokens(const PooledTokens&) = delete;
+        PooledTokens& operator=(const PooledTokens&) = delete;
+        Tokens& operator*() { return *mTokens; }
+
+    private:
+        PascalScanner& mScanner;
+        Tokens* mTokens = nullptr;
+    };
+
+    // A record found at tokens[i] (its RECORD word), read as declared to the END that closes it;
+    // the token list goes on after that END.
+    void readDeclaredRecord(TokenList& tokens, std::size_t& i, ScannedRecord& record)
     {
-        if (typeTokens.empty())
-            return;
-        if (const std::optional<Sized> sized = commonForm(typeTokens);
-            sized && fitsInt32(sized->size) && fitsInt32(runningOffset + sized->size)) {
-            if (sized->btrieve >= 0 && sized->btrieve < kCombinedTypeCount)
-                field.BtrieveType = combinedTypeNames()[sized->btrieve];
-            field.Offset = static_cast<std::int32_t>(runningOffset);
-            field.Size = static_cast<std::int32_t>(sized->size);
-            runningOffset += sized->size;
-            return;
+        const std::size_t afterRecord =
+            static_cast<std::size_t>(tokens[i].data() - mSource.data()) + tokens[i].size();
+        std::size_t end = 0;
+        {
+            PooledTokens pooled(*this);
+            Tokens& t = *pooled;
+            end = lexRecordBody(mSource, afterRecord, t);
+            record.Fields.reserve(static_cast<std::size_t>(
+                std::count_if(t.begin(), t.end(), [](const PascalToken& u) { return u.is(":"); })));
+            std::size_t j = 0;
+            RecordOut out{&record.Fields, &record.Unresolved, &record.Variants, {}};
+            readRecordBody(t, j, out, 0);
         }
-        const std::size_t begin = static_cast<std::size_t>(typeTokens.front().data() - mSource.data());
-        const std::size_t end =
-            static_cast<std::size_t>(typeTokens.back().data() - mSource.data()) + typeTokens.back().size();
-        // One token list per depth, kept between fields: a record's types may reach other records.
-        if (mTokenPool.size() <= static_cast<std::size_t>(depth))
-            mTokenPool.resize(static_cast<std::size_t>(depth) + 1);
-        Tokens& tokens = mTokenPool[static_cast<std::size_t>(depth)];
-        lexPascal(mSource, begin, end, tokens);
-        Sized sized = sizeOfType(tokens, depth);
-        if (sized.state == Sized::Known && (!fitsInt32(sized.size) || !fitsInt32(runningOffset + sized.size)))
-            sized = Sized::unresolved(typeTokens.front(), UnresolvedReason::TooLarge);
+        tokens.resumeAt(end, i, mSource.substr(end >= 3 ? end - 3 : 0, std::min<std::size_t>(end, 3)));
+    }
+
+    // The fields from tokens[i], just after RECORD, to the END that closes the record (i left
+    // after it). Returns the record's size.
+    std::int64_t readRecordBody(const Tokens& t, std::size_t& i, RecordOut& out, int depth)
+    {
+        const std::int64_t size = readFieldList(t, i, 0, -1, false, out, depth);
+        if (i < t.size() && t[i].is("END"))
+            ++i;
+        return size;
+    }
+
+    static bool closesList(const PascalToken& token, bool inVariant)
+    {
+        return token.is("END") || (inVariant && token.is(")"));
+    }
+
+    // A field list from tokens[i], its fields placed from `start`: fixed fields, then maybe a
+    // variant part, up to the END of the record or, in a variant, the ")" that closes it (i left
+    // there). `variant` is the list's in out.variants, -1 for the fixed part. Returns where its
+    // furthest field ends.
+    std::int64_t readFieldList(const Tokens& t, std::size_t& i, std::int64_t start, std::int32_t variant,
+                               bool inVariant, RecordOut& out, int depth)
+    {
+        std::int64_t offset = start;
+        std::int64_t end = start;
+        while (i < t.size() && !closesList(t[i], inVariant)) {
+            if (t[i].is(";")) {
+                ++i;
+                continue;
+            }
+            if (t[i].is("CASE")) {
+                offset = readVariantPart(t, i, offset, variant, inVariant, out, depth);
+                end = std::max(end, offset);
+                continue;
+            }
+            const std::size_t names = i;
+            while (i < t.size() && !t[i].is(":") && !t[i].is(";") && !closesList(t[i], inVariant))
+                ++i;
+            if (i >= t.size())
+                break; // the source ended in the field's names
+            if (!t[i].is(":"))
+                continue; // no field: a method, a visibility word
+            const std::size_t typeBegin = ++i;
+            skipTo(t, i, inVariant, ";"); // the type
+            ScannedField field;
+            appendScannerTokens(field.Name, t, names, typeBegin - 1, false);
+            field.Variant = variant;
+            resolveField(field, t, typeBegin, i, offset, out, depth);
+            end = std::max(end, offset);
+        }
+        return end;
+    }
+
+    // Moves i to the first token outside brackets and records written in place that ends the list
+    // (END, or ")" in a variant) or is one of the stop words; to the end when there is none.
+    static void skipTo(const Tokens& t, std::size_t& i, bool inVariant, std::string_view stop = {},
+                       std::string_view otherStop = {})
+    {
+        int brackets = 0;
+        int records = 0;
+        for (; i < t.size(); ++i) {
+            const PascalToken& u = t[i];
+            if (brackets == 0 && records == 0 &&
+                (closesList(u, inVariant) || (!stop.empty() && u.is(stop)) ||
+                 (!otherStop.empty() && u.is(otherStop))))
+                return;
+            if (u.is("(") || u.is("["))
+                ++brackets;
+            else if ((u.is(")") || u.is("]")) && brackets > 0)
+                --brackets;
+            else if (brackets == 0 && u.is("RECORD"))
+                ++records;
+            else if (brackets == 0 && records > 0 && u.is("END"))
+                --records;
+        }
+    }
+
+    // "case [tag:] Type of labels: (fields); ..." from tokens[i] (its CASE). The named tag is a
+    // field at `offset`, which moves past it; every variant's fields start there. Returns where
+    // the largest variant ends.
+    std::int64_t readVariantPart(const Tokens& t, std::size_t& i, std::int64_t& offset, std::int32_t variant,
+                                 bool inVariant, RecordOut& out, int depth)
+    {
+        ++i; // CASE
+        std::size_t of = i;
+        skipTo(t, of, inVariant, "OF", ";");
+        if (of >= t.size() || !t[of].is("OF")) {
+            i = of;
+            return offset;
+        }
+        if (depth > PascalDeclarations::kMaxDepth) {
+            // Variant parts nested deeper than followed: passed over, the record left unsized.
+            skipTo(t, i, inVariant);
+            if (!out.firstUnknown)
+                out.firstUnknown = Unresolved{"case", UnresolvedReason::TooDeep};
+            return offset;
+        }
+        if (of > i + 1 && t[i].kind == PascalToken::Identifier && t[i + 1].is(":")) {
+            ScannedField tag;
+            appendScannerTokens(tag.Name, t, i, i + 1, false);
+            tag.Variant = variant;
+            resolveField(tag, t, i + 2, of, offset, out, depth);
+        }
+        i = of + 1;
+        std::int64_t end = offset;
+        while (i < t.size() && !closesList(t[i], inVariant)) {
+            if (t[i].is(";")) {
+                ++i;
+                continue;
+            }
+            const std::size_t labels = i;
+            skipTo(t, i, inVariant, ":", ";");
+            if (i >= t.size() || !t[i].is(":"))
+                continue;
+            std::int32_t index = -1;
+            if (out.variants) {
+                std::string name =
+                    variant < 0 ? std::string() : out.variants->at(static_cast<std::size_t>(variant)) + "/";
+                appendScannerTokens(name, t, labels, i, false);
+                name.resize(std::min(name.size(), ScannedField::kTextWidth)); // a parent's 63 and "/"
+                out.variants->push_back(std::move(name));
+                index = static_cast<std::int32_t>(out.variants->size() - 1);
+            }
+            ++i;
+            if (i < t.size() && t[i].is("(")) {
+                ++i;
+                end = std::max(end, readFieldList(t, i, offset, index, true, out, depth + 1));
+                if (i < t.size() && t[i].is(")"))
+                    ++i;
+            }
+        }
+        return end;
+    }
+
+    // Appends the scanner's tokens of the source from token `from` up to token `until` (excluded):
+    // joined as field names are, or each after a space as Pascal types are; cut at 63 characters.
+    // The tokens themselves go to `tokens` when given.
+    void appendScannerTokens(std::string& to, const Tokens& t, std::size_t from, std::size_t until,
+                             bool spaced, std::vector<std::string_view>* tokens = nullptr) const
+    {
+        if (from >= until || until > t.size())
+            return;
+        const std::size_t end = t[until - 1].pos + t[until - 1].text.size();
+        const std::string_view view = mSource.substr(0, std::min(end + 1, mSource.size()));
+        for (std::size_t pos = t[from].pos; pos + 1 < view.size() && pos < end;) {
+            const std::string_view token = NextToken(view, pos);
+            if (token.empty())
+                break;
+            if (spaced)
+                appendCut(to, " ");
+            appendCut(to, token);
+            if (tokens)
+                tokens->push_back(token);
+        }
+    }
+
+    // Sizes a field of type tokens[begin, end) at `offset`, which moves past it, and lists it.
+    void resolveField(ScannedField& field, const Tokens& t, std::size_t begin, std::size_t end,
+                      std::int64_t& offset, RecordOut& out, int depth)
+    {
+        mTypeTokens.clear();
+        appendScannerTokens(field.PascalType, t, begin, end, true, &mTypeTokens);
+        Sized sized;
+        if (begin >= end) {
+        } else if (const std::optional<Sized> common = commonForm(mTypeTokens);
+                   common && fitsInt32(common->size) && fitsInt32(offset + common->size)) {
+            sized = *common;
+        } else {
+            const std::string_view first = mTypeTokens.empty() ? t[begin].text : mTypeTokens.front();
+            PooledTokens pooled(*this);
+            Tokens& type = *pooled;
+            type.assign(t.begin() + static_cast<std::ptrdiff_t>(begin),
+                        t.begin() + static_cast<std::ptrdiff_t>(end));
+            sized = sizeOfType(type, depth);
+            if (sized.state == Sized::Known && (!fitsInt32(sized.size) || !fitsInt32(offset + sized.size)))
+                sized = Sized::unresolved(first, UnresolvedReason::TooLarge);
+        }
         if (sized.state == Sized::Unresolved) {
-            if (unresolved)
-                unresolved->push_back(
-                    {field.Name, sized.why.name.substr(0, ScannedField::kTextWidth), std::string(reasonText(sized.why.reason))});
-            return;
+            if (out.unresolved)
+                out.unresolved->push_back({field.Name, sized.why.name.substr(0, ScannedField::kTextWidth),
+                                           std::string(reasonText(sized.why.reason))});
+            if (!out.firstUnknown)
+                out.firstUnknown = sized.why;
+        } else if (sized.state == Sized::Known) {
+            if (sized.btrieve >= 0 && sized.btrieve < kCombinedTypeCount)
+                field.BtrieveType = combinedTypeNames()[sized.btrieve];
+            field.Offset = static_cast<std::int32_t>(offset);
+            field.Size = static_cast<std::int32_t>(sized.size);
+            offset += sized.size;
         }
-        if (sized.state != Sized::Known)
-            return;
-        if (sized.btrieve >= 0 && sized.btrieve < kCombinedTypeCount)
-            field.BtrieveType = combinedTypeNames()[sized.btrieve];
-        field.Offset = static_cast<std::int32_t>(runningOffset);
-        field.Size = static_cast<std::int32_t>(sized.size);
-        runningOffset += sized.size;
+        if (out.fields)
+            out.fields->push_back(std::move(field));
+    }
+
+    // SizeOf(name) in a constant expression: a ticked Pascal type by the mapping, a type of the
+    // unit as a field of that type is sized.
+    PascalDeclarations::Value sizeOfName(const PascalToken& name)
+    {
+        const Tokens one{name};
+        std::size_t i = 0;
+        const std::optional<Sized> sized = readNamedType(one, i, 0);
+        PascalDeclarations::Value v;
+        if (sized && sized->state == Sized::Known)
+            v.value = sized->size;
+        else if (sized && sized->state == Sized::Unresolved)
+            v.unresolved = sized->why;
+        else
+            v.unresolved = {std::string(name.text),
+                            sized ? UnresolvedReason::NotMapped : UnresolvedReason::NotSized};
+        return v;
     }
 
     // The source text from token `from` to token `to` (included).
@@ -568,86 +775,16 @@ private:
     // or a single value.
     Count dimensionCount(const Tokens& tokens, std::size_t& i, int depth)
     {
-        if (i + 1 < tokens.size() && tokens[i].is("(") && tokens[i + 1].kind == PascalToken::Identifier) {
-            std::int64_t names = 0;
-            std::size_t j = i + 1;
-            for (; j < tokens.size() && !tokens[j].is(")"); ++j)
-                names += tokens[j].kind == PascalToken::Identifier && (tokens[j - 1].is("(") || tokens[j - 1].is(","));
-            if (j < tokens.size()) {
-                i = j + 1;
-                Count c;
-                c.count = names;
-                return c;
-            }
-        }
-        if (i + 1 < tokens.size() && tokens[i].kind == PascalToken::Identifier &&
-            (tokens[i + 1].is(",") || tokens[i + 1].is("]"))) {
-            const PascalToken& name = tokens[i];
-            bool later = false;
-            const int d = mDeclarations->find(name.text, name.pos, &later);
-            if (d >= 0 && mDeclarations->declarations()[d].kind == PascalDeclarations::Kind::Type) {
-                ++i;
-                return ordinalCount(d, name.text, depth + 1);
-            }
-            if (d < 0) {
-                if (const auto range = builtinOrdinalRange(name.text)) {
-                    ++i;
-                    return rangeCount(range->first, range->second, name.text);
-                }
-            }
+        const std::string_view name = i < tokens.size() ? tokens[i].text : std::string_view();
+        if (const std::optional<PascalDeclarations::Range> r =
+                mDeclarations->indexTypeRange(tokens, i, depth)) {
+            if (r->range)
+                return rangeCount(r->range->first, r->range->second, name);
+            Count c;
+            c.failed = Sized::unresolved(r->failure.name, r->failure.reason);
+            return c;
         }
         return boundCount(tokens, i);
-    }
-
-    // The number of values of ordinal type d: an enumeration, a subrange or an alias of one.
-    Count ordinalCount(int d, std::string_view name, int depth)
-    {
-        Count c;
-        if (depth > PascalDeclarations::kMaxDepth) {
-            c.failed = Sized::unresolved(name, UnresolvedReason::TooDeep);
-            return c;
-        }
-        Unresolved failure{std::string(name), UnresolvedReason::NotInteger};
-        if (const auto range = mDeclarations->enumerationRange(d, &failure))
-            return rangeCount(range->first, range->second, name);
-        if (failure.reason != UnresolvedReason::NotInteger || failure.name != name) {
-            c.failed = Sized::unresolved(failure.name, failure.reason);
-            return c;
-        }
-        const PascalDeclarations::Declaration& decl = mDeclarations->declarations()[d];
-        const Tokens tokens = lexPascal(mSource, decl.begin, decl.end);
-        std::size_t i = 0;
-        while (i < tokens.size() && tokens[i].is("TYPE"))
-            ++i;
-        if (i + 1 == tokens.size() && tokens[i].kind == PascalToken::Identifier) {
-            const int alias = mDeclarations->find(tokens[i].text, tokens[i].pos);
-            if (alias >= 0 && mDeclarations->declarations()[alias].kind == PascalDeclarations::Kind::Type) {
-                if (alias == d) {
-                    c.failed = Sized::unresolved(name, UnresolvedReason::Circular);
-                    return c;
-                }
-                return ordinalCount(alias, tokens[i].text, depth + 1);
-            }
-            if (const auto range = builtinOrdinalRange(tokens[i].text))
-                return rangeCount(range->first, range->second, name);
-        }
-        const std::size_t start = i;
-        const PascalDeclarations::Value lo = mDeclarations->evaluate(tokens, i);
-        if (lo.value && i < tokens.size() && tokens[i].is("..")) {
-            ++i;
-            const PascalDeclarations::Value hi = mDeclarations->evaluate(tokens, i);
-            if (!hi.value) {
-                c.failed = Sized::unresolved(hi.unresolved.name, hi.unresolved.reason);
-                return c;
-            }
-            return rangeCount(*lo.value, *hi.value, name);
-        }
-        if (!lo.value && i > start) {
-            c.failed = Sized::unresolved(lo.unresolved.name, lo.unresolved.reason);
-            return c;
-        }
-        c.failed = Sized::unresolved(name, UnresolvedReason::NotInteger); // no ordinal type
-        return c;
     }
 
     // A type from tokens[i]: packed, array, enumeration, subrange, or a name with an optional
@@ -666,6 +803,16 @@ private:
         const PascalToken& t = tokens[i];
         if (t.is("ARRAY"))
             return readArray(tokens, i, depth);
+        if (t.is("SET") && i + 1 < tokens.size() && tokens[i + 1].is("OF"))
+            return readSet(tokens, i, depth);
+        if (t.is("RECORD")) {
+            ++i;
+            RecordOut inner;
+            const std::int64_t size = readRecordBody(tokens, i, inner, depth + 1);
+            if (inner.firstUnknown)
+                return Sized::unresolved(inner.firstUnknown->name, inner.firstUnknown->reason);
+            return Sized::known(-1, size);
+        }
         if (t.is("(")) {
             // An enumeration written in place: its names counted.
             std::int64_t names = 0;
@@ -696,6 +843,41 @@ private:
         if (*hi.value < *lo.value)
             return Sized::unresolved(tokens[i - 1].text, UnresolvedReason::EmptyRange);
         return Sized::known(*lo.value < 0 ? mIntegerPosition : mUnsignedPosition, ordinalSize(*lo.value, *hi.value));
+    }
+
+    // "set of" an ordinal type of values 0 to 255: a bit per value from the byte of its lowest
+    // value to the byte of its highest. A 3-byte set is 3 bytes to some compilers, 4 to others.
+    std::optional<Sized> readSet(const Tokens& tokens, std::size_t& i, int depth)
+    {
+        const std::size_t start = i;
+        i += 2; // SET OF
+        std::optional<PascalDeclarations::Range> r;
+        if (i + 1 == tokens.size() && tokens[i].kind == PascalToken::Identifier) {
+            r = mDeclarations->typeRange(tokens[i++], depth);
+        } else if (!(r = mDeclarations->indexTypeRange(tokens, i, depth))) {
+            const PascalDeclarations::Value lo = mDeclarations->evaluate(tokens, i);
+            if (!lo.value)
+                return Sized::unresolved(lo.unresolved.name, lo.unresolved.reason);
+            if (i >= tokens.size() || !tokens[i].is(".."))
+                return std::nullopt;
+            ++i;
+            const PascalDeclarations::Value hi = mDeclarations->evaluate(tokens, i);
+            if (!hi.value)
+                return Sized::unresolved(hi.unresolved.name, hi.unresolved.reason);
+            r = PascalDeclarations::Range{std::make_pair(*lo.value, *hi.value), {}};
+        }
+        if (!r->range)
+            return Sized::unresolved(r->failure.name, r->failure.reason);
+        const auto [lo, hi] = *r->range;
+        const std::string_view text = textOf(tokens, start, i - 1);
+        if (hi < lo)
+            return Sized::unresolved(text, UnresolvedReason::EmptyRange);
+        if (lo < 0 || hi > 255)
+            return Sized::unresolved(text, UnresolvedReason::NotSized);
+        const std::int64_t bytes = hi / 8 - lo / 8 + 1;
+        if (bytes == 3)
+            return Sized::unresolved(text, UnresolvedReason::CompilerBound);
+        return Sized::known(-1, bytes);
     }
 
     std::optional<Sized> readArray(const Tokens& tokens, std::size_t& i, int depth)
@@ -784,37 +966,22 @@ private:
             return memo.sized;
         if (memo.state == TypeMemo::InProgress)
             return Sized::unresolved(name, UnresolvedReason::Circular);
-        if (depth > PascalDeclarations::kMaxDepth)
+        // A SizeOf in a bound may lead into another declaration from within this one.
+        if (depth > PascalDeclarations::kMaxDepth || mDeclarationsInProgress >= PascalDeclarations::kMaxDepth)
             return Sized::unresolved(name, UnresolvedReason::TooDeep);
         memo.state = TypeMemo::InProgress;
+        ++mDeclarationsInProgress;
         const PascalDeclarations::Declaration& decl = mDeclarations->declarations()[d];
         Sized sized;
         Unresolved failure{std::string(name), UnresolvedReason::NotInteger};
-        if (decl.recordPos != std::string_view::npos) {
-            // As the scanner sums a record's fields; the first field left unknown leaves it unknown.
-            TokenList tokens(mSource, decl.recordPos);
-            std::size_t i = 0;
-            std::vector<ScannedField> fields;
-            std::vector<UnresolvedField> inner;
-            if (tokens.has(0))
-                ParseRecordFields(tokens, i, fields, &inner, depth);
-            std::int64_t total = 0;
-            for (const ScannedField& f : fields)
-                total += f.Size;
-            sized = Sized::known(-1, total);
-            if (!inner.empty()) {
-                const UnresolvedField& first = inner.front();
-                sized = Sized::unresolved(first.Name, reasonOfText(first.Reason));
-            } else if (!fitsInt32(total)) {
-                sized = Sized::unresolved(name, UnresolvedReason::TooLarge);
-            }
-        } else if (const auto range = mDeclarations->enumerationRange(d, &failure)) {
+        if (const auto range = mDeclarations->enumerationRange(d, &failure)) {
             sized = Sized::known(mUnsignedPosition, ordinalSize(range->first, range->second));
         } else if (failure.reason != UnresolvedReason::NotInteger || failure.name != name) {
             sized = Sized::unresolved(failure.name, failure.reason);
         } else {
             sized = sizeOfType(lexPascal(mSource, decl.begin, decl.end), depth);
         }
+        --mDeclarationsInProgress;
         if (sized.state == Sized::Unresolved && sized.why.reason == UnresolvedReason::TooDeep) {
             memo.state = TypeMemo::Unvisited;
             return sized;
@@ -822,16 +989,6 @@ private:
         memo.state = TypeMemo::Done;
         memo.sized = sized;
         return sized;
-    }
-
-    static UnresolvedReason reasonOfText(std::string_view text)
-    {
-        for (auto r : {UnresolvedReason::NotDeclared, UnresolvedReason::DeclaredLater, UnresolvedReason::Circular,
-                       UnresolvedReason::NotInteger, UnresolvedReason::EmptyRange, UnresolvedReason::TooLarge,
-                       UnresolvedReason::TooDeep, UnresolvedReason::NotSized})
-            if (reasonText(r) == text)
-                return r;
-        return UnresolvedReason::NotDeclared;
     }
 
     struct TypeMemo {
@@ -848,6 +1005,9 @@ private:
     std::optional<PascalDeclarations> mDeclarations;
     std::vector<TypeMemo> mTypeMemo;
     std::deque<Tokens> mTokenPool; // a deque: growing it keeps the lists in use where they are
+    std::size_t mPoolInUse = 0;
+    int mDeclarationsInProgress = 0;
+    std::vector<std::string_view> mTypeTokens; // the scanner's tokens of the type being resolved
     std::int32_t mUnsignedPosition = -1;
     std::int32_t mIntegerPosition = -1;
 };

@@ -5,12 +5,15 @@
 // grammar, not a Pascal parser: comment brackets and braces only separate tokens (the text inside
 // a comment is scanned like code) and the first END after a ";" closes a record.
 //
-// Resolving declarations (ScanOptions::resolve) changes three things and nothing else: comments
+// Resolving declarations (ScanOptions::resolve) changes four things and nothing else: comments
 // of all three kinds and tabs are blanks (blankPascalComments); a bound may be a constant
-// expression over the unit's constants; and a field's type is read as Pascal declares it, so
-// that a type declared in the unit (alias, string[n], subrange, enumeration, array, record) gives
-// its size. What stays unknown is listed in the record's Unresolved, sized 0, never guessed, and
-// the scan goes on. PascalDeclarations.h reads the declarations.
+// expression over the unit's constants; a record is read as Pascal declares it, to its own END
+// (records written inside it, a variant part after its fixed fields: each variant's fields start
+// where the fixed part and the tag end, so variants overlap, and the record's size is the fixed
+// part plus its largest variant); and a field's type is read as Pascal declares it, so that a
+// type declared in the unit (alias, string[n], subrange, enumeration, array, record) gives its
+// size. What stays unknown is listed in the record's Unresolved, sized 0, never guessed, and the
+// scan goes on. PascalDeclarations.h reads the declarations.
 //
 // The source is taken as single bytes (Latin-1): no decoding. Every text here is Latin-1.
 #include "TypeMappingLine.h"
@@ -34,6 +37,9 @@ struct ScannedField {
     std::string BtrieveType; // a name of the combined Btrieve type list, or empty
     std::int32_t Offset = 0; // bytes from the start of the record
     std::int32_t Size = 0;   // bytes
+    // Resolving scans: the variant of the record's variant part the field belongs to, as an
+    // index into its record's Variants; -1 for the fixed part and its tag.
+    std::int32_t Variant = -1;
 
     bool operator==(const ScannedField&) const = default;
 };
@@ -52,9 +58,21 @@ struct ScannedRecord {
     std::string Name;
     std::vector<ScannedField> Fields;
     std::vector<UnresolvedField> Unresolved; // resolving scans: in field order
+    // Resolving scans: the variants of its variant parts in the order they are declared, each
+    // named by its case labels as written ("1", "1,2"), a nested variant after its enclosing one
+    // ("2/B"). Cut at 63 characters.
+    std::vector<std::string> Variants;
 
     bool operator==(const ScannedRecord&) const = default;
 };
+
+// The name of the variant field `f` of record `r` belongs to; empty for the fixed part.
+inline std::string_view variantName(const ScannedRecord& r, const ScannedField& f)
+{
+    return f.Variant >= 0 && static_cast<std::size_t>(f.Variant) < r.Variants.size()
+               ? std::string_view(r.Variants[static_cast<std::size_t>(f.Variant)])
+               : std::string_view();
+}
 
 // What one scan found. When the scan stopped at an error, `records` holds the records completed
 // before it and `error` the message: "'<token>' is not a valid integer value" for a bound or a

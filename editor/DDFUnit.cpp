@@ -599,7 +599,8 @@ void TMain::FormCreate()
     titles(FileGrid, dict::fieldNames(dict::DictFile::File));
     titles(FieldGrid, dict::fieldNames(dict::DictFile::Field));
     titles(KeyGrid, dict::fieldNames(dict::DictFile::Index));
-    constexpr std::string_view kRecordColumns[] = {"Field", "Pascal type", "Btrieve type", "Offset", "Size"};
+    constexpr std::string_view kRecordColumns[] = {"Field",  "Pascal type", "Btrieve type",
+                                                   "Offset", "Size",        "Variant"};
     titles(RecordGrid, kRecordColumns);
     titles(ExtGrid, dict::fieldNames(dict::DictFile::FieldExt));
 

@@ -47,6 +47,8 @@
 // A record found by the Pascal record scanner and one of its fields (Latin-1 texts).
 using ScannedField = dict::ScannedField;
 using ScannedRecord = dict::ScannedRecord;
+// RecordGrid's column of a field's variant, shown only for a record that has a variant part.
+inline constexpr int kRecordVariantColumn = 5;
 
 // One entry of FileStatList: a file id and a copy of the 1920-byte statistics buffer.
 struct FileStatEntry {

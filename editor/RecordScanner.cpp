@@ -137,15 +137,21 @@ void TMain::ShowRecordFields()
     if (index < 0 || index >= static_cast<int>(ScannedRecords.size()))
         return;
     RecordGrid->setRowCount(2);
-    for (const ScannedField& field : ScannedRecords[index].Fields) {
+    bool variants = false;
+    const ScannedRecord& record = ScannedRecords[index];
+    for (const ScannedField& field : record.Fields) {
         const int row = RecordGrid->RowCount() - 1;
         RecordGrid->setCells(0, row, sourceText(field.Name));
         RecordGrid->setCells(1, row, sourceText(field.PascalType));
         RecordGrid->setCells(2, row, sourceText(field.BtrieveType));
         RecordGrid->setCells(3, row, QString::number(field.Offset));
         RecordGrid->setCells(4, row, QString::number(field.Size));
+        RecordGrid->setCells(kRecordVariantColumn, row,
+                             sourceText(std::string(dict::variantName(record, field))));
+        variants = variants || field.Variant >= 0;
         RecordGrid->setRowCount(row + 2);
     }
+    RecordGrid->setColumnHidden(kRecordVariantColumn, !variants);
     const int last = RecordGrid->RowCount() - 1;
     for (int col = 0; col < RecordGrid->ColCount(); ++col)
         RecordGrid->setCells(col, last, QString());

@@ -23,8 +23,9 @@ void TMain::buildUtilsPage()
     MAKE(CurFile, placeLabel(new QLabel(p), 0, 186));
     CurFile->setFixedWidth(235);
     MAKE(FindRecord, place(new TListBox(p), 0, 16, 121, 169));
-    MAKE(RecordGrid, place(new TVarGrid(5, p), 128, 0, 289, 185));
-    RecordGrid->setColWidths({76, 77, 57, 27, 27});
+    MAKE(RecordGrid, place(new TVarGrid(6, p), 128, 0, 289, 185));
+    RecordGrid->setColWidths({76, 77, 57, 27, 27, 48});
+    RecordGrid->setColumnHidden(kRecordVariantColumn, true); // shown for a record with a variant part
     RecordGrid->setEditable(false);
     MAKE(Search, place(new QPushButton(QStringLiteral("Find Records"), p), 24, 200, 75, 25));
     Search->setEnabled(false);

@@ -6,24 +6,31 @@
 // sanitizers' findings it stops on a broken contract: a token outside the source or holding
 // the final byte, a token that holds a separator or a delimiter with other bytes, an empty
 // token before the last, texts beyond 63 characters, an unmapped field with a size, offsets
-// that are not the sum of the sizes before them, or an error text of an unknown kind. The same
+// that are not the sum of the sizes before them in their variant (or the fixed part), or an
+// error text of an unknown kind. The same
 // bytes also go to the mapping-line words as a "Quillan.rec" and as one line: every completed line
 // has three words, and a word written with PutWord reads back with GetWord.
 #include "PascalDeclarations.h"
 #include "PascalScanner.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <string_view>
 
 namespace {
 
-void check(bool condition)
+// Stops on a broken contract, naming the line of the check.
+void checkAt(bool condition, int line)
 {
-    if (!condition)
+    if (!condition) {
+        std::fprintf(stderr, "contract broken at line %d\n", line);
         std::abort();
+    }
 }
+#define check(condition) checkAt((condition), __LINE__)
 
 bool isDelimiter(char c)
 {
@@ -80,10 +87,7 @@ void checkResolved(const dict::ScanResult& result)
         for (const dict::UnresolvedField& u : record.Unresolved) {
             check(u.Name.size() <= dict::ScannedField::kTextWidth);
             bool reasonKnown = false;
-            for (auto r : {dict::UnresolvedReason::NotDeclared, dict::UnresolvedReason::DeclaredLater,
-                           dict::UnresolvedReason::Circular, dict::UnresolvedReason::NotInteger,
-                           dict::UnresolvedReason::EmptyRange, dict::UnresolvedReason::TooLarge,
-                           dict::UnresolvedReason::TooDeep, dict::UnresolvedReason::NotSized})
+            for (auto r : dict::kUnresolvedReasons)
                 reasonKnown = reasonKnown || dict::reasonText(r) == u.Reason;
             check(reasonKnown);
             const auto takesNoRoom = [&u](const dict::ScannedField& f) {
@@ -106,18 +110,25 @@ void checkScan(std::string_view source, const dict::TypeMap& map, bool validPosi
         checkResolved(result);
     for (const dict::ScannedRecord& record : result.records) {
         check(resolve || record.Unresolved.empty());
-        std::int64_t offset = 0;
+        // Where the next field of each variant (-1 for the fixed part) starts: the fixed part
+        // from 0, a variant from wherever its first field is.
+        check(resolve || record.Variants.empty());
+        for (const std::string& name : record.Variants)
+            check(name.size() <= dict::ScannedField::kTextWidth);
+        std::map<std::int32_t, std::int64_t> next{{-1, 0}};
         for (const dict::ScannedField& f : record.Fields) {
             check(f.Name.size() <= dict::ScannedField::kTextWidth);
             check(f.PascalType.size() <= dict::ScannedField::kTextWidth);
+            check(f.Variant >= -1 && f.Variant < static_cast<std::int32_t>(record.Variants.size()));
             if (f.BtrieveType.empty() && validPositions && !resolve) {
                 check(f.Offset == 0 && f.Size == 0);
                 continue;
             }
             if (f.Offset == 0 && f.Size == 0 && f.BtrieveType.empty())
                 continue; // unmapped, or mapped to no Btrieve type with a zero size
-            check(f.Offset == offset);
-            offset += f.Size;
+            const auto at = next.try_emplace(f.Variant, f.Offset).first;
+            check(f.Offset == at->second);
+            at->second += f.Size;
         }
     }
     if (result.error) {

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 const fs::path kCases = fs::path(QUILLAN_TEST_DATA) / "pascal";
 
 struct Scan {
-    QStringList lines; // "record NAME" and "NAME|PASCAL|BTRIEVE|OFFSET|SIZE", then "error MESSAGE"
+    QStringList lines; // "record NAME" and "NAME|PASCAL|BTRIEVE|OFFSET|SIZE[|VARIANT]", then "error MESSAGE"
     int status = 0;
 };
 
@@ -69,8 +69,16 @@ Scan windowScan(const fs::path& dir, bool resolve)
             QStringList cells;
             for (int col = 0; col < 5; ++col)
                 cells << window.RecordGrid->Cells(col, row);
+            if (const QString variant = window.RecordGrid->Cells(kRecordVariantColumn, row);
+                !variant.isEmpty())
+                cells << variant;
             scan.lines << cells.join('|');
         }
+        // The variant column is shown exactly when the record has a variant part.
+        const std::vector<dict::ScannedField>& fields =
+            window.ScannedRecords[static_cast<std::size_t>(i)].Fields;
+        EXPECT_EQ(window.RecordGrid->isColumnHidden(kRecordVariantColumn),
+                  std::none_of(fields.begin(), fields.end(), [](const auto& f) { return f.Variant >= 0; }));
         for (const dict::UnresolvedField& u : window.ScannedRecords[static_cast<std::size_t>(i)].Unresolved)
             scan.lines << unresolvedLine(QString::fromStdString(u.Field), QString::fromStdString(u.Name),
                                          QString::fromStdString(u.Reason));
@@ -99,11 +107,13 @@ Scan cliScan(const fs::path& dir, bool resolve)
     const QJsonObject doc = QJsonDocument::fromJson(QByteArray::fromStdString(out.str())).object();
     for (const QJsonValue& r : doc["records"].toArray()) {
         scan.lines << "record " + r["name"].toString();
-        for (const QJsonValue& f : r["fields"].toArray())
-            scan.lines << QStringList{f["name"].toString(), f["pascalType"].toString(),
-                                      f["btrieveType"].toString(), QString::number(f["offset"].toInt()),
-                                      QString::number(f["size"].toInt())}
-                              .join('|');
+        for (const QJsonValue& f : r["fields"].toArray()) {
+            QStringList cells{f["name"].toString(), f["pascalType"].toString(), f["btrieveType"].toString(),
+                              QString::number(f["offset"].toInt()), QString::number(f["size"].toInt())};
+            if (f.toObject().contains("variant"))
+                cells << f["variant"].toString();
+            scan.lines << cells.join('|');
+        }
         // The shape of a plain scan, with "unresolved" added to each record when resolving.
         EXPECT_EQ(r.toObject().contains("unresolved"), resolve);
         for (const QJsonValue& u : r["unresolved"].toArray())
@@ -156,6 +166,22 @@ TEST(CliScan, mappingOptionWinsOverQuillanRecAndDefaultsUseNoType)
     fs::copy_file(kCases / "mapping-word-not-a-number" / "mapping.rec", dir.path() / "Quillan.rec");
     EXPECT_EQ(scan({"--mapping", (kCases / "mapping.rec").string()}), withMapping);
     EXPECT_EQ(scan({"--mapping", "missing.rec"}).substr(0, 2), "2\n");
+}
+
+TEST(CliScan, aFieldOfAVariantNamesItsLabelsAfterItsSize)
+{
+    testsupport::TempDir dir;
+    testsupport::CurrentDirGuard here(dir.path());
+    fs::copy_file(kCases / "resolve-variant-records" / "input.pas", dir.path() / "input.pas");
+    std::ostringstream out, err;
+    cli::CliIo io{out, err};
+    const std::vector<std::string> args{"quillan-cli", "scan",      "input.pas",
+                                        "--resolve",   "--mapping", (kCases / "mapping.rec").string()};
+    ASSERT_EQ(cli::runCli(args, io), 0) << err.str();
+    for (const char* line :
+         {"  Code| Word|Unsigned|0|2\n", "  AsText| String [ 7 ]|String|2|8|3\n",
+          "  Flag| Boolean|Logical|10|1|3/True\n", "  Terms| Word|Unsigned|11|2|kSupplier,kNote\n"})
+        EXPECT_NE(out.str().find(line), std::string::npos) << line << out.str();
 }
 
 } // namespace

@@ -54,7 +54,7 @@ TEST(PascalConstants, expressionsOverLiteralsAndEarlierConstants)
         {"Rate", "Rate: not an integer constant"},
         {"Typed", "Typed: not an integer constant"},
         {"Missing + 1", "Missing: not declared in this unit"},
-        {"High(A)", "High: not an integer constant"},
+        {"High(A)", "A: not an integer constant"},
         {"1 div 0", "div: beyond 32 bits or divided by zero"},
         {"$7FFFFFFFFFFFFFFF * 2", "*: beyond 32 bits or divided by zero"},
         {"99999999999999999999", "99999999999999999999: beyond 32 bits or divided by zero"},
@@ -62,6 +62,48 @@ TEST(PascalConstants, expressionsOverLiteralsAndEarlierConstants)
     };
     for (const auto& [expression, expected] : cases)
         EXPECT_EQ(boundValue(consts, expression), expected) << expression;
+}
+
+// Ord, Succ, Pred and Chr of constants; High and Low of ordinal types, arrays and string types.
+// SizeOf needs the type mapping and is the scanner's (PascalScannerTest); without it, unresolved.
+TEST(PascalConstants, intrinsicsOfConstantsAndTypes)
+{
+    const std::string decls =
+        "const A = 10;\n"
+        "type TColor = (Red, Green = 5, Blue); TSmall = 1..20; TArr = array[TColor] of Byte;\n"
+        "  TIdx = packed array[-2..A - 3, 1..4] of Char; TName = string[30]; TSame = TSmall;\n"
+        "  TOther = array[TMissing] of Byte; TLetters = 'a'..'z';\n";
+    const std::pair<const char*, const char*> cases[] = {
+        {"Ord('A')", "65"},
+        {"Ord(Blue) + Ord(True) + Ord(false)", "7"},
+        {"Succ(A) * 2", "22"},
+        {"Pred(Low(TSmall))", "0"},
+        {"Chr(65)", "65"},
+        {"Ord(Chr(Pred(Ord('b'))))", "97"},
+        {"High(TSmall) - Low(TSmall)", "19"},
+        {"High(TSame)", "20"},
+        {"Low(TColor)", "0"},
+        {"High(TColor)", "6"},
+        {"High(TArr)", "6"},
+        {"Low(TIdx)", "-2"},
+        {"High(TIdx)", "7"},
+        {"High(TName)", "30"},
+        {"High(TLetters)", "122"},
+        {"High(Byte) + High(ShortInt)", "382"},
+        {"Low(SmallInt)", "-32768"},
+        {"High(Integer)", "Integer: depends on the compiler"},
+        {"High(TOther)", "TMissing: not declared in this unit"},
+        {"Low(TUnknown)", "TUnknown: not declared in this unit"},
+        {"SizeOf(TSmall)", "TSmall: a form of type not sized"},
+        {"Ord(Missing)", "Missing: not declared in this unit"},
+        {"Succ($7FFFFFFFFFFFFFFF)", "Succ: beyond 32 bits or divided by zero"},
+        {"Chr(70000)", "Chr: beyond 32 bits or divided by zero"},
+        {"High(1)", "High: not an integer constant"},
+        {"Length('abc')", "Length: not an integer constant"},
+        {"Ord(1", "Ord: not an integer constant"},
+    };
+    for (const auto& [expression, expected] : cases)
+        EXPECT_EQ(boundValue(decls, expression), expected) << expression;
 }
 
 TEST(PascalConstants, laterAndCircularConstantsAreReportedNotGuessed)

@@ -1,7 +1,7 @@
 // Every folder of tests/data/pascal is one case: input.pas scanned with mapping.rec (the
 // folder's own, or the shared one beside the folders) must give expected.txt, which lists
 //   record <name>
-//   field <Name>|<PascalType>|<BtrieveType>|<Offset>|<Size>
+//   field <Name>|<PascalType>|<BtrieveType>|<Offset>|<Size>[|<Variant>]   (the variant when it has one)
 //   unresolved <Field>|<Name>|<reason>   (resolving scans: after the record's fields)
 //   error <message>          (last, when the scan stops at an error)
 // in order; "#" lines are comments. Texts escape a tab as \t, a backslash as \\ and other
@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -49,7 +50,8 @@ std::string describe(const dict::ScanResult& result)
         out += "record " + escaped(record.Name) + "\n";
         for (const dict::ScannedField& f : record.Fields)
             out += "field " + escaped(f.Name) + "|" + escaped(f.PascalType) + "|" + escaped(f.BtrieveType) +
-                   "|" + std::to_string(f.Offset) + "|" + std::to_string(f.Size) + "\n";
+                   "|" + std::to_string(f.Offset) + "|" + std::to_string(f.Size) +
+                   (f.Variant < 0 ? "" : "|" + escaped(dict::variantName(record, f))) + "\n";
         for (const dict::UnresolvedField& u : record.Unresolved)
             out += "unresolved " + escaped(u.Field) + "|" + escaped(u.Name) + "|" + u.Reason + "\n";
     }
@@ -152,6 +154,172 @@ TEST(PascalScanner, theMappingDecidesByTheFirstMatchingTokenAndTheTickBox)
     result = dict::scanPascalRecords(source, map);
     EXPECT_EQ(result.records[0].Fields[0].BtrieveType, "Integer");
     EXPECT_EQ(result.records[0].Fields[0].Size, 4);
+}
+
+// ---- Variant records, generated ----
+
+// A record with a variant part written at random, and the layout Pascal gives it, worked out here
+// independently: fixed fields one after another, the named tag after them, each variant's fields
+// from where the tag ends, nested variant parts inside variants, the size the fixed part plus the
+// largest variant.
+class VariantRecordWriter {
+public:
+    explicit VariantRecordWriter(unsigned seed) : mRandom(seed) {}
+
+    struct Expected {
+        std::string name, variant;
+        std::int32_t offset, size;
+    };
+    std::string source;
+    std::vector<Expected> fields;
+
+    // Writes the field list of a record or a variant from `start`; returns where it ends.
+    std::int32_t fieldList(std::int32_t start, const std::string& variant, int depth, bool last)
+    {
+        std::int32_t offset = start;
+        for (int n = pick(0, 3); n > 0; --n)
+            offset = field(offset, variant);
+        if (depth >= 3 || pick(0, 2) == 0) {
+            if (!last && !source.empty() && source.back() == ';')
+                source.pop_back(); // the last field before ")" needs no ";"
+            return offset;
+        }
+        source += " case ";
+        if (pick(0, 1)) {
+            const std::string tag = "Tag" + std::to_string(mNames++);
+            source += tag + ": Byte of";
+            fields.push_back({tag, variant, offset, 1});
+            ++offset;
+        } else {
+            source += pick(0, 1) ? "Integer of" : "Boolean of";
+        }
+        std::int32_t end = offset;
+        for (int v = pick(1, 3); v > 0; --v) {
+            std::string labels;
+            for (int l = pick(1, 3); l > 0; --l)
+                labels += (labels.empty() ? "" : ",") + std::to_string(mLabels++);
+            std::string spaced = labels;
+            for (std::size_t p = 0; (p = spaced.find(',', p)) != std::string::npos; p += 2)
+                spaced.insert(p + 1, " ");
+            source += "\n " + spaced + ": (";
+            const std::string name = variant.empty() ? labels : variant + "/" + labels;
+            end = std::max(end, fieldList(offset, name, depth + 1, false));
+            source += ")";
+            if (v > 1 || pick(0, 1))
+                source += ";";
+        }
+        return end;
+    }
+
+private:
+    std::int32_t field(std::int32_t offset, const std::string& variant)
+    {
+        const std::string name = "F" + std::to_string(mNames++);
+        std::int32_t size = 0;
+        std::string type;
+        switch (pick(0, 5)) {
+        case 0:
+            type = "Byte", size = 1;
+            break;
+        case 1:
+            type = "Word", size = 2;
+            break;
+        case 2:
+            type = "LongInt", size = 4;
+            break;
+        case 3:
+            size = pick(1, 40), type = "String[" + std::to_string(size) + "]", ++size;
+            break;
+        case 4:
+            size = pick(1, 9), type = "array[1.." + std::to_string(size) + "] of Char";
+            break;
+        default: {
+            const int lo = pick(-3, 3), hi = lo + pick(0, 5);
+            type = "array[" + std::to_string(lo) + ".." + std::to_string(hi) + "] of Word";
+            size = 2 * (hi - lo + 1);
+        }
+        }
+        source += "\n  " + name + ": " + type + ";";
+        fields.push_back({name, variant, offset, size});
+        return offset + size;
+    }
+    int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(mRandom); }
+
+    std::mt19937 mRandom;
+    int mNames = 0;
+    int mLabels = 1;
+};
+
+TEST(PascalResolving, generatedVariantRecordsGetTheLayoutPascalGivesThem)
+{
+    const dict::TypeMap map =
+        dict::typeMapFromLines(dict::readTypeMapping(testsupport::readFile(kCases / "mapping.rec")));
+    dict::ScanOptions resolve;
+    resolve.resolve = true;
+    for (unsigned seed = 1; seed <= 300; ++seed) {
+        VariantRecordWriter writer(seed);
+        writer.source = "type\n TRec = record";
+        const std::int32_t size = writer.fieldList(0, {}, 0, true);
+        writer.source += "\n end;\n TWrap = packed record Inner: TRec; After: Byte; end;\n";
+        const dict::ScanResult result = dict::scanPascalRecords(writer.source, map, resolve);
+        ASSERT_EQ(result.records.size(), 2u) << "seed " << seed << "\n" << writer.source;
+        std::vector<VariantRecordWriter::Expected> got;
+        for (const dict::ScannedField& f : result.records[0].Fields)
+            got.push_back({f.Name, std::string(dict::variantName(result.records[0], f)), f.Offset, f.Size});
+        const auto text = [](const std::vector<VariantRecordWriter::Expected>& fields) {
+            std::string out;
+            for (const auto& f : fields)
+                out += f.name + "|" + f.variant + "|" + std::to_string(f.offset) + "|" +
+                       std::to_string(f.size) + "\n";
+            return out;
+        };
+        EXPECT_EQ(text(got), text(writer.fields)) << "seed " << seed << "\n" << writer.source;
+        EXPECT_TRUE(result.records[0].Unresolved.empty()) << "seed " << seed;
+        ASSERT_EQ(result.records[1].Fields.size(), 2u) << "seed " << seed;
+        EXPECT_EQ(result.records[1].Fields[0].Size, size) << "seed " << seed << "\n" << writer.source;
+        EXPECT_EQ(result.records[1].Fields[1].Offset, size) << "seed " << seed;
+        // Without resolving, the scan is the token scanner's, which knows no variants.
+        for (const dict::ScannedRecord& r : dict::scanPascalRecords(writer.source, map).records)
+            for (const dict::ScannedField& f : r.Fields)
+                EXPECT_EQ(f.Variant, -1);
+    }
+}
+
+// Variant parts that are not whole, or nested beyond what is followed, end the scan of their
+// record without running past it; the records after them are read as always.
+TEST(PascalResolving, brokenAndDeepVariantPartsLeaveTheNextRecordAlone)
+{
+    const dict::TypeMap map =
+        dict::typeMapFromLines(dict::readTypeMapping(testsupport::readFile(kCases / "mapping.rec")));
+    dict::ScanOptions resolve;
+    resolve.resolve = true;
+    std::string deep = "type TDeep = record A: Byte;";
+    for (int k = 0; k < 300; ++k)
+        deep += " case Integer of 1: (B" + std::to_string(k) + ": Byte;";
+    deep += std::string(300, ')') + " end;\n TWrap = record D: TDeep; E: Byte end;\n";
+    const std::string broken[] = {
+        "type TBroken = record A: Byte; case of end;\n",
+        "type TBroken = record A: Byte; case Tag: Byte end;\n",
+        "type TBroken = record A: Byte; case Integer of 1 (B: Byte); 2: ); end;\n",
+        "type TBroken = record A: Byte; case Integer of 1: (B: Byte; 2: (C: Word) end;\n",
+        deep,
+    };
+    for (const std::string& source : broken) {
+        const dict::ScanResult result =
+            dict::scanPascalRecords(source + "type TNext = record Z: Word; end;\n", map, resolve);
+        ASSERT_FALSE(result.records.empty()) << source;
+        EXPECT_FALSE(result.error);
+        const dict::ScannedRecord& next = result.records.back();
+        EXPECT_EQ(next.Name, "TNext") << source;
+        EXPECT_EQ(next.Fields, (std::vector<dict::ScannedField>{{"Z", " Word", "Unsigned", 0, 2, -1}}))
+            << source;
+        EXPECT_EQ(result.records.front().Fields.front().Size, 1) << source;
+    }
+    // The deep record is not sized, never guessed.
+    const dict::ScanResult deepResult = dict::scanPascalRecords(deep, map, resolve);
+    ASSERT_EQ(deepResult.records.size(), 2u);
+    EXPECT_EQ(deepResult.records[1].Unresolved,
+              (std::vector<dict::UnresolvedField>{{"D", "case", "nested too deeply"}}));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "CreationSpecs.h"
 #include "DictionaryOnDisk.h"
 
+#include <QTest>
+
 #include <algorithm>
 #include <filesystem>
 #include <random>
@@ -316,5 +318,67 @@ INSTANTIATE_TEST_SUITE_P(
         Unstorable{10, 7, QStringLiteral("32768"), "32768 is outside -32768..32767"},
         Unstorable{17, 7, QStringLiteral("$FFFF"), "65535 is outside -32768..32767"},
         Unstorable{11, 0, QString(), "the cell is empty (type a value, or remove the row)"}));
+
+// "Add Record" of a record with a variant part, scanned resolving declarations: one row per field
+// in record order, the variants' rows overlapping from where the fixed part ends (variant 3 holds
+// a nested variant part), and "Build DDFs" writes every one of them.
+TEST_F(FieldDdf, addRecordOfAVariantRecordMakesOverlappingRowsThatBuild)
+{
+    const fs::path cases = fs::path(QUILLAN_TEST_DATA) / "pascal";
+    mWindow.reset(); // writes its mapping at exit
+    fs::copy_file(cases / "mapping.rec", mDir.path() / "Quillan.rec", fs::copy_options::overwrite_existing);
+    fs::copy_file(cases / "resolve-variant-records" / "input.pas", mDir.path() / "variants.pas");
+    restart(); // reads the mapping
+    builtNewSet();
+    const int tableRow = grid()->RowCount() - 1;
+    grid()->setCells(1, tableRow, QStringLiteral("VALUES"));
+    grid()->setCells(2, tableRow, QStringLiteral("VALUES.DAT"));
+    grid()->setCells(3, tableRow, QStringLiteral("0"));
+    type(tableRow, 0, QStringLiteral("4"));
+
+    choose(QStringLiteral("variants.pas"), 2);
+    if (!w().ChResolve->isChecked())
+        QTest::mouseClick(w().ChResolve, Qt::LeftButton);
+    QTest::mouseClick(w().Search, Qt::LeftButton);
+    ASSERT_EQ(w().NameRec->itemText(1), QStringLiteral("TValueRec"));
+    ASSERT_EQ(allMessages().size(), 1); // the pointer fields left unresolved
+    EXPECT_TRUE(allMessages().first().startsWith(QStringLiteral("2 field(s) could not be resolved")));
+    mMessages.clear();
+    showWindow();
+    w().PageControl->setCurrentWidget(w().TabFields);
+    QTest::keyClicks(w().FileFilter->lineEdit(), QStringLiteral("VALUES"));
+    w().NameRec->setFocus();
+    QTest::keyClick(w().NameRec, Qt::Key_Down);
+    ASSERT_EQ(w().NameRec->currentText(), QStringLiteral("TValueRec"));
+    ASSERT_TRUE(w().AddField->isEnabled());
+    QTest::mouseClick(w().AddField, Qt::LeftButton);
+
+    // Code 2 bytes; variants from 2: 1 and 2 hold one field each, 3 a String[7] to 10 and the
+    // nested variants from 10.
+    const std::vector<Field> added = {
+        {18, 4, "Code", 14, 0, 2, 0, 0},   {19, 4, "AsInt", 1, 2, 4, 0, 0}, {20, 4, "AsReal", 2, 2, 8, 0, 0},
+        {21, 4, "AsText", 0, 2, 8, 0, 0},  {22, 4, "Flag", 7, 10, 1, 0, 0}, {23, 4, "Count", 1, 10, 2, 0, 0},
+        {24, 4, "Spare", 14, 12, 2, 0, 0},
+    };
+    std::vector<QStringList> shown;
+    for (int row = 1; row < fields()->RowCount() - 1; ++row)
+        if (fields()->Cells(grid::kFieldFile, row) == QStringLiteral("4"))
+            shown.push_back(fields()->rowCells(row));
+    std::vector<QStringList> expectedRows;
+    std::vector<QByteArray> expectedRecords;
+    for (const Field& f : added) {
+        expectedRows.push_back(gridRow(f));
+        expectedRecords.push_back(fieldRecord(f));
+    }
+    EXPECT_EQ(shown, expectedRows);
+
+    QTest::mouseClick(w().BuildFile, Qt::LeftButton);
+    EXPECT_TRUE(mMessages.empty()) << allMessages().join('|').toStdString();
+    std::vector<QByteArray> written;
+    for (const QByteArray& record : fieldFile())
+        if (record.mid(2, 2) == QByteArray("\x04\x00", 2))
+            written.push_back(record);
+    EXPECT_EQ(written, expectedRecords);
+}
 
 } // namespace

@@ -95,7 +95,8 @@ protected:
     {
         QStringList out;
         for (int col = 0; col < window->RecordGrid->ColCount(); ++col)
-            out << window->RecordGrid->Cells(col, row);
+            if (!window->RecordGrid->isColumnHidden(col))
+                out << window->RecordGrid->Cells(col, row);
         return out;
     }
     void selectPascalType(int k)

@@ -1,0 +1,3 @@
+type
+  TBounds = record
+    One: array[
