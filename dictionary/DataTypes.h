@@ -13,6 +13,29 @@ constexpr int kExtendedTypeCount = 23;
 constexpr int kCombinedTypeCount = kStandardTypeCount + kExtendedTypeCount; // 42
 constexpr int kPascalTypeCount = 29;
 
+// The codes of the types that code reading or writing values names.
+enum TypeCode : int {
+    kString = 0,
+    kInteger = 1,
+    kFloat = 2,
+    kDate = 3,
+    kTime = 4,
+    kDecimal = 5,
+    kMoney = 6,
+    kLogical = 7,
+    kNumeric = 8,
+    kBFloat = 9,
+    kLString = 10,
+    kZString = 11,
+    kUnsigned = 14,
+    kAutoincrement = 15,
+    kNumericSts = 17,
+    kNumericSa = 18,
+    kLongDate = 228,
+    kIntel = 229,
+    kDelphiReal = 255,
+};
+
 // The type code of a scanned field whose Btrieve type name is empty or unknown.
 constexpr int kUnmappedTypeCode = 99;
 

@@ -1,5 +1,6 @@
 #include "FieldInference.h"
 
+#include "DataTypes.h"
 #include "FieldValue.h"
 
 #include <algorithm>
@@ -13,22 +14,6 @@
 
 namespace dict {
 namespace {
-
-enum TypeCode {
-    kString = 0,
-    kInteger = 1,
-    kDate = 3,
-    kTime = 4,
-    kFloat = 2,
-    kDecimal = 5,
-    kLogical = 7,
-    kBFloat = 9,
-    kLString = 10,
-    kZString = 11,
-    kUnsigned = 14,
-    kLongDate = 228,
-    kDelphiReal = 255,
-};
 
 // Below this many records a byte that never changes says little.
 constexpr std::size_t kFullWeightRecords = 50;

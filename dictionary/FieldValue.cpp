@@ -9,27 +9,6 @@
 namespace dict {
 namespace {
 
-enum TypeCode {
-    kString = 0,
-    kInteger = 1,
-    kFloat = 2,
-    kDate = 3,
-    kTime = 4,
-    kDecimal = 5,
-    kMoney = 6,
-    kLogical = 7,
-    kNumeric = 8,
-    kBFloat = 9,
-    kLString = 10,
-    kZString = 11,
-    kUnsigned = 14,
-    kAutoincrement = 15,
-    kNumericSts = 17,
-    kNumericSa = 18,
-    kLongDate = 228,
-    kIntel = 229,
-};
-
 constexpr int kMoneyDefaultDecimals = 2;
 
 uint64_t littleEndian(std::span<const uint8_t> b)

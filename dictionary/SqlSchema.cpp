@@ -1,5 +1,7 @@
 #include "SqlSchema.h"
 
+#include "DataTypes.h"
+
 #include <algorithm>
 #include <set>
 
@@ -29,8 +31,6 @@ std::string uniqueName(std::string name, int id, const char* fallback, std::set<
     taken.insert(upper(candidate));
     return candidate;
 }
-
-constexpr int kDecimal = 5, kMoney = 6, kNumericSts = 17;
 
 // Digits and decimal places of a field holding exact decimals.
 std::pair<int, int> precisionOf(const FieldDef& f)

@@ -1,5 +1,6 @@
 #include "KeyRange.h"
 
+#include "DataTypes.h"
 #include "Status.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@
 namespace query {
 namespace {
 
-constexpr int kString = 0, kInteger = 1, kUnsigned = 14, kAutoincrement = 15;
+using enum dict::TypeCode;
 
 int segmentType(const dict::KeySpec& s)
 {

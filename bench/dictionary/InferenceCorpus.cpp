@@ -1,5 +1,7 @@
 #include "InferenceCorpus.h"
 
+#include "DataTypes.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -10,24 +12,7 @@
 namespace corpus {
 namespace {
 
-enum Type {
-    kString = 0,
-    kInteger = 1,
-    kFloat = 2,
-    kDate = 3,
-    kTime = 4,
-    kDecimal = 5,
-    kMoney = 6,
-    kLogical = 7,
-    kNumeric = 8,
-    kBFloat = 9,
-    kLString = 10,
-    kZString = 11,
-    kUnsigned = 14,
-    kAutoinc = 15,
-    kLongDate = 228,
-    kDelphiReal = 255,
-};
+using enum dict::TypeCode;
 
 // How the program that wrote the file treated the record buffer between records.
 enum class Buffer {
@@ -545,7 +530,7 @@ Schema makeSchema(Rng& rng, Style style, int kinds)
     id.base = rng.between(1, 1000);
     id.step = rng.chance(0.7) ? 1 : rng.between(2, 9);
     id.key = true;
-    id.type = rng.chance(0.3) ? kAutoinc : id.type;
+    id.type = rng.chance(0.3) ? kAutoincrement : id.type;
     s.head.push_back(id);
     for (int k = 0; k < kinds; ++k) {
         s.kinds.push_back(body(style, rng.between(kinds > 1 ? 3 : 5, kinds > 1 ? 10 : 22), rng));
@@ -690,7 +675,7 @@ std::vector<CorpusFile> makeCorpus(uint32_t seed)
 
 bool sameType(const TrueField& truth, int typeCode, const std::string& proposedName)
 {
-    const auto integer = [](int t) { return t == kInteger || t == kUnsigned || t == kAutoinc; };
+    const auto integer = [](int t) { return t == kInteger || t == kUnsigned || t == kAutoincrement; };
     if (truth.filler)
         return proposedName.rfind("Filler", 0) == 0 || proposedName.rfind("Unknown", 0) == 0;
     if (typeCode == truth.typeCode)

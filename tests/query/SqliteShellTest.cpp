@@ -33,6 +33,11 @@ class SqliteShellTest : public querytest::QueryFixture {};
 
 TEST_F(SqliteShellTest, theStockShellLoadsTheExtensionAndRunsTheReadmeExample)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // The stock shell is not instrumented and refuses to load a library that is: the ordinary
+    // build runs this test.
+    GTEST_SKIP() << "an instrumented libquillan_sqlite.so cannot be loaded by the stock shell";
+#endif
     const fs::path d = salesSet("sales");
     const std::vector<std::string> example = readmeExample();
     ASSERT_GE(example.size(), 4u);
