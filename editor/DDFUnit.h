@@ -240,6 +240,7 @@ public:
     TVarCheckBox* ChCaseInsens;
     // The eleven key-flag boxes in bit order (ChDuplicates .. ChCaseInsens).
     QList<TVarCheckBox*> keyFlagBoxes() const;
+    void showKeyRowControls();
 
     // ---- ExtFields page (TabFieldExts) ----
     TVarGrid* ExtGrid;

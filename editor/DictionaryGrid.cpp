@@ -237,6 +237,14 @@ bool removeRowWithoutKey(TVarGrid* grid, int row, std::initializer_list<int> key
 
 void showFlags(const QList<TVarCheckBox*>& boxes, const QString& cell)
 {
+    if (cell.isEmpty()) {
+        // Nothing to write back: the boxes clear without their click handlers.
+        for (TVarCheckBox* box : boxes) {
+            box->FlagWord = 0;
+            box->setChecked(false);
+        }
+        return;
+    }
     const auto flags = cellInteger(cell);
     if (!flags)
         return;

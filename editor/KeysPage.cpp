@@ -91,12 +91,7 @@ void TMain::RefreshKeyRow()
         SortKeyGrid();
     }
 
-    const int row = grid->Row();
-    const QString table = grid->Cells(kKeyFile, row);
-    if (!table.isEmpty())
-        followReferenceRow(*mKeysPage, row, ChooseField, mChooseFieldIds);
-
-    showFlags(keyFlagBoxes(), grid->Cells(kKeyFlags, row));
+    showKeyRowControls();
 
     // The list offers the tables by their names without the blanks that pad them; the box shows
     // the filter in force, empty when none.
@@ -159,8 +154,16 @@ void TMain::IndexFilterChange()
         mKeysPage->filter = filter;
     }
     grid->setVisible(visible);
-    // The flag boxes follow the row the filter leaves current.
-    showFlags(keyFlagBoxes(), grid->Cells(kKeyFlags, grid->Row()));
+    showKeyRowControls();
+}
+
+// The Field list offers the fields of the current row's table (none for a row without one) and
+// the flag boxes show its flags (none ticked for an empty cell).
+void TMain::showKeyRowControls()
+{
+    const int row = KeyGrid->Row();
+    followReferenceRow(*mKeysPage, row, ChooseField, mChooseFieldIds);
+    showFlags(keyFlagBoxes(), KeyGrid->Cells(kKeyFlags, row));
 }
 
 void TMain::ChClickKey(TVarCheckBox* sender)
@@ -206,8 +209,8 @@ void TMain::ChooseFieldChange()
 }
 
 // Add Key: a new row of the filtered table (as the Files grid names it), "0" in the other
-// cells, above the entry row, which keeps what is typed in it. Nothing when the filter's text
-// is no table's name.
+// cells, above the entry row, which keeps what is typed in it; the new row becomes current.
+// Nothing when the filter's text is no table's name.
 void TMain::AddKeyClick()
 {
     const int table = findRowExact(FileGrid, kFileName, IndexFilter->currentText());
@@ -222,6 +225,8 @@ void TMain::AddKeyClick()
     if (const auto id = cellInteger(FileGrid, kFileId, table))
         KeyGrid->setRowIds(last, {*id, RowIds::kNone});
     KeyGrid->setRowText(entryRow(KeyGrid), typed.join(QLatin1Char('\n')));
+    KeyGrid->setRow(last);
+    showKeyRowControls();
 }
 
 void TMain::DeleteKeyClick()
