@@ -614,12 +614,13 @@ void Page::restore()
         rows.push_back(std::move(cells));
     }
     std::vector<RowIds> ids = std::move(hiddenIds);
+    // Set aside no more before they are back: whoever the grid's change reaches sees each row once.
+    dropHidden();
     const int first = grid->RowCount() > 1 ? entryRow(grid) : grid->RowCount();
     rows.push_back(grid->RowCount() > 1 ? grid->rowCells(first) : QStringList(cols, QString()));
     ids.push_back(grid->rowIds(first));
     grid->replaceRowsFrom(first, std::move(rows), std::move(ids));
     grid->setFixedRows(1);
-    dropHidden();
 }
 
 void Page::forEachRow(const std::function<void(const QStringList&, RowIds)>& visit) const
