@@ -4,6 +4,7 @@
 // files' modes kept.
 #include "Backups.h"
 #include "FileLookup.h"
+#include "GeneratedTable.h"
 #include "WindowFlows.h"
 
 #include <QDialog>
@@ -307,6 +308,42 @@ TEST_F(NothingLost, buildDdfsWarnsOfAnEditedFieldWhoseSizeItsTypeCannotHave)
     mMessages.clear();
     press(w().BuildFile);
     EXPECT_TRUE(mMessages.empty()) << "said once, for the row as edited";
+}
+
+TEST_F(NothingLost, buildDdfsWarnsOfAnEditedKeyWhoseFlagsItsDataFileDoesNotHave)
+{
+    dictsets::Set set = realSizeSet();
+    set.keys[0].flags = dict::KeyExtendedType | dict::KeyDuplicates; // as the data file's key 0
+    writeSetHere(set);
+    ASSERT_EQ(generated::writeDataFile(mDir.file("ORDHIST.DAT"), 8, 3,
+                                       [](int i) { return std::vector<uint8_t>(8, uint8_t(i)); }),
+              0);
+    press(w().OpenFile);
+    pickPage(w().TabKeys);
+    clickCell(w().KeyGrid, 1, grid::kKeyFile);
+    ASSERT_TRUE(w().ChDuplicates->isChecked());
+    QTest::mouseClick(w().ChModifiable, Qt::LeftButton);
+    clickCell(w().KeyGrid, 2, grid::kKeyFile); // another table's key, its data file missing
+    QTest::mouseClick(w().ChModifiable, Qt::LeftButton);
+
+    press(w().BuildFile);
+    ASSERT_EQ(messages(QMessageBox::NoIcon).size(), 1) << allMessages().join('\n').toStdString();
+    const QString report = messages(QMessageBox::NoIcon)[0];
+    EXPECT_TRUE(
+        report.startsWith("INDEX.DDF: row 1: key 0 of CustomerOrderHistory against ORDHIST.DAT: segment 0 "
+                          "differs from the data file: flags 259 in INDEX.DDF, 257 in the data file"))
+        << report.toStdString();
+    EXPECT_FALSE(report.contains("row 2")) << "no data file, nothing to compare";
+    EXPECT_TRUE(w().lastBuildWroteEverything()) << "a warning, not a refusal";
+    EXPECT_EQ(readThroughRecordManager("INDEX.DDF").records.size(), 2u);
+
+    mMessages.clear();
+    press(w().BuildFile);
+    EXPECT_TRUE(mMessages.empty()) << "said once, for the row as edited";
+    clickCell(w().KeyGrid, 1, grid::kKeyFile);
+    QTest::mouseClick(w().ChModifiable, Qt::LeftButton); // back to the data file's flags
+    press(w().BuildFile);
+    EXPECT_TRUE(mMessages.empty()) << allMessages().join('\n').toStdString();
 }
 
 TEST_F(NothingLost, settingsKeptUnderNoOrganisationAreTakenOverOnce)
