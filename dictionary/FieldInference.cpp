@@ -4,6 +4,7 @@
 #include "FieldValue.h"
 
 #include <algorithm>
+#include <array>
 #include <bitset>
 #include <cmath>
 #include <cstdio>
@@ -87,12 +88,20 @@ public:
     std::vector<InferredField> run()
     {
         std::size_t o = 0;
+        const std::size_t end = mIn.leftoverFrom && mIn.leftoverFrom < mLength ? mIn.leftoverFrom : mLength;
         for (const KeySpan& k : keySpans()) {
+            if (k.end > end)
+                break;
             scan(o, k.start);
             keyField(k);
             o = k.end;
         }
-        scan(o, mLength);
+        scan(o, end);
+        if (end < mLength)
+            add(end, mLength - end, kString, 0.7 * mWeight,
+                byteRange(int(end), int(mLength - end)) +
+                    " hold what the records before left there: records of this layout do not write them.",
+                "Filler");
         mergeUnknown();
         return std::move(mOut);
     }
@@ -795,37 +804,148 @@ std::vector<InferredField> inferFields(const InferenceInput& input)
 namespace {
 
 // Per group of records and byte position: the share of records holding a NUL or blank there,
-// and the share holding text.
+// the share holding text, and the share holding the byte the record read before it holds
+// (a program writing records from one buffer leaves the bytes a layout does not write as the
+// last record left them).
 struct GroupProfile {
-    std::vector<double> pad, text;
+    std::vector<double> pad, text, carried;
+    std::size_t following = 0; // records of the group that follow another record
 };
 
 GroupProfile profileOf(const InferenceInput& in, const std::vector<std::size_t>& records)
 {
     const std::size_t length = in.recordLength;
-    GroupProfile p{std::vector<double>(length), std::vector<double>(length)};
-    for (std::size_t r : records)
+    GroupProfile p{std::vector<double>(length), std::vector<double>(length), std::vector<double>(length)};
+    for (std::size_t r : records) {
+        p.following += r > 0;
         for (std::size_t o = 0; o < length; ++o) {
             const uint8_t c = in.records[r * length + o];
             p.pad[o] += isPad(c);
             p.text[o] += isTextByte(c) && c != ' ';
+            p.carried[o] += r > 0 && c == in.records[(r - 1) * length + o];
         }
+    }
     for (std::size_t o = 0; o < length; ++o) {
         p.pad[o] /= double(records.size());
         p.text[o] /= double(records.size());
+        p.carried[o] = p.following ? p.carried[o] / double(p.following) : 0;
     }
     return p;
 }
 
 // Bytes where two groups differ as fields of different kinds do: one mostly padding or text
-// where the other mostly is not.
-std::size_t differingBytes(const GroupProfile& a, const GroupProfile& b, std::size_t from)
+// where the other mostly is not, or one writing bytes that the other leaves as they were.
+std::size_t differingBytes(const GroupProfile& a, const GroupProfile& b, std::size_t from, std::size_t to)
 {
     constexpr double kApart = 0.6;
     std::size_t n = 0;
-    for (std::size_t o = from; o < a.pad.size(); ++o)
-        n += std::fabs(a.pad[o] - b.pad[o]) >= kApart || std::fabs(a.text[o] - b.text[o]) >= kApart;
+    for (std::size_t o = from; o < to; ++o)
+        n += std::fabs(a.pad[o] - b.pad[o]) >= kApart || std::fabs(a.text[o] - b.text[o]) >= kApart ||
+             std::fabs(a.carried[o] - b.carried[o]) >= kApart;
     return n;
+}
+
+// Where the bytes that records of a group never write begin: from there to the end, nearly
+// every record holds what the record before it held. A key segment is written by every
+// record, so the bytes start after the last one.
+std::size_t leftoverFrom(const InferenceInput& in, const std::vector<KeySpec>& segments,
+                         const GroupProfile& p, const std::vector<std::size_t>& records)
+{
+    constexpr double kCarried = 0.998;
+    constexpr std::size_t kLeastFollowing = 20;
+    const std::size_t length = in.recordLength;
+    if (p.following < kLeastFollowing)
+        return 0;
+    std::size_t t = length;
+    while (t > 0 && p.carried[t - 1] >= kCarried)
+        --t;
+    for (const KeySpec& k : segments)
+        if (k.position >= 1)
+            t = std::max<std::size_t>(t, k.position - 1 + k.length);
+    if (t >= length || t < 2)
+        return 0;
+    // Some of the bytes vary in a tenth of the records or more: what other layouts' values
+    // left, not the rarely reached end of this layout's last text.
+    for (std::size_t o = t; o < length; ++o) {
+        std::array<uint32_t, 256> counts{};
+        for (std::size_t r : records)
+            ++counts[in.records[r * length + o]];
+        if (10 * (records.size() - *std::max_element(counts.begin(), counts.end())) >= records.size())
+            return t;
+    }
+    return 0;
+}
+
+// Kinds of value a key segment and a proposed field may share: integers, text, or the type itself.
+int familyOf(int type)
+{
+    if (type == kInteger || type == kUnsigned || type == kAutoincrement)
+        return -1;
+    if (type == kString || type == kLString || type == kZString || type == kNumeric)
+        return -2;
+    return type;
+}
+
+int familyOf(const KeySpec& k)
+{
+    if (k.flags & KeyExtendedType)
+        return familyOf(int(k.extendedType));
+    return familyOf(k.flags & KeyBinary ? kInteger : kString);
+}
+
+// The key segments each group's draft starts from. The data file applies every segment to every
+// record, but where a segment lies over bytes that differ in kind from one group to another, it
+// was declared for the fields of some layouts only. It stays in the drafts of the groups whose
+// own bytes make one field of it; when none do, of those whose bytes begin there a value of the
+// segment's kind; when none do either, of every group.
+std::vector<std::vector<KeySpec>> segmentsPerGroup(const InferenceInput& in,
+                                                   const std::vector<GroupProfile>& profiles,
+                                                   std::vector<InferenceInput> subs)
+{
+    const std::size_t groups = profiles.size();
+    std::vector<std::vector<KeySpec>> out(groups);
+    std::vector<KeySpec> disputed;
+    for (const KeySpec& k : in.keySegments) {
+        const std::size_t from = k.position >= 1 ? k.position - 1u : 0, to = from + k.length;
+        bool differ = false;
+        for (std::size_t a = 0; a < groups && !differ && k.position >= 1 && to <= in.recordLength; ++a)
+            for (std::size_t b = a + 1; b < groups && !differ; ++b)
+                differ = differingBytes(profiles[a], profiles[b], from, to) > 0;
+        (differ ? disputed : out[0]).push_back(k);
+    }
+    for (std::size_t g = 1; g < groups; ++g)
+        out[g] = out[0];
+    if (disputed.empty())
+        return out;
+    // Whether each group's draft without the disputed segments makes one field of them, or
+    // begins there a value of their kind.
+    std::vector<std::vector<bool>> whole(groups, std::vector<bool>(disputed.size())), kind = whole;
+    for (std::size_t g = 0; g < groups; ++g) {
+        subs[g].keySegments = out[g];
+        const std::vector<InferredField> fields = inferFields(subs[g]);
+        for (std::size_t d = 0; d < disputed.size(); ++d) {
+            const int from = disputed[d].position - 1, to = from + disputed[d].length;
+            bool split = false, sameKind = false;
+            for (const InferredField& f : fields) {
+                split = split || (f.offset > from && f.offset < to);
+                sameKind = sameKind || (f.offset == from && familyOf(f.typeCode) == familyOf(disputed[d]));
+            }
+            whole[g][d] = !split;
+            kind[g][d] = sameKind;
+        }
+    }
+    const auto any = [](const std::vector<std::vector<bool>>& of, std::size_t d) {
+        return std::any_of(of.begin(), of.end(), [d](const auto& f) { return bool(f[d]); });
+    };
+    for (std::size_t d = 0; d < disputed.size(); ++d) {
+        const std::vector<std::vector<bool>>* owners = any(whole, d)  ? &whole
+                                                       : any(kind, d) ? &kind
+                                                                      : nullptr;
+        for (std::size_t g = 0; g < groups; ++g)
+            if (!owners || (*owners)[g][d])
+                out[g].push_back(disputed[d]);
+    }
+    return out;
 }
 
 std::string tagText(const std::string& tag)
@@ -887,28 +1007,33 @@ InferredVariants inferVariants(const InferenceInput& in)
     bool differ = false;
     for (std::size_t a = 0; a < profiles.size() && !differ; ++a)
         for (std::size_t b = a + 1; b < profiles.size() && !differ; ++b)
-            differ = differingBytes(profiles[a], profiles[b], tagSize) >= enough;
+            differ = differingBytes(profiles[a], profiles[b], tagSize, length) >= enough;
     if (!differ)
         return out;
     out.offset = 0;
     out.size = int(tagSize);
     std::string list;
-    for (const auto& [tag, records] : kept) {
-        InferredVariant v;
-        v.tag = tag;
-        v.records = records;
-        std::vector<uint8_t> bytes;
-        bytes.reserve(records.size() * length);
+    std::vector<std::vector<uint8_t>> bytes(kept.size());
+    std::vector<InferenceInput> subs(kept.size());
+    for (std::size_t g = 0; g < kept.size(); ++g) {
+        const auto& [tag, records] = kept[g];
+        bytes[g].reserve(records.size() * length);
         for (std::size_t r : records)
-            bytes.insert(bytes.end(), in.records.begin() + std::ptrdiff_t(r * length),
-                         in.records.begin() + std::ptrdiff_t((r + 1) * length));
-        InferenceInput sub;
-        sub.recordLength = length;
-        sub.count = records.size();
-        sub.records = bytes;
-        sub.keySegments = in.keySegments;
-        v.fields = inferFields(sub);
+            bytes[g].insert(bytes[g].end(), in.records.begin() + std::ptrdiff_t(r * length),
+                            in.records.begin() + std::ptrdiff_t((r + 1) * length));
+        subs[g].recordLength = length;
+        subs[g].count = records.size();
+        subs[g].records = bytes[g];
         list += (list.empty() ? "" : ", ") + tagText(tag) + " (" + std::to_string(records.size()) + ")";
+    }
+    const std::vector<std::vector<KeySpec>> segments = segmentsPerGroup(in, profiles, subs);
+    for (std::size_t g = 0; g < kept.size(); ++g) {
+        InferredVariant v;
+        v.tag = kept[g].first;
+        v.records = kept[g].second;
+        subs[g].keySegments = segments[g];
+        subs[g].leftoverFrom = leftoverFrom(in, segments[g], profiles[g], v.records);
+        v.fields = inferFields(subs[g]);
         out.variants.push_back(std::move(v));
     }
     out.reason = std::string(tagSize == 1 ? "Byte 0" : "Bytes 0..1") + " tell apart records of " +

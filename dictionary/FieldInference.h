@@ -27,6 +27,9 @@ struct InferenceInput {
     std::size_t count = 0;                // records in `records`
     std::span<const uint8_t> records;     // count * recordLength bytes
     std::vector<KeySpec> keySegments;     // from Stat, any order
+    // Bytes from here to the end are not written by records of this layout: they hold what the
+    // records before them left (0: every byte may be a field).
+    std::size_t leftoverFrom = 0;
 };
 
 std::vector<InferredField> inferFields(const InferenceInput& input);

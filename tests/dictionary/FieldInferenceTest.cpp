@@ -457,4 +457,67 @@ TEST(FieldInference, recordsOfSeveralLayoutsToldApartByALeadingTagGetADraftEach)
     EXPECT_TRUE(dict::inferVariants(inputOf(records, bytes, 32)).variants.empty());
 }
 
+TEST(FieldInference, layoutsWrittenFromOneReusedBufferAreToldApartByWhatEachRecordWrites)
+{
+    // A Pascal program writing customers ('C') and orders ('O') from one global record it never
+    // clears: each kind's bytes past its own fields hold what the record before left. The
+    // name key of the customers lies over the bytes where orders keep a reference, a date and
+    // a note.
+    constexpr int kLength = 64;
+    generated::Random rnd(33);
+    std::vector<uint8_t> buffer(kLength, 0);
+    const auto pascalString = [&](int offset, int size, const std::string& s) {
+        buffer[std::size_t(offset)] = uint8_t(std::min<std::size_t>(s.size(), std::size_t(size)));
+        std::memcpy(&buffer[std::size_t(offset) + 1], s.data(), buffer[std::size_t(offset)]);
+    };
+    const char* const names[] = {"Smith", "Miller & Sons Ltd", "Rossi", "van Dijk", "Andersson GmbH", "King"};
+    const char* const notes[] = {"urgent", "paid cash", "see letter of the 3rd", "late", "new address"};
+    std::vector<std::vector<uint8_t>> records;
+    for (int i = 0; i < 600; ++i) {
+        const bool customer = rnd.below(3) == 0;
+        buffer[0] = customer ? 'C' : 'O';
+        generated::putInt(buffer, 1, 4, uint64_t(i + 1));
+        if (customer) {
+            pascalString(5, 25, names[rnd.below(6)]);
+            generated::putInt(buffer, 31, 2, uint64_t(rnd.below(5000)));
+        } else {
+            generated::putInt(buffer, 5, 4, uint64_t(1 + rnd.below(40000)));
+            buffer[9] = uint8_t(1 + rnd.below(28));
+            buffer[10] = uint8_t(1 + rnd.below(12));
+            generated::putInt(buffer, 11, 2, uint64_t(1988 + rnd.below(10)));
+            pascalString(13, 25, notes[rnd.below(5)]);
+            generated::putInt(buffer, 39, 2, uint64_t(rnd.below(2000)));
+        }
+        records.push_back(buffer);
+    }
+    std::vector<uint8_t> bytes;
+    dict::InferenceInput in = inputOf(records, bytes, kLength);
+    dict::KeySpec name;
+    name.position = 6;
+    name.length = 26;
+    name.flags = dict::KeyExtendedType | dict::KeyDuplicates;
+    name.extendedType = 10; // LString
+    in.keySegments.push_back(name);
+    const dict::InferredVariants v = dict::inferVariants(in);
+    ASSERT_EQ(v.variants.size(), 2u) << v.reason;
+    const auto layout = [](const dict::InferredVariant& variant) {
+        std::string got;
+        for (const auto& f : variant.fields)
+            got += std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" +
+                   std::to_string(f.typeCode) + " ";
+        return got;
+    };
+    for (const auto& variant : v.variants)
+        expectExactCover(variant.fields, kLength, variant.tag);
+    const dict::InferredVariant& customers = v.variants[0];
+    const dict::InferredVariant& orders = v.variants[1];
+    ASSERT_EQ(customers.tag, "C");
+    // Customers keep their key; the bytes they never write are one field that says so.
+    EXPECT_NE(layout(customers).find("5+26:10 31+2:1 33+31:0"), std::string::npos) << layout(customers);
+    EXPECT_NE(customers.fields.back().reason.find("left"), std::string::npos)
+        << customers.fields.back().reason;
+    // Orders' own fields, not the customers' key, shape their draft.
+    EXPECT_NE(layout(orders).find("5+4:1 9+4:3 13+26:10 39+2:1"), std::string::npos) << layout(orders);
+}
+
 } // namespace
