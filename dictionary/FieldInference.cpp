@@ -332,12 +332,13 @@ private:
         return n;
     }
 
-    // Whether a rule for a typed value (a packed decimal, a float, a date, a time) holds at s.
+    // Whether a rule for a typed value (a length-prefixed text, a packed decimal, a float, a
+    // date, a time) holds at s.
     bool typedValueAt(std::size_t s, std::size_t e)
     {
         const std::size_t before = mOut.size();
-        const bool found = tryPacked(s, e) || tryReal48(s, e) || tryDouble(s, e) || tryDate(s, e) ||
-                           tryLongDate(s, e) || tryTime(s, e) || trySingle(s, e);
+        const bool found = tryLString(s, e) || tryPacked(s, e) || tryReal48(s, e) || tryDouble(s, e) ||
+                           tryDate(s, e) || tryLongDate(s, e) || tryTime(s, e) || trySingle(s, e);
         mOut.resize(before);
         return found;
     }

@@ -377,6 +377,21 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 20, 0}, {24, 1, 0}, {25, 20, 0}}},
+        {"a byte of flags right before a string[20]",
+         28,
+         [](int i) {
+             static const char* const notes[] = {"urgent", "paid", "see letter", "call back before noon",
+                                                 "late"};
+             std::vector<uint8_t> r(28, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             r[4] = uint8_t(i * 97 % 256);
+             const std::string note = std::string(notes[i % 5]).substr(0, 20);
+             r[5] = uint8_t(note.size());
+             std::memcpy(&r[6], note.data(), note.size());
+             generated::putInt(r, 26, 2, uint64_t(i * 7 % 3000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 1, 1}, {5, 21, 10}, {26, 2, 1}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
