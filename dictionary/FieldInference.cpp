@@ -231,7 +231,7 @@ private:
                        !tryText(s, e, false) && !tryLogical(s, e) && !tryInteger(s, e)) {
                 add(s, 1, kString, 0.1, "", "Unknown");
             }
-            s += static_cast<std::size_t>(mOut.back().size);
+            s = static_cast<std::size_t>(mOut.back().offset + mOut.back().size);
         }
     }
 
@@ -275,6 +275,10 @@ private:
         }
         if (wholeSpan && t != e)
             return false;
+        const std::size_t textEnd = t;
+        if (!wholeSpan)
+            t = rightAlignedNumberFrom(s, t);
+        const std::size_t numberAt = t;
         // Text of one or two bytes is taken only where most records that hold something there
         // begin with a letter or digit; longer text only where most values that begin there
         // are longer than one character (a small number looks like one).
@@ -320,7 +324,50 @@ private:
                     (blankPadded ? ", padded with blanks" : "") + empty + ".",
                 "Text");
         }
+        if (t == numberAt && numberAt < textEnd)
+            add(numberAt, textEnd - numberAt, kString, (0.6 + 0.2 * words) * mWeight,
+                byteRange(int(numberAt), int(textEnd - numberAt)) +
+                    " hold digits aligned to the right after the text before them: a number or date as text.",
+                "Text");
         return true;
+    }
+
+    // Where digits aligned to the right (a COBOL display number, BASIC's STR$, a date as text)
+    // end the text [s, t): every record holds only digits, points or padding over its last
+    // columns, a record holding a digit at a column holds one at every column after it (so
+    // the columns fill up towards the end, where left-aligned text thins out), and the column
+    // before them holds something else in some records. t when there are no such columns.
+    std::size_t rightAlignedNumberFrom(std::size_t s, std::size_t t) const
+    {
+        const auto numeric = [this](std::size_t o) {
+            for (std::size_t r = 0; r < mN; ++r) {
+                const uint8_t c = at(r, o);
+                if (!isPad(c) && !(c >= '0' && c <= '9') && c != '.' && c != ',')
+                    return false;
+            }
+            return true;
+        };
+        if (t < s + 3 || nonPad(t - 1) == 0 || !numeric(t - 1))
+            return t;
+        std::size_t u = t - 1;
+        while (u > s + 1 && numeric(u - 1) && nonPad(u - 1) <= nonPad(u))
+            --u;
+        if (t - u < 2 || numeric(u - 1))
+            return t;
+        // Where the text before runs right up to the digits, it ends in a letter (a Y/N code
+        // before an amount), not in a digit or a sign of the same text ("(212) 555-1234").
+        uint32_t joined = 0, letters = 0;
+        for (std::size_t r = 0; r < mN; ++r) {
+            for (std::size_t o = u; o + 1 < t; ++o)
+                if (!isPad(at(r, o)) && isPad(at(r, o + 1)))
+                    return t;
+            const uint8_t before = at(r, u - 1);
+            if (!isPad(before) && !isPad(at(r, u))) {
+                ++joined;
+                letters += isWordByte(before) && !(before >= '0' && before <= '9');
+            }
+        }
+        return letters >= 0.9 * joined ? u : t;
     }
 
     // Records holding something at o and o+1.

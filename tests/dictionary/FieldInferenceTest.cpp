@@ -392,6 +392,22 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 1, 1}, {5, 21, 10}, {26, 2, 1}}},
+        {"COBOL display numbers aligned right after a Y/N code and after a remark",
+         40,
+         [](int i) {
+             static const char* const notes[] = {"Urgent", "Paid", "See letter", "Call back before noon",
+                                                 "Late"};
+             std::vector<uint8_t> r(40, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             r[4] = i % 3 ? 'N' : 'Y';
+             const std::string amount = std::to_string(i * 7919 % 100000);
+             std::memcpy(&r[12 - amount.size()], amount.data(), amount.size());
+             generated::putText(r, 12, 20, notes[i % 5], ' ');
+             const std::string count = std::to_string(i * 31 % 5000);
+             std::memcpy(&r[40 - count.size()], count.data(), count.size());
+             return r;
+         },
+         {{0, 4, 1}, {4, 1, 0}, {5, 7, 0}, {12, 20, 0}, {32, 8, 0}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
