@@ -223,7 +223,7 @@ private:
             } else if (constant(s)) {
                 // A constant length byte before text of that length is a string of fixed length;
                 // a constant letter or digit may begin text; anything else is filler.
-                if (!tryLString(s, e) && !tryPacked(s, e) &&
+                if (!tryLString(s, e) && !tryPacked(s, e) && !tryBlankPaddedNumber(s, e) &&
                     !(isWordByte(first(s)) && isTextByte(first(s)) && tryText(s, e, false)))
                     tryFiller(s, e);
             } else if (!tryLString(s, e) && !tryPacked(s, e) && !tryReal48(s, e) && !tryDouble(s, e) &&
@@ -332,6 +332,45 @@ private:
         return true;
     }
 
+    // Blanks in every record, then digits aligned to the right: a display number whose values
+    // never reach its first columns, not filler before text.
+    bool tryBlankPaddedNumber(std::size_t s, std::size_t e)
+    {
+        std::size_t c = s;
+        while (c < e && constant(c) && first(c) == ' ')
+            ++c;
+        if (c == s || c == e)
+            return false;
+        std::size_t d = c;
+        while (d < e && numericColumn(d) && (d == c || nonPad(d) >= nonPad(d - 1)) && nonPad(d) > 0) {
+            bool aligned = true;
+            for (std::size_t r = 0; r < mN && aligned && d > c; ++r)
+                aligned = isPad(at(r, d - 1)) || !isPad(at(r, d));
+            if (!aligned)
+                break;
+            ++d;
+        }
+        if (d < c + 2 || (d < e && numericColumn(d) && nonPad(d) > 0))
+            return false;
+        add(s, d - s, kString, 0.6 * mWeight,
+            byteRange(int(s), int(d - s)) +
+                " hold digits aligned to the right after blanks in every sampled record: "
+                "a number or date as text.",
+            "Text");
+        return true;
+    }
+
+    // Only digits, points or padding in every record.
+    bool numericColumn(std::size_t o) const
+    {
+        for (std::size_t r = 0; r < mN; ++r) {
+            const uint8_t c = at(r, o);
+            if (!isPad(c) && !(c >= '0' && c <= '9') && c != '.' && c != ',')
+                return false;
+        }
+        return true;
+    }
+
     // Where digits aligned to the right (a COBOL display number, BASIC's STR$, a date as text)
     // end the text [s, t): every record holds only digits, points or padding over its last
     // columns, a record holding a digit at a column holds one at every column after it (so
@@ -339,20 +378,12 @@ private:
     // before them holds something else in some records. t when there are no such columns.
     std::size_t rightAlignedNumberFrom(std::size_t s, std::size_t t) const
     {
-        const auto numeric = [this](std::size_t o) {
-            for (std::size_t r = 0; r < mN; ++r) {
-                const uint8_t c = at(r, o);
-                if (!isPad(c) && !(c >= '0' && c <= '9') && c != '.' && c != ',')
-                    return false;
-            }
-            return true;
-        };
-        if (t < s + 3 || nonPad(t - 1) == 0 || !numeric(t - 1))
+        if (t < s + 3 || nonPad(t - 1) == 0 || !numericColumn(t - 1))
             return t;
         std::size_t u = t - 1;
-        while (u > s + 1 && numeric(u - 1) && nonPad(u - 1) <= nonPad(u))
+        while (u > s + 1 && numericColumn(u - 1) && nonPad(u - 1) <= nonPad(u))
             --u;
-        if (t - u < 2 || numeric(u - 1))
+        if (t - u < 2 || numericColumn(u - 1))
             return t;
         // Where the text before runs right up to the digits, it ends in a letter (a Y/N code
         // before an amount), not in a digit or a sign of the same text ("(212) 555-1234").
@@ -737,6 +768,13 @@ private:
         for (std::size_t k = s; k < s + 4; ++k)
             varying += !constant(k);
         if (varying < 3)
+            return false;
+        // Digits and blanks read as hundredths, seconds and minutes are in range too: text
+        // holds them in most records, a time's three bytes are 0x20 or above in few.
+        std::size_t printable = 0;
+        for (std::size_t r = 0; r < mN; ++r)
+            printable += isTextByte(at(r, s)) && isTextByte(at(r, s + 1)) && isTextByte(at(r, s + 2));
+        if (2 * printable >= mN)
             return false;
         add(s, 4, kTime, (0.6 + 0.3 * good) * mWeight,
             byteRange(int(s), 4) + " read as hundredths, seconds, minutes and hours are times of day in " +

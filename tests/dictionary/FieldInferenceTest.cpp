@@ -408,6 +408,17 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 1, 0}, {5, 7, 0}, {12, 20, 0}, {32, 8, 0}}},
+        {"a display number whose first columns no value reaches, before NUL filler",
+         22,
+         [](int i) {
+             std::vector<uint8_t> r(22, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             std::memset(&r[4], ' ', 10);
+             const std::string count = std::to_string(i * 7919 % 100000);
+             std::memcpy(&r[14 - count.size()], count.data(), count.size());
+             return r;
+         },
+         {{0, 4, 1}, {4, 10, 0}, {14, 8, 0}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
