@@ -410,6 +410,20 @@ private:
         return n;
     }
 
+    // Whether text begins at c after bytes that are not text: three bytes or more of text or
+    // NUL in every record, the first of them an ASCII letter or digit in nearly every record
+    // that holds something there (a date as text after a binary number; the 0xFF of negative
+    // numbers and random bytes of a few records are no such start).
+    bool textBeginsAt(std::size_t c, std::size_t e) const
+    {
+        if (c + 3 > e || texty(c - 1) || nonPad(c) == 0 || !texty(c) || !texty(c + 1) || !texty(c + 2))
+            return false;
+        std::size_t alnum = 0;
+        for (std::size_t r = 0; r < mN; ++r)
+            alnum += isWordByte(at(r, c)) && at(r, c) < 0x80;
+        return 10 * alnum >= 9 * nonPad(c);
+    }
+
     // Whether a rule for a typed value (a length-prefixed text, a packed decimal, a float, a
     // date, a time) holds at s.
     bool typedValueAt(std::size_t s, std::size_t e)
@@ -824,9 +838,9 @@ private:
             size = 2; // quiet bytes running on past any integer size are filler after it
         if (size == 8 && r == 8 && mColumns[s + 7].distinct() >= mColumns[s].distinct() && !signLike(s + 7))
             size = 4; // eight bytes that vary alike are more likely two integers of four
-        // A typed value starting inside ends the integer before it.
+        // A typed value or text starting inside ends the integer before it.
         for (std::size_t c = s + 1; c < s + size; ++c)
-            if (!constant(c) && typedValueAt(c, e)) {
+            if (!constant(c) && (textBeginsAt(c, e) || typedValueAt(c, e))) {
                 size = c - s >= 4 ? 4 : c - s >= 2 ? 2 : 1;
                 break;
             }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -419,6 +420,20 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 10, 0}, {14, 8, 0}}},
+        {"a date as text most records leave empty, right after a word of any value",
+         16,
+         [](int i) {
+             std::vector<uint8_t> r(16, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             generated::putInt(r, 4, 2, uint64_t(i * 7919 % 65536));
+             char date[16];
+             std::snprintf(date, sizeof date, "%04d%02d%02d", 1985 + i % 19, 1 + i % 12, 1 + i % 28);
+             if (i % 3 == 0)
+                 std::memcpy(&r[6], date, 8);
+             generated::putInt(r, 14, 2, uint64_t(i * 31 % 3000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 8, 0}, {14, 2, 1}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
