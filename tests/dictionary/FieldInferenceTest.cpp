@@ -434,6 +434,16 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 2, 1}, {6, 8, 0}, {14, 2, 1}}},
+        {"a DOS date before a word of any value",
+         8,
+         [](int i) {
+             std::vector<uint8_t> r(8, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             generated::putInt(r, 4, 2, uint64_t((5 + i % 20) << 9 | (1 + i % 12) << 5 | (1 + i * 7 % 28)));
+             generated::putInt(r, 6, 2, uint64_t(i * 7919 % 65536));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 14}, {6, 2, 1}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
