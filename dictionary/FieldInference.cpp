@@ -469,8 +469,9 @@ private:
     }
 
     // Digits in nearly every record that holds something at t-1, letters in nearly every one
-    // that holds something at t, and the records holding something at t mostly holding
-    // something at t-1 too (no blank between, as in "12 High Street").
+    // that holds something at t, and three or more, and 30%, of the records holding something
+    // at t holding something at t-1 too: no blank between, as in "12 High Street" (a number or
+    // date as text is often left empty while the text after it is not).
     bool digitsEndAt(std::size_t t) const
     {
         uint32_t before = 0, beforeDigits = 0, here = 0, hereLetters = 0, joined = 0;
@@ -487,7 +488,7 @@ private:
             }
         }
         return here > 0 && before > 0 && beforeDigits >= 0.9 * before && hereLetters >= 0.9 * here &&
-               joined >= 0.75 * here;
+               joined >= 3 && joined >= 0.3 * here;
     }
 
     // A length byte, then that many bytes of text whose last is no blank (texts are kept

@@ -444,6 +444,20 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 2, 14}, {6, 2, 1}}},
+        {"a date as text a third of the records leave blank, right before a name",
+         32,
+         [](int i) {
+             static const char* const names[] = {"Smith", "Miller", "Rossi", "Andersson", "King"};
+             std::vector<uint8_t> r(32, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             char date[16];
+             std::snprintf(date, sizeof date, "%04d%02d%02d", 1985 + i % 19, 1 + i % 12, 1 + i % 28);
+             if (i % 3)
+                 std::memcpy(&r[4], date, 8);
+             generated::putText(r, 12, 20, names[i % 5], ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 8, 0}, {12, 20, 0}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
