@@ -308,6 +308,8 @@ private:
             blankPadded += at(r, t - 1) == ' ' || blankEnd;
         }
         terminated = terminated && 2 * blankBeforeNul < mN;
+        if (terminated && !wholeSpan && t == textEnd)
+            t = leftoverEnd(t, e);
         const std::size_t size = t - s;
         const double words = filled ? double(c0.word) / double(filled) : 0;
         const std::string empty = 200 * (mN - filled) >= mN
@@ -401,6 +403,37 @@ private:
         return letters >= 0.9 * joined ? u : t;
     }
 
+    // The byte at o of the record read before record r.
+    uint8_t before(std::size_t r, std::size_t o) const
+    {
+        if (mIn.previous.size() >= mN * mLength)
+            return mIn.previous[r * mLength + o];
+        return at(r ? r - 1 : r, o);
+    }
+
+    // Where the bytes after C strings that end before t stop being what the buffer held: a
+    // program that does not clear its record leaves there what an older value, or another kind
+    // of record, wrote (in 99% of the records a NUL or the byte the record before holds). The
+    // bytes the field's own values never reached are the field's all the same; bytes that
+    // never change at its end are filler.
+    std::size_t leftoverEnd(std::size_t t, std::size_t e) const
+    {
+        constexpr std::size_t kLeastRecords = 20;
+        if (mN < kLeastRecords)
+            return t;
+        std::size_t end = t;
+        for (std::size_t x = t; x < e; ++x) {
+            std::size_t kept = 0;
+            for (std::size_t r = 0; r < mN; ++r)
+                kept += at(r, x) == 0 || at(r, x) == before(r, x);
+            if (100 * kept < 99 * mN)
+                break;
+            if (!constant(x))
+                end = x + 1;
+        }
+        return end;
+    }
+
     // Records holding something at o and o+1.
     std::size_t nonPadAfter(std::size_t o) const
     {
@@ -443,20 +476,29 @@ private:
         // NUL that ends the record belongs to the text before it.
         if (!nulSeen && constant(t) && first(t) == 0 && !(t + 1 == e && e == mLength))
             return true;
-        uint32_t afterNul = 0, afterPadRun = 0, text = 0;
+        // Text that a record holds where the record before it holds the same byte is what the
+        // buffer kept, not a value the record wrote: with enough records it is left out of the
+        // count of text after a NUL. A byte above 0x7F in every record is filler (0xFF), not
+        // what a text left.
+        constexpr std::size_t kLeastRecords = 20;
+        const bool fresh = mN >= kLeastRecords && !(constant(t) && first(t) >= 0x80);
+        uint32_t afterNul = 0, afterPadRun = 0, text = 0, written = 0;
         for (std::size_t r = 0; r < mN; ++r) {
             if (isPad(at(r, t)))
                 continue;
             ++text;
-            afterNul += at(r, t - 1) == 0;
             afterPadRun += t >= s + 2 && isPad(at(r, t - 1)) && isPad(at(r, t - 2));
+            if (!fresh || at(r, t) != before(r, t)) {
+                ++written;
+                afterNul += at(r, t - 1) == 0;
+            }
         }
         if (text == 0)
             return false;
-        // Text right after a NUL in most records that hold text there: a new value begins (in
+        // Text right after a NUL in most records that wrote text there: a new value begins (in
         // a C string, bytes after the NUL are what an older, longer value left). Not right
         // after the field's first byte: there it is an empty C string over an older value.
-        if (t > s + 1 && afterNul > 0 && 2 * afterNul >= text)
+        if (t > s + 1 && afterNul > 0 && 2 * afterNul >= written)
             return true;
         // Digits running into other text with no blank between, in most records: a number
         // (a date, a code) ends and the next field begins.
@@ -1150,17 +1192,21 @@ InferredVariants inferVariants(const InferenceInput& in)
     out.offset = 0;
     out.size = int(tagSize);
     std::string list;
-    std::vector<std::vector<uint8_t>> bytes(kept.size());
+    std::vector<std::vector<uint8_t>> bytes(kept.size()), previous(kept.size());
     std::vector<InferenceInput> subs(kept.size());
+    const auto recordAt = [&](std::size_t r) { return in.records.begin() + std::ptrdiff_t(r * length); };
     for (std::size_t g = 0; g < kept.size(); ++g) {
         const auto& [tag, records] = kept[g];
         bytes[g].reserve(records.size() * length);
-        for (std::size_t r : records)
-            bytes[g].insert(bytes[g].end(), in.records.begin() + std::ptrdiff_t(r * length),
-                            in.records.begin() + std::ptrdiff_t((r + 1) * length));
+        previous[g].reserve(records.size() * length);
+        for (std::size_t r : records) {
+            bytes[g].insert(bytes[g].end(), recordAt(r), recordAt(r + 1));
+            previous[g].insert(previous[g].end(), recordAt(r ? r - 1 : r), recordAt(r ? r : r + 1));
+        }
         subs[g].recordLength = length;
         subs[g].count = records.size();
         subs[g].records = bytes[g];
+        subs[g].previous = previous[g];
         list += (list.empty() ? "" : ", ") + tagText(tag) + " (" + std::to_string(records.size()) + ")";
     }
     const std::vector<std::vector<KeySpec>> segments = segmentsPerGroup(in, profiles, subs);

@@ -30,6 +30,9 @@ struct InferenceInput {
     // Bytes from here to the end are not written by records of this layout: they hold what the
     // records before them left (0: every byte may be a field).
     std::size_t leftoverFrom = 0;
+    // For each record, the record read just before it in the file (count * recordLength bytes);
+    // empty when `records` are consecutive records of the file.
+    std::span<const uint8_t> previous;
 };
 
 std::vector<InferredField> inferFields(const InferenceInput& input);

@@ -132,7 +132,13 @@ void printDetail(const corpus::CorpusFile& f, const Sampled& s)
     std::printf("draft:\n");
     show(dict::inferFields(s.input));
     for (const dict::InferredVariant& v : dict::inferVariants(s.input).variants) {
-        std::printf("variant %s (%zu records):\n", v.tag.c_str(), v.records.size());
+        std::vector<std::size_t> ofKind(f.kinds.size());
+        for (std::size_t r : v.records)
+            ++ofKind[std::size_t(s.kindOf[r])];
+        std::printf("variant %s (%zu records; of each kind:", v.tag.c_str(), v.records.size());
+        for (std::size_t n : ofKind)
+            std::printf(" %zu", n);
+        std::printf("):\n");
         show(v.fields);
     }
 }

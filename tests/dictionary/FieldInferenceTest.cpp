@@ -475,6 +475,41 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
     }
 }
 
+TEST(FieldInference, cStringsOfAProgramThatNeverClearsItsRecordKeepTheirDeclaredSize)
+{
+    // One global struct, strcpy'd into: after each string's NUL the bytes of older, longer
+    // values, and where no value of the sample reached, what the first records left there.
+    constexpr int kLength = 64;
+    static const char* const names[] = {"Smith",    "Miller & Sons Ltd",        "Rossi",
+                                        "van Dijk", "Andersson GmbH",           "King",
+                                        "Nguyen",   "O'Brien Brothers Hauliers"};
+    static const char* const cities[] = {"Leeds", "Des Moines", "Krakow", "St. Paul", "Rotterdam", "Cork"};
+    generated::Random rnd(64);
+    std::vector<uint8_t> buffer(kLength, 0);
+    const auto put = [&](int offset, int size, const std::string& s) {
+        const std::string cut = s.substr(0, std::size_t(size) - 1);
+        std::memcpy(&buffer[std::size_t(offset)], cut.c_str(), cut.size() + 1);
+    };
+    std::vector<std::vector<uint8_t>> records;
+    // The first record filled the name to its end; later ones are shorter.
+    put(4, 30, "Northern Counties Hauliers Lim");
+    for (int i = 0; i < 400; ++i) {
+        generated::putInt(buffer, 0, 4, uint64_t(i + 1));
+        put(4, 30, names[rnd.below(7)]);
+        generated::putInt(buffer, 34, 4, uint64_t(rnd.below(100000)));
+        put(38, 26, cities[rnd.below(6)]);
+        records.push_back(buffer);
+    }
+    std::vector<uint8_t> bytes;
+    const auto fields = dict::inferFields(inputOf(records, bytes, kLength));
+    expectExactCover(fields, kLength, "C strings");
+    std::string got;
+    for (const auto& f : fields)
+        got +=
+            std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" + std::to_string(f.typeCode) + " ";
+    EXPECT_EQ(got, "0+4:1 4+30:11 34+4:1 38+26:11 ");
+}
+
 TEST(FieldInference, withoutRecordsKeysClaimNothingAboutValues)
 {
     std::vector<uint8_t> bytes;
