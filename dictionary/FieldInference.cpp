@@ -1138,37 +1138,49 @@ std::string tagText(const std::string& tag)
     return s;
 }
 
-} // namespace
+using TagGroups = std::vector<std::pair<std::string, std::vector<std::size_t>>>;
 
-InferredVariants inferVariants(const InferenceInput& in)
+// The records grouped by a tag at o (with the byte after it when it follows from it: a
+// two-letter prefix such as "CU"/"OR"), when they split into groups of different layouts.
+bool groupsByTagAt(const InferenceInput& in, std::size_t n, std::size_t o, std::size_t& tagSize,
+                   TagGroups& kept, std::vector<GroupProfile>& profiles)
 {
-    // Enough records for groups that say something, and a record with more than the tag.
-    constexpr std::size_t kLeastRecords = 20, kLeastGroup = 5, kMostGroups = 8;
-    InferredVariants out;
+    constexpr std::size_t kLeastGroup = 5, kMostGroups = 8;
     const std::size_t length = in.recordLength;
-    std::size_t n = in.count;
-    if (length && in.records.size() < n * length)
-        n = in.records.size() / length;
-    if (n < kLeastRecords || length < 4)
-        return out;
-    auto byteAt = [&](std::size_t r, std::size_t o) { return in.records[r * length + o]; };
-    // The tag: the first byte, with the second when it follows the first (a two-letter prefix).
+    auto byteAt = [&](std::size_t r, std::size_t k) { return in.records[r * length + k]; };
     std::map<uint8_t, std::set<uint8_t>> seconds;
-    for (std::size_t r = 0; r < n; ++r)
-        seconds[byteAt(r, 0)].insert(byteAt(r, 1));
+    for (std::size_t r = 0; r < n && seconds.size() <= kMostGroups; ++r)
+        seconds[byteAt(r, o)].insert(byteAt(r, o + 1));
     if (seconds.size() < 2 || seconds.size() > kMostGroups)
-        return out;
+        return false;
+    // Past the first byte a tag is a byte a key segment covers (programs read the records of
+    // one kind in order by a key that holds it), and no yes/no byte (0/1, Y/N, J/N, T/F, blank
+    // for unknown), however the fields after it are filled: letters of a text, a flag, are not.
+    if (o > 0) {
+        if (std::none_of(in.keySegments.begin(), in.keySegments.end(), [o](const KeySpec& k) {
+                return k.position >= 1 && o >= k.position - 1u && o < k.position - 1u + k.length;
+            }))
+            return false;
+        std::set<uint8_t> values;
+        for (const auto& v : seconds)
+            if (v.first != 0 && v.first != ' ')
+                values.insert(v.first);
+        for (const std::set<uint8_t>& yesNo : {std::set<uint8_t>{1}, std::set<uint8_t>{'Y', 'N'},
+                                               std::set<uint8_t>{'J', 'N'}, std::set<uint8_t>{'T', 'F'}})
+            if (std::includes(yesNo.begin(), yesNo.end(), values.begin(), values.end()))
+                return false;
+    }
     const bool prefix =
         std::all_of(seconds.begin(), seconds.end(), [](const auto& v) { return v.second.size() == 1; }) &&
         std::set<uint8_t>{seconds.begin()->second.begin(), seconds.begin()->second.end()} !=
             std::set<uint8_t>{seconds.rbegin()->second.begin(), seconds.rbegin()->second.end()};
-    const std::size_t tagSize = prefix ? 2 : 1;
+    tagSize = prefix ? 2 : 1;
     std::map<std::string, std::vector<std::size_t>> groups;
     for (std::size_t r = 0; r < n; ++r)
-        groups[std::string(reinterpret_cast<const char*>(&in.records[r * length]), tagSize)].push_back(r);
+        groups[std::string(reinterpret_cast<const char*>(&in.records[r * length + o]), tagSize)].push_back(r);
     const std::size_t least = std::max<std::size_t>(kLeastGroup, n / 50);
     std::size_t rare = 0;
-    std::vector<std::pair<std::string, std::vector<std::size_t>>> kept;
+    kept.clear();
     for (auto& [tag, records] : groups) {
         if (records.size() < least)
             rare += records.size();
@@ -1177,19 +1189,47 @@ InferredVariants inferVariants(const InferenceInput& in)
     }
     // Records of tags too rare to judge must be few, else the byte is data, not a tag.
     if (kept.size() < 2 || rare * 20 > n)
-        return out;
-    std::vector<GroupProfile> profiles;
+        return false;
+    profiles.clear();
     for (const auto& g : kept)
         profiles.push_back(profileOf(in, g.second));
-    // Some two groups must differ in layout over a part of the record, not only in a value.
-    const std::size_t enough = std::max<std::size_t>(2, (length - tagSize) / 20);
-    bool differ = false;
-    for (std::size_t a = 0; a < profiles.size() && !differ; ++a)
-        for (std::size_t b = a + 1; b < profiles.size() && !differ; ++b)
-            differ = differingBytes(profiles[a], profiles[b], tagSize, length) >= enough;
-    if (!differ)
+    // Some two groups must differ in layout over a part of the record, not only in a value: one
+    // byte in twenty for a leading tag, one in eight for a tag further in (a flag whose records
+    // fill some other field more often is no tag).
+    const std::size_t enough = std::max<std::size_t>(2, (length - tagSize) / (o == 0 ? 20 : 8));
+    for (std::size_t a = 0; a < profiles.size(); ++a)
+        for (std::size_t b = a + 1; b < profiles.size(); ++b)
+            if (differingBytes(profiles[a], profiles[b], 0, o) +
+                    differingBytes(profiles[a], profiles[b], o + tagSize, length) >=
+                enough)
+                return true;
+    return false;
+}
+
+} // namespace
+
+InferredVariants inferVariants(const InferenceInput& in)
+{
+    // Enough records for groups that say something, and a record with more than the tag. The
+    // tag is looked for from the first byte on, up to the 32nd (after a number or code that
+    // leads every record).
+    constexpr std::size_t kLeastRecords = 20, kFarthestTag = 32;
+    InferredVariants out;
+    const std::size_t length = in.recordLength;
+    std::size_t n = in.count;
+    if (length && in.records.size() < n * length)
+        n = in.records.size() / length;
+    if (n < kLeastRecords || length < 4)
         return out;
-    out.offset = 0;
+    std::size_t tagAt = 0, tagSize = 1;
+    TagGroups kept;
+    std::vector<GroupProfile> profiles;
+    while (tagAt + 1 < length && tagAt < kFarthestTag &&
+           !groupsByTagAt(in, n, tagAt, tagSize, kept, profiles))
+        ++tagAt;
+    if (tagAt + 1 >= length || tagAt >= kFarthestTag)
+        return out;
+    out.offset = int(tagAt);
     out.size = int(tagSize);
     std::string list;
     std::vector<std::vector<uint8_t>> bytes(kept.size()), previous(kept.size());
@@ -1219,7 +1259,7 @@ InferredVariants inferVariants(const InferenceInput& in)
         v.fields = inferFields(subs[g]);
         out.variants.push_back(std::move(v));
     }
-    out.reason = std::string(tagSize == 1 ? "Byte 0" : "Bytes 0..1") + " tell apart records of " +
+    out.reason = byteRange(int(tagAt), int(tagSize)) + " tell apart records of " +
                  std::to_string(kept.size()) + " layouts: " + list +
                  " sampled records; the bytes after it differ in kind from one group to the other.";
     return out;

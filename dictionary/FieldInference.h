@@ -40,8 +40,8 @@ std::vector<InferredField> inferFields(const InferenceInput& input);
 // The draft for a sample read from a data file.
 std::vector<InferredField> inferFields(const DataSample& sample);
 
-// Records of several layouts in one file, told apart by a leading tag (a type byte or prefix):
-// one draft per value of the tag.
+// Records of several layouts in one file, told apart by a tag (a type byte or prefix) that leads
+// the record or follows a number that does: one draft per value of the tag.
 struct InferredVariant {
     std::string tag;                  // the tag's bytes
     std::vector<std::size_t> records; // the sampled records that carry it, by index

@@ -534,30 +534,50 @@ TEST(FieldInference, withoutRecordsKeysClaimNothingAboutValues)
 
 TEST(FieldInference, recordsOfSeveralLayoutsToldApartByALeadingTagGetADraftEach)
 {
-    std::vector<std::vector<uint8_t>> records;
-    for (int i = 0; i < 400; ++i)
-        records.push_back(generated::orderRecord(i));
-    std::vector<uint8_t> bytes;
-    const dict::InferredVariants v = dict::inferVariants(inputOf(records, bytes, generated::kOrderLength));
-    ASSERT_EQ(v.variants.size(), 2u) << v.reason;
-    EXPECT_EQ(v.offset, 0);
-    EXPECT_EQ(v.size, 1);
-    EXPECT_NE(v.reason.find("2 layouts"), std::string::npos) << v.reason;
-    EXPECT_EQ(v.variants[0].tag, "H");
-    EXPECT_EQ(v.variants[0].records.size(), 100u);
-    EXPECT_EQ(v.variants[1].records.size(), 300u);
-    for (const auto& variant : v.variants)
-        expectExactCover(variant.fields, generated::kOrderLength, variant.tag);
-    bool nameFound = false, dateFound = false;
-    for (const auto& f : v.variants[0].fields) {
-        nameFound = nameFound || (f.offset == 3 && f.size == 21 && f.typeCode == 0);
-        dateFound = dateFound || (f.offset == 24 && f.size == 4 && f.typeCode == 3);
+    // The tag leads the record, or follows a number that leads every record (an account
+    // number, then the kind of transaction).
+    for (const int lead : {0, 4}) {
+        std::vector<std::vector<uint8_t>> records;
+        for (int i = 0; i < 400; ++i) {
+            std::vector<uint8_t> r(std::size_t(lead), 0);
+            if (lead)
+                generated::putInt(r, 0, lead, uint64_t(i * 7 + 100));
+            const std::vector<uint8_t> order = generated::orderRecord(i);
+            r.insert(r.end(), order.begin(), order.end());
+            records.push_back(r);
+        }
+        const std::size_t length = generated::kOrderLength + std::size_t(lead);
+        std::vector<uint8_t> bytes;
+        dict::InferenceInput in = inputOf(records, bytes, length);
+        dict::KeySpec number; // a key of the number and the kind
+        number.position = 1;
+        number.length = uint16_t(lead + 1);
+        number.flags = dict::KeyExtendedType;
+        number.extendedType = 14;
+        in.keySegments.push_back(number);
+        const dict::InferredVariants v = dict::inferVariants(in);
+        ASSERT_EQ(v.variants.size(), 2u) << v.reason;
+        EXPECT_EQ(v.offset, lead);
+        EXPECT_EQ(v.size, 1);
+        EXPECT_NE(v.reason.find("2 layouts"), std::string::npos) << v.reason;
+        EXPECT_EQ(v.variants[0].tag, "H");
+        EXPECT_EQ(v.variants[0].records.size(), 100u);
+        EXPECT_EQ(v.variants[1].records.size(), 300u);
+        for (const auto& variant : v.variants)
+            expectExactCover(variant.fields, length, variant.tag);
+        bool nameFound = false, dateFound = false;
+        for (const auto& f : v.variants[0].fields) {
+            nameFound = nameFound || (f.offset == lead + 3 && f.size == 21 && f.typeCode == 0);
+            dateFound = dateFound || (f.offset == lead + 24 && f.size == 4 && f.typeCode == 3);
+        }
+        std::string got;
+        for (const auto& f : v.variants[0].fields)
+            got += std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" +
+                   std::to_string(f.typeCode) + " ";
+        EXPECT_TRUE(nameFound && dateFound) << got;
     }
-    std::string got;
-    for (const auto& f : v.variants[0].fields)
-        got +=
-            std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" + std::to_string(f.typeCode) + " ";
-    EXPECT_TRUE(nameFound && dateFound) << got;
+    std::vector<std::vector<uint8_t>> records;
+    std::vector<uint8_t> bytes;
 
     // A status letter over records of one layout is no tag.
     const auto status = [](int i) {
@@ -571,6 +591,24 @@ TEST(FieldInference, recordsOfSeveralLayoutsToldApartByALeadingTagGetADraftEach)
     for (int i = 0; i < 400; ++i)
         records.push_back(status(i));
     EXPECT_TRUE(dict::inferVariants(inputOf(records, bytes, 32)).variants.empty());
+    // Nor is a yes/no byte after the number, though the records that say yes fill a remark.
+    for (const char* yesNo : {"\x00\x01", "NY"}) {
+        records.clear();
+        for (int i = 0; i < 400; ++i) {
+            std::vector<uint8_t> r(32, ' ');
+            generated::putInt(r, 0, 4, uint64_t(i * 7 + 1));
+            r[4] = uint8_t(yesNo[i % 3 == 0]);
+            if (i % 3 == 0)
+                generated::putText(r, 5, 27, "Paid in cash on " + std::to_string(i % 28 + 1) + " May", ' ');
+            records.push_back(r);
+        }
+        dict::InferenceInput in = inputOf(records, bytes, 32);
+        dict::KeySpec paid; // a key over the number and the flag
+        paid.position = 1;
+        paid.length = 5;
+        in.keySegments.push_back(paid);
+        EXPECT_TRUE(dict::inferVariants(in).variants.empty()) << yesNo[1];
+    }
 }
 
 TEST(FieldInference, layoutsWrittenFromOneReusedBufferAreToldApartByWhatEachRecordWrites)
