@@ -18,6 +18,8 @@ namespace {
 
 // Below this many records a byte that never changes says little.
 constexpr std::size_t kFullWeightRecords = 50;
+// A low byte of at most this many values under a byte that varies is no integer's low byte.
+constexpr std::size_t kFewLowValues = 32;
 // Share of records a rule may miss and still hold.
 constexpr double kDateShare = 0.95;
 
@@ -411,11 +413,12 @@ private:
         return at(r ? r - 1 : r, o);
     }
 
-    // Where the bytes after C strings that end before t stop being what the buffer held: a
-    // program that does not clear its record leaves there what an older value, or another kind
-    // of record, wrote (in 99% of the records a NUL or the byte the record before holds). The
-    // bytes the field's own values never reached are the field's all the same; bytes that
-    // never change at its end are filler.
+    // Where the bytes after texts that end before t (C strings, length-prefixed strings) stop
+    // being what the buffer held: a program that does not clear its record leaves there what
+    // an older value, or another kind of record, wrote (in 99% of the records a NUL or the byte
+    // the record before holds). The bytes the field's own values never reached are the field's
+    // all the same; NULs, blanks or bytes above 0x7F that never change at its end are filler
+    // (printable bytes that never change are what the first records' longer values left).
     std::size_t leftoverEnd(std::size_t t, std::size_t e) const
     {
         constexpr std::size_t kLeastRecords = 20;
@@ -428,7 +431,7 @@ private:
                 kept += at(r, x) == 0 || at(r, x) == before(r, x);
             if (100 * kept < 99 * mN)
                 break;
-            if (!constant(x))
+            if (!constant(x) || (first(x) > ' ' && first(x) < 0x7F))
                 end = x + 1;
         }
         return end;
@@ -571,6 +574,7 @@ private:
         std::size_t t = s + 1 + longest;
         while (t < e && padShare(t) == 1.0)
             ++t;
+        t = leftoverEnd(t, e);
         add(s, t - s, kLString, 0.85 * mWeight,
             byteRange(int(s), int(t - s)) + ": the first byte is the length (" +
                 (fixed ? "always " + std::to_string(longest)
@@ -899,6 +903,11 @@ private:
             if (!signLike(c)) {
                 const std::size_t prev = mColumns[c - 1].distinct(), here = mColumns[c].distinct();
                 if (here > prev + std::max<std::size_t>(1, prev / 5))
+                    break;
+                // Values that reach past the low byte take most of its 256 values; a low byte
+                // of a few values under a byte that is not zero in many records is a small
+                // field of its own (two bytes of flags side by side).
+                if (r == 1 && prev <= kFewLowValues && mN - mColumns[c].zero >= 2 * kFewLowValues)
                     break;
             }
             ++r;

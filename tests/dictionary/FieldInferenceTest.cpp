@@ -475,39 +475,68 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
     }
 }
 
-TEST(FieldInference, cStringsOfAProgramThatNeverClearsItsRecordKeepTheirDeclaredSize)
+TEST(FieldInference, stringsOfAProgramThatNeverClearsItsRecordKeepTheirDeclaredSize)
 {
-    // One global struct, strcpy'd into: after each string's NUL the bytes of older, longer
-    // values, and where no value of the sample reached, what the first records left there.
+    // One global record assigned into: after each string's text the bytes of older, longer
+    // values, and where no value of the sample reached, what the first records left there. C
+    // strings (strcpy) and Pascal strings (a length byte, then the text).
     constexpr int kLength = 64;
-    static const char* const names[] = {"Smith",    "Miller & Sons Ltd",        "Rossi",
-                                        "van Dijk", "Andersson GmbH",           "King",
-                                        "Nguyen",   "O'Brien Brothers Hauliers"};
+    static const char* const names[] = {
+        "Smith", "Miller & Sons Ltd", "Rossi", "van Dijk", "Andersson GmbH", "King", "Nguyen"};
     static const char* const cities[] = {"Leeds", "Des Moines", "Krakow", "St. Paul", "Rotterdam", "Cork"};
-    generated::Random rnd(64);
-    std::vector<uint8_t> buffer(kLength, 0);
-    const auto put = [&](int offset, int size, const std::string& s) {
-        const std::string cut = s.substr(0, std::size_t(size) - 1);
-        std::memcpy(&buffer[std::size_t(offset)], cut.c_str(), cut.size() + 1);
-    };
+    for (const bool pascal : {false, true}) {
+        generated::Random rnd(64);
+        std::vector<uint8_t> buffer(kLength, 0);
+        const auto put = [&](int offset, int size, const std::string& s) {
+            const std::string cut = s.substr(0, std::size_t(size) - 1);
+            if (pascal) {
+                buffer[std::size_t(offset)] = uint8_t(cut.size());
+                std::memcpy(&buffer[std::size_t(offset) + 1], cut.data(), cut.size());
+            } else {
+                std::memcpy(&buffer[std::size_t(offset)], cut.c_str(), cut.size() + 1);
+            }
+        };
+        std::vector<std::vector<uint8_t>> records;
+        // The first record filled the name to its end; later ones are shorter.
+        put(4, 30, "Northern Counties Hauliers Lim");
+        for (int i = 0; i < 400; ++i) {
+            generated::putInt(buffer, 0, 4, uint64_t(i + 1));
+            put(4, 30, names[rnd.below(7)]);
+            generated::putInt(buffer, 34, 4, uint64_t(rnd.below(100000)));
+            put(38, 26, cities[rnd.below(6)]);
+            records.push_back(buffer);
+        }
+        std::vector<uint8_t> bytes;
+        const auto fields = dict::inferFields(inputOf(records, bytes, kLength));
+        expectExactCover(fields, kLength, "strings");
+        std::string got;
+        for (const auto& f : fields)
+            got += std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" +
+                   std::to_string(f.typeCode) + " ";
+        EXPECT_EQ(got, pascal ? "0+4:1 4+30:10 34+4:1 38+26:10 " : "0+4:1 4+30:11 34+4:1 38+26:11 ");
+    }
+}
+
+TEST(FieldInference, twoBytesOfFlagsSideBySideAreTwoFields)
+{
+    // A low byte of 16 values under a byte that varies in most records is no integer's low
+    // byte; a count of small values below a byte of signs still is one.
     std::vector<std::vector<uint8_t>> records;
-    // The first record filled the name to its end; later ones are shorter.
-    put(4, 30, "Northern Counties Hauliers Lim");
     for (int i = 0; i < 400; ++i) {
-        generated::putInt(buffer, 0, 4, uint64_t(i + 1));
-        put(4, 30, names[rnd.below(7)]);
-        generated::putInt(buffer, 34, 4, uint64_t(rnd.below(100000)));
-        put(38, 26, cities[rnd.below(6)]);
-        records.push_back(buffer);
+        std::vector<uint8_t> r(8, 0);
+        generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+        r[4] = uint8_t(i * 7 % 16);
+        r[5] = uint8_t(i * 11 % 13 + 1);
+        generated::putInt(r, 6, 2, uint64_t(int64_t(i % 31) - 15));
+        records.push_back(r);
     }
     std::vector<uint8_t> bytes;
-    const auto fields = dict::inferFields(inputOf(records, bytes, kLength));
-    expectExactCover(fields, kLength, "C strings");
+    const auto fields = dict::inferFields(inputOf(records, bytes, 8));
     std::string got;
     for (const auto& f : fields)
         got +=
             std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" + std::to_string(f.typeCode) + " ";
-    EXPECT_EQ(got, "0+4:1 4+30:11 34+4:1 38+26:11 ");
+    EXPECT_EQ(got, "0+4:1 4+1:1 5+1:1 6+2:1 ");
 }
 
 TEST(FieldInference, withoutRecordsKeysClaimNothingAboutValues)
