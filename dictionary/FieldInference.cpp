@@ -926,6 +926,14 @@ private:
             size = 2; // quiet bytes running on past any integer size are filler after it
         if (size == 8 && r == 8 && mColumns[s + 7].distinct() >= mColumns[s].distinct() && !signLike(s + 7))
             size = 4; // eight bytes that vary alike are more likely two integers of four
+        // Four bytes that vary alike, where the four after the first two read as an integer
+        // whose top byte is quiet or holds signs: a word of any value before that integer (a
+        // number spread evenly over four bytes is rarer than two fields side by side).
+        const auto distinctAt = [this](std::size_t o) { return mColumns[o].distinct(); };
+        if (size == 4 && s + 6 <= e && !signLike(s + 3) && 5 * distinctAt(s + 3) >= 3 * distinctAt(s) &&
+            5 * distinctAt(s + 1) >= 3 * distinctAt(s) && !constant(s + 5) &&
+            (signLike(s + 5) || 2 * distinctAt(s + 5) < distinctAt(s + 2)))
+            size = 2;
         // A typed value or text starting inside ends the integer before it.
         for (std::size_t c = s + 1; c < s + size; ++c)
             if (!constant(c) && (textBeginsAt(c, e) || typedValueAt(c, e))) {

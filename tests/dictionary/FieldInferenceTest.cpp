@@ -444,6 +444,17 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 2, 14}, {6, 2, 1}}},
+        {"a word of any value before an amount of either sign",
+         12,
+         [](int i) {
+             std::vector<uint8_t> r(12, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             generated::putInt(r, 4, 2, uint64_t(i * 7919 % 65536));
+             generated::putInt(r, 6, 4, uint64_t(int64_t(i * 7717 % 20000 - 10000) * 37));
+             generated::putInt(r, 10, 2, uint64_t(i * 31 % 3000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 4, 1}, {10, 2, 1}}},
         {"a date as text a third of the records leave blank, right before a name",
          32,
          [](int i) {
