@@ -309,8 +309,9 @@ int16_t Engine::open(void* positionBlock, const Call& c)
                 genuineReader ? genuineReader
                               : GenuineRecordReader([](const std::string& p, const GenuineInfo& i,
                                                        std::vector<std::vector<uint8_t>>& records,
-                                                       std::vector<GenuineDamage>& damaged) {
-                                    return readGenuineRecords(p, i, records, &damaged);
+                                                       std::vector<GenuineDamage>& damaged,
+                                                       std::vector<GenuineKeyOrder>& keyOrders) {
+                                    return readGenuineRecords(p, i, records, &damaged, &keyOrders);
                                 });
             if (int16_t s2 = MemoryFile::open(*path, std::move(info), std::move(reader), genuine))
                 return s2;

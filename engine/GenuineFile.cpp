@@ -3,6 +3,7 @@
 #include "Status.h"
 #include "genuine/ByteSource.h"
 #include "genuine/FileControl.h"
+#include "genuine/KeyOrder.h"
 #include "genuine/PageMap.h"
 #include "genuine/Records.h"
 #include "genuine/StatImage.h"
@@ -67,9 +68,11 @@ int16_t open(ByteSource& source, GenuineInfo& info)
 }
 
 int16_t read(ByteSource& source, const GenuineInfo& info, std::vector<std::vector<uint8_t>>& records,
-             std::vector<GenuineDamage>* damaged)
+             std::vector<GenuineDamage>* damaged, std::vector<GenuineKeyOrder>* keyOrders)
 {
     records.clear();
+    if (keyOrders)
+        keyOrders->clear();
     if (damaged)
         damaged->clear();
     if (!info.recordsReadable)
@@ -91,6 +94,8 @@ int16_t read(ByteSource& source, const GenuineInfo& info, std::vector<std::vecto
     if (int16_t status = readRecords(source, fcr, map, set))
         return status;
     const bool countDiffers = set.records.size() != fcr.recordCount;
+    if (keyOrders && set.damaged.empty() && set.expectedPages == 0 && !set.chainBroken)
+        *keyOrders = readKeyOrders(source, fcr, map, set);
     records = std::move(set.records);
     // A chain that breaks past the end of a cut file names its last page at the end.
     if (set.chainPastTheEnd)
@@ -129,7 +134,8 @@ int16_t openGenuineFile(const std::string& path, GenuineInfo& info)
 }
 
 int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
-                           std::vector<std::vector<uint8_t>>& records, std::vector<GenuineDamage>* damaged)
+                           std::vector<std::vector<uint8_t>>& records, std::vector<GenuineDamage>* damaged,
+                           std::vector<GenuineKeyOrder>* keyOrders)
 {
     FileSource source(path);
     if (!source.ok()) {
@@ -138,7 +144,7 @@ int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
             damaged->clear();
         return btr::StatusIoError;
     }
-    return read(source, info, records, damaged);
+    return read(source, info, records, damaged, keyOrders);
 }
 
 bool looksLikeGenuineFile(const uint8_t* head, size_t size)
@@ -155,10 +161,11 @@ int16_t openGenuineImage(const uint8_t* data, size_t size, GenuineInfo& info)
 }
 
 int16_t readGenuineImageRecords(const uint8_t* data, size_t size, const GenuineInfo& info,
-                                std::vector<std::vector<uint8_t>>& records, std::vector<GenuineDamage>* damaged)
+                                std::vector<std::vector<uint8_t>>& records,
+                                std::vector<GenuineDamage>* damaged, std::vector<GenuineKeyOrder>* keyOrders)
 {
     MemorySource source(data, size);
-    return read(source, info, records, damaged);
+    return read(source, info, records, damaged, keyOrders);
 }
 
 } // namespace engine

@@ -50,7 +50,7 @@ int16_t MemoryFile::load()
     if (!mInfo.recordsReadable)
         mLoadStatus = mInfo.readStatus ? mInfo.readStatus : int16_t(btr::StatusIoError);
     else
-        mLoadStatus = mReader(mPath, mInfo, mRecords, mDamaged);
+        mLoadStatus = mReader(mPath, mInfo, mRecords, mDamaged, mKeyOrders);
     if (mLoadStatus == btr::StatusRecordCountDiffers) {
         mCountDiffers = true;
         mLoadStatus = btr::StatusSuccess;
@@ -61,6 +61,8 @@ int16_t MemoryFile::load()
         mRecords.clear();
         mDamaged.clear();
     }
+    if (mLoadStatus != 0 || !mDamaged.empty())
+        mKeyOrders.clear();
     if (!mDamaged.empty()) {
         size_t d = 0;
         for (size_t i = 0; i <= mRecords.size(); ++i) {
@@ -80,8 +82,9 @@ int16_t MemoryFile::path(size_t keyIndex, Path*& out)
     if (!mDamaged.empty())
         return btr::StatusIoError;
     Path& p = mPaths[keyIndex];
-    if (!p.built) {
+    if (!p.built && !pathFromIndexPages(keyIndex, p)) {
         const KeyDefinition& key = mDef.keys[keyIndex];
+        p.entries.clear();
         std::vector<uint8_t> value;
         for (uint32_t i = 0; i < mRecords.size(); ++i) {
             recordKey(key, mRecords[i], value);
@@ -89,10 +92,47 @@ int16_t MemoryFile::path(size_t keyIndex, Path*& out)
                 p.entries.emplace_back(keyImage(key, value.data()), i);
         }
         std::sort(p.entries.begin(), p.entries.end());
-        p.built = true;
     }
+    p.built = true;
+    if (keyIndex < mKeyOrders.size())
+        mKeyOrders[keyIndex] = GenuineKeyOrder{};
     out = &p;
     return btr::StatusSuccess;
+}
+
+bool keyPathFromOrder(const KeyDefinition& key, const std::vector<std::vector<uint8_t>>& records,
+                      const std::vector<uint32_t>& order,
+                      std::vector<std::pair<std::string, uint32_t>>& entries)
+{
+    std::vector<bool> seen(records.size(), false);
+    std::vector<uint8_t> value;
+    entries.clear();
+    entries.reserve(order.size());
+    for (const uint32_t i : order) {
+        if (i >= records.size() || seen[i])
+            return false;
+        seen[i] = true;
+        recordKey(key, records[i], value);
+        if (isNullKey(key, value.data()))
+            return false;
+        entries.emplace_back(keyImage(key, value.data()), i);
+        if (entries.size() > 1 && !(entries[entries.size() - 2] < entries.back()))
+            return false;
+    }
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (seen[i])
+            continue;
+        recordKey(key, records[i], value);
+        if (!isNullKey(key, value.data()))
+            return false;
+    }
+    return true;
+}
+
+bool MemoryFile::pathFromIndexPages(size_t keyIndex, Path& p) const
+{
+    return keyIndex < mKeyOrders.size() && mKeyOrders[keyIndex].walked &&
+           keyPathFromOrder(mDef.keys[keyIndex], mRecords, mKeyOrders[keyIndex].records, p.entries);
 }
 
 void MemoryFile::found(size_t keyIndex, const Path& p, size_t at, FoundRecord& out) const

@@ -1,8 +1,10 @@
 #pragma once
 // A genuine file written by a real record manager, open read-only. Stat comes from the
 // reader's statistics; the records are read on the first record operation and kept in memory,
-// each key path as the record numbers sorted by key image (null keys left out). Addresses are
-// physical record numbers counted from 1.
+// each key path as the record numbers sorted by key image (null keys left out). A key path is
+// taken from the order the file's index pages give when that order holds every record with a
+// non-null key once, ascending by (key image, record number): exactly the sorted path, without
+// the sort. Addresses are physical record numbers counted from 1.
 //
 // A file with damaged pages: Step operations go through the sound records in physical order and
 // answer 2 once at the place of each damaged page (FoundRecord::skippedPage), addresses then
@@ -20,9 +22,11 @@
 
 namespace engine {
 
-// Reads the records of a genuine file, skipping damaged pages (see readGenuineRecords).
-using GenuineRecordReader = std::function<int16_t(const std::string&, const GenuineInfo&,
-                                                  std::vector<std::vector<uint8_t>>&, std::vector<GenuineDamage>&)>;
+// Reads the records of a genuine file, skipping damaged pages, with the key orders its index
+// pages give (see readGenuineRecords).
+using GenuineRecordReader =
+    std::function<int16_t(const std::string&, const GenuineInfo&, std::vector<std::vector<uint8_t>>&,
+                          std::vector<GenuineDamage>&, std::vector<GenuineKeyOrder>&)>;
 
 class MemoryFile final : public FileBackend {
 public:
@@ -52,6 +56,7 @@ private:
     };
     int16_t load();
     int16_t path(size_t keyIndex, Path*& out);
+    bool pathFromIndexPages(size_t keyIndex, Path& p) const;
     void found(size_t keyIndex, const Path& path, size_t at, FoundRecord& out) const;
     int16_t endOfRecords() const;
 
@@ -64,10 +69,17 @@ private:
     bool mCountDiffers = false;
     std::vector<std::vector<uint8_t>> mRecords;
     std::vector<GenuineDamage> mDamaged;
+    std::vector<GenuineKeyOrder> mKeyOrders; // dropped once each key's path is built
     // With damaged pages: physical order, a record index or -1 - the index of a damaged page.
     std::vector<int64_t> mSequence;
     std::vector<Path> mPaths;
 };
+
+// True when order (indexes into records) is key's path: every record whose key is not null
+// exactly once, ascending by (key image, record index); entries then hold that path.
+bool keyPathFromOrder(const KeyDefinition& key, const std::vector<std::vector<uint8_t>>& records,
+                      const std::vector<uint32_t>& order,
+                      std::vector<std::pair<std::string, uint32_t>>& entries);
 
 // Key value of a record: pads records shorter than the key's extent with zeros first.
 void recordKey(const KeyDefinition& key, const std::vector<uint8_t>& record, std::vector<uint8_t>& keyValue);

@@ -35,7 +35,7 @@ private:
     void markDeletedChain();
     bool looksLikeChainLink(uint32_t offset) const;
     bool readDataPage(uint64_t physical, Page& data);
-    void takeSlots(const Page& data, uint64_t physical, const std::vector<bool>* deleted);
+    void takeSlots(const Page& data, uint64_t physical, uint64_t number, const std::vector<bool>* deleted);
     bool liveSlot(const Page& page, size_t at) const;
     bool takeSlot(const Page& page, size_t at);
     bool appendVariablePart(const Page& page, size_t pointerAt, std::vector<uint8_t>& record);
@@ -184,13 +184,16 @@ void RecordWalk::walkPre6()
             continue;
         if (!(data.u16(4) & 0x8000))
             continue;
-        takeSlots(data, p, mDeleted.empty() ? nullptr : &mDeleted);
+        takeSlots(data, p, p, mDeleted.empty() ? nullptr : &mDeleted);
     }
 }
 
-// The records of one data page's slots; deleted, when given, marks pre-6 slots on the chain.
-void RecordWalk::takeSlots(const Page& data, uint64_t physical, const std::vector<bool>* deleted)
+// The records of one data page's slots; number is the page's number as record addresses give it,
+// deleted, when given, marks pre-6 slots on the chain.
+void RecordWalk::takeSlots(const Page& data, uint64_t physical, uint64_t number,
+                           const std::vector<bool>* deleted)
 {
+    const size_t linked = static_cast<size_t>(mFcr.linkedDuplicateKeys());
     const size_t header = mFcr.pageHeader();
     const bool pre6 = mFcr.family == Family::Pre6;
     for (size_t s = 0; s < mSlotsPerPage; ++s) {
@@ -216,6 +219,9 @@ void RecordWalk::takeSlots(const Page& data, uint64_t physical, const std::vecto
             damaged(physical);
             continue;
         }
+        mOut.addresses.push_back(recordAddress(mFcr, number, s, mSlotsPerPage));
+        for (size_t k = 0; k < linked; ++k)
+            mOut.nextDuplicates.push_back(data.ws32(at + mFcr.slotHead() + 8 * k + 4));
         // Past a broken chain, a slot whose first bytes are a valid link may be a deleted one.
         if (pre6 && !mFcr.compressed && mOut.chainBroken && looksLikeChainLink(data.ws32(at)))
             ++mOut.couldBeDeleted;
@@ -253,7 +259,7 @@ void RecordWalk::walkDataPages()
             damaged(e.physical);
             continue;
         }
-        takeSlots(data, e.physical, nullptr);
+        takeSlots(data, e.physical, logical, nullptr);
     }
 }
 
@@ -435,6 +441,16 @@ bool RecordWalk::compressedImage(const Page& data, size_t at, std::vector<uint8_
 }
 
 } // namespace
+
+uint32_t recordAddress(const FileControl& fcr, uint64_t page, size_t slot, size_t slotsPerPage)
+{
+    if (fcr.family == Family::Pre6)
+        return static_cast<uint32_t>(page * fcr.pageSize + fcr.pageHeader() + slot * fcr.physicalLength);
+    unsigned bits = 4;
+    while ((size_t(1) << bits) <= slotsPerPage)
+        ++bits;
+    return static_cast<uint32_t>(page << bits | slot);
+}
 
 bool decompressRecord(const std::vector<uint8_t>& image, size_t length, std::vector<uint8_t>& record,
                       bool atLeast)

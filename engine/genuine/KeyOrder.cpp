@@ -1,0 +1,178 @@
+#include "KeyOrder.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace engine::genuine {
+
+namespace {
+
+constexpr unsigned kMaxDepth = 32;
+
+class TreeWalk {
+public:
+    TreeWalk(ByteSource& source, const FileControl& fcr, const PageMap& map, const RecordSet& set)
+        : mSource(source), mFcr(fcr), mMap(map), mSet(set),
+          mLinked(static_cast<size_t>(fcr.linkedDuplicateKeys()))
+    {
+    }
+
+    bool walk(size_t firstSegment, size_t linkedIndex, KeyOrder& out);
+
+private:
+    bool node(uint32_t pointer, unsigned depth);
+    bool readNode(uint32_t pointer, Page& page);
+    bool take(uint32_t address, uint32_t lastDuplicate);
+    bool indexOf(uint32_t address, uint32_t& index) const;
+
+    ByteSource& mSource;
+    const FileControl& mFcr;
+    const PageMap& mMap;
+    const RecordSet& mSet;
+    const size_t mLinked;
+    // The key being walked.
+    uint8_t mKey = 0;
+    size_t mKeyLength = 0;
+    bool mChained = false;
+    size_t mChain = 0; // which pair of duplicate pointers
+    unsigned mLeafDepth = 0;
+    uint64_t mEntries = 0;
+    std::unordered_set<uint32_t> mVisited;
+    std::vector<uint32_t>* mOut = nullptr;
+};
+
+bool TreeWalk::indexOf(uint32_t address, uint32_t& index) const
+{
+    const auto it = std::lower_bound(mSet.addresses.begin(), mSet.addresses.end(), address);
+    if (it == mSet.addresses.end() || *it != address)
+        return false;
+    index = static_cast<uint32_t>(it - mSet.addresses.begin());
+    return true;
+}
+
+// An index page of the key being walked: pre-6 a physical page not marked as data that starts
+// with its own number; later a logical page the table types as the key's, whose header repeats
+// that entry.
+bool TreeWalk::readNode(uint32_t pointer, Page& page)
+{
+    uint64_t physical = pointer;
+    if (mFcr.family != Family::Pre6 &&
+        !mMap.physical(pointer, static_cast<uint16_t>((mFcr.family == Family::V8 ? 0x8000 : 0x80) + mKey),
+                       physical))
+        return false;
+    if (physical == 0 || physical >= mFcr.pageCount ||
+        !readBlock(mSource, physical * mFcr.pageSize, mFcr.pageSize, page))
+        return false;
+    switch (mFcr.family) {
+    case Family::Pre6:
+        return page.ws32(0) == pointer && !(page.u16(4) & 0x8000);
+    case Family::V6:
+        return page.u8(1) == 0x80 + mKey && page.page24(0, 2, 3) == pointer;
+    case Family::V8:
+        break;
+    }
+    return page.u32(0) == pointer && page.u16(4) == 0x8000 + mKey;
+}
+
+bool TreeWalk::node(uint32_t pointer, unsigned depth)
+{
+    if (depth > kMaxDepth || !mVisited.insert(pointer).second)
+        return false;
+    Page page;
+    if (!readNode(pointer, page))
+        return false;
+    const size_t header = mFcr.pageHeader();
+    const size_t count = page.u16(header);
+    const size_t entrySize = 8 + mKeyLength + (mChained ? 4 : 0);
+    const size_t first = header + 6;
+    if (count == 0 || !page.fits(first, count * entrySize))
+        return false;
+    const uint32_t rightmost = indexPagePointer(page, header + 2, mFcr.family, mKey);
+    const bool leaf = rightmost == kNoIndexPage;
+    if (leaf) {
+        if (mLeafDepth == 0)
+            mLeafDepth = depth;
+        if (depth != mLeafDepth)
+            return false;
+    }
+    for (size_t e = 0; e < count; ++e) {
+        const size_t at = first + e * entrySize;
+        const uint32_t child = indexPagePointer(page, at, mFcr.family, mKey);
+        if ((child == kNoIndexPage) != leaf || (!leaf && !node(child, depth + 1)))
+            return false;
+        const uint32_t address = page.ws32(at + 4 + mKeyLength);
+        if (!take(address, mChained ? page.ws32(at + 8 + mKeyLength) : address))
+            return false;
+    }
+    return leaf || node(rightmost, depth + 1);
+}
+
+// The records of one entry: its record, and with linked duplicates the rest of its chain.
+bool TreeWalk::take(uint32_t address, uint32_t lastDuplicate)
+{
+    ++mEntries;
+    for (size_t steps = 0; steps <= mSet.addresses.size(); ++steps) {
+        uint32_t index = 0;
+        if (!indexOf(address, index))
+            return false;
+        mOut->push_back(index);
+        if (!mChained)
+            return true;
+        const uint32_t next = mSet.nextDuplicates[size_t(index) * mLinked + mChain];
+        if (next == kNoIndexPage)
+            return address == lastDuplicate;
+        address = next;
+    }
+    return false; // a chain that loops
+}
+
+bool TreeWalk::walk(size_t firstSegment, size_t linkedIndex, KeyOrder& out)
+{
+    const SegmentSpec& spec = mFcr.segments[firstSegment];
+    mKey = spec.key;
+    mKeyLength = 0;
+    for (size_t s = firstSegment; s < mFcr.segments.size() && mFcr.segments[s].key == mKey; ++s)
+        mKeyLength += mFcr.segments[s].length;
+    mChained = (spec.flags & kKeyDuplicates) && !(spec.flags & kKeyRepeatingDuplicates);
+    mChain = linkedIndex;
+    mLeafDepth = 0;
+    mEntries = 0;
+    mVisited.clear();
+    mOut = &out.records;
+    out.records.clear();
+    const bool repeating = (spec.flags & kKeyDuplicates) && (spec.flags & kKeyRepeatingDuplicates);
+    const bool ok = spec.root == kNoIndexPage ? spec.distinct == 0 : node(spec.root, 1);
+    // A key with repeating duplicates has an entry per record, not per distinct value.
+    out.walked = ok && (repeating || mEntries == spec.distinct);
+    if (!out.walked)
+        out.records.clear();
+    return out.walked;
+}
+
+} // namespace
+
+std::vector<KeyOrder> readKeyOrders(ByteSource& source, const FileControl& fcr, const PageMap& map,
+                                    const RecordSet& set)
+{
+    std::vector<KeyOrder> orders(fcr.keyCount);
+    const size_t linked = static_cast<size_t>(fcr.linkedDuplicateKeys());
+    if (!set.damaged.empty() || set.addresses.size() != set.records.size() ||
+        set.nextDuplicates.size() != set.records.size() * linked ||
+        !std::is_sorted(set.addresses.begin(), set.addresses.end()) ||
+        std::adjacent_find(set.addresses.begin(), set.addresses.end()) != set.addresses.end())
+        return orders;
+    TreeWalk walk(source, fcr, map, set);
+    size_t linkedIndex = 0;
+    for (size_t s = 0; s < fcr.segments.size(); ++s) {
+        const SegmentSpec& spec = fcr.segments[s];
+        if (s > 0 && fcr.segments[s - 1].key == spec.key)
+            continue;
+        if (spec.key < orders.size())
+            walk.walk(s, linkedIndex, orders[spec.key]);
+        if ((spec.flags & kKeyDuplicates) && !(spec.flags & kKeyRepeatingDuplicates))
+            ++linkedIndex;
+    }
+    return orders;
+}
+
+} // namespace engine::genuine
