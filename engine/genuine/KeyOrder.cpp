@@ -9,10 +9,95 @@ namespace {
 
 constexpr unsigned kMaxDepth = 32;
 
+// Slots by page and slot number: where record addresses lead.
+class SlotTable {
+public:
+    explicit SlotTable(const FileControl& fcr) : mFcr(fcr)
+    {
+        if (fcr.physicalLength != 0 && fcr.pageSize > fcr.pageHeader())
+            mSlotsPerPage = (fcr.pageSize - fcr.pageHeader()) / fcr.physicalLength;
+        while ((size_t(1) << mBits) <= mSlotsPerPage)
+            ++mBits;
+    }
+
+    // A table by page and slot from the lowest page to the highest when it is not much larger
+    // than the records, else a search in the addresses (ascending, as the records were read).
+    // False when an address cannot be a slot's or the addresses are not ascending.
+    bool fill(const std::vector<uint32_t>& addresses)
+    {
+        mAddresses = &addresses;
+        uint64_t lowest = UINT64_MAX, highest = 0;
+        for (size_t i = 0; i < addresses.size(); ++i) {
+            uint64_t page = 0;
+            size_t slot = 0;
+            if (!split(addresses[i], page, slot) || (i > 0 && addresses[i] <= addresses[i - 1]))
+                return false;
+            lowest = std::min(lowest, page);
+            highest = std::max(highest, page);
+        }
+        if (addresses.empty() || (highest - lowest + 1) * mSlotsPerPage > 2 * addresses.size() + 256)
+            return true;
+        mFirstPage = lowest;
+        mIndex.assign(static_cast<size_t>((highest - lowest + 1) * mSlotsPerPage), kNone);
+        for (size_t i = 0; i < addresses.size(); ++i) {
+            uint64_t page = 0;
+            size_t slot = 0;
+            split(addresses[i], page, slot);
+            mIndex[static_cast<size_t>((page - lowest) * mSlotsPerPage + slot)] = static_cast<uint32_t>(i);
+        }
+        return true;
+    }
+
+    bool indexOf(uint32_t address, uint32_t& index) const
+    {
+        if (mIndex.empty()) {
+            const auto it = std::lower_bound(mAddresses->begin(), mAddresses->end(), address);
+            index = static_cast<uint32_t>(it - mAddresses->begin());
+            return it != mAddresses->end() && *it == address;
+        }
+        uint64_t page = 0;
+        size_t slot = 0;
+        if (!split(address, page, slot) || page < mFirstPage)
+            return false;
+        const uint64_t at = (page - mFirstPage) * mSlotsPerPage + slot;
+        if (at >= mIndex.size())
+            return false;
+        index = mIndex[static_cast<size_t>(at)];
+        return index != kNone;
+    }
+
+private:
+    static constexpr uint32_t kNone = 0xFFFFFFFF;
+
+    // Pre-6: a slot's file offset; later logical page << b | slot (see recordAddress).
+    bool split(uint32_t address, uint64_t& page, size_t& slot) const
+    {
+        if (mFcr.family == Family::Pre6) {
+            page = address / mFcr.pageSize;
+            const size_t within = address % mFcr.pageSize;
+            if (within < mFcr.pageHeader() || (within - mFcr.pageHeader()) % mFcr.physicalLength != 0)
+                return false;
+            slot = (within - mFcr.pageHeader()) / mFcr.physicalLength;
+        } else {
+            page = address >> mBits;
+            slot = address & ((size_t(1) << mBits) - 1);
+        }
+        return slot < mSlotsPerPage;
+    }
+
+    const FileControl& mFcr;
+    size_t mSlotsPerPage = 0;
+    unsigned mBits = 4;
+    const std::vector<uint32_t>* mAddresses = nullptr;
+    uint64_t mFirstPage = 0;
+    std::vector<uint32_t> mIndex;
+};
+
 class TreeWalk {
 public:
-    TreeWalk(ByteSource& source, const FileControl& fcr, const PageMap& map, const RecordSet& set)
-        : mSource(source), mFcr(fcr), mMap(map), mSet(set),
+    TreeWalk(ByteSource& source, const FileControl& fcr, const PageMap& map, const RecordSet& set,
+             const SlotTable& slots)
+        : mSource(source), mFcr(fcr), mMap(map), mSet(set), mSlots(slots),
           mLinked(static_cast<size_t>(fcr.linkedDuplicateKeys()))
     {
     }
@@ -29,6 +114,7 @@ private:
     const FileControl& mFcr;
     const PageMap& mMap;
     const RecordSet& mSet;
+    const SlotTable& mSlots;
     const size_t mLinked;
     // The key being walked.
     uint8_t mKey = 0;
@@ -43,11 +129,7 @@ private:
 
 bool TreeWalk::indexOf(uint32_t address, uint32_t& index) const
 {
-    const auto it = std::lower_bound(mSet.addresses.begin(), mSet.addresses.end(), address);
-    if (it == mSet.addresses.end() || *it != address)
-        return false;
-    index = static_cast<uint32_t>(it - mSet.addresses.begin());
-    return true;
+    return mSlots.indexOf(address, index);
 }
 
 // An index page of the key being walked: pre-6 a physical page not marked as data that starts
@@ -157,11 +239,12 @@ std::vector<KeyOrder> readKeyOrders(ByteSource& source, const FileControl& fcr, 
     std::vector<KeyOrder> orders(fcr.keyCount);
     const size_t linked = static_cast<size_t>(fcr.linkedDuplicateKeys());
     if (!set.damaged.empty() || set.addresses.size() != set.records.size() ||
-        set.nextDuplicates.size() != set.records.size() * linked ||
-        !std::is_sorted(set.addresses.begin(), set.addresses.end()) ||
-        std::adjacent_find(set.addresses.begin(), set.addresses.end()) != set.addresses.end())
+        set.nextDuplicates.size() != set.records.size() * linked)
         return orders;
-    TreeWalk walk(source, fcr, map, set);
+    SlotTable slots(fcr);
+    if (!slots.fill(set.addresses))
+        return orders;
+    TreeWalk walk(source, fcr, map, set, slots);
     size_t linkedIndex = 0;
     for (size_t s = 0; s < fcr.segments.size(); ++s) {
         const SegmentSpec& spec = fcr.segments[s];
