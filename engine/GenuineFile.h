@@ -4,6 +4,7 @@
 // file control record only; readGenuineRecords reads the records (physical order) on demand.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,9 @@ struct GenuineDamage {
 struct GenuineKeyOrder {
     bool walked = false;
     std::vector<uint32_t> records;
+    // When asked for: the key bytes the index pages hold for each of those records, a key's
+    // length each.
+    std::vector<uint8_t> keys;
 };
 
 // 0 and info filled when path is a genuine record-manager file this reader understands;
@@ -73,6 +77,26 @@ int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
                            std::vector<std::vector<uint8_t>>& records,
                            std::vector<GenuineDamage>* damaged = nullptr,
                            std::vector<GenuineKeyOrder>* keyOrders = nullptr);
+
+// A fixed-length, uncompressed 6.x or 8.x file read without its records: how many there are and
+// each key's order from its index pages (with their key bytes); a record is read when asked for.
+class GenuineIndex {
+public:
+    // Null when the file is not of that kind or not readable as a whole: an I/O error, a damaged
+    // page, a file cut short, or not as many records as its control record counts.
+    static std::unique_ptr<GenuineIndex> open(const std::string& path, const GenuineInfo& info);
+    ~GenuineIndex();
+
+    size_t records() const;
+    std::vector<GenuineKeyOrder>& keyOrders();
+    // Record `index` (physical order, from 0); false when it cannot be read now.
+    bool read(size_t index, std::vector<uint8_t>& record);
+
+private:
+    struct State;
+    explicit GenuineIndex(std::unique_ptr<State> state);
+    std::unique_ptr<State> mState;
+};
 
 // True when the first bytes of a file (size of them) begin a file control record of a known
 // family with a sane page size, whether or not the rest of the file can be understood: such a

@@ -28,11 +28,18 @@ using GenuineRecordReader =
     std::function<int16_t(const std::string&, const GenuineInfo&, std::vector<std::vector<uint8_t>>&,
                           std::vector<GenuineDamage>&, std::vector<GenuineKeyOrder>&)>;
 
+// Reads a genuine file without its records (see GenuineIndex); null when it cannot be.
+using GenuineIndexOpener =
+    std::function<std::unique_ptr<GenuineIndex>(const std::string&, const GenuineInfo&)>;
+
 class MemoryFile final : public FileBackend {
 public:
-    // 0, or 30 when the reader's statistics cannot be understood.
+    // 0, or 30 when the reader's statistics cannot be understood. With indexOpener, the first key
+    // read tries to do without reading the records: where the file's index pages give a key's
+    // path, records are read one at a time as they are reached (each bearing out its entry, else
+    // the file is read whole after all).
     static int16_t open(const std::string& path, GenuineInfo info, GenuineRecordReader reader,
-                        std::unique_ptr<MemoryFile>& out);
+                        std::unique_ptr<MemoryFile>& out, GenuineIndexOpener indexOpener = nullptr);
 
     const FileDefinition& definition() const override { return mDef; }
     bool writable() const override { return false; }
@@ -57,7 +64,10 @@ private:
     int16_t load();
     int16_t path(size_t keyIndex, Path*& out);
     bool pathFromIndexPages(size_t keyIndex, Path& p) const;
-    void found(size_t keyIndex, const Path& path, size_t at, FoundRecord& out) const;
+    bool pathFromIndex(size_t keyIndex, Path& p);
+    bool indexed();
+    const std::vector<uint8_t>* recordAt(size_t index);
+    bool found(size_t keyIndex, const Path& path, size_t at, FoundRecord& out);
     int16_t endOfRecords() const;
 
     std::string mPath;
@@ -70,6 +80,13 @@ private:
     std::vector<std::vector<uint8_t>> mRecords;
     std::vector<GenuineDamage> mDamaged;
     std::vector<GenuineKeyOrder> mKeyOrders; // dropped once each key's path is built
+    // Before the records are read (mLoaded false): the file read without them, mRecords then
+    // holding the records fetched so far.
+    GenuineIndexOpener mIndexOpener;
+    std::unique_ptr<GenuineIndex> mIndex;
+    bool mIndexTried = false;
+    std::vector<bool> mFetched;
+    std::vector<uint8_t> mKeyValue;
     // With damaged pages: physical order, a record index or -1 - the index of a damaged page.
     std::vector<int64_t> mSequence;
     std::vector<Path> mPaths;

@@ -16,8 +16,7 @@ public:
     {
         if (fcr.physicalLength != 0 && fcr.pageSize > fcr.pageHeader())
             mSlotsPerPage = (fcr.pageSize - fcr.pageHeader()) / fcr.physicalLength;
-        while ((size_t(1) << mBits) <= mSlotsPerPage)
-            ++mBits;
+        mBits = slotBits(mSlotsPerPage);
     }
 
     // A table by page and slot from the lowest page to the highest when it is not much larger
@@ -102,12 +101,12 @@ public:
     {
     }
 
-    bool walk(size_t firstSegment, size_t linkedIndex, KeyOrder& out);
+    bool walk(size_t firstSegment, size_t linkedIndex, bool withKeys, KeyOrder& out);
 
 private:
     bool node(uint32_t pointer, unsigned depth);
     bool readNode(uint32_t pointer, Page& page);
-    bool take(uint32_t address, uint32_t lastDuplicate);
+    bool take(uint32_t address, uint32_t lastDuplicate, const uint8_t* key);
     bool indexOf(uint32_t address, uint32_t& index) const;
 
     ByteSource& mSource;
@@ -124,7 +123,8 @@ private:
     unsigned mLeafDepth = 0;
     uint64_t mEntries = 0;
     std::unordered_set<uint32_t> mVisited;
-    std::vector<uint32_t>* mOut = nullptr;
+    KeyOrder* mOut = nullptr;
+    bool mWithKeys = false;
 };
 
 bool TreeWalk::indexOf(uint32_t address, uint32_t& index) const
@@ -183,21 +183,23 @@ bool TreeWalk::node(uint32_t pointer, unsigned depth)
         if ((child == kNoIndexPage) != leaf || (!leaf && !node(child, depth + 1)))
             return false;
         const uint32_t address = page.ws32(at + 4 + mKeyLength);
-        if (!take(address, mChained ? page.ws32(at + 8 + mKeyLength) : address))
+        if (!take(address, mChained ? page.ws32(at + 8 + mKeyLength) : address, page.data() + at + 4))
             return false;
     }
     return leaf || node(rightmost, depth + 1);
 }
 
 // The records of one entry: its record, and with linked duplicates the rest of its chain.
-bool TreeWalk::take(uint32_t address, uint32_t lastDuplicate)
+bool TreeWalk::take(uint32_t address, uint32_t lastDuplicate, const uint8_t* key)
 {
     ++mEntries;
     for (size_t steps = 0; steps <= mSet.addresses.size(); ++steps) {
         uint32_t index = 0;
         if (!indexOf(address, index))
             return false;
-        mOut->push_back(index);
+        mOut->records.push_back(index);
+        if (mWithKeys)
+            mOut->keys.insert(mOut->keys.end(), key, key + mKeyLength);
         if (!mChained)
             return true;
         const uint32_t next = mSet.nextDuplicates[size_t(index) * mLinked + mChain];
@@ -208,7 +210,7 @@ bool TreeWalk::take(uint32_t address, uint32_t lastDuplicate)
     return false; // a chain that loops
 }
 
-bool TreeWalk::walk(size_t firstSegment, size_t linkedIndex, KeyOrder& out)
+bool TreeWalk::walk(size_t firstSegment, size_t linkedIndex, bool withKeys, KeyOrder& out)
 {
     const SegmentSpec& spec = mFcr.segments[firstSegment];
     mKey = spec.key;
@@ -220,21 +222,25 @@ bool TreeWalk::walk(size_t firstSegment, size_t linkedIndex, KeyOrder& out)
     mLeafDepth = 0;
     mEntries = 0;
     mVisited.clear();
-    mOut = &out.records;
+    mOut = &out;
+    mWithKeys = withKeys;
     out.records.clear();
+    out.keys.clear();
     const bool repeating = (spec.flags & kKeyDuplicates) && (spec.flags & kKeyRepeatingDuplicates);
     const bool ok = spec.root == kNoIndexPage ? spec.distinct == 0 : node(spec.root, 1);
     // A key with repeating duplicates has an entry per record, not per distinct value.
     out.walked = ok && (repeating || mEntries == spec.distinct);
-    if (!out.walked)
+    if (!out.walked) {
         out.records.clear();
+        out.keys.clear();
+    }
     return out.walked;
 }
 
 } // namespace
 
 std::vector<KeyOrder> readKeyOrders(ByteSource& source, const FileControl& fcr, const PageMap& map,
-                                    const RecordSet& set)
+                                    const RecordSet& set, bool withKeys)
 {
     std::vector<KeyOrder> orders(fcr.keyCount);
     const size_t linked = static_cast<size_t>(fcr.linkedDuplicateKeys());
@@ -251,7 +257,7 @@ std::vector<KeyOrder> readKeyOrders(ByteSource& source, const FileControl& fcr, 
         if (s > 0 && fcr.segments[s - 1].key == spec.key)
             continue;
         if (spec.key < orders.size())
-            walk.walk(s, linkedIndex, orders[spec.key]);
+            walk.walk(s, linkedIndex, withKeys, orders[spec.key]);
         if ((spec.flags & kKeyDuplicates) && !(spec.flags & kKeyRepeatingDuplicates))
             ++linkedIndex;
     }

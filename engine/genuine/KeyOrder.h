@@ -20,7 +20,8 @@ using KeyOrder = GenuineKeyOrder;
 // page twice, every record address names a record of set, every duplicate chain ends at the
 // entry's last duplicate, and the entries are as many as the key's distinct values. Whether its
 // order is the key's order is for the caller to check. set must hold every record (no damage).
+// withKeys: each order's keys hold the key bytes of its entries too.
 std::vector<KeyOrder> readKeyOrders(ByteSource& source, const FileControl& fcr, const PageMap& map,
-                                    const RecordSet& set);
+                                    const RecordSet& set, bool withKeys = false);
 
 } // namespace engine::genuine

@@ -21,8 +21,8 @@ constexpr size_t kV6VariableHeader = 0x0C; // 6.x compressed files
 // check; the walk then lists the page as damaged and goes on.
 class RecordWalk {
 public:
-    RecordWalk(ByteSource& source, const FileControl& fcr, const PageMap& map, RecordSet& out)
-        : mSource(source), mFcr(fcr), mMap(map), mOut(out)
+    RecordWalk(ByteSource& source, const FileControl& fcr, const PageMap& map, RecordSet& out, bool keep)
+        : mSource(source), mFcr(fcr), mMap(map), mOut(out), mKeep(keep)
     {
     }
 
@@ -52,6 +52,7 @@ private:
     const FileControl& mFcr;
     const PageMap& mMap;
     RecordSet& mOut;
+    const bool mKeep; // false: each record's place only (an empty record)
     size_t mSlotsPerPage = 0;
     uint64_t mPages = 0; // pages the file holds, a last one cut short included
     std::unordered_map<uint64_t, Page> mCache;
@@ -271,6 +272,9 @@ bool RecordWalk::takeSlot(const Page& data, size_t at)
         if (!compressedImage(data, at, image) ||
             !decompressRecord(image, mFcr.recordLength, record, mFcr.variable()))
             return false;
+    } else if (!mKeep && !mFcr.variable()) {
+        if (!data.fits(at + mFcr.recordOffsetInSlot(), mFcr.recordLength))
+            return false;
     } else {
         const size_t recordAt = at + mFcr.recordOffsetInSlot();
         if (!data.copy(recordAt, mFcr.recordLength, record))
@@ -446,10 +450,15 @@ uint32_t recordAddress(const FileControl& fcr, uint64_t page, size_t slot, size_
 {
     if (fcr.family == Family::Pre6)
         return static_cast<uint32_t>(page * fcr.pageSize + fcr.pageHeader() + slot * fcr.physicalLength);
+    return static_cast<uint32_t>(page << slotBits(slotsPerPage) | slot);
+}
+
+unsigned slotBits(size_t slotsPerPage)
+{
     unsigned bits = 4;
     while ((size_t(1) << bits) <= slotsPerPage)
         ++bits;
-    return static_cast<uint32_t>(page << bits | slot);
+    return bits;
 }
 
 bool decompressRecord(const std::vector<uint8_t>& image, size_t length, std::vector<uint8_t>& record,
@@ -484,10 +493,11 @@ bool decompressRecord(const std::vector<uint8_t>& image, size_t length, std::vec
     return atLeast ? record.size() >= length : record.size() == length;
 }
 
-int16_t readRecords(ByteSource& source, const FileControl& fcr, const PageMap& map, RecordSet& out)
+int16_t readRecords(ByteSource& source, const FileControl& fcr, const PageMap& map, RecordSet& out,
+                    bool keepRecords)
 {
     out = RecordSet{};
-    RecordWalk walk(source, fcr, map, out);
+    RecordWalk walk(source, fcr, map, out, keepRecords);
     const int16_t status = walk.run();
     if (status != btr::StatusSuccess)
         out = RecordSet{};

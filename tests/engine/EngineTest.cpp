@@ -139,7 +139,7 @@ TEST_F(GenuineFiles, keyOrdersFromIndexPagesAreTakenOnlyWhenTheyAreTheKeysOrder)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        keyOrders = {{true, c.byId}, {true, {3, 1, 2, 0}}}; // key 1: Beta before alpha, wrong
+        keyOrders = {{true, c.byId, {}}, {true, {3, 1, 2, 0}, {}}}; // key 1: Beta before alpha, wrong
         BtrFile f(&QuillanEngineCall);
         ASSERT_EQ(f.open(path), StatusSuccess);
         EXPECT_EQ(ids(f, OpGetFirst, OpGetNext, 0), (std::vector<int>{1, 2, 3, 4}));

@@ -1,18 +1,24 @@
 // Key order from a genuine file's own index pages (B-trees) against the order of its records
 // sorted by key, and trees that do not bear out: the reader must then fall back, never give a
 // wrong order.
+#include "BtrCall.h"
+#include "BtrTestFile.h"
 #include "FileDefinition.h"
 #include "Generators.h"
 #include "GenuineBuilder.h"
 #include "GenuineFile.h"
 #include "MemoryFile.h"
+#include "Status.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <functional>
 #include <random>
 
 using namespace genuinetest;
+using btrtest::BtrFile;
 using Records = std::vector<std::vector<uint8_t>>;
 
 namespace {
@@ -141,11 +147,50 @@ FileDef treeDef(uint16_t pageSize)
     return def;
 }
 
+// The records of def in key k's order, and as the engine gives them: Get First and Next, Get Last
+// and Previous, and from each record found by Get Equal one Step Next.
+std::vector<Bytes> sortedRecords(const FileDef& def, size_t k)
+{
+    bool known = true;
+    std::vector<Bytes> out;
+    for (const size_t slot : keyOrder(def, k, known))
+        out.push_back(*def.slots[slot]);
+    return out;
+}
+
+void expectKeyOrderThroughTheCall(const std::string& path, const FileDef& def)
+{
+    BtrFile f(&QuillanEngineCall);
+    ASSERT_EQ(f.open(path), btr::StatusSuccess);
+    for (size_t k = 0; k < def.keys.size(); ++k) {
+        SCOPED_TRACE("key " + std::to_string(k));
+        const auto key = static_cast<int8_t>(k);
+        const std::vector<Bytes> sorted = sortedRecords(def, k);
+        // An equal key first, so that the file is not yet read whole.
+        const Bytes& middle = sorted[sorted.size() / 2];
+        Bytes keyValue;
+        for (const Segment& s : def.keys[k].segments)
+            keyValue.insert(keyValue.end(), middle.begin() + s.offset, middle.begin() + s.offset + s.length);
+        ASSERT_EQ(f.get(btr::OpGetEqual, key, keyValue), btr::StatusSuccess);
+        EXPECT_EQ(f.get(btr::OpStepNext, key), btr::StatusSuccess);
+        std::vector<Bytes> forward, backward;
+        for (int16_t st = f.get(btr::OpGetFirst, key); st == btr::StatusSuccess;
+             st = f.get(btr::OpGetNext, key))
+            forward.push_back(f.record());
+        for (int16_t st = f.get(btr::OpGetLast, key); st == btr::StatusSuccess;
+             st = f.get(btr::OpGetPrevious, key))
+            backward.insert(backward.begin(), f.record());
+        EXPECT_EQ(forward, sorted);
+        EXPECT_EQ(backward, sorted);
+    }
+    EXPECT_EQ(f.close(), btr::StatusSuccess);
+}
+
 } // namespace
 
 // Trees that do not bear out leave the records as they were, and their order is not taken: either
 // the reader does not walk them, or the order it gives is not the key's and the engine falls
-// back.
+// back. Through the call, the keys give the sorted order either way.
 TEST(GenuineKeyOrder, treesThatDoNotBearOutAreNotTaken)
 {
     using Mutate = std::function<void(FileDef&, Bytes&, size_t root, size_t header, size_t entry)>;
@@ -204,6 +249,59 @@ TEST(GenuineKeyOrder, treesThatDoNotBearOutAreNotTaken)
                 engine::keyPathFromOrder(r.def.keys[c.key], r.records, r.orders[c.key].records, path);
             EXPECT_EQ(taken, std::string(c.what).rfind("sound", 0) == 0);
             EXPECT_TRUE(r.orders[1 - c.key].walked) << "the other key's tree is sound";
+            testsupport::TempDir dir;
+            writeFile(dir.file("TREE.BTR"), image);
+            expectKeyOrderThroughTheCall(dir.file("TREE.BTR"), def);
         }
+    }
+}
+
+// A fixed-length 6.x or 8.x file read without its records: their number, each key's order with
+// the key bytes of its entries, and any record on demand.
+TEST(GenuineKeyOrder, aFileReadWithoutItsRecordsGivesThemOnDemand)
+{
+    for (const Format format : {Format::V6, Format::V8}) {
+        SCOPED_TRACE(static_cast<int>(format));
+        const FileDef def = treeDef(2048);
+        testsupport::TempDir dir;
+        const std::string path = dir.file("TREE.BTR");
+        writeFile(path, format == Format::V6 ? build6x(def) : build8x(def));
+        engine::GenuineInfo info;
+        ASSERT_EQ(engine::openGenuineFile(path, info), 0);
+        const std::unique_ptr<engine::GenuineIndex> index = engine::GenuineIndex::open(path, info);
+        ASSERT_TRUE(index);
+        ASSERT_EQ(index->records(), def.slots.size());
+        for (size_t i = def.slots.size(); i-- > 0;) {
+            std::vector<uint8_t> record;
+            ASSERT_TRUE(index->read(i, record));
+            EXPECT_EQ(record, *def.slots[i]);
+        }
+        std::vector<uint8_t> none;
+        EXPECT_FALSE(index->read(def.slots.size(), none));
+        for (size_t k = 0; k < def.keys.size(); ++k) {
+            const engine::GenuineKeyOrder& order = index->keyOrders()[k];
+            ASSERT_TRUE(order.walked);
+            bool known = true;
+            EXPECT_EQ(order.records, sortedOrder(def, k, known));
+            const size_t length = def.keys[k].segments[0].length;
+            ASSERT_EQ(order.keys.size(), order.records.size() * length);
+            // A chain's records share its head's key bytes: equal keys, case-blind on key 1.
+            const auto fold = [](uint8_t c) { return static_cast<uint8_t>(std::toupper(c)); };
+            for (size_t j = 0; j < order.records.size(); ++j)
+                EXPECT_TRUE(std::equal(order.keys.begin() + j * length, order.keys.begin() + (j + 1) * length,
+                                       def.slots[order.records[j]]->begin() + def.keys[k].segments[0].offset,
+                                       [&](uint8_t a, uint8_t b) { return fold(a) == fold(b); }));
+        }
+    }
+    // Pre-6 and variable-length files are read whole.
+    FileDef variable = treeDef(2048);
+    variable.fileFlags = 0x1;
+    variable.variableMode = 0xFF;
+    testsupport::TempDir dir;
+    for (const Bytes& image : {buildPre6(treeDef(2048)), build6x(variable)}) {
+        writeFile(dir.file("WHOLE.BTR"), image);
+        engine::GenuineInfo info;
+        ASSERT_EQ(engine::openGenuineFile(dir.file("WHOLE.BTR"), info), 0);
+        EXPECT_FALSE(engine::GenuineIndex::open(dir.file("WHOLE.BTR"), info));
     }
 }
