@@ -469,27 +469,31 @@ IndexTrees planTrees(const FileDef& def, size_t header)
     return out;
 }
 
+// An index page pointer of key k: pre-6 ws32 physical page, 6.x [hi][0x80 + k][lo][mid] logical
+// page, 8.x u32 logical page; all 0xFF for none (kNone).
+void putIndexPointer(Bytes& b, size_t at, size_t page, size_t k, Style style)
+{
+    const auto n = static_cast<uint32_t>(page);
+    if (page == kNone) {
+        put32(b, at, 0xFFFFFFFF);
+    } else if (style == Style::Pre6) {
+        putWs32(b, at, n);
+    } else if (style == Style::V6) {
+        putPage24(b, at, at + 2, at + 3, n);
+        b.at(at + 1) = static_cast<uint8_t>(0x80 + k);
+    } else {
+        put32(b, at, n);
+    }
+}
+
 // Writes key k's index pages: node n on page(n), whose number pointers give as pageNumber(n);
-// address(slot) is a record's address. Pointers: pre-6 ws32 physical page, 6.x [hi][0x80 + k][lo]
-// [mid] logical page, 8.x u32 logical page; all 0xFF for none. A key without a tree keeps junk.
+// address(slot) is a record's address. A key without a tree keeps junk.
 template <class PageOf, class PageNumber, class Address>
 void writeTree(const FileDef& def, const KeyTree& t, size_t k, Style style, size_t header, PageOf page,
                PageNumber pageNumber, Address address)
 {
     const auto pointer = [&](Bytes& b, size_t at, size_t node) {
-        if (node == kNone) {
-            put32(b, at, 0xFFFFFFFF);
-            return;
-        }
-        const auto n = static_cast<uint32_t>(pageNumber(node));
-        if (style == Style::Pre6) {
-            putWs32(b, at, n);
-        } else if (style == Style::V6) {
-            putPage24(b, at, at + 2, at + 3, n);
-            b.at(at + 1) = static_cast<uint8_t>(0x80 + k);
-        } else {
-            put32(b, at, n);
-        }
+        putIndexPointer(b, at, node == kNone ? kNone : pageNumber(node), k, style);
     };
     for (size_t n = 0; t.written && n < t.nodes.size(); ++n) {
         const KeyTree::Node& node = t.nodes[n];
@@ -514,26 +518,13 @@ void writeTree(const FileDef& def, const KeyTree& t, size_t k, Style style, size
     }
 }
 
-// The key's root as its first segment spec names it (see writeTree); junk's place when it has no
-// tree, none when its tree is empty.
+// The key's root as its first segment spec names it (see putIndexPointer); junk's place when it
+// has no tree, none when its tree is empty.
 template <class PageNumber>
 void writeRoot(Bytes& fcr, size_t at, const KeyTree& t, size_t k, Style style, PageNumber pageNumber)
 {
-    if (!t.written)
-        return;
-    for (size_t i = at; i < at + 4; ++i)
-        fcr.at(i) = 0xFF;
-    if (t.nodes.empty())
-        return;
-    const auto n = static_cast<uint32_t>(pageNumber(0));
-    if (style == Style::Pre6) {
-        putWs32(fcr, at, n);
-    } else if (style == Style::V6) {
-        putPage24(fcr, at, at + 2, at + 3, n);
-        fcr.at(at + 1) = static_cast<uint8_t>(0x80 + k);
-    } else {
-        put32(fcr, at, n);
-    }
+    if (t.written)
+        putIndexPointer(fcr, at, t.nodes.empty() ? kNone : pageNumber(0), k, style);
 }
 
 // The duplicate pointers of slot i at dupAt: linked chains (ws32 previous, next; all 0xFF at the
