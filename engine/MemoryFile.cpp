@@ -65,8 +65,17 @@ const std::vector<uint8_t>* MemoryFile::recordAt(size_t index)
         if (!mIndex->read(index, mRecords[index]))
             return nullptr;
         mFetched[index] = true;
+        ++mFetches;
     }
     return &mRecords[index];
+}
+
+// Records read one at a time cost a page read each: once they come to a sixteenth of the file,
+// reading the rest whole is cheaper.
+void MemoryFile::readWholeWhenCheaper()
+{
+    if (mIndex && !mLoaded && mFetches > mRecords.size() / 16)
+        load();
 }
 
 int16_t MemoryFile::load()
@@ -226,6 +235,7 @@ bool MemoryFile::found(size_t keyIndex, const Path& p, size_t at, FoundRecord& o
 int16_t MemoryFile::seekKey(size_t keyIndex, KeySeek how, const std::string& image, const KeyEntry& from,
                             FoundRecord& out)
 {
+    readWholeWhenCheaper();
     Path* p = nullptr;
     if (int16_t st = path(keyIndex, p))
         return st;
@@ -287,6 +297,7 @@ int16_t MemoryFile::seekKey(size_t keyIndex, KeySeek how, const std::string& ima
 
 int16_t MemoryFile::step(StepSeek how, uint32_t from, FoundRecord& out)
 {
+    readWholeWhenCheaper();
     // Read without its records, a file has no damaged pages (else it is read whole).
     if (!(mIndex && !mLoaded))
         if (int16_t st = load())
@@ -346,6 +357,7 @@ int16_t MemoryFile::endOfRecords() const
 
 int16_t MemoryFile::read(uint32_t address, FoundRecord& out)
 {
+    readWholeWhenCheaper();
     if (!(mIndex && !mLoaded))
         if (int16_t st = load())
             return st;

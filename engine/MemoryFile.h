@@ -67,6 +67,7 @@ private:
     bool pathFromIndex(size_t keyIndex, Path& p);
     bool indexed();
     const std::vector<uint8_t>* recordAt(size_t index);
+    void readWholeWhenCheaper();
     bool found(size_t keyIndex, const Path& path, size_t at, FoundRecord& out);
     int16_t endOfRecords() const;
 
@@ -86,6 +87,7 @@ private:
     std::unique_ptr<GenuineIndex> mIndex;
     bool mIndexTried = false;
     std::vector<bool> mFetched;
+    size_t mFetches = 0;
     std::vector<uint8_t> mKeyValue;
     // With damaged pages: physical order, a record index or -1 - the index of a damaged page.
     std::vector<int64_t> mSequence;
