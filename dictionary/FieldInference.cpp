@@ -290,7 +290,9 @@ private:
         // letter) before other text: set in most records, a letter or digit in nearly all of
         // them, few values, and in most no text right before it (else it is the tail of
         // longer text).
-        if (!wholeSpan && t > s + 1 && 2 * nonPadAfter(s) < filled) {
+        if (!wholeSpan && t > s + 1 && yesNoBeforeText(s))
+            t = s + 1;
+        else if (!wholeSpan && t > s + 1 && 2 * nonPadAfter(s) < filled) {
             if (2 * filled < mN || double(c0.word) < 0.9 * double(filled) || c0.distinct() > 16 ||
                 (s > 0 && 2 * nonPadAfter(s - 1) >= filled))
                 return false;
@@ -435,6 +437,23 @@ private:
                 end = x + 1;
         }
         return end;
+    }
+
+    // A yes/no letter (Y/N, J/N, T/F, blank when unknown) with both letters seen, before text of
+    // more values: a one-character code, not the first letter of that text.
+    bool yesNoBeforeText(std::size_t o) const
+    {
+        if (o + 1 >= mLength || !texty(o + 1))
+            return false;
+        std::bitset<256> letters = mColumns[o].seen, next = mColumns[o + 1].seen;
+        letters.reset(' ');
+        next.reset(' ');
+        next.reset(0);
+        constexpr std::array<std::pair<char, char>, 3> kPairs{{{'Y', 'N'}, {'J', 'N'}, {'T', 'F'}}};
+        const bool yesNo = letters.count() == 2 && std::any_of(kPairs.begin(), kPairs.end(), [&](auto p) {
+                               return letters.test(uint8_t(p.first)) && letters.test(uint8_t(p.second));
+                           });
+        return yesNo && next.count() > 2;
     }
 
     // Records holding something at o and o+1.

@@ -469,6 +469,18 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 8, 0}, {12, 20, 0}}},
+        {"a Y/N answer, blank when unknown, right before a name most records fill",
+         28,
+         [](int i) {
+             static const char* const names[] = {"Smith", "Miller", "Rossi", "Andersson", "King", "Young"};
+             std::vector<uint8_t> r(28, ' ');
+             generated::putInt(r, 0, 2, uint64_t(i * 3 + 1));
+             r[2] = i % 7 == 0 ? ' ' : i % 3 ? 'N' : 'Y';
+             if (i % 10)
+                 generated::putText(r, 3, 25, names[i % 6], ' ');
+             return r;
+         },
+         {{0, 2, 1}, {2, 1, 0}, {3, 25, 0}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
