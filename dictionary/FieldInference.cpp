@@ -959,6 +959,12 @@ private:
                 size = c - s >= 4 ? 4 : c - s >= 2 ? 2 : 1;
                 break;
             }
+        // Four bytes that each vary nearly as much as the low one (60%), the top one not holding
+        // signs: two words of any value side by side (a 4-byte number whose values spread evenly
+        // over its whole range is rarer than two such words).
+        if (size == 4 && !signLike(s + 3) && 5 * distinctAt(s + 1) >= 3 * distinctAt(s) &&
+            5 * distinctAt(s + 2) >= 3 * distinctAt(s) && 5 * distinctAt(s + 3) >= 3 * distinctAt(s))
+            size = 2;
         int64_t lo = INT64_MAX, hi = INT64_MIN;
         FieldValue v;
         for (std::size_t r2 = 0; r2 < mN; ++r2)

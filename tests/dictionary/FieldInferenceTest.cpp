@@ -469,6 +469,18 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 8, 0}, {12, 20, 0}}},
+        {"two words of any value side by side before a remark most records leave empty",
+         20,
+         [](int i) {
+             std::vector<uint8_t> r(20, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, uint64_t(i * 40503 % 65536));
+             generated::putInt(r, 6, 2, uint64_t(i * 25173 % 65536));
+             if (i % 12 == 0)
+                 generated::putText(r, 8, 12, "call back", ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}, {8, 12, 0}}},
         {"a Y/N answer, blank when unknown, right before a name most records fill",
          28,
          [](int i) {
