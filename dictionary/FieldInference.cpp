@@ -230,7 +230,8 @@ private:
                     tryFiller(s, e);
             } else if (!tryLString(s, e) && !tryPacked(s, e) && !tryReal48(s, e) && !tryDouble(s, e) &&
                        !tryDate(s, e) && !tryLongDate(s, e) && !tryTime(s, e) && !trySingle(s, e) &&
-                       !tryText(s, e, false) && !tryLogical(s, e) && !tryDosDate(s, e) && !tryInteger(s, e)) {
+                       !tryKeptCString(s, e) && !tryText(s, e, false) && !tryLogical(s, e) &&
+                       !tryDosDate(s, e) && !tryInteger(s, e)) {
                 add(s, 1, kString, 0.1, "", "Unknown");
             }
             s = static_cast<std::size_t>(mOut.back().offset + mOut.back().size);
@@ -454,6 +455,53 @@ private:
                                return letters.test(uint8_t(p.first)) && letters.test(uint8_t(p.second));
                            });
         return yesNo && next.count() > 2;
+    }
+
+    // A C string in a buffer the program never clears, where records of other layouts left
+    // bytes that are no text after the NUL (so the text rule stops at the first of them): in
+    // every record text, not padded with blanks, then a NUL; text in three records or more;
+    // and over the whole field, in 99% of the records, each byte after the record's NUL a NUL
+    // or the byte the record read before it holds. The field reaches as far as leftoverEnd
+    // says past the longest text. Only where some byte inside the texts is not text in every
+    // record: elsewhere the text rule decides.
+    bool tryKeptCString(std::size_t s, std::size_t e)
+    {
+        constexpr std::size_t kLeastRecords = 20;
+        if (mN < kLeastRecords || !texty(s))
+            return false;
+        std::vector<std::size_t> nul(mN);
+        std::size_t longest = s, withText = 0, blankEnds = 0;
+        for (std::size_t r = 0; r < mN; ++r) {
+            std::size_t k = s;
+            while (k < e && at(r, k) != 0 && isTextByte(at(r, k)))
+                ++k;
+            if (k == e || at(r, k) != 0)
+                return false;
+            nul[r] = k;
+            longest = std::max(longest, k);
+            withText += k > s;
+            blankEnds += k > s && at(r, k - 1) == ' ';
+        }
+        if (withText < 3 || 2 * blankEnds >= withText)
+            return false;
+        bool cut = false;
+        for (std::size_t x = s + 1; x <= longest; ++x) {
+            cut = cut || !texty(x);
+            std::size_t kept = 0;
+            for (std::size_t r = 0; r < mN; ++r)
+                kept += x <= nul[r] || at(r, x) == 0 || at(r, x) == before(r, x);
+            if (100 * kept < 99 * mN)
+                return false;
+        }
+        if (!cut)
+            return false;
+        const std::size_t t = leftoverEnd(longest + 1, e);
+        add(s, t - s, kZString, 0.7 * mWeight,
+            byteRange(int(s), int(t - s)) +
+                " hold text ended by a NUL in every sampled record; after the NUL they hold what the "
+                "record before held.",
+            "Text");
+        return true;
     }
 
     // Records holding something at o and o+1.

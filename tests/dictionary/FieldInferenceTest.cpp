@@ -552,6 +552,44 @@ TEST(FieldInference, stringsOfAProgramThatNeverClearsItsRecordKeepTheirDeclaredS
     }
 }
 
+TEST(FieldInference, aCStringOverBytesAnotherLayoutLeftKeepsItsSize)
+{
+    // Records of two layouts written from one buffer: a name and a number, or binary values
+    // over the name's bytes. The names' records, each with the record read before it, get one
+    // C string over the whole name, not a short text cut where the other layout's bytes begin.
+    constexpr std::size_t kLength = 38;
+    static const char* const names[] = {"Smith", "Miller & Sons Ltd", "Rossi", "", "King", "Nguyen"};
+    generated::Random rnd(38);
+    std::vector<uint8_t> buffer(kLength, 0), nameRecords, before;
+    std::vector<uint8_t> last = buffer;
+    std::size_t count = 0;
+    for (int i = 0; i < 600; ++i) {
+        generated::putInt(buffer, 0, 4, uint64_t(i + 1));
+        if (i % 3 == 0) {
+            for (int o = 4; o < 34; o += 2)
+                generated::putInt(buffer, o, 2, uint64_t(rnd.below(65536)));
+        } else {
+            const std::string name = names[rnd.below(6)];
+            std::memcpy(&buffer[4], name.c_str(), name.size() + 1);
+            generated::putInt(buffer, 34, 4, uint64_t(rnd.below(100000)));
+            nameRecords.insert(nameRecords.end(), buffer.begin(), buffer.end());
+            before.insert(before.end(), last.begin(), last.end());
+            ++count;
+        }
+        last = buffer;
+    }
+    dict::InferenceInput in;
+    in.recordLength = kLength;
+    in.count = count;
+    in.records = nameRecords;
+    in.previous = before;
+    std::string got;
+    for (const auto& f : dict::inferFields(in))
+        got +=
+            std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" + std::to_string(f.typeCode) + " ";
+    EXPECT_EQ(got, "0+4:1 4+30:11 34+4:1 ");
+}
+
 TEST(FieldInference, twoBytesOfFlagsSideBySideAreTwoFields)
 {
     // A low byte of 16 values under a byte that varies in most records is no integer's low
