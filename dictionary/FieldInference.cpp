@@ -1203,15 +1203,40 @@ std::vector<std::vector<KeySpec>> segmentsPerGroup(const InferenceInput& in,
             kind[g][d] = sameKind;
         }
     }
+    // A segment of a declared type stays out of the groups whose values mostly do not decode
+    // as that type, where some group's do (a Pascal string's length byte over another layout's
+    // text).
+    std::vector<std::vector<bool>> decodes(groups, std::vector<bool>(disputed.size(), true));
+    for (std::size_t d = 0; d < disputed.size(); ++d) {
+        if (!(disputed[d].flags & KeyExtendedType) || typeNameOf(disputed[d].extendedType).empty())
+            continue;
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::size_t from = std::size_t(disputed[d].position - 1), size = disputed[d].length;
+            std::size_t good = 0;
+            FieldValue v;
+            for (std::size_t r = 0; r < subs[g].count; ++r)
+                good += decodeFieldValue(int(disputed[d].extendedType),
+                                         subs[g].records.subspan(r * in.recordLength + from, size), 0,
+                                         v) != DecodeOutcome::Undecodable;
+            decodes[g][d] = 10 * good >= 9 * subs[g].count;
+        }
+        if (std::none_of(decodes.begin(), decodes.end(), [d](const auto& f) { return bool(f[d]); }))
+            for (auto& f : decodes)
+                f[d] = true;
+        for (std::size_t g = 0; g < groups; ++g) {
+            whole[g][d] = whole[g][d] && decodes[g][d];
+            kind[g][d] = kind[g][d] && decodes[g][d];
+        }
+    }
     const auto any = [](const std::vector<std::vector<bool>>& of, std::size_t d) {
         return std::any_of(of.begin(), of.end(), [d](const auto& f) { return bool(f[d]); });
     };
     for (std::size_t d = 0; d < disputed.size(); ++d) {
         const std::vector<std::vector<bool>>* owners = any(whole, d)  ? &whole
                                                        : any(kind, d) ? &kind
-                                                                      : nullptr;
+                                                                      : &decodes;
         for (std::size_t g = 0; g < groups; ++g)
-            if (!owners || (*owners)[g][d])
+            if ((*owners)[g][d])
                 out[g].push_back(disputed[d]);
     }
     return out;

@@ -590,6 +590,53 @@ TEST(FieldInference, aCStringOverBytesAnotherLayoutLeftKeepsItsSize)
     EXPECT_EQ(got, "0+4:1 4+30:11 34+4:1 ");
 }
 
+TEST(FieldInference, aTypedKeyOfOneLayoutStaysOutOfTheLayoutWhoseTextLiesOverIt)
+{
+    // Customers ('C') keep a number, then a name keyed as a Pascal string; orders ('O') keep a
+    // note that starts before the name's key and reaches past it, from one buffer never cleared.
+    // The key's length byte falls inside the orders' text, so it is no field of theirs.
+    constexpr int kLength = 56;
+    generated::Random rnd(56);
+    std::vector<uint8_t> buffer(kLength, 0);
+    const auto pascalString = [&](int offset, const std::string& s) {
+        buffer[std::size_t(offset)] = uint8_t(s.size());
+        std::memcpy(&buffer[std::size_t(offset) + 1], s.data(), s.size());
+    };
+    const char* const names[] = {"Smith", "Miller & Sons Ltd", "Rossi", "van Dijk", "Andersson GmbH", "King"};
+    const char* const notes[] = {"urgent delivery", "paid cash", "see letter of the 3rd", "late",
+                                 "new address"};
+    std::vector<std::vector<uint8_t>> records;
+    for (int i = 0; i < 600; ++i) {
+        const bool customer = rnd.below(3) == 0;
+        buffer[0] = customer ? 'C' : 'O';
+        generated::putInt(buffer, 1, 4, uint64_t(i + 1));
+        if (customer) {
+            generated::putInt(buffer, 5, 2, uint64_t(rnd.below(5000)));
+            pascalString(7, names[rnd.below(6)]);
+        } else {
+            pascalString(5, notes[rnd.below(5)]);
+            generated::putInt(buffer, 46, 2, uint64_t(rnd.below(2000)));
+        }
+        records.push_back(buffer);
+    }
+    std::vector<uint8_t> bytes;
+    dict::InferenceInput in = inputOf(records, bytes, kLength);
+    dict::KeySpec name;
+    name.position = 8;
+    name.length = 26;
+    name.flags = dict::KeyExtendedType | dict::KeyDuplicates;
+    name.extendedType = 10; // LString
+    in.keySegments.push_back(name);
+    const dict::InferredVariants v = dict::inferVariants(in);
+    ASSERT_EQ(v.variants.size(), 2u) << v.reason;
+    ASSERT_EQ(v.variants[1].tag, "O");
+    std::string orders;
+    for (const auto& f : v.variants[1].fields)
+        orders +=
+            std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" + std::to_string(f.typeCode) + " ";
+    EXPECT_EQ(orders, "0+1:0 1+4:1 5+41:10 46+2:1 48+8:0 ");
+}
+
 TEST(FieldInference, twoBytesOfFlagsSideBySideAreTwoFields)
 {
     // A low byte of 16 values under a byte that varies in most records is no integer's low
