@@ -481,6 +481,18 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}, {8, 12, 0}}},
+        {"a word of any value before a 4-byte quantity up to 5,000",
+         12,
+         [](int i) {
+             std::vector<uint8_t> r(12, 0);
+             static generated::Random rnd(77); // one draw after another, as records are made in turn
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, uint64_t(rnd.below(65536)));
+             generated::putInt(r, 6, 4, uint64_t(rnd.below(5000)));
+             generated::putInt(r, 10, 2, uint64_t(rnd.below(65536)));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 4, 1}, {10, 2, 1}}},
         {"a Y/N answer, blank when unknown, right before a name most records fill",
          28,
          [](int i) {
