@@ -493,6 +493,20 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 2, 1}, {6, 4, 1}, {10, 2, 1}}},
+        {"a phone number cut at its field's size, then a second number few records hold",
+         30,
+         [](int i) {
+             std::vector<uint8_t> r(30, ' ');
+             const std::string phone =
+                 i % 2 ? "(" + std::to_string(200 + i % 700) + ") 555-" + std::to_string(1000 + i)
+                       : "0" + std::to_string(171 + i % 40) + " 555 " + std::to_string(1000 + i);
+             generated::putText(r, 0, 10, phone.substr(0, 10), ' ');
+             if (i % 15 == 0)
+                 generated::putText(r, 10, 20,
+                                    "0" + std::to_string(300 + i) + " 444 " + std::to_string(2000 + i), ' ');
+             return r;
+         },
+         {{0, 10, 0}, {10, 20, 0}}},
         {"a Y/N answer, blank when unknown, right before a name most records fill",
          28,
          [](int i) {
