@@ -1011,6 +1011,10 @@ private:
             size = std::max(size, k);
         else if (k == 8 && r <= 2)
             size = 2; // quiet bytes running on past any integer size are filler after it
+        // A low byte of most of its 256 values that never carries into the quiet bytes after it,
+        // where they run on past two: a byte of its own (flags, a code) before filler.
+        if (r == 1 && k > 2 && mColumns[s].distinct() >= 128)
+            size = 1;
         if (size == 8 && r == 8 && mColumns[s + 7].distinct() >= mColumns[s].distinct() && !signLike(s + 7))
             size = 4; // eight bytes that vary alike are more likely two integers of four
         // Four bytes that vary alike, where the four after the first two read as an integer

@@ -507,6 +507,15 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 10, 0}, {10, 20, 0}}},
+        {"a byte of flags of any value before reserved zero bytes",
+         16,
+         [](int i) {
+             std::vector<uint8_t> r(16, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             r[4] = uint8_t(i * 157 % 256);
+             return r;
+         },
+         {{0, 4, 1}, {4, 1, 1}, {5, 11, 0}}},
         {"a Y/N answer, blank when unknown, right before a name most records fill",
          28,
          [](int i) {
