@@ -41,6 +41,27 @@ void expectExactCover(const std::vector<dict::InferredField>& fields, std::size_
     EXPECT_EQ(at, static_cast<int>(length)) << what;
 }
 
+// A draft as "offset+size:type " per field.
+std::string layoutOf(const std::vector<dict::InferredField>& fields)
+{
+    std::string got;
+    for (const dict::InferredField& f : fields)
+        got +=
+            std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" + std::to_string(f.typeCode) + " ";
+    return got;
+}
+
+// A key segment declared as a Pascal string (LString), duplicates allowed.
+dict::KeySpec lStringKey(int position, int length)
+{
+    dict::KeySpec k;
+    k.position = position;
+    k.length = length;
+    k.flags = dict::KeyExtendedType | dict::KeyDuplicates;
+    k.extendedType = 10;
+    return k;
+}
+
 // Share of the known fields found with the right offset, size and type.
 double foundShare(const std::vector<dict::InferredField>& fields, std::string& missed)
 {
@@ -618,11 +639,7 @@ TEST(FieldInference, aCStringOverBytesAnotherLayoutLeftKeepsItsSize)
     in.count = count;
     in.records = nameRecords;
     in.previous = before;
-    std::string got;
-    for (const auto& f : dict::inferFields(in))
-        got +=
-            std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" + std::to_string(f.typeCode) + " ";
-    EXPECT_EQ(got, "0+4:1 4+30:11 34+4:1 ");
+    EXPECT_EQ(layoutOf(dict::inferFields(in)), "0+4:1 4+30:11 34+4:1 ");
 }
 
 TEST(FieldInference, aTypedKeyOfOneLayoutStaysOutOfTheLayoutWhoseTextLiesOverIt)
@@ -656,20 +673,11 @@ TEST(FieldInference, aTypedKeyOfOneLayoutStaysOutOfTheLayoutWhoseTextLiesOverIt)
     }
     std::vector<uint8_t> bytes;
     dict::InferenceInput in = inputOf(records, bytes, kLength);
-    dict::KeySpec name;
-    name.position = 8;
-    name.length = 26;
-    name.flags = dict::KeyExtendedType | dict::KeyDuplicates;
-    name.extendedType = 10; // LString
-    in.keySegments.push_back(name);
+    in.keySegments.push_back(lStringKey(8, 26));
     const dict::InferredVariants v = dict::inferVariants(in);
     ASSERT_EQ(v.variants.size(), 2u) << v.reason;
     ASSERT_EQ(v.variants[1].tag, "O");
-    std::string orders;
-    for (const auto& f : v.variants[1].fields)
-        orders +=
-            std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" + std::to_string(f.typeCode) + " ";
-    EXPECT_EQ(orders, "0+1:0 1+4:1 5+41:10 46+2:1 48+8:0 ");
+    EXPECT_EQ(layoutOf(v.variants[1].fields), "0+1:0 1+4:1 5+41:10 46+2:1 48+8:0 ");
 }
 
 TEST(FieldInference, twoBytesOfFlagsSideBySideAreTwoFields)
@@ -830,12 +838,7 @@ TEST(FieldInference, layoutsWrittenFromOneReusedBufferAreToldApartByWhatEachReco
     }
     std::vector<uint8_t> bytes;
     dict::InferenceInput in = inputOf(records, bytes, kLength);
-    dict::KeySpec name;
-    name.position = 6;
-    name.length = 26;
-    name.flags = dict::KeyExtendedType | dict::KeyDuplicates;
-    name.extendedType = 10; // LString
-    in.keySegments.push_back(name);
+    in.keySegments.push_back(lStringKey(6, 26));
     const dict::InferredVariants v = dict::inferVariants(in);
     ASSERT_EQ(v.variants.size(), 2u) << v.reason;
     const auto layout = [](const dict::InferredVariant& variant) {
