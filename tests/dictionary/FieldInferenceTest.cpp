@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -60,6 +61,32 @@ dict::KeySpec lStringKey(int position, int length)
     k.flags = dict::KeyExtendedType | dict::KeyDuplicates;
     k.extendedType = 10;
     return k;
+}
+
+// Records of customers ('C', about a third) and orders ('O') that a program wrote from one
+// buffer it never cleared: the tag, a running number, then what each kind writes.
+using BufferWriter = std::function<void(std::vector<uint8_t>&, generated::Random&)>;
+std::vector<std::vector<uint8_t>> customersAndOrders(std::size_t length, uint64_t draw,
+                                                     const BufferWriter& customer, const BufferWriter& order)
+{
+    generated::Random rnd(draw);
+    std::vector<uint8_t> buffer(length, 0);
+    std::vector<std::vector<uint8_t>> records;
+    for (int i = 0; i < 600; ++i) {
+        const bool isCustomer = rnd.below(3) == 0;
+        buffer[0] = isCustomer ? 'C' : 'O';
+        generated::putInt(buffer, 1, 4, uint64_t(i + 1));
+        (isCustomer ? customer : order)(buffer, rnd);
+        records.push_back(buffer);
+    }
+    return records;
+}
+
+// A Pascal string[size] assigned into the buffer: the length byte, then the text, cut at size.
+void putPascalString(std::vector<uint8_t>& buffer, int offset, int size, const std::string& s)
+{
+    buffer[std::size_t(offset)] = uint8_t(std::min<std::size_t>(s.size(), std::size_t(size)));
+    std::memcpy(&buffer[std::size_t(offset) + 1], s.data(), buffer[std::size_t(offset)]);
 }
 
 // Share of the known fields found with the right offset, size and type.
@@ -648,29 +675,19 @@ TEST(FieldInference, aTypedKeyOfOneLayoutStaysOutOfTheLayoutWhoseTextLiesOverIt)
     // note that starts before the name's key and reaches past it, from one buffer never cleared.
     // The key's length byte falls inside the orders' text, so it is no field of theirs.
     constexpr int kLength = 56;
-    generated::Random rnd(56);
-    std::vector<uint8_t> buffer(kLength, 0);
-    const auto pascalString = [&](int offset, const std::string& s) {
-        buffer[std::size_t(offset)] = uint8_t(s.size());
-        std::memcpy(&buffer[std::size_t(offset) + 1], s.data(), s.size());
-    };
     const char* const names[] = {"Smith", "Miller & Sons Ltd", "Rossi", "van Dijk", "Andersson GmbH", "King"};
     const char* const notes[] = {"urgent delivery", "paid cash", "see letter of the 3rd", "late",
                                  "new address"};
-    std::vector<std::vector<uint8_t>> records;
-    for (int i = 0; i < 600; ++i) {
-        const bool customer = rnd.below(3) == 0;
-        buffer[0] = customer ? 'C' : 'O';
-        generated::putInt(buffer, 1, 4, uint64_t(i + 1));
-        if (customer) {
+    const auto records = customersAndOrders(
+        kLength, 56,
+        [&](std::vector<uint8_t>& buffer, generated::Random& rnd) {
             generated::putInt(buffer, 5, 2, uint64_t(rnd.below(5000)));
-            pascalString(7, names[rnd.below(6)]);
-        } else {
-            pascalString(5, notes[rnd.below(5)]);
+            putPascalString(buffer, 7, 25, names[rnd.below(6)]);
+        },
+        [&](std::vector<uint8_t>& buffer, generated::Random& rnd) {
+            putPascalString(buffer, 5, 40, notes[rnd.below(5)]);
             generated::putInt(buffer, 46, 2, uint64_t(rnd.below(2000)));
-        }
-        records.push_back(buffer);
-    }
+        });
     std::vector<uint8_t> bytes;
     dict::InferenceInput in = inputOf(records, bytes, kLength);
     in.keySegments.push_back(lStringKey(8, 26));
@@ -810,32 +827,22 @@ TEST(FieldInference, layoutsWrittenFromOneReusedBufferAreToldApartByWhatEachReco
     // name key of the customers lies over the bytes where orders keep a reference, a date and
     // a note.
     constexpr int kLength = 64;
-    generated::Random rnd(33);
-    std::vector<uint8_t> buffer(kLength, 0);
-    const auto pascalString = [&](int offset, int size, const std::string& s) {
-        buffer[std::size_t(offset)] = uint8_t(std::min<std::size_t>(s.size(), std::size_t(size)));
-        std::memcpy(&buffer[std::size_t(offset) + 1], s.data(), buffer[std::size_t(offset)]);
-    };
     const char* const names[] = {"Smith", "Miller & Sons Ltd", "Rossi", "van Dijk", "Andersson GmbH", "King"};
     const char* const notes[] = {"urgent", "paid cash", "see letter of the 3rd", "late", "new address"};
-    std::vector<std::vector<uint8_t>> records;
-    for (int i = 0; i < 600; ++i) {
-        const bool customer = rnd.below(3) == 0;
-        buffer[0] = customer ? 'C' : 'O';
-        generated::putInt(buffer, 1, 4, uint64_t(i + 1));
-        if (customer) {
-            pascalString(5, 25, names[rnd.below(6)]);
+    const auto records = customersAndOrders(
+        kLength, 33,
+        [&](std::vector<uint8_t>& buffer, generated::Random& rnd) {
+            putPascalString(buffer, 5, 25, names[rnd.below(6)]);
             generated::putInt(buffer, 31, 2, uint64_t(rnd.below(5000)));
-        } else {
+        },
+        [&](std::vector<uint8_t>& buffer, generated::Random& rnd) {
             generated::putInt(buffer, 5, 4, uint64_t(1 + rnd.below(40000)));
             buffer[9] = uint8_t(1 + rnd.below(28));
             buffer[10] = uint8_t(1 + rnd.below(12));
             generated::putInt(buffer, 11, 2, uint64_t(1988 + rnd.below(10)));
-            pascalString(13, 25, notes[rnd.below(5)]);
+            putPascalString(buffer, 13, 25, notes[rnd.below(5)]);
             generated::putInt(buffer, 39, 2, uint64_t(rnd.below(2000)));
-        }
-        records.push_back(buffer);
-    }
+        });
     std::vector<uint8_t> bytes;
     dict::InferenceInput in = inputOf(records, bytes, kLength);
     in.keySegments.push_back(lStringKey(6, 26));
