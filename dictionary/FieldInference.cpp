@@ -230,7 +230,8 @@ private:
                     tryFiller(s, e);
             } else if (!tryLString(s, e) && !tryPacked(s, e) && !tryReal48(s, e) && !tryDouble(s, e) &&
                        !tryDate(s, e) && !tryLongDate(s, e) && !tryTime(s, e) && !trySingle(s, e) &&
-                       !tryText(s, e, false) && !tryLogical(s, e) && !tryDosDate(s, e) && !tryInteger(s, e)) {
+                       !tryKeptCString(s, e) && !tryText(s, e, false) && !tryLogical(s, e) &&
+                       !tryDosDate(s, e) && !tryInteger(s, e)) {
                 add(s, 1, kString, 0.1, "", "Unknown");
             }
             s = static_cast<std::size_t>(mOut.back().offset + mOut.back().size);
@@ -290,7 +291,9 @@ private:
         // letter) before other text: set in most records, a letter or digit in nearly all of
         // them, few values, and in most no text right before it (else it is the tail of
         // longer text).
-        if (!wholeSpan && t > s + 1 && 2 * nonPadAfter(s) < filled) {
+        if (!wholeSpan && t > s + 1 && yesNoBeforeText(s))
+            t = s + 1;
+        else if (!wholeSpan && t > s + 1 && 2 * nonPadAfter(s) < filled) {
             if (2 * filled < mN || double(c0.word) < 0.9 * double(filled) || c0.distinct() > 16 ||
                 (s > 0 && 2 * nonPadAfter(s - 1) >= filled))
                 return false;
@@ -437,6 +440,70 @@ private:
         return end;
     }
 
+    // A yes/no letter (Y/N, J/N, T/F, blank when unknown) with both letters seen, before text of
+    // more values: a one-character code, not the first letter of that text.
+    bool yesNoBeforeText(std::size_t o) const
+    {
+        if (o + 1 >= mLength || !texty(o + 1))
+            return false;
+        std::bitset<256> letters = mColumns[o].seen, next = mColumns[o + 1].seen;
+        letters.reset(' ');
+        next.reset(' ');
+        next.reset(0);
+        constexpr std::array<std::pair<char, char>, 3> kPairs{{{'Y', 'N'}, {'J', 'N'}, {'T', 'F'}}};
+        const bool yesNo = letters.count() == 2 && std::any_of(kPairs.begin(), kPairs.end(), [&](auto p) {
+                               return letters.test(uint8_t(p.first)) && letters.test(uint8_t(p.second));
+                           });
+        return yesNo && next.count() > 2;
+    }
+
+    // A C string in a buffer the program never clears, where records of other layouts left
+    // bytes that are no text after the NUL (so the text rule stops at the first of them): in
+    // every record text, not padded with blanks, then a NUL; text in three records or more;
+    // and over the whole field, in 99% of the records, each byte after the record's NUL a NUL
+    // or the byte the record read before it holds. The field reaches as far as leftoverEnd
+    // says past the longest text. Only where some byte inside the texts is not text in every
+    // record: elsewhere the text rule decides.
+    bool tryKeptCString(std::size_t s, std::size_t e)
+    {
+        constexpr std::size_t kLeastRecords = 20;
+        if (mN < kLeastRecords || !texty(s))
+            return false;
+        std::vector<std::size_t> nul(mN);
+        std::size_t longest = s, withText = 0, blankEnds = 0;
+        for (std::size_t r = 0; r < mN; ++r) {
+            std::size_t k = s;
+            while (k < e && at(r, k) != 0 && isTextByte(at(r, k)))
+                ++k;
+            if (k == e || at(r, k) != 0)
+                return false;
+            nul[r] = k;
+            longest = std::max(longest, k);
+            withText += k > s;
+            blankEnds += k > s && at(r, k - 1) == ' ';
+        }
+        if (withText < 3 || 2 * blankEnds >= withText)
+            return false;
+        bool cut = false;
+        for (std::size_t x = s + 1; x <= longest; ++x) {
+            cut = cut || !texty(x);
+            std::size_t kept = 0;
+            for (std::size_t r = 0; r < mN; ++r)
+                kept += x <= nul[r] || at(r, x) == 0 || at(r, x) == before(r, x);
+            if (100 * kept < 99 * mN)
+                return false;
+        }
+        if (!cut)
+            return false;
+        const std::size_t t = leftoverEnd(longest + 1, e);
+        add(s, t - s, kZString, 0.7 * mWeight,
+            byteRange(int(s), int(t - s)) +
+                " hold text ended by a NUL in every sampled record; after the NUL they hold what the "
+                "record before held.",
+            "Text");
+        return true;
+    }
+
     // Records holding something at o and o+1.
     std::size_t nonPadAfter(std::size_t o) const
     {
@@ -502,6 +569,12 @@ private:
         // a C string, bytes after the NUL are what an older, longer value left). Not right
         // after the field's first byte: there it is an empty C string over an older value.
         if (t > s + 1 && afterNul > 0 && 2 * afterNul >= written)
+            return true;
+        // Text that reaches to t in nearly every record (95%), then text at t in a quarter of
+        // those or fewer: values cut at the field's size, then a field most records leave
+        // empty (one text of mostly one length would thin out after it as sharply, but seldom
+        // fills every record to that length).
+        if (t >= s + 2 && text >= 3 && 100 * nonPad(t - 1) >= 95 * mN && 4 * text <= nonPad(t - 1))
             return true;
         // Digits running into other text with no blank between, in most records: a number
         // (a date, a code) ends and the next field begins.
@@ -889,6 +962,20 @@ private:
         return s.none();
     }
 
+    // Whether the four bytes at s, read as an unsigned integer, do not fall from one record to
+    // the next in 90% of the records: numbers given out in turn, times of writing.
+    bool mostlyRising(std::size_t s) const
+    {
+        const auto value = [this, s](std::size_t r) {
+            return uint32_t(at(r, s)) | uint32_t(at(r, s + 1)) << 8 | uint32_t(at(r, s + 2)) << 16 |
+                   uint32_t(at(r, s + 3)) << 24;
+        };
+        std::size_t rising = 0;
+        for (std::size_t r = 1; r < mN; ++r)
+            rising += value(r) >= value(r - 1);
+        return 10 * rising >= 9 * (mN - 1);
+    }
+
     // A little-endian integer starts at a byte that varies; the bytes above it vary less (or
     // hold only 0x00 and 0xFF), and the next field starts where the variation rises again.
     bool tryInteger(std::size_t s, std::size_t e)
@@ -924,6 +1011,10 @@ private:
             size = std::max(size, k);
         else if (k == 8 && r <= 2)
             size = 2; // quiet bytes running on past any integer size are filler after it
+        // A low byte of most of its 256 values that never carries into the quiet bytes after it,
+        // where they run on past two: a byte of its own (flags, a code) before filler.
+        if (r == 1 && k > 2 && mColumns[s].distinct() >= 128)
+            size = 1;
         if (size == 8 && r == 8 && mColumns[s + 7].distinct() >= mColumns[s].distinct() && !signLike(s + 7))
             size = 4; // eight bytes that vary alike are more likely two integers of four
         // Four bytes that vary alike, where the four after the first two read as an integer
@@ -940,6 +1031,13 @@ private:
                 size = c - s >= 4 ? 4 : c - s >= 2 ? 2 : 1;
                 break;
             }
+        // Four bytes that each vary nearly as much as the low one (60%), the top one not holding
+        // signs: two words of any value side by side (a 4-byte number whose values spread evenly
+        // over its whole range is rarer than two such words).
+        if (size == 4 && !signLike(s + 3) && 5 * distinctAt(s + 1) >= 3 * distinctAt(s) &&
+            5 * distinctAt(s + 2) >= 3 * distinctAt(s) &&
+            (5 * distinctAt(s + 3) >= 3 * distinctAt(s) || (distinctAt(s) >= 64 && !mostlyRising(s))))
+            size = 2;
         int64_t lo = INT64_MAX, hi = INT64_MIN;
         FieldValue v;
         for (std::size_t r2 = 0; r2 < mN; ++r2)
@@ -1130,15 +1228,40 @@ std::vector<std::vector<KeySpec>> segmentsPerGroup(const InferenceInput& in,
             kind[g][d] = sameKind;
         }
     }
+    // A segment of a declared type stays out of the groups whose values mostly do not decode
+    // as that type, where some group's do (a Pascal string's length byte over another layout's
+    // text).
+    std::vector<std::vector<bool>> decodes(groups, std::vector<bool>(disputed.size(), true));
+    for (std::size_t d = 0; d < disputed.size(); ++d) {
+        if (!(disputed[d].flags & KeyExtendedType) || typeNameOf(disputed[d].extendedType).empty())
+            continue;
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::size_t from = std::size_t(disputed[d].position - 1), size = disputed[d].length;
+            std::size_t good = 0;
+            FieldValue v;
+            for (std::size_t r = 0; r < subs[g].count; ++r)
+                good += decodeFieldValue(int(disputed[d].extendedType),
+                                         subs[g].records.subspan(r * in.recordLength + from, size), 0,
+                                         v) != DecodeOutcome::Undecodable;
+            decodes[g][d] = 10 * good >= 9 * subs[g].count;
+        }
+        if (std::none_of(decodes.begin(), decodes.end(), [d](const auto& f) { return bool(f[d]); }))
+            for (auto& f : decodes)
+                f[d] = true;
+        for (std::size_t g = 0; g < groups; ++g) {
+            whole[g][d] = whole[g][d] && decodes[g][d];
+            kind[g][d] = kind[g][d] && decodes[g][d];
+        }
+    }
     const auto any = [](const std::vector<std::vector<bool>>& of, std::size_t d) {
         return std::any_of(of.begin(), of.end(), [d](const auto& f) { return bool(f[d]); });
     };
     for (std::size_t d = 0; d < disputed.size(); ++d) {
         const std::vector<std::vector<bool>>* owners = any(whole, d)  ? &whole
                                                        : any(kind, d) ? &kind
-                                                                      : nullptr;
+                                                                      : &decodes;
         for (std::size_t g = 0; g < groups; ++g)
-            if (!owners || (*owners)[g][d])
+            if ((*owners)[g][d])
                 out[g].push_back(disputed[d]);
     }
     return out;

@@ -7,7 +7,8 @@
 // against the one draft when the inference gives none. Goal: recall >= 0.95, precision >= 0.85,
 // type accuracy >= 0.85 over the corpus.
 // Run: build/bench/dictionary/inference_eval (QUILLAN_CORPUS_SEED=N draws other files of the
-// same plan; QUILLAN_EVAL_DETAIL=NAME prints one file's true layouts beside its drafts).
+// same plan; QUILLAN_EVAL_DETAIL=NAME prints one file's true layouts beside its drafts;
+// QUILLAN_EVAL_MISSES=1 lists the fields the drafts miss).
 // whole_file/NAME times the draft and variants of every record of the largest file.
 #include "FieldInference.h"
 #include "InferenceCorpus.h"
@@ -83,6 +84,26 @@ Sampled sampleOf(const corpus::CorpusFile& f)
     return s;
 }
 
+// With QUILLAN_EVAL_MISSES set, every field of a kind the draft does not have (offset, size and
+// type), beside the draft's field that covers its first byte.
+void printMisses(const corpus::CorpusFile& f, std::size_t kind, const std::vector<dict::InferredField>& draft)
+{
+    if (!std::getenv("QUILLAN_EVAL_MISSES"))
+        return;
+    for (const corpus::TrueField& t : f.kinds[kind]) {
+        const auto covering = std::find_if(draft.begin(), draft.end(), [&](const dict::InferredField& d) {
+            return d.offset <= t.offset && t.offset < d.offset + d.size;
+        });
+        if (covering == draft.end() || (covering->offset == t.offset &&
+                                        (t.key || (covering->size == t.size &&
+                                                   corpus::sameType(t, covering->typeCode, covering->name)))))
+            continue;
+        std::printf("miss %s kind %zu: %d+%d:%d%s%s  draft %d+%d:%d %s\n", f.name.c_str(), kind, t.offset,
+                    t.size, t.typeCode, t.key ? "k" : "", t.filler ? "f" : "", covering->offset,
+                    covering->size, covering->typeCode, covering->reason.c_str());
+    }
+}
+
 // The score of a file: each kind of record weighted by its share of the sample.
 Score scoreFile(const corpus::CorpusFile& f, const Sampled& s)
 {
@@ -107,6 +128,7 @@ Score scoreFile(const corpus::CorpusFile& f, const Sampled& s)
             }
         }
         total.add(score(f.kinds[k], *kindDraft), share);
+        printMisses(f, k, *kindDraft);
     }
     return total;
 }

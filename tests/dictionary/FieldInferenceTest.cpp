@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -39,6 +40,53 @@ void expectExactCover(const std::vector<dict::InferredField>& fields, std::size_
         at = f.offset + f.size;
     }
     EXPECT_EQ(at, static_cast<int>(length)) << what;
+}
+
+// A draft as "offset+size:type " per field.
+std::string layoutOf(const std::vector<dict::InferredField>& fields)
+{
+    std::string got;
+    for (const dict::InferredField& f : fields)
+        got +=
+            std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" + std::to_string(f.typeCode) + " ";
+    return got;
+}
+
+// A key segment declared as a Pascal string (LString), duplicates allowed.
+dict::KeySpec lStringKey(int position, int length)
+{
+    dict::KeySpec k;
+    k.position = position;
+    k.length = length;
+    k.flags = dict::KeyExtendedType | dict::KeyDuplicates;
+    k.extendedType = 10;
+    return k;
+}
+
+// Records of customers ('C', about a third) and orders ('O') that a program wrote from one
+// buffer it never cleared: the tag, a running number, then what each kind writes.
+using BufferWriter = std::function<void(std::vector<uint8_t>&, generated::Random&)>;
+std::vector<std::vector<uint8_t>> customersAndOrders(std::size_t length, uint64_t draw,
+                                                     const BufferWriter& customer, const BufferWriter& order)
+{
+    generated::Random rnd(draw);
+    std::vector<uint8_t> buffer(length, 0);
+    std::vector<std::vector<uint8_t>> records;
+    for (int i = 0; i < 600; ++i) {
+        const bool isCustomer = rnd.below(3) == 0;
+        buffer[0] = isCustomer ? 'C' : 'O';
+        generated::putInt(buffer, 1, 4, uint64_t(i + 1));
+        (isCustomer ? customer : order)(buffer, rnd);
+        records.push_back(buffer);
+    }
+    return records;
+}
+
+// A Pascal string[size] assigned into the buffer: the length byte, then the text, cut at size.
+void putPascalString(std::vector<uint8_t>& buffer, int offset, int size, const std::string& s)
+{
+    buffer[std::size_t(offset)] = uint8_t(std::min<std::size_t>(s.size(), std::size_t(size)));
+    std::memcpy(&buffer[std::size_t(offset) + 1], s.data(), buffer[std::size_t(offset)]);
 }
 
 // Share of the known fields found with the right offset, size and type.
@@ -469,6 +517,65 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 8, 0}, {12, 20, 0}}},
+        {"two words of any value side by side before a remark most records leave empty",
+         20,
+         [](int i) {
+             std::vector<uint8_t> r(20, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, uint64_t(i * 40503 % 65536));
+             generated::putInt(r, 6, 2, uint64_t(i * 25173 % 65536));
+             if (i % 12 == 0)
+                 generated::putText(r, 8, 12, "call back", ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}, {8, 12, 0}}},
+        {"a word of any value before a 4-byte quantity up to 5,000",
+         12,
+         [](int i) {
+             std::vector<uint8_t> r(12, 0);
+             static generated::Random rnd(77); // one draw after another, as records are made in turn
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, uint64_t(rnd.below(65536)));
+             generated::putInt(r, 6, 4, uint64_t(rnd.below(5000)));
+             generated::putInt(r, 10, 2, uint64_t(rnd.below(65536)));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 4, 1}, {10, 2, 1}}},
+        {"a phone number cut at its field's size, then a second number few records hold",
+         30,
+         [](int i) {
+             std::vector<uint8_t> r(30, ' ');
+             const std::string phone =
+                 i % 2 ? "(" + std::to_string(200 + i % 700) + ") 555-" + std::to_string(1000 + i)
+                       : "0" + std::to_string(171 + i % 40) + " 555 " + std::to_string(1000 + i);
+             generated::putText(r, 0, 10, phone.substr(0, 10), ' ');
+             if (i % 15 == 0)
+                 generated::putText(r, 10, 20,
+                                    "0" + std::to_string(300 + i) + " 444 " + std::to_string(2000 + i), ' ');
+             return r;
+         },
+         {{0, 10, 0}, {10, 20, 0}}},
+        {"a byte of flags of any value before reserved zero bytes",
+         16,
+         [](int i) {
+             std::vector<uint8_t> r(16, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             r[4] = uint8_t(i * 157 % 256);
+             return r;
+         },
+         {{0, 4, 1}, {4, 1, 1}, {5, 11, 0}}},
+        {"a Y/N answer, blank when unknown, right before a name most records fill",
+         28,
+         [](int i) {
+             static const char* const names[] = {"Smith", "Miller", "Rossi", "Andersson", "King", "Young"};
+             std::vector<uint8_t> r(28, ' ');
+             generated::putInt(r, 0, 2, uint64_t(i * 3 + 1));
+             r[2] = i % 7 == 0 ? ' ' : i % 3 ? 'N' : 'Y';
+             if (i % 10)
+                 generated::putText(r, 3, 25, names[i % 6], ' ');
+             return r;
+         },
+         {{0, 2, 1}, {2, 1, 0}, {3, 25, 0}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
@@ -526,6 +633,68 @@ TEST(FieldInference, stringsOfAProgramThatNeverClearsItsRecordKeepTheirDeclaredS
                    std::to_string(f.typeCode) + " ";
         EXPECT_EQ(got, pascal ? "0+4:1 4+30:10 34+4:1 38+26:10 " : "0+4:1 4+30:11 34+4:1 38+26:11 ");
     }
+}
+
+TEST(FieldInference, aCStringOverBytesAnotherLayoutLeftKeepsItsSize)
+{
+    // Records of two layouts written from one buffer: a name and a number, or binary values
+    // over the name's bytes. The names' records, each with the record read before it, get one
+    // C string over the whole name, not a short text cut where the other layout's bytes begin.
+    constexpr std::size_t kLength = 38;
+    static const char* const names[] = {"Smith", "Miller & Sons Ltd", "Rossi", "", "King", "Nguyen"};
+    generated::Random rnd(38);
+    std::vector<uint8_t> buffer(kLength, 0), nameRecords, before;
+    std::vector<uint8_t> last = buffer;
+    std::size_t count = 0;
+    for (int i = 0; i < 600; ++i) {
+        generated::putInt(buffer, 0, 4, uint64_t(i + 1));
+        if (i % 3 == 0) {
+            for (int o = 4; o < 34; o += 2)
+                generated::putInt(buffer, o, 2, uint64_t(rnd.below(65536)));
+        } else {
+            const std::string name = names[rnd.below(6)];
+            std::memcpy(&buffer[4], name.c_str(), name.size() + 1);
+            generated::putInt(buffer, 34, 4, uint64_t(rnd.below(100000)));
+            nameRecords.insert(nameRecords.end(), buffer.begin(), buffer.end());
+            before.insert(before.end(), last.begin(), last.end());
+            ++count;
+        }
+        last = buffer;
+    }
+    dict::InferenceInput in;
+    in.recordLength = kLength;
+    in.count = count;
+    in.records = nameRecords;
+    in.previous = before;
+    EXPECT_EQ(layoutOf(dict::inferFields(in)), "0+4:1 4+30:11 34+4:1 ");
+}
+
+TEST(FieldInference, aTypedKeyOfOneLayoutStaysOutOfTheLayoutWhoseTextLiesOverIt)
+{
+    // Customers ('C') keep a number, then a name keyed as a Pascal string; orders ('O') keep a
+    // note that starts before the name's key and reaches past it, from one buffer never cleared.
+    // The key's length byte falls inside the orders' text, so it is no field of theirs.
+    constexpr int kLength = 56;
+    const char* const names[] = {"Smith", "Miller & Sons Ltd", "Rossi", "van Dijk", "Andersson GmbH", "King"};
+    const char* const notes[] = {"urgent delivery", "paid cash", "see letter of the 3rd", "late",
+                                 "new address"};
+    const auto records = customersAndOrders(
+        kLength, 56,
+        [&](std::vector<uint8_t>& buffer, generated::Random& rnd) {
+            generated::putInt(buffer, 5, 2, uint64_t(rnd.below(5000)));
+            putPascalString(buffer, 7, 25, names[rnd.below(6)]);
+        },
+        [&](std::vector<uint8_t>& buffer, generated::Random& rnd) {
+            putPascalString(buffer, 5, 40, notes[rnd.below(5)]);
+            generated::putInt(buffer, 46, 2, uint64_t(rnd.below(2000)));
+        });
+    std::vector<uint8_t> bytes;
+    dict::InferenceInput in = inputOf(records, bytes, kLength);
+    in.keySegments.push_back(lStringKey(8, 26));
+    const dict::InferredVariants v = dict::inferVariants(in);
+    ASSERT_EQ(v.variants.size(), 2u) << v.reason;
+    ASSERT_EQ(v.variants[1].tag, "O");
+    EXPECT_EQ(layoutOf(v.variants[1].fields), "0+1:0 1+4:1 5+41:10 46+2:1 48+8:0 ");
 }
 
 TEST(FieldInference, twoBytesOfFlagsSideBySideAreTwoFields)
@@ -658,40 +827,25 @@ TEST(FieldInference, layoutsWrittenFromOneReusedBufferAreToldApartByWhatEachReco
     // name key of the customers lies over the bytes where orders keep a reference, a date and
     // a note.
     constexpr int kLength = 64;
-    generated::Random rnd(33);
-    std::vector<uint8_t> buffer(kLength, 0);
-    const auto pascalString = [&](int offset, int size, const std::string& s) {
-        buffer[std::size_t(offset)] = uint8_t(std::min<std::size_t>(s.size(), std::size_t(size)));
-        std::memcpy(&buffer[std::size_t(offset) + 1], s.data(), buffer[std::size_t(offset)]);
-    };
     const char* const names[] = {"Smith", "Miller & Sons Ltd", "Rossi", "van Dijk", "Andersson GmbH", "King"};
     const char* const notes[] = {"urgent", "paid cash", "see letter of the 3rd", "late", "new address"};
-    std::vector<std::vector<uint8_t>> records;
-    for (int i = 0; i < 600; ++i) {
-        const bool customer = rnd.below(3) == 0;
-        buffer[0] = customer ? 'C' : 'O';
-        generated::putInt(buffer, 1, 4, uint64_t(i + 1));
-        if (customer) {
-            pascalString(5, 25, names[rnd.below(6)]);
+    const auto records = customersAndOrders(
+        kLength, 33,
+        [&](std::vector<uint8_t>& buffer, generated::Random& rnd) {
+            putPascalString(buffer, 5, 25, names[rnd.below(6)]);
             generated::putInt(buffer, 31, 2, uint64_t(rnd.below(5000)));
-        } else {
+        },
+        [&](std::vector<uint8_t>& buffer, generated::Random& rnd) {
             generated::putInt(buffer, 5, 4, uint64_t(1 + rnd.below(40000)));
             buffer[9] = uint8_t(1 + rnd.below(28));
             buffer[10] = uint8_t(1 + rnd.below(12));
             generated::putInt(buffer, 11, 2, uint64_t(1988 + rnd.below(10)));
-            pascalString(13, 25, notes[rnd.below(5)]);
+            putPascalString(buffer, 13, 25, notes[rnd.below(5)]);
             generated::putInt(buffer, 39, 2, uint64_t(rnd.below(2000)));
-        }
-        records.push_back(buffer);
-    }
+        });
     std::vector<uint8_t> bytes;
     dict::InferenceInput in = inputOf(records, bytes, kLength);
-    dict::KeySpec name;
-    name.position = 6;
-    name.length = 26;
-    name.flags = dict::KeyExtendedType | dict::KeyDuplicates;
-    name.extendedType = 10; // LString
-    in.keySegments.push_back(name);
+    in.keySegments.push_back(lStringKey(6, 26));
     const dict::InferredVariants v = dict::inferVariants(in);
     ASSERT_EQ(v.variants.size(), 2u) << v.reason;
     const auto layout = [](const dict::InferredVariant& variant) {
