@@ -467,13 +467,19 @@ long long countSeenElsewhere(const std::string& path)
     return n;
 }
 
+// A new, empty FILE.DDF at path, open in f.
+void createAndOpen(BtrFile& f, const std::string& path)
+{
+    ASSERT_EQ(f.create(path, fileDdfSpec()), StatusSuccess);
+    ASSERT_EQ(f.open(path), StatusSuccess);
+}
+
 TEST(NativeFiles, aFileKeptOpenCommitsAtItsFirstCallOnceItsTransactionIsTwoSecondsOld)
 {
     testsupport::TempDir dir;
     const std::string path = dir.file("FILE.DDF");
     BtrFile f(&QuillanEngineCall);
-    ASSERT_EQ(f.create(path, fileDdfSpec()), StatusSuccess);
-    ASSERT_EQ(f.open(path), StatusSuccess);
+    ASSERT_NO_FATAL_FAILURE(createAndOpen(f, path));
     ASSERT_EQ(f.insert(fileRecord(1, "young")), StatusSuccess);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     ASSERT_EQ(f.get(OpGetFirst, 0), StatusSuccess);
@@ -498,8 +504,7 @@ TEST(NativeFiles, threadsCallingAtOnceEachReadTheWholeFileByKeyAndByStep)
     constexpr int kRecords = 400;
     {
         BtrFile f(&QuillanEngineCall);
-        ASSERT_EQ(f.create(path, fileDdfSpec()), StatusSuccess);
-        ASSERT_EQ(f.open(path), StatusSuccess);
+        ASSERT_NO_FATAL_FAILURE(createAndOpen(f, path));
         for (int i = 0; i < kRecords; ++i) // ids 1..kRecords, not in key order
             ASSERT_EQ(f.insert(fileRecord(1 + (i * 7) % kRecords, "n" + std::to_string(i))), StatusSuccess);
     }
