@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <time.h>
 #include <unistd.h>
 
 namespace engine {
@@ -18,9 +19,18 @@ constexpr uint32_t kApplicationId = 0x51425452; // "QBTR"
 constexpr const char* kFormatName = "quillan-btrieve";
 constexpr int kFormatVersion = 1;
 constexpr int kMaxPendingWrites = 50000;
-constexpr auto kMaxTransactionAge = std::chrono::seconds(2);
+constexpr int64_t kMaxTransactionAgeMilliseconds = 2000;
 // How long a lock held by another connection (a reader elsewhere) is waited for.
 constexpr int kBusyWaitMilliseconds = 2000;
+
+// Milliseconds of a monotonic clock of a few milliseconds' resolution: it is read after every
+// call, and the coarse clock costs a fraction of the precise one.
+int64_t coarseMilliseconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+}
 
 int16_t statusOf(int rc)
 {
@@ -160,7 +170,9 @@ int16_t SqliteFile::open(const std::string& path, std::unique_ptr<SqliteFile>& o
     std::unique_ptr<SqliteFile> file(new SqliteFile);
     file->mPath = path;
     file->mWritable = ::access(path.c_str(), W_OK) == 0;
-    const int flags = file->mWritable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+    // The engine makes one call at a time, and only a call reaches this connection, so SQLite's
+    // own locking of it would only cost time on every step.
+    const int flags = (file->mWritable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
     int rc = sqlite3_open_v2(path.c_str(), &file->mDb, flags, nullptr);
     if (rc != SQLITE_OK)
         return btr::StatusIoError;
@@ -319,7 +331,7 @@ int16_t SqliteFile::begin()
     if (sqlite3_exec(mDb, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
         return statusOf(sqlite3_errcode(mDb));
     mInTransaction = true;
-    mTransactionStart = std::chrono::steady_clock::now();
+    mTransactionStart = coarseMilliseconds();
     return btr::StatusSuccess;
 }
 
@@ -359,8 +371,9 @@ int16_t SqliteFile::commit()
 
 void SqliteFile::maybeCommit()
 {
-    if (mInTransaction && !mPrivate && (mPendingWrites >= kMaxPendingWrites ||
-                           std::chrono::steady_clock::now() - mTransactionStart >= kMaxTransactionAge))
+    if (mInTransaction && !mPrivate &&
+        (mPendingWrites >= kMaxPendingWrites ||
+         coarseMilliseconds() - mTransactionStart >= kMaxTransactionAgeMilliseconds))
         commit();
 }
 

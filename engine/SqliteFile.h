@@ -5,7 +5,7 @@
 // The schema is described in docs/native-format.md.
 #include "FileBackend.h"
 
-#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -85,7 +85,7 @@ private:
     uint64_t mStoredStamp = 0;
     uint64_t mGeneration = 1; // changes on every write; scans of an older generation restart
     int mPendingWrites = 0;
-    std::chrono::steady_clock::time_point mTransactionStart;
+    int64_t mTransactionStart = 0; // coarseMilliseconds() at BEGIN
     std::vector<std::unique_ptr<KeyStatements>> mKeyStatements;
     std::unique_ptr<Statement> mStepFirst, mStepLast, mStepAfter, mStepBefore, mRead, mInsert, mUpdate,
         mDelete, mCount, mSaveStamp;

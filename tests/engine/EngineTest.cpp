@@ -8,7 +8,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
@@ -444,4 +447,96 @@ TEST(NativeFiles, writesWaitForAMomentaryReaderInsteadOfBeingLost)
     ASSERT_EQ(f.open(path), StatusSuccess);
     ASSERT_EQ(f.get(OpGetFirst, 0), StatusSuccess);
     EXPECT_EQ(f.record(), fileRecord(1, "written"));
+}
+
+// What another program finds in a native file: its record count, or -1 when it cannot read it.
+long long countSeenElsewhere(const std::string& path)
+{
+    sqlite3* db = nullptr;
+    long long n = -1;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_exec(
+            db, "SELECT count(*) FROM records",
+            [](void* out, int, char** values, char**) {
+                *static_cast<long long*>(out) = std::atoll(values[0]);
+                return 0;
+            },
+            &n, nullptr);
+    }
+    sqlite3_close(db);
+    return n;
+}
+
+// A new, empty FILE.DDF at path, open in f.
+void createAndOpen(BtrFile& f, const std::string& path)
+{
+    ASSERT_EQ(f.create(path, fileDdfSpec()), StatusSuccess);
+    ASSERT_EQ(f.open(path), StatusSuccess);
+}
+
+TEST(NativeFiles, aFileKeptOpenCommitsAtItsFirstCallOnceItsTransactionIsTwoSecondsOld)
+{
+    testsupport::TempDir dir;
+    const std::string path = dir.file("FILE.DDF");
+    BtrFile f(&QuillanEngineCall);
+    ASSERT_NO_FATAL_FAILURE(createAndOpen(f, path));
+    ASSERT_EQ(f.insert(fileRecord(1, "young")), StatusSuccess);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(f.get(OpGetFirst, 0), StatusSuccess);
+    EXPECT_EQ(countSeenElsewhere(path), 0) << "a write committed before its transaction was two seconds old";
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    ASSERT_EQ(f.get(OpGetFirst, 0), StatusSuccess);
+    EXPECT_EQ(countSeenElsewhere(path), 1);
+    // Nor is a lock left behind: another program writes at once.
+    sqlite3* writer = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(path.c_str(), &writer, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(writer, "BEGIN IMMEDIATE; UPDATE quillan_file SET value = value; COMMIT", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(writer);
+}
+
+TEST(NativeFiles, threadsCallingAtOnceEachReadTheWholeFileByKeyAndByStep)
+{
+    testsupport::TempDir dir;
+    const std::string path = dir.file("FILE.DDF");
+    constexpr int kRecords = 400;
+    {
+        BtrFile f(&QuillanEngineCall);
+        ASSERT_NO_FATAL_FAILURE(createAndOpen(f, path));
+        for (int i = 0; i < kRecords; ++i) // ids 1..kRecords, not in key order
+            ASSERT_EQ(f.insert(fileRecord(1 + (i * 7) % kRecords, "n" + std::to_string(i))), StatusSuccess);
+    }
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            BtrFile f(&QuillanEngineCall);
+            if (f.open(path) != StatusSuccess) {
+                ++wrong;
+                return;
+            }
+            const auto id = [&] { return f.record()[0] | f.record()[1] << 8; };
+            for (int round = 0; round < 20; ++round) {
+                std::vector<int> byKey, byStep;
+                const int8_t key = static_cast<int8_t>((t + round) % 2);
+                for (int16_t st = f.get(OpGetFirst, key); st == StatusSuccess; st = f.get(OpGetNext, key))
+                    byKey.push_back(id());
+                for (int16_t st = f.get(OpStepFirst, 0); st == StatusSuccess; st = f.get(OpStepNext, 0))
+                    byStep.push_back(id());
+                std::sort(byStep.begin(), byStep.end());
+                const bool keyOrder = key == 1 || std::is_sorted(byKey.begin(), byKey.end());
+                std::sort(byKey.begin(), byKey.end());
+                const auto everyId = [](const std::vector<int>& v) {
+                    return v.size() == kRecords && std::adjacent_find(v.begin(), v.end()) == v.end() &&
+                           v.front() == 1 && v.back() == kRecords;
+                };
+                if (!keyOrder || !everyId(byKey) || !everyId(byStep))
+                    ++wrong;
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    EXPECT_EQ(wrong, 0);
 }
