@@ -103,6 +103,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     wireKeysPage(wiring);
     wireExtFieldsPage(wiring);
     wireDataPage(wiring);
+    buildUndoRedo(wiring);
     anchorControls();
     for (TVarGrid* grid : {FileGrid, FieldGrid, KeyGrid, ExtGrid})
         watchGridWidths(grid);
@@ -113,6 +114,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     restoreWindowSize();
 
     guarded([this] { FormCreate(); });
+    mHistory->forget();
 }
 
 TMain::~TMain()
@@ -542,6 +544,9 @@ void TMain::useCodePage(const dict::CodePage& page)
     CodePageComboBox->setToolTip(QString());
     if (FileGrid->RowCount() > 1)
         PageControlChange();
+    // The steps kept hold names read under the old page: none of them can be undone now.
+    if (mHistory)
+        mHistory->forget();
 }
 
 void TMain::CodePageComboBoxChange()
