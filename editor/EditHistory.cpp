@@ -4,10 +4,23 @@
 
 #include <utility>
 
+namespace {
+
+// Rows are kept in chunks of this many, shared between states while none of their rows changed.
+constexpr int kChunkRows = 256;
+
+struct Chunk {
+    std::vector<QStringList> rows;
+    std::vector<RowIds> ids;
+};
+
+} // namespace
+
 // One dictionary page as an action left it.
 struct EditHistory::PageState {
-    std::vector<QStringList> rows; // every grid row, the title and the entry row included
-    std::vector<RowIds> ids;
+    std::vector<std::shared_ptr<const Chunk>> chunks; // every grid row, title and entry row included
+    int rowCount = 0;
+    quint64 revision = 0; // the grid's when read
     int fixedRows = 1;
     int tag = 0; // the loaded mark
     dict::FileLayout layout = dict::FileLayout::Own;
@@ -16,6 +29,13 @@ struct EditHistory::PageState {
     QString filter;
     int row = 1;
     int col = 0;
+
+    // Everything but the grid's rows is as the page holds it.
+    bool sameBesideRows(const grid::Page& page) const
+    {
+        return page.grid->FixedRows() == fixedRows && page.grid->Tag == tag && page.layout == layout &&
+               page.filter == filter && page.hidden == hidden && page.hiddenIds == hiddenIds;
+    }
 };
 
 namespace {
@@ -90,17 +110,37 @@ EditHistory::EditHistory(std::vector<grid::Page*> pages, std::function<SetState(
 
 EditHistory::~EditHistory() = default;
 
-std::shared_ptr<const EditHistory::PageState> EditHistory::readPage(std::size_t index) const
+std::shared_ptr<const EditHistory::PageState> EditHistory::readPage(std::size_t index,
+                                                                    const PageState* was) const
 {
     const grid::Page& page = *mPages[index];
     const TVarGrid* g = page.grid;
     auto state = std::make_shared<PageState>();
-    state->rows.reserve(std::size_t(g->RowCount()));
-    state->ids.reserve(std::size_t(g->RowCount()));
-    for (int r = 0; r < g->RowCount(); ++r) {
-        state->rows.push_back(g->rowCells(r));
-        state->ids.push_back(g->rowIds(r));
+    state->rowCount = g->RowCount();
+    for (int first = 0; first < state->rowCount; first += kChunkRows) {
+        const int last = std::min(first + kChunkRows, state->rowCount);
+        const std::size_t c = std::size_t(first / kChunkRows);
+        if (was && c < was->chunks.size()) {
+            const Chunk& old = *was->chunks[c];
+            bool same = int(old.rows.size()) == last - first;
+            for (int r = first; same && r < last; ++r)
+                same = g->rowCells(r) == old.rows[std::size_t(r - first)] &&
+                       g->rowIds(r) == old.ids[std::size_t(r - first)];
+            if (same) {
+                state->chunks.push_back(was->chunks[c]);
+                continue;
+            }
+        }
+        auto chunk = std::make_shared<Chunk>();
+        chunk->rows.reserve(std::size_t(last - first));
+        chunk->ids.reserve(std::size_t(last - first));
+        for (int r = first; r < last; ++r) {
+            chunk->rows.push_back(g->rowCells(r));
+            chunk->ids.push_back(g->rowIds(r));
+        }
+        state->chunks.push_back(std::move(chunk));
     }
+    state->revision = g->revision();
     state->fixedRows = g->FixedRows();
     state->tag = g->Tag;
     state->layout = page.layout;
@@ -115,16 +155,7 @@ std::shared_ptr<const EditHistory::PageState> EditHistory::readPage(std::size_t 
 bool EditHistory::pageChanged(std::size_t index) const
 {
     const PageState& was = *mBaseline.pages[index];
-    const grid::Page& page = *mPages[index];
-    const TVarGrid* g = page.grid;
-    if (std::size_t(g->RowCount()) != was.rows.size() || g->FixedRows() != was.fixedRows ||
-        g->Tag != was.tag || page.layout != was.layout || page.filter != was.filter ||
-        page.hidden != was.hidden || page.hiddenIds != was.hiddenIds)
-        return true;
-    for (int r = 0; r < g->RowCount(); ++r)
-        if (g->rowIds(r) != was.ids[std::size_t(r)] || g->rowCells(r) != was.rows[std::size_t(r)])
-            return true;
-    return false;
+    return mPages[index]->grid->revision() != was.revision || !was.sameBesideRows(*mPages[index]);
 }
 
 bool EditHistory::readChanges(State& now) const
@@ -132,12 +163,17 @@ bool EditHistory::readChanges(State& now) const
     bool changed = false;
     now.pages.resize(mPages.size());
     for (std::size_t i = 0; i < mPages.size(); ++i) {
-        if (pageChanged(i)) {
-            now.pages[i] = readPage(i);
-            changed = true;
-        } else {
+        const PageState& was = *mBaseline.pages[i];
+        if (!pageChanged(i)) {
             now.pages[i] = mBaseline.pages[i];
+            continue;
         }
+        // Something was written to the grid: its rows are compared chunk by chunk (a row shared
+        // with the state compares by its data pointer).
+        now.pages[i] = readPage(i, &was);
+        const PageState& is = *now.pages[i];
+        if (is.rowCount != was.rowCount || is.chunks != was.chunks || !was.sameBesideRows(*mPages[i]))
+            changed = true;
     }
     const SetState set = mReadSet();
     if (sameSet(set, *mBaseline.set)) {
@@ -153,7 +189,7 @@ void EditHistory::forget()
 {
     mStack.clear();
     for (std::size_t i = 0; i < mPages.size(); ++i)
-        mBaseline.pages[i] = readPage(i);
+        mBaseline.pages[i] = readPage(i, nullptr);
     mBaseline.set = std::make_shared<const SetState>(mReadSet());
 }
 
@@ -193,16 +229,22 @@ void EditHistory::show(const State& state)
         const PageState& s = *state.pages[i];
         grid::Page& page = *mPages[i];
         TVarGrid* g = page.grid;
-        const int fixed = g->FixedRows();
-        std::vector<QStringList> rows(
-            s.rows.begin() + std::min<std::ptrdiff_t>(fixed, std::ptrdiff_t(s.rows.size())), s.rows.end());
-        std::vector<RowIds> ids(s.ids.begin() + std::min<std::ptrdiff_t>(fixed, std::ptrdiff_t(s.ids.size())),
-                                s.ids.end());
-        g->replaceRowsFrom(fixed, std::move(rows), std::move(ids));
-        for (int r = 0; r < fixed && r < int(s.rows.size()); ++r) {
-            g->setRowText(r, s.rows[std::size_t(r)].join(QLatin1Char('\n')));
-            g->setRowIds(r, s.ids[std::size_t(r)]);
+        const int fixed = std::min(g->FixedRows(), s.rowCount);
+        std::vector<QStringList> rows;
+        std::vector<RowIds> ids;
+        rows.reserve(std::size_t(s.rowCount));
+        ids.reserve(std::size_t(s.rowCount));
+        for (const auto& chunk : s.chunks) {
+            rows.insert(rows.end(), chunk->rows.begin(), chunk->rows.end());
+            ids.insert(ids.end(), chunk->ids.begin(), chunk->ids.end());
         }
+        for (int r = 0; r < fixed; ++r) {
+            g->setRowText(r, rows[std::size_t(r)].join(QLatin1Char('\n')));
+            g->setRowIds(r, ids[std::size_t(r)]);
+        }
+        rows.erase(rows.begin(), rows.begin() + fixed);
+        ids.erase(ids.begin(), ids.begin() + fixed);
+        g->replaceRowsFrom(fixed, std::move(rows), std::move(ids));
         g->setFixedRows(s.fixedRows);
         g->Tag = s.tag;
         page.layout = s.layout;

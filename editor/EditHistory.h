@@ -4,8 +4,9 @@
 // action ends with anything changed, one command holding the state before and after goes onto
 // its QUndoStack under the action's caption ("Delete Field 'Name'"). Undo and redo put a page
 // back whole (rows with their ids, the rows its filter set aside, its loaded mark and layout,
-// its current cell). States are shared between commands and rows between states (QStringList
-// is shared until written), so a command costs one row list per page it changed.
+// its current cell). States are shared between commands, and rows between states in chunks
+// (QStringList is shared until written): a command costs the chunks of rows it changed, and a
+// page nothing was written to since the last action (its grid's revision) is not compared.
 //
 // Keystrokes typed into one cell, one after another, are one step.
 #include "AddComp.h"
@@ -76,7 +77,9 @@ private:
     };
     class Command;
 
-    std::shared_ptr<const PageState> readPage(std::size_t page) const;
+    // The page as it is now, sharing the chunks of rows `was` holds unchanged.
+    std::shared_ptr<const PageState> readPage(std::size_t page, const PageState* was) const;
+    // Whether anything may have been written to the page since the baseline.
     bool pageChanged(std::size_t page) const;
     // The state now, sharing the baseline's part of each page that did not change; whether any
     // did.

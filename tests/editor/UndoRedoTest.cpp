@@ -212,16 +212,18 @@ TEST_F(UndoRedo, RandomEditsUndoneToTheOpenedSetAndRedone)
         ASSERT_EQ(stack.index(), openedAt);
         // Filters are no steps: where one ran, the rows are compared wherever they are shown.
         ASSERT_TRUE(sameRows(records(), openedRecords));
-        if (!filtered)
+        if (!filtered) {
             ASSERT_TRUE(sameRows(content(), opened));
+        }
         EXPECT_TRUE(w().unbuiltPages().isEmpty()) << w().unbuiltPages().join(',').toStdString();
 
         for (int guard = 0; stack.index() < editedAt && guard < 50; ++guard)
             shortcut(guard % 2 ? (Qt::CTRL | Qt::Key_Y) : (Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
         ASSERT_EQ(stack.index(), editedAt);
         ASSERT_TRUE(sameRows(records(), editedRecords));
-        if (!filtered)
+        if (!filtered) {
             ASSERT_TRUE(sameRows(content(), edited));
+        }
 
         // Every tenth sequence: undone again and built, the files are the ones opened.
         if (sequence % 10 == 0) {
