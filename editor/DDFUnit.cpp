@@ -644,6 +644,7 @@ void TMain::PageControlChange()
 // message says which file could not be read, and why.
 void TMain::OpenFileClick()
 {
+    nameStep(QStringLiteral("Open DDFs"));
     if (!settleUnbuiltEdits(
             QStringLiteral("opening the dictionary of %1").arg(QDir::toNativeSeparators(currentDirectory()))))
         return;
@@ -699,6 +700,7 @@ void TMain::OpenFileClick()
 
 void TMain::ClearFileClick()
 {
+    nameStep(QStringLiteral("New DDFs"));
     if (!settleUnbuiltEdits(QStringLiteral("starting a new dictionary")))
         return;
     mNewSetStarted = true;
@@ -955,6 +957,7 @@ void TMain::showFilters()
 
 void TMain::BuildFileClick()
 {
+    notAStep();
     mLastBuildWroteEverything = false;
     if (!mPagesFolder.isEmpty() && QDir(mPagesFolder) != QDir::current() &&
         !askQuestion(
@@ -996,6 +999,7 @@ void TMain::BuildFileClick()
 
 void TMain::DeleteFileClick()
 {
+    nameStep(QStringLiteral("Delete File"));
     const QString path = selectedFilePath();
     if (path.isEmpty())
         return;

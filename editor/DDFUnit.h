@@ -69,8 +69,9 @@ public:
     // ---- Shared services for the pages ----
 
     // Runs one user action: `run` inside guarded(), and whatever it changed in the dictionary
-    // pages one step of the edit history, named after `handler` and the row it acts on
-    // (UndoRedo.cpp). Every handler wired to a control runs this way.
+    // pages one step of the edit history, as the handler names it (nameStep; keystrokes in a
+    // grid are named here, by the row they are typed into; UndoRedo.cpp). Every handler wired
+    // to a control runs this way.
     void runAction(void (TMain::*handler)(), const std::function<void()>& run);
     void runAction(void (TMain::*handler)(int), const std::function<void()>& run);
     void runAction(void (TMain::*handler)(TVarCheckBox*), const std::function<void()>& run);
@@ -577,6 +578,11 @@ private:
         const grid::Page* page = nullptr;
     };
     void runStep(const ActionStep& step, const std::function<void()>& run);
+    // Called by a handler before it changes anything: the step its action makes is named
+    // `caption` ("Delete Field 'Name'"), or it makes none (a Build, a filter). The outermost
+    // handler of an action names it; an action no handler names is "Edit".
+    void nameStep(const QString& caption);
+    void notAStep();
     // The name in a grid's column on its current row, quoted; empty on the entry row.
     static QString quotedName(const TVarGrid* grid, int col);
     // The tables and fields every look-up from another page sees (hidden rows included).

@@ -197,11 +197,21 @@ void EditHistory::begin(QString caption, Kind kind, const grid::Page* page)
 {
     if (mDepth++ > 0 || mShowing)
         return;
+    mNamed = !caption.isEmpty() || kind != Kind::Step;
     mCaption = std::move(caption);
     mKind = kind;
     mActionPage = page;
     mActionRow = page ? page->grid->Row() : -1;
     mActionCol = page ? page->grid->Col() : -1;
+}
+
+void EditHistory::name(QString caption, Kind kind)
+{
+    if (mDepth == 0 || mShowing || mNamed)
+        return;
+    mNamed = true;
+    mCaption = std::move(caption);
+    mKind = kind;
 }
 
 void EditHistory::end()

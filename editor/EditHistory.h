@@ -57,6 +57,9 @@ public:
     // step it makes ("Delete Field 'Name'"); `page` and the page's current cell tell keystrokes
     // in one cell apart from others.
     void begin(QString caption, Kind kind, const grid::Page* page = nullptr);
+    // Names the action in progress, unless it is named already (the outermost handler names
+    // it); nothing outside an action.
+    void name(QString caption, Kind kind);
     // Ends the outermost action: a change since the baseline becomes one step (or joins the
     // keystrokes before it), unless the action is not one; the state is the new baseline.
     void end();
@@ -99,6 +102,7 @@ private:
     const grid::Page* mActionPage = nullptr;
     int mActionRow = -1;
     int mActionCol = -1;
+    bool mNamed = false;
     bool mShowing = false;
     // Counts the actions that ended; the one that made the top command, to join keystrokes only
     // to the keystrokes right before them.

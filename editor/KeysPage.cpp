@@ -65,6 +65,7 @@ void TMain::KeyGridKeyUp(int)
 
 void TMain::KeyGridMouseUp()
 {
+    nameStep("Edit Key of Table" + quotedName(KeyGrid, grid::kKeyFile));
     RefreshKeyRow();
 }
 
@@ -135,6 +136,7 @@ void TMain::SortKeyGrid()
 
 void TMain::RestoreKeyRows()
 {
+    notAStep();
     mKeysPage->restore();
 }
 
@@ -143,6 +145,7 @@ void TMain::RestoreKeyRows()
 // row without a field, normally the entry row. A text that names no table hides nothing.
 void TMain::IndexFilterChange()
 {
+    notAStep();
     TVarGrid* grid = KeyGrid;
     const bool visible = grid->isVisibleTo(grid->parentWidget());
     grid->setVisible(false);
@@ -165,6 +168,7 @@ void TMain::IndexFilterChange()
 
 void TMain::ChClickKey(TVarCheckBox* sender)
 {
+    nameStep("Change Key Flags of Table" + quotedName(KeyGrid, grid::kKeyFile));
     applyFlagBox(KeyGrid, kKeyFlags, KeyGrid->Row(), sender);
 }
 
@@ -173,6 +177,7 @@ void TMain::ChClickKey(TVarCheckBox* sender)
 // key number, the part and the flags (the last such segment when there are several).
 void TMain::ChooseFieldChange()
 {
+    nameStep("Choose Key Field of Table" + quotedName(KeyGrid, grid::kKeyFile));
     const QString text = ChooseField->currentText();
     if (text.isEmpty())
         return;
@@ -210,6 +215,7 @@ void TMain::ChooseFieldChange()
 // is no table's name.
 void TMain::AddKeyClick()
 {
+    nameStep(QStringLiteral("Add Key"));
     const int table = findRowExact(FileGrid, kFileName, IndexFilter->currentText());
     if (table < 1 || nameKey(IndexFilter->currentText(), LetterCase::Kept).isEmpty())
         return;
@@ -226,6 +232,7 @@ void TMain::AddKeyClick()
 
 void TMain::DeleteKeyClick()
 {
+    nameStep("Delete Key of Table" + quotedName(KeyGrid, grid::kKeyFile));
     const int row = KeyGrid->Row();
     KeyGrid->setCells(kKeyFile, row, QString());
     KeyGrid->setCells(kKeyField, row, QString());
@@ -241,6 +248,7 @@ void TMain::markKeyGridLoaded()
 // New: the fifteen self-description rows, named through the Files and Fields grids.
 void TMain::ClearKeysDDFClick()
 {
+    nameStep(QStringLiteral("New INDEX.DDF"));
     if (FieldGrid->Tag == 0)
         return;
     dict::rebuildIndexTable(mIndexTableArray);
@@ -260,6 +268,7 @@ void TMain::ClearKeysDDFClick()
 // grids. Without a readable INDEX.DDF the grid stays as it was and nothing is said.
 void TMain::OpenKeysDDFClick()
 {
+    nameStep(QStringLiteral("Open INDEX.DDF"));
     if (FieldGrid->Tag == 0)
         return;
     const DictionaryIndex index = dictionaryIndex();
@@ -279,6 +288,7 @@ void TMain::OpenKeysDDFClick()
 // the Build with the file as it was.
 void TMain::BuildKeysDDFClick()
 {
+    notAStep();
     const DictionaryIndex index = dictionaryIndex();
     buildPage<dict::IndexRecord>(*mKeysPage, 1, [&](const BuildCells& cells, int row, dict::BuildReport& report) {
         dict::IndexRecord record;

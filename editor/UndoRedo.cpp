@@ -1,7 +1,7 @@
 // Undo and redo in the window: every handler wired to a control runs as one user action, and
-// what it changed in the dictionary pages becomes one step of the edit history, named after
-// what the user did. Builds and filters change the pages without being steps: a Build keeps the
-// history, a filter only shows the rows otherwise.
+// what it changed in the dictionary pages becomes one step of the edit history, named by the
+// handler (nameStep) after what the user did. Builds and filters change the pages without being
+// steps (notAStep): a Build keeps the history, a filter only shows the rows otherwise.
 #include "DDFUnit.h"
 #include "PageLayout.h"
 
@@ -27,82 +27,20 @@ void TMain::runStep(const ActionStep& step, const std::function<void()>& run)
     mHistory->end();
 }
 
-void TMain::runAction(void (TMain::*handler)(), const std::function<void()>& run)
+void TMain::runAction(void (TMain::*)(), const std::function<void()>& run)
 {
-    using H = void (TMain::*)();
-    const auto field = [this] { return quotedName(FieldGrid, grid::kFieldName); };
-    const auto table = [this] { return quotedName(FileGrid, grid::kFileName); };
-    const auto keyTable = [this] { return quotedName(KeyGrid, grid::kKeyFile); };
-    const auto extField = [this] { return quotedName(ExtGrid, grid::kExtField); };
-    struct Named {
-        H handler;
-        Kind kind;
-        std::function<QString()> caption;
-    };
-    const auto fixed = [](const char* text) { return [text] { return QString::fromLatin1(text); }; };
-    const Named named[] = {
-        // Not steps: a Build keeps the history; a filter or going back to the hidden rows only
-        // shows the rows otherwise; undo and redo move in it.
-        {&TMain::BuildFileClick, Kind::NotAStep, {}},
-        {&TMain::BuildFileDDFClick, Kind::NotAStep, {}},
-        {&TMain::BuildFieldDDFClick, Kind::NotAStep, {}},
-        {&TMain::BuildKeysDDFClick, Kind::NotAStep, {}},
-        {&TMain::BuildFieldExtDDFClick, Kind::NotAStep, {}},
-        {&TMain::FileFilterChange, Kind::NotAStep, {}},
-        {&TMain::IndexFilterChange, Kind::NotAStep, {}},
-        {&TMain::ExtFileFilterChange, Kind::NotAStep, {}},
-        {&TMain::RestoreFieldRows, Kind::NotAStep, {}},
-        {&TMain::RestoreKeyRows, Kind::NotAStep, {}},
-        {&TMain::RestoreExtRows, Kind::NotAStep, {}},
-        {&TMain::UndoEditClick, Kind::NotAStep, {}},
-        {&TMain::RedoEditClick, Kind::NotAStep, {}},
-        // Whole-set and page buttons.
-        {&TMain::OpenFileClick, Kind::Step, fixed("Open DDFs")},
-        {&TMain::ClearFileClick, Kind::Step, fixed("New DDFs")},
-        {&TMain::DeleteFileClick, Kind::Step, fixed("Delete File")},
-        {&TMain::RestoreBackupClick, Kind::Step, fixed("Restore Backup")},
-        {&TMain::OpenFileDDFClick, Kind::Step, fixed("Open FILE.DDF")},
-        {&TMain::ClearFileDDFClick, Kind::Step, fixed("New FILE.DDF")},
-        {&TMain::OpenFieldDDFClick, Kind::Step, fixed("Open FIELD.DDF")},
-        {&TMain::ClearFieldDDFClick, Kind::Step, fixed("New FIELD.DDF")},
-        {&TMain::OpenKeysDDFClick, Kind::Step, fixed("Open INDEX.DDF")},
-        {&TMain::ClearKeysDDFClick, Kind::Step, fixed("New INDEX.DDF")},
-        {&TMain::OpenFieldExtDDFClick, Kind::Step, fixed("Open FIELDEXT.DDF")},
-        // Files page.
-        {&TMain::AddFileClick, Kind::Step, fixed("Add File")},
-        {&TMain::CreateFileClick, Kind::Step, [=] { return "Create File" + table(); }},
-        {&TMain::DeleteTableClick, Kind::Step, [=] { return "Delete Table" + table(); }},
-        {&TMain::FileGridMouseUp, Kind::Step, [=] { return "Edit Table" + table(); }},
-        // Fields page.
-        {&TMain::AddOneFieldClick, Kind::Step, fixed("Add Field")},
-        {&TMain::DeleteFieldClick, Kind::Step, [=] { return "Delete Field" + field(); }},
-        {&TMain::AddFieldClick, Kind::Step,
-         [this] { return QStringLiteral("Add Record '%1'").arg(NameRec->currentText().trimmed()); }},
-        {&TMain::FieldTypeChange, Kind::Step, [=] { return "Change Type of Field" + field(); }},
-        {&TMain::FieldGridMouseUp, Kind::Step, [=] { return "Edit Field" + field(); }},
-        {&TMain::DataDraftClick, Kind::Step, [=] { return "First Draft of Table" + table(); }},
-        // Keys page.
-        {&TMain::AddKeyClick, Kind::Step, fixed("Add Key")},
-        {&TMain::DeleteKeyClick, Kind::Step, [=] { return "Delete Key of Table" + keyTable(); }},
-        {&TMain::ChooseFieldChange, Kind::Step, [=] { return "Choose Key Field of Table" + keyTable(); }},
-        {&TMain::KeyGridMouseUp, Kind::Step, [=] { return "Edit Key of Table" + keyTable(); }},
-        // ExtFields page.
-        {&TMain::DeleteExtClick, Kind::Step, [=] { return "Delete Extended Type of Field" + extField(); }},
-        {&TMain::ChooseFilesChange, Kind::Step, [=] { return "Choose Table of Extended Type" + extField(); }},
-        {&TMain::ChooseExtFieldChange, Kind::Step,
-         [=] { return "Choose Field of Extended Type" + extField(); }},
-        {&TMain::ExtTypeChange, Kind::Step, [=] { return "Change Extended Type of Field" + extField(); }},
-        {&TMain::ExtGridMouseUp, Kind::Step, [=] { return "Edit Extended Type of Field" + extField(); }},
-    };
-    ActionStep step;
-    for (const Named& n : named)
-        if (n.handler == handler) {
-            step.kind = n.kind;
-            if (n.caption)
-                step.caption = n.caption();
-            break;
-        }
-    runStep(step, run);
+    // The handler names its step itself (nameStep, notAStep).
+    runStep({}, run);
+}
+
+void TMain::nameStep(const QString& caption)
+{
+    mHistory->name(caption, Kind::Step);
+}
+
+void TMain::notAStep()
+{
+    mHistory->name(QString(), Kind::NotAStep);
 }
 
 void TMain::runAction(void (TMain::*handler)(int), const std::function<void()>& run)
@@ -127,23 +65,20 @@ void TMain::runAction(void (TMain::*handler)(int), const std::function<void()>& 
     runStep(step, run);
 }
 
-void TMain::runAction(void (TMain::*handler)(TVarCheckBox*), const std::function<void()>& run)
+void TMain::runAction(void (TMain::*)(TVarCheckBox*), const std::function<void()>& run)
 {
-    ActionStep step;
-    if (handler == &TMain::ChClick)
-        step.caption = "Change Flags of Table" + quotedName(FileGrid, grid::kFileName);
-    else if (handler == &TMain::ChClickKey)
-        step.caption = "Change Key Flags of Table" + quotedName(KeyGrid, grid::kKeyFile);
-    runStep(step, run);
+    runStep({}, run);
 }
 
 void TMain::UndoEditClick()
 {
+    notAStep();
     mHistory->undo();
 }
 
 void TMain::RedoEditClick()
 {
+    notAStep();
     mHistory->redo();
 }
 

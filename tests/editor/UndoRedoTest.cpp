@@ -37,15 +37,20 @@ protected:
         TMain::QuestionHook = [](const QString&) { return true; };
     }
 
+    // Each dictionary page's grid and the rows its filter set aside (the Files page has none).
+    std::vector<std::pair<TVarGrid*, const QStringList*>> dictionaryPages()
+    {
+        return {{w().FileGrid, nullptr},
+                {w().FieldGrid, &w().HiddenFieldRows},
+                {w().KeyGrid, &w().HiddenKeyRows},
+                {w().ExtGrid, &w().HiddenExtRows}};
+    }
+
     // Every row of every dictionary page with its ids, the rows a filter set aside included.
     std::vector<QStringList> content()
     {
         std::vector<QStringList> all;
-        const std::pair<TVarGrid*, const QStringList*> pages[] = {{w().FileGrid, nullptr},
-                                                                  {w().FieldGrid, &w().HiddenFieldRows},
-                                                                  {w().KeyGrid, &w().HiddenKeyRows},
-                                                                  {w().ExtGrid, &w().HiddenExtRows}};
-        for (const auto& [g, hidden] : pages) {
+        for (const auto& [g, hidden] : dictionaryPages()) {
             QStringList hiddenRows = hidden ? *hidden : QStringList();
             hiddenRows.sort();
             all.push_back(hiddenRows);
@@ -61,11 +66,7 @@ protected:
     std::vector<QStringList> records()
     {
         std::vector<QStringList> all;
-        const std::pair<TVarGrid*, const QStringList*> pages[] = {{w().FileGrid, nullptr},
-                                                                  {w().FieldGrid, &w().HiddenFieldRows},
-                                                                  {w().KeyGrid, &w().HiddenKeyRows},
-                                                                  {w().ExtGrid, &w().HiddenExtRows}};
-        for (const auto& [g, hidden] : pages) {
+        for (const auto& [g, hidden] : dictionaryPages()) {
             QStringList rows = hidden ? *hidden : QStringList();
             for (int r = 1; r < grid::entryRow(g); ++r)
                 rows << g->rowText(r);
