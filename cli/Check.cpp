@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "DataTypes.h"
 #include "FieldValue.h"
+#include "KeyComparison.h"
 #include "Status.h"
 #include "Text.h"
 
@@ -163,27 +164,17 @@ private:
                             std::to_string(t.fields[k].record.id) + ").");
     }
 
-    // Key flags as both sides mean them: INDEX.DDF and the data file set the extended-type bit
-    // and the bit that says another segment follows each their own way.
-    static unsigned comparedFlags(unsigned flags)
-    {
-        return static_cast<uint16_t>(flags) & ~unsigned(dict::KeyExtendedType | dict::KeySegmented);
-    }
-
     static int end(const dict::FieldDef& f) { return f.record.offset + f.record.size; }
 
     // Some programs number a table's keys in INDEX.DDF from 1; the data file counts from 0.
-    // When no table of the dictionary has a key 0, its key N is the data file's key N-1.
     void checkKeyNumbering()
     {
-        bool anyKey = false;
+        std::vector<int> numbers;
         for (const dict::TableDef& t : mDict.tables->all())
-            for (const dict::KeyDef& k : t.keys) {
-                if (k.number == 0 && !isSystemTable(t))
-                    return;
-                anyKey = anyKey || !isSystemTable(t);
-            }
-        if (!anyKey)
+            if (!isSystemTable(t))
+                for (const dict::KeyDef& k : t.keys)
+                    numbers.push_back(k.number);
+        if (!dict::keysNumberedFromOne(numbers))
             return;
         mKeysFromOne = true;
         add({}, {}, -1,
@@ -194,12 +185,12 @@ private:
     // The data file's number of the dictionary's key.
     int fileKeyNumber(const dict::TableDef& t, int number) const
     {
-        return keysFromOne(t) ? number - 1 : number;
+        return dict::dataFileKeyNumber(number, mKeysFromOne, hasKeyZero(t));
     }
-    bool keysFromOne(const dict::TableDef& t) const
+    bool keysFromOne(const dict::TableDef& t) const { return mKeysFromOne && !hasKeyZero(t); }
+    static bool hasKeyZero(const dict::TableDef& t)
     {
-        return mKeysFromOne && std::none_of(t.keys.begin(), t.keys.end(),
-                                            [](const dict::KeyDef& k) { return k.number == 0; });
+        return std::any_of(t.keys.begin(), t.keys.end(), [](const dict::KeyDef& k) { return k.number == 0; });
     }
 
     static bool hasControlCharacter(std::string_view name)
@@ -315,39 +306,16 @@ private:
         // The tables that describe the dictionary files keep key flags of their own.
         const bool compareFlags = !dict::isDictionaryFileLocation(t.location);
         for (const dict::KeyDef& k : t.keys) {
-            std::vector<const dict::KeySpec*> file;
-            for (const dict::DataFileLayout::Segment& s : stat.segments)
-                if (s.key == fileKeyNumber(t, k.number))
-                    file.push_back(&s.spec);
-            if (file.empty()) {
-                add(tn, {}, k.number, "The key is in INDEX.DDF but the data file has no such key.");
-                continue;
-            }
-            if (file.size() != k.segments.size())
-                add(tn, {}, k.number,
-                    "The key has " + std::to_string(k.segments.size()) + " segments in INDEX.DDF and " +
-                        std::to_string(file.size()) + " in the data file.");
-            for (std::size_t i = 0; i < std::min(file.size(), k.segments.size()); ++i) {
-                const dict::KeySegmentDef& s = k.segments[i];
-                if (!s.field)
-                    continue;
-                const dict::KeySpec& f = *file[i];
-                const int position = s.field->record.offset + 1, length = s.field->record.size;
-                const unsigned flags = static_cast<uint16_t>(s.record.flags);
-                std::string what;
-                if (position != f.position)
-                    what += "position " + std::to_string(position) + " in INDEX.DDF, " +
-                            std::to_string(f.position) + " in the data file";
-                if (length != f.length)
-                    what += (what.empty() ? "" : "; ") + std::string("length ") + std::to_string(length) +
-                            " in INDEX.DDF, " + std::to_string(f.length) + " in the data file";
-                if (compareFlags && comparedFlags(flags) != comparedFlags(f.flags))
-                    what += (what.empty() ? "" : "; ") + std::string("flags ") + std::to_string(flags) +
-                            " in INDEX.DDF, " + std::to_string(f.flags) + " in the data file";
-                if (!what.empty())
-                    add(tn, s.field->name, k.number,
-                        "Segment " + std::to_string(i) + " differs from the data file: " + what + ".");
-            }
+            std::vector<std::optional<dict::DescribedSegment>> described;
+            for (const dict::KeySegmentDef& s : k.segments)
+                described.push_back(s.field ? std::optional(dict::DescribedSegment{
+                                                  s.field->record.offset + 1, s.field->record.size,
+                                                  static_cast<uint16_t>(s.record.flags)})
+                                            : std::nullopt);
+            for (const dict::KeyDifference& d :
+                 dict::compareKeyWithDataFile(described, stat, fileKeyNumber(t, k.number), compareFlags))
+                add(tn, d.segment >= 0 ? k.segments[std::size_t(d.segment)].field->name : std::string(),
+                    k.number, d.message);
         }
         for (int key = 0; key < stat.keyCount; ++key)
             if (std::none_of(t.keys.begin(), t.keys.end(),

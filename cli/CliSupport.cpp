@@ -3,6 +3,7 @@
 #include "BuildReport.h"
 #include "ByteOrder.h"
 #include "FieldValue.h"
+#include "KeyComparison.h"
 #include "Status.h"
 #include "WinBtr.h"
 
@@ -114,9 +115,7 @@ LoadedDictionary loadDictionary(const std::string& dir, const dict::CodePage& pa
 
 bool isSystemTable(const dict::TableDef& table)
 {
-    const std::string name = dict::trimmedName(table.name);
-    return (name.size() >= 2 && (name[0] == 'X' || name[0] == 'x') && name[1] == '$') ||
-           dict::isDictionaryFileLocation(table.location);
+    return dict::describesDictionary(table.name, table.location);
 }
 
 std::vector<const dict::TableDef*> chooseTables(const LoadedDictionary& d, const std::vector<std::string>& names,

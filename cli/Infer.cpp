@@ -20,8 +20,9 @@ statistics over its first N records (default 10000; 0 reads them all): texts (St
 LString), little-endian integers, packed decimals, Pascal Reals, IEEE and Microsoft floats,
 yes/no bytes, dates, times, constant filler and unknown bytes, each with a confidence from 0 to 1
 and the reason. The fields cover the record exactly, one after another from offset 0 to the
-record length. When a leading byte (or two) tells apart records of several layouts, a draft for
-each follows ("variants" in --json, empty otherwise). With a dictionary directory, NAME is the
+record length. When a byte (or two) tells apart records of several layouts (the first byte, or
+one a key covers after a number that leads every record), a draft for each follows ("variants"
+in --json, empty otherwise). With a dictionary directory, NAME is the
 table whose location is read. The file is opened read-only.
 )";
 
@@ -149,8 +150,12 @@ int runInfer(const Invocation& in)
         if (!variants.variants.empty())
             io.out << '\n' << variants.reason << '\n';
         for (const dict::InferredVariant& v : variants.variants) {
-            io.out << "\nRecords with " << (variants.size == 1 ? "byte 0 " : "bytes 0..1 ") << hexBytes(v.tag)
-                   << " (" << v.records.size() << (v.records.size() == 1 ? " record" : " records") << "):\n";
+            const std::string at = std::to_string(variants.offset);
+            io.out << "\nRecords with "
+                   << (variants.size == 1 ? "byte " + at
+                                          : "bytes " + at + ".." + std::to_string(variants.offset + 1))
+                   << ' ' << hexBytes(v.tag) << " (" << v.records.size()
+                   << (v.records.size() == 1 ? " record" : " records") << "):\n";
             writeFieldsText(io.out, v.fields);
         }
     }

@@ -4,6 +4,7 @@
 #include "FieldValue.h"
 
 #include <algorithm>
+#include <array>
 #include <bitset>
 #include <cmath>
 #include <cstdio>
@@ -17,6 +18,8 @@ namespace {
 
 // Below this many records a byte that never changes says little.
 constexpr std::size_t kFullWeightRecords = 50;
+// A low byte of at most this many values under a byte that varies is no integer's low byte.
+constexpr std::size_t kFewLowValues = 32;
 // Share of records a rule may miss and still hold.
 constexpr double kDateShare = 0.95;
 
@@ -87,12 +90,20 @@ public:
     std::vector<InferredField> run()
     {
         std::size_t o = 0;
+        const std::size_t end = mIn.leftoverFrom && mIn.leftoverFrom < mLength ? mIn.leftoverFrom : mLength;
         for (const KeySpan& k : keySpans()) {
+            if (k.end > end)
+                break;
             scan(o, k.start);
             keyField(k);
             o = k.end;
         }
-        scan(o, mLength);
+        scan(o, end);
+        if (end < mLength)
+            add(end, mLength - end, kString, 0.7 * mWeight,
+                byteRange(int(end), int(mLength - end)) +
+                    " hold what the records before left there: records of this layout do not write them.",
+                "Filler");
         mergeUnknown();
         return std::move(mOut);
     }
@@ -214,15 +225,15 @@ private:
             } else if (constant(s)) {
                 // A constant length byte before text of that length is a string of fixed length;
                 // a constant letter or digit may begin text; anything else is filler.
-                if (!tryLString(s, e) && !tryPacked(s, e) &&
+                if (!tryLString(s, e) && !tryPacked(s, e) && !tryBlankPaddedNumber(s, e) &&
                     !(isWordByte(first(s)) && isTextByte(first(s)) && tryText(s, e, false)))
                     tryFiller(s, e);
             } else if (!tryLString(s, e) && !tryPacked(s, e) && !tryReal48(s, e) && !tryDouble(s, e) &&
                        !tryDate(s, e) && !tryLongDate(s, e) && !tryTime(s, e) && !trySingle(s, e) &&
-                       !tryText(s, e, false) && !tryLogical(s, e) && !tryInteger(s, e)) {
+                       !tryText(s, e, false) && !tryLogical(s, e) && !tryDosDate(s, e) && !tryInteger(s, e)) {
                 add(s, 1, kString, 0.1, "", "Unknown");
             }
-            s += static_cast<std::size_t>(mOut.back().size);
+            s = static_cast<std::size_t>(mOut.back().offset + mOut.back().size);
         }
     }
 
@@ -266,6 +277,10 @@ private:
         }
         if (wholeSpan && t != e)
             return false;
+        const std::size_t textEnd = t;
+        if (!wholeSpan)
+            t = rightAlignedNumberFrom(s, t);
+        const std::size_t numberAt = t;
         // Text of one or two bytes is taken only where most records that hold something there
         // begin with a letter or digit; longer text only where most values that begin there
         // are longer than one character (a small number looks like one).
@@ -295,6 +310,8 @@ private:
             blankPadded += at(r, t - 1) == ' ' || blankEnd;
         }
         terminated = terminated && 2 * blankBeforeNul < mN;
+        if (terminated && !wholeSpan && t == textEnd)
+            t = leftoverEnd(t, e);
         const std::size_t size = t - s;
         const double words = filled ? double(c0.word) / double(filled) : 0;
         const std::string empty = 200 * (mN - filled) >= mN
@@ -311,7 +328,113 @@ private:
                     (blankPadded ? ", padded with blanks" : "") + empty + ".",
                 "Text");
         }
+        if (t == numberAt && numberAt < textEnd)
+            add(numberAt, textEnd - numberAt, kString, (0.6 + 0.2 * words) * mWeight,
+                byteRange(int(numberAt), int(textEnd - numberAt)) +
+                    " hold digits aligned to the right after the text before them: a number or date as text.",
+                "Text");
         return true;
+    }
+
+    // Blanks in every record, then digits aligned to the right: a display number whose values
+    // never reach its first columns, not filler before text.
+    bool tryBlankPaddedNumber(std::size_t s, std::size_t e)
+    {
+        std::size_t c = s;
+        while (c < e && constant(c) && first(c) == ' ')
+            ++c;
+        if (c == s || c == e)
+            return false;
+        std::size_t d = c;
+        while (d < e && numericColumn(d) && (d == c || nonPad(d) >= nonPad(d - 1)) && nonPad(d) > 0) {
+            bool aligned = true;
+            for (std::size_t r = 0; r < mN && aligned && d > c; ++r)
+                aligned = isPad(at(r, d - 1)) || !isPad(at(r, d));
+            if (!aligned)
+                break;
+            ++d;
+        }
+        if (d < c + 2 || (d < e && numericColumn(d) && nonPad(d) > 0))
+            return false;
+        add(s, d - s, kString, 0.6 * mWeight,
+            byteRange(int(s), int(d - s)) +
+                " hold digits aligned to the right after blanks in every sampled record: "
+                "a number or date as text.",
+            "Text");
+        return true;
+    }
+
+    // Only digits, points or padding in every record.
+    bool numericColumn(std::size_t o) const
+    {
+        for (std::size_t r = 0; r < mN; ++r) {
+            const uint8_t c = at(r, o);
+            if (!isPad(c) && !(c >= '0' && c <= '9') && c != '.' && c != ',')
+                return false;
+        }
+        return true;
+    }
+
+    // Where digits aligned to the right (a COBOL display number, BASIC's STR$, a date as text)
+    // end the text [s, t): every record holds only digits, points or padding over its last
+    // columns, a record holding a digit at a column holds one at every column after it (so
+    // the columns fill up towards the end, where left-aligned text thins out), and the column
+    // before them holds something else in some records. t when there are no such columns.
+    std::size_t rightAlignedNumberFrom(std::size_t s, std::size_t t) const
+    {
+        if (t < s + 3 || nonPad(t - 1) == 0 || !numericColumn(t - 1))
+            return t;
+        std::size_t u = t - 1;
+        while (u > s + 1 && numericColumn(u - 1) && nonPad(u - 1) <= nonPad(u))
+            --u;
+        if (t - u < 2 || numericColumn(u - 1))
+            return t;
+        // Where the text before runs right up to the digits, it ends in a letter (a Y/N code
+        // before an amount), not in a digit or a sign of the same text ("(212) 555-1234").
+        uint32_t joined = 0, letters = 0;
+        for (std::size_t r = 0; r < mN; ++r) {
+            for (std::size_t o = u; o + 1 < t; ++o)
+                if (!isPad(at(r, o)) && isPad(at(r, o + 1)))
+                    return t;
+            const uint8_t before = at(r, u - 1);
+            if (!isPad(before) && !isPad(at(r, u))) {
+                ++joined;
+                letters += isWordByte(before) && !(before >= '0' && before <= '9');
+            }
+        }
+        return letters >= 0.9 * joined ? u : t;
+    }
+
+    // The byte at o of the record read before record r.
+    uint8_t before(std::size_t r, std::size_t o) const
+    {
+        if (mIn.previous.size() >= mN * mLength)
+            return mIn.previous[r * mLength + o];
+        return at(r ? r - 1 : r, o);
+    }
+
+    // Where the bytes after texts that end before t (C strings, length-prefixed strings) stop
+    // being what the buffer held: a program that does not clear its record leaves there what
+    // an older value, or another kind of record, wrote (in 99% of the records a NUL or the byte
+    // the record before holds). The bytes the field's own values never reached are the field's
+    // all the same; NULs, blanks or bytes above 0x7F that never change at its end are filler
+    // (printable bytes that never change are what the first records' longer values left).
+    std::size_t leftoverEnd(std::size_t t, std::size_t e) const
+    {
+        constexpr std::size_t kLeastRecords = 20;
+        if (mN < kLeastRecords)
+            return t;
+        std::size_t end = t;
+        for (std::size_t x = t; x < e; ++x) {
+            std::size_t kept = 0;
+            for (std::size_t r = 0; r < mN; ++r)
+                kept += at(r, x) == 0 || at(r, x) == before(r, x);
+            if (100 * kept < 99 * mN)
+                break;
+            if (!constant(x) || (first(x) > ' ' && first(x) < 0x7F))
+                end = x + 1;
+        }
+        return end;
     }
 
     // Records holding something at o and o+1.
@@ -323,12 +446,28 @@ private:
         return n;
     }
 
-    // Whether a rule for a typed value (a packed decimal, a float, a date, a time) holds at s.
+    // Whether text begins at c after bytes that are not text: three bytes or more of text or
+    // NUL in every record, the first of them an ASCII letter or digit in nearly every record
+    // that holds something there (a date as text after a binary number; the 0xFF of negative
+    // numbers and random bytes of a few records are no such start).
+    bool textBeginsAt(std::size_t c, std::size_t e) const
+    {
+        if (c + 3 > e || texty(c - 1) || nonPad(c) == 0 || !texty(c) || !texty(c + 1) || !texty(c + 2))
+            return false;
+        std::size_t alnum = 0;
+        for (std::size_t r = 0; r < mN; ++r)
+            alnum += isWordByte(at(r, c)) && at(r, c) < 0x80;
+        return 10 * alnum >= 9 * nonPad(c);
+    }
+
+    // Whether a rule for a typed value (a length-prefixed text, a packed decimal, a float, a
+    // date, a time) holds at s.
     bool typedValueAt(std::size_t s, std::size_t e)
     {
         const std::size_t before = mOut.size();
-        const bool found = tryPacked(s, e) || tryReal48(s, e) || tryDouble(s, e) || tryDate(s, e) ||
-                           tryLongDate(s, e) || tryTime(s, e) || trySingle(s, e);
+        const bool found = tryLString(s, e) || tryPacked(s, e) || tryReal48(s, e) || tryDouble(s, e) ||
+                           tryDate(s, e) || tryLongDate(s, e) || tryTime(s, e) || trySingle(s, e) ||
+                           tryDosDate(s, e);
         mOut.resize(before);
         return found;
     }
@@ -340,20 +479,29 @@ private:
         // NUL that ends the record belongs to the text before it.
         if (!nulSeen && constant(t) && first(t) == 0 && !(t + 1 == e && e == mLength))
             return true;
-        uint32_t afterNul = 0, afterPadRun = 0, text = 0;
+        // Text that a record holds where the record before it holds the same byte is what the
+        // buffer kept, not a value the record wrote: with enough records it is left out of the
+        // count of text after a NUL. A byte above 0x7F in every record is filler (0xFF), not
+        // what a text left.
+        constexpr std::size_t kLeastRecords = 20;
+        const bool fresh = mN >= kLeastRecords && !(constant(t) && first(t) >= 0x80);
+        uint32_t afterNul = 0, afterPadRun = 0, text = 0, written = 0;
         for (std::size_t r = 0; r < mN; ++r) {
             if (isPad(at(r, t)))
                 continue;
             ++text;
-            afterNul += at(r, t - 1) == 0;
             afterPadRun += t >= s + 2 && isPad(at(r, t - 1)) && isPad(at(r, t - 2));
+            if (!fresh || at(r, t) != before(r, t)) {
+                ++written;
+                afterNul += at(r, t - 1) == 0;
+            }
         }
         if (text == 0)
             return false;
-        // Text right after a NUL in most records that hold text there: a new value begins (in
+        // Text right after a NUL in most records that wrote text there: a new value begins (in
         // a C string, bytes after the NUL are what an older, longer value left). Not right
         // after the field's first byte: there it is an empty C string over an older value.
-        if (t > s + 1 && afterNul > 0 && 2 * afterNul >= text)
+        if (t > s + 1 && afterNul > 0 && 2 * afterNul >= written)
             return true;
         // Digits running into other text with no blank between, in most records: a number
         // (a date, a code) ends and the next field begins.
@@ -366,8 +514,9 @@ private:
     }
 
     // Digits in nearly every record that holds something at t-1, letters in nearly every one
-    // that holds something at t, and the records holding something at t mostly holding
-    // something at t-1 too (no blank between, as in "12 High Street").
+    // that holds something at t, and three or more, and 30%, of the records holding something
+    // at t holding something at t-1 too: no blank between, as in "12 High Street" (a number or
+    // date as text is often left empty while the text after it is not).
     bool digitsEndAt(std::size_t t) const
     {
         uint32_t before = 0, beforeDigits = 0, here = 0, hereLetters = 0, joined = 0;
@@ -384,7 +533,7 @@ private:
             }
         }
         return here > 0 && before > 0 && beforeDigits >= 0.9 * before && hereLetters >= 0.9 * here &&
-               joined >= 0.75 * here;
+               joined >= 3 && joined >= 0.3 * here;
     }
 
     // A length byte, then that many bytes of text whose last is no blank (texts are kept
@@ -425,6 +574,7 @@ private:
         std::size_t t = s + 1 + longest;
         while (t < e && padShare(t) == 1.0)
             ++t;
+        t = leftoverEnd(t, e);
         add(s, t - s, kLString, 0.85 * mWeight,
             byteRange(int(s), int(t - s)) + ": the first byte is the length (" +
                 (fixed ? "always " + std::to_string(longest)
@@ -670,6 +820,41 @@ private:
         return true;
     }
 
+    // A DOS date: day in bits 0-4, month in 5-8, years since 1980 in 9-15 (a file's date as the
+    // FAT keeps it, and what many DOS programs stored). In 95% of the records where the two
+    // bytes are not zero, and days and months of three values or more: narrow counts and codes
+    // repeat few.
+    bool tryDosDate(std::size_t s, std::size_t e)
+    {
+        if (s + 2 > e)
+            return false;
+        std::size_t nonZero = 0, good = 0;
+        std::bitset<32> days;
+        std::bitset<16> months;
+        for (std::size_t r = 0; r < mN; ++r) {
+            const unsigned v = at(r, s) | unsigned(at(r, s + 1)) << 8;
+            if (v == 0)
+                continue;
+            ++nonZero;
+            const unsigned day = v & 31, month = v >> 5 & 15;
+            if (day >= 1 && month >= 1 && month <= 12 && (v >> 9) <= 60) {
+                ++good;
+                days.set(day);
+                months.set(month);
+            }
+        }
+        if (nonZero < 3 || double(good) < kDateShare * double(nonZero) || days.count() < 3 ||
+            months.count() < 3)
+            return false;
+        add(s, 2, kUnsigned, 0.6 * mWeight,
+            byteRange(int(s), 2) +
+                " read as a DOS date (day, month and years since 1980 in bits) give dates from "
+                "1980 to 2040 in " +
+                percent(double(good) / double(nonZero)) + " of the sampled records where they are not zero.",
+            "Date");
+        return true;
+    }
+
     bool tryTime(std::size_t s, std::size_t e)
     {
         double good;
@@ -680,6 +865,13 @@ private:
         for (std::size_t k = s; k < s + 4; ++k)
             varying += !constant(k);
         if (varying < 3)
+            return false;
+        // Digits and blanks read as hundredths, seconds and minutes are in range too: text
+        // holds them in most records, a time's three bytes are 0x20 or above in few.
+        std::size_t printable = 0;
+        for (std::size_t r = 0; r < mN; ++r)
+            printable += isTextByte(at(r, s)) && isTextByte(at(r, s + 1)) && isTextByte(at(r, s + 2));
+        if (2 * printable >= mN)
             return false;
         add(s, 4, kTime, (0.6 + 0.3 * good) * mWeight,
             byteRange(int(s), 4) + " read as hundredths, seconds, minutes and hours are times of day in " +
@@ -712,6 +904,11 @@ private:
                 const std::size_t prev = mColumns[c - 1].distinct(), here = mColumns[c].distinct();
                 if (here > prev + std::max<std::size_t>(1, prev / 5))
                     break;
+                // Values that reach past the low byte take most of its 256 values; a low byte
+                // of a few values under a byte that is not zero in many records is a small
+                // field of its own (two bytes of flags side by side).
+                if (r == 1 && prev <= kFewLowValues && mN - mColumns[c].zero >= 2 * kFewLowValues)
+                    break;
             }
             ++r;
         }
@@ -729,9 +926,17 @@ private:
             size = 2; // quiet bytes running on past any integer size are filler after it
         if (size == 8 && r == 8 && mColumns[s + 7].distinct() >= mColumns[s].distinct() && !signLike(s + 7))
             size = 4; // eight bytes that vary alike are more likely two integers of four
-        // A typed value starting inside ends the integer before it.
+        // Four bytes that vary alike, where the four after the first two read as an integer
+        // whose top byte is quiet or holds signs: a word of any value before that integer (a
+        // number spread evenly over four bytes is rarer than two fields side by side).
+        const auto distinctAt = [this](std::size_t o) { return mColumns[o].distinct(); };
+        if (size == 4 && s + 6 <= e && !signLike(s + 3) && 5 * distinctAt(s + 3) >= 3 * distinctAt(s) &&
+            5 * distinctAt(s + 1) >= 3 * distinctAt(s) && !constant(s + 5) &&
+            (signLike(s + 5) || 2 * distinctAt(s + 5) < distinctAt(s + 2)))
+            size = 2;
+        // A typed value or text starting inside ends the integer before it.
         for (std::size_t c = s + 1; c < s + size; ++c)
-            if (!constant(c) && typedValueAt(c, e)) {
+            if (!constant(c) && (textBeginsAt(c, e) || typedValueAt(c, e))) {
                 size = c - s >= 4 ? 4 : c - s >= 2 ? 2 : 1;
                 break;
             }
@@ -795,37 +1000,148 @@ std::vector<InferredField> inferFields(const InferenceInput& input)
 namespace {
 
 // Per group of records and byte position: the share of records holding a NUL or blank there,
-// and the share holding text.
+// the share holding text, and the share holding the byte the record read before it holds
+// (a program writing records from one buffer leaves the bytes a layout does not write as the
+// last record left them).
 struct GroupProfile {
-    std::vector<double> pad, text;
+    std::vector<double> pad, text, carried;
+    std::size_t following = 0; // records of the group that follow another record
 };
 
 GroupProfile profileOf(const InferenceInput& in, const std::vector<std::size_t>& records)
 {
     const std::size_t length = in.recordLength;
-    GroupProfile p{std::vector<double>(length), std::vector<double>(length)};
-    for (std::size_t r : records)
+    GroupProfile p{std::vector<double>(length), std::vector<double>(length), std::vector<double>(length)};
+    for (std::size_t r : records) {
+        p.following += r > 0;
         for (std::size_t o = 0; o < length; ++o) {
             const uint8_t c = in.records[r * length + o];
             p.pad[o] += isPad(c);
             p.text[o] += isTextByte(c) && c != ' ';
+            p.carried[o] += r > 0 && c == in.records[(r - 1) * length + o];
         }
+    }
     for (std::size_t o = 0; o < length; ++o) {
         p.pad[o] /= double(records.size());
         p.text[o] /= double(records.size());
+        p.carried[o] = p.following ? p.carried[o] / double(p.following) : 0;
     }
     return p;
 }
 
 // Bytes where two groups differ as fields of different kinds do: one mostly padding or text
-// where the other mostly is not.
-std::size_t differingBytes(const GroupProfile& a, const GroupProfile& b, std::size_t from)
+// where the other mostly is not, or one writing bytes that the other leaves as they were.
+std::size_t differingBytes(const GroupProfile& a, const GroupProfile& b, std::size_t from, std::size_t to)
 {
     constexpr double kApart = 0.6;
     std::size_t n = 0;
-    for (std::size_t o = from; o < a.pad.size(); ++o)
-        n += std::fabs(a.pad[o] - b.pad[o]) >= kApart || std::fabs(a.text[o] - b.text[o]) >= kApart;
+    for (std::size_t o = from; o < to; ++o)
+        n += std::fabs(a.pad[o] - b.pad[o]) >= kApart || std::fabs(a.text[o] - b.text[o]) >= kApart ||
+             std::fabs(a.carried[o] - b.carried[o]) >= kApart;
     return n;
+}
+
+// Where the bytes that records of a group never write begin: from there to the end, nearly
+// every record holds what the record before it held. A key segment is written by every
+// record, so the bytes start after the last one.
+std::size_t leftoverFrom(const InferenceInput& in, const std::vector<KeySpec>& segments,
+                         const GroupProfile& p, const std::vector<std::size_t>& records)
+{
+    constexpr double kCarried = 0.998;
+    constexpr std::size_t kLeastFollowing = 20;
+    const std::size_t length = in.recordLength;
+    if (p.following < kLeastFollowing)
+        return 0;
+    std::size_t t = length;
+    while (t > 0 && p.carried[t - 1] >= kCarried)
+        --t;
+    for (const KeySpec& k : segments)
+        if (k.position >= 1)
+            t = std::max<std::size_t>(t, k.position - 1 + k.length);
+    if (t >= length || t < 2)
+        return 0;
+    // Some of the bytes vary in a tenth of the records or more: what other layouts' values
+    // left, not the rarely reached end of this layout's last text.
+    for (std::size_t o = t; o < length; ++o) {
+        std::array<uint32_t, 256> counts{};
+        for (std::size_t r : records)
+            ++counts[in.records[r * length + o]];
+        if (10 * (records.size() - *std::max_element(counts.begin(), counts.end())) >= records.size())
+            return t;
+    }
+    return 0;
+}
+
+// Kinds of value a key segment and a proposed field may share: integers, text, or the type itself.
+int familyOf(int type)
+{
+    if (type == kInteger || type == kUnsigned || type == kAutoincrement)
+        return -1;
+    if (type == kString || type == kLString || type == kZString || type == kNumeric)
+        return -2;
+    return type;
+}
+
+int familyOf(const KeySpec& k)
+{
+    if (k.flags & KeyExtendedType)
+        return familyOf(int(k.extendedType));
+    return familyOf(k.flags & KeyBinary ? kInteger : kString);
+}
+
+// The key segments each group's draft starts from. The data file applies every segment to every
+// record, but where a segment lies over bytes that differ in kind from one group to another, it
+// was declared for the fields of some layouts only. It stays in the drafts of the groups whose
+// own bytes make one field of it; when none do, of those whose bytes begin there a value of the
+// segment's kind; when none do either, of every group.
+std::vector<std::vector<KeySpec>> segmentsPerGroup(const InferenceInput& in,
+                                                   const std::vector<GroupProfile>& profiles,
+                                                   std::vector<InferenceInput> subs)
+{
+    const std::size_t groups = profiles.size();
+    std::vector<std::vector<KeySpec>> out(groups);
+    std::vector<KeySpec> disputed;
+    for (const KeySpec& k : in.keySegments) {
+        const std::size_t from = k.position >= 1 ? k.position - 1u : 0, to = from + k.length;
+        bool differ = false;
+        for (std::size_t a = 0; a < groups && !differ && k.position >= 1 && to <= in.recordLength; ++a)
+            for (std::size_t b = a + 1; b < groups && !differ; ++b)
+                differ = differingBytes(profiles[a], profiles[b], from, to) > 0;
+        (differ ? disputed : out[0]).push_back(k);
+    }
+    for (std::size_t g = 1; g < groups; ++g)
+        out[g] = out[0];
+    if (disputed.empty())
+        return out;
+    // Whether each group's draft without the disputed segments makes one field of them, or
+    // begins there a value of their kind.
+    std::vector<std::vector<bool>> whole(groups, std::vector<bool>(disputed.size())), kind = whole;
+    for (std::size_t g = 0; g < groups; ++g) {
+        subs[g].keySegments = out[g];
+        const std::vector<InferredField> fields = inferFields(subs[g]);
+        for (std::size_t d = 0; d < disputed.size(); ++d) {
+            const int from = disputed[d].position - 1, to = from + disputed[d].length;
+            bool split = false, sameKind = false;
+            for (const InferredField& f : fields) {
+                split = split || (f.offset > from && f.offset < to);
+                sameKind = sameKind || (f.offset == from && familyOf(f.typeCode) == familyOf(disputed[d]));
+            }
+            whole[g][d] = !split;
+            kind[g][d] = sameKind;
+        }
+    }
+    const auto any = [](const std::vector<std::vector<bool>>& of, std::size_t d) {
+        return std::any_of(of.begin(), of.end(), [d](const auto& f) { return bool(f[d]); });
+    };
+    for (std::size_t d = 0; d < disputed.size(); ++d) {
+        const std::vector<std::vector<bool>>* owners = any(whole, d)  ? &whole
+                                                       : any(kind, d) ? &kind
+                                                                      : nullptr;
+        for (std::size_t g = 0; g < groups; ++g)
+            if (!owners || (*owners)[g][d])
+                out[g].push_back(disputed[d]);
+    }
+    return out;
 }
 
 std::string tagText(const std::string& tag)
@@ -839,37 +1155,49 @@ std::string tagText(const std::string& tag)
     return s;
 }
 
-} // namespace
+using TagGroups = std::vector<std::pair<std::string, std::vector<std::size_t>>>;
 
-InferredVariants inferVariants(const InferenceInput& in)
+// The records grouped by a tag at o (with the byte after it when it follows from it: a
+// two-letter prefix such as "CU"/"OR"), when they split into groups of different layouts.
+bool groupsByTagAt(const InferenceInput& in, std::size_t n, std::size_t o, std::size_t& tagSize,
+                   TagGroups& kept, std::vector<GroupProfile>& profiles)
 {
-    // Enough records for groups that say something, and a record with more than the tag.
-    constexpr std::size_t kLeastRecords = 20, kLeastGroup = 5, kMostGroups = 8;
-    InferredVariants out;
+    constexpr std::size_t kLeastGroup = 5, kMostGroups = 8;
     const std::size_t length = in.recordLength;
-    std::size_t n = in.count;
-    if (length && in.records.size() < n * length)
-        n = in.records.size() / length;
-    if (n < kLeastRecords || length < 4)
-        return out;
-    auto byteAt = [&](std::size_t r, std::size_t o) { return in.records[r * length + o]; };
-    // The tag: the first byte, with the second when it follows the first (a two-letter prefix).
+    auto byteAt = [&](std::size_t r, std::size_t k) { return in.records[r * length + k]; };
     std::map<uint8_t, std::set<uint8_t>> seconds;
-    for (std::size_t r = 0; r < n; ++r)
-        seconds[byteAt(r, 0)].insert(byteAt(r, 1));
+    for (std::size_t r = 0; r < n && seconds.size() <= kMostGroups; ++r)
+        seconds[byteAt(r, o)].insert(byteAt(r, o + 1));
     if (seconds.size() < 2 || seconds.size() > kMostGroups)
-        return out;
+        return false;
+    // Past the first byte a tag is a byte a key segment covers (programs read the records of
+    // one kind in order by a key that holds it), and no yes/no byte (0/1, Y/N, J/N, T/F, blank
+    // for unknown), however the fields after it are filled: letters of a text, a flag, are not.
+    if (o > 0) {
+        if (std::none_of(in.keySegments.begin(), in.keySegments.end(), [o](const KeySpec& k) {
+                return k.position >= 1 && o >= k.position - 1u && o < k.position - 1u + k.length;
+            }))
+            return false;
+        std::set<uint8_t> values;
+        for (const auto& v : seconds)
+            if (v.first != 0 && v.first != ' ')
+                values.insert(v.first);
+        for (const std::set<uint8_t>& yesNo : {std::set<uint8_t>{1}, std::set<uint8_t>{'Y', 'N'},
+                                               std::set<uint8_t>{'J', 'N'}, std::set<uint8_t>{'T', 'F'}})
+            if (std::includes(yesNo.begin(), yesNo.end(), values.begin(), values.end()))
+                return false;
+    }
     const bool prefix =
         std::all_of(seconds.begin(), seconds.end(), [](const auto& v) { return v.second.size() == 1; }) &&
         std::set<uint8_t>{seconds.begin()->second.begin(), seconds.begin()->second.end()} !=
             std::set<uint8_t>{seconds.rbegin()->second.begin(), seconds.rbegin()->second.end()};
-    const std::size_t tagSize = prefix ? 2 : 1;
+    tagSize = prefix ? 2 : 1;
     std::map<std::string, std::vector<std::size_t>> groups;
     for (std::size_t r = 0; r < n; ++r)
-        groups[std::string(reinterpret_cast<const char*>(&in.records[r * length]), tagSize)].push_back(r);
+        groups[std::string(reinterpret_cast<const char*>(&in.records[r * length + o]), tagSize)].push_back(r);
     const std::size_t least = std::max<std::size_t>(kLeastGroup, n / 50);
     std::size_t rare = 0;
-    std::vector<std::pair<std::string, std::vector<std::size_t>>> kept;
+    kept.clear();
     for (auto& [tag, records] : groups) {
         if (records.size() < least)
             rare += records.size();
@@ -878,40 +1206,77 @@ InferredVariants inferVariants(const InferenceInput& in)
     }
     // Records of tags too rare to judge must be few, else the byte is data, not a tag.
     if (kept.size() < 2 || rare * 20 > n)
-        return out;
-    std::vector<GroupProfile> profiles;
+        return false;
+    profiles.clear();
     for (const auto& g : kept)
         profiles.push_back(profileOf(in, g.second));
-    // Some two groups must differ in layout over a part of the record, not only in a value.
-    const std::size_t enough = std::max<std::size_t>(2, (length - tagSize) / 20);
-    bool differ = false;
-    for (std::size_t a = 0; a < profiles.size() && !differ; ++a)
-        for (std::size_t b = a + 1; b < profiles.size() && !differ; ++b)
-            differ = differingBytes(profiles[a], profiles[b], tagSize) >= enough;
-    if (!differ)
+    // Some two groups must differ in layout over a part of the record, not only in a value: one
+    // byte in twenty for a leading tag, one in eight for a tag further in (a flag whose records
+    // fill some other field more often is no tag).
+    const std::size_t enough = std::max<std::size_t>(2, (length - tagSize) / (o == 0 ? 20 : 8));
+    for (std::size_t a = 0; a < profiles.size(); ++a)
+        for (std::size_t b = a + 1; b < profiles.size(); ++b)
+            if (differingBytes(profiles[a], profiles[b], 0, o) +
+                    differingBytes(profiles[a], profiles[b], o + tagSize, length) >=
+                enough)
+                return true;
+    return false;
+}
+
+} // namespace
+
+InferredVariants inferVariants(const InferenceInput& in)
+{
+    // Enough records for groups that say something, and a record with more than the tag. The
+    // tag is looked for from the first byte on, up to the 32nd (after a number or code that
+    // leads every record).
+    constexpr std::size_t kLeastRecords = 20, kFarthestTag = 32;
+    InferredVariants out;
+    const std::size_t length = in.recordLength;
+    std::size_t n = in.count;
+    if (length && in.records.size() < n * length)
+        n = in.records.size() / length;
+    if (n < kLeastRecords || length < 4)
         return out;
-    out.offset = 0;
+    std::size_t tagAt = 0, tagSize = 1;
+    TagGroups kept;
+    std::vector<GroupProfile> profiles;
+    while (tagAt + 1 < length && tagAt < kFarthestTag &&
+           !groupsByTagAt(in, n, tagAt, tagSize, kept, profiles))
+        ++tagAt;
+    if (tagAt + 1 >= length || tagAt >= kFarthestTag)
+        return out;
+    out.offset = int(tagAt);
     out.size = int(tagSize);
     std::string list;
-    for (const auto& [tag, records] : kept) {
-        InferredVariant v;
-        v.tag = tag;
-        v.records = records;
-        std::vector<uint8_t> bytes;
-        bytes.reserve(records.size() * length);
-        for (std::size_t r : records)
-            bytes.insert(bytes.end(), in.records.begin() + std::ptrdiff_t(r * length),
-                         in.records.begin() + std::ptrdiff_t((r + 1) * length));
-        InferenceInput sub;
-        sub.recordLength = length;
-        sub.count = records.size();
-        sub.records = bytes;
-        sub.keySegments = in.keySegments;
-        v.fields = inferFields(sub);
+    std::vector<std::vector<uint8_t>> bytes(kept.size()), previous(kept.size());
+    std::vector<InferenceInput> subs(kept.size());
+    const auto recordAt = [&](std::size_t r) { return in.records.begin() + std::ptrdiff_t(r * length); };
+    for (std::size_t g = 0; g < kept.size(); ++g) {
+        const auto& [tag, records] = kept[g];
+        bytes[g].reserve(records.size() * length);
+        previous[g].reserve(records.size() * length);
+        for (std::size_t r : records) {
+            bytes[g].insert(bytes[g].end(), recordAt(r), recordAt(r + 1));
+            previous[g].insert(previous[g].end(), recordAt(r ? r - 1 : r), recordAt(r ? r : r + 1));
+        }
+        subs[g].recordLength = length;
+        subs[g].count = records.size();
+        subs[g].records = bytes[g];
+        subs[g].previous = previous[g];
         list += (list.empty() ? "" : ", ") + tagText(tag) + " (" + std::to_string(records.size()) + ")";
+    }
+    const std::vector<std::vector<KeySpec>> segments = segmentsPerGroup(in, profiles, subs);
+    for (std::size_t g = 0; g < kept.size(); ++g) {
+        InferredVariant v;
+        v.tag = kept[g].first;
+        v.records = kept[g].second;
+        subs[g].keySegments = segments[g];
+        subs[g].leftoverFrom = leftoverFrom(in, segments[g], profiles[g], v.records);
+        v.fields = inferFields(subs[g]);
         out.variants.push_back(std::move(v));
     }
-    out.reason = std::string(tagSize == 1 ? "Byte 0" : "Bytes 0..1") + " tell apart records of " +
+    out.reason = byteRange(int(tagAt), int(tagSize)) + " tell apart records of " +
                  std::to_string(kept.size()) + " layouts: " + list +
                  " sampled records; the bytes after it differ in kind from one group to the other.";
     return out;

@@ -27,6 +27,12 @@ struct InferenceInput {
     std::size_t count = 0;                // records in `records`
     std::span<const uint8_t> records;     // count * recordLength bytes
     std::vector<KeySpec> keySegments;     // from Stat, any order
+    // Bytes from here to the end are not written by records of this layout: they hold what the
+    // records before them left (0: every byte may be a field).
+    std::size_t leftoverFrom = 0;
+    // For each record, the record read just before it in the file (count * recordLength bytes);
+    // empty when `records` are consecutive records of the file.
+    std::span<const uint8_t> previous;
 };
 
 std::vector<InferredField> inferFields(const InferenceInput& input);
@@ -34,8 +40,8 @@ std::vector<InferredField> inferFields(const InferenceInput& input);
 // The draft for a sample read from a data file.
 std::vector<InferredField> inferFields(const DataSample& sample);
 
-// Records of several layouts in one file, told apart by a leading tag (a type byte or prefix):
-// one draft per value of the tag.
+// Records of several layouts in one file, told apart by a tag (a type byte or prefix) that leads
+// the record or follows a number that does: one draft per value of the tag.
 struct InferredVariant {
     std::string tag;                  // the tag's bytes
     std::vector<std::size_t> records; // the sampled records that carry it, by index

@@ -250,6 +250,9 @@ public:
     TVarCheckBox* ChCaseInsens;
     // The eleven key-flag boxes in bit order (ChDuplicates .. ChCaseInsens).
     QList<TVarCheckBox*> keyFlagBoxes() const;
+    void showKeyRowControls();
+    void noteKeysUnlikeTheirDataFiles(const std::vector<dict::IndexRecord>& records,
+                                      const std::vector<int>& rows, dict::BuildReport& report);
 
     // ---- ExtFields page (TabFieldExts) ----
     TVarGrid* ExtGrid;
@@ -623,9 +626,13 @@ public:
     // entry row) becomes a record through `convert(cells, row, report)`, which throws to stop
     // the Build with the cell's message and may add notes to the report; then
     // writeDictionaryFile. A page with fewer than `leastRecords` record rows (hidden ones
-    // counted) is left as it was, and within Build DDFs said so.
+    // counted) is left as it was, and within Build DDFs said so. Once every row converted
+    // without an error, `review(records, rows, report)` may add notes on them.
     template <class Record, class Convert>
-    void buildPage(grid::Page& page, int leastRecords, Convert convert, std::function<void()> written = {})
+    void
+    buildPage(grid::Page& page, int leastRecords, Convert convert, std::function<void()> written = {},
+              std::function<void(const std::vector<Record>&, const std::vector<int>&, dict::BuildReport&)>
+                  review = {})
     {
         BuildReportScope reporting(*this);
         const std::string fileName = page.fileName.toStdString();
@@ -663,6 +670,8 @@ public:
                 records[i].encode(bytes[i]);
             grid::refuseDuplicateKeys(page, bytes, rows, bad);
         }
+        if (bad.count() == badBefore && review)
+            review(records, rows, reporting.report());
         if (!pageBadCells.empty())
             throw EditorError(pageBadCells.text());
         if (bad.count() != badBefore) { // Build DDFs names them once all four pages are converted

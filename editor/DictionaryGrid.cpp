@@ -237,6 +237,14 @@ bool removeRowWithoutKey(TVarGrid* grid, int row, std::initializer_list<int> key
 
 void showFlags(const QList<TVarCheckBox*>& boxes, const QString& cell)
 {
+    if (cell.isEmpty()) {
+        // Nothing to write back: the boxes clear without their click handlers.
+        for (TVarCheckBox* box : boxes) {
+            box->FlagWord = 0;
+            box->setChecked(false);
+        }
+        return;
+    }
     const auto flags = cellInteger(cell);
     if (!flags)
         return;
@@ -609,12 +617,13 @@ void Page::restore()
         rows.push_back(std::move(cells));
     }
     std::vector<RowIds> ids = std::move(hiddenIds);
+    // Set aside no more before they are back: whoever the grid's change reaches sees each row once.
+    dropHidden();
     const int first = grid->RowCount() > 1 ? entryRow(grid) : grid->RowCount();
     rows.push_back(grid->RowCount() > 1 ? grid->rowCells(first) : QStringList(cols, QString()));
     ids.push_back(grid->rowIds(first));
     grid->replaceRowsFrom(first, std::move(rows), std::move(ids));
     grid->setFixedRows(1);
-    dropHidden();
 }
 
 void Page::forEachRow(const std::function<void(const QStringList&, RowIds)>& visit) const

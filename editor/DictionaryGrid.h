@@ -133,8 +133,9 @@ bool removeRowWithoutKey(TVarGrid* grid, int row, std::initializer_list<int> key
 
 // ---- Flag boxes and a flags cell ----
 
-// Shows the flags cell in the boxes, each its own bit. A cell that is empty or not a number
-// leaves them as they are. A box that flips runs its click handler, as a user click would.
+// Shows the flags cell in the boxes, each its own bit. An empty cell clears them (no handler
+// runs); a cell that is not a number leaves them as they are. A box that flips runs its click
+// handler, as a user click would.
 void showFlags(const QList<TVarCheckBox*>& boxes, const QString& cell);
 // A click on `box`: its bit of the cell is set when the box is checked and cleared otherwise,
 // every other bit kept; an empty cell counts as 0. A cell that is no number throws the

@@ -4,14 +4,22 @@
 #include "DataRecords.h"
 
 #include "DictionaryGrid.h"
+#include "DictionarySet.h"
+#include "KeyComparison.h"
 #include "Records.h"
 #include "SelfDescription.h"
 #include "Status.h"
 
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
 
 #include "PageLayout.h"
 
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <optional>
 #include <span>
 #include <tuple>
 
@@ -92,12 +100,7 @@ void TMain::RefreshKeyRow()
         SortKeyGrid();
     }
 
-    const int row = grid->Row();
-    const QString table = grid->Cells(kKeyFile, row);
-    if (!table.isEmpty())
-        followReferenceRow(*mKeysPage, row, ChooseField, mChooseFieldIds);
-
-    showFlags(keyFlagBoxes(), grid->Cells(kKeyFlags, row));
+    showKeyRowControls();
 
     // The list offers the tables by their names without the blanks that pad them; the box shows
     // the filter in force, empty when none.
@@ -162,8 +165,16 @@ void TMain::IndexFilterChange()
         mKeysPage->filter = filter;
     }
     grid->setVisible(visible);
-    // The flag boxes follow the row the filter leaves current.
-    showFlags(keyFlagBoxes(), grid->Cells(kKeyFlags, grid->Row()));
+    showKeyRowControls();
+}
+
+// The Field list offers the fields of the current row's table (none for a row without one) and
+// the flag boxes show its flags (none ticked for an empty cell).
+void TMain::showKeyRowControls()
+{
+    const int row = KeyGrid->Row();
+    followReferenceRow(*mKeysPage, row, ChooseField, mChooseFieldIds);
+    showFlags(keyFlagBoxes(), KeyGrid->Cells(kKeyFlags, row));
 }
 
 void TMain::ChClickKey(TVarCheckBox* sender)
@@ -211,8 +222,8 @@ void TMain::ChooseFieldChange()
 }
 
 // Add Key: a new row of the filtered table (as the Files grid names it), "0" in the other
-// cells, above the entry row, which keeps what is typed in it. Nothing when the filter's text
-// is no table's name.
+// cells, above the entry row, which keeps what is typed in it; the new row becomes current.
+// Nothing when the filter's text is no table's name.
 void TMain::AddKeyClick()
 {
     nameStep(QStringLiteral("Add Key"));
@@ -228,6 +239,8 @@ void TMain::AddKeyClick()
     if (const auto id = cellInteger(FileGrid, kFileId, table))
         KeyGrid->setRowIds(last, {*id, RowIds::kNone});
     KeyGrid->setRowText(entryRow(KeyGrid), typed.join(QLatin1Char('\n')));
+    KeyGrid->setRow(last);
+    showKeyRowControls();
 }
 
 void TMain::DeleteKeyClick()
@@ -290,14 +303,92 @@ void TMain::BuildKeysDDFClick()
 {
     notAStep();
     const DictionaryIndex index = dictionaryIndex();
-    buildPage<dict::IndexRecord>(*mKeysPage, 1, [&](const BuildCells& cells, int row, dict::BuildReport& report) {
-        dict::IndexRecord record;
-        std::tie(record.file, record.field) = referenceIds(index, KeyGrid, cells, row, report);
-        record.number = cells.int16(kKeyNumber, row);
-        record.part = cells.int16(kKeyPart, row);
-        record.flags = cells.int16(kKeyFlags, row);
-        return record;
-    });
+    buildPage<dict::IndexRecord>(
+        *mKeysPage, 1,
+        [&](const BuildCells& cells, int row, dict::BuildReport& report) {
+            dict::IndexRecord record;
+            std::tie(record.file, record.field) = referenceIds(index, KeyGrid, cells, row, report);
+            record.number = cells.int16(kKeyNumber, row);
+            record.part = cells.int16(kKeyPart, row);
+            record.flags = cells.int16(kKeyFlags, row);
+            return record;
+        },
+        {},
+        [this](const std::vector<dict::IndexRecord>& records, const std::vector<int>& rows,
+               dict::BuildReport& report) { noteKeysUnlikeTheirDataFiles(records, rows, report); });
+}
+
+// A key with a row edited since the page was opened or built is compared with the same key of
+// its table's data file (its location taken in the folder built into), as quillan-cli check
+// compares it; what differs is noted on the key's edited rows, and written as typed.
+void TMain::noteKeysUnlikeTheirDataFiles(const std::vector<dict::IndexRecord>& records,
+                                         const std::vector<int>& rows, dict::BuildReport& report)
+{
+    const DictionaryIndex index = dictionaryIndex();
+    const auto tableRowOf = [&](qint16 id) { return findRowByNumber(FileGrid, kFileId, id); };
+    const auto describesDictionary = [&](int tableRow) {
+        return dict::describesDictionary(
+            FileGrid->Cells(kFileName, tableRow).toStdString(),
+            withoutTrailingBlanks(FileGrid->Cells(kFileLoc, tableRow)).toStdString());
+    };
+    std::map<std::pair<qint16, qint16>, std::vector<std::size_t>> keys; // (table, key): records by part
+    std::vector<int> numbers;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const int tableRow = tableRowOf(records[i].file);
+        if (tableRow < 1)
+            continue;
+        keys[{records[i].file, records[i].number}].push_back(i);
+        if (!describesDictionary(tableRow))
+            numbers.push_back(records[i].number);
+    }
+    const bool fromOne = dict::keysNumberedFromOne(numbers);
+    const std::string fileName = mKeysPage->fileName.toStdString();
+    for (auto& [key, members] : keys) {
+        std::stable_sort(members.begin(), members.end(),
+                         [&](std::size_t a, std::size_t b) { return records[a].part < records[b].part; });
+        const auto edited = [&](std::size_t i) { return !mKeysPage->rowAsBuilt(KeyGrid->rowCells(rows[i])); };
+        if (std::none_of(members.begin(), members.end(), edited))
+            continue;
+        const int tableRow = tableRowOf(key.first);
+        const QString location = withoutTrailingBlanks(FileGrid->Cells(kFileLoc, tableRow));
+        dict::DataFileLayout file;
+        if (location.isEmpty() ||
+            dict::statDataFile(QFile::encodeName(QDir::current().absoluteFilePath(location)).toStdString(),
+                               file))
+            continue; // a data file that does not open is no key's finding
+        std::vector<std::optional<dict::DescribedSegment>> segments;
+        for (std::size_t i : members) {
+            const QStringList* field = index.fieldCells(records[i].field);
+            if (field && numberOrZero((*field)[kFieldFile]) == key.first)
+                segments.push_back(dict::DescribedSegment{numberOrZero((*field)[kFieldOffset]) + 1,
+                                                          numberOrZero((*field)[kFieldSize]),
+                                                          static_cast<uint16_t>(records[i].flags)});
+            else
+                segments.push_back(std::nullopt);
+        }
+        const bool tableHasKeyZero = keys.count({key.first, qint16(0)}) > 0;
+        const int fileKey = dict::dataFileKeyNumber(key.second, fromOne, tableHasKeyZero);
+        for (const dict::KeyDifference& d : dict::compareKeyWithDataFile(
+                 segments, file, fileKey, !dict::isDictionaryFileLocation(location.toStdString()))) {
+            std::string sentence = d.message;
+            sentence[0] = char(std::tolower(static_cast<unsigned char>(sentence[0])));
+            sentence.pop_back(); // its full stop
+            const std::string what =
+                "key " + std::to_string(key.second) + " of " +
+                withoutTrailingBlanks(FileGrid->Cells(kFileName, tableRow)).toStdString() + " against " +
+                location.toStdString() + ": " + sentence +
+                " (written as typed; quillan-cli check reports it too)";
+            if (d.segment >= 0) {
+                if (edited(members[std::size_t(d.segment)]))
+                    report.rowNoted(fileName, rows[members[std::size_t(d.segment)]], what);
+            } else
+                for (std::size_t i : members)
+                    if (edited(i)) {
+                        report.rowNoted(fileName, rows[i], what);
+                        break;
+                    }
+        }
+    }
 }
 
 // ---- Layout and wiring ----

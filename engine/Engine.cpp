@@ -309,10 +309,17 @@ int16_t Engine::open(void* positionBlock, const Call& c)
                 genuineReader ? genuineReader
                               : GenuineRecordReader([](const std::string& p, const GenuineInfo& i,
                                                        std::vector<std::vector<uint8_t>>& records,
-                                                       std::vector<GenuineDamage>& damaged) {
-                                    return readGenuineRecords(p, i, records, &damaged);
+                                                       std::vector<GenuineDamage>& damaged,
+                                                       std::vector<GenuineKeyOrder>& keyOrders) {
+                                    return readGenuineRecords(p, i, records, &damaged, &keyOrders);
                                 });
-            if (int16_t s2 = MemoryFile::open(*path, std::move(info), std::move(reader), genuine))
+            GenuineIndexOpener indexOpener;
+            if (!genuineReader)
+                indexOpener = [](const std::string& p, const GenuineInfo& i) {
+                    return GenuineIndex::open(p, i);
+                };
+            if (int16_t s2 = MemoryFile::open(*path, std::move(info), std::move(reader), genuine,
+                                              std::move(indexOpener)))
                 return s2;
             backend = std::move(genuine);
         }

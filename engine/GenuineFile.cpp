@@ -3,6 +3,7 @@
 #include "Status.h"
 #include "genuine/ByteSource.h"
 #include "genuine/FileControl.h"
+#include "genuine/KeyOrder.h"
 #include "genuine/PageMap.h"
 #include "genuine/Records.h"
 #include "genuine/StatImage.h"
@@ -67,9 +68,11 @@ int16_t open(ByteSource& source, GenuineInfo& info)
 }
 
 int16_t read(ByteSource& source, const GenuineInfo& info, std::vector<std::vector<uint8_t>>& records,
-             std::vector<GenuineDamage>* damaged)
+             std::vector<GenuineDamage>* damaged, std::vector<GenuineKeyOrder>* keyOrders)
 {
     records.clear();
+    if (keyOrders)
+        keyOrders->clear();
     if (damaged)
         damaged->clear();
     if (!info.recordsReadable)
@@ -91,6 +94,8 @@ int16_t read(ByteSource& source, const GenuineInfo& info, std::vector<std::vecto
     if (int16_t status = readRecords(source, fcr, map, set))
         return status;
     const bool countDiffers = set.records.size() != fcr.recordCount;
+    if (keyOrders && set.damaged.empty() && set.expectedPages == 0 && !set.chainBroken)
+        *keyOrders = readKeyOrders(source, fcr, map, set);
     records = std::move(set.records);
     // A chain that breaks past the end of a cut file names its last page at the end.
     if (set.chainPastTheEnd)
@@ -129,7 +134,8 @@ int16_t openGenuineFile(const std::string& path, GenuineInfo& info)
 }
 
 int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
-                           std::vector<std::vector<uint8_t>>& records, std::vector<GenuineDamage>* damaged)
+                           std::vector<std::vector<uint8_t>>& records, std::vector<GenuineDamage>* damaged,
+                           std::vector<GenuineKeyOrder>* keyOrders)
 {
     FileSource source(path);
     if (!source.ok()) {
@@ -138,7 +144,75 @@ int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
             damaged->clear();
         return btr::StatusIoError;
     }
-    return read(source, info, records, damaged);
+    return read(source, info, records, damaged, keyOrders);
+}
+
+struct GenuineIndex::State {
+    explicit State(const std::string& path) : source(path) {}
+    FileSource source;
+    FileControl fcr;
+    PageMap map;
+    size_t slotsPerPage = 0;
+    std::vector<uint32_t> addresses;
+    std::vector<GenuineKeyOrder> orders;
+    uint64_t cachedPage = UINT64_MAX;
+    Page page;
+};
+
+GenuineIndex::GenuineIndex(std::unique_ptr<State> state) : mState(std::move(state)) {}
+GenuineIndex::~GenuineIndex() = default;
+
+std::unique_ptr<GenuineIndex> GenuineIndex::open(const std::string& path, const GenuineInfo& info)
+{
+    auto state = std::make_unique<State>(path);
+    State& st = *state;
+    std::string why;
+    if (!info.recordsReadable || !st.source.ok() || parseFileControl(st.source, st.fcr, why) != 0 ||
+        unreadableReason(st.fcr, why) != 0 || st.fcr.family == Family::Pre6 || st.fcr.variable() ||
+        st.fcr.compressed || st.map.load(st.source, st.fcr) != 0 || !st.map.refusal().empty())
+        return nullptr;
+    RecordSet set;
+    if (readRecords(st.source, st.fcr, st.map, set, false) != 0 || !set.damaged.empty() ||
+        set.expectedPages != 0 || set.records.size() != st.fcr.recordCount)
+        return nullptr;
+    st.orders = readKeyOrders(st.source, st.fcr, st.map, set, true);
+    st.addresses = std::move(set.addresses);
+    st.slotsPerPage = (st.fcr.pageSize - st.fcr.pageHeader()) / st.fcr.physicalLength;
+    return std::unique_ptr<GenuineIndex>(new GenuineIndex(std::move(state)));
+}
+
+size_t GenuineIndex::records() const
+{
+    return mState->addresses.size();
+}
+
+std::vector<GenuineKeyOrder>& GenuineIndex::keyOrders()
+{
+    return mState->orders;
+}
+
+bool GenuineIndex::read(size_t index, std::vector<uint8_t>& record)
+{
+    State& st = *mState;
+    if (index >= st.addresses.size())
+        return false;
+    const unsigned bits = slotBits(st.slotsPerPage);
+    const uint32_t address = st.addresses[index];
+    const uint32_t logical = address >> bits;
+    const size_t slot = address & ((size_t(1) << bits) - 1);
+    uint64_t physical = 0;
+    if (!st.map.physical(logical, PageData, physical))
+        return false;
+    if (physical != st.cachedPage) {
+        st.cachedPage = UINT64_MAX;
+        if (!readBlock(st.source, physical * st.fcr.pageSize, st.fcr.pageSize, st.page))
+            return false;
+        st.cachedPage = physical;
+    }
+    const size_t at = st.fcr.pageHeader() + slot * st.fcr.physicalLength;
+    record.clear();
+    return st.page.u16(at) != 0 &&
+           st.page.copy(at + st.fcr.recordOffsetInSlot(), st.fcr.recordLength, record);
 }
 
 bool looksLikeGenuineFile(const uint8_t* head, size_t size)
@@ -155,10 +229,11 @@ int16_t openGenuineImage(const uint8_t* data, size_t size, GenuineInfo& info)
 }
 
 int16_t readGenuineImageRecords(const uint8_t* data, size_t size, const GenuineInfo& info,
-                                std::vector<std::vector<uint8_t>>& records, std::vector<GenuineDamage>* damaged)
+                                std::vector<std::vector<uint8_t>>& records,
+                                std::vector<GenuineDamage>* damaged, std::vector<GenuineKeyOrder>* keyOrders)
 {
     MemorySource source(data, size);
-    return read(source, info, records, damaged);
+    return read(source, info, records, damaged, keyOrders);
 }
 
 } // namespace engine

@@ -4,6 +4,7 @@
 // file control record only; readGenuineRecords reads the records (physical order) on demand.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,18 @@ struct GenuineDamage {
     uint64_t value = 0;
 };
 
+// The records of one key in the order the file's own index pages give, as indexes into the
+// records read (null keys left out); walked false when the key's index pages are absent or do
+// not bear out (see engine/genuine/KeyOrder.h). Nothing here says the order is the key's: a
+// reader of it checks that before trusting it.
+struct GenuineKeyOrder {
+    bool walked = false;
+    std::vector<uint32_t> records;
+    // When asked for: the key bytes the index pages hold for each of those records, a key's
+    // length each.
+    std::vector<uint8_t> keys;
+};
+
 // 0 and info filled when path is a genuine record-manager file this reader understands;
 // 30 when it is not a record-manager file (its first bytes are no file control record of a known
 // family); 4100 with info.reason when its control record is one but cannot be understood (a key
@@ -58,10 +71,32 @@ int16_t openGenuineFile(const std::string& path, GenuineInfo& info);
 // longer opens; 2 on an I/O error or a damaged file, records then empty. With damaged given,
 // damaged pages are skipped instead: the records of every sound page come back with 0 and the
 // skipped pages are listed (2 then only when the file as a whole cannot be read; see
-// engine/genuine/Records.h).
+// engine/genuine/Records.h). With keyOrders given and every record read, one order per key
+// comes back too (none walked when pages were damaged).
 int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
                            std::vector<std::vector<uint8_t>>& records,
-                           std::vector<GenuineDamage>* damaged = nullptr);
+                           std::vector<GenuineDamage>* damaged = nullptr,
+                           std::vector<GenuineKeyOrder>* keyOrders = nullptr);
+
+// A fixed-length, uncompressed 6.x or 8.x file read without its records: how many there are and
+// each key's order from its index pages (with their key bytes); a record is read when asked for.
+class GenuineIndex {
+public:
+    // Null when the file is not of that kind or not readable as a whole: an I/O error, a damaged
+    // page, a file cut short, or not as many records as its control record counts.
+    static std::unique_ptr<GenuineIndex> open(const std::string& path, const GenuineInfo& info);
+    ~GenuineIndex();
+
+    size_t records() const;
+    std::vector<GenuineKeyOrder>& keyOrders();
+    // Record `index` (physical order, from 0); false when it cannot be read now.
+    bool read(size_t index, std::vector<uint8_t>& record);
+
+private:
+    struct State;
+    explicit GenuineIndex(std::unique_ptr<State> state);
+    std::unique_ptr<State> mState;
+};
 
 // True when the first bytes of a file (size of them) begin a file control record of a known
 // family with a sane page size, whether or not the rest of the file can be understood: such a
@@ -72,6 +107,7 @@ bool looksLikeGenuineFile(const uint8_t* head, size_t size);
 int16_t openGenuineImage(const uint8_t* data, size_t size, GenuineInfo& info);
 int16_t readGenuineImageRecords(const uint8_t* data, size_t size, const GenuineInfo& info,
                                 std::vector<std::vector<uint8_t>>& records,
-                                std::vector<GenuineDamage>* damaged = nullptr);
+                                std::vector<GenuineDamage>* damaged = nullptr,
+                                std::vector<GenuineKeyOrder>* keyOrders = nullptr);
 
 } // namespace engine

@@ -22,7 +22,7 @@ void recordKey(const KeyDefinition& key, const std::vector<uint8_t>& record, std
 }
 
 int16_t MemoryFile::open(const std::string& path, GenuineInfo info, GenuineRecordReader reader,
-                         std::unique_ptr<MemoryFile>& out)
+                         std::unique_ptr<MemoryFile>& out, GenuineIndexOpener indexOpener)
 {
     std::unique_ptr<MemoryFile> file(new MemoryFile);
     if (!parseStatImage(info.stat.data(), info.stat.size(), file->mDef))
@@ -30,6 +30,7 @@ int16_t MemoryFile::open(const std::string& path, GenuineInfo info, GenuineRecor
     file->mPath = path;
     file->mInfo = std::move(info);
     file->mReader = std::move(reader);
+    file->mIndexOpener = std::move(indexOpener);
     file->mPaths.resize(file->mDef.keys.size());
     out = std::move(file);
     return btr::StatusSuccess;
@@ -42,15 +43,57 @@ int16_t MemoryFile::stat(bool withVersion, std::vector<uint8_t>& image)
     return btr::StatusSuccess;
 }
 
+bool MemoryFile::indexed()
+{
+    if (mLoaded)
+        return false;
+    if (!mIndexTried) {
+        mIndexTried = true;
+        if (mIndexOpener && mInfo.recordsReadable)
+            mIndex = mIndexOpener(mPath, mInfo);
+        if (mIndex) {
+            mRecords.assign(mIndex->records(), {});
+            mFetched.assign(mRecords.size(), false);
+        }
+    }
+    return mIndex != nullptr;
+}
+
+const std::vector<uint8_t>* MemoryFile::recordAt(size_t index)
+{
+    if (mIndex && !mLoaded && !mFetched[index]) {
+        if (!mIndex->read(index, mRecords[index]))
+            return nullptr;
+        mFetched[index] = true;
+        ++mFetches;
+    }
+    return &mRecords[index];
+}
+
+// Records read one at a time cost a page read each: once they come to a sixteenth of the file,
+// reading the rest whole is cheaper.
+void MemoryFile::readWholeWhenCheaper()
+{
+    if (mIndex && !mLoaded && mFetches > mRecords.size() / 16)
+        load();
+}
+
 int16_t MemoryFile::load()
 {
     if (mLoaded)
         return mLoadStatus;
     mLoaded = true;
+    if (mIndex) { // every record now, and every path again from what the whole read gives
+        mIndex.reset();
+        mFetched.clear();
+        mRecords.clear();
+        for (Path& p : mPaths)
+            p = Path{};
+    }
     if (!mInfo.recordsReadable)
         mLoadStatus = mInfo.readStatus ? mInfo.readStatus : int16_t(btr::StatusIoError);
     else
-        mLoadStatus = mReader(mPath, mInfo, mRecords, mDamaged);
+        mLoadStatus = mReader(mPath, mInfo, mRecords, mDamaged, mKeyOrders);
     if (mLoadStatus == btr::StatusRecordCountDiffers) {
         mCountDiffers = true;
         mLoadStatus = btr::StatusSuccess;
@@ -61,6 +104,8 @@ int16_t MemoryFile::load()
         mRecords.clear();
         mDamaged.clear();
     }
+    if (mLoadStatus != 0 || !mDamaged.empty())
+        mKeyOrders.clear();
     if (!mDamaged.empty()) {
         size_t d = 0;
         for (size_t i = 0; i <= mRecords.size(); ++i) {
@@ -75,13 +120,21 @@ int16_t MemoryFile::load()
 
 int16_t MemoryFile::path(size_t keyIndex, Path*& out)
 {
+    Path& built = mPaths[keyIndex];
+    if (!built.built && indexed() && pathFromIndex(keyIndex, built))
+        built.built = true;
+    if (built.built && !mLoaded) {
+        out = &built;
+        return btr::StatusSuccess;
+    }
     if (int16_t st = load())
         return st;
     if (!mDamaged.empty())
         return btr::StatusIoError;
     Path& p = mPaths[keyIndex];
-    if (!p.built) {
+    if (!p.built && !pathFromIndexPages(keyIndex, p)) {
         const KeyDefinition& key = mDef.keys[keyIndex];
+        p.entries.clear();
         std::vector<uint8_t> value;
         for (uint32_t i = 0; i < mRecords.size(); ++i) {
             recordKey(key, mRecords[i], value);
@@ -89,24 +142,100 @@ int16_t MemoryFile::path(size_t keyIndex, Path*& out)
                 p.entries.emplace_back(keyImage(key, value.data()), i);
         }
         std::sort(p.entries.begin(), p.entries.end());
-        p.built = true;
     }
+    p.built = true;
+    if (keyIndex < mKeyOrders.size())
+        mKeyOrders[keyIndex] = GenuineKeyOrder{};
     out = &p;
     return btr::StatusSuccess;
 }
 
-void MemoryFile::found(size_t keyIndex, const Path& p, size_t at, FoundRecord& out) const
+bool keyPathFromOrder(const KeyDefinition& key, const std::vector<std::vector<uint8_t>>& records,
+                      const std::vector<uint32_t>& order,
+                      std::vector<std::pair<std::string, uint32_t>>& entries)
+{
+    std::vector<bool> seen(records.size(), false);
+    std::vector<uint8_t> value;
+    entries.clear();
+    entries.reserve(order.size());
+    for (const uint32_t i : order) {
+        if (i >= records.size() || seen[i])
+            return false;
+        seen[i] = true;
+        recordKey(key, records[i], value);
+        if (isNullKey(key, value.data()))
+            return false;
+        entries.emplace_back(keyImage(key, value.data()), i);
+        if (entries.size() > 1 && !(entries[entries.size() - 2] < entries.back()))
+            return false;
+    }
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (seen[i])
+            continue;
+        recordKey(key, records[i], value);
+        if (!isNullKey(key, value.data()))
+            return false;
+    }
+    return true;
+}
+
+// Without the records: the order and key bytes the index pages give, taken when they hold every
+// record once in ascending (image, record number) order. Keys with null values are not taken
+// (which records they leave out cannot be told without the records).
+bool MemoryFile::pathFromIndex(size_t keyIndex, Path& p)
+{
+    std::vector<GenuineKeyOrder>& orders = mIndex->keyOrders();
+    if (keyIndex >= orders.size() || !orders[keyIndex].walked)
+        return false;
+    GenuineKeyOrder order = std::move(orders[keyIndex]);
+    orders[keyIndex] = GenuineKeyOrder{};
+    const KeyDefinition& key = mDef.keys[keyIndex];
+    if ((key.flags & (keyflag::NullAll | keyflag::NullAny)) || order.records.size() != mRecords.size() ||
+        order.keys.size() != order.records.size() * key.length)
+        return false;
+    std::vector<bool> seen(mRecords.size(), false);
+    p.entries.clear();
+    p.entries.reserve(order.records.size());
+    for (size_t j = 0; j < order.records.size(); ++j) {
+        const uint32_t i = order.records[j];
+        if (i >= seen.size() || seen[i])
+            return false;
+        seen[i] = true;
+        p.entries.emplace_back(keyImage(key, order.keys.data() + j * key.length), i);
+        if (j > 0 && !(p.entries[j - 1] < p.entries[j]))
+            return false;
+    }
+    return true;
+}
+
+bool MemoryFile::pathFromIndexPages(size_t keyIndex, Path& p) const
+{
+    return keyIndex < mKeyOrders.size() && mKeyOrders[keyIndex].walked &&
+           keyPathFromOrder(mDef.keys[keyIndex], mRecords, mKeyOrders[keyIndex].records, p.entries);
+}
+
+bool MemoryFile::found(size_t keyIndex, const Path& p, size_t at, FoundRecord& out)
 {
     const uint32_t index = p.entries[at].second;
+    const std::vector<uint8_t>* record = recordAt(index);
+    if (!record)
+        return false;
+    if (mIndex && !mLoaded) { // the record must bear out its entry
+        recordKey(mDef.keys[keyIndex], *record, mKeyValue);
+        if (keyImage(mDef.keys[keyIndex], mKeyValue.data()) != p.entries[at].first)
+            return false;
+    }
     out.address = index + 1;
-    out.data = mRecords[index];
+    out.data = *record;
     out.entry.image = p.entries[at].first;
     out.entry.sequence = mDef.keys[keyIndex].duplicates() ? index : 0;
+    return true;
 }
 
 int16_t MemoryFile::seekKey(size_t keyIndex, KeySeek how, const std::string& image, const KeyEntry& from,
                             FoundRecord& out)
 {
+    readWholeWhenCheaper();
     Path* p = nullptr;
     if (int16_t st = path(keyIndex, p))
         return st;
@@ -158,14 +287,21 @@ int16_t MemoryFile::seekKey(size_t keyIndex, KeySeek how, const std::string& ima
     }
     if (pos < 0)
         return endOfRecords();
-    found(keyIndex, *p, static_cast<size_t>(pos), out);
-    return btr::StatusSuccess;
+    if (found(keyIndex, *p, static_cast<size_t>(pos), out))
+        return btr::StatusSuccess;
+    // Read without its records, the file does not bear out its index pages: read it whole.
+    if (int16_t st = load())
+        return st;
+    return seekKey(keyIndex, how, image, from, out);
 }
 
 int16_t MemoryFile::step(StepSeek how, uint32_t from, FoundRecord& out)
 {
-    if (int16_t st = load())
-        return st;
+    readWholeWhenCheaper();
+    // Read without its records, a file has no damaged pages (else it is read whole).
+    if (!(mIndex && !mLoaded))
+        if (int16_t st = load())
+            return st;
     const bool damaged = !mDamaged.empty();
     const long n = static_cast<long>(damaged ? mSequence.size() : mRecords.size());
     long index = -1;
@@ -189,7 +325,13 @@ int16_t MemoryFile::step(StepSeek how, uint32_t from, FoundRecord& out)
     out.entry = KeyEntry{};
     out.skippedPage = false;
     if (!damaged) {
-        out.data = mRecords[index];
+        const std::vector<uint8_t>* record = recordAt(static_cast<size_t>(index));
+        if (!record) { // the file changed or does not bear out its tables: read it whole
+            if (int16_t st = load())
+                return st;
+            return step(how, from, out);
+        }
+        out.data = *record;
         return btr::StatusSuccess;
     }
     const int64_t at = mSequence[index];
@@ -215,14 +357,22 @@ int16_t MemoryFile::endOfRecords() const
 
 int16_t MemoryFile::read(uint32_t address, FoundRecord& out)
 {
-    if (int16_t st = load())
-        return st;
+    readWholeWhenCheaper();
+    if (!(mIndex && !mLoaded))
+        if (int16_t st = load())
+            return st;
     if (!mDamaged.empty())
         return btr::StatusIoError;
     if (address == 0 || address > mRecords.size())
         return btr::StatusInvalidRecordAddress;
+    const std::vector<uint8_t>* record = recordAt(address - 1);
+    if (!record) {
+        if (int16_t st = load())
+            return st;
+        return read(address, out);
+    }
     out.address = address;
-    out.data = mRecords[address - 1];
+    out.data = *record;
     out.entry = KeyEntry{};
     return btr::StatusSuccess;
 }

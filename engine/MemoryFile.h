@@ -1,8 +1,10 @@
 #pragma once
 // A genuine file written by a real record manager, open read-only. Stat comes from the
 // reader's statistics; the records are read on the first record operation and kept in memory,
-// each key path as the record numbers sorted by key image (null keys left out). Addresses are
-// physical record numbers counted from 1.
+// each key path as the record numbers sorted by key image (null keys left out). A key path is
+// taken from the order the file's index pages give when that order holds every record with a
+// non-null key once, ascending by (key image, record number): exactly the sorted path, without
+// the sort. Addresses are physical record numbers counted from 1.
 //
 // A file with damaged pages: Step operations go through the sound records in physical order and
 // answer 2 once at the place of each damaged page (FoundRecord::skippedPage), addresses then
@@ -20,15 +22,24 @@
 
 namespace engine {
 
-// Reads the records of a genuine file, skipping damaged pages (see readGenuineRecords).
-using GenuineRecordReader = std::function<int16_t(const std::string&, const GenuineInfo&,
-                                                  std::vector<std::vector<uint8_t>>&, std::vector<GenuineDamage>&)>;
+// Reads the records of a genuine file, skipping damaged pages, with the key orders its index
+// pages give (see readGenuineRecords).
+using GenuineRecordReader =
+    std::function<int16_t(const std::string&, const GenuineInfo&, std::vector<std::vector<uint8_t>>&,
+                          std::vector<GenuineDamage>&, std::vector<GenuineKeyOrder>&)>;
+
+// Reads a genuine file without its records (see GenuineIndex); null when it cannot be.
+using GenuineIndexOpener =
+    std::function<std::unique_ptr<GenuineIndex>(const std::string&, const GenuineInfo&)>;
 
 class MemoryFile final : public FileBackend {
 public:
-    // 0, or 30 when the reader's statistics cannot be understood.
+    // 0, or 30 when the reader's statistics cannot be understood. With indexOpener, the first key
+    // read tries to do without reading the records: where the file's index pages give a key's
+    // path, records are read one at a time as they are reached (each bearing out its entry, else
+    // the file is read whole after all).
     static int16_t open(const std::string& path, GenuineInfo info, GenuineRecordReader reader,
-                        std::unique_ptr<MemoryFile>& out);
+                        std::unique_ptr<MemoryFile>& out, GenuineIndexOpener indexOpener = nullptr);
 
     const FileDefinition& definition() const override { return mDef; }
     bool writable() const override { return false; }
@@ -52,7 +63,12 @@ private:
     };
     int16_t load();
     int16_t path(size_t keyIndex, Path*& out);
-    void found(size_t keyIndex, const Path& path, size_t at, FoundRecord& out) const;
+    bool pathFromIndexPages(size_t keyIndex, Path& p) const;
+    bool pathFromIndex(size_t keyIndex, Path& p);
+    bool indexed();
+    const std::vector<uint8_t>* recordAt(size_t index);
+    void readWholeWhenCheaper();
+    bool found(size_t keyIndex, const Path& path, size_t at, FoundRecord& out);
     int16_t endOfRecords() const;
 
     std::string mPath;
@@ -64,10 +80,25 @@ private:
     bool mCountDiffers = false;
     std::vector<std::vector<uint8_t>> mRecords;
     std::vector<GenuineDamage> mDamaged;
+    std::vector<GenuineKeyOrder> mKeyOrders; // dropped once each key's path is built
+    // Before the records are read (mLoaded false): the file read without them, mRecords then
+    // holding the records fetched so far.
+    GenuineIndexOpener mIndexOpener;
+    std::unique_ptr<GenuineIndex> mIndex;
+    bool mIndexTried = false;
+    std::vector<bool> mFetched;
+    size_t mFetches = 0;
+    std::vector<uint8_t> mKeyValue;
     // With damaged pages: physical order, a record index or -1 - the index of a damaged page.
     std::vector<int64_t> mSequence;
     std::vector<Path> mPaths;
 };
+
+// True when order (indexes into records) is key's path: every record whose key is not null
+// exactly once, ascending by (key image, record index); entries then hold that path.
+bool keyPathFromOrder(const KeyDefinition& key, const std::vector<std::vector<uint8_t>>& records,
+                      const std::vector<uint32_t>& order,
+                      std::vector<std::pair<std::string, uint32_t>>& entries);
 
 // Key value of a record: pads records shorter than the key's extent with zeros first.
 void recordKey(const KeyDefinition& key, const std::vector<uint8_t>& record, std::vector<uint8_t>& keyValue);

@@ -373,13 +373,19 @@ int bestIndex(sqlite3_vtab* vtab, sqlite3_index_info* info)
     }
     if (info->idxNum == 0)
         return SQLITE_OK;
+    // A constraint on an integer segment whose leading segments are integers held equal is
+    // answered exactly by the key range: SQLite need not check it again. IN lists are checked.
+    const ServedKey& served = t->keys[static_cast<std::size_t>(info->idxNum - 1)];
     int argument = 0;
     for (int i = 0; i < info->nConstraint; ++i) {
         const int segment = bestUse[static_cast<std::size_t>(i)];
         if (segment < 0)
             continue;
+        bool exact = !sqlite3_vtab_in(info, i, -1);
+        for (int s = 0; s <= segment && exact; ++s)
+            exact = served.segments[static_cast<std::size_t>(s)].kind != SegmentKind::Text;
         info->aConstraintUsage[i].argvIndex = ++argument;
-        info->aConstraintUsage[i].omit = 0;
+        info->aConstraintUsage[i].omit = exact ? 1 : 0;
         bestStr += " " + std::to_string(segment) + ":" + std::to_string(info->aConstraint[i].op);
     }
     info->orderByConsumed = bestOrdered;
@@ -502,9 +508,16 @@ int filter(sqlite3_vtab_cursor* cursor, int idxNum, const char* idxStr, int argc
         }
         const ServedSegment& s = key.segments[segment];
         if (s.kind != SegmentKind::Text) {
-            if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
-                narrowInteger(bounds[segment], bound, type == SQLITE_INTEGER, sqlite3_value_int64(v),
-                              sqlite3_value_double(v));
+            // The column's integer affinity makes a text that reads as a number that number; any
+            // other text or blob sorts above every number.
+            std::unique_ptr<sqlite3_value, decltype(&sqlite3_value_free)> numeric(sqlite3_value_dup(v),
+                                                                                  sqlite3_value_free);
+            const int as = numeric ? sqlite3_value_numeric_type(numeric.get()) : type;
+            if (as == SQLITE_INTEGER || as == SQLITE_FLOAT)
+                narrowInteger(bounds[segment], bound, as == SQLITE_INTEGER,
+                              sqlite3_value_int64(numeric.get()), sqlite3_value_double(numeric.get()));
+            else if (bound == Bound::Equal || bound == Bound::Greater || bound == Bound::GreaterOrEqual)
+                bounds[segment].empty = true;
         } else if (type == SQLITE_TEXT) {
             const std::string text(reinterpret_cast<const char*>(sqlite3_value_text(v)),
                                    static_cast<std::size_t>(sqlite3_value_bytes(v)));

@@ -511,7 +511,9 @@ std::vector<Gen> body(Style style, int fields, Rng& rng)
     return out;
 }
 
-Schema makeSchema(Rng& rng, Style style, int kinds)
+// tagAfterId: the record's kind follows the number that leads every record (an account or
+// order number, then the kind of transaction), instead of leading the record.
+Schema makeSchema(Rng& rng, Style style, int kinds, bool tagAfterId)
 {
     Schema s;
     s.style = style;
@@ -531,7 +533,7 @@ Schema makeSchema(Rng& rng, Style style, int kinds)
     id.step = rng.chance(0.7) ? 1 : rng.between(2, 9);
     id.key = true;
     id.type = rng.chance(0.3) ? kAutoincrement : id.type;
-    s.head.push_back(id);
+    s.head.insert(tagAfterId ? s.head.begin() : s.head.end(), id);
     for (int k = 0; k < kinds; ++k) {
         s.kinds.push_back(body(style, rng.between(kinds > 1 ? 3 : 5, kinds > 1 ? 10 : 22), rng));
         s.kindShare.push_back(0.2 + rng.uniform());
@@ -546,10 +548,11 @@ Schema makeSchema(Rng& rng, Style style, int kinds)
     return s;
 }
 
-CorpusFile generate(const std::string& name, uint32_t seed, Style style, int kinds, std::size_t count)
+CorpusFile generate(const std::string& name, uint32_t draw, Style style, int kinds, std::size_t count,
+                    bool tagAfterId)
 {
-    Rng rng(seed);
-    Schema s = makeSchema(rng, style, kinds);
+    Rng rng(draw);
+    Schema s = makeSchema(rng, style, kinds, tagAfterId);
     CorpusFile f;
     f.name = name;
     f.count = count;
@@ -650,6 +653,7 @@ std::vector<CorpusFile> makeCorpus(uint32_t seed)
         Style style;
         int kinds;
         std::size_t count;
+        bool tagAfterId = false;
     };
     const Plan plans[] = {
         {"tp_customers", Style::TurboPascal, 1, 2'000},
@@ -666,10 +670,12 @@ std::vector<CorpusFile> makeCorpus(uint32_t seed)
         {"c_log", Style::C, 1, 50'000},
         {"c_users", Style::C, 1, 60},
         {"c_mixed", Style::C, 3, 1'500},
+        {"cobol_trans_tagged", Style::Cobol, 3, 8'000, true},
+        {"tp_moves_tagged", Style::TurboPascal, 2, 600, true},
     };
     std::vector<CorpusFile> files;
     for (const Plan& p : plans)
-        files.push_back(generate(p.name, seed += 7919, p.style, p.kinds, p.count));
+        files.push_back(generate(p.name, seed += 7919, p.style, p.kinds, p.count, p.tagAfterId));
     return files;
 }
 

@@ -8,6 +8,7 @@
 // type accuracy >= 0.85 over the corpus.
 // Run: build/bench/dictionary/inference_eval (QUILLAN_CORPUS_SEED=N draws other files of the
 // same plan; QUILLAN_EVAL_DETAIL=NAME prints one file's true layouts beside its drafts).
+// whole_file/NAME times the draft and variants of every record of the largest file.
 #include "FieldInference.h"
 #include "InferenceCorpus.h"
 
@@ -132,7 +133,13 @@ void printDetail(const corpus::CorpusFile& f, const Sampled& s)
     std::printf("draft:\n");
     show(dict::inferFields(s.input));
     for (const dict::InferredVariant& v : dict::inferVariants(s.input).variants) {
-        std::printf("variant %s (%zu records):\n", v.tag.c_str(), v.records.size());
+        std::vector<std::size_t> ofKind(f.kinds.size());
+        for (std::size_t r : v.records)
+            ++ofKind[std::size_t(s.kindOf[r])];
+        std::printf("variant %s (%zu records; of each kind:", v.tag.c_str(), v.records.size());
+        for (std::size_t n : ofKind)
+            std::printf(" %zu", n);
+        std::printf("):\n");
         show(v.fields);
     }
 }
@@ -158,6 +165,21 @@ void evaluate(benchmark::State& state, const corpus::CorpusFile* f)
         result.typeAccuracy());
 }
 
+// The draft and the variants of every record of a file (`infer --sample 0`), timed.
+void draftWholeFile(benchmark::State& state, const corpus::CorpusFile* f)
+{
+    dict::InferenceInput in;
+    in.recordLength = f->recordLength;
+    in.count = f->count;
+    in.records = f->bytes;
+    in.keySegments = f->keys;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(dict::inferFields(in));
+        benchmark::DoNotOptimize(dict::inferVariants(in));
+    }
+    state.counters["records"] = double(f->count);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -169,6 +191,11 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(("infer/" + f.name).c_str(), evaluate, &f)
             ->Iterations(1)
             ->Unit(benchmark::kMillisecond);
+    const auto largest = std::max_element(files.begin(), files.end(), [](const auto& a, const auto& b) {
+        return a.count * a.recordLength < b.count * b.recordLength;
+    });
+    benchmark::RegisterBenchmark(("whole_file/" + largest->name).c_str(), draftWholeFile, &*largest)
+        ->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -81,6 +81,8 @@ bool readKey(const Page& fcr, size_t offset, FileControl& out, uint8_t key, size
         s.extendedType = fcr.u8(offset + 0x1C);
         s.nullValue = fcr.u8(offset + 0x1D);
         s.key = key;
+        if (out.segments.size() == first)
+            s.root = indexPagePointer(fcr, offset, out.family, key);
         if (s.length == 0)
             return false;
         keyLength += s.length;
@@ -173,6 +175,21 @@ bool recogniseFamily(const Page& head, Family& family, uint32_t& pageSize)
         return false;
     }
     return sanePageSize(pageSize) && saneWord0A(head, family) && !head.overrun();
+}
+
+uint32_t indexPagePointer(const Page& page, size_t offset, Family family, uint8_t key)
+{
+    if (page.u32(offset) == 0xFFFFFFFF)
+        return kNoIndexPage;
+    switch (family) {
+    case Family::Pre6:
+        return page.ws32(offset);
+    case Family::V6:
+        return page.u8(offset + 1) == 0x80 + key ? page.page24(offset, offset + 2, offset + 3) : kNoIndexPage;
+    case Family::V8:
+        break;
+    }
+    return page.u32(offset);
 }
 
 bool FileControl::usesAcs() const

@@ -30,7 +30,17 @@ struct SegmentSpec {
     uint8_t extendedType = 0;
     uint8_t nullValue = 0;
     uint8_t key = 0;
+    // The key's root index page (kept with its first segment): pre-6 the physical page, 6.x and
+    // later the logical one; kNoIndexPage when the spec names none.
+    uint32_t root = 0xFFFFFFFF;
 };
+
+constexpr uint32_t kNoIndexPage = 0xFFFFFFFF;
+
+// A 4-byte index page pointer (root or child) in the family's form: pre-6 ws32 physical page,
+// 6.x [hi][0x80 + key][lo][mid] logical page, 8.x u32 logical page. kNoIndexPage for all 0xFF bytes
+// and for a 6.x pointer naming another key.
+uint32_t indexPagePointer(const Page& page, size_t offset, Family family, uint8_t key);
 
 struct FileControl {
     Family family = Family::Pre6;

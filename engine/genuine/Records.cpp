@@ -21,8 +21,8 @@ constexpr size_t kV6VariableHeader = 0x0C; // 6.x compressed files
 // check; the walk then lists the page as damaged and goes on.
 class RecordWalk {
 public:
-    RecordWalk(ByteSource& source, const FileControl& fcr, const PageMap& map, RecordSet& out)
-        : mSource(source), mFcr(fcr), mMap(map), mOut(out)
+    RecordWalk(ByteSource& source, const FileControl& fcr, const PageMap& map, RecordSet& out, bool keep)
+        : mSource(source), mFcr(fcr), mMap(map), mOut(out), mKeep(keep)
     {
     }
 
@@ -35,7 +35,7 @@ private:
     void markDeletedChain();
     bool looksLikeChainLink(uint32_t offset) const;
     bool readDataPage(uint64_t physical, Page& data);
-    void takeSlots(const Page& data, uint64_t physical, const std::vector<bool>* deleted);
+    void takeSlots(const Page& data, uint64_t physical, uint64_t number, const std::vector<bool>* deleted);
     bool liveSlot(const Page& page, size_t at) const;
     bool takeSlot(const Page& page, size_t at);
     bool appendVariablePart(const Page& page, size_t pointerAt, std::vector<uint8_t>& record);
@@ -52,6 +52,7 @@ private:
     const FileControl& mFcr;
     const PageMap& mMap;
     RecordSet& mOut;
+    const bool mKeep; // false: each record's place only (an empty record)
     size_t mSlotsPerPage = 0;
     uint64_t mPages = 0; // pages the file holds, a last one cut short included
     std::unordered_map<uint64_t, Page> mCache;
@@ -184,13 +185,16 @@ void RecordWalk::walkPre6()
             continue;
         if (!(data.u16(4) & 0x8000))
             continue;
-        takeSlots(data, p, mDeleted.empty() ? nullptr : &mDeleted);
+        takeSlots(data, p, p, mDeleted.empty() ? nullptr : &mDeleted);
     }
 }
 
-// The records of one data page's slots; deleted, when given, marks pre-6 slots on the chain.
-void RecordWalk::takeSlots(const Page& data, uint64_t physical, const std::vector<bool>* deleted)
+// The records of one data page's slots; number is the page's number as record addresses give it,
+// deleted, when given, marks pre-6 slots on the chain.
+void RecordWalk::takeSlots(const Page& data, uint64_t physical, uint64_t number,
+                           const std::vector<bool>* deleted)
 {
+    const size_t linked = static_cast<size_t>(mFcr.linkedDuplicateKeys());
     const size_t header = mFcr.pageHeader();
     const bool pre6 = mFcr.family == Family::Pre6;
     for (size_t s = 0; s < mSlotsPerPage; ++s) {
@@ -216,6 +220,9 @@ void RecordWalk::takeSlots(const Page& data, uint64_t physical, const std::vecto
             damaged(physical);
             continue;
         }
+        mOut.addresses.push_back(recordAddress(mFcr, number, s, mSlotsPerPage));
+        for (size_t k = 0; k < linked; ++k)
+            mOut.nextDuplicates.push_back(data.ws32(at + mFcr.slotHead() + 8 * k + 4));
         // Past a broken chain, a slot whose first bytes are a valid link may be a deleted one.
         if (pre6 && !mFcr.compressed && mOut.chainBroken && looksLikeChainLink(data.ws32(at)))
             ++mOut.couldBeDeleted;
@@ -253,7 +260,7 @@ void RecordWalk::walkDataPages()
             damaged(e.physical);
             continue;
         }
-        takeSlots(data, e.physical, nullptr);
+        takeSlots(data, e.physical, logical, nullptr);
     }
 }
 
@@ -264,6 +271,9 @@ bool RecordWalk::takeSlot(const Page& data, size_t at)
         std::vector<uint8_t> image;
         if (!compressedImage(data, at, image) ||
             !decompressRecord(image, mFcr.recordLength, record, mFcr.variable()))
+            return false;
+    } else if (!mKeep && !mFcr.variable()) {
+        if (!data.fits(at + mFcr.recordOffsetInSlot(), mFcr.recordLength))
             return false;
     } else {
         const size_t recordAt = at + mFcr.recordOffsetInSlot();
@@ -436,6 +446,21 @@ bool RecordWalk::compressedImage(const Page& data, size_t at, std::vector<uint8_
 
 } // namespace
 
+uint32_t recordAddress(const FileControl& fcr, uint64_t page, size_t slot, size_t slotsPerPage)
+{
+    if (fcr.family == Family::Pre6)
+        return static_cast<uint32_t>(page * fcr.pageSize + fcr.pageHeader() + slot * fcr.physicalLength);
+    return static_cast<uint32_t>(page << slotBits(slotsPerPage) | slot);
+}
+
+unsigned slotBits(size_t slotsPerPage)
+{
+    unsigned bits = 4;
+    while ((size_t(1) << bits) <= slotsPerPage)
+        ++bits;
+    return bits;
+}
+
 bool decompressRecord(const std::vector<uint8_t>& image, size_t length, std::vector<uint8_t>& record,
                       bool atLeast)
 {
@@ -468,10 +493,11 @@ bool decompressRecord(const std::vector<uint8_t>& image, size_t length, std::vec
     return atLeast ? record.size() >= length : record.size() == length;
 }
 
-int16_t readRecords(ByteSource& source, const FileControl& fcr, const PageMap& map, RecordSet& out)
+int16_t readRecords(ByteSource& source, const FileControl& fcr, const PageMap& map, RecordSet& out,
+                    bool keepRecords)
 {
     out = RecordSet{};
-    RecordWalk walk(source, fcr, map, out);
+    RecordWalk walk(source, fcr, map, out, keepRecords);
     const int16_t status = walk.run();
     if (status != btr::StatusSuccess)
         out = RecordSet{};

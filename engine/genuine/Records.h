@@ -18,6 +18,11 @@ struct DamagedPage {
 struct RecordSet {
     std::vector<std::vector<uint8_t>> records; // whole records, variable parts appended
     std::vector<DamagedPage> damaged;          // in physical order, each page once
+    // With each record: its address as index pages and duplicate chains name it (see
+    // recordAddress), and for each key with linked duplicates, in key order, the address of the
+    // next record of its chain (kNoIndexPage after the last): records x linkedDuplicateKeys() values.
+    std::vector<uint32_t> addresses;
+    std::vector<uint32_t> nextDuplicates;
     // Pre-6: the deleted-record chain broke on page chainBrokenAt (listed in damaged, its slots
     // left out), or there it leads past the end of a file cut short (chainPastTheEnd; the page is
     // read). Slots past the break were judged by their looks, and couldBeDeleted of the records
@@ -36,8 +41,17 @@ struct RecordSet {
 // (or that a cut file ends inside) is left out, its whole slots of a cut page excepted, and
 // listed in out.damaged, and reading goes on with the next. A pre-6 deleted-record chain that
 // breaks is followed up to the break (see RecordSet). 0 on success (damaged pages or not, whatever
-// the count); 2 when the slot layout cannot be (out then empty).
-int16_t readRecords(ByteSource& source, const FileControl& fcr, const PageMap& map, RecordSet& out);
+// the count); 2 when the slot layout cannot be (out then empty). Without keepRecords the records
+// of a fixed-length uncompressed file come back empty: their places (addresses) only.
+int16_t readRecords(ByteSource& source, const FileControl& fcr, const PageMap& map, RecordSet& out,
+                    bool keepRecords = true);
+
+// The address of slot `slot` of a data page: pre-6 the slot's byte offset in the file (page is
+// physical), 6.x and later logical page << b | slot with b the bits slots per page need, 4 at
+// least.
+uint32_t recordAddress(const FileControl& fcr, uint64_t page, size_t slot, size_t slotsPerPage);
+// The b of recordAddress: the bits slotsPerPage needs, 4 at least.
+unsigned slotBits(size_t slotsPerPage);
 
 // The longest record a compressed image may decode to.
 constexpr size_t kLongestDecodedRecord = 0x40000;

@@ -163,6 +163,19 @@ TEST_F(DataCliTest, recordsOfSeveralLayoutsInOneFileGetADraftEachAndCheckNamesTh
     EXPECT_NE(checked.out.find("the table LINE shares the file."), std::string::npos) << checked.out;
     EXPECT_NE(checked.out.find("the table HEADER shares the file."), std::string::npos) << checked.out;
 
+    // The kind of record after a number that leads every record, under the file's key.
+    const auto numbered = [](int i) {
+        std::vector<uint8_t> r = {uint8_t(i), uint8_t(i >> 8), 0};
+        const std::vector<uint8_t> order = generated::orderRecord(i);
+        r.insert(r.end(), order.begin(), order.end());
+        return r;
+    };
+    ASSERT_EQ(
+        generated::writeDataFile((d / "NUMBERED.DAT").string(), generated::kOrderLength + 3, 400, numbered),
+        0);
+    const Result after = run({"infer", (d / "NUMBERED.DAT").string()});
+    EXPECT_NE(after.out.find("Records with byte 3 0x48 (100 records):"), std::string::npos) << after.out;
+
     // Records of one layout: no variants, and nothing said about layouts.
     const fs::path plain = customerSet("plain");
     const Result one = run({"infer", (plain / "CUSTOMER.DAT").string(), "--json"});

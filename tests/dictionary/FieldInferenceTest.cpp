@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -377,6 +378,97 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 20, 0}, {24, 1, 0}, {25, 20, 0}}},
+        {"a byte of flags right before a string[20]",
+         28,
+         [](int i) {
+             static const char* const notes[] = {"urgent", "paid", "see letter", "call back before noon",
+                                                 "late"};
+             std::vector<uint8_t> r(28, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             r[4] = uint8_t(i * 97 % 256);
+             const std::string note = std::string(notes[i % 5]).substr(0, 20);
+             r[5] = uint8_t(note.size());
+             std::memcpy(&r[6], note.data(), note.size());
+             generated::putInt(r, 26, 2, uint64_t(i * 7 % 3000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 1, 1}, {5, 21, 10}, {26, 2, 1}}},
+        {"COBOL display numbers aligned right after a Y/N code and after a remark",
+         40,
+         [](int i) {
+             static const char* const notes[] = {"Urgent", "Paid", "See letter", "Call back before noon",
+                                                 "Late"};
+             std::vector<uint8_t> r(40, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             r[4] = i % 3 ? 'N' : 'Y';
+             const std::string amount = std::to_string(i * 7919 % 100000);
+             std::memcpy(&r[12 - amount.size()], amount.data(), amount.size());
+             generated::putText(r, 12, 20, notes[i % 5], ' ');
+             const std::string count = std::to_string(i * 31 % 5000);
+             std::memcpy(&r[40 - count.size()], count.data(), count.size());
+             return r;
+         },
+         {{0, 4, 1}, {4, 1, 0}, {5, 7, 0}, {12, 20, 0}, {32, 8, 0}}},
+        {"a display number whose first columns no value reaches, before NUL filler",
+         22,
+         [](int i) {
+             std::vector<uint8_t> r(22, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             std::memset(&r[4], ' ', 10);
+             const std::string count = std::to_string(i * 7919 % 100000);
+             std::memcpy(&r[14 - count.size()], count.data(), count.size());
+             return r;
+         },
+         {{0, 4, 1}, {4, 10, 0}, {14, 8, 0}}},
+        {"a date as text most records leave empty, right after a word of any value",
+         16,
+         [](int i) {
+             std::vector<uint8_t> r(16, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             generated::putInt(r, 4, 2, uint64_t(i * 7919 % 65536));
+             char date[16];
+             std::snprintf(date, sizeof date, "%04d%02d%02d", 1985 + i % 19, 1 + i % 12, 1 + i % 28);
+             if (i % 3 == 0)
+                 std::memcpy(&r[6], date, 8);
+             generated::putInt(r, 14, 2, uint64_t(i * 31 % 3000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 8, 0}, {14, 2, 1}}},
+        {"a DOS date before a word of any value",
+         8,
+         [](int i) {
+             std::vector<uint8_t> r(8, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             generated::putInt(r, 4, 2, uint64_t((5 + i % 20) << 9 | (1 + i % 12) << 5 | (1 + i * 7 % 28)));
+             generated::putInt(r, 6, 2, uint64_t(i * 7919 % 65536));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 14}, {6, 2, 1}}},
+        {"a word of any value before an amount of either sign",
+         12,
+         [](int i) {
+             std::vector<uint8_t> r(12, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             generated::putInt(r, 4, 2, uint64_t(i * 7919 % 65536));
+             generated::putInt(r, 6, 4, uint64_t(int64_t(i * 7717 % 20000 - 10000) * 37));
+             generated::putInt(r, 10, 2, uint64_t(i * 31 % 3000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 4, 1}, {10, 2, 1}}},
+        {"a date as text a third of the records leave blank, right before a name",
+         32,
+         [](int i) {
+             static const char* const names[] = {"Smith", "Miller", "Rossi", "Andersson", "King"};
+             std::vector<uint8_t> r(32, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+             char date[16];
+             std::snprintf(date, sizeof date, "%04d%02d%02d", 1985 + i % 19, 1 + i % 12, 1 + i % 28);
+             if (i % 3)
+                 std::memcpy(&r[4], date, 8);
+             generated::putText(r, 12, 20, names[i % 5], ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 8, 0}, {12, 20, 0}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
@@ -392,6 +484,70 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
                       c.expected[i])
                 << c.what << " #" << i << ": " << fields[i].reason;
     }
+}
+
+TEST(FieldInference, stringsOfAProgramThatNeverClearsItsRecordKeepTheirDeclaredSize)
+{
+    // One global record assigned into: after each string's text the bytes of older, longer
+    // values, and where no value of the sample reached, what the first records left there. C
+    // strings (strcpy) and Pascal strings (a length byte, then the text).
+    constexpr int kLength = 64;
+    static const char* const names[] = {
+        "Smith", "Miller & Sons Ltd", "Rossi", "van Dijk", "Andersson GmbH", "King", "Nguyen"};
+    static const char* const cities[] = {"Leeds", "Des Moines", "Krakow", "St. Paul", "Rotterdam", "Cork"};
+    for (const bool pascal : {false, true}) {
+        generated::Random rnd(64);
+        std::vector<uint8_t> buffer(kLength, 0);
+        const auto put = [&](int offset, int size, const std::string& s) {
+            const std::string cut = s.substr(0, std::size_t(size) - 1);
+            if (pascal) {
+                buffer[std::size_t(offset)] = uint8_t(cut.size());
+                std::memcpy(&buffer[std::size_t(offset) + 1], cut.data(), cut.size());
+            } else {
+                std::memcpy(&buffer[std::size_t(offset)], cut.c_str(), cut.size() + 1);
+            }
+        };
+        std::vector<std::vector<uint8_t>> records;
+        // The first record filled the name to its end; later ones are shorter.
+        put(4, 30, "Northern Counties Hauliers Lim");
+        for (int i = 0; i < 400; ++i) {
+            generated::putInt(buffer, 0, 4, uint64_t(i + 1));
+            put(4, 30, names[rnd.below(7)]);
+            generated::putInt(buffer, 34, 4, uint64_t(rnd.below(100000)));
+            put(38, 26, cities[rnd.below(6)]);
+            records.push_back(buffer);
+        }
+        std::vector<uint8_t> bytes;
+        const auto fields = dict::inferFields(inputOf(records, bytes, kLength));
+        expectExactCover(fields, kLength, "strings");
+        std::string got;
+        for (const auto& f : fields)
+            got += std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" +
+                   std::to_string(f.typeCode) + " ";
+        EXPECT_EQ(got, pascal ? "0+4:1 4+30:10 34+4:1 38+26:10 " : "0+4:1 4+30:11 34+4:1 38+26:11 ");
+    }
+}
+
+TEST(FieldInference, twoBytesOfFlagsSideBySideAreTwoFields)
+{
+    // A low byte of 16 values under a byte that varies in most records is no integer's low
+    // byte; a count of small values below a byte of signs still is one.
+    std::vector<std::vector<uint8_t>> records;
+    for (int i = 0; i < 400; ++i) {
+        std::vector<uint8_t> r(8, 0);
+        generated::putInt(r, 0, 4, uint64_t(i * 3 + 1));
+        r[4] = uint8_t(i * 7 % 16);
+        r[5] = uint8_t(i * 11 % 13 + 1);
+        generated::putInt(r, 6, 2, uint64_t(int64_t(i % 31) - 15));
+        records.push_back(r);
+    }
+    std::vector<uint8_t> bytes;
+    const auto fields = dict::inferFields(inputOf(records, bytes, 8));
+    std::string got;
+    for (const auto& f : fields)
+        got +=
+            std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" + std::to_string(f.typeCode) + " ";
+    EXPECT_EQ(got, "0+4:1 4+1:1 5+1:1 6+2:1 ");
 }
 
 TEST(FieldInference, withoutRecordsKeysClaimNothingAboutValues)
@@ -418,30 +574,50 @@ TEST(FieldInference, withoutRecordsKeysClaimNothingAboutValues)
 
 TEST(FieldInference, recordsOfSeveralLayoutsToldApartByALeadingTagGetADraftEach)
 {
-    std::vector<std::vector<uint8_t>> records;
-    for (int i = 0; i < 400; ++i)
-        records.push_back(generated::orderRecord(i));
-    std::vector<uint8_t> bytes;
-    const dict::InferredVariants v = dict::inferVariants(inputOf(records, bytes, generated::kOrderLength));
-    ASSERT_EQ(v.variants.size(), 2u) << v.reason;
-    EXPECT_EQ(v.offset, 0);
-    EXPECT_EQ(v.size, 1);
-    EXPECT_NE(v.reason.find("2 layouts"), std::string::npos) << v.reason;
-    EXPECT_EQ(v.variants[0].tag, "H");
-    EXPECT_EQ(v.variants[0].records.size(), 100u);
-    EXPECT_EQ(v.variants[1].records.size(), 300u);
-    for (const auto& variant : v.variants)
-        expectExactCover(variant.fields, generated::kOrderLength, variant.tag);
-    bool nameFound = false, dateFound = false;
-    for (const auto& f : v.variants[0].fields) {
-        nameFound = nameFound || (f.offset == 3 && f.size == 21 && f.typeCode == 0);
-        dateFound = dateFound || (f.offset == 24 && f.size == 4 && f.typeCode == 3);
+    // The tag leads the record, or follows a number that leads every record (an account
+    // number, then the kind of transaction).
+    for (const int lead : {0, 4}) {
+        std::vector<std::vector<uint8_t>> records;
+        for (int i = 0; i < 400; ++i) {
+            std::vector<uint8_t> r(std::size_t(lead), 0);
+            if (lead)
+                generated::putInt(r, 0, lead, uint64_t(i * 7 + 100));
+            const std::vector<uint8_t> order = generated::orderRecord(i);
+            r.insert(r.end(), order.begin(), order.end());
+            records.push_back(r);
+        }
+        const std::size_t length = generated::kOrderLength + std::size_t(lead);
+        std::vector<uint8_t> bytes;
+        dict::InferenceInput in = inputOf(records, bytes, length);
+        dict::KeySpec number; // a key of the number and the kind
+        number.position = 1;
+        number.length = uint16_t(lead + 1);
+        number.flags = dict::KeyExtendedType;
+        number.extendedType = 14;
+        in.keySegments.push_back(number);
+        const dict::InferredVariants v = dict::inferVariants(in);
+        ASSERT_EQ(v.variants.size(), 2u) << v.reason;
+        EXPECT_EQ(v.offset, lead);
+        EXPECT_EQ(v.size, 1);
+        EXPECT_NE(v.reason.find("2 layouts"), std::string::npos) << v.reason;
+        EXPECT_EQ(v.variants[0].tag, "H");
+        EXPECT_EQ(v.variants[0].records.size(), 100u);
+        EXPECT_EQ(v.variants[1].records.size(), 300u);
+        for (const auto& variant : v.variants)
+            expectExactCover(variant.fields, length, variant.tag);
+        bool nameFound = false, dateFound = false;
+        for (const auto& f : v.variants[0].fields) {
+            nameFound = nameFound || (f.offset == lead + 3 && f.size == 21 && f.typeCode == 0);
+            dateFound = dateFound || (f.offset == lead + 24 && f.size == 4 && f.typeCode == 3);
+        }
+        std::string got;
+        for (const auto& f : v.variants[0].fields)
+            got += std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" +
+                   std::to_string(f.typeCode) + " ";
+        EXPECT_TRUE(nameFound && dateFound) << got;
     }
-    std::string got;
-    for (const auto& f : v.variants[0].fields)
-        got +=
-            std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" + std::to_string(f.typeCode) + " ";
-    EXPECT_TRUE(nameFound && dateFound) << got;
+    std::vector<std::vector<uint8_t>> records;
+    std::vector<uint8_t> bytes;
 
     // A status letter over records of one layout is no tag.
     const auto status = [](int i) {
@@ -455,6 +631,87 @@ TEST(FieldInference, recordsOfSeveralLayoutsToldApartByALeadingTagGetADraftEach)
     for (int i = 0; i < 400; ++i)
         records.push_back(status(i));
     EXPECT_TRUE(dict::inferVariants(inputOf(records, bytes, 32)).variants.empty());
+    // Nor is a yes/no byte after the number, though the records that say yes fill a remark.
+    for (const char* yesNo : {"\x00\x01", "NY"}) {
+        records.clear();
+        for (int i = 0; i < 400; ++i) {
+            std::vector<uint8_t> r(32, ' ');
+            generated::putInt(r, 0, 4, uint64_t(i * 7 + 1));
+            r[4] = uint8_t(yesNo[i % 3 == 0]);
+            if (i % 3 == 0)
+                generated::putText(r, 5, 27, "Paid in cash on " + std::to_string(i % 28 + 1) + " May", ' ');
+            records.push_back(r);
+        }
+        dict::InferenceInput in = inputOf(records, bytes, 32);
+        dict::KeySpec paid; // a key over the number and the flag
+        paid.position = 1;
+        paid.length = 5;
+        in.keySegments.push_back(paid);
+        EXPECT_TRUE(dict::inferVariants(in).variants.empty()) << yesNo[1];
+    }
+}
+
+TEST(FieldInference, layoutsWrittenFromOneReusedBufferAreToldApartByWhatEachRecordWrites)
+{
+    // A Pascal program writing customers ('C') and orders ('O') from one global record it never
+    // clears: each kind's bytes past its own fields hold what the record before left. The
+    // name key of the customers lies over the bytes where orders keep a reference, a date and
+    // a note.
+    constexpr int kLength = 64;
+    generated::Random rnd(33);
+    std::vector<uint8_t> buffer(kLength, 0);
+    const auto pascalString = [&](int offset, int size, const std::string& s) {
+        buffer[std::size_t(offset)] = uint8_t(std::min<std::size_t>(s.size(), std::size_t(size)));
+        std::memcpy(&buffer[std::size_t(offset) + 1], s.data(), buffer[std::size_t(offset)]);
+    };
+    const char* const names[] = {"Smith", "Miller & Sons Ltd", "Rossi", "van Dijk", "Andersson GmbH", "King"};
+    const char* const notes[] = {"urgent", "paid cash", "see letter of the 3rd", "late", "new address"};
+    std::vector<std::vector<uint8_t>> records;
+    for (int i = 0; i < 600; ++i) {
+        const bool customer = rnd.below(3) == 0;
+        buffer[0] = customer ? 'C' : 'O';
+        generated::putInt(buffer, 1, 4, uint64_t(i + 1));
+        if (customer) {
+            pascalString(5, 25, names[rnd.below(6)]);
+            generated::putInt(buffer, 31, 2, uint64_t(rnd.below(5000)));
+        } else {
+            generated::putInt(buffer, 5, 4, uint64_t(1 + rnd.below(40000)));
+            buffer[9] = uint8_t(1 + rnd.below(28));
+            buffer[10] = uint8_t(1 + rnd.below(12));
+            generated::putInt(buffer, 11, 2, uint64_t(1988 + rnd.below(10)));
+            pascalString(13, 25, notes[rnd.below(5)]);
+            generated::putInt(buffer, 39, 2, uint64_t(rnd.below(2000)));
+        }
+        records.push_back(buffer);
+    }
+    std::vector<uint8_t> bytes;
+    dict::InferenceInput in = inputOf(records, bytes, kLength);
+    dict::KeySpec name;
+    name.position = 6;
+    name.length = 26;
+    name.flags = dict::KeyExtendedType | dict::KeyDuplicates;
+    name.extendedType = 10; // LString
+    in.keySegments.push_back(name);
+    const dict::InferredVariants v = dict::inferVariants(in);
+    ASSERT_EQ(v.variants.size(), 2u) << v.reason;
+    const auto layout = [](const dict::InferredVariant& variant) {
+        std::string got;
+        for (const auto& f : variant.fields)
+            got += std::to_string(f.offset) + "+" + std::to_string(f.size) + ":" +
+                   std::to_string(f.typeCode) + " ";
+        return got;
+    };
+    for (const auto& variant : v.variants)
+        expectExactCover(variant.fields, kLength, variant.tag);
+    const dict::InferredVariant& customers = v.variants[0];
+    const dict::InferredVariant& orders = v.variants[1];
+    ASSERT_EQ(customers.tag, "C");
+    // Customers keep their key; the bytes they never write are one field that says so.
+    EXPECT_NE(layout(customers).find("5+26:10 31+2:1 33+31:0"), std::string::npos) << layout(customers);
+    EXPECT_NE(customers.fields.back().reason.find("left"), std::string::npos)
+        << customers.fields.back().reason;
+    // Orders' own fields, not the customers' key, shape their draft.
+    EXPECT_NE(layout(orders).find("5+4:1 9+4:3 13+26:10 39+2:1"), std::string::npos) << layout(orders);
 }
 
 } // namespace

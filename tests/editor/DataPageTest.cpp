@@ -161,6 +161,27 @@ TEST_F(DataPage, aWrongOffsetTypedOnTheFieldsPageShowsWithoutABuild)
     EXPECT_EQ(fileBytes(QStringLiteral("FIELD.DDF")), fieldDdf);
 }
 
+TEST_F(DataPage, aBuildWithAFieldsFilterSetShowsEachFieldOnce)
+{
+    showCustomers();
+    const int columns = model()->columnCount();
+    clickTab(w().TabFields);
+    w().FileFilter->lineEdit()->setFocus();
+    w().FileFilter->lineEdit()->selectAll();
+    QTest::keyClicks(w().FileFilter->lineEdit(), QStringLiteral("X$FIELD")); // the customer rows set aside
+    ASSERT_EQ(w().FileFilter->currentText(), "X$FIELD");
+    clickTab(w().TabData);
+    ASSERT_EQ(model()->columnCount(), columns) << "the rows set aside are the table's fields all the same";
+
+    QTest::mouseClick(w().BuildFile, Qt::LeftButton);
+    ASSERT_TRUE(w().lastBuildWroteEverything());
+    EXPECT_EQ(model()->columnCount(), columns);
+    int cities = 0;
+    for (int c = 0; c < model()->columnCount(); ++c)
+        cities += header(c).section(QLatin1Char('\n'), 0, 0) == QStringLiteral("City");
+    EXPECT_EQ(cities, 1);
+}
+
 TEST_F(DataPage, readAllCountsEveryRecordAndTheFirstDraftReplacesTheTablesFields)
 {
     showCustomers();

@@ -126,16 +126,22 @@ TEST(DictionaryGrid, lookUpsFindTheFirstRowOfTheSameNameTrailingBlanksNeverCount
     EXPECT_EQ(highestInteger(g.get(), 0, 7), 7) << "names and '-' are passed over";
 }
 
-TEST(DictionaryGrid, flagCellsThatAreNoNumberLeaveTheBoxesAlone)
+TEST(DictionaryGrid, flagCellsThatAreNoNumberLeaveTheBoxesAloneAndAnEmptyOneTicksNone)
 {
     TVarCheckBox low(QStringLiteral("low"), 0), high(QStringLiteral("high"), 4);
     showFlags({&low, &high}, QStringLiteral("17"));
     EXPECT_TRUE(low.isChecked());
     EXPECT_TRUE(high.isChecked());
-    for (const char* typing : {"", "-", "$", "1x"}) {
+    for (const char* typing : {"-", "$", "1x"}) {
         showFlags({&low, &high}, QString::fromLatin1(typing));
         EXPECT_TRUE(low.isChecked() && high.isChecked()) << typing;
     }
+    int clicks = 0;
+    QObject::connect(&low, &QCheckBox::clicked, [&] { ++clicks; });
+    showFlags({&low, &high}, QString());
+    EXPECT_FALSE(low.isChecked() || high.isChecked());
+    EXPECT_EQ(clicks, 0) << "nothing is written back for an empty cell";
+    showFlags({&low, &high}, QStringLiteral("17"));
     auto g = makeGrid({{"", "16"}});
     low.setChecked(true);
     applyFlagBox(g.get(), 1, 1, &low);

@@ -118,14 +118,15 @@ TEST_F(FilesPageRules, aBoxClickedOnAnEmptyFlagsCellWritesOnlyItsBit)
 {
     const QList<TVarCheckBox*> boxes = w().fileFlagBoxes();
     boxes[3]->setChecked(true);
-    type(1, 0, QStringLiteral("4")); // flags cell empty: the boxes keep their state
-    EXPECT_TRUE(boxes[3]->isChecked());
+    type(1, 0, QStringLiteral("4")); // flags cell empty: no box ticked, nothing written
+    EXPECT_FALSE(boxes[3]->isChecked());
+    EXPECT_EQ(grid()->Cells(3, 1), QString());
     grid()->setRow(1);
 
     boxes[5]->click(); // ends checked
     EXPECT_EQ(grid()->Cells(3, 1), QStringLiteral("32"));
     grid()->setCells(3, 1, QString());
-    boxes[3]->click(); // ends unchecked
+    boxes[5]->click(); // ends unchecked
     EXPECT_EQ(grid()->Cells(3, 1), QStringLiteral("0"));
 }
 

@@ -4,6 +4,7 @@
 // files' modes kept.
 #include "Backups.h"
 #include "FileLookup.h"
+#include "GeneratedTable.h"
 #include "WindowFlows.h"
 
 #include <QDialog>
@@ -309,6 +310,42 @@ TEST_F(NothingLost, buildDdfsWarnsOfAnEditedFieldWhoseSizeItsTypeCannotHave)
     EXPECT_TRUE(mMessages.empty()) << "said once, for the row as edited";
 }
 
+TEST_F(NothingLost, buildDdfsWarnsOfAnEditedKeyWhoseFlagsItsDataFileDoesNotHave)
+{
+    dictsets::Set set = realSizeSet();
+    set.keys[0].flags = dict::KeyExtendedType | dict::KeyDuplicates; // as the data file's key 0
+    writeSetHere(set);
+    ASSERT_EQ(generated::writeDataFile(mDir.file("ORDHIST.DAT"), 8, 3,
+                                       [](int i) { return std::vector<uint8_t>(8, uint8_t(i)); }),
+              0);
+    press(w().OpenFile);
+    pickPage(w().TabKeys);
+    clickCell(w().KeyGrid, 1, grid::kKeyFile);
+    ASSERT_TRUE(w().ChDuplicates->isChecked());
+    QTest::mouseClick(w().ChModifiable, Qt::LeftButton);
+    clickCell(w().KeyGrid, 2, grid::kKeyFile); // another table's key, its data file missing
+    QTest::mouseClick(w().ChModifiable, Qt::LeftButton);
+
+    press(w().BuildFile);
+    ASSERT_EQ(messages(QMessageBox::NoIcon).size(), 1) << allMessages().join('\n').toStdString();
+    const QString report = messages(QMessageBox::NoIcon)[0];
+    EXPECT_TRUE(
+        report.startsWith("INDEX.DDF: row 1: key 0 of CustomerOrderHistory against ORDHIST.DAT: segment 0 "
+                          "differs from the data file: flags 259 in INDEX.DDF, 257 in the data file"))
+        << report.toStdString();
+    EXPECT_FALSE(report.contains("row 2")) << "no data file, nothing to compare";
+    EXPECT_TRUE(w().lastBuildWroteEverything()) << "a warning, not a refusal";
+    EXPECT_EQ(readThroughRecordManager("INDEX.DDF").records.size(), 2u);
+
+    mMessages.clear();
+    press(w().BuildFile);
+    EXPECT_TRUE(mMessages.empty()) << "said once, for the row as edited";
+    clickCell(w().KeyGrid, 1, grid::kKeyFile);
+    QTest::mouseClick(w().ChModifiable, Qt::LeftButton); // back to the data file's flags
+    press(w().BuildFile);
+    EXPECT_TRUE(mMessages.empty()) << allMessages().join('\n').toStdString();
+}
+
 TEST_F(NothingLost, settingsKeptUnderNoOrganisationAreTakenOverOnce)
 {
     const QString organisation = QCoreApplication::organizationName();
@@ -359,6 +396,69 @@ TEST_F(NothingLost, aFilterNamingNoTableSaysSoBesideIt)
         typeFilter(box, QStringLiteral("CustomerOrderHistory"));
         EXPECT_EQ(caption->text(), plain);
     }
+}
+
+// ---- Controls follow what the pages show ----
+
+TEST_F(NothingLost, addKeyMakesItsRowCurrentWithTheFieldsOfItsTableAndNoFlagTicked)
+{
+    openSet();
+    pickPage(w().TabKeys);
+    clickCell(w().KeyGrid, 2, grid::kKeyFlags); // WarehouseStockLevels' key: flags 1 + 2 + 256
+    ASSERT_TRUE(w().ChDuplicates->isChecked());
+    typeFilter(w().IndexFilter, QStringLiteral("CustomerOrderHistory"));
+
+    press(w().AddKey);
+    const int row = w().KeyGrid->Row();
+    EXPECT_EQ(w().KeyGrid->Cells(grid::kKeyFile, row).trimmed(), "CustomerOrderHistory");
+    QStringList offered;
+    for (int i = 0; i < w().ChooseField->count(); ++i)
+        offered << w().ChooseField->itemText(i).trimmed();
+    EXPECT_EQ(offered, (QStringList{"OrderNumberReference", "CustomerAccountCode1"}));
+    for (const TVarCheckBox* box : w().keyFlagBoxes())
+        EXPECT_FALSE(box->isChecked()) << box->text().toStdString();
+
+    // The entry row below it, which has no flags, ticks nothing either.
+    clickCell(w().KeyGrid, grid::entryRow(w().KeyGrid), grid::kKeyFile);
+    clickCell(w().KeyGrid, 1, grid::kKeyFile); // CustomerOrderHistory's key: flags 2
+    ASSERT_TRUE(w().ChModifiable->isChecked());
+    clickCell(w().KeyGrid, grid::entryRow(w().KeyGrid), grid::kKeyFile);
+    for (const TVarCheckBox* box : w().keyFlagBoxes())
+        EXPECT_FALSE(box->isChecked()) << box->text().toStdString() << " on the entry row";
+    EXPECT_EQ(w().ChooseField->count(), 0) << "the entry row names no table";
+}
+
+TEST_F(NothingLost, findRecordsShowsAndOffersTheRecordItSelects)
+{
+    openSet();
+    {
+        QFile source(path("orders.pas"));
+        ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+        source.write("type\n  TPoint = record X, Y: Integer; end;\n"
+                     "  TPerson = record Name: String[30]; Age: Byte; end;\n");
+    }
+    w().FileListBox->setMask(QStringLiteral("*.pas"));
+    const auto items = w().FileListBox->findItems(QStringLiteral("orders.pas"), Qt::MatchExactly);
+    ASSERT_EQ(items.size(), 1);
+    QTest::mouseClick(w().FileListBox->viewport(), Qt::LeftButton, {},
+                      w().FileListBox->visualItemRect(items.first()).center());
+    pickPage(w().TabOptions);
+    press(w().Search);
+    QListWidget* found = w().FindRecord;
+    ASSERT_EQ(found->count(), 2);
+    QTest::mouseClick(found->viewport(), Qt::LeftButton, {}, found->visualItemRect(found->item(1)).center());
+    ASSERT_EQ(w().RecordGrid->Cells(0, 1), "Name");
+
+    press(w().Search); // again: the grid shows the record the list selects, not the one before
+    ASSERT_EQ(found->selectedItems().size(), 1);
+    EXPECT_EQ(found->selectedItems().first()->text(), "TPoint");
+    EXPECT_EQ(w().RecordGrid->Cells(0, 1), "X,Y");
+
+    pickPage(w().TabFields);
+    EXPECT_EQ(w().NameRec->currentText(), "TPoint");
+    typeFilter(w().FileFilter, QStringLiteral("CustomerOrderHistory"));
+    press(w().AddField); // enabled for the record shown
+    EXPECT_TRUE(names(w().FieldGrid, grid::kFieldName).contains("X,Y"));
 }
 
 // ---- Restore backup ----

@@ -59,9 +59,10 @@ protected:
                 return StatusSuccess;
             },
             [this](const std::string&, const engine::GenuineInfo&, std::vector<std::vector<uint8_t>>& out,
-                   std::vector<engine::GenuineDamage>&) {
+                   std::vector<engine::GenuineDamage>&, std::vector<engine::GenuineKeyOrder>& orders) {
                 ++reads;
                 out = records;
+                orders = keyOrders;
                 return int16_t(0);
             });
         path = dir.file("DICT.gen");
@@ -73,6 +74,7 @@ protected:
     testsupport::TempDir dir;
     std::string path;
     std::vector<Bytes> records;
+    std::vector<engine::GenuineKeyOrder> keyOrders; // what the file's index pages would give
     bool readable = true;
     int reads = 0;
 };
@@ -116,6 +118,37 @@ TEST_F(GenuineFiles, openReadOnlyOrderedByTheirKeysAndReadOnlyWhenNeeded)
     ASSERT_EQ(f.get(OpGetFirst, 0), StatusSuccess);
     EXPECT_EQ(f.update(fileRecord(1, "changed")), StatusAccessDenied);
     EXPECT_EQ(f.remove(0), StatusAccessDenied);
+}
+
+// The order the index pages give is taken only when it is the key's order, over every record
+// with a key, once each; any other falls back to sorting the records.
+TEST_F(GenuineFiles, keyOrdersFromIndexPagesAreTakenOnlyWhenTheyAreTheKeysOrder)
+{
+    using Order = std::vector<uint32_t>;
+    const struct {
+        const char* what;
+        Order byId;
+    } cases[] = {
+        {"the key's order", {1, 2, 0, 3}},
+        {"two records swapped", {2, 1, 0, 3}},
+        {"a record missing", {1, 2, 0}},
+        {"a record twice", {1, 2, 2, 0, 3}},
+        {"a record that is not there", {1, 2, 0, 3, 4}},
+        {"reversed", {3, 0, 2, 1}},
+        {"none", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        keyOrders = {{true, c.byId, {}}, {true, {3, 1, 2, 0}, {}}}; // key 1: Beta before alpha, wrong
+        BtrFile f(&QuillanEngineCall);
+        ASSERT_EQ(f.open(path), StatusSuccess);
+        EXPECT_EQ(ids(f, OpGetFirst, OpGetNext, 0), (std::vector<int>{1, 2, 3, 4}));
+        EXPECT_EQ(ids(f, OpGetLast, OpGetPrevious, 0), (std::vector<int>{4, 3, 2, 1}));
+        EXPECT_EQ(ids(f, OpGetFirst, OpGetNext, 1), (std::vector<int>{4, 2, 1, 3}));
+        ASSERT_EQ(f.get(OpGetGreaterOrEqual, 0, le(2, 2)), StatusSuccess);
+        EXPECT_EQ(f.record()[0], 2);
+        EXPECT_EQ(f.close(), StatusSuccess);
+    }
 }
 
 TEST_F(GenuineFiles, createNeverOverwritesAGenuineFile)
@@ -176,7 +209,7 @@ TEST(GenuineStat, keysNoKeyBufferCanHoldOrImagesCutShortDoNotOpen)
                 return StatusSuccess;
             },
             [](const std::string&, const engine::GenuineInfo&, std::vector<Bytes>& out,
-               std::vector<engine::GenuineDamage>&) {
+               std::vector<engine::GenuineDamage>&, std::vector<engine::GenuineKeyOrder>&) {
                 out = {Bytes(4000, 'a'), Bytes(4000, 'b')};
                 return int16_t(0);
             });

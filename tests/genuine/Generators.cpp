@@ -1,6 +1,7 @@
 #include "Generators.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
 namespace genuinetest {
@@ -67,6 +68,10 @@ Segment segment(std::mt19937& rng, uint16_t offset, uint16_t length, bool acs)
         s.flags = 0x100, s.extendedType = 14; // UNSIGNED BINARY
     else if (acs && chance(rng, 0.5))
         s.flags = 0x20; // STRING through the sequence
+    else if (chance(rng, 0.3))
+        s.flags = 0x400; // STRING, case-blind
+    if (chance(rng, 0.25))
+        s.flags |= 0x40; // descending
     if (chance(rng, 0.3))
         s.flags |= 0x2; // modifiable: no bearing on the layout
     return s;
@@ -153,6 +158,19 @@ GeneratedFile generateFile(std::mt19937& rng, Format format, Storage storage, si
                 s.flags |= 0x1;
             key.segments.push_back(s);
         }
+        // Null keys (all segments or any segment null) only on keys with duplicates, whose
+        // bytes the records' identities do not use.
+        const uint16_t null = unique ? 0 : std::array<uint16_t, 4>{0, 0, 0x8, 0x200}[pick(rng, 0, 3)];
+        const uint8_t nullValue = static_cast<uint8_t>(chance(rng, 0.5)   ? 0
+                                                       : chance(rng, 0.5) ? ' '
+                                                                          : pick(rng, 1, 255));
+        for (Segment& s : key.segments)
+            if (null)
+                s.flags |= null, s.nullValue = nullValue;
+        // Repeating duplicates keep no chain pointers in the slots.
+        if (!unique && chance(rng, 0.15))
+            for (Segment& s : key.segments)
+                s.flags |= 0x80;
         segments += key.segments.size();
         def.keys.push_back(key);
     }
@@ -173,6 +191,18 @@ GeneratedFile generateFile(std::mt19937& rng, Format format, Storage storage, si
         }
         Bytes r(length + (variable ? pick(rng, 0, longestTail) : 0), 0);
         fill(rng, r, 0, r.size());
+        // Now and then a null segment or a copy of another record's key, for null keys and
+        // duplicates.
+        for (const Key& key : def.keys) {
+            if (key.segments.front().flags & 0x1 && chance(rng, 0.1)) {
+                const Segment& s = key.segments[pick(rng, 0, key.segments.size() - 1)];
+                std::fill(r.begin() + s.offset, r.begin() + s.offset + s.length, s.nullValue);
+            } else if (key.segments.front().flags & 0x1 && !def.slots.empty() && def.slots.back() &&
+                       chance(rng, 0.2)) {
+                for (const Segment& s : key.segments)
+                    std::copy_n(def.slots.back()->begin() + s.offset, s.length, r.begin() + s.offset);
+            }
+        }
         if (length >= 4)
             put32(r, 0, i * 2654435761u);
         if (pre6Slots)
@@ -180,6 +210,13 @@ GeneratedFile generateFile(std::mt19937& rng, Format format, Storage storage, si
         used += r.size() + 8;
         def.slots.push_back(std::move(r));
     }
+    // The file's own B-trees, mostly with the true distinct-value count (a wrong one must make a
+    // reader distrust the tree), some with few entries a node for several levels.
+    def.indexPages = chance(rng, 0.85);
+    def.nodeEntries = chance(rng, 0.6) ? pick(rng, 2, 8) : 0;
+    for (size_t k = 0; k < def.keys.size(); ++k)
+        if (def.indexPages && chance(rng, 0.9))
+            def.keys[k].distinct = distinctValues(def, k);
 
     if (format == Format::V6) {
         def.segmentsThroughTable = chance(rng, 0.5);

@@ -295,6 +295,264 @@ void writeDuplicatePointers(const FileDef& def, Bytes& page, size_t dupAt)
         page.at(dupAt + i) = 0xDD;
 }
 
+bool segmentIsNull(const Segment& s, const Bytes& r)
+{
+    for (size_t i = 0; i < s.length; ++i)
+        if ((s.offset + i < r.size() ? r[s.offset + i] : 0) != s.nullValue)
+            return false;
+    return true;
+}
+
+bool keyIsNull(const Key& key, const Bytes& r)
+{
+    const uint16_t flags = key.segments.front().flags;
+    if (flags & 0x8)
+        return std::all_of(key.segments.begin(), key.segments.end(),
+                           [&](const Segment& s) { return segmentIsNull(s, r); });
+    if (flags & 0x200)
+        return std::any_of(key.segments.begin(), key.segments.end(),
+                           [&](const Segment& s) { return segmentIsNull(s, r); });
+    return false;
+}
+
+// <0, 0, >0 as record a's key k orders before, with or after b's; `known` false for a type this
+// does not order.
+int compareKeys(const FileDef& def, const Key& key, const Bytes& a, const Bytes& b, bool& known)
+{
+    const auto at = [](const Bytes& r, size_t i) -> uint8_t { return i < r.size() ? r[i] : 0; };
+    for (const Segment& s : key.segments) {
+        const uint8_t type = (s.flags & 0x100) ? s.extendedType : 0;
+        int result = 0;
+        if (type == 1 || type == 14) {
+            int64_t x = 0, y = 0;
+            for (size_t i = s.length; i > 0; --i) {
+                x = x << 8 | at(a, s.offset + i - 1);
+                y = y << 8 | at(b, s.offset + i - 1);
+            }
+            if (type == 1 && s.length < 8) {
+                const int64_t sign = int64_t{1} << (8 * s.length - 1);
+                x = (x ^ sign) - sign;
+                y = (y ^ sign) - sign;
+            }
+            result = x < y ? -1 : x > y;
+        } else if (type == 0) {
+            for (size_t i = 0; i < s.length && result == 0; ++i) {
+                uint8_t x = at(a, s.offset + i), y = at(b, s.offset + i);
+                if ((s.flags & 0x20) && def.acs) {
+                    x = def.acs->table[x];
+                    y = def.acs->table[y];
+                } else if (s.flags & 0x400) {
+                    x = static_cast<uint8_t>(x >= 'a' && x <= 'z' ? x - 32 : x);
+                    y = static_cast<uint8_t>(y >= 'a' && y <= 'z' ? y - 32 : y);
+                }
+                result = x < y ? -1 : x > y;
+            }
+        } else {
+            known = false;
+        }
+        if (result != 0)
+            return (s.flags & 0x40) ? -result : result;
+    }
+    return 0;
+}
+
+// One key's B-tree: its entries in key order, each the first and the last slot of its records
+// (one record, or a chain of duplicates), and its nodes, nodes[0] the root. Node n lives on the
+// key's n-th index page.
+struct KeyTree {
+    struct Node {
+        std::vector<size_t> entries;  // indexes into heads
+        std::vector<size_t> children; // node indexes, one more than entries; none in a leaf
+    };
+    bool written = false;
+    bool chained = false;
+    size_t keyLength = 0;
+    std::vector<size_t> heads, lasts;
+    std::vector<Node> nodes;
+    size_t pages() const { return std::max<size_t>(nodes.size(), 1); }
+};
+
+constexpr size_t kNone = SIZE_MAX;
+
+struct IndexTrees {
+    std::vector<KeyTree> keys;
+    // By key with linked duplicates (in key order), by slot: the previous and the next slot of its
+    // chain (kNone at the ends and for slots on none).
+    std::vector<std::vector<std::pair<size_t, size_t>>> links;
+    size_t pages() const
+    {
+        size_t n = 0;
+        for (const KeyTree& t : keys)
+            n += t.pages();
+        return n;
+    }
+};
+
+// Entries a tree of `depth` levels holds with at most `fanout` entries a node.
+size_t treeCapacity(size_t depth, size_t fanout)
+{
+    size_t n = 1;
+    for (size_t d = 0; d < depth && n <= SIZE_MAX / (fanout + 1); ++d)
+        n *= fanout + 1;
+    return n - 1;
+}
+
+// The subtree of entries [lo, hi) with every leaf `depth` levels down; its node's index.
+size_t buildNode(KeyTree& t, size_t lo, size_t hi, size_t depth, size_t fanout)
+{
+    const size_t id = t.nodes.size();
+    t.nodes.emplace_back();
+    const size_t n = hi - lo;
+    if (n == 0 || (depth == 1 && n > fanout))
+        throw std::runtime_error("builder: a node of " + std::to_string(n) + " entries");
+    if (depth == 1) {
+        for (size_t e = lo; e < hi; ++e)
+            t.nodes[id].entries.push_back(e);
+        return id;
+    }
+    const size_t below = treeCapacity(depth - 1, fanout);
+    const size_t children = std::max<size_t>(2, (n + 1 + below) / (below + 1));
+    const size_t rest = n - (children - 1);
+    size_t at = lo;
+    for (size_t c = 0; c < children; ++c) {
+        const size_t size = rest / children + (c < rest % children ? 1 : 0);
+        const size_t child = buildNode(t, at, at + size, depth - 1, fanout);
+        t.nodes[id].children.push_back(child);
+        at += size;
+        if (c + 1 < children)
+            t.nodes[id].entries.push_back(at++);
+    }
+    return id;
+}
+
+// Index page header: 6 bytes before 8.x, 8 in 8.x.
+IndexTrees planTrees(const FileDef& def, size_t header)
+{
+    IndexTrees out;
+    out.keys.resize(def.keys.size());
+    for (size_t k = 0; k < def.keys.size(); ++k) {
+        const Key& key = def.keys[k];
+        KeyTree& t = out.keys[k];
+        t.chained = !key.segments.empty() && (key.segments[0].flags & 0x1) && !(key.segments[0].flags & 0x80);
+        if (t.chained)
+            out.links.emplace_back(def.slots.size(), std::make_pair(kNone, kNone));
+        if (!def.indexPages)
+            continue;
+        for (const Segment& s : key.segments)
+            t.keyLength += s.length;
+        size_t fanout = (def.pageSize - header - 6) / (8 + t.keyLength + (t.chained ? 4 : 0));
+        if (def.nodeEntries != 0)
+            fanout = std::min(fanout, def.nodeEntries);
+        bool known = true;
+        const std::vector<size_t> order = keyOrder(def, k, known);
+        if (!known || fanout < 2)
+            continue;
+        t.written = true;
+        for (size_t i = 0; i < order.size(); ++i) {
+            if (t.chained && i > 0 &&
+                compareKeys(def, key, *def.slots[order[i - 1]], *def.slots[order[i]], known) == 0) {
+                auto& chain = out.links.back();
+                chain[t.lasts.back()].second = order[i];
+                chain[order[i]].first = t.lasts.back();
+                t.lasts.back() = order[i];
+                continue;
+            }
+            t.heads.push_back(order[i]);
+            t.lasts.push_back(order[i]);
+        }
+        size_t depth = 1;
+        while (treeCapacity(depth, fanout) < t.heads.size())
+            ++depth;
+        if (!t.heads.empty())
+            buildNode(t, 0, t.heads.size(), depth, fanout);
+    }
+    return out;
+}
+
+// An index page pointer of key k: pre-6 ws32 physical page, 6.x [hi][0x80 + k][lo][mid] logical
+// page, 8.x u32 logical page; all 0xFF for none (kNone).
+void putIndexPointer(Bytes& b, size_t at, size_t page, size_t k, Style style)
+{
+    const auto n = static_cast<uint32_t>(page);
+    if (page == kNone) {
+        put32(b, at, 0xFFFFFFFF);
+    } else if (style == Style::Pre6) {
+        putWs32(b, at, n);
+    } else if (style == Style::V6) {
+        putPage24(b, at, at + 2, at + 3, n);
+        b.at(at + 1) = static_cast<uint8_t>(0x80 + k);
+    } else {
+        put32(b, at, n);
+    }
+}
+
+// Writes key k's index pages: node n on page(n), whose number pointers give as pageNumber(n);
+// address(slot) is a record's address. A key without a tree keeps junk.
+template <class PageOf, class PageNumber, class Address>
+void writeTree(const FileDef& def, const KeyTree& t, size_t k, Style style, size_t header, PageOf page,
+               PageNumber pageNumber, Address address)
+{
+    const auto pointer = [&](Bytes& b, size_t at, size_t node) {
+        putIndexPointer(b, at, node == kNone ? kNone : pageNumber(node), k, style);
+    };
+    for (size_t n = 0; t.written && n < t.nodes.size(); ++n) {
+        const KeyTree::Node& node = t.nodes[n];
+        Bytes& b = page(n);
+        const bool leaf = node.children.empty();
+        put16(b, header, static_cast<uint16_t>(node.entries.size()));
+        pointer(b, header + 2, leaf ? kNone : node.children.back());
+        size_t at = header + 6;
+        for (size_t e = 0; e < node.entries.size(); ++e) {
+            const size_t entry = node.entries[e];
+            pointer(b, at, leaf ? kNone : node.children[e]);
+            const Bytes& record = *def.slots[t.heads[entry]];
+            size_t to = at + 4;
+            for (const Segment& s : def.keys[k].segments)
+                for (size_t i = 0; i < s.length; ++i)
+                    b.at(to++) = s.offset + i < record.size() ? record[s.offset + i] : 0;
+            putWs32(b, to, address(t.heads[entry]));
+            if (t.chained)
+                putWs32(b, to + 4, address(t.lasts[entry]));
+            at = to + 4 + (t.chained ? 4 : 0);
+        }
+    }
+}
+
+// The key's root as its first segment spec names it (see putIndexPointer); junk's place when it
+// has no tree, none when its tree is empty.
+template <class PageNumber>
+void writeRoot(Bytes& fcr, size_t at, const KeyTree& t, size_t k, Style style, PageNumber pageNumber)
+{
+    if (t.written)
+        putIndexPointer(fcr, at, t.nodes.empty() ? kNone : pageNumber(0), k, style);
+}
+
+// The duplicate pointers of slot i at dupAt: linked chains (ws32 previous, next; all 0xFF at the
+// ends) where the keys have trees, junk elsewhere and in reserved pointers.
+template <class Address>
+void writeDuplicatePointers(const FileDef& def, const IndexTrees& trees, Bytes& page, size_t dupAt, size_t i,
+                            Address address)
+{
+    writeDuplicatePointers(def, page, dupAt);
+    if (!def.indexPages)
+        return;
+    for (size_t j = 0; j < trees.links.size(); ++j) {
+        const auto [prev, next] = trees.links[j][i];
+        putWs32(page, dupAt + 8 * j, prev == kNone ? 0xFFFFFFFF : address(prev));
+        putWs32(page, dupAt + 8 * j + 4, next == kNone ? 0xFFFFFFFF : address(next));
+    }
+}
+
+// 6.x and 8.x record addresses: logical page << b | slot, b the bits the slots per page need (4 at
+// least).
+uint32_t pagedAddress(size_t logical, size_t slot, size_t perPage)
+{
+    unsigned bits = 4;
+    while ((size_t(1) << bits) <= perPage)
+        ++bits;
+    return static_cast<uint32_t>(logical << bits | slot);
+}
+
 void writeRecord(const FileDef& def, const Bytes& record, Bytes& page, size_t at)
 {
     const size_t n = std::min<size_t>(record.size(), def.recordLength);
@@ -312,6 +570,30 @@ void recordLayout(Layout* layout, size_t pageSize, const std::vector<size_t>& ph
 }
 
 } // namespace
+
+std::vector<size_t> keyOrder(const FileDef& def, size_t k, bool& known)
+{
+    const Key& key = def.keys.at(k);
+    std::vector<size_t> out;
+    for (size_t i = 0; i < def.slots.size(); ++i)
+        if (def.slots[i] && !keyIsNull(key, *def.slots[i]))
+            out.push_back(i);
+    std::stable_sort(out.begin(), out.end(), [&](size_t a, size_t b) {
+        return compareKeys(def, key, *def.slots[a], *def.slots[b], known) < 0;
+    });
+    return out;
+}
+
+uint32_t distinctValues(const FileDef& def, size_t k)
+{
+    bool known = true;
+    const std::vector<size_t> order = keyOrder(def, k, known);
+    uint32_t n = 0;
+    for (size_t i = 0; i < order.size(); ++i)
+        n += i == 0 ||
+             compareKeys(def, def.keys[k], *def.slots[order[i - 1]], *def.slots[order[i]], known) != 0;
+    return n;
+}
 
 std::vector<size_t> Layout::pagesOf(uint16_t t) const
 {
@@ -422,7 +704,8 @@ Bytes buildPre6(const FileDef& def, Layout& layout)
 
     const size_t acsPages = def.acs ? 1 : 0;
     const size_t firstIndex = 1 + acsPages;
-    const size_t firstData = firstIndex + def.keys.size();
+    const IndexTrees trees = planTrees(def, 6);
+    const size_t firstData = firstIndex + trees.pages();
     const size_t firstVariable = firstData + dataPages;
     const size_t pages = firstVariable + variable.count();
     Bytes file(pages * ps, 0);
@@ -430,7 +713,7 @@ Bytes buildPre6(const FileDef& def, Layout& layout)
     put16(fcr, 0x06, def.versionWord ? def.versionWord : 0xFB00); // -0x0500: 5.0
     put16(fcr, 0x08, def.pageSize);
     writeFcrCommon(fcr, def, liveCount(def), static_cast<uint32_t>(pages), Style::Pre6);
-    writeSegments(fcr, 0x110, def, 0);
+    const std::vector<uint16_t> firsts = writeSegments(fcr, 0x110, def, 0);
     if (def.acs) {
         Bytes acs(ps, 0);
         acs[2] = 1;
@@ -438,10 +721,23 @@ Bytes buildPre6(const FileDef& def, Layout& layout)
         std::copy(block.begin(), block.end(), acs.begin() + 6);
         std::copy(acs.begin(), acs.end(), file.begin() + ps);
     }
-    for (size_t k = 0; k < def.keys.size(); ++k) { // index pages: flag bit 15 clear
-        Bytes index(ps, 0x5A);
-        put16(index, 4, 0x0001);
-        std::copy(index.begin(), index.end(), file.begin() + (firstIndex + k) * ps);
+    const auto address = [&](size_t i) {
+        return static_cast<uint32_t>((firstData + i / perPage) * ps + 6 + (i % perPage) * phys);
+    };
+    // Index pages: their own number, flag bit 15 clear; each key's root on its last page.
+    for (size_t k = 0, first = firstIndex; k < def.keys.size(); first += trees.keys[k++].pages()) {
+        const KeyTree& t = trees.keys[k];
+        const auto pageNumber = [&](size_t node) { return first + t.pages() - 1 - node; };
+        std::vector<Bytes> index(t.pages(), Bytes(ps, 0x5A));
+        writeTree(
+            def, t, k, Style::Pre6, 6, [&](size_t node) -> Bytes& { return index[t.pages() - 1 - node]; },
+            pageNumber, address);
+        for (size_t p = 0; p < index.size(); ++p) {
+            putWs32(index[p], 0, static_cast<uint32_t>(first + p));
+            put16(index[p], 4, 0x0001);
+            std::copy(index[p].begin(), index[p].end(), file.begin() + (first + p) * ps);
+        }
+        writeRoot(fcr, firsts[k], t, k, Style::Pre6, pageNumber);
     }
     uint32_t deletedHead = 0xFFFFFFFF;
     std::vector<Bytes> data(dataPages, Bytes(ps, 0));
@@ -469,7 +765,7 @@ Bytes buildPre6(const FileDef& def, Layout& layout)
         if (pointers)
             writeChain(chains[i], variable, Style::Pre6, page, pointerAt,
                        [&](size_t v) { return firstVariable + v; });
-        writeDuplicatePointers(def, page, at + slotHead(def, Style::Pre6));
+        writeDuplicatePointers(def, trees, page, at + slotHead(def, Style::Pre6), i, address);
     }
     variable.finishTables();
     putWs32(fcr, 0x10, deletedHead);
@@ -485,8 +781,9 @@ Bytes buildPre6(const FileDef& def, Layout& layout)
         physical[p] = p;
     if (def.acs)
         types[1] = 'A';
-    for (size_t k = 0; k < def.keys.size(); ++k)
-        types[firstIndex + k] = static_cast<uint16_t>(0x80 + k);
+    for (size_t k = 0, p = firstIndex; k < def.keys.size(); ++k)
+        for (size_t n = 0; n < trees.keys[k].pages(); ++n)
+            types[p++] = static_cast<uint16_t>(0x80 + k);
     for (size_t p = firstData; p < firstVariable; ++p)
         types[p] = 'D';
     for (size_t p = firstVariable; p < pages; ++p)
@@ -506,6 +803,8 @@ struct LogicalPage {
 struct PagedFile {
     std::vector<LogicalPage> pages; // logical page n is pages[n - 1]
     size_t firstData = 0, firstVariable = 0;
+    IndexTrees trees;
+    std::vector<size_t> roots; // by key: the logical number of its root's page
 };
 
 // Lays out ACS, index, data and variable pages and fills the slots. logical, when given, is the
@@ -531,9 +830,17 @@ PagedFile layOutPages(const FileDef& def, Style style, const std::vector<size_t>
         std::copy(block.begin(), block.end(), acs.bytes.begin() + header);
         f.pages.push_back(acs);
     }
-    for (size_t k = 0; k < def.keys.size(); ++k)
-        f.pages.push_back({static_cast<uint16_t>((v8 ? 0x8000 : 0x80) + k), Bytes(ps, 0x5A)});
+    f.trees = planTrees(def, header);
+    std::vector<size_t> firstIndex; // by key: the index into pages of its first index page
+    for (size_t k = 0; k < def.keys.size(); ++k) {
+        firstIndex.push_back(f.pages.size());
+        for (size_t n = 0; n < f.trees.keys[k].pages(); ++n)
+            f.pages.push_back({static_cast<uint16_t>((v8 ? 0x8000 : 0x80) + k), Bytes(ps, 0x5A)});
+    }
     f.firstData = f.pages.size() + 1;
+    const auto address = [&](size_t i) {
+        return pagedAddress(number(f.firstData + i / perPage), i % perPage, perPage);
+    };
     for (size_t p = 0; p < dataPages; ++p)
         f.pages.push_back({'D', Bytes(ps, 0)});
     f.firstVariable = f.pages.size() + 1;
@@ -564,7 +871,7 @@ PagedFile layOutPages(const FileDef& def, Style style, const std::vector<size_t>
         }
         if (!storedCompressed)
             writeRecord(def, *def.slots[i], page, recordAt);
-        writeDuplicatePointers(def, page, at + slotHead(def, style));
+        writeDuplicatePointers(def, f.trees, page, at + slotHead(def, style), i, address);
         if (hasVariableParts(def)) // 8.x: right after the fixed part; 6.x: last in the slot
             writeChain(chains[i], variable, style, page, v8 ? recordAt + def.recordLength : at + phys - 4,
                        variablePage);
@@ -572,6 +879,15 @@ PagedFile layOutPages(const FileDef& def, Style style, const std::vector<size_t>
     variable.finishTables();
     for (size_t v = 0; v < variable.count(); ++v)
         f.pages.push_back({'V', variable.page(v)});
+    // Each key's nodes on its pages from the last back, the root last.
+    for (size_t k = 0; k < def.keys.size(); ++k) {
+        const KeyTree& t = f.trees.keys[k];
+        const auto indexOf = [&](size_t node) { return firstIndex[k] + t.pages() - 1 - node; };
+        writeTree(
+            def, t, k, style, header, [&](size_t node) -> Bytes& { return f.pages[indexOf(node)].bytes; },
+            [&](size_t node) { return number(indexOf(node) + 1); }, address);
+        f.roots.push_back(number(indexOf(0) + 1));
+    }
     // Page headers: [hi][type][lo][mid] + usage (6.x); [u32 logical][u16 type][u16 usage] (8.x).
     for (size_t n = 1; n <= f.pages.size(); ++n) {
         Bytes& b = f.pages[n - 1].bytes;
@@ -678,6 +994,8 @@ Bytes build6x(const FileDef& def, Layout& layout)
         tableAt = 0x110 + 30 * segments;
     }
     const std::vector<uint16_t> firsts = writeSegments(fcr, segmentsAt, def, isCompressed(def) ? 0 : 2);
+    for (size_t k = 0; k < firsts.size(); ++k)
+        writeRoot(fcr, firsts[k], f.trees.keys[k], k, Style::V6, [&](size_t) { return f.roots[k]; });
     fcr.at(0x76) = static_cast<uint8_t>(def.keys.size());
     put16(fcr, 0x78, static_cast<uint16_t>(tableAt));
     for (size_t k = 0; k < firsts.size(); ++k)
@@ -814,6 +1132,8 @@ Bytes build8x(const FileDef& def, Layout& layout)
     const bool compressed = isCompressed(def);
     const uint16_t bias = compressed ? 0 : def.systemData ? 10 : 2;
     const std::vector<uint16_t> firsts = writeSegments(fcr, kSegmentsV8, def, bias, kSegmentStrideV8);
+    for (size_t k = 0; k < firsts.size(); ++k)
+        writeRoot(fcr, firsts[k], f.trees.keys[k], k, Style::V8, [&](size_t) { return f.roots[k]; });
     put16(fcr, 0x72, static_cast<uint16_t>(slotHead(def, Style::V8)));
     put16(fcr, 0x74, static_cast<uint16_t>(linkedDuplicateKeys(def) + def.reservedDuplicatePointers));
     put16(fcr, 0x76, static_cast<uint16_t>(def.keys.size()));

@@ -65,6 +65,14 @@ struct FileDef {
     size_t patCount = 0;
     // 8.x: unmapped stale copies of data pages (same header, other slots) after the last page.
     size_t staleCopies = 0;
+    // Each key's B-tree on index pages of its own, as many as it needs, with the distinct-value
+    // count of the records in place of `distinct` and the records' duplicate pointers linked
+    // (else one page of junk per key and junk pointers). nodeEntries bounds the entries of a
+    // node (0: as many as a page holds), so that few records make trees of several levels. A
+    // key of a type keyOrder does not know, or too long for two entries a page, keeps its page
+    // of junk.
+    bool indexPages = false;
+    size_t nodeEntries = 0;
     // Compressed files (file flag 0x8; pre-6 and 8.x): recordLength is the uncompressed length
     // (the FCR's record length is written as 0); each record is stored as a compressed image on
     // variable pages, split into fragments of fragmentSize bytes.
@@ -93,6 +101,13 @@ Bytes build6x(const FileDef& def, Layout& layout);
 // records and points at another table.
 Bytes build8x(const FileDef& def);
 Bytes build8x(const FileDef& def, Layout& layout);
+
+// The slots of def holding a record whose key k is not null, in the key's order, equal keys in
+// physical order. Knows STRING (through the ACS with flag 0x20, case-blind with 0x400), INTEGER
+// and UNSIGNED BINARY segments, either direction; any other type sets `known` false.
+std::vector<size_t> keyOrder(const FileDef& def, size_t k, bool& known);
+// The number of distinct values of key k among those records.
+uint32_t distinctValues(const FileDef& def, size_t k);
 
 // A record's compressed image: literal and run pairs by turns, literal first.
 Bytes compressImage(const Bytes& record);

@@ -115,6 +115,9 @@ void createGenuineFile(const std::filesystem::path& path, const GenTable& t,
         def.acs = genuinetest::upperAcs();
     for (const auto& r : records)
         def.slots.emplace_back(r);
+    def.indexPages = true;
+    for (size_t k = 0; k < def.keys.size(); ++k)
+        def.keys[k].distinct = genuinetest::distinctValues(def, k);
     genuinetest::writeFile(path.string(), family8 ? genuinetest::build8x(def) : genuinetest::build6x(def));
 }
 

@@ -103,13 +103,21 @@ querytest::GenTable makeTable(std::mt19937& rng, std::vector<std::vector<uint8_t
 std::string intValue(std::mt19937& rng, const Column& c)
 {
     const int v = c.lo - 2 + static_cast<int>(rng() % static_cast<unsigned>(c.hi - c.lo + 5));
-    switch (rng() % 12) {
+    switch (rng() % 16) {
     case 0:
         return std::to_string(v) + ".5";
     case 1:
         return "'" + std::to_string(v) + "'";
     case 2:
         return "NULL";
+    case 3: // text that reads as a number, or not; a blob
+        return "'" + std::to_string(v) + ".5'";
+    case 4:
+        return "' " + std::to_string(v) + "'";
+    case 5:
+        return "'x" + std::to_string(v) + "'";
+    case 6:
+        return "x'0" + std::to_string(v & 7) + "'";
     default:
         return std::to_string(v);
     }
