@@ -40,6 +40,7 @@ QVariant VarGridModel::data(const QModelIndex& index, int role) const
 
 bool VarGridModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
+    ++mRevision;
     if (!index.isValid() || role != Qt::EditRole)
         return false;
     QString& cell = mRows[index.row() + mFixedRows][index.column()];
@@ -69,6 +70,7 @@ Qt::ItemFlags VarGridModel::flags(const QModelIndex& index) const
 
 void VarGridModel::setFixedRows(int rows)
 {
+    ++mRevision;
     if (rows == mFixedRows)
         return;
     beginResetModel();
@@ -116,6 +118,7 @@ void VarGridModel::flushChanges()
 
 void VarGridModel::setCell(int col, int row, const QString& text)
 {
+    ++mRevision;
     if (!inRange(col, row) || mRows[row][col] == text)
         return;
     mRows[row][col] = text;
@@ -124,6 +127,7 @@ void VarGridModel::setCell(int col, int row, const QString& text)
 
 void VarGridModel::setRowCells(int row, QStringList cells)
 {
+    ++mRevision;
     if (row < 0 || row >= gridRowCount())
         return;
     cells.resize(mColCount);
@@ -136,12 +140,14 @@ void VarGridModel::setRowCells(int row, QStringList cells)
 
 void VarGridModel::setRowIds(int row, RowIds ids)
 {
+    ++mRevision;
     if (row >= 0 && row < gridRowCount())
         mIds[row] = ids;
 }
 
 void VarGridModel::setGridRowCount(int count)
 {
+    ++mRevision;
     count = std::max(1, count);
     const int old = gridRowCount();
     if (count == old)
@@ -169,6 +175,7 @@ void VarGridModel::setGridRowCount(int count)
 
 void VarGridModel::removeGridRow(int row)
 {
+    ++mRevision;
     if (row < 0 || row >= gridRowCount())
         return;
     if (gridRowCount() == 1) {
@@ -201,6 +208,7 @@ void VarGridModel::sortRows(const std::function<bool(const QStringList&, const Q
 
 void VarGridModel::applyOrder(const std::vector<int>& order)
 {
+    ++mRevision;
     std::vector<QStringList> sorted;
     std::vector<RowIds> sortedIds;
     sorted.reserve(mRows.size());
@@ -219,6 +227,7 @@ void VarGridModel::applyOrder(const std::vector<int>& order)
 std::vector<QStringList> VarGridModel::takeRows(const std::function<bool(int, const QStringList&)>& take,
                                                 std::vector<RowIds>* takenIds)
 {
+    ++mRevision;
     std::vector<QStringList> taken;
     std::vector<QStringList> kept;
     std::vector<RowIds> keptIds;
@@ -248,6 +257,7 @@ std::vector<QStringList> VarGridModel::takeRows(const std::function<bool(int, co
 
 void VarGridModel::replaceRowsFrom(int first, std::vector<QStringList> rows, std::vector<RowIds> ids)
 {
+    ++mRevision;
     first = std::clamp(first, mFixedRows, gridRowCount());
     for (QStringList& row : rows)
         row.resize(mColCount);

@@ -48,6 +48,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     int gridRowCount() const { return static_cast<int>(mRows.size()); }
+    // Counts the calls that may have changed the rows, their ids or FixedRows: equal revisions
+    // mean nothing changed in between.
+    quint64 revision() const { return mRevision; }
     int colCount() const { return mColCount; }
     int fixedRows() const { return mFixedRows; }
     void setFixedRows(int rows);
@@ -82,6 +85,7 @@ private:
     void flushChanges();
     void dropPendingChanges() { mPendingFirst = -1; }
 
+    quint64 mRevision = 0;
     int mPendingFirst = -1; // view rows changed since the last flush, or -1
     int mPendingLast = -1;
 
@@ -158,6 +162,8 @@ public:
         reshape([&] { mModel->applyOrder(order); });
     }
     const QStringList& rowCells(int row) const { return mModel->rowCells(row); }
+    // See VarGridModel::revision.
+    quint64 revision() const { return mModel->revision(); }
 
     void setColWidths(std::initializer_list<int> widths);
     void setEditable(bool editable);

@@ -55,8 +55,11 @@ std::string readDictionarySet(DictionarySet& set)
         return e;
     if (std::string e = readAll(DictFile::Field, makeFieldTableArray(), set.fields); !e.empty())
         return e;
-    if (std::string e = readAll(DictFile::Index, makeIndexTableArray(), set.indexes); !e.empty())
+    // A set without INDEX.DDF describes tables without keys, as the window opens it.
+    bool noIndexes = false;
+    if (std::string e = readAll(DictFile::Index, makeIndexTableArray(), set.indexes, &noIndexes); !e.empty())
         return e;
+    set.hasIndexes = !noIndexes;
     bool absent = false;
     if (std::string e = readAll(DictFile::FieldExt, makeExtTableArray(), set.extensions, &absent); !e.empty())
         return e;

@@ -20,12 +20,14 @@ struct DictionarySet {
     std::vector<FieldRecord> fields;
     std::vector<IndexRecord> indexes;
     std::vector<FieldExtRecord> extensions;
+    bool hasIndexes = false;    // INDEX.DDF was there
     bool hasExtensions = false; // FIELDEXT.DDF was there
 };
 
-// Reads FILE.DDF, FIELD.DDF, INDEX.DDF and, when present, FIELDEXT.DDF from the current
-// directory through the dictionary files' own reading. Returns an empty string, or one line
-// saying which file could not be read and why (the record manager's status in words).
+// Reads FILE.DDF, FIELD.DDF and, when present, INDEX.DDF and FIELDEXT.DDF from the current
+// directory (the sets the window's Open DDFs takes; a file that is missing gives no records) through the
+// dictionary files' own reading. Returns an empty string, or one line saying which file could not be read and
+// why (the record manager's status in words).
 std::string readDictionarySet(DictionarySet& set);
 
 // readDictionarySet for the set in dir, which is the current directory only while it is read.

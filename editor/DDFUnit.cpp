@@ -103,6 +103,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     wireKeysPage(wiring);
     wireExtFieldsPage(wiring);
     wireDataPage(wiring);
+    buildUndoRedo(wiring);
     anchorControls();
     for (TVarGrid* grid : {FileGrid, FieldGrid, KeyGrid, ExtGrid})
         watchGridWidths(grid);
@@ -113,6 +114,7 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     restoreWindowSize();
 
     guarded([this] { FormCreate(); });
+    mHistory->forget();
 }
 
 TMain::~TMain()
@@ -542,6 +544,9 @@ void TMain::useCodePage(const dict::CodePage& page)
     CodePageComboBox->setToolTip(QString());
     if (FileGrid->RowCount() > 1)
         PageControlChange();
+    // The steps kept hold names read under the old page: none of them can be undone now.
+    if (mHistory)
+        mHistory->forget();
 }
 
 void TMain::CodePageComboBoxChange()
@@ -639,6 +644,7 @@ void TMain::PageControlChange()
 // message says which file could not be read, and why.
 void TMain::OpenFileClick()
 {
+    nameStep(QStringLiteral("Open DDFs"));
     if (!settleUnbuiltEdits(
             QStringLiteral("opening the dictionary of %1").arg(QDir::toNativeSeparators(currentDirectory()))))
         return;
@@ -694,6 +700,7 @@ void TMain::OpenFileClick()
 
 void TMain::ClearFileClick()
 {
+    nameStep(QStringLiteral("New DDFs"));
     if (!settleUnbuiltEdits(QStringLiteral("starting a new dictionary")))
         return;
     mNewSetStarted = true;
@@ -950,6 +957,7 @@ void TMain::showFilters()
 
 void TMain::BuildFileClick()
 {
+    notAStep();
     mLastBuildWroteEverything = false;
     if (!mPagesFolder.isEmpty() && QDir(mPagesFolder) != QDir::current() &&
         !askQuestion(
@@ -991,6 +999,7 @@ void TMain::BuildFileClick()
 
 void TMain::DeleteFileClick()
 {
+    nameStep(QStringLiteral("Delete File"));
     const QString path = selectedFilePath();
     if (path.isEmpty())
         return;

@@ -20,6 +20,7 @@
 #include "AddComp.h"
 #include "BuildReport.h"
 #include "DictionaryGrid.h"
+#include "EditHistory.h"
 #include "FileBrowser.h"
 #include "FileSystem.h"
 #include "PascalScanner.h"
@@ -38,6 +39,7 @@
 #include <QStringList>
 #include <QTabWidget>
 #include <QTableView>
+#include <QToolButton>
 #include <QWidget>
 
 #include <functional>
@@ -49,12 +51,6 @@ using ScannedField = dict::ScannedField;
 using ScannedRecord = dict::ScannedRecord;
 // RecordGrid's column of a field's variant, shown only for a record that has a variant part.
 inline constexpr int kRecordVariantColumn = 5;
-
-// One entry of FileStatList: a file id and a copy of the 1920-byte statistics buffer.
-struct FileStatEntry {
-    qint32 Id = 0;
-    QByteArray Stat;
-};
 
 class HandlerWiring;
 class DataPageModel;
@@ -71,6 +67,16 @@ public:
     static void nameSettings();
 
     // ---- Shared services for the pages ----
+
+    // Runs one user action: `run` inside guarded(), and whatever it changed in the dictionary
+    // pages one step of the edit history, as the handler names it (nameStep; keystrokes in a
+    // grid are named here, by the row they are typed into; UndoRedo.cpp). Every handler wired
+    // to a control runs this way.
+    void runAction(void (TMain::*handler)(), const std::function<void()>& run);
+    void runAction(void (TMain::*handler)(int), const std::function<void()>& run);
+    void runAction(void (TMain::*handler)(TVarCheckBox*), const std::function<void()>& run);
+    // The steps the user can undo and redo.
+    EditHistory& history() { return *mHistory; }
 
     // Runs one handler; an exception it throws is shown by showError and goes no further.
     void guarded(const std::function<void()>& handler);
@@ -133,6 +139,10 @@ public:
     QLabel* LCodePage;
     QComboBox* CodePageComboBox;
     QTabWidget* PageControl;
+    // Beside the page tabs: "Undo <step>" and "Redo <step>", naming the step each takes back or
+    // does again (Ctrl+Z; Ctrl+Shift+Z or Ctrl+Y).
+    QToolButton* UndoEdit;
+    QToolButton* RedoEdit;
     QWidget* TabOptions;
     QWidget* TabFiles;
     QWidget* TabFields;
@@ -280,6 +290,10 @@ public:
 
 public slots:
     // ---- Main window (DDFUnit.cpp) ----
+    // Undo and redo of the dictionary pages (UndoRedo.cpp): the last step taken back, or the
+    // last one taken back done again.
+    void UndoEditClick();
+    void RedoEditClick();
     void FormCreate();
     void FormDestroy();
     void PageControlChange();
@@ -558,6 +572,22 @@ private:
     std::unique_ptr<grid::Page> mKeysPage;
     std::unique_ptr<grid::Page> mExtPage;
     void makePages();
+    // ---- Edit history (UndoRedo.cpp) ----
+    std::unique_ptr<EditHistory> mHistory;
+    void buildUndoRedo(HandlerWiring& wire);
+    struct ActionStep {
+        QString caption;
+        EditHistory::Kind kind = EditHistory::Kind::Step;
+        const grid::Page* page = nullptr;
+    };
+    void runStep(const ActionStep& step, const std::function<void()>& run);
+    // Called by a handler before it changes anything: the step its action makes is named
+    // `caption` ("Delete Field 'Name'"), or it makes none (a Build, a filter). The outermost
+    // handler of an action names it; an action no handler names is "Edit".
+    void nameStep(const QString& caption);
+    void notAStep();
+    // The name in a grid's column on its current row, quoted; empty on the entry row.
+    static QString quotedName(const TVarGrid* grid, int col);
     // The tables and fields every look-up from another page sees (hidden rows included).
     grid::DictionaryIndex dictionaryIndex() const { return grid::DictionaryIndex(*mFilesPage, *mFieldsPage); }
     // The ids of the items of the Keys and ExtFields pages' Field lists, item i's in [i].

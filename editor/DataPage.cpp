@@ -161,6 +161,7 @@ void TMain::DataReadAllClick()
 
 void TMain::DataDraftClick()
 {
+    nameStep("First Draft of Table" + quotedName(FileGrid, grid::kFileName));
     const int tableRow = dataTableRow();
     if (tableRow < 0 || DataModel->file().isEmpty())
         return;

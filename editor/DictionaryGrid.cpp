@@ -284,15 +284,18 @@ qint32 numberOrZero(const QString& cell)
 // ---- Table filter ----
 
 // The row a filter stops at: the first it does not keep whose `stop` holds (the grid's end when none).
+// Where a filter's walk ends: at the first row it neither keeps nor walks past, and at the entry
+// row at the latest (what is typed there is no record and stays where it is typed).
 static int filterEnd(const TVarGrid* grid, const std::function<bool(const QStringList&)>& keep,
                      const std::function<bool(const QStringList&)>& stop)
 {
-    for (int row = 1; row < grid->RowCount(); ++row) {
+    const int entry = entryRow(grid);
+    for (int row = 1; row < entry; ++row) {
         const QStringList& cells = grid->rowCells(row);
         if (!keep(cells) && stop(cells))
             return row;
     }
-    return grid->RowCount();
+    return entry;
 }
 
 void hideRows(TVarGrid* grid, QStringList& hidden, const std::function<bool(const QStringList&)>& keep,

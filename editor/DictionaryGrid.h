@@ -169,9 +169,9 @@ template <class KeyFn> void sortGrid(TVarGrid* grid, KeyFn key)
 
 // ---- Table filter ----
 
-// Walks the rows from 1: a row for which `keep` holds stays; at the first other row for which
-// `stop` holds the walk ends; every other row walked is taken out of the grid into `hidden`
-// (as its row text), in one change.
+// Walks the rows from 1 up to the entry row (never taken, whatever is typed in it): a row for
+// which `keep` holds stays; at the first other row for which `stop` holds the walk ends; every
+// other row walked is taken out of the grid into `hidden` (as its row text), in one change.
 void hideRows(TVarGrid* grid, QStringList& hidden, const std::function<bool(const QStringList&)>& keep,
               const std::function<bool(const QStringList&)>& stop);
 // Puts the hidden rows back: the entry row goes (when there is more than the title row), the

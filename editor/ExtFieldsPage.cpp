@@ -48,11 +48,13 @@ void TMain::ExtGridKeyUp(int)
 
 void TMain::ExtGridMouseUp()
 {
+    nameStep("Edit Extended Type of Field" + quotedName(ExtGrid, grid::kExtField));
     RefreshExtRow();
 }
 
 void TMain::ChooseFilesChange()
 {
+    nameStep("Choose Table of Extended Type" + quotedName(ExtGrid, grid::kExtField));
     if (ChooseFiles->currentIndex() < 0)
         return;
     ExtGrid->setCells(kExtFile, ExtGrid->Row(), ChooseFiles->currentText());
@@ -63,6 +65,7 @@ void TMain::ChooseFilesChange()
 // id, so that of two fields of one name the chosen one is written.
 void TMain::ChooseExtFieldChange()
 {
+    nameStep("Choose Field of Extended Type" + quotedName(ExtGrid, grid::kExtField));
     const int chosen = ChooseExtField->currentIndex();
     if (chosen < 0 || ChooseExtField->currentText() != ChooseExtField->itemText(chosen) ||
         std::size_t(chosen) >= mChooseExtFieldIds.size())
@@ -75,6 +78,7 @@ void TMain::ChooseExtFieldChange()
 
 void TMain::ExtTypeChange()
 {
+    nameStep("Change Extended Type of Field" + quotedName(ExtGrid, grid::kExtField));
     if (ExtType->currentIndex() < 0)
         return;
     ExtGrid->setCells(kExtDataType, ExtGrid->Row(),
@@ -86,6 +90,7 @@ void TMain::ExtTypeChange()
 // Build. A text that names no table hides nothing.
 void TMain::ExtFileFilterChange()
 {
+    notAStep();
     ExtGrid->setUpdatesEnabled(false);
     RestoreExtRows();
     SortExtGrid();
@@ -107,11 +112,13 @@ void TMain::ExtFileFilterChange()
 
 void TMain::RestoreExtRows()
 {
+    notAStep();
     mExtPage->restore();
 }
 
 void TMain::DeleteExtClick()
 {
+    nameStep("Delete Extended Type of Field" + quotedName(ExtGrid, grid::kExtField));
     const int row = ExtGrid->Row();
     ExtGrid->setCells(kExtFile, row, QString());
     ExtGrid->setCells(kExtField, row, QString());
@@ -193,6 +200,7 @@ void TMain::RefreshExtRow()
 // a set started by New DDFs: a Build then makes no FIELDEXT.DDF for no rows where there is none.
 void TMain::OpenFieldExtDDFClick()
 {
+    nameStep(QStringLiteral("Open FIELDEXT.DDF"));
     if (FieldGrid->Tag == 0)
         return;
     const DictionaryIndex index = dictionaryIndex();
@@ -221,6 +229,7 @@ void TMain::OpenFieldExtDDFClick()
 // replaced. Only a page that holds a dictionary (Open, or New DDFs) is written.
 void TMain::BuildFieldExtDDFClick()
 {
+    notAStep();
     RefreshExtRow();
     const DictionaryIndex index = dictionaryIndex();
     buildPage<dict::FieldExtRecord>(

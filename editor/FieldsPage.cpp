@@ -52,6 +52,7 @@ void TMain::FieldGridKeyUp(int)
 
 void TMain::FieldGridMouseUp()
 {
+    nameStep("Edit Field" + quotedName(FieldGrid, grid::kFieldName));
     RefreshFieldRow();
 }
 
@@ -125,6 +126,7 @@ void TMain::SortFieldGrid()
 // id becomes the largest id in the grid.
 void TMain::RestoreFieldRows()
 {
+    notAStep();
     mFieldsPage->restore();
     updateHighestFieldId();
 }
@@ -145,6 +147,7 @@ void TMain::updateHighestFieldId()
 // tables are set aside until the next change (or Build).
 void TMain::FileFilterChange()
 {
+    notAStep();
     TVarGrid* grid = FieldGrid;
     grid->setUpdatesEnabled(false);
     const auto shown = qScopeGuard([grid] { grid->setUpdatesEnabled(true); });
@@ -182,6 +185,7 @@ int TMain::filteredTableRow() const
 // The chosen type's code goes into the current row.
 void TMain::FieldTypeChange()
 {
+    nameStep("Change Type of Field" + quotedName(FieldGrid, grid::kFieldName));
     const int code = dict::standardPositionToCode(FieldType->currentIndex());
     if (code >= 0)
         FieldGrid->setCells(kFieldDataType, FieldGrid->Row(), QString::number(code));
@@ -190,6 +194,7 @@ void TMain::FieldTypeChange()
 // A new field of the filtered table in the entry row: the next id, 0 in every other cell.
 void TMain::AddOneFieldClick()
 {
+    nameStep(QStringLiteral("Add Field"));
     const int table = filteredTableRow();
     if (table < 0)
         return;
@@ -203,6 +208,7 @@ void TMain::AddOneFieldClick()
 
 void TMain::DeleteFieldClick()
 {
+    nameStep("Delete Field" + quotedName(FieldGrid, grid::kFieldName));
     FieldGrid->setCells(kFieldId, FieldGrid->Row(), QString());
     RefreshFieldRow();
 }
@@ -210,6 +216,7 @@ void TMain::DeleteFieldClick()
 // New: the seventeen self-description rows.
 void TMain::ClearFieldDDFClick()
 {
+    nameStep(QStringLiteral("New FIELD.DDF"));
     if (FileGrid->Tag == 0)
         return;
     dict::rebuildFieldTable(mFieldTableArray);
@@ -226,6 +233,7 @@ void TMain::ClearFieldDDFClick()
 // FIELD.DDF nothing changes and nothing is said.
 void TMain::OpenFieldDDFClick()
 {
+    nameStep(QStringLiteral("Open FIELD.DDF"));
     if (FileGrid->Tag == 0)
         return;
     const OpenResult opened =
@@ -254,6 +262,7 @@ void TMain::startFieldTable()
 // the file as it was. What the record manager refuses is reported once, after the Build.
 void TMain::BuildFieldDDFClick()
 {
+    notAStep();
     buildPage<dict::FieldRecord>(
         *mFieldsPage, 1, [this](const BuildCells& cells, int row, dict::BuildReport& report) {
             cells.requireFilled(kFieldId, row);

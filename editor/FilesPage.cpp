@@ -55,6 +55,7 @@ QString fileNamePart(const QString& path)
 // New: the three self-description rows. The loaded mark is set and Build enabled.
 void TMain::ClearFileDDFClick()
 {
+    nameStep(QStringLiteral("New FILE.DDF"));
     dict::rebuildFileTable(mFileTableArray);
     std::vector<QStringList> rows;
     const dict::RecordArray& table = mFileTableArray;
@@ -69,6 +70,7 @@ void TMain::ClearFileDDFClick()
 // FILE.DDF the grid stays as it was and "Not find in this directory" is shown.
 void TMain::OpenFileDDFClick()
 {
+    nameStep(QStringLiteral("Open FILE.DDF"));
     const OpenResult opened =
         mFilesPage->open([](std::span<const uint8_t> record, RowIds&) { return fileRow(record); });
     if (opened.status != btr::StatusSuccess) {
@@ -96,6 +98,7 @@ void TMain::markFileGridLoaded()
 // is reported once, after the Build.
 void TMain::BuildFileDDFClick()
 {
+    notAStep();
     buildPage<dict::FileRecord>(*mFilesPage, 1, [this](const BuildCells& cells, int row, dict::BuildReport&) {
         cells.requireFilled(kFileId, row);
         dict::FileRecord record = dict::FileRecord::decode(mFileTableArray.slot(std::size_t(row - 1)));
@@ -109,12 +112,14 @@ void TMain::BuildFileDDFClick()
 
 void TMain::DeleteTableClick()
 {
+    nameStep("Delete Table" + quotedName(FileGrid, grid::kFileName));
     FileGrid->setCells(kFileId, FileGrid->Row(), QString());
     RefreshFileRow();
 }
 
 void TMain::ChClick(TVarCheckBox* sender)
 {
+    nameStep("Change Flags of Table" + quotedName(FileGrid, grid::kFileName));
     applyFlagBox(FileGrid, kFileFlags, FileGrid->Row(), sender);
 }
 
@@ -125,6 +130,7 @@ void TMain::FileGridKeyUp(int)
 
 void TMain::FileGridMouseUp()
 {
+    nameStep("Edit Table" + quotedName(FileGrid, grid::kFileName));
     RefreshFileRow();
 }
 
@@ -192,6 +198,7 @@ int TMain::IndexOfFileStat(qint32 id)
 // least 2; name from the file name; location the full path) and a FileStatList entry.
 void TMain::AddFileClick()
 {
+    nameStep(QStringLiteral("Add File"));
     const QString path = QDir::toNativeSeparators(selectedFilePath());
     if (path.isEmpty()) {
         AddFile->setEnabled(false);
@@ -241,6 +248,7 @@ dict::NumberCell numberCell(const QString& text)
 // so. A Create that succeeds shows nothing.
 void TMain::CreateFileClick()
 {
+    nameStep("Create File" + quotedName(FileGrid, grid::kFileName));
     const int current = FileGrid->Row();
     const QString table = FileGrid->Cells(kFileName, current);
     const QString location = FileGrid->Cells(kFileLoc, current);

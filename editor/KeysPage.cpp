@@ -73,6 +73,7 @@ void TMain::KeyGridKeyUp(int)
 
 void TMain::KeyGridMouseUp()
 {
+    nameStep("Edit Key of Table" + quotedName(KeyGrid, grid::kKeyFile));
     RefreshKeyRow();
 }
 
@@ -138,6 +139,7 @@ void TMain::SortKeyGrid()
 
 void TMain::RestoreKeyRows()
 {
+    notAStep();
     mKeysPage->restore();
 }
 
@@ -146,6 +148,7 @@ void TMain::RestoreKeyRows()
 // row without a field, normally the entry row. A text that names no table hides nothing.
 void TMain::IndexFilterChange()
 {
+    notAStep();
     TVarGrid* grid = KeyGrid;
     const bool visible = grid->isVisibleTo(grid->parentWidget());
     grid->setVisible(false);
@@ -176,6 +179,7 @@ void TMain::showKeyRowControls()
 
 void TMain::ChClickKey(TVarCheckBox* sender)
 {
+    nameStep("Change Key Flags of Table" + quotedName(KeyGrid, grid::kKeyFile));
     applyFlagBox(KeyGrid, kKeyFlags, KeyGrid->Row(), sender);
 }
 
@@ -184,6 +188,7 @@ void TMain::ChClickKey(TVarCheckBox* sender)
 // key number, the part and the flags (the last such segment when there are several).
 void TMain::ChooseFieldChange()
 {
+    nameStep("Choose Key Field of Table" + quotedName(KeyGrid, grid::kKeyFile));
     const QString text = ChooseField->currentText();
     if (text.isEmpty())
         return;
@@ -221,6 +226,7 @@ void TMain::ChooseFieldChange()
 // Nothing when the filter's text is no table's name.
 void TMain::AddKeyClick()
 {
+    nameStep(QStringLiteral("Add Key"));
     const int table = findRowExact(FileGrid, kFileName, IndexFilter->currentText());
     if (table < 1 || nameKey(IndexFilter->currentText(), LetterCase::Kept).isEmpty())
         return;
@@ -239,6 +245,7 @@ void TMain::AddKeyClick()
 
 void TMain::DeleteKeyClick()
 {
+    nameStep("Delete Key of Table" + quotedName(KeyGrid, grid::kKeyFile));
     const int row = KeyGrid->Row();
     KeyGrid->setCells(kKeyFile, row, QString());
     KeyGrid->setCells(kKeyField, row, QString());
@@ -254,6 +261,7 @@ void TMain::markKeyGridLoaded()
 // New: the fifteen self-description rows, named through the Files and Fields grids.
 void TMain::ClearKeysDDFClick()
 {
+    nameStep(QStringLiteral("New INDEX.DDF"));
     if (FieldGrid->Tag == 0)
         return;
     dict::rebuildIndexTable(mIndexTableArray);
@@ -273,6 +281,7 @@ void TMain::ClearKeysDDFClick()
 // grids. Without a readable INDEX.DDF the grid stays as it was and nothing is said.
 void TMain::OpenKeysDDFClick()
 {
+    nameStep(QStringLiteral("Open INDEX.DDF"));
     if (FieldGrid->Tag == 0)
         return;
     const DictionaryIndex index = dictionaryIndex();
@@ -292,6 +301,7 @@ void TMain::OpenKeysDDFClick()
 // the Build with the file as it was.
 void TMain::BuildKeysDDFClick()
 {
+    notAStep();
     const DictionaryIndex index = dictionaryIndex();
     buildPage<dict::IndexRecord>(
         *mKeysPage, 1,

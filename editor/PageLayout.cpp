@@ -50,39 +50,38 @@ QObject* HandlerWiring::context() const
 
 void HandlerWiring::run(TMain* window, void (TMain::*handler)())
 {
-    window->guarded([&] { (window->*handler)(); });
+    window->runAction(handler, [&] { (window->*handler)(); });
 }
 
 void HandlerWiring::run(TMain* window, void (TMain::*handler)(int), int key)
 {
-    window->guarded([&] { (window->*handler)(key); });
+    window->runAction(handler, [&] { (window->*handler)(key); });
 }
 
 void HandlerWiring::click(QAbstractButton* button, void (TMain::*handler)())
 {
     TMain* window = w;
-    QObject::connect(button, &QAbstractButton::clicked, window,
-                     [window, handler] { window->guarded([&] { (window->*handler)(); }); });
+    QObject::connect(button, &QAbstractButton::clicked, window, [window, handler] { run(window, handler); });
 }
 
 void HandlerWiring::change(QComboBox* box, void (TMain::*handler)())
 {
     TMain* window = w;
     QObject::connect(box, &QComboBox::activated, window, [window, handler, box] {
-        window->guarded([&] { (window->*handler)(); });
+        run(window, handler);
         // A chosen name is shown from its start, not scrolled to the blanks that pad it.
         if (QLineEdit* line = box->lineEdit())
             line->setCursorPosition(0);
     });
     if (QLineEdit* line = box->lineEdit())
-        QObject::connect(line, &QLineEdit::textEdited, window,
-                         [window, handler] { window->guarded([&] { (window->*handler)(); }); });
+        QObject::connect(line, &QLineEdit::textEdited, window, [window, handler] { run(window, handler); });
 }
 
 void HandlerWiring::flagBoxes(const QList<TVarCheckBox*>& boxes, void (TMain::*handler)(TVarCheckBox*))
 {
     TMain* window = w;
     for (TVarCheckBox* box : boxes)
-        QObject::connect(box, &QCheckBox::clicked, window,
-                         [window, handler, box] { window->guarded([&] { (window->*handler)(box); }); });
+        QObject::connect(box, &QCheckBox::clicked, window, [window, handler, box] {
+            window->runAction(handler, [&] { (window->*handler)(box); });
+        });
 }

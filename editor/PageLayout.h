@@ -52,7 +52,7 @@ TVarCheckBox* flagBox(QWidget* parent, std::span<const std::string_view> caption
 
 class TMain;
 
-// Connects controls' signals to TMain's handlers, each through guarded().
+// Connects controls' signals to TMain's handlers, each as one user action (TMain::runAction).
 class HandlerWiring {
 public:
     explicit HandlerWiring(TMain* window) : w(window) {}
@@ -77,7 +77,7 @@ public:
 private:
     // The window as the connections' context (they end with it).
     QObject* context() const;
-    // The handler run inside the window's guarded().
+    // The handler run as one user action, inside the window's guarded().
     static void run(TMain* window, void (TMain::*handler)());
     static void run(TMain* window, void (TMain::*handler)(int), int key);
 

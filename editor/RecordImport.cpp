@@ -45,6 +45,7 @@ void TMain::NameRecChange()
 // Neither grid is sorted or refreshed.
 void TMain::AddFieldClick()
 {
+    nameStep(QStringLiteral("Add Record '%1'").arg(NameRec->currentText().trimmed()));
     const QString table = FileFilter->currentText();
     const int chosen = NameRec->currentIndex();
     if (table.isEmpty() || chosen < 0 || NameRec->currentText().isEmpty() ||

@@ -144,6 +144,7 @@ void TMain::buildRestoreBackup(HandlerWiring& wire)
 
 void TMain::RestoreBackupClick()
 {
+    nameStep(QStringLiteral("Restore Backup"));
     const QString directory = QDir::currentPath();
     finishInterruptedBuild();
     std::vector<dict::BackupCopy> copies = dict::listBackups(directory.toStdString());

@@ -77,6 +77,19 @@ void BM_OpenDdfs(benchmark::State& state)
 }
 BENCHMARK(BM_OpenDdfs)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// The same Open DDFs as the user's click it is: the edit history keeps it as a step (every row
+// of the four pages copied into its state).
+void BM_OpenDdfsAsStep(benchmark::State& state)
+{
+    TMain& w = window();
+    for (auto _ : state) {
+        emit w.OpenFile->clicked();
+        QApplication::processEvents();
+    }
+    state.counters["steps"] = w.history().stack().count();
+}
+BENCHMARK(BM_OpenDdfsAsStep)->Unit(benchmark::kMillisecond)->Iterations(5);
+
 void BM_BuildDdfs(benchmark::State& state)
 {
     TMain& w = window();

@@ -153,6 +153,36 @@ void BM_FieldRowKeyUp(benchmark::State& state)
 }
 BENCHMARK(BM_FieldRowKeyUp)->Unit(benchmark::kMillisecond);
 
+// A key release on a field's row whose cell the key changed (typing goes on): the handler
+// alone, and as the user's action it is, through the control's signal, so that the edit history
+// compares the pages and keeps the step.
+void fieldRowTyping(benchmark::State& state, bool asStep)
+{
+    TMain& w = dictionary().w();
+    TVarGrid* grid = w.FieldGrid;
+    bool odd = false;
+    for (auto _ : state) {
+        grid->setRow(kFields / 2);
+        grid->setCells(5, kFields / 2, (odd = !odd) ? QStringLiteral("12") : QStringLiteral("13"));
+        if (asStep)
+            emit grid->keyUp(Qt::Key_2);
+        else
+            w.FieldGridKeyUp(Qt::Key_2);
+        QApplication::processEvents();
+    }
+    state.counters["steps"] = w.history().stack().count();
+}
+void BM_FieldRowTypingKeyUp(benchmark::State& state)
+{
+    fieldRowTyping(state, false);
+}
+BENCHMARK(BM_FieldRowTypingKeyUp)->Unit(benchmark::kMillisecond);
+void BM_FieldRowTypingKeyUpAsStep(benchmark::State& state)
+{
+    fieldRowTyping(state, true);
+}
+BENCHMARK(BM_FieldRowTypingKeyUpAsStep)->Unit(benchmark::kMillisecond);
+
 // The key release that commits the entry row: a new entry row and a sort of 30,000 rows.
 void BM_EntryRowCommit(benchmark::State& state)
 {

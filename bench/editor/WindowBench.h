@@ -22,14 +22,17 @@ inline QString tableName(int id)
     return grid::padName(QStringLiteral("TABLE_%1").arg(id));
 }
 
-// A new window whose every message box ends the benchmark (none is expected), New pressed on the
+// A new window whose every error or warning box ends the benchmark (none is expected), New pressed on the
 // Files page and the Files grid holding tables firstId..lastId (`location` gives each one's
 // location) after the self-description rows, then the entry row.
 inline std::unique_ptr<TMain> windowWithTables(int firstId, int lastId,
                                                const std::function<QString(int)>& location)
 {
-    TMain::MessageHook = [](QMessageBox::Icon, const QString& text) {
-        qFatal("unexpected message: %s", qPrintable(text));
+    // Build's report of what it wrote as typed (a plain message) is part of the work measured;
+    // an error or warning is not expected.
+    TMain::MessageHook = [](QMessageBox::Icon icon, const QString& text) {
+        if (icon != QMessageBox::NoIcon)
+            qFatal("unexpected message: %s", qPrintable(text));
     };
     auto window = std::make_unique<TMain>();
     window->ClearFileClick();

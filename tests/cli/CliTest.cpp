@@ -143,6 +143,14 @@ TEST_F(CliTest, dumpShowsTablesFieldsAndKeysInWords)
              "      1: Line, position 5, length 2, flags 256 (ExtType)\n",
          })
         EXPECT_NE(r.out.find(expected), std::string::npos) << expected << "\nin\n" << r.out;
+
+    // A set without INDEX.DDF, as the window opens it (an empty Keys page): tables with no keys.
+    const fs::path noKeys = salesSet("nokeys");
+    fs::remove(noKeys / "INDEX.DDF");
+    const Result k = run({"dump", noKeys.string()});
+    ASSERT_EQ(k.status, 0) << k.err;
+    EXPECT_NE(k.out.find("table ORDERS (id 5)\n  location: ORDERS.DAT\n"), std::string::npos) << k.out;
+    EXPECT_EQ(k.out.find("key 0"), std::string::npos) << k.out;
 }
 
 TEST_F(CliTest, dumpJsonIsOneStableDocument)

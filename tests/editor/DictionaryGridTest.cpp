@@ -82,6 +82,16 @@ TEST(DictionaryGrid, theFilterWalkEndsAtTheFirstRowThatStopsIt)
         [](const QStringList& r) { return r[1].isEmpty(); });
     EXPECT_EQ(hidden, QStringList{"2\n2"});
     EXPECT_EQ(g->RowCount(), 5) << "the row that ended the walk and those after it stay";
+
+    // What is typed into the entry row is no record: the filter leaves it there, whether or not
+    // it would keep or stop at it, so the last record never takes its place.
+    auto typed = makeGrid({{"1", "1"}, {"2", "2"}, {"", "2"}});
+    QStringList none;
+    hideRows(
+        typed.get(), none, [](const QStringList& r) { return r[1] == QLatin1String("1"); },
+        [](const QStringList& r) { return r[1].isEmpty(); });
+    EXPECT_EQ(none, QStringList{"2\n2"});
+    EXPECT_EQ(allRows(*typed), (std::vector<QStringList>{{"Xe$Id", "Xe$File"}, {"1", "1"}, {"", "2"}}));
 }
 
 TEST(DictionaryGrid, lookUpsFindTheFirstRowOfTheSameNameTrailingBlanksNeverCounting)
