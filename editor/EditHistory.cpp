@@ -218,10 +218,15 @@ void EditHistory::end()
 {
     if (mDepth == 0 || --mDepth > 0 || mShowing)
         return;
-    ++mActions;
+    // A key release that changed nothing (Shift let go between two letters) does not end a run of
+    // typing in one cell; any other action does.
     State now;
-    if (!readChanges(now))
+    if (!readChanges(now)) {
+        if (mKind != Kind::Typing)
+            ++mActions;
         return;
+    }
+    ++mActions;
     State before = std::exchange(mBaseline, now);
     if (mKind == Kind::NotAStep)
         return;
