@@ -168,12 +168,12 @@ std::unique_ptr<GenuineIndex> GenuineIndex::open(const std::string& path, const 
     State& st = *state;
     std::string why;
     if (!info.recordsReadable || !st.source.ok() || parseFileControl(st.source, st.fcr, why) != 0 ||
-        unreadableReason(st.fcr, why) != 0 || st.fcr.family == Family::Pre6 || st.fcr.variable() ||
-        st.fcr.compressed || st.map.load(st.source, st.fcr) != 0 || !st.map.refusal().empty())
+        unreadableReason(st.fcr, why) != 0 || st.fcr.variable() || st.fcr.compressed ||
+        st.map.load(st.source, st.fcr) != 0 || !st.map.refusal().empty())
         return nullptr;
     RecordSet set;
     if (readRecords(st.source, st.fcr, st.map, set, false) != 0 || !set.damaged.empty() ||
-        set.expectedPages != 0 || set.records.size() != st.fcr.recordCount)
+        set.expectedPages != 0 || set.chainBroken || set.records.size() != st.fcr.recordCount)
         return nullptr;
     st.orders = readKeyOrders(st.source, st.fcr, st.map, set, true);
     st.addresses = std::move(set.addresses);
@@ -196,23 +196,27 @@ bool GenuineIndex::read(size_t index, std::vector<uint8_t>& record)
     State& st = *mState;
     if (index >= st.addresses.size())
         return false;
-    const unsigned bits = slotBits(st.slotsPerPage);
     const uint32_t address = st.addresses[index];
-    const uint32_t logical = address >> bits;
-    const size_t slot = address & ((size_t(1) << bits) - 1);
-    uint64_t physical = 0;
-    if (!st.map.physical(logical, PageData, physical))
-        return false;
+    const bool pre6 = st.fcr.family == Family::Pre6;
+    // Pre-6 addresses are the slot's offset in the file; later ones logical page and slot.
+    uint64_t physical = address / st.fcr.pageSize;
+    size_t at = address % st.fcr.pageSize;
+    if (!pre6) {
+        const unsigned bits = slotBits(st.slotsPerPage);
+        at = st.fcr.pageHeader() + (address & ((size_t(1) << bits) - 1)) * st.fcr.physicalLength;
+        if (!st.map.physical(address >> bits, PageData, physical))
+            return false;
+    }
     if (physical != st.cachedPage) {
         st.cachedPage = UINT64_MAX;
         if (!readBlock(st.source, physical * st.fcr.pageSize, st.fcr.pageSize, st.page))
             return false;
         st.cachedPage = physical;
     }
-    const size_t at = st.fcr.pageHeader() + slot * st.fcr.physicalLength;
     record.clear();
-    return st.page.u16(at) != 0 &&
-           st.page.copy(at + st.fcr.recordOffsetInSlot(), st.fcr.recordLength, record);
+    // A slot still in use: a pre-6 data page (bit 15 of its word at +4), a later slot's usage count.
+    const bool live = pre6 ? (st.page.u16(4) & 0x8000) != 0 : st.page.u16(at) != 0;
+    return live && st.page.copy(at + st.fcr.recordOffsetInSlot(), st.fcr.recordLength, record);
 }
 
 bool looksLikeGenuineFile(const uint8_t* head, size_t size)

@@ -78,7 +78,7 @@ int16_t readGenuineRecords(const std::string& path, const GenuineInfo& info,
                            std::vector<GenuineDamage>* damaged = nullptr,
                            std::vector<GenuineKeyOrder>* keyOrders = nullptr);
 
-// A fixed-length, uncompressed 6.x or 8.x file read without its records: how many there are and
+// A fixed-length, uncompressed file (pre-6, 6.x or 8.x) read without its records: how many there are and
 // each key's order from its index pages (with their key bytes); a record is read when asked for.
 class GenuineIndex {
 public:

@@ -245,8 +245,14 @@ int16_t MemoryFile::seekKey(size_t keyIndex, KeySeek how, const std::string& ima
     const auto imageBefore = [](const std::string& a, const Entry& b) { return a < b.first; };
     const bool dup = mDef.keys[keyIndex].duplicates();
     const Entry at{from.image, static_cast<uint32_t>(from.sequence)};
-    size_t lo = std::lower_bound(e.begin(), e.end(), image, byImage) - e.begin();
-    size_t hi = std::upper_bound(e.begin(), e.end(), image, imageBefore) - e.begin();
+    // Entries after and before `from`, in the path's order (the image alone on a key without
+    // duplicates).
+    const auto after = [&](size_t i) { return dup ? at < e[i] : from.image < e[i].first; };
+    const auto before = [&](size_t i) { return dup ? e[i] < at : e[i].first < from.image; };
+    const auto lowerBound = [&] { return std::lower_bound(e.begin(), e.end(), image, byImage) - e.begin(); };
+    const auto upperBound = [&] {
+        return std::upper_bound(e.begin(), e.end(), image, imageBefore) - e.begin();
+    };
     long pos = -1;
     switch (how) {
     case KeySeek::First:
@@ -255,40 +261,55 @@ int16_t MemoryFile::seekKey(size_t keyIndex, KeySeek how, const std::string& ima
     case KeySeek::Last:
         pos = static_cast<long>(e.size()) - 1;
         break;
-    case KeySeek::Equal:
-        if (lo == hi)
+    case KeySeek::Equal: {
+        const size_t lo = static_cast<size_t>(lowerBound());
+        if (lo == e.size() || image < e[lo].first)
             return btr::StatusKeyNotFound;
         pos = static_cast<long>(lo);
         break;
+    }
     case KeySeek::Greater:
-        pos = hi < e.size() ? static_cast<long>(hi) : -1;
+        pos = upperBound();
         break;
     case KeySeek::GreaterOrEqual:
-        pos = lo < e.size() ? static_cast<long>(lo) : -1;
+        pos = lowerBound();
         break;
     case KeySeek::Less:
-        pos = static_cast<long>(lo) - 1;
+        pos = static_cast<long>(lowerBound()) - 1;
         break;
     case KeySeek::LessOrEqual:
-        pos = static_cast<long>(hi) - 1;
+        pos = static_cast<long>(upperBound()) - 1;
         break;
     case KeySeek::After: {
-        size_t i = dup ? std::upper_bound(e.begin(), e.end(), at) - e.begin()
-                       : std::upper_bound(e.begin(), e.end(), from.image, imageBefore) - e.begin();
-        pos = i < e.size() ? static_cast<long>(i) : -1;
+        // The first entry after `from`: right after the last one returned when that is `from`.
+        const size_t i = p->last;
+        if (i < e.size() && !after(i) && (i + 1 == e.size() || after(i + 1)))
+            pos = static_cast<long>(i) + 1;
+        else
+            pos = dup ? std::upper_bound(e.begin(), e.end(), at) - e.begin()
+                      : std::upper_bound(e.begin(), e.end(), from.image, imageBefore) - e.begin();
         break;
     }
     case KeySeek::Before: {
-        size_t i = dup ? std::lower_bound(e.begin(), e.end(), at) - e.begin()
-                       : std::lower_bound(e.begin(), e.end(), from.image, byImage) - e.begin();
-        pos = static_cast<long>(i) - 1;
+        // The last entry before `from`: right before the last one returned when that is `from`.
+        const size_t i = p->last;
+        if (i < e.size() && !before(i) && (i == 0 || before(i - 1)))
+            pos = static_cast<long>(i) - 1;
+        else
+            pos = (dup ? std::lower_bound(e.begin(), e.end(), at) - e.begin()
+                       : std::lower_bound(e.begin(), e.end(), from.image, byImage) - e.begin()) -
+                  1;
         break;
     }
     }
+    if (pos >= static_cast<long>(e.size()))
+        pos = -1;
     if (pos < 0)
         return endOfRecords();
-    if (found(keyIndex, *p, static_cast<size_t>(pos), out))
+    if (found(keyIndex, *p, static_cast<size_t>(pos), out)) {
+        p->last = static_cast<size_t>(pos);
         return btr::StatusSuccess;
+    }
     // Read without its records, the file does not bear out its index pages: read it whole.
     if (int16_t st = load())
         return st;

@@ -60,6 +60,7 @@ private:
     struct Path {
         bool built = false;
         std::vector<std::pair<std::string, uint32_t>> entries; // (image, record index), sorted
+        size_t last = 0; // the entry a look-up on the path returned last: where Get Next looks first
     };
     int16_t load();
     int16_t path(size_t keyIndex, Path*& out);

@@ -7,6 +7,7 @@
 // Run: build/bench/cli/cli_export_bench (a Release build for the figures). For timing whole
 // processes (/usr/bin/time -v, hyperfine): `cli_export_bench --write-data DIR` leaves the dictionary and BIG.DAT in
 // DIR, `cli_export_bench --direct-insert OUT.db` makes one direct insert of the same rows.
+#include "BigTable.h"
 #include "Binding.h"
 #include "Commands.h"
 #include "FieldValue.h"
@@ -20,23 +21,19 @@
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
-#include <unistd.h>
 
 namespace {
 namespace fs = std::filesystem;
 
-constexpr int kRecords = 1000000;
-constexpr int kRecordLength = 63;
+using bench::kBigRecordLength;
+using bench::kBigRecords;
 
 fs::path scratch()
 {
-    static const fs::path dir =
-        fs::temp_directory_path() / ("quillan-cli-bench-" + std::to_string(::getpid()));
+    static const fs::path dir = bench::scratchDirectory("cli");
     return dir;
 }
 
-// BIG: Id Integer 4 (key 0), Name String 20, Code ZString 10, Qty Integer 2, Price Float 8,
-// Amount Decimal 6.2, Day Date, At Time, Paid Logical 1, Count Unsigned 4.
 sample::DictionaryRows bigDictionary()
 {
     sample::DictionaryRows rows = sample::selfDescription();
@@ -46,17 +43,8 @@ sample::DictionaryRows bigDictionary()
     f.name = "BIG";
     f.loc = "BIG.DAT";
     rows.files.push_back(f);
-    const struct {
-        const char* name;
-        uint8_t type;
-        int16_t offset, size;
-        uint8_t dec;
-    } fields[] = {{"Id", 1, 0, 4, 0},     {"Name", 0, 4, 20, 0},  {"Code", 11, 24, 10, 0},
-                  {"Qty", 1, 34, 2, 0},   {"Price", 2, 36, 8, 0}, {"Amount", 5, 44, 6, 2},
-                  {"Day", 3, 50, 4, 0},   {"At", 4, 54, 4, 0},    {"Paid", 7, 58, 1, 0},
-                  {"Count", 14, 59, 4, 0}};
     int16_t id = 18;
-    for (const auto& x : fields)
+    for (const bench::BigField& x : bench::kBigFields)
         rows.fields.push_back({id++, 4, x.name, x.type, x.offset, x.size, x.dec, 0});
     rows.indexes.push_back({4, 18, 0, 0, 0x100});
     return rows;
@@ -98,7 +86,7 @@ Row rowOf(int i)
 
 std::vector<uint8_t> recordOf(const Row& r)
 {
-    sample::RecordBytes b(kRecordLength);
+    sample::RecordBytes b(kBigRecordLength);
     b.integer(0, 4, static_cast<uint32_t>(r.id)).text(4, 20, r.name).text(24, 10, r.code, '\0');
     b.integer(34, 2, static_cast<uint16_t>(r.qty)).real(36, r.price);
     // Amount: 11 digits and the sign nibble.
@@ -131,7 +119,7 @@ void writeData(const fs::path& d)
             throw std::runtime_error("BIG.DAT not created");
         TWinBtr btr;
         btr.Open((d / "BIG.DAT").string(), "", 0);
-        for (int i = 0; i < kRecords; ++i) {
+        for (int i = 0; i < kBigRecords; ++i) {
             std::vector<uint8_t> rec = recordOf(rowOf(i));
             btr.UseBuffer(rec.data());
             if (btr.Insert())
@@ -232,7 +220,7 @@ void BM_CliExportToSqlite(benchmark::State& state)
         if (cli::runCli({"quillan-cli", "export", dir.string(), "BIG", "--to", out.string()}, io) != 0)
             state.SkipWithError(e.str().c_str());
     }
-    state.SetItemsProcessed(state.iterations() * kRecords);
+    state.SetItemsProcessed(state.iterations() * kBigRecords);
 }
 
 void directInsert(const fs::path& out)
@@ -251,7 +239,7 @@ void directInsert(const fs::path& out)
         sqlite3_stmt* st = nullptr;
         sqlite3_prepare_v2(db, "INSERT INTO BIG VALUES (?,?,?,?,?,?,?,?,?,?)", -1, &st, nullptr);
         char amount[32], day[16], at[16];
-        for (int i = 0; i < kRecords; ++i) {
+        for (int i = 0; i < kBigRecords; ++i) {
             const Row r = rowOf(i);
             std::snprintf(amount, sizeof amount, "%s%lld.%02lld", r.cents < 0 ? "-" : "",
                           static_cast<long long>(std::llabs(r.cents) / 100),
@@ -283,7 +271,7 @@ void BM_SqliteDirectInsert(benchmark::State& state)
     fs::create_directories(scratch());
     for (auto _ : state)
         directInsert(out);
-    state.SetItemsProcessed(state.iterations() * kRecords);
+    state.SetItemsProcessed(state.iterations() * kBigRecords);
 }
 
 // The reading half of the export alone: Step First/Next through TWinBtr and every field decoded.
@@ -303,10 +291,10 @@ void BM_ReadAndDecodeOnly(benchmark::State& state)
             for (int f = 0; f < 10; ++f)
                 dict::decodeFieldValue(types[f], std::span<const uint8_t>(rec + offsets[f], sizes[f]), 2,
                                        v[f]);
-        if (n != kRecords)
+        if (n != kBigRecords)
             state.SkipWithError("records missing");
     }
-    state.SetItemsProcessed(state.iterations() * kRecords);
+    state.SetItemsProcessed(state.iterations() * kBigRecords);
 }
 
 BENCHMARK(BM_CliExportToSqlite)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -1,13 +1,17 @@
-// SQL through the module quillan over a 1,000,000-record table of ten mixed fields, as a native
-// file and as a genuine 6.x one: a point lookup by key, a count(*) scan beside export's reading and
-// decoding of the same file, a key range of 1% of the rows (BETWEEN) beside a full scan that
-// filters on a column of no key and beside the record manager's own reads of that range, and for
-// the genuine file the first key read of a fresh connection (the reader sorts the file's records
-// once) beside later ones.
+// SQL through the module quillan over a 1,000,000-record table of ten mixed fields, as native
+// files and as genuine 6.x ones, each once with its records in no order of the key (Arg 0 native,
+// 1 genuine) and once inserted roughly in key order, as applications fill files (2 native, 3
+// genuine): a point lookup by key, a count(*) scan beside export's reading and decoding of the
+// same file, a key range of 1% of the rows (BETWEEN) beside a full scan that filters on a column
+// of no key and beside the record manager's own reads of that range, the first key read of a
+// fresh connection on a genuine file beside later ones, and on the native files the range read
+// straight from SQLite in key order beside its positions read from the index and its records
+// then fetched in position order.
 // Run: build/bench/query/query_bench (a Release build for the figures); the files are made once
 // per run in a scratch directory and removed at the end.
 #include "GeneratedFiles.h"
 
+#include "BigTable.h"
 #include "Binding.h"
 #include "BtrCall.h"
 #include "DataRecords.h"
@@ -20,44 +24,50 @@
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <random>
-#include <unistd.h>
 
 namespace {
 namespace fs = std::filesystem;
 
-constexpr int kRecords = 1000000;
-constexpr int kRecordLength = 63;
+constexpr int kRecords = bench::kBigRecords;
+constexpr int kRecordLength = bench::kBigRecordLength;
 
 fs::path scratch()
 {
-    static const fs::path dir =
-        fs::temp_directory_path() / ("quillan-query-bench-" + std::to_string(::getpid()));
+    static const fs::path dir = bench::scratchDirectory("query");
     return dir;
 }
 
-// Id Integer 4 (key 0), Name String 20, Code ZString 10, Qty Integer 2, Price Float 8, Amount
-// Decimal 6.2, Day Date, At Time, Paid Logical 1, Count Unsigned 4.
-querytest::GenTable bigTable(const std::string& location)
+querytest::GenTable bigTable(int16_t id, const std::string& name, const std::string& location)
 {
     querytest::GenTable t;
-    t.id = 4;
-    t.name = "BIG";
+    t.id = id;
+    t.name = name;
     t.location = location;
     t.recordLength = kRecordLength;
-    t.fields = {{"Id", 1, 0, 4},     {"Name", 0, 4, 20},      {"Code", 11, 24, 10}, {"Qty", 1, 34, 2},
-                {"Price", 2, 36, 8}, {"Amount", 5, 44, 6, 2}, {"Day", 3, 50, 4},    {"At", 4, 54, 4},
-                {"Paid", 7, 58, 1},  {"Count", 14, 59, 4}};
+    for (const bench::BigField& f : bench::kBigFields)
+        t.fields.push_back({f.name, f.type, f.offset, f.size, f.dec});
     t.keys = {{{0, 0}}};
     return t;
 }
 
-std::vector<std::vector<uint8_t>> bigRecords()
+// Every id once: scrambled against the physical order (i * 7919 mod N), or roughly in key order
+// (ascending, each run of 64 records shuffled).
+std::vector<std::vector<uint8_t>> bigRecords(bool keyOrder)
 {
     std::mt19937 rng(42);
+    std::vector<uint32_t> ids(kRecords);
+    for (int i = 0; i < kRecords; ++i)
+        ids[static_cast<std::size_t>(i)] =
+            keyOrder ? static_cast<uint32_t>(i) : static_cast<uint32_t>((int64_t{i} * 7919) % kRecords);
+    if (keyOrder)
+        for (std::size_t i = 0; i < ids.size(); i += 64)
+            std::shuffle(ids.begin() + static_cast<std::ptrdiff_t>(i),
+                         ids.begin() + static_cast<std::ptrdiff_t>(std::min(ids.size(), i + 64)), rng);
     std::vector<std::vector<uint8_t>> records;
     records.reserve(kRecords);
     for (int i = 0; i < kRecords; ++i) {
@@ -66,7 +76,7 @@ std::vector<std::vector<uint8_t>> bigRecords()
             for (int b = 0; b < size; ++b)
                 r[static_cast<std::size_t>(at + b)] = static_cast<uint8_t>(v >> (8 * b));
         };
-        put(0, 4, static_cast<uint32_t>((int64_t{i} * 7919) % kRecords)); // every id once, not in order
+        put(0, 4, ids[static_cast<std::size_t>(i)]);
         const std::string name = "Customer " + std::to_string(rng() % 100000);
         std::copy(name.begin(), name.end(), r.begin() + 4);
         std::fill(r.begin() + 24, r.begin() + 34, 0);
@@ -85,20 +95,26 @@ std::vector<std::vector<uint8_t>> bigRecords()
     return records;
 }
 
-// The dictionary and both files, made once.
+// The tables by benchmark argument: (table, data file).
+constexpr const char* kTables[][2] = {
+    {"BIG", "BIG.DAT"}, {"GBIG", "GENUINE.DAT"}, {"OBIG", "ORDERED.DAT"}, {"GOBIG", "GORDERED.DAT"}};
+
+// The dictionary and the four files, made once.
 const fs::path& database()
 {
     static const fs::path dir = [] {
         const fs::path d = scratch();
         fs::create_directories(d);
-        const querytest::GenTable native = bigTable("BIG.DAT"), genuine = bigTable("GENUINE.DAT");
-        querytest::GenTable second = genuine;
-        second.id = 5;
-        second.name = "GBIG";
-        querytest::writeGeneratedDictionary(d, {native, second});
-        const auto records = bigRecords();
-        querytest::createNativeFile(d / "BIG.DAT", native, records);
-        querytest::createGenuineFile(d / "GENUINE.DAT", genuine, records, false);
+        std::vector<querytest::GenTable> tables;
+        for (int i = 0; i < 4; ++i)
+            tables.push_back(bigTable(static_cast<int16_t>(4 + i), kTables[i][0], kTables[i][1]));
+        querytest::writeGeneratedDictionary(d, tables);
+        for (const bool keyOrder : {false, true}) {
+            const auto records = bigRecords(keyOrder);
+            const int native = keyOrder ? 2 : 0;
+            querytest::createNativeFile(d / kTables[native][1], tables[native], records);
+            querytest::createGenuineFile(d / kTables[native + 1][1], tables[native + 1], records, false);
+        }
         return d;
     }();
     return dir;
@@ -128,7 +144,13 @@ int64_t run(sqlite3*, sqlite3_stmt* st)
 
 const char* tableOf(const benchmark::State& state)
 {
-    return state.range(0) ? "GBIG" : "BIG";
+    return kTables[state.range(0)][0];
+}
+
+void label(benchmark::State& state)
+{
+    state.SetLabel(std::string(state.range(0) % 2 ? "genuine" : "native") +
+                   (state.range(0) >= 2 ? ", key order" : ""));
 }
 
 void BM_PointLookup(benchmark::State& state)
@@ -145,9 +167,9 @@ void BM_PointLookup(benchmark::State& state)
         benchmark::DoNotOptimize(run(c.db, st));
     }
     sqlite3_finalize(st);
-    state.SetLabel(state.range(0) ? "genuine" : "native");
+    label(state);
 }
-BENCHMARK(BM_PointLookup)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PointLookup)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 
 // A fresh connection's first key read on the genuine file, beside its second one, and another's
 // first query a 1% key range.
@@ -192,9 +214,9 @@ void BM_CountScan(benchmark::State& state)
         if (run(c.db, st) != kRecords)
             state.SkipWithError("count(*) is not the number of records");
     sqlite3_finalize(st);
-    state.SetLabel(state.range(0) ? "genuine" : "native");
+    label(state);
 }
-BENCHMARK(BM_CountScan)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CountScan)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 // What export does before it writes: every record in physical order, every field decoded.
 void BM_ExportReadingAndDecoding(benchmark::State& state)
@@ -218,9 +240,9 @@ void BM_ExportReadingAndDecoding(benchmark::State& state)
         if (n != kRecords)
             state.SkipWithError("not every record was read");
     }
-    state.SetLabel(state.range(0) ? "genuine" : "native");
+    label(state);
 }
-BENCHMARK(BM_ExportReadingAndDecoding)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExportReadingAndDecoding)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 // SELECT * of every row: the scan and the decoding of every column into SQLite values.
 void BM_SelectEveryValue(benchmark::State& state)
@@ -240,9 +262,9 @@ void BM_SelectEveryValue(benchmark::State& state)
             state.SkipWithError("not every row came");
     }
     sqlite3_finalize(st);
-    state.SetLabel(state.range(0) ? "genuine" : "native");
+    label(state);
 }
-BENCHMARK(BM_SelectEveryValue)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SelectEveryValue)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 // 1% of the rows through key 0, beside a full scan that filters on a column of no key.
 void BM_Between1Percent(benchmark::State& state)
@@ -259,9 +281,9 @@ void BM_Between1Percent(benchmark::State& state)
         if (run(c.db, st) != 10000)
             state.SkipWithError("not 1% of the rows");
     sqlite3_finalize(st);
-    state.SetLabel(state.range(0) ? "genuine" : "native");
+    label(state);
 }
-BENCHMARK(BM_Between1Percent)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Between1Percent)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 // The record manager's own part of that range: Get Greater or Equal and Get Next through TWinBtr.
 void BM_KeyRangeReadsAlone(benchmark::State& state)
@@ -284,9 +306,86 @@ void BM_KeyRangeReadsAlone(benchmark::State& state)
         if (n != 10000)
             state.SkipWithError("not 1% of the records");
     }
-    state.SetLabel(state.range(0) ? "genuine" : "native");
+    label(state);
 }
-BENCHMARK(BM_KeyRangeReadsAlone)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KeyRangeReadsAlone)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+// A native file's 1% range read by SQLite alone, as the record manager reads it (each index entry
+// then its row, in key order: Arg 0) and as it could be read when the rows' order does not matter
+// (the rows' ids from the index alone, then the rows by id in ascending order: Arg 1); sum(Qty) of
+// the rows. Argument 2 and 3: the same on the file inserted roughly in key order.
+void BM_NativeRangeRowOrder(benchmark::State& state)
+{
+    const bool byId = state.range(0) % 2;
+    const char* file = kTables[state.range(0) >= 2 ? 2 : 0][1];
+    sqlite3* db = nullptr;
+    sqlite3_open_v2((database() / file).c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr);
+    sqlite3_exec(db, "PRAGMA cache_size = -65536; PRAGMA mmap_size = 1073741824; BEGIN", nullptr, nullptr,
+                 nullptr);
+    const auto prepare = [&](const char* sql) {
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+        return st;
+    };
+    // Every id is there once: the 500,000th key image is that of Id 500000.
+    sqlite3_stmt* bound =
+        prepare("SELECT k0 FROM records WHERE k0 IS NOT NULL ORDER BY k0 LIMIT 1 OFFSET ?1");
+    std::string lo, hi;
+    for (auto [offset, out] : {std::pair{500000, &lo}, std::pair{509999, &hi}}) {
+        sqlite3_bind_int(bound, 1, offset);
+        if (sqlite3_step(bound) == SQLITE_ROW)
+            out->assign(static_cast<const char*>(sqlite3_column_blob(bound, 0)),
+                        static_cast<std::size_t>(sqlite3_column_bytes(bound, 0)));
+        sqlite3_reset(bound);
+    }
+    sqlite3_finalize(bound);
+    sqlite3_stmt* inKeyOrder = prepare(
+        "SELECT id, data, k0, 0 FROM records WHERE k0 IS NOT NULL AND k0 >= ?1 AND k0 <= ?2 ORDER BY k0");
+    sqlite3_stmt* ids =
+        prepare("SELECT id FROM records WHERE k0 IS NOT NULL AND k0 >= ?1 AND k0 <= ?2 ORDER BY k0");
+    sqlite3_stmt* byAddress = prepare("SELECT id, data FROM records WHERE id = ?1");
+    std::vector<uint8_t> record;
+    std::vector<int64_t> positions;
+    const auto take = [&](sqlite3_stmt* st, int64_t& sum) {
+        const auto* p = static_cast<const uint8_t*>(sqlite3_column_blob(st, 1));
+        record.assign(p, p + sqlite3_column_bytes(st, 1));
+        sum += static_cast<int16_t>(record[34] | record[35] << 8);
+    };
+    for (auto _ : state) {
+        int64_t sum = 0, rows = 0;
+        sqlite3_stmt* range = byId ? ids : inKeyOrder;
+        sqlite3_bind_blob(range, 1, lo.data(), static_cast<int>(lo.size()), SQLITE_STATIC);
+        sqlite3_bind_blob(range, 2, hi.data(), static_cast<int>(hi.size()), SQLITE_STATIC);
+        positions.clear();
+        while (sqlite3_step(range) == SQLITE_ROW) {
+            if (byId) {
+                positions.push_back(sqlite3_column_int64(range, 0));
+            } else {
+                take(range, sum);
+                ++rows;
+            }
+        }
+        sqlite3_reset(range);
+        std::sort(positions.begin(), positions.end());
+        for (const int64_t id : positions) {
+            sqlite3_bind_int64(byAddress, 1, id);
+            if (sqlite3_step(byAddress) == SQLITE_ROW) {
+                take(byAddress, sum);
+                ++rows;
+            }
+            sqlite3_reset(byAddress);
+        }
+        if (rows != 10000)
+            state.SkipWithError("not 1% of the rows");
+        benchmark::DoNotOptimize(sum);
+    }
+    for (sqlite3_stmt* st : {inKeyOrder, ids, byAddress})
+        sqlite3_finalize(st);
+    sqlite3_close(db);
+    state.SetLabel(std::string(byId ? "ids from the index, rows by id" : "rows in key order") +
+                   (state.range(0) >= 2 ? ", key order file" : ""));
+}
+BENCHMARK(BM_NativeRangeRowOrder)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 void BM_FullScanFilter(benchmark::State& state)
 {
@@ -299,9 +398,9 @@ void BM_FullScanFilter(benchmark::State& state)
     for (auto _ : state)
         benchmark::DoNotOptimize(run(c.db, st));
     sqlite3_finalize(st);
-    state.SetLabel(state.range(0) ? "genuine" : "native");
+    label(state);
 }
-BENCHMARK(BM_FullScanFilter)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FullScanFilter)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -100,6 +100,40 @@ std::vector<Bytes> recordsInKeyOrder(const FileDef& def, size_t k, bool& known)
     return out;
 }
 
+// Two handles on the one open file walking key `key` at once, one forward and one backward, and
+// one handle going two entries on and one back: every record where `order` has it.
+void expectWalksSharingTheFile(BtrCallFn fn, BtrFile& f, const std::string& path, int8_t key,
+                               const std::vector<Bytes>& order)
+{
+    BtrFile g(fn);
+    ASSERT_EQ(g.open(path), StatusSuccess);
+    g.capacity = f.capacity;
+    std::vector<Bytes> forward, backward;
+    int16_t a = f.get(OpGetFirst, key), b = g.get(OpGetLast, key);
+    while (a == StatusSuccess || b == StatusSuccess) {
+        if (a == StatusSuccess) {
+            forward.push_back(f.record());
+            a = f.get(OpGetNext, key);
+        }
+        if (b == StatusSuccess) {
+            backward.push_back(g.record());
+            b = g.get(OpGetPrevious, key);
+        }
+    }
+    EXPECT_EQ(forward, order);
+    EXPECT_EQ(backward, std::vector<Bytes>(order.rbegin(), order.rend()));
+    size_t at = 0;
+    for (int16_t st = f.get(OpGetFirst, key), move = 1; st == StatusSuccess; ++move) {
+        ASSERT_LT(at, order.size());
+        ASSERT_EQ(f.record(), order[at]) << "entry " << at << " after " << move << " moves";
+        const bool back = move % 3 == 0;
+        at = back ? at - 1 : at + 1;
+        st = f.get(back ? OpGetPrevious : OpGetNext, key);
+    }
+    EXPECT_EQ(at, order.size());
+    EXPECT_EQ(g.close(), StatusSuccess);
+}
+
 // Opens the file at path through the call and checks it against what was built: Stat (with
 // the version byte), the records in physical order and in every key's order both ways, and
 // every write refused with 46.
@@ -132,6 +166,7 @@ void expectReadsAsBuilt(BtrCallFn fn, const std::string& path, const FileDef& de
         const auto key = static_cast<int8_t>(k);
         EXPECT_EQ(collect(OpGetFirst, OpGetNext, key), order);
         EXPECT_EQ(collect(OpGetLast, OpGetPrevious, key), std::vector<Bytes>(order.rbegin(), order.rend()));
+        expectWalksSharingTheFile(fn, f, path, key, order);
     }
 
     if (!live.empty()) {

@@ -4,6 +4,7 @@
 #include "BtrCall.h"
 #include "BtrTestFile.h"
 #include "FileDefinition.h"
+#include "Fixtures.h"
 #include "Generators.h"
 #include "GenuineBuilder.h"
 #include "GenuineFile.h"
@@ -283,49 +284,64 @@ TEST(GenuineKeyOrder, treesThatDoNotBearOutAreNotTaken)
     }
 }
 
-// A fixed-length 6.x or 8.x file read without its records: their number, each key's order with
-// the key bytes of its entries, and any record on demand.
+// A fixed-length, uncompressed file of every family read without its records, with and without
+// deleted slots (pre-6: on the deleted-record chain): their number, each key's order with the key
+// bytes of its entries, and any record on demand. Variable-length and compressed files are not.
 TEST(GenuineKeyOrder, aFileReadWithoutItsRecordsGivesThemOnDemand)
 {
-    for (const Format format : {Format::V6, Format::V8}) {
-        SCOPED_TRACE(static_cast<int>(format));
-        const FileDef def = treeDef(2048);
-        testsupport::TempDir dir;
-        const std::string path = dir.file("TREE.BTR");
-        writeFile(path, format == Format::V6 ? build6x(def) : build8x(def));
-        engine::GenuineInfo info;
-        ASSERT_EQ(engine::openGenuineFile(path, info), 0);
-        const std::unique_ptr<engine::GenuineIndex> index = engine::GenuineIndex::open(path, info);
-        ASSERT_TRUE(index);
-        ASSERT_EQ(index->records(), def.slots.size());
-        for (size_t i = def.slots.size(); i-- > 0;) {
-            std::vector<uint8_t> record;
-            ASSERT_TRUE(index->read(i, record));
-            EXPECT_EQ(record, *def.slots[i]);
+    for (const Format format : {Format::Pre6, Format::V6, Format::V8})
+        for (const bool deletions : {false, true}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(format)) + (deletions ? ", deleted slots" : ""));
+            FileDef def = treeDef(2048);
+            if (deletions) {
+                for (size_t i = 5; i < def.slots.size(); i += 7)
+                    def.slots[i].reset();
+                for (size_t k = 0; k < def.keys.size(); ++k)
+                    def.keys[k].distinct = distinctValues(def, k);
+            }
+            std::vector<Bytes> live;
+            for (const auto& slot : def.slots)
+                if (slot)
+                    live.push_back(*slot);
+            testsupport::TempDir dir;
+            const std::string path = dir.file("TREE.BTR");
+            writeFile(path, format == Format::Pre6 ? buildPre6(def)
+                            : format == Format::V6 ? build6x(def)
+                                                   : build8x(def));
+            engine::GenuineInfo info;
+            ASSERT_EQ(engine::openGenuineFile(path, info), 0);
+            const std::unique_ptr<engine::GenuineIndex> index = engine::GenuineIndex::open(path, info);
+            ASSERT_TRUE(index);
+            ASSERT_EQ(index->records(), live.size());
+            for (size_t i = live.size(); i-- > 0;) {
+                std::vector<uint8_t> record;
+                ASSERT_TRUE(index->read(i, record));
+                EXPECT_EQ(record, live[i]);
+            }
+            std::vector<uint8_t> none;
+            EXPECT_FALSE(index->read(live.size(), none));
+            for (size_t k = 0; k < def.keys.size(); ++k) {
+                const engine::GenuineKeyOrder& order = index->keyOrders()[k];
+                ASSERT_TRUE(order.walked);
+                bool known = true;
+                EXPECT_EQ(order.records, sortedOrder(def, k, known));
+                const size_t length = def.keys[k].segments[0].length;
+                ASSERT_EQ(order.keys.size(), order.records.size() * length);
+                // A chain's records share its head's key bytes: equal keys, case-blind on key 1.
+                const auto fold = [](uint8_t c) { return static_cast<uint8_t>(std::toupper(c)); };
+                for (size_t j = 0; j < order.records.size(); ++j)
+                    EXPECT_TRUE(std::equal(order.keys.begin() + j * length,
+                                           order.keys.begin() + (j + 1) * length,
+                                           live[order.records[j]].begin() + def.keys[k].segments[0].offset,
+                                           [&](uint8_t a, uint8_t b) { return fold(a) == fold(b); }));
+            }
         }
-        std::vector<uint8_t> none;
-        EXPECT_FALSE(index->read(def.slots.size(), none));
-        for (size_t k = 0; k < def.keys.size(); ++k) {
-            const engine::GenuineKeyOrder& order = index->keyOrders()[k];
-            ASSERT_TRUE(order.walked);
-            bool known = true;
-            EXPECT_EQ(order.records, sortedOrder(def, k, known));
-            const size_t length = def.keys[k].segments[0].length;
-            ASSERT_EQ(order.keys.size(), order.records.size() * length);
-            // A chain's records share its head's key bytes: equal keys, case-blind on key 1.
-            const auto fold = [](uint8_t c) { return static_cast<uint8_t>(std::toupper(c)); };
-            for (size_t j = 0; j < order.records.size(); ++j)
-                EXPECT_TRUE(std::equal(order.keys.begin() + j * length, order.keys.begin() + (j + 1) * length,
-                                       def.slots[order.records[j]]->begin() + def.keys[k].segments[0].offset,
-                                       [&](uint8_t a, uint8_t b) { return fold(a) == fold(b); }));
-        }
-    }
-    // Pre-6 and variable-length files are read whole.
     FileDef variable = treeDef(2048);
     variable.fileFlags = 0x1;
     variable.variableMode = 0xFF;
     testsupport::TempDir dir;
-    for (const Bytes& image : {buildPre6(treeDef(2048)), build6x(variable)}) {
+    for (const Bytes& image : {build6x(variable), buildPre6(variable), build8x(compressedDef(true, true)),
+                               buildPre6(compressedDef(false, false))}) {
         writeFile(dir.file("WHOLE.BTR"), image);
         engine::GenuineInfo info;
         ASSERT_EQ(engine::openGenuineFile(dir.file("WHOLE.BTR"), info), 0);
