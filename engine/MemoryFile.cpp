@@ -3,6 +3,7 @@
 #include "Status.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace engine {
 
@@ -150,6 +151,15 @@ int16_t MemoryFile::path(size_t keyIndex, Path*& out)
     return btr::StatusSuccess;
 }
 
+// Whether entry b may follow entry a on key's path: a greater image, or on a key with duplicates
+// an equal one (equal keys keep the file's own order); on a key without duplicates an equal image
+// only after a lower record number, as the sorted path has it.
+bool followsOnPath(const KeyDefinition& key, const std::pair<std::string, uint32_t>& a,
+                   const std::pair<std::string, uint32_t>& b)
+{
+    return key.duplicates() ? !(b.first < a.first) : a < b;
+}
+
 bool keyPathFromOrder(const KeyDefinition& key, const std::vector<std::vector<uint8_t>>& records,
                       const std::vector<uint32_t>& order,
                       std::vector<std::pair<std::string, uint32_t>>& entries)
@@ -166,7 +176,7 @@ bool keyPathFromOrder(const KeyDefinition& key, const std::vector<std::vector<ui
         if (isNullKey(key, value.data()))
             return false;
         entries.emplace_back(keyImage(key, value.data()), i);
-        if (entries.size() > 1 && !(entries[entries.size() - 2] < entries.back()))
+        if (entries.size() > 1 && !followsOnPath(key, entries[entries.size() - 2], entries.back()))
             return false;
     }
     for (size_t i = 0; i < records.size(); ++i) {
@@ -180,7 +190,7 @@ bool keyPathFromOrder(const KeyDefinition& key, const std::vector<std::vector<ui
 }
 
 // Without the records: the order and key bytes the index pages give, taken when they hold every
-// record once in ascending (image, record number) order. Keys with null values are not taken
+// record once in the path's order (see followsOnPath). Keys with null values are not taken
 // (which records they leave out cannot be told without the records).
 bool MemoryFile::pathFromIndex(size_t keyIndex, Path& p)
 {
@@ -202,7 +212,7 @@ bool MemoryFile::pathFromIndex(size_t keyIndex, Path& p)
             return false;
         seen[i] = true;
         p.entries.emplace_back(keyImage(key, order.keys.data() + j * key.length), i);
-        if (j > 0 && !(p.entries[j - 1] < p.entries[j]))
+        if (j > 0 && !followsOnPath(key, p.entries[j - 1], p.entries[j]))
             return false;
     }
     return true;
@@ -228,7 +238,7 @@ bool MemoryFile::found(size_t keyIndex, const Path& p, size_t at, FoundRecord& o
     out.address = index + 1;
     out.data = *record;
     out.entry.image = p.entries[at].first;
-    out.entry.sequence = mDef.keys[keyIndex].duplicates() ? index : 0;
+    out.entry.sequence = mDef.keys[keyIndex].duplicates() ? static_cast<int64_t>(at) : 0;
     return true;
 }
 
@@ -243,12 +253,30 @@ int16_t MemoryFile::seekKey(size_t keyIndex, KeySeek how, const std::string& ima
     using Entry = std::pair<std::string, uint32_t>;
     const auto byImage = [](const Entry& a, const std::string& b) { return a.first < b; };
     const auto imageBefore = [](const std::string& a, const Entry& b) { return a < b.first; };
+    // On a key with duplicates an entry's sequence is its place on the path: entries order by
+    // (image, place). Whether entry i comes after or before `from`:
     const bool dup = mDef.keys[keyIndex].duplicates();
-    const Entry at{from.image, static_cast<uint32_t>(from.sequence)};
-    // Entries after and before `from`, in the path's order (the image alone on a key without
-    // duplicates).
-    const auto after = [&](size_t i) { return dup ? at < e[i] : from.image < e[i].first; };
-    const auto before = [&](size_t i) { return dup ? e[i] < at : e[i].first < from.image; };
+    const auto compare = [&](size_t i) {
+        const int c = e[i].first.compare(from.image);
+        if (c != 0 || !dup)
+            return c;
+        const auto place = static_cast<int64_t>(i);
+        return place < from.sequence ? -1 : place > from.sequence ? 1 : 0;
+    };
+    const auto after = [&](size_t i) { return compare(i) > 0; };
+    const auto before = [&](size_t i) { return compare(i) < 0; };
+    // The first entry for which `beyond` holds (it holds for every entry after it).
+    const auto firstWhere = [&](auto beyond) {
+        size_t lo = 0, hi = e.size();
+        while (lo < hi) {
+            const size_t mid = lo + (hi - lo) / 2;
+            if (beyond(mid))
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        return static_cast<long>(lo);
+    };
     const auto lowerBound = [&] { return std::lower_bound(e.begin(), e.end(), image, byImage) - e.begin(); };
     const auto upperBound = [&] {
         return std::upper_bound(e.begin(), e.end(), image, imageBefore) - e.begin();
@@ -286,8 +314,7 @@ int16_t MemoryFile::seekKey(size_t keyIndex, KeySeek how, const std::string& ima
         if (i < e.size() && !after(i) && (i + 1 == e.size() || after(i + 1)))
             pos = static_cast<long>(i) + 1;
         else
-            pos = dup ? std::upper_bound(e.begin(), e.end(), at) - e.begin()
-                      : std::upper_bound(e.begin(), e.end(), from.image, imageBefore) - e.begin();
+            pos = firstWhere(after);
         break;
     }
     case KeySeek::Before: {
@@ -296,9 +323,7 @@ int16_t MemoryFile::seekKey(size_t keyIndex, KeySeek how, const std::string& ima
         if (i < e.size() && !before(i) && (i == 0 || before(i - 1)))
             pos = static_cast<long>(i) - 1;
         else
-            pos = (dup ? std::lower_bound(e.begin(), e.end(), at) - e.begin()
-                       : std::lower_bound(e.begin(), e.end(), from.image, byImage) - e.begin()) -
-                  1;
+            pos = firstWhere([&](size_t j) { return !before(j); }) - 1;
         break;
     }
     }
@@ -400,7 +425,20 @@ int16_t MemoryFile::read(uint32_t address, FoundRecord& out)
 
 int16_t MemoryFile::sequenceOf(uint32_t address, size_t keyIndex, int64_t& sequence)
 {
-    sequence = mDef.keys[keyIndex].duplicates() ? static_cast<int64_t>(address) - 1 : 0;
+    sequence = 0;
+    if (!mDef.keys[keyIndex].duplicates())
+        return btr::StatusSuccess;
+    Path* p = nullptr;
+    if (int16_t st = path(keyIndex, p))
+        return st;
+    if (p->places.empty()) {
+        p->places.assign(mRecords.size(), UINT32_MAX);
+        for (size_t i = 0; i < p->entries.size(); ++i)
+            p->places[p->entries[i].second] = static_cast<uint32_t>(i);
+    }
+    if (address == 0 || address > p->places.size() || p->places[address - 1] == UINT32_MAX)
+        return btr::StatusInvalidRecordAddress;
+    sequence = p->places[address - 1];
     return btr::StatusSuccess;
 }
 

@@ -3,8 +3,10 @@
 // reader's statistics; the records are read on the first record operation and kept in memory,
 // each key path as the record numbers sorted by key image (null keys left out). A key path is
 // taken from the order the file's index pages give when that order holds every record with a
-// non-null key once, ascending by (key image, record number): exactly the sorted path, without
-// the sort. Addresses are physical record numbers counted from 1.
+// non-null key once, ascending by key image: then equal keys of a key with duplicates come in the
+// order of the file's duplicate chains (the order they were inserted in), and without the index
+// pages in physical order. Addresses are physical record numbers counted from 1; on a key with
+// duplicates, a record's sequence is its entry's place on the path.
 //
 // A file with damaged pages: Step operations go through the sound records in physical order and
 // answer 2 once at the place of each damaged page (FoundRecord::skippedPage), addresses then
@@ -59,8 +61,9 @@ public:
 private:
     struct Path {
         bool built = false;
-        std::vector<std::pair<std::string, uint32_t>> entries; // (image, record index), sorted
+        std::vector<std::pair<std::string, uint32_t>> entries; // (image, record index), in key order
         size_t last = 0; // the entry a look-up on the path returned last: where Get Next looks first
+        std::vector<uint32_t> places; // by record index, its entry's place (made when first asked)
     };
     int16_t load();
     int16_t path(size_t keyIndex, Path*& out);
@@ -96,7 +99,8 @@ private:
 };
 
 // True when order (indexes into records) is key's path: every record whose key is not null
-// exactly once, ascending by (key image, record index); entries then hold that path.
+// exactly once, ascending by key image (equal images, on a key without duplicates, by record
+// index); entries then hold that path.
 bool keyPathFromOrder(const KeyDefinition& key, const std::vector<std::vector<uint8_t>>& records,
                       const std::vector<uint32_t>& order,
                       std::vector<std::pair<std::string, uint32_t>>& entries);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <numeric>
 
 namespace genuinetest {
 
@@ -214,6 +215,13 @@ GeneratedFile generateFile(std::mt19937& rng, Format format, Storage storage, si
     // reader distrust the tree), some with few entries a node for several levels.
     def.indexPages = chance(rng, 0.85);
     def.nodeEntries = chance(rng, 0.6) ? pick(rng, 2, 8) : 0;
+    // Records inserted in another order than their slots', as when deleted slots were reused:
+    // equal keys then chain in that order.
+    if (def.indexPages && chance(rng, 0.4)) {
+        def.inserted.resize(def.slots.size());
+        std::iota(def.inserted.begin(), def.inserted.end(), size_t{0});
+        std::shuffle(def.inserted.begin(), def.inserted.end(), rng);
+    }
     for (size_t k = 0; k < def.keys.size(); ++k)
         if (def.indexPages && chance(rng, 0.9))
             def.keys[k].distinct = distinctValues(def, k);
@@ -247,6 +255,27 @@ Bytes buildFile(const GeneratedFile& f)
         break;
     }
     return build8x(f.def);
+}
+
+bool treeTaken(const FileDef& def, Format format, size_t k)
+{
+    const Key& key = def.keys[k];
+    size_t length = 0;
+    for (const Segment& s : key.segments)
+        length += s.length;
+    const bool chained = (key.segments[0].flags & 0x1) && !(key.segments[0].flags & 0x80);
+    size_t fanout = (def.pageSize - (format == Format::V8 ? 8 : 6) - 6) / (8 + length + (chained ? 4 : 0));
+    if (def.nodeEntries)
+        fanout = std::min(fanout, def.nodeEntries);
+    bool known = true;
+    keyOrder(def, k, known);
+    const bool repeating = (key.segments[0].flags & 0x81) == 0x81;
+    return def.indexPages && known && fanout >= 2 && (repeating || key.distinct == distinctValues(def, k));
+}
+
+Format formatOfVersion(uint8_t version)
+{
+    return version < 0x60 ? Format::Pre6 : version < 0x80 ? Format::V6 : Format::V8;
 }
 
 } // namespace genuinetest

@@ -33,4 +33,11 @@ GeneratedFile generateFile(std::mt19937& rng, Format format, Storage storage, si
 // The builder for the format.
 Bytes buildFile(const GeneratedFile& f);
 
+// Whether the builder wrote key k of def, built in the format, a tree a reader can take: known
+// types, two entries a page, the true distinct-value count (a key with repeating duplicates has an
+// entry per record instead).
+bool treeTaken(const FileDef& def, Format format, size_t k);
+// The format a file's version byte (from Stat) belongs to.
+Format formatOfVersion(uint8_t version);
+
 } // namespace genuinetest

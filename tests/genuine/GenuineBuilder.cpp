@@ -571,13 +571,16 @@ void recordLayout(Layout* layout, size_t pageSize, const std::vector<size_t>& ph
 
 } // namespace
 
-std::vector<size_t> keyOrder(const FileDef& def, size_t k, bool& known)
+std::vector<size_t> keyOrder(const FileDef& def, size_t k, bool& known, bool physical)
 {
     const Key& key = def.keys.at(k);
     std::vector<size_t> out;
     for (size_t i = 0; i < def.slots.size(); ++i)
         if (def.slots[i] && !keyIsNull(key, *def.slots[i]))
             out.push_back(i);
+    if (!physical && !def.inserted.empty())
+        std::sort(out.begin(), out.end(),
+                  [&](size_t a, size_t b) { return def.inserted.at(a) < def.inserted.at(b); });
     std::stable_sort(out.begin(), out.end(), [&](size_t a, size_t b) {
         return compareKeys(def, key, *def.slots[a], *def.slots[b], known) < 0;
     });

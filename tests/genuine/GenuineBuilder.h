@@ -45,6 +45,9 @@ struct FileDef {
     // Slots in physical order: a record (fixed part then variable part), or nullopt for a slot
     // that once held a record and was deleted. Slots after the last are never used.
     std::vector<std::optional<Bytes>> slots;
+    // Each slot's place in the order its record was inserted (as after slots were reused); empty:
+    // physical order. Linked duplicate chains and the entries of repeating duplicates follow it.
+    std::vector<size_t> inserted;
     uint16_t reservedDuplicatePointers = 0;
     size_t fragmentSize = 48;          // 6.x: the variable part is split into fragments of this size
     bool segmentsThroughTable = false; // 6.x: put the segment specs away from 0x110
@@ -103,9 +106,10 @@ Bytes build8x(const FileDef& def);
 Bytes build8x(const FileDef& def, Layout& layout);
 
 // The slots of def holding a record whose key k is not null, in the key's order, equal keys in
-// physical order. Knows STRING (through the ACS with flag 0x20, case-blind with 0x400), INTEGER
-// and UNSIGNED BINARY segments, either direction; any other type sets `known` false.
-std::vector<size_t> keyOrder(const FileDef& def, size_t k, bool& known);
+// the order they were inserted (def.inserted), or with `physical` in physical order. Knows STRING
+// (through the ACS with flag 0x20, case-blind with 0x400), INTEGER and UNSIGNED BINARY segments,
+// either direction; any other type sets `known` false.
+std::vector<size_t> keyOrder(const FileDef& def, size_t k, bool& known, bool physical = false);
 // The number of distinct values of key k among those records.
 uint32_t distinctValues(const FileDef& def, size_t k);
 

@@ -91,17 +91,20 @@ std::vector<Bytes> liveRecords(const FileDef& def)
     return out;
 }
 
-// The records of def in the order of key k: null keys left out, equal keys in physical order.
-std::vector<Bytes> recordsInKeyOrder(const FileDef& def, size_t k, bool& known)
+// The records of def in the order of key k as the engine gives them: null keys left out, equal
+// keys in the order they were inserted where the engine takes the key's tree (the order of its
+// duplicate chains), else in physical order.
+std::vector<Bytes> recordsInKeyOrder(const FileDef& def, size_t k, uint8_t version, bool& known)
 {
     std::vector<Bytes> out;
-    for (const size_t slot : keyOrder(def, k, known))
+    for (const size_t slot : keyOrder(def, k, known, !treeTaken(def, formatOfVersion(version), k)))
         out.push_back(*def.slots[slot]);
     return out;
 }
 
-// Two handles on the one open file walking key `key` at once, one forward and one backward, and
-// one handle going two entries on and one back: every record where `order` has it.
+// Two handles on the one open file walking key `key` at once, one forward and one backward, one
+// handle going two entries on and one back, and from each record taken up by Get Direct the next
+// one: every record where `order` has it.
 void expectWalksSharingTheFile(BtrCallFn fn, BtrFile& f, const std::string& path, int8_t key,
                                const std::vector<Bytes>& order)
 {
@@ -109,10 +112,12 @@ void expectWalksSharingTheFile(BtrCallFn fn, BtrFile& f, const std::string& path
     ASSERT_EQ(g.open(path), StatusSuccess);
     g.capacity = f.capacity;
     std::vector<Bytes> forward, backward;
+    std::vector<uint32_t> addresses;
     int16_t a = f.get(OpGetFirst, key), b = g.get(OpGetLast, key);
     while (a == StatusSuccess || b == StatusSuccess) {
         if (a == StatusSuccess) {
             forward.push_back(f.record());
+            ASSERT_EQ(f.getPosition(addresses.emplace_back()), StatusSuccess);
             a = f.get(OpGetNext, key);
         }
         if (b == StatusSuccess) {
@@ -131,6 +136,11 @@ void expectWalksSharingTheFile(BtrCallFn fn, BtrFile& f, const std::string& path
         st = f.get(back ? OpGetPrevious : OpGetNext, key);
     }
     EXPECT_EQ(at, order.size());
+    for (size_t j = 0; j + 1 < addresses.size() && !::testing::Test::HasFailure(); ++j) {
+        ASSERT_EQ(g.getDirect(addresses[j], key), StatusSuccess);
+        ASSERT_EQ(g.get(OpGetNext, key), StatusSuccess);
+        EXPECT_EQ(g.record(), order[j + 1]) << "after Get Direct of entry " << j;
+    }
     EXPECT_EQ(g.close(), StatusSuccess);
 }
 
@@ -161,7 +171,7 @@ void expectReadsAsBuilt(BtrCallFn fn, const std::string& path, const FileDef& de
     for (size_t k = 0; k < def.keys.size(); ++k) {
         SCOPED_TRACE("key " + std::to_string(k));
         bool known = true;
-        const std::vector<Bytes> order = recordsInKeyOrder(def, k, known);
+        const std::vector<Bytes> order = recordsInKeyOrder(def, k, version, known);
         ASSERT_TRUE(known) << "a key type the test does not order";
         const auto key = static_cast<int8_t>(k);
         EXPECT_EQ(collect(OpGetFirst, OpGetNext, key), order);
