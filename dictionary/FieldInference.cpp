@@ -991,10 +991,10 @@ private:
                 const std::size_t prev = mColumns[c - 1].distinct(), here = mColumns[c].distinct();
                 if (here > prev + std::max<std::size_t>(1, prev / 5))
                     break;
-                // Values that reach past the low byte take most of its 256 values; a low byte
-                // of a few values under a byte that is not zero in many records is a small
-                // field of its own (two bytes of flags side by side).
-                if (r == 1 && prev <= kFewLowValues && mN - mColumns[c].zero >= 2 * kFewLowValues)
+                // Values that reach past a byte take most of its 256 values; a byte of a few
+                // values under one that is not zero in many records ends a small field (two
+                // bytes of flags side by side, a count up to 5,000 before a count up to 20).
+                if (prev <= kFewLowValues && mN - mColumns[c].zero >= 2 * kFewLowValues)
                     break;
             }
             ++r;
