@@ -1015,6 +1015,11 @@ private:
         // where they run on past two: a byte of its own (flags, a code) before filler.
         if (r == 1 && k > 2 && mColumns[s].distinct() >= 128)
             size = 1;
+        // Varying bytes that run one to three past an integer size and end in a byte of signs:
+        // a signed integer of 2 or 4 bytes ends at that byte, so the bytes before it are fields
+        // of their own (a byte of flags before a signed amount).
+        if ((r == 3 || (r > 4 && r < 8)) && signLike(s + r - 1) && !signLike(s))
+            size = r == 3 || r == 5 ? 1 : 2;
         if (size == 8 && r == 8 && mColumns[s + 7].distinct() >= mColumns[s].distinct() && !signLike(s + 7))
             size = 4; // eight bytes that vary alike are more likely two integers of four
         // Four bytes that vary alike, where the four after the first two read as an integer

@@ -553,6 +553,17 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}, {8, 2, 1}}},
+        {"a byte of flags before a 4-byte amount of either sign up to 30,000",
+         11,
+         [](int i) {
+             std::vector<uint8_t> r(11, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             r[4] = uint8_t(i * 157 % 256);
+             generated::putInt(r, 5, 4, uint64_t(int64_t(i * 7919 % 60000) - 30000));
+             generated::putInt(r, 9, 2, uint64_t(i * 40503 % 65536));
+             return r;
+         },
+         {{0, 4, 1}, {4, 1, 1}, {5, 4, 1}, {9, 2, 1}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
