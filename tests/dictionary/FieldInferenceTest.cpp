@@ -564,6 +564,27 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 1, 1}, {5, 4, 1}, {9, 2, 1}}},
+        {"a byte of flags of any value before a yes/no byte",
+         8,
+         [](int i) {
+             std::vector<uint8_t> r(8, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             r[4] = uint8_t(i * 157 % 256);
+             r[5] = i % 5 < 2 ? 1 : 0;
+             generated::putInt(r, 6, 2, uint64_t(i * 13 % 1000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 1, 1}, {5, 1, 7}, {6, 2, 1}}},
+        {"a count up to 400 stays one 2-byte integer",
+         8,
+         [](int i) {
+             std::vector<uint8_t> r(8, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, uint64_t(i * 157 % 400));
+             generated::putInt(r, 6, 2, uint64_t(i * 13 % 1000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
