@@ -934,10 +934,9 @@ private:
         std::size_t nonZero;
         if (s + 4 > e || !plausibleShare(kTime, s, 4, 0, 0, good, nonZero))
             return false;
-        int varying = 0;
-        for (std::size_t k = s; k < s + 4; ++k)
-            varying += !constant(k);
-        if (varying < 3)
+        // Seconds, minutes and hours all vary (hundredths may be kept 0): small numbers side by
+        // side whose third byte never changes are in range, but no time keeps its minutes.
+        if (constant(s + 1) || constant(s + 2) || constant(s + 3))
             return false;
         // Digits and blanks read as hundredths, seconds and minutes are in range too: text
         // holds them in most records, a time's three bytes are 0x20 or above in few.

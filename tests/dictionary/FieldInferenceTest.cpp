@@ -585,6 +585,19 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}}},
+        {"small numbers side by side whose bytes are in range as a time that keeps its minutes",
+         14,
+         [](int i) {
+             std::vector<uint8_t> r(14, 0);
+             static generated::Random rnd(79);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, uint64_t(rnd.below(8000)));
+             generated::putInt(r, 6, 2, uint64_t(rnd.below(20)));
+             generated::putInt(r, 8, 4, i % 20 ? 0 : uint64_t(rnd.below(24)));
+             generated::putInt(r, 12, 2, uint64_t(rnd.below(65536)));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}, {8, 4, 1}, {12, 2, 1}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
