@@ -794,7 +794,9 @@ private:
             std::memcpy(&v, p, 4);
             return double(v);
         };
-        if (s + 4 > e)
+        // Amounts with decimals fill the low bits of the mantissa: two low bytes of only 0x00
+        // and 0xFF are the top of an integer before, under text that reads as an exponent.
+        if (s + 4 > e || (signLike(s) && signLike(s + 1)))
             return false;
         if (roundValues(s, 4, 24, ieee, good))
             return addFloat(s, 4, kFloat, good, "4-byte IEEE floats");

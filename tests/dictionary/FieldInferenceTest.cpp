@@ -598,6 +598,18 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}, {8, 4, 1}, {12, 2, 1}}},
+        {"an amount of either sign before a code as a C string, not a float across them",
+         16,
+         [](int i) {
+             std::vector<uint8_t> r(16, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 4, uint64_t(int64_t(i * 7919 % 40000) - 20000));
+             const std::string code =
+                 std::string{char('A' + i % 26), char('A' + i % 6), '-'} + std::to_string(i * 37 % 1000);
+             generated::putText(r, 8, 8, code, 0);
+             return r;
+         },
+         {{0, 4, 1}, {4, 4, 1}, {8, 8, 11}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
