@@ -299,6 +299,8 @@ private:
                 return false;
             t = s + 1;
         }
+        if (!wholeSpan && fewValuesNotAscii(s, t))
+            return false;
         // A C string: every record has its NUL inside the field (bytes after it are left over),
         // and the text before it is not padded with blanks.
         bool terminated = true;
@@ -337,6 +339,27 @@ private:
                     " hold digits aligned to the right after the text before them: a number or date as text.",
                 "Text");
         return true;
+    }
+
+    // Fewer than five records hold something in [s, t), and one of them a byte that is no
+    // printable ASCII: most bytes of a number are text bytes, so a number that few records set
+    // reads as text that few records fill; the texts of so few records tell too little to be
+    // taken for text unless they are plain.
+    bool fewValuesNotAscii(std::size_t s, std::size_t t) const
+    {
+        constexpr std::size_t kFewValues = 5;
+        std::size_t held = 0;
+        bool plain = true;
+        for (std::size_t r = 0; r < mN && held < kFewValues; ++r) {
+            bool any = false;
+            for (std::size_t o = s; o < t; ++o) {
+                const uint8_t c = at(r, o);
+                any = any || !isPad(c);
+                plain = plain && (isPad(c) || c < 0x7F);
+            }
+            held += any;
+        }
+        return held < kFewValues && !plain;
     }
 
     // Blanks in every record, then digits aligned to the right: a display number whose values

@@ -610,6 +610,17 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 4, 1}, {8, 8, 11}}},
+        {"a word two records set, before a name",
+         26,
+         [](int i) {
+             static const char* const names[] = {"Smith", "Miller", "Rossi", "Andersson", "King", "Young"};
+             std::vector<uint8_t> r(26, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, i % 150 == 7 ? 0xC3A7 + uint64_t(i) : 0);
+             generated::putText(r, 6, 20, names[i % 6], ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 20, 0}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
