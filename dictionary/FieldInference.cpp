@@ -224,9 +224,10 @@ private:
                     byteRange(int(s), int(e - s)) + ": too few records to tell what they hold.", "Unknown");
             } else if (constant(s)) {
                 // A constant length byte before text of that length is a string of fixed length;
-                // a constant letter or digit may begin text; anything else is filler.
+                // a constant ASCII letter or digit may begin text; anything else is filler (0xFF
+                // in every record is what a program that filled its reserved bytes wrote).
                 if (!tryLString(s, e) && !tryPacked(s, e) && !tryBlankPaddedNumber(s, e) &&
-                    !(isWordByte(first(s)) && isTextByte(first(s)) && tryText(s, e, false)))
+                    !(isWordByte(first(s)) && first(s) < 0x80 && tryText(s, e, false)))
                     tryFiller(s, e);
             } else if (!tryLString(s, e) && !tryPacked(s, e) && !tryReal48(s, e) && !tryDouble(s, e) &&
                        !tryDate(s, e) && !tryLongDate(s, e) && !tryTime(s, e) && !trySingle(s, e) &&

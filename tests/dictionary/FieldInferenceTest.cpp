@@ -621,6 +621,17 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 2, 1}, {6, 20, 0}}},
+        {"reserved bytes filled with 0xFF before a C string",
+         30,
+         [](int i) {
+             static const char* const names[] = {"Smith", "Miller", "Rossi", "Andersson", "King", "Young"};
+             std::vector<uint8_t> r(30, 0);
+             generated::putInt(r, 0, 2, uint64_t(i * 211 % 65536));
+             std::memset(&r[2], 0xFF, 8);
+             generated::putText(r, 10, 20, names[i % 6], 0);
+             return r;
+         },
+         {{0, 2, 1}, {2, 8, 0}, {10, 20, 11}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
