@@ -1001,6 +1001,9 @@ private:
         return 10 * rising >= 9 * (mN - 1);
     }
 
+    // How many of a byte's 256 values n records spread evenly over it would show.
+    static double spreadOver(std::size_t n) { return 256.0 * (1.0 - std::exp(-double(n) / 256.0)); }
+
     // A byte of most of its 256 values, then a byte of only 0 and 1 that is 1 in many records:
     // where the 1s come, the first byte still reaches its top quarter in 15% of the records
     // or more, so read as one number the values would spread evenly up to exactly 511. A byte
@@ -1039,7 +1042,9 @@ private:
                 // Values that reach past a byte take most of its 256 values; a byte of a few
                 // values under one that is not zero in many records ends a small field (two
                 // bytes of flags side by side, a count up to 5,000 before a count up to 20).
-                if (prev <= kFewLowValues && mN - mColumns[c].zero >= 2 * kFewLowValues)
+                const std::size_t reaching = mN - mColumns[c].zero;
+                if (reaching >= 2 * kFewLowValues &&
+                    (prev <= kFewLowValues || double(prev) < 0.5 * spreadOver(reaching)))
                     break;
                 if (r == 1 && yesNoBesideByte(s))
                     break;

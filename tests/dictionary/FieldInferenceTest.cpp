@@ -632,6 +632,18 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 2, 1}, {2, 8, 0}, {10, 20, 11}}},
+        {"a number up to 12,000 before a count up to 20",
+         10,
+         [](int i) {
+             std::vector<uint8_t> r(10, 0);
+             static generated::Random rnd(80);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, uint64_t(rnd.below(12000)));
+             generated::putInt(r, 6, 2, uint64_t(rnd.below(20)));
+             generated::putInt(r, 8, 2, uint64_t(rnd.below(65536)));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}, {8, 2, 1}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
