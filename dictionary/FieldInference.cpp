@@ -787,46 +787,48 @@ private:
         return true;
     }
 
+    // size bytes that read as amounts of the type, decoded by decode with precision bits of
+    // mantissa.
+    template <typename Decode>
+    bool tryAmount(std::size_t s, std::size_t e, std::size_t size, int precision, Decode decode, int type,
+                   const char* what)
+    {
+        double good;
+        if (s + size > e || !roundValues(s, size, precision, decode, good))
+            return false;
+        return addFloat(s, size, type, good, what);
+    }
+
     // Turbo Pascal's 6-byte Real.
     bool tryReal48(std::size_t s, std::size_t e)
     {
-        double good;
-        if (s + 6 > e || !roundValues(s, 6, 40, real48, good))
-            return false;
-        return addFloat(s, 6, kDelphiReal, good, "6-byte Pascal Reals");
+        return tryAmount(s, e, 6, 40, real48, kDelphiReal, "6-byte Pascal Reals");
     }
 
     bool tryDouble(std::size_t s, std::size_t e)
     {
-        double good;
         const auto decode = [](const uint8_t* p) {
             double v;
             std::memcpy(&v, p, 8);
             return v;
         };
-        if (s + 8 > e || !roundValues(s, 8, 53, decode, good))
-            return false;
-        return addFloat(s, 8, kFloat, good, "8-byte IEEE floats");
+        return tryAmount(s, e, 8, 53, decode, kFloat, "8-byte IEEE floats");
     }
 
-    // A 4-byte IEEE float, or Microsoft's binary format of that size (BASIC's MKS$).
+    // A 4-byte IEEE float, or Microsoft's binary format of that size (BASIC's MKS$). Amounts with
+    // decimals fill the low bits of the mantissa: two low bytes of only 0x00 and 0xFF are the top
+    // of an integer before, under text that reads as an exponent.
     bool trySingle(std::size_t s, std::size_t e)
     {
-        double good;
         const auto ieee = [](const uint8_t* p) {
             float v;
             std::memcpy(&v, p, 4);
             return double(v);
         };
-        // Amounts with decimals fill the low bits of the mantissa: two low bytes of only 0x00
-        // and 0xFF are the top of an integer before, under text that reads as an exponent.
         if (s + 4 > e || (signLike(s) && signLike(s + 1)))
             return false;
-        if (roundValues(s, 4, 24, ieee, good))
-            return addFloat(s, 4, kFloat, good, "4-byte IEEE floats");
-        if (roundValues(s, 4, 24, mbfSingle, good))
-            return addFloat(s, 4, kBFloat, good, "4-byte Microsoft binary floats");
-        return false;
+        return tryAmount(s, e, 4, 24, ieee, kFloat, "4-byte IEEE floats") ||
+               tryAmount(s, e, 4, 24, mbfSingle, kBFloat, "4-byte Microsoft binary floats");
     }
 
     // An exponent byte (bias 129, 0 for zero), 39 bits of mantissa below an implied 1, the sign
@@ -893,30 +895,29 @@ private:
         return nonZero >= 2 && lows.count() >= 2 && shareOut >= kDateShare;
     }
 
-    bool tryDate(std::size_t s, std::size_t e)
+    // Four bytes of a date type that read as dates from 1900 to 2100. reading: how the bytes
+    // are read, as the reason says it.
+    bool tryDateOf(std::size_t s, std::size_t e, int type, const char* reading)
     {
         double good;
         std::size_t nonZero;
-        if (s + 4 > e || !plausibleShare(kDate, s, 4, 1900, 2100, good, nonZero))
+        if (s + 4 > e || !plausibleShare(type, s, 4, 1900, 2100, good, nonZero))
             return false;
-        add(s, 4, kDate, (0.7 + 0.25 * good) * mWeight,
-            byteRange(int(s), 4) + " read as day, month and a two-byte year give a date from 1900 to 2100 in " +
-                percent(good) + " of the " + std::to_string(nonZero) + " sampled records where they are not zero.",
+        add(s, 4, type, (0.7 + 0.25 * good) * mWeight,
+            byteRange(int(s), 4) + " read as " + reading + " from 1900 to 2100 in " + percent(good) +
+                " of the " + std::to_string(nonZero) + " sampled records where they are not zero.",
             "Date");
         return true;
     }
 
+    bool tryDate(std::size_t s, std::size_t e)
+    {
+        return tryDateOf(s, e, kDate, "day, month and a two-byte year give a date");
+    }
+
     bool tryLongDate(std::size_t s, std::size_t e)
     {
-        double good;
-        std::size_t nonZero;
-        if (s + 4 > e || !plausibleShare(kLongDate, s, 4, 1900, 2100, good, nonZero))
-            return false;
-        add(s, 4, kLongDate, (0.7 + 0.25 * good) * mWeight,
-            byteRange(int(s), 4) + " read as a 4-byte integer are dates YYYYMMDD from 1900 to 2100 in " +
-                percent(good) + " of the sampled records where they are not zero.",
-            "Date");
-        return true;
+        return tryDateOf(s, e, kLongDate, "a 4-byte integer are dates YYYYMMDD");
     }
 
     // A DOS date: day in bits 0-4, month in 5-8, years since 1980 in 9-15 (a file's date as the
