@@ -644,6 +644,22 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}, {8, 2, 1}}},
+        {"a name cut at its field's size right before another name",
+         34,
+         [](int i) {
+             static const char* const surnames[] = {"Wright", "Kowalski", "King", "Nguyen",
+                                                    "Jones",  "Garcia",   "Brown"};
+             static const char* const given[] = {"John", "Linda", "Tom", "Mary",
+                                                 "Alan", "Ruth",  "Eva", "Paul"};
+             std::vector<uint8_t> r(34, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             const std::string a = std::string(surnames[i % 7]) + ", " + given[i % 8];
+             const std::string b = std::string(surnames[i * 5 % 7]) + ", " + given[i * 3 % 8];
+             generated::putText(r, 4, 10, a.substr(0, 10), ' ');
+             generated::putText(r, 14, 20, b, ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 10, 0}, {14, 20, 0}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
