@@ -636,7 +636,8 @@ private:
                 small += lower(a);
             }
         }
-        return 2 * here >= mN && 100 * capitals >= 95 * here && 3 * small >= before && before > 0;
+        return here >= 20 && 10 * here >= mN && 100 * capitals >= 95 * here && 3 * small >= before &&
+               before > 0;
     }
 
     // Digits in nearly every record that holds something at t-1, letters in nearly every one

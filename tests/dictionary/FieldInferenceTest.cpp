@@ -660,6 +660,22 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 10, 0}, {14, 20, 0}}},
+        {"a remark cut at its field's size, then a product name a fifth of the records fill",
+         59,
+         [](int i) {
+             static const char* const notes[] = {
+                 "Invoice urgent cash delivered", "Paid",      "Late letter back order in time",
+                 "See letter of the new address", "Call back", "Cash before order cash call"};
+             static const char* const products[] = {"Keyboard", "Desk lamp", "Mouse pad", "Binder clip",
+                                                    "Ribbon"};
+             std::vector<uint8_t> r(59, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putText(r, 4, 25, std::string(notes[i % 6]).substr(0, 25), ' ');
+             if (i % 5 == 0)
+                 generated::putText(r, 29, 30, products[i / 5 % 5], ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 25, 0}, {29, 30, 0}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
