@@ -636,8 +636,9 @@ private:
                 small += lower(a);
             }
         }
-        return here >= 20 && 10 * here >= mN && 100 * capitals >= 95 * here && 3 * small >= before &&
-               before > 0;
+        const bool blankColumn = t >= 2 && constant(t - 1) && first(t - 1) == ' ' && !constant(t - 2);
+        return here >= 20 && 10 * here >= mN && 100 * capitals >= 95 * here &&
+               ((3 * small >= before && before > 0) || blankColumn);
     }
 
     // Digits in nearly every record that holds something at t-1, letters in nearly every one

@@ -676,6 +676,18 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 25, 0}, {29, 30, 0}}},
+        {"a postcode of five digits in six columns, then a code of capitals",
+         24,
+         [](int i) {
+             std::vector<uint8_t> r(24, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putText(r, 4, 6, std::to_string(10000 + i * 7919 % 90000), ' ');
+             const std::string code = std::string{char('A' + i % 26), char('A' + i % 7), '-'} +
+                                      std::to_string(100 + i * 37 % 90000);
+             generated::putText(r, 10, 14, code, ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 6, 0}, {10, 14, 0}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
