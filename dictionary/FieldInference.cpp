@@ -570,6 +570,9 @@ private:
         // NUL that ends the record belongs to the text before it.
         if (!nulSeen && constant(t) && first(t) == 0 && !(t + 1 == e && e == mLength))
             return true;
+        // Text padded with NULs followed by blanks that never change: filler after the text.
+        if (constant(t) && first(t) == ' ' && mColumns[t - 1].zero > 0)
+            return true;
         // Text that a record holds where the record before it holds the same byte is what the
         // buffer kept, not a value the record wrote: with enough records it is left out of the
         // count of text after a NUL. A byte above 0x7F in every record is filler (0xFF), not
@@ -612,24 +615,27 @@ private:
         return 2 * afterPadRun >= text && (t + 1 >= e || nonPad(t + 1) <= nonPad(t));
     }
 
-    // A capital letter in nearly every record (95%) that holds something at t, in half the
-    // records or more, after a small letter in a third of those that hold something at t-1 or
-    // more: names and titles begin with a capital, so the values of a field begin at t, right
-    // behind the values of a text cut at its field's size ("Wright, J" "Taylor, Tom"). Inside
-    // one text no column holds capitals in nearly every record after small letters. With 20
-    // records or more a byte equal to the record before's counts as empty: what the buffer
-    // kept of an older value is no value.
+    // A capital letter, of three values or more, in nearly every record (95%) that holds
+    // something at t, in 20 records and a tenth of the records or more, after a small letter
+    // in a third of those that hold something at t-1 or more, or after a blank in every record
+    // behind a byte that varies: names, titles and codes begin with a capital, so the values
+    // of a field begin at t, right behind the values of a text cut at its field's size
+    // ("Wright, J" "Taylor, Tom"). Inside one text no column holds capitals in nearly every
+    // record after small letters. With 20 records or more a byte equal to the record before's
+    // counts as empty: what the buffer kept of an older value is no value.
     bool capitalsBeginAt(std::size_t t) const
     {
         constexpr std::size_t kLeastRecords = 20;
         const auto upper = [](uint8_t c) { return c >= 'A' && c <= 'Z'; };
         const auto lower = [](uint8_t c) { return c >= 'a' && c <= 'z'; };
         uint32_t here = 0, capitals = 0, before = 0, small = 0;
+        std::bitset<256> letters;
         for (std::size_t r = 0; r < mN; ++r) {
             const uint8_t a = at(r, t - 1), b = at(r, t);
             if (!isPad(b) && (mN < kLeastRecords || b != this->before(r, t))) {
                 ++here;
                 capitals += upper(b);
+                letters.set(b);
             }
             if (!isPad(a)) {
                 ++before;
@@ -637,7 +643,7 @@ private:
             }
         }
         const bool blankColumn = t >= 2 && constant(t - 1) && first(t - 1) == ' ' && !constant(t - 2);
-        return here >= 20 && 10 * here >= mN && 100 * capitals >= 95 * here &&
+        return here >= 20 && 10 * here >= mN && letters.count() >= 3 && 100 * capitals >= 95 * here &&
                ((3 * small >= before && before > 0) || blankColumn);
     }
 

@@ -688,6 +688,19 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 6, 0}, {10, 14, 0}}},
+        {"a name padded with NULs, then reserved blanks",
+         30,
+         [](int i) {
+             static const char* const names[] = {"Schmidt & Sons Ltd", "Young GmbH", "van Dijk & Sons",
+                                                 "King GmbH"};
+             std::vector<uint8_t> r(30, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putText(r, 4, 16, std::string(names[i % 4]).substr(0, 16), 0);
+             std::memset(&r[20], ' ', 8);
+             generated::putInt(r, 28, 2, uint64_t(i * 40503 % 65536));
+             return r;
+         },
+         {{0, 4, 1}, {4, 16, 0}, {20, 8, 0}, {28, 2, 1}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
