@@ -414,6 +414,15 @@ private:
         std::size_t u = t - 1;
         while (u > s + 1 && numericColumn(u - 1) && nonPad(u - 1) <= nonPad(u))
             --u;
+        // No display number is wider than 18 digits (COBOL's limit; BASIC's STR$ of a double
+        // gives 17 characters): where the columns no value reaches would make it wider, they are
+        // the tail of the text before, and the number begins where its digits do.
+        constexpr std::size_t kWidestNumber = 18;
+        if (t - u > kWidestNumber) {
+            while (nonPad(u) == 0)
+                ++u;
+            return t - u >= 2 && nonPad(u - 1) == 0 ? u : t;
+        }
         if (t - u < 2 || numericColumn(u - 1))
             return t;
         // Where the text before runs right up to the digits, it ends in a letter (a Y/N code

@@ -701,6 +701,23 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 16, 0}, {20, 8, 0}, {28, 2, 1}}},
+        {"a code that fills a few of its 30 columns, then a display number of six, then a name",
+         50,
+         [](int i) {
+             static const char* const names[] = {"O'Brien", "van Dijk", "Taylor", "Walker", "Young"};
+             std::vector<uint8_t> r(50, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             if (i % 5 < 2)
+                 generated::putText(r, 4, 30,
+                                    std::string{char('A' + i % 26), char('A' + i % 9), '-'} +
+                                        std::to_string(10000 + i * 7919 % 90000),
+                                    ' ');
+             const std::string n = std::to_string(i * i * 37 % 600000);
+             generated::putText(r, 40 - int(n.size()), int(n.size()), n, ' ');
+             generated::putText(r, 40, 10, names[i % 5], ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 30, 0}, {34, 6, 0}, {40, 10, 0}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
