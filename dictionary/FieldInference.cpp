@@ -1071,6 +1071,35 @@ private:
         return ones >= 2 * kFewLowValues && 100 * high >= 15 * ones;
     }
 
+    // Whether the four bytes at s are a word of any value before a small count: the low word
+    // spreads over most of its values (the low byte 64 values or more, the second 60% as many)
+    // alike whether the upper word is zero or not (the shares of low words below 0x4000 within
+    // 0.1 of each other, with 32 records or more each way; in one number of mostly small
+    // values, like an amount, the low word is small where the upper word is zero and spread
+    // where it is not), the upper word is 0 in twice as many records as it is 1 (counts are
+    // mostly small; a number given out evenly past 65,535 holds each upper value alike), and
+    // the four bytes do not rise record after record.
+    bool wordBeforeSmallCount(std::size_t s) const
+    {
+        constexpr std::size_t kLeastEach = 32;
+        if (mColumns[s].distinct() < 64 || 5 * mColumns[s + 1].distinct() < 3 * mColumns[s].distinct() ||
+            constant(s + 2) || mColumns[s + 3].seen.test(0xFF) || mostlyRising(s))
+            return false;
+        std::size_t zeroUpper = 0, oneUpper = 0, lowInZero = 0, lowInOther = 0;
+        for (std::size_t r = 0; r < mN; ++r) {
+            const unsigned upper = at(r, s + 2) | unsigned(at(r, s + 3)) << 8;
+            const bool low = at(r, s + 1) < 0x40;
+            zeroUpper += upper == 0;
+            oneUpper += upper == 1;
+            (upper == 0 ? lowInZero : lowInOther) += low;
+        }
+        const std::size_t other = mN - zeroUpper;
+        if (zeroUpper < kLeastEach || other < kLeastEach || zeroUpper < 2 * oneUpper)
+            return false;
+        const double a = double(lowInZero) / double(zeroUpper), b = double(lowInOther) / double(other);
+        return std::fabs(a - b) < 0.1;
+    }
+
     // A little-endian integer starts at a byte that varies; the bytes above it vary less (or
     // hold only 0x00 and 0xFF), and the next field starts where the variation rises again.
     bool tryInteger(std::size_t s, std::size_t e)
@@ -1141,6 +1170,8 @@ private:
         if (size == 4 && !signLike(s + 3) && 5 * distinctAt(s + 1) >= 3 * distinctAt(s) &&
             5 * distinctAt(s + 2) >= 3 * distinctAt(s) &&
             (5 * distinctAt(s + 3) >= 3 * distinctAt(s) || (distinctAt(s) >= 64 && !mostlyRising(s))))
+            size = 2;
+        if (size == 4 && wordBeforeSmallCount(s))
             size = 2;
         int64_t lo = INT64_MAX, hi = INT64_MIN;
         FieldValue v;

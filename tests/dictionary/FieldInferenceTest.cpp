@@ -718,6 +718,42 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 30, 0}, {34, 6, 0}, {40, 10, 0}}},
+        {"a word of any value before a count up to 20, most counts small",
+         10,
+         [](int i) {
+             std::vector<uint8_t> r(10, 0);
+             static generated::Random rnd(81);
+             const uint64_t n = rnd.below(20);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, uint64_t(rnd.below(65536)));
+             generated::putInt(r, 6, 2, n * n * n / 400);
+             generated::putInt(r, 8, 2, uint64_t(rnd.below(65536)));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}, {8, 2, 1}}},
+        {"a number given out evenly up to 200,000 stays one integer",
+         10,
+         [](int i) {
+             std::vector<uint8_t> r(10, 0);
+             static generated::Random rnd(82);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 4, uint64_t(rnd.below(200000)));
+             generated::putInt(r, 8, 2, uint64_t(rnd.below(65536)));
+             return r;
+         },
+         {{0, 4, 1}, {4, 4, 1}, {8, 2, 1}}},
+        {"an amount of mostly small values up to 1,000,000 stays one integer",
+         10,
+         [](int i) {
+             std::vector<uint8_t> r(10, 0);
+             static generated::Random rnd(83);
+             const uint64_t u = rnd.below(1000);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 4, u * u * u / 1000);
+             generated::putInt(r, 8, 2, uint64_t(rnd.below(65536)));
+             return r;
+         },
+         {{0, 4, 1}, {4, 4, 1}, {8, 2, 1}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
