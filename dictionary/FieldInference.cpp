@@ -1051,24 +1051,32 @@ private:
     // How many of a byte's 256 values n records spread evenly over it would show.
     static double spreadOver(std::size_t n) { return 256.0 * (1.0 - std::exp(-double(n) / 256.0)); }
 
-    // A byte of most of its 256 values, then a byte of only 0 and 1 that is 1 in many records:
-    // where the 1s come, the first byte still reaches its top quarter in 15% of the records
-    // or more, so read as one number the values would spread evenly up to exactly 511. A byte
-    // beside a yes/no value is far likelier (a number up to a few hundred, read with the 1s,
-    // keeps its low byte below what it reaches with 0).
-    bool yesNoBesideByte(std::size_t s) const
+    // A byte of most of its 256 values, then a byte of bits: values 0 to 1, 3, 7 or 15, each
+    // held by half as many records as the commonest or more, the top one by 64 records or more,
+    // where the first byte still reaches its top quarter in 15% of the records or more. Read
+    // as one number the values would spread evenly up to exactly 511, 1023, 2047 or 4095; a
+    // byte beside a yes/no value or a few bits of flags is far likelier (a number up to a few
+    // hundred, read with its top high byte, keeps its low byte below what it reaches with 0).
+    bool bitsBesideByte(std::size_t s) const
     {
-        std::bitset<256> yesNo;
-        yesNo.set(0).set(1);
-        if (mColumns[s + 1].seen != yesNo || mColumns[s].distinct() < 128)
+        if (mColumns[s].distinct() < 128)
             return false;
-        std::size_t ones = 0, high = 0;
-        for (std::size_t r = 0; r < mN; ++r)
-            if (at(r, s + 1) == 1) {
-                ++ones;
-                high += at(r, s) >= 0xC0;
-            }
-        return ones >= 2 * kFewLowValues && 100 * high >= 15 * ones;
+        const std::bitset<256>& seen = mColumns[s + 1].seen;
+        const std::size_t top = seen.count() - 1;
+        if (top == 0 || top > 15 || (top & (top + 1)) != 0)
+            return false;
+        for (std::size_t v = 0; v <= top; ++v)
+            if (!seen.test(v))
+                return false;
+        std::array<std::size_t, 16> held{};
+        std::size_t high = 0;
+        for (std::size_t r = 0; r < mN; ++r) {
+            ++held[at(r, s + 1)];
+            high += at(r, s + 1) == top && at(r, s) >= 0xC0;
+        }
+        const std::size_t most = *std::max_element(held.begin(), held.begin() + std::ptrdiff_t(top) + 1);
+        const std::size_t least = *std::min_element(held.begin(), held.begin() + std::ptrdiff_t(top) + 1);
+        return 2 * least >= most && held[top] >= 2 * kFewLowValues && 100 * high >= 15 * held[top];
     }
 
     // Whether the four bytes at s are a word of any value before a small count: the low word
@@ -1122,7 +1130,7 @@ private:
                 if (reaching >= 2 * kFewLowValues &&
                     (prev <= kFewLowValues || double(prev) < 0.5 * spreadOver(reaching)))
                     break;
-                if (r == 1 && yesNoBesideByte(s))
+                if (r == 1 && bitsBesideByte(s))
                     break;
             }
             ++r;

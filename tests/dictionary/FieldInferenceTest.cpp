@@ -575,6 +575,17 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 1, 1}, {5, 1, 7}, {6, 2, 1}}},
+        {"a byte of flags of any value before a byte of two bits",
+         8,
+         [](int i) {
+             std::vector<uint8_t> r(8, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             r[4] = uint8_t(i * 157 % 256);
+             r[5] = uint8_t(i * 7 % 4);
+             generated::putInt(r, 6, 2, uint64_t(i * 13 % 1000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 1, 1}, {5, 1, 1}, {6, 2, 1}}},
         {"a count up to 400 stays one 2-byte integer",
          8,
          [](int i) {
