@@ -224,9 +224,10 @@ private:
                     byteRange(int(s), int(e - s)) + ": too few records to tell what they hold.", "Unknown");
             } else if (constant(s)) {
                 // A constant length byte before text of that length is a string of fixed length;
-                // a constant letter or digit may begin text; anything else is filler.
+                // a constant ASCII letter or digit may begin text; anything else is filler (0xFF
+                // in every record is what a program that filled its reserved bytes wrote).
                 if (!tryLString(s, e) && !tryPacked(s, e) && !tryBlankPaddedNumber(s, e) &&
-                    !(isWordByte(first(s)) && isTextByte(first(s)) && tryText(s, e, false)))
+                    !(isWordByte(first(s)) && first(s) < 0x80 && tryText(s, e, false)))
                     tryFiller(s, e);
             } else if (!tryLString(s, e) && !tryPacked(s, e) && !tryReal48(s, e) && !tryDouble(s, e) &&
                        !tryDate(s, e) && !tryLongDate(s, e) && !tryTime(s, e) && !trySingle(s, e) &&
@@ -299,6 +300,8 @@ private:
                 return false;
             t = s + 1;
         }
+        if (!wholeSpan && fewValuesNotAscii(s, t))
+            return false;
         // A C string: every record has its NUL inside the field (bytes after it are left over),
         // and the text before it is not padded with blanks.
         bool terminated = true;
@@ -337,6 +340,27 @@ private:
                     " hold digits aligned to the right after the text before them: a number or date as text.",
                 "Text");
         return true;
+    }
+
+    // Fewer than five records hold something in [s, t), and one of them a byte that is no
+    // printable ASCII: most bytes of a number are text bytes, so a number that few records set
+    // reads as text that few records fill; the texts of so few records tell too little to be
+    // taken for text unless they are plain.
+    bool fewValuesNotAscii(std::size_t s, std::size_t t) const
+    {
+        constexpr std::size_t kFewValues = 5;
+        std::size_t held = 0;
+        bool plain = true;
+        for (std::size_t r = 0; r < mN && held < kFewValues; ++r) {
+            bool any = false;
+            for (std::size_t o = s; o < t; ++o) {
+                const uint8_t c = at(r, o);
+                any = any || !isPad(c);
+                plain = plain && (isPad(c) || c < 0x7F);
+            }
+            held += any;
+        }
+        return held < kFewValues && !plain;
     }
 
     // Blanks in every record, then digits aligned to the right: a display number whose values
@@ -390,6 +414,15 @@ private:
         std::size_t u = t - 1;
         while (u > s + 1 && numericColumn(u - 1) && nonPad(u - 1) <= nonPad(u))
             --u;
+        // No display number is wider than 18 digits (COBOL's limit; BASIC's STR$ of a double
+        // gives 17 characters): where the columns no value reaches would make it wider, they are
+        // the tail of the text before, and the number begins where its digits do.
+        constexpr std::size_t kWidestNumber = 18;
+        if (t - u > kWidestNumber) {
+            while (nonPad(u) == 0)
+                ++u;
+            return t - u >= 2 && nonPad(u - 1) == 0 ? u : t;
+        }
         if (t - u < 2 || numericColumn(u - 1))
             return t;
         // Where the text before runs right up to the digits, it ends in a letter (a Y/N code
@@ -546,6 +579,9 @@ private:
         // NUL that ends the record belongs to the text before it.
         if (!nulSeen && constant(t) && first(t) == 0 && !(t + 1 == e && e == mLength))
             return true;
+        // Text padded with NULs followed by blanks that never change: filler after the text.
+        if (constant(t) && first(t) == ' ' && mColumns[t - 1].zero > 0)
+            return true;
         // Text that a record holds where the record before it holds the same byte is what the
         // buffer kept, not a value the record wrote: with enough records it is left out of the
         // count of text after a NUL. A byte above 0x7F in every record is filler (0xFF), not
@@ -580,10 +616,44 @@ private:
         // (a date, a code) ends and the next field begins.
         if (t >= s + 2 && digitsEndAt(t))
             return true;
+        if (t >= s + 2 && capitalsBeginAt(t))
+            return true;
         // Text after two or more bytes of padding in most records that hold text there, and no
         // more records holding text at the next byte: values are left-aligned, so the next
         // field's values start here (digits aligned right fill up towards the end instead).
         return 2 * afterPadRun >= text && (t + 1 >= e || nonPad(t + 1) <= nonPad(t));
+    }
+
+    // A capital letter, of three values or more, in nearly every record (95%) that holds
+    // something at t, in 20 records and a tenth of the records or more, after a small letter
+    // in a third of those that hold something at t-1 or more, or after a blank in every record
+    // behind a byte that varies: names, titles and codes begin with a capital, so the values
+    // of a field begin at t, right behind the values of a text cut at its field's size
+    // ("Wright, J" "Taylor, Tom"). Inside one text no column holds capitals in nearly every
+    // record after small letters. With 20 records or more a byte equal to the record before's
+    // counts as empty: what the buffer kept of an older value is no value.
+    bool capitalsBeginAt(std::size_t t) const
+    {
+        constexpr std::size_t kLeastRecords = 20;
+        const auto upper = [](uint8_t c) { return c >= 'A' && c <= 'Z'; };
+        const auto lower = [](uint8_t c) { return c >= 'a' && c <= 'z'; };
+        uint32_t here = 0, capitals = 0, before = 0, small = 0;
+        std::bitset<256> letters;
+        for (std::size_t r = 0; r < mN; ++r) {
+            const uint8_t a = at(r, t - 1), b = at(r, t);
+            if (!isPad(b) && (mN < kLeastRecords || b != this->before(r, t))) {
+                ++here;
+                capitals += upper(b);
+                letters.set(b);
+            }
+            if (!isPad(a)) {
+                ++before;
+                small += lower(a);
+            }
+        }
+        const bool blankColumn = t >= 2 && constant(t - 1) && first(t - 1) == ' ' && !constant(t - 2);
+        return here >= 20 && 10 * here >= mN && letters.count() >= 3 && 100 * capitals >= 95 * here &&
+               ((3 * small >= before && before > 0) || blankColumn);
     }
 
     // Digits in nearly every record that holds something at t-1, letters in nearly every one
@@ -763,44 +833,48 @@ private:
         return true;
     }
 
+    // size bytes that read as amounts of the type, decoded by decode with precision bits of
+    // mantissa.
+    template <typename Decode>
+    bool tryAmount(std::size_t s, std::size_t e, std::size_t size, int precision, Decode decode, int type,
+                   const char* what)
+    {
+        double good;
+        if (s + size > e || !roundValues(s, size, precision, decode, good))
+            return false;
+        return addFloat(s, size, type, good, what);
+    }
+
     // Turbo Pascal's 6-byte Real.
     bool tryReal48(std::size_t s, std::size_t e)
     {
-        double good;
-        if (s + 6 > e || !roundValues(s, 6, 40, real48, good))
-            return false;
-        return addFloat(s, 6, kDelphiReal, good, "6-byte Pascal Reals");
+        return tryAmount(s, e, 6, 40, real48, kDelphiReal, "6-byte Pascal Reals");
     }
 
     bool tryDouble(std::size_t s, std::size_t e)
     {
-        double good;
         const auto decode = [](const uint8_t* p) {
             double v;
             std::memcpy(&v, p, 8);
             return v;
         };
-        if (s + 8 > e || !roundValues(s, 8, 53, decode, good))
-            return false;
-        return addFloat(s, 8, kFloat, good, "8-byte IEEE floats");
+        return tryAmount(s, e, 8, 53, decode, kFloat, "8-byte IEEE floats");
     }
 
-    // A 4-byte IEEE float, or Microsoft's binary format of that size (BASIC's MKS$).
+    // A 4-byte IEEE float, or Microsoft's binary format of that size (BASIC's MKS$). Amounts with
+    // decimals fill the low bits of the mantissa: two low bytes of only 0x00 and 0xFF are the top
+    // of an integer before, under text that reads as an exponent.
     bool trySingle(std::size_t s, std::size_t e)
     {
-        double good;
         const auto ieee = [](const uint8_t* p) {
             float v;
             std::memcpy(&v, p, 4);
             return double(v);
         };
-        if (s + 4 > e)
+        if (s + 4 > e || (signLike(s) && signLike(s + 1)))
             return false;
-        if (roundValues(s, 4, 24, ieee, good))
-            return addFloat(s, 4, kFloat, good, "4-byte IEEE floats");
-        if (roundValues(s, 4, 24, mbfSingle, good))
-            return addFloat(s, 4, kBFloat, good, "4-byte Microsoft binary floats");
-        return false;
+        return tryAmount(s, e, 4, 24, ieee, kFloat, "4-byte IEEE floats") ||
+               tryAmount(s, e, 4, 24, mbfSingle, kBFloat, "4-byte Microsoft binary floats");
     }
 
     // An exponent byte (bias 129, 0 for zero), 39 bits of mantissa below an implied 1, the sign
@@ -867,30 +941,29 @@ private:
         return nonZero >= 2 && lows.count() >= 2 && shareOut >= kDateShare;
     }
 
-    bool tryDate(std::size_t s, std::size_t e)
+    // Four bytes of a date type that read as dates from 1900 to 2100. reading: how the bytes
+    // are read, as the reason says it.
+    bool tryDateOf(std::size_t s, std::size_t e, int type, const char* reading)
     {
         double good;
         std::size_t nonZero;
-        if (s + 4 > e || !plausibleShare(kDate, s, 4, 1900, 2100, good, nonZero))
+        if (s + 4 > e || !plausibleShare(type, s, 4, 1900, 2100, good, nonZero))
             return false;
-        add(s, 4, kDate, (0.7 + 0.25 * good) * mWeight,
-            byteRange(int(s), 4) + " read as day, month and a two-byte year give a date from 1900 to 2100 in " +
-                percent(good) + " of the " + std::to_string(nonZero) + " sampled records where they are not zero.",
+        add(s, 4, type, (0.7 + 0.25 * good) * mWeight,
+            byteRange(int(s), 4) + " read as " + reading + " from 1900 to 2100 in " + percent(good) +
+                " of the " + std::to_string(nonZero) + " sampled records where they are not zero.",
             "Date");
         return true;
     }
 
+    bool tryDate(std::size_t s, std::size_t e)
+    {
+        return tryDateOf(s, e, kDate, "day, month and a two-byte year give a date");
+    }
+
     bool tryLongDate(std::size_t s, std::size_t e)
     {
-        double good;
-        std::size_t nonZero;
-        if (s + 4 > e || !plausibleShare(kLongDate, s, 4, 1900, 2100, good, nonZero))
-            return false;
-        add(s, 4, kLongDate, (0.7 + 0.25 * good) * mWeight,
-            byteRange(int(s), 4) + " read as a 4-byte integer are dates YYYYMMDD from 1900 to 2100 in " +
-                percent(good) + " of the sampled records where they are not zero.",
-            "Date");
-        return true;
+        return tryDateOf(s, e, kLongDate, "a 4-byte integer are dates YYYYMMDD");
     }
 
     // A DOS date: day in bits 0-4, month in 5-8, years since 1980 in 9-15 (a file's date as the
@@ -934,10 +1007,9 @@ private:
         std::size_t nonZero;
         if (s + 4 > e || !plausibleShare(kTime, s, 4, 0, 0, good, nonZero))
             return false;
-        int varying = 0;
-        for (std::size_t k = s; k < s + 4; ++k)
-            varying += !constant(k);
-        if (varying < 3)
+        // Seconds, minutes and hours all vary (hundredths may be kept 0): small numbers side by
+        // side whose third byte never changes are in range, but no time keeps its minutes.
+        if (constant(s + 1) || constant(s + 2) || constant(s + 3))
             return false;
         // Digits and blanks read as hundredths, seconds and minutes are in range too: text
         // holds them in most records, a time's three bytes are 0x20 or above in few.
@@ -976,6 +1048,66 @@ private:
         return 10 * rising >= 9 * (mN - 1);
     }
 
+    // How many of a byte's 256 values n records spread evenly over it would show.
+    static double spreadOver(std::size_t n) { return 256.0 * (1.0 - std::exp(-double(n) / 256.0)); }
+
+    // A byte of most of its 256 values, then a byte of bits: values 0 to 1, 3, 7 or 15, each
+    // held by half as many records as the commonest or more, the top one by 64 records or more,
+    // where the first byte still reaches its top quarter in 15% of the records or more. Read
+    // as one number the values would spread evenly up to exactly 511, 1023, 2047 or 4095; a
+    // byte beside a yes/no value or a few bits of flags is far likelier (a number up to a few
+    // hundred, read with its top high byte, keeps its low byte below what it reaches with 0).
+    bool bitsBesideByte(std::size_t s) const
+    {
+        if (mColumns[s].distinct() < 128)
+            return false;
+        const std::bitset<256>& seen = mColumns[s + 1].seen;
+        const std::size_t top = seen.count() - 1;
+        if (top == 0 || top > 15 || (top & (top + 1)) != 0)
+            return false;
+        for (std::size_t v = 0; v <= top; ++v)
+            if (!seen.test(v))
+                return false;
+        std::array<std::size_t, 16> held{};
+        std::size_t high = 0;
+        for (std::size_t r = 0; r < mN; ++r) {
+            ++held[at(r, s + 1)];
+            high += at(r, s + 1) == top && at(r, s) >= 0xC0;
+        }
+        const std::size_t most = *std::max_element(held.begin(), held.begin() + std::ptrdiff_t(top) + 1);
+        const std::size_t least = *std::min_element(held.begin(), held.begin() + std::ptrdiff_t(top) + 1);
+        return 2 * least >= most && held[top] >= 2 * kFewLowValues && 100 * high >= 15 * held[top];
+    }
+
+    // Whether the four bytes at s are a word of any value before a small count: the low word
+    // spreads over most of its values (the low byte 64 values or more, the second 60% as many)
+    // alike whether the upper word is zero or not (the shares of low words below 0x4000 within
+    // 0.1 of each other, with 32 records or more each way; in one number of mostly small
+    // values, like an amount, the low word is small where the upper word is zero and spread
+    // where it is not), the upper word is 0 in twice as many records as it is 1 (counts are
+    // mostly small; a number given out evenly past 65,535 holds each upper value alike), and
+    // the four bytes do not rise record after record.
+    bool wordBeforeSmallCount(std::size_t s) const
+    {
+        constexpr std::size_t kLeastEach = 32;
+        if (mColumns[s].distinct() < 64 || 5 * mColumns[s + 1].distinct() < 3 * mColumns[s].distinct() ||
+            constant(s + 2) || mColumns[s + 3].seen.test(0xFF) || mostlyRising(s))
+            return false;
+        std::size_t zeroUpper = 0, oneUpper = 0, lowInZero = 0, lowInOther = 0;
+        for (std::size_t r = 0; r < mN; ++r) {
+            const unsigned upper = at(r, s + 2) | unsigned(at(r, s + 3)) << 8;
+            const bool low = at(r, s + 1) < 0x40;
+            zeroUpper += upper == 0;
+            oneUpper += upper == 1;
+            (upper == 0 ? lowInZero : lowInOther) += low;
+        }
+        const std::size_t other = mN - zeroUpper;
+        if (zeroUpper < kLeastEach || other < kLeastEach || zeroUpper < 2 * oneUpper)
+            return false;
+        const double a = double(lowInZero) / double(zeroUpper), b = double(lowInOther) / double(other);
+        return std::fabs(a - b) < 0.1;
+    }
+
     // A little-endian integer starts at a byte that varies; the bytes above it vary less (or
     // hold only 0x00 and 0xFF), and the next field starts where the variation rises again.
     bool tryInteger(std::size_t s, std::size_t e)
@@ -991,10 +1123,14 @@ private:
                 const std::size_t prev = mColumns[c - 1].distinct(), here = mColumns[c].distinct();
                 if (here > prev + std::max<std::size_t>(1, prev / 5))
                     break;
-                // Values that reach past the low byte take most of its 256 values; a low byte
-                // of a few values under a byte that is not zero in many records is a small
-                // field of its own (two bytes of flags side by side).
-                if (r == 1 && prev <= kFewLowValues && mN - mColumns[c].zero >= 2 * kFewLowValues)
+                // Values that reach past a byte take most of its 256 values; a byte of a few
+                // values under one that is not zero in many records ends a small field (two
+                // bytes of flags side by side, a count up to 5,000 before a count up to 20).
+                const std::size_t reaching = mN - mColumns[c].zero;
+                if (reaching >= 2 * kFewLowValues &&
+                    (prev <= kFewLowValues || double(prev) < 0.5 * spreadOver(reaching)))
+                    break;
+                if (r == 1 && bitsBesideByte(s))
                     break;
             }
             ++r;
@@ -1015,6 +1151,11 @@ private:
         // where they run on past two: a byte of its own (flags, a code) before filler.
         if (r == 1 && k > 2 && mColumns[s].distinct() >= 128)
             size = 1;
+        // Varying bytes that run one to three past an integer size and end in a byte of signs:
+        // a signed integer of 2 or 4 bytes ends at that byte, so the bytes before it are fields
+        // of their own (a byte of flags before a signed amount).
+        if ((r == 3 || (r > 4 && r < 8)) && signLike(s + r - 1) && !signLike(s))
+            size = r == 3 || r == 5 ? 1 : 2;
         if (size == 8 && r == 8 && mColumns[s + 7].distinct() >= mColumns[s].distinct() && !signLike(s + 7))
             size = 4; // eight bytes that vary alike are more likely two integers of four
         // Four bytes that vary alike, where the four after the first two read as an integer
@@ -1037,6 +1178,8 @@ private:
         if (size == 4 && !signLike(s + 3) && 5 * distinctAt(s + 1) >= 3 * distinctAt(s) &&
             5 * distinctAt(s + 2) >= 3 * distinctAt(s) &&
             (5 * distinctAt(s + 3) >= 3 * distinctAt(s) || (distinctAt(s) >= 64 && !mostlyRising(s))))
+            size = 2;
+        if (size == 4 && wordBeforeSmallCount(s))
             size = 2;
         int64_t lo = INT64_MAX, hi = INT64_MIN;
         FieldValue v;

@@ -541,6 +541,230 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 4, 1}, {4, 2, 1}, {6, 4, 1}, {10, 2, 1}}},
+        {"a count up to 5,000 before a count up to 20, then a word of any value",
+         10,
+         [](int i) {
+             std::vector<uint8_t> r(10, 0);
+             static generated::Random rnd(78);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, uint64_t(rnd.below(5000)));
+             generated::putInt(r, 6, 2, uint64_t(rnd.below(20)));
+             generated::putInt(r, 8, 2, uint64_t(rnd.below(65536)));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}, {8, 2, 1}}},
+        {"a byte of flags before a 4-byte amount of either sign up to 30,000",
+         11,
+         [](int i) {
+             std::vector<uint8_t> r(11, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             r[4] = uint8_t(i * 157 % 256);
+             generated::putInt(r, 5, 4, uint64_t(int64_t(i * 7919 % 60000) - 30000));
+             generated::putInt(r, 9, 2, uint64_t(i * 40503 % 65536));
+             return r;
+         },
+         {{0, 4, 1}, {4, 1, 1}, {5, 4, 1}, {9, 2, 1}}},
+        {"a byte of flags of any value before a yes/no byte",
+         8,
+         [](int i) {
+             std::vector<uint8_t> r(8, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             r[4] = uint8_t(i * 157 % 256);
+             r[5] = i % 5 < 2 ? 1 : 0;
+             generated::putInt(r, 6, 2, uint64_t(i * 13 % 1000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 1, 1}, {5, 1, 7}, {6, 2, 1}}},
+        {"a byte of flags of any value before a byte of two bits",
+         8,
+         [](int i) {
+             std::vector<uint8_t> r(8, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             r[4] = uint8_t(i * 157 % 256);
+             r[5] = uint8_t(i * 7 % 4);
+             generated::putInt(r, 6, 2, uint64_t(i * 13 % 1000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 1, 1}, {5, 1, 1}, {6, 2, 1}}},
+        {"a count up to 400 stays one 2-byte integer",
+         8,
+         [](int i) {
+             std::vector<uint8_t> r(8, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, uint64_t(i * 157 % 400));
+             generated::putInt(r, 6, 2, uint64_t(i * 13 % 1000));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}}},
+        {"small numbers side by side whose bytes are in range as a time that keeps its minutes",
+         14,
+         [](int i) {
+             std::vector<uint8_t> r(14, 0);
+             static generated::Random rnd(79);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, uint64_t(rnd.below(8000)));
+             generated::putInt(r, 6, 2, uint64_t(rnd.below(20)));
+             generated::putInt(r, 8, 4, i % 20 ? 0 : uint64_t(rnd.below(24)));
+             generated::putInt(r, 12, 2, uint64_t(rnd.below(65536)));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}, {8, 4, 1}, {12, 2, 1}}},
+        {"an amount of either sign before a code as a C string, not a float across them",
+         16,
+         [](int i) {
+             std::vector<uint8_t> r(16, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 4, uint64_t(int64_t(i * 7919 % 40000) - 20000));
+             const std::string code =
+                 std::string{char('A' + i % 26), char('A' + i % 6), '-'} + std::to_string(i * 37 % 1000);
+             generated::putText(r, 8, 8, code, 0);
+             return r;
+         },
+         {{0, 4, 1}, {4, 4, 1}, {8, 8, 11}}},
+        {"a word two records set, before a name",
+         26,
+         [](int i) {
+             static const char* const names[] = {"Smith", "Miller", "Rossi", "Andersson", "King", "Young"};
+             std::vector<uint8_t> r(26, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, i % 150 == 7 ? 0xC3A7 + uint64_t(i) : 0);
+             generated::putText(r, 6, 20, names[i % 6], ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 20, 0}}},
+        {"reserved bytes filled with 0xFF before a C string",
+         30,
+         [](int i) {
+             static const char* const names[] = {"Smith", "Miller", "Rossi", "Andersson", "King", "Young"};
+             std::vector<uint8_t> r(30, 0);
+             generated::putInt(r, 0, 2, uint64_t(i * 211 % 65536));
+             std::memset(&r[2], 0xFF, 8);
+             generated::putText(r, 10, 20, names[i % 6], 0);
+             return r;
+         },
+         {{0, 2, 1}, {2, 8, 0}, {10, 20, 11}}},
+        {"a number up to 12,000 before a count up to 20",
+         10,
+         [](int i) {
+             std::vector<uint8_t> r(10, 0);
+             static generated::Random rnd(80);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, uint64_t(rnd.below(12000)));
+             generated::putInt(r, 6, 2, uint64_t(rnd.below(20)));
+             generated::putInt(r, 8, 2, uint64_t(rnd.below(65536)));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}, {8, 2, 1}}},
+        {"a name cut at its field's size right before another name",
+         34,
+         [](int i) {
+             static const char* const surnames[] = {"Wright", "Kowalski", "King", "Nguyen",
+                                                    "Jones",  "Garcia",   "Brown"};
+             static const char* const given[] = {"John", "Linda", "Tom", "Mary",
+                                                 "Alan", "Ruth",  "Eva", "Paul"};
+             std::vector<uint8_t> r(34, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             const std::string a = std::string(surnames[i % 7]) + ", " + given[i % 8];
+             const std::string b = std::string(surnames[i * 5 % 7]) + ", " + given[i * 3 % 8];
+             generated::putText(r, 4, 10, a.substr(0, 10), ' ');
+             generated::putText(r, 14, 20, b, ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 10, 0}, {14, 20, 0}}},
+        {"a remark cut at its field's size, then a product name a fifth of the records fill",
+         59,
+         [](int i) {
+             static const char* const notes[] = {
+                 "Invoice urgent cash delivered", "Paid",      "Late letter back order in time",
+                 "See letter of the new address", "Call back", "Cash before order cash call"};
+             static const char* const products[] = {"Keyboard", "Desk lamp", "Mouse pad", "Binder clip",
+                                                    "Ribbon"};
+             std::vector<uint8_t> r(59, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putText(r, 4, 25, std::string(notes[i % 6]).substr(0, 25), ' ');
+             if (i % 5 == 0)
+                 generated::putText(r, 29, 30, products[i / 5 % 5], ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 25, 0}, {29, 30, 0}}},
+        {"a postcode of five digits in six columns, then a code of capitals",
+         24,
+         [](int i) {
+             std::vector<uint8_t> r(24, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putText(r, 4, 6, std::to_string(10000 + i * 7919 % 90000), ' ');
+             const std::string code = std::string{char('A' + i % 26), char('A' + i % 7), '-'} +
+                                      std::to_string(100 + i * 37 % 90000);
+             generated::putText(r, 10, 14, code, ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 6, 0}, {10, 14, 0}}},
+        {"a name padded with NULs, then reserved blanks",
+         30,
+         [](int i) {
+             static const char* const names[] = {"Schmidt & Sons Ltd", "Young GmbH", "van Dijk & Sons",
+                                                 "King GmbH"};
+             std::vector<uint8_t> r(30, 0);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putText(r, 4, 16, std::string(names[i % 4]).substr(0, 16), 0);
+             std::memset(&r[20], ' ', 8);
+             generated::putInt(r, 28, 2, uint64_t(i * 40503 % 65536));
+             return r;
+         },
+         {{0, 4, 1}, {4, 16, 0}, {20, 8, 0}, {28, 2, 1}}},
+        {"a code that fills a few of its 30 columns, then a display number of six, then a name",
+         50,
+         [](int i) {
+             static const char* const names[] = {"O'Brien", "van Dijk", "Taylor", "Walker", "Young"};
+             std::vector<uint8_t> r(50, ' ');
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             if (i % 5 < 2)
+                 generated::putText(r, 4, 30,
+                                    std::string{char('A' + i % 26), char('A' + i % 9), '-'} +
+                                        std::to_string(10000 + i * 7919 % 90000),
+                                    ' ');
+             const std::string n = std::to_string(i * i * 37 % 600000);
+             generated::putText(r, 40 - int(n.size()), int(n.size()), n, ' ');
+             generated::putText(r, 40, 10, names[i % 5], ' ');
+             return r;
+         },
+         {{0, 4, 1}, {4, 30, 0}, {34, 6, 0}, {40, 10, 0}}},
+        {"a word of any value before a count up to 20, most counts small",
+         10,
+         [](int i) {
+             std::vector<uint8_t> r(10, 0);
+             static generated::Random rnd(81);
+             const uint64_t n = rnd.below(20);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 2, uint64_t(rnd.below(65536)));
+             generated::putInt(r, 6, 2, n * n * n / 400);
+             generated::putInt(r, 8, 2, uint64_t(rnd.below(65536)));
+             return r;
+         },
+         {{0, 4, 1}, {4, 2, 1}, {6, 2, 1}, {8, 2, 1}}},
+        {"a number given out evenly up to 200,000 stays one integer",
+         10,
+         [](int i) {
+             std::vector<uint8_t> r(10, 0);
+             static generated::Random rnd(82);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 4, uint64_t(rnd.below(200000)));
+             generated::putInt(r, 8, 2, uint64_t(rnd.below(65536)));
+             return r;
+         },
+         {{0, 4, 1}, {4, 4, 1}, {8, 2, 1}}},
+        {"an amount of mostly small values up to 1,000,000 stays one integer",
+         10,
+         [](int i) {
+             std::vector<uint8_t> r(10, 0);
+             static generated::Random rnd(83);
+             const uint64_t u = rnd.below(1000);
+             generated::putInt(r, 0, 4, uint64_t(i + 1));
+             generated::putInt(r, 4, 4, u * u * u / 1000);
+             generated::putInt(r, 8, 2, uint64_t(rnd.below(65536)));
+             return r;
+         },
+         {{0, 4, 1}, {4, 4, 1}, {8, 2, 1}}},
         {"a phone number cut at its field's size, then a second number few records hold",
          30,
          [](int i) {
