@@ -251,9 +251,8 @@ private:
         }
         for (;;) {
             ScannedField field;
-            mNames.clear();
             while (tokens.has(i) && tokens[i] != ":") {
-                mNames += tokens[i];
+                field.Name += tokens[i]; // whole until the names are told apart
                 ++i;
             }
             if (!tokens.has(i))
@@ -266,12 +265,21 @@ private:
                 appendCut(field.PascalType, tokens[i]);
                 ++i;
             }
-            splitNames(mNames, mNameList);
-            for (std::size_t n = 0; n < mNameList.size(); ++n) {
-                ScannedField named = n + 1 < mNameList.size() ? field : std::move(field);
-                appendCut(named.Name, mNameList[n]);
-                MapFieldType(named, typeTokens, runningOffset);
-                fields.push_back(std::move(named));
+            if (field.Name.find(',') == std::string::npos) {
+                field.Name.resize(std::min(field.Name.size(), ScannedField::kTextWidth));
+                MapFieldType(field, typeTokens, runningOffset);
+                fields.push_back(std::move(field));
+            } else {
+                // "X, Y: T": a field of type T for each name, one after the other.
+                mNames.swap(field.Name);
+                field.Name.clear();
+                splitNames(mNames, mNameList);
+                for (std::size_t n = 0; n < mNameList.size(); ++n) {
+                    ScannedField named = n + 1 < mNameList.size() ? field : std::move(field);
+                    appendCut(named.Name, mNameList[n]);
+                    MapFieldType(named, typeTokens, runningOffset);
+                    fields.push_back(std::move(named));
+                }
             }
             ++i;
             if (!tokens.has(i) || isWord(tokens[i], "END"))
@@ -386,8 +394,9 @@ private:
             PooledTokens pooled(*this);
             Tokens& t = *pooled;
             end = lexRecordBody(mSource, afterRecord, t);
-            record.Fields.reserve(static_cast<std::size_t>(
-                std::count_if(t.begin(), t.end(), [](const PascalToken& u) { return u.is(":"); })));
+            // A field per ":", and one more per name before it ("X, Y:"): at most a ":" or "," each.
+            record.Fields.reserve(static_cast<std::size_t>(std::count_if(
+                t.begin(), t.end(), [](const PascalToken& u) { return u.is(":") || u.is(","); })));
             std::size_t j = 0;
             RecordOut out{&record.Fields, &record.Unresolved, &record.Variants, {}};
             readRecordBody(t, j, out, 0);
@@ -1049,7 +1058,7 @@ private:
     std::size_t mPoolInUse = 0;
     int mDeclarationsInProgress = 0;
     std::vector<std::string_view> mTypeTokens; // the scanner's tokens of the type being resolved
-    std::string mNames;                        // the names of the field being read, joined
+    std::string mNames;                        // the names of the field being split, joined
     std::vector<std::string_view> mNameList;   // the same, one by one
     std::int32_t mUnsignedPosition = -1;
     std::int32_t mIntegerPosition = -1;
