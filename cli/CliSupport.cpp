@@ -144,55 +144,25 @@ fs::path dataFilePath(const LoadedDictionary& d, const dict::TableDef& table)
 
 bool skippedDamagedPage(const TWinBtr& btr, int status, uint32_t& page, DamageNote* note)
 {
-    constexpr uint32_t kPageNumberLength = 4;
-    constexpr uint32_t kNoteLength = 12;
-    const uint32_t n = btr.DataLength;
-    if (status != btr::StatusIoError || (n != kPageNumberLength && n != kNoteLength) || !btr.Buffer ||
-        btr.BufferSize < static_cast<int>(n))
+    const std::optional<DamageNote> place = dict::damagedPlace(
+        status, btr.Buffer, btr.DataLength, static_cast<std::size_t>(std::max<int>(btr.BufferSize, 0)));
+    if (!place)
         return false;
-    const auto* b = reinterpret_cast<const uint8_t*>(btr.Buffer);
-    const auto word = [&](std::size_t at) {
-        return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-    };
-    page = word(0);
+    page = place->page;
     if (note)
-        *note = n == kNoteLength ? DamageNote{page, word(4), word(8)} : DamageNote{page};
+        *note = *place;
     return true;
 }
 
 int readPastDamage(const fs::path& path, uint64_t& records, std::vector<uint32_t>& damaged,
                    std::vector<DamageNote>* notes)
 {
-    records = 0;
-    damaged.clear();
+    dict::DamageReport report;
+    const int status = dict::readPastDamage(path.string(), report);
+    records = report.records;
+    damaged = std::move(report.damagedPages);
     if (notes)
-        notes->clear();
-    TWinBtr btr;
-    if (int status = btr.Open(path.string(), "", btr::OpenReadOnly))
-        return status;
-    constexpr int kLongestRecord = 32767;
-    const dict::FileSpec spec = dict::decodeDataFileLayout(btr.StatBuffer, sizeof btr.StatBuffer).spec;
-    if (spec.flags & btr::fileflag::VariableLength)
-        btr.SetBufferSize(kLongestRecord);
-    int status = btr.Execute(btr::OpStepFirst);
-    std::optional<DamageNote> last; // the same place twice ends the read
-    for (uint32_t page = 0;; status = btr.Execute(btr::OpStepNext)) {
-        DamageNote note;
-        if (status == btr::StatusSuccess) {
-            ++records;
-        } else if (skippedDamagedPage(btr, status, page, &note) &&
-                   (!last || last->page != page || last->kind != note.kind)) {
-            last = note;
-            if (note.kind != DamageNote::FileCut &&
-                std::find(damaged.begin(), damaged.end(), page) == damaged.end())
-                damaged.push_back(page);
-            if (notes && note.kind != DamageNote::None)
-                notes->push_back(note);
-        } else {
-            break;
-        }
-    }
-    btr.Close();
+        *notes = std::move(report.places);
     return status;
 }
 
@@ -206,13 +176,7 @@ std::string layoutRefusal(const TWinBtr& btr, int status)
 
 std::string damageNoteText(const DamageNote& note)
 {
-    if (note.kind == DamageNote::ChainBroken)
-        return "the deleted-record chain breaks on page " + std::to_string(note.page) + ": " +
-               std::to_string(note.value) + " of the records read could be deleted ones";
-    if (note.kind == DamageNote::FileCut)
-        return "the file is shorter than its control record says: it ends at page " +
-               std::to_string(note.page) + ", where it should have " + std::to_string(note.value) + " pages";
-    return "page " + std::to_string(note.page) + " is damaged";
+    return dict::damagedPlaceText(note);
 }
 
 std::string pageList(const std::vector<uint32_t>& pages)

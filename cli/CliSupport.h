@@ -95,16 +95,7 @@ bool isSystemTable(const dict::TableDef& table);
 std::filesystem::path dataFilePath(const LoadedDictionary& d, const dict::TableDef& table);
 
 // What the place of a damaged page says beyond its number.
-struct DamageNote {
-    enum Kind : uint32_t {
-        None = 0,
-        ChainBroken = 1, // the deleted-record chain breaks here; value: records that could be deleted
-        FileCut = 2,     // the file ends at this page; value: the pages its control record says
-    };
-    uint32_t page = 0;
-    uint32_t kind = None;
-    uint32_t value = 0;
-};
+using DamageNote = dict::DamagedPlace;
 
 // A physical-order read that the record manager answered with 2 and a 4-byte page number (or 12
 // bytes: page number, kind and value of a DamageNote): the embedded engine's way of saying it

@@ -3,14 +3,44 @@
 #include "Status.h"
 #include "WinBtr.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace dict {
 namespace {
 
 constexpr int kLongestRecord = 32767;
+constexpr uint32_t kPageNumberLength = 4; // a damaged place's page number
+constexpr uint32_t kPlaceLength = 12;     // with its kind and value
 
 } // namespace
+
+std::optional<DamagedPlace> damagedPlace(int status, const void* data, uint32_t dataLength,
+                                         std::size_t capacity)
+{
+    if (status != btr::StatusIoError || (dataLength != kPageNumberLength && dataLength != kPlaceLength) ||
+        !data || capacity < dataLength)
+        return std::nullopt;
+    const auto* b = static_cast<const uint8_t*>(data);
+    const auto word = [b](std::size_t at) {
+        return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+    };
+    if (dataLength == kPageNumberLength)
+        return DamagedPlace{word(0)};
+    return DamagedPlace{word(0), word(4), word(8)};
+}
+
+std::string damagedPlaceText(const DamagedPlace& place)
+{
+    const std::string page = std::to_string(place.page);
+    if (place.kind == DamagedPlace::ChainBroken)
+        return "the deleted-record chain breaks on page " + page + ": " + std::to_string(place.value) +
+               " of the records read could be deleted ones";
+    if (place.kind == DamagedPlace::FileCut)
+        return "the file is shorter than its control record says: it ends at page " + page +
+               ", where it should have " + std::to_string(place.value) + " pages";
+    return "page " + page + " is damaged";
+}
 
 DataFileLayout decodeDataFileLayout(const uint8_t* s, std::size_t size)
 {
@@ -102,11 +132,15 @@ int DataFileReader::open(const std::string& path)
     }
     mLength = static_cast<std::size_t>(std::max<int>(mLayout.spec.recordLength, 0));
     // Records of a variable-length file may run past the fixed part: room for the longest.
-    if (mLayout.spec.flags & btr::fileflag::VariableLength)
-        mBtr->SetBufferSize(kLongestRecord);
-    else
-        mBtr->SetBufferSize(static_cast<int>(mLength));
+    sizeBuffer(mLayout.spec.flags & btr::fileflag::VariableLength ? kLongestRecord : mLength);
     return btr::StatusSuccess;
+}
+
+// A data buffer of `length` bytes, and never shorter than a damaged place's answer, so that a
+// place of a file of short records still says what it is.
+void DataFileReader::sizeBuffer(std::size_t length)
+{
+    mBtr->SetBufferSize(static_cast<int>(std::max<std::size_t>(length, kPlaceLength)));
 }
 
 int DataFileReader::openQuickly(const std::string& path)
@@ -127,7 +161,7 @@ int DataFileReader::openQuickly(const std::string& path)
     // Without the statistics the file's flags are unknown: a longer record of a variable-length
     // file then stops the reading with "data buffer too short" until readLayout and open.
     mLength = length;
-    mBtr->SetBufferSize(static_cast<int>(length));
+    sizeBuffer(length);
     return btr::StatusSuccess;
 }
 
@@ -139,6 +173,7 @@ void DataFileReader::close()
     mLength = 0;
     mLayout = DataFileLayout{};
     mHasLayout = false;
+    mStepStatus = 0;
 }
 
 bool DataFileReader::isOpen() const
@@ -148,12 +183,26 @@ bool DataFileReader::isOpen() const
 
 int DataFileReader::first()
 {
-    return mBtr ? int(mBtr->Execute(btr::OpStepFirst)) : int(btr::StatusFileNotOpen);
+    return step(btr::OpStepFirst);
 }
 
 int DataFileReader::next()
 {
-    return mBtr ? int(mBtr->Execute(btr::OpStepNext)) : int(btr::StatusFileNotOpen);
+    return step(btr::OpStepNext);
+}
+
+int DataFileReader::step(uint16_t operation)
+{
+    mStepStatus = mBtr ? int(mBtr->Execute(operation)) : int(btr::StatusFileNotOpen);
+    return mStepStatus;
+}
+
+std::optional<DamagedPlace> DataFileReader::place() const
+{
+    if (!mBtr || !mBtr->Buffer)
+        return std::nullopt;
+    return damagedPlace(mStepStatus, mBtr->Buffer, mBtr->DataLength,
+                        static_cast<std::size_t>(mBtr->BufferSize));
 }
 
 int DataFileReader::position(uint32_t& address)
@@ -180,6 +229,7 @@ int DataFileReader::direct(uint32_t address)
     mBtr->KeyNumber = 0;
     const int st = mBtr->Execute(btr::OpGetDirect);
     mBtr->KeyNumber = key;
+    mStepStatus = 0; // no place: Get Direct answers 2 on any damaged file
     return st;
 }
 
@@ -208,6 +258,33 @@ int readDataSample(const std::string& path, std::size_t limit, DataSample& out)
         st = reader.next();
     }
     return st == btr::StatusSuccess || st == btr::StatusEndOfFile ? 0 : st;
+}
+
+int readPastDamage(const std::string& path, DamageReport& out)
+{
+    out = DamageReport{};
+    DataFileReader reader;
+    if (int st = reader.open(path))
+        return st;
+    std::optional<DamagedPlace> last;
+    int st = reader.first();
+    for (;; st = reader.next()) {
+        if (st == btr::StatusSuccess) {
+            ++out.records;
+            continue;
+        }
+        const std::optional<DamagedPlace> place = reader.place();
+        if (!place || (last && last->page == place->page && last->kind == place->kind))
+            break;
+        last = place;
+        if (place->kind != DamagedPlace::FileCut &&
+            std::find(out.damagedPages.begin(), out.damagedPages.end(), place->page) ==
+                out.damagedPages.end())
+            out.damagedPages.push_back(place->page);
+        if (place->kind != DamagedPlace::None)
+            out.places.push_back(*place);
+    }
+    return st;
 }
 
 } // namespace dict

@@ -57,6 +57,24 @@ void appendCut(std::string& to, std::string_view text)
     to.append(text.substr(0, ScannedField::kTextWidth - to.size()));
 }
 
+// The names of a field's names as written ("X,Y", or "X, Y" joined without blanks): the texts
+// between commas, empty ones left out. Names with no comma, or nothing but commas, are one name
+// as written.
+void splitNames(std::string_view names, std::vector<std::string_view>& out)
+{
+    out.clear();
+    if (names.find(',') == std::string_view::npos || names.find_first_not_of(',') == std::string_view::npos) {
+        out.push_back(names);
+        return;
+    }
+    for (std::size_t from = 0; from <= names.size();) {
+        const std::size_t comma = std::min(names.find(',', from), names.size());
+        if (comma > from)
+            out.push_back(names.substr(from, comma - from));
+        from = comma + 1;
+    }
+}
+
 // Stops a scan; the message becomes ScanResult::error.
 class ScanStop : public std::runtime_error {
 public:
@@ -234,7 +252,7 @@ private:
         for (;;) {
             ScannedField field;
             while (tokens.has(i) && tokens[i] != ":") {
-                appendCut(field.Name, tokens[i]);
+                field.Name += tokens[i]; // whole until the names are told apart
                 ++i;
             }
             if (!tokens.has(i))
@@ -247,8 +265,22 @@ private:
                 appendCut(field.PascalType, tokens[i]);
                 ++i;
             }
-            MapFieldType(field, typeTokens, runningOffset);
-            fields.push_back(std::move(field));
+            if (field.Name.find(',') == std::string::npos) {
+                field.Name.resize(std::min(field.Name.size(), ScannedField::kTextWidth));
+                MapFieldType(field, typeTokens, runningOffset);
+                fields.push_back(std::move(field));
+            } else {
+                // "X, Y: T": a field of type T for each name, one after the other.
+                mNames.swap(field.Name);
+                field.Name.clear();
+                splitNames(mNames, mNameList);
+                for (std::size_t n = 0; n < mNameList.size(); ++n) {
+                    ScannedField named = n + 1 < mNameList.size() ? field : std::move(field);
+                    appendCut(named.Name, mNameList[n]);
+                    MapFieldType(named, typeTokens, runningOffset);
+                    fields.push_back(std::move(named));
+                }
+            }
             ++i;
             if (!tokens.has(i) || isWord(tokens[i], "END"))
                 return;
@@ -362,8 +394,9 @@ private:
             PooledTokens pooled(*this);
             Tokens& t = *pooled;
             end = lexRecordBody(mSource, afterRecord, t);
-            record.Fields.reserve(static_cast<std::size_t>(
-                std::count_if(t.begin(), t.end(), [](const PascalToken& u) { return u.is(":"); })));
+            // A field per ":", and one more per name before it ("X, Y:"): at most a ":" or "," each.
+            record.Fields.reserve(static_cast<std::size_t>(std::count_if(
+                t.begin(), t.end(), [](const PascalToken& u) { return u.is(":") || u.is(","); })));
             std::size_t j = 0;
             RecordOut out{&record.Fields, &record.Unresolved, &record.Variants, {}};
             readRecordBody(t, j, out, 0);
@@ -412,12 +445,29 @@ private:
                 break; // the source ended in the field's names
             if (!t[i].is(":"))
                 continue; // no field: a method, a visibility word
+            const std::size_t colon = i;
             const std::size_t typeBegin = ++i;
             skipTo(t, i, inVariant, ";"); // the type
-            ScannedField field;
-            appendScannerTokens(field.Name, t, names, typeBegin - 1, false);
-            field.Variant = variant;
-            resolveField(field, t, typeBegin, i, offset, out, depth);
+            // "X, Y: T" declares a field of type T for each name, one after the other.
+            const auto addField = [&](std::size_t from, std::size_t until) {
+                ScannedField field;
+                appendScannerTokens(field.Name, t, from, until, false);
+                field.Variant = variant;
+                resolveField(field, t, typeBegin, i, offset, out, depth);
+            };
+            bool named = false;
+            for (std::size_t from = names; from <= colon;) {
+                std::size_t until = from;
+                while (until < colon && !t[until].is(","))
+                    ++until;
+                if (until > from) {
+                    addField(from, until);
+                    named = true;
+                }
+                from = until + 1;
+            }
+            if (!named)
+                addField(names, colon); // no name, or nothing but commas: as written
             end = std::max(end, offset);
         }
         return end;
@@ -1008,6 +1058,8 @@ private:
     std::size_t mPoolInUse = 0;
     int mDeclarationsInProgress = 0;
     std::vector<std::string_view> mTypeTokens; // the scanner's tokens of the type being resolved
+    std::string mNames;                        // the names of the field being split, joined
+    std::vector<std::string_view> mNameList;   // the same, one by one
     std::int32_t mUnsignedPosition = -1;
     std::int32_t mIntegerPosition = -1;
 };

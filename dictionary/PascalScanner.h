@@ -3,7 +3,8 @@
 // Pascal source and lists each record's fields with their Pascal type, the Btrieve type the type
 // mapping gives them, their offset and their size. It is a token scanner with a small fixed
 // grammar, not a Pascal parser: comment brackets and braces only separate tokens (the text inside
-// a comment is scanned like code) and the first END after a ";" closes a record.
+// a comment is scanned like code) and the first END after a ";" closes a record. Several names
+// before one ":" ("X, Y: T") are one field each, of type T, placed one after the other.
 //
 // Resolving declarations (ScanOptions::resolve) changes four things and nothing else: comments
 // of all three kinds and tabs are blanks (blankPascalComments); a bound may be a constant
@@ -32,7 +33,7 @@ namespace dict {
 struct ScannedField {
     static constexpr std::size_t kTextWidth = 63; // Name and PascalType are cut here
 
-    std::string Name;        // the names as written, joined without separator ("X,Y")
+    std::string Name;        // the name as written; "X, Y: T" gives a field X and a field Y
     std::string PascalType;  // the type's tokens, each preceded by one space (" String [ 20 ]")
     std::string BtrieveType; // a name of the combined Btrieve type list, or empty
     std::int32_t Offset = 0; // bytes from the start of the record

@@ -59,6 +59,17 @@ struct Call {
     int8_t keyNumber;
 };
 
+// The text of `why` in the caller's data buffer, as much of it as the caller's data length has
+// room for, and the data length set to the bytes written. Nothing without a buffer.
+void putReason(const Call& c, const std::string& why)
+{
+    if (!c.dataBuffer || !c.dataLength)
+        return;
+    const uint32_t n = static_cast<uint32_t>(std::min<size_t>(why.size(), *c.dataLength));
+    std::memcpy(c.dataBuffer, why.data(), n);
+    *c.dataLength = n;
+}
+
 class Engine {
 public:
     ~Engine()
@@ -227,12 +238,8 @@ int16_t Engine::dispatch(Handle& h, uint16_t op, bool keyOnly, const Call& c)
 {
     const int16_t st = dispatchOperation(h, op, keyOnly, c);
     // A read refused as a layout this engine cannot read says why in the data buffer.
-    if (st == StatusLayoutNotReadable && c.dataBuffer && c.dataLength) {
-        const std::string why = h.file->backend->refusal();
-        const uint32_t n = static_cast<uint32_t>(std::min<size_t>(why.size(), *c.dataLength));
-        std::memcpy(c.dataBuffer, why.data(), n);
-        *c.dataLength = n;
-    }
+    if (st == StatusLayoutNotReadable)
+        putReason(c, h.file->backend->refusal());
     return st;
 }
 
@@ -302,6 +309,8 @@ int16_t Engine::open(void* positionBlock, const Call& c)
         } else {
             GenuineInfo info;
             const int16_t s = genuineOpener ? genuineOpener(*path, info) : openGenuineFile(*path, info);
+            if (s == StatusLayoutNotReadable)
+                putReason(c, info.reason); // a control record of the format that cannot be followed
             if (s != StatusSuccess)
                 return s == StatusIoError || s == StatusLayoutNotReadable ? s : int16_t(StatusNotBtrieveFile);
             std::unique_ptr<MemoryFile> genuine;

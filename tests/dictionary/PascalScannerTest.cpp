@@ -285,6 +285,108 @@ TEST(PascalResolving, generatedVariantRecordsGetTheLayoutPascalGivesThem)
     }
 }
 
+// ---- Several names before one ":" ----
+
+// The same record written twice: groups of names sharing one type ("A, B: T") and each name with
+// its own ("A: T; B: T"). The commas are spaced every way, the types are of every kind the scan
+// sizes or leaves unsized, and resolving scans put groups inside variants and nested variants.
+struct NameGroupWriter {
+    explicit NameGroupWriter(unsigned seed, bool resolve) : random(seed), resolve(resolve) {}
+
+    std::mt19937 random;
+    bool resolve;
+    std::string grouped, split;
+    int names = 0;
+    int labels = 1;
+
+    int pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); }
+
+    std::string type()
+    {
+        static const char* const kPlain[] = {"Byte", "Word", "SmallInt", "LongInt", "Double", "Cardinal"};
+        static const char* const kResolved[] = {
+            "TName", "TKind", "^Byte", "record Lo, Hi: Byte; end", "array[1..Count] of Word", "TPoint"};
+        switch (pick(0, resolve ? 3 : 2)) {
+        case 0:
+            return kPlain[pick(0, 5)];
+        case 1:
+            return "String[" + std::to_string(pick(1, 30)) + "]";
+        case 2: {
+            const int lo = pick(-2, 3);
+            return "array[" + std::to_string(lo) + ".." + std::to_string(lo + pick(0, 6)) + "] of " +
+                   (pick(0, 1) ? "Char" : "Word");
+        }
+        default:
+            return kResolved[pick(0, 5)];
+        }
+    }
+
+    void group(const std::string& indent)
+    {
+        const std::string t = type();
+        grouped += indent;
+        for (int n = pick(1, 4), k = 0; k < n; ++k) {
+            const std::string name = "F" + std::to_string(names++);
+            if (k > 0) {
+                static const char* const kCommas[] = {",", ", ", " ,", " , ", ",\n      "};
+                grouped += kCommas[pick(0, 4)];
+            }
+            grouped += name;
+            split += indent + name + ": " + t + ";";
+        }
+        grouped += ": " + t + ";";
+    }
+
+    void fieldList(int depth)
+    {
+        const std::string indent = "\n" + std::string(2 * depth + 4, ' ');
+        for (int n = pick(depth == 0 ? 1 : 0, 4); n > 0; --n)
+            group(indent);
+        if (!resolve || depth >= 2 || pick(0, 2) == 0)
+            return;
+        const std::string head =
+            indent + (pick(0, 1) ? "case Tag" + std::to_string(names++) + ": Byte of" : "case Integer of");
+        grouped += head;
+        split += head;
+        for (int v = pick(1, 3); v > 0; --v) {
+            const std::string label = indent + std::to_string(labels++) + ": (";
+            grouped += label;
+            split += label;
+            fieldList(depth + 1);
+            grouped += ");";
+            split += ");";
+        }
+    }
+};
+
+TEST(PascalScanner, severalNamesBeforeOneTypeGiveTheFieldsOfOneNameEach)
+{
+    const dict::TypeMap map =
+        dict::typeMapFromLines(dict::readTypeMapping(testsupport::readFile(kCases / "mapping.rec")));
+    const std::string declarations = "const Count = 3;\ntype TName = String[8]; TKind = (kA, kB);\n"
+                                     "  TPoint = record X, Y: SmallInt; end;\n";
+    for (const bool resolve : {false, true}) {
+        dict::ScanOptions options;
+        options.resolve = resolve;
+        for (unsigned seed = 1; seed <= 200; ++seed) {
+            NameGroupWriter writer(seed, resolve);
+            writer.fieldList(0);
+            const auto scan = [&](const std::string& fields) {
+                return dict::scanPascalRecords(declarations + "  TRec = record" + fields +
+                                                   "\n  end;\n  TNext = record Z: Word; end;\n",
+                                               map, options);
+            };
+            const dict::ScanResult grouped = scan(writer.grouped);
+            const dict::ScanResult split = scan(writer.split);
+            ASSERT_EQ(split.records.size(), 3u) << "seed " << seed << writer.split;
+            EXPECT_EQ(split.records[1].Fields.size(), static_cast<std::size_t>(writer.names))
+                << "seed " << seed;
+            EXPECT_EQ(describe(grouped), describe(split))
+                << (resolve ? "resolving, " : "") << "seed " << seed << writer.grouped;
+        }
+    }
+}
+
 // Variant parts that are not whole, or nested beyond what is followed, end the scan of their
 // record without running past it; the records after them are read as always.
 TEST(PascalResolving, brokenAndDeepVariantPartsLeaveTheNextRecordAlone)
