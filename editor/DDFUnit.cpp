@@ -1,5 +1,7 @@
 #include "DDFUnit.h"
 
+#include "ExtFieldsPage.h"
+
 #include "PageLayout.h"
 
 #include "Binding.h"
@@ -90,7 +92,6 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     buildFilesPage();
     buildFieldsPage();
     buildKeysPage();
-    buildExtFieldsPage();
     buildDataPage();
     makePages();
     PageControl->setCurrentWidget(TabOptions);
@@ -101,12 +102,13 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     wireFilesPage(wiring);
     wireFieldsPage(wiring);
     wireKeysPage(wiring);
-    wireExtFieldsPage(wiring);
+    for (DictionaryPage* page : mDictionaryPages)
+        page->wire();
     wireDataPage(wiring);
     buildUndoRedo(wiring);
     anchorControls();
-    for (TVarGrid* grid : {FileGrid, FieldGrid, KeyGrid, ExtGrid})
-        watchGridWidths(grid);
+    for (const grid::Page* page : gridPages())
+        watchGridWidths(page->grid);
     showDirectory(QDir::currentPath());
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -177,13 +179,12 @@ void TMain::buildBrowser()
     MAKE(TabFiles, new QWidget);
     MAKE(TabFields, new QWidget);
     MAKE(TabKeys, new QWidget);
-    MAKE(TabFieldExts, new QWidget);
     MAKE(TabData, new QWidget);
     PageControl->addTab(TabOptions, QStringLiteral("Utils"));
     PageControl->addTab(TabFiles, QStringLiteral("Files"));
     PageControl->addTab(TabFields, QStringLiteral("Fields"));
     PageControl->addTab(TabKeys, QStringLiteral("Keys"));
-    PageControl->addTab(TabFieldExts, QStringLiteral("ExtFields"));
+    registerPage(mExtFields = new ExtFieldsPage(*this), QStringLiteral("ExtFields"));
     PageControl->addTab(TabData, QStringLiteral("Data"));
 }
 
@@ -220,7 +221,60 @@ void TMain::makePages()
     mFilesPage = std::make_unique<grid::Page>(dict::DictFile::File, FileGrid, mFileTableArray, mHiddenFileRows);
     mFieldsPage = std::make_unique<grid::Page>(dict::DictFile::Field, FieldGrid, mFieldTableArray, HiddenFieldRows);
     mKeysPage = std::make_unique<grid::Page>(dict::DictFile::Index, KeyGrid, mIndexTableArray, HiddenKeyRows);
-    mExtPage = std::make_unique<grid::Page>(dict::DictFile::FieldExt, ExtGrid, mExtTableArray, HiddenExtRows);
+}
+
+void TMain::registerPage(DictionaryPage* page, const QString& tab)
+{
+    PageControl->addTab(page, tab);
+    mDictionaryPages.push_back(page);
+}
+
+std::vector<grid::Page*> TMain::gridPages() const
+{
+    std::vector<grid::Page*> pages{mFilesPage.get(), mFieldsPage.get(), mKeysPage.get()};
+    for (const DictionaryPage* page : mDictionaryPages)
+        pages.push_back(&page->page());
+    return pages;
+}
+
+void TMain::refreshTablesAndFields()
+{
+    FileGrid->setRow(1);
+    RefreshFileRow();
+    FieldGrid->setRow(1);
+    RefreshFieldRow();
+}
+
+bool TMain::fieldsLoaded() const
+{
+    return mFieldsPage->loaded();
+}
+
+QStringList TMain::tableNames() const
+{
+    QStringList names;
+    for (int i = 1; i < FileGrid->RowCount(); ++i) {
+        const QString& name = FileGrid->rowCells(i)[grid::kFileName];
+        if (!name.isEmpty() && name != QLatin1String(" "))
+            names << name;
+    }
+    return names;
+}
+
+bool TMain::hasTable(const QString& name, grid::LetterCase letterCase) const
+{
+    return (letterCase == grid::LetterCase::Kept
+                ? grid::findRowExact(FileGrid, grid::kFileName, name)
+                : grid::findRowIgnoringCase(FileGrid, grid::kFileName, name)) >= 1;
+}
+
+TMain::TableIds TMain::tableIds() const
+{
+    return [files = grid::RowIndex::ignoringCase(FileGrid, grid::kFileName),
+            grid = FileGrid](const QString& name) {
+        const int row = files.row(name);
+        return row >= 0 ? grid::numberOrZero(grid->Cells(grid::kFileId, row)) : 0;
+    };
 }
 
 void TMain::followReferenceRow(grid::Page& page, int row, QComboBox* list, std::vector<qint32>& listIds)
@@ -281,7 +335,7 @@ void TMain::renameReferences(qint32 table, std::optional<qint32> field, const QS
     static_assert(int(grid::kKeyFile) == int(grid::kExtFile) && int(grid::kKeyField) == int(grid::kExtField));
     const int col = field ? grid::kKeyField : grid::kKeyFile;
     const auto refers = [&](RowIds ids) { return ids.owner == table && (!field || ids.item == *field); };
-    for (grid::Page* page : {mKeysPage.get(), mExtPage.get()}) {
+    for (grid::Page* page : {mKeysPage.get(), &mExtFields->page()}) {
         TVarGrid* g = page->grid;
         for (int row = 1; row < g->RowCount(); ++row)
             if (refers(g->rowIds(row)) && !grid::sameName(g->rowCells(row)[col], name, grid::LetterCase::Kept))
@@ -462,8 +516,10 @@ void TMain::showDirectory(const QString& directory)
 
 bool TMain::pagesHoldDictionary() const
 {
-    return mFilesPage &&
-           (mFilesPage->loaded() || mFieldsPage->loaded() || mKeysPage->loaded() || mExtPage->loaded());
+    if (!mFilesPage)
+        return false;
+    const std::vector<grid::Page*> pages = gridPages();
+    return std::any_of(pages.begin(), pages.end(), [](const grid::Page* page) { return page->loaded(); });
 }
 
 void TMain::showPagesFolder()
@@ -528,18 +584,27 @@ void TMain::useCodePage(const dict::CodePage& page)
     grid::recodeColumns(FileGrid, {grid::kFileName, grid::kFileLoc}, none, old, page);
     grid::recodeColumns(FieldGrid, {grid::kFieldName}, HiddenFieldRows, old, page);
     grid::recodeColumns(KeyGrid, {grid::kKeyFile, grid::kKeyField}, HiddenKeyRows, old, page);
-    grid::recodeColumns(ExtGrid, {grid::kExtFile, grid::kExtField}, HiddenExtRows, old, page);
-    for (QComboBox* filter : {FileFilter, IndexFilter, ExtFileFilter}) {
+    std::vector<QComboBox*> filters{FileFilter, IndexFilter};
+    std::vector<grid::Page*> filtered{mFieldsPage.get(), mKeysPage.get()};
+    for (DictionaryPage* registered : mDictionaryPages) {
+        grid::recodeColumns(registered->page().grid, registered->nameColumns(), registered->page().hidden,
+                            old, page);
+        if (QComboBox* box = registered->filterBox()) {
+            filters.push_back(box);
+            filtered.push_back(&registered->page());
+        }
+    }
+    for (QComboBox* filter : filters) {
         std::string bytes;
         if (old.encode(filter->currentText().toStdString(), bytes)) {
             const QSignalBlocker quiet(filter);
             filter->setEditText(QString::fromStdString(page.decode(bytes)));
         }
     }
-    for (grid::Page* filtered : {mFieldsPage.get(), mKeysPage.get(), mExtPage.get()}) {
+    for (grid::Page* withFilter : filtered) {
         std::string bytes;
-        if (old.encode(filtered->filter.toStdString(), bytes))
-            filtered->filter = QString::fromStdString(page.decode(bytes));
+        if (old.encode(withFilter->filter.toStdString(), bytes))
+            withFilter->filter = QString::fromStdString(page.decode(bytes));
     }
     CodePageComboBox->setToolTip(QString());
     if (FileGrid->RowCount() > 1)
@@ -607,12 +672,14 @@ void TMain::FormCreate()
     constexpr std::string_view kRecordColumns[] = {"Field",  "Pascal type", "Btrieve type",
                                                    "Offset", "Size",        "Variant"};
     titles(RecordGrid, kRecordColumns);
-    titles(ExtGrid, dict::fieldNames(dict::DictFile::FieldExt));
+    for (DictionaryPage* page : mDictionaryPages)
+        titles(page->page().grid, dict::fieldNames(page->page().file));
 
     FileStatList.clear();
     HiddenFieldRows.clear();
     HiddenKeyRows.clear();
-    HiddenExtRows.clear();
+    for (DictionaryPage* page : mDictionaryPages)
+        page->page().hidden.clear();
     TypeMapping.clear();
 
     LoadTypeMapping();
@@ -633,7 +700,8 @@ void TMain::PageControlChange()
     RefreshFileRow();
     RefreshFieldRow();
     RefreshKeyRow();
-    RefreshExtRow();
+    for (DictionaryPage* page : mDictionaryPages)
+        page->refreshRow();
     if (PageControl->currentWidget() == TabData)
         ShowDataPage();
 }
@@ -649,9 +717,9 @@ void TMain::OpenFileClick()
             QStringLiteral("opening the dictionary of %1").arg(QDir::toNativeSeparators(currentDirectory()))))
         return;
     HourGlass wait;
-    grid::Page* const pages[] = {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()};
+    const std::vector<grid::Page*> pages = gridPages();
     struct DropReads {
-        grid::Page* const (&pages)[4];
+        const std::vector<grid::Page*>& pages;
         ~DropReads()
         {
             for (grid::Page* page : pages)
@@ -661,7 +729,10 @@ void TMain::OpenFileClick()
     QStringList problems;
     for (grid::Page* page : pages) {
         grid::FileRead read = page->read();
-        const bool mayBeMissing = page == mKeysPage.get() || page == mExtPage.get();
+        const bool mayBeMissing = page == mKeysPage.get() ||
+                                  std::any_of(mDictionaryPages.begin(), mDictionaryPages.end(), [&](auto* p) {
+                                      return &p->page() == page && p->fileMayBeMissing();
+                                  });
         if (!read.complete() && !(mayBeMissing && read.status == btr::StatusFileNotFound))
             problems << read.problem(page->fileName);
         page->pending = std::move(read);
@@ -673,7 +744,9 @@ void TMain::OpenFileClick()
     }
     showCodePageOf(currentDirectory());
     const bool noKeys = mKeysPage->pending->status == btr::StatusFileNotFound;
-    const bool noExtendedTypes = mExtPage->pending->status == btr::StatusFileNotFound;
+    std::vector<bool> missing;
+    for (const DictionaryPage* page : mDictionaryPages)
+        missing.push_back(page->page().pending->status == btr::StatusFileNotFound);
     OpenFileDDFClick();
     OpenFieldDDFClick();
     if (noKeys) {
@@ -684,14 +757,11 @@ void TMain::OpenFileClick()
     } else {
         OpenKeysDDFClick();
     }
-    if (noExtendedTypes) {
-        mExtPage->show({});
-        mExtPage->layout = dict::FileLayout::Own; // no FIELDEXT.DDF made for no rows
-        mExtPage->markLoaded();
-        BuildFieldExtDDF->setEnabled(true);
-        RefreshExtRow();
-    } else {
-        OpenFieldExtDDFClick();
+    for (std::size_t i = 0; i < mDictionaryPages.size(); ++i) {
+        if (missing[i])
+            mDictionaryPages[i]->openWithoutFile();
+        else
+            mDictionaryPages[i]->open();
     }
     mNewSetStarted = false;
     keepSetAsBuilt();
@@ -709,20 +779,14 @@ void TMain::ClearFileClick()
     ClearFileDDFClick();
     ClearFieldDDFClick();
     ClearKeysDDFClick();
-    // The new set has no extended types: the ExtFields page starts empty and holds it.
-    if (FieldGrid->Tag != 0) {
-        mExtPage->show({});
-        mExtPage->layout = dict::FileLayout::Standard;
-        mExtPage->markLoaded();
-        BuildFieldExtDDF->setEnabled(true);
-    }
-    RefreshExtRow();
+    for (DictionaryPage* page : mDictionaryPages)
+        page->startNewSet();
     keepSetAsBuilt();
 }
 
 void TMain::keepSetAsBuilt()
 {
-    for (grid::Page* page : {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()})
+    for (grid::Page* page : gridPages())
         page->keepAsBuilt();
     mPagesFolder = QDir::currentPath();
     showPagesFolder();
@@ -732,7 +796,7 @@ void TMain::keepSetAsBuilt()
 
 grid::Page& TMain::pageOf(dict::DictFile file)
 {
-    for (grid::Page* page : {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()})
+    for (grid::Page* page : gridPages())
         if (page->file == file)
             return *page;
     return *mFilesPage;
@@ -741,13 +805,14 @@ grid::Page& TMain::pageOf(dict::DictFile file)
 QStringList TMain::unbuiltPages() const
 {
     QStringList names;
-    const std::pair<const grid::Page*, const char*> pages[] = {{mFilesPage.get(), "Files"},
-                                                               {mFieldsPage.get(), "Fields"},
-                                                               {mKeysPage.get(), "Keys"},
-                                                               {mExtPage.get(), "ExtFields"}};
+    std::vector<std::pair<const grid::Page*, QString>> pages{{mFilesPage.get(), QStringLiteral("Files")},
+                                                             {mFieldsPage.get(), QStringLiteral("Fields")},
+                                                             {mKeysPage.get(), QStringLiteral("Keys")}};
+    for (const DictionaryPage* page : mDictionaryPages)
+        pages.emplace_back(&page->page(), page->caption);
     for (const auto& [page, name] : pages)
         if (page->hasUnbuiltEdits())
-            names << QLatin1String(name);
+            names << name;
     return names;
 }
 
@@ -840,7 +905,8 @@ void TMain::anchorControls()
     anchorPage(TabFiles, FileGrid);
     anchorPage(TabFields, FieldGrid);
     anchorPage(TabKeys, KeyGrid);
-    anchorPage(TabFieldExts, ExtGrid);
+    for (DictionaryPage* page : mDictionaryPages)
+        anchorPage(page, page->growing(), page->tall());
     anchorPage(TabData, DataGrid);
 }
 
@@ -943,8 +1009,11 @@ void TMain::fitGridColumns()
 
 void TMain::showFilters()
 {
-    const std::pair<QComboBox*, const grid::Page*> filters[] = {
-        {FileFilter, mFieldsPage.get()}, {IndexFilter, mKeysPage.get()}, {ExtFileFilter, mExtPage.get()}};
+    std::vector<std::pair<QComboBox*, const grid::Page*>> filters{{FileFilter, mFieldsPage.get()},
+                                                                  {IndexFilter, mKeysPage.get()}};
+    for (const DictionaryPage* page : mDictionaryPages)
+        if (QComboBox* box = page->filterBox())
+            filters.emplace_back(box, &page->page());
     for (const auto& [box, page] : filters) {
         const QString text = grid::nameKey(page->filter, grid::LetterCase::Kept);
         if (box->currentText() != text) {
@@ -981,7 +1050,8 @@ void TMain::BuildFileClick()
     BuildFileDDFClick();
     BuildFieldDDFClick();
     BuildKeysDDFClick();
-    BuildFieldExtDDFClick();
+    for (DictionaryPage* page : mDictionaryPages)
+        page->build();
     // A cell any page cannot store leaves the whole set as it was; one message names them all.
     if (!mBadCells.empty())
         throw EditorError(mBadCells.text());
@@ -1056,7 +1126,8 @@ void TMain::CheckDictionaryFiles()
     OpenFile->setEnabled(dictionary);
     OpenFileDDF->setEnabled(dictionary);
     RegistryBase->setEnabled(dictionary);
-    OpenFieldExtDDF->setEnabled(hasFile(files, grid::dictionaryFileName(dict::DictFile::FieldExt)));
+    for (DictionaryPage* page : mDictionaryPages)
+        page->showFileInDirectory(hasFile(files, page->page().fileName));
 }
 
 void TMain::SelectListedFile()

@@ -1,14 +1,17 @@
 #pragma once
-// TMain: the program's one window. It owns every control (public, named as the user-facing
-// design names them, objectName likewise), the editor's state between operations (the grids are
-// the dictionary model) and every event handler. Handlers are split by page:
+// TMain: the program's one window. It owns the frame (the browser, the whole-set buttons, the
+// code page box, PageControl with Undo and Redo) and the pages. Pages that are classes of their
+// own (Pages.h: ExtFieldsPage) own their controls and handlers; the window holds the others'
+// controls (public, named as the user-facing design names them, objectName likewise), the
+// editor's state between operations (the grids are the dictionary model) and their handlers.
+// Whole-set operations run over the dictionary pages. Handlers are split by page:
 //   DDFUnit.cpp        the frame, the browser, start-up/shut-down, the whole-set buttons and
 //                      the services the pages share
 //   UtilsPage.cpp      Utils page layout and connections
 //   FilesPage.cpp      Files page (FILE.DDF), Add and Create
 //   FieldsPage.cpp     Fields page (FIELD.DDF)
 //   KeysPage.cpp       Keys page (INDEX.DDF)
-//   ExtFieldsPage.cpp  ExtFields page (FIELDEXT.DDF)
+//   ExtFieldsPage.cpp  ExtFields page (FIELDEXT.DDF), class ExtFieldsPage
 //   RecordScanner.cpp  Utils page: Pascal record scanner
 //   TypeMapping.cpp    Utils page: type mapping and "Quillan.rec"
 //   RecordImport.cpp   Fields page: "Add Record"
@@ -21,8 +24,10 @@
 #include "BuildReport.h"
 #include "DictionaryGrid.h"
 #include "EditHistory.h"
+#include "ExtFieldsPage.h"
 #include "FileBrowser.h"
 #include "FileSystem.h"
+#include "Pages.h"
 #include "PascalScanner.h"
 #include "RecordArray.h"
 #include "RecordView.h"
@@ -72,9 +77,23 @@ public:
     // pages one step of the edit history, as the handler names it (nameStep; keystrokes in a
     // grid are named here, by the row they are typed into; UndoRedo.cpp). Every handler wired
     // to a control runs this way.
-    void runAction(void (TMain::*handler)(), const std::function<void()>& run);
+    // A step as an action starts it: named (empty: by its handler), of what kind, on which page.
+    struct ActionStep {
+        QString caption;
+        EditHistory::Kind kind = EditHistory::Kind::Step;
+        const grid::Page* page = nullptr;
+    };
+    void runAction(const std::function<void()>& run);
     void runAction(void (TMain::*handler)(int), const std::function<void()>& run);
-    void runAction(void (TMain::*handler)(TVarCheckBox*), const std::function<void()>& run);
+    // Keys typed into a dictionary page's grid: one step per cell, named by the page's row.
+    void runTyping(const DictionaryPage& page, const std::function<void()>& run);
+    // Called by a handler before it changes anything: the step its action makes is named
+    // `caption` ("Delete Field 'Name'"), or it makes none (a Build, a filter). The outermost
+    // handler of an action names it; an action no handler names is "Edit".
+    void nameStep(const QString& caption);
+    void notAStep();
+    // The name in a grid's column on its current row, quoted; empty on the entry row.
+    static QString quotedName(const TVarGrid* grid, int col);
     // The steps the user can undo and redo.
     EditHistory& history() { return *mHistory; }
 
@@ -119,6 +138,33 @@ public:
     // Absolute path of the "Quillan.rec" read at start-up and written at shut-down.
     QString typeMappingPath() const { return mTypeMappingPath; }
 
+    // ---- The pages ----
+    ExtFieldsPage& extFields() const { return *mExtFields; }
+    // The dictionary pages in the order whole-set operations run over them.
+    const std::vector<DictionaryPage*>& dictionaryPages() const { return mDictionaryPages; }
+
+    // ---- What the pages ask of the tables and fields ----
+    // The tables and fields every look-up from another page sees (hidden rows included).
+    grid::DictionaryIndex dictionaryIndex() const { return grid::DictionaryIndex(*mFilesPage, *mFieldsPage); }
+    // For a row of the Keys or ExtFields page: resolves its table and field as Build does and
+    // keeps the ids with the row (the table alone when the field does not resolve, none when
+    // the table does not, no field when its name is held by several fields of the table);
+    // then `list` offers the names of the table's fields (every row, hidden ones included),
+    // their ids in `listIds`, the row's own field selected.
+    void followReferenceRow(grid::Page& page, int row, QComboBox* list, std::vector<qint32>& listIds);
+    // The Files and then the Fields page refreshed on their row 1.
+    void refreshTablesAndFields();
+    // Whether the Fields page holds a dictionary (New or Open ran).
+    bool fieldsLoaded() const;
+    // The table names of the Files page, padded as it shows them, in row order.
+    QStringList tableNames() const;
+    // Whether a table of the Files page has that name.
+    bool hasTable(const QString& name, grid::LetterCase letterCase) const;
+    // The Xf$Id of the first table of a name (letter case ignored), 0 when there is none or its
+    // id is no number; built once for many look-ups.
+    using TableIds = std::function<qint32(const QString& name)>;
+    TableIds tableIds() const;
+
     // ---- Left side: browser and whole-set buttons ----
     QLabel* LDirectory;
     // Which folder the pages hold the dictionary of, and under which code page (pagesFolder()).
@@ -147,7 +193,6 @@ public:
     QWidget* TabFiles;
     QWidget* TabFields;
     QWidget* TabKeys;
-    QWidget* TabFieldExts;
     QWidget* TabData;
 
     // ---- Utils page (TabOptions): scanner, type mapping, aliases ----
@@ -254,20 +299,6 @@ public:
     void noteKeysUnlikeTheirDataFiles(const std::vector<dict::IndexRecord>& records,
                                       const std::vector<int>& rows, dict::BuildReport& report);
 
-    // ---- ExtFields page (TabFieldExts) ----
-    TVarGrid* ExtGrid;
-    QLabel* LChooseFiles;
-    QComboBox* ChooseFiles;
-    QLabel* LChooseExtField;
-    QComboBox* ChooseExtField;
-    QLabel* LDataType;
-    QComboBox* ExtType;
-    QLabel* LExtFileFilter;
-    QComboBox* ExtFileFilter;
-    QPushButton* DeleteExt;
-    QPushButton* BuildFieldExtDDF;
-    QPushButton* OpenFieldExtDDF;
-
     // ---- Data page (TabData, DataPage.cpp) ----
     QLabel* LDataTable;
     QTableView* DataGrid;
@@ -280,7 +311,6 @@ public:
     QList<FileStatEntry> FileStatList; // Files page statistics entries, in the order added
     QStringList HiddenFieldRows;       // FieldGrid rows set aside by the Table Filter
     QStringList HiddenKeyRows;         // KeyGrid rows set aside by the Table Filter
-    QStringList HiddenExtRows;         // ExtGrid rows set aside by the File Filter
     qint32 HighestFieldId = 0;         // source of new field ids (Add Field, Add Record)
     QStringList TypeMapping;           // 29 lines "tick type minLength", one per Pascal type
     // FindRecord's entries in file order, and NameRec's: the records of the last complete scan,
@@ -375,24 +405,6 @@ public slots:
     void SortKeyGrid();
     void RestoreKeyRows();
 
-    // ---- ExtFields page (ExtFieldsPage.cpp) ----
-    void ExtGridKeyUp(int key);
-    void ExtGridMouseUp();
-    void ChooseFilesChange();
-    void ChooseExtFieldChange();
-    void ExtTypeChange();
-    void ExtFileFilterChange();
-    void DeleteExtClick();
-    // Its row refresh first; names become ids within each row's own table; every row is
-    // converted before FIELDEXT.DDF is backed up and replaced; rows left out are reported.
-    void BuildFieldExtDDFClick();
-    void OpenFieldExtDDFClick();
-    // Refreshes the Files and Fields pages on their row 1, then the entry rule by file name and
-    // the File, Field and Field Type lists for the current row.
-    void RefreshExtRow();
-    void SortExtGrid();
-    void RestoreExtRows();
-
     // ---- Data page (DataPage.cpp) ----
     // The records of the table selected on the Files page, decoded by its rows of the Fields
     // grid as they stand (the rows the Table Filter set aside included).
@@ -426,8 +438,8 @@ public slots:
     // ---- Fields page: record import (RecordImport.cpp) ----
     void NameRecChange();
     void AddFieldClick();
-    // Writes one scanned field of extended combined type position b into ExtGrid's last row and
-    // gives FieldGrid row `fieldRow` the same code.
+    // Writes one scanned field of extended combined type position b into the ExtFields page's
+    // last row and gives FieldGrid row `fieldRow` the same code.
     void AddExtFieldRow(int fieldRow, int b);
 
     // ---- Utils page: aliases (Aliases.cpp) ----
@@ -479,7 +491,6 @@ private:
     void buildFilesPage();
     void buildFieldsPage();
     void buildKeysPage();
-    void buildExtFieldsPage();
     void buildDataPage();
     void wireBrowser(HandlerWiring& wire);
     void buildRestoreBackup(HandlerWiring& wire);
@@ -490,7 +501,6 @@ private:
     void wireFilesPage(HandlerWiring& wire);
     void wireFieldsPage(HandlerWiring& wire);
     void wireKeysPage(HandlerWiring& wire);
-    void wireExtFieldsPage(HandlerWiring& wire);
     void wireDataPage(HandlerWiring& wire);
     void showDirectory(const QString& directory);
     // The page remembered for the directory (Latin-1 when none) shown and put in use.
@@ -563,42 +573,27 @@ private:
     dict::RecordArray mFileTableArray = dict::makeFileTableArray();
     dict::RecordArray mFieldTableArray = dict::makeFieldTableArray();
     dict::RecordArray mIndexTableArray = dict::makeIndexTableArray();
-    dict::RecordArray mExtTableArray = dict::makeExtTableArray();
     QStringList mHiddenFileRows; // the Files page has no filter: always empty
 
     // The four dictionary pages as the grid machinery sees them (made with their grids).
     std::unique_ptr<grid::Page> mFilesPage;
     std::unique_ptr<grid::Page> mFieldsPage;
     std::unique_ptr<grid::Page> mKeysPage;
-    std::unique_ptr<grid::Page> mExtPage;
     void makePages();
+    // The pages that are classes of their own (children of PageControl), and the dictionary
+    // pages whole-set operations run over: the window's own three, then the registered ones.
+    ExtFieldsPage* mExtFields = nullptr;
+    std::vector<DictionaryPage*> mDictionaryPages;
+    // Adds a page made with the window: its tab, and its place among the dictionary pages.
+    void registerPage(DictionaryPage* page, const QString& tab);
+    // Every dictionary page's grid::Page, Files, Fields, Keys first.
+    std::vector<grid::Page*> gridPages() const;
     // ---- Edit history (UndoRedo.cpp) ----
     std::unique_ptr<EditHistory> mHistory;
     void buildUndoRedo(HandlerWiring& wire);
-    struct ActionStep {
-        QString caption;
-        EditHistory::Kind kind = EditHistory::Kind::Step;
-        const grid::Page* page = nullptr;
-    };
     void runStep(const ActionStep& step, const std::function<void()>& run);
-    // Called by a handler before it changes anything: the step its action makes is named
-    // `caption` ("Delete Field 'Name'"), or it makes none (a Build, a filter). The outermost
-    // handler of an action names it; an action no handler names is "Edit".
-    void nameStep(const QString& caption);
-    void notAStep();
-    // The name in a grid's column on its current row, quoted; empty on the entry row.
-    static QString quotedName(const TVarGrid* grid, int col);
-    // The tables and fields every look-up from another page sees (hidden rows included).
-    grid::DictionaryIndex dictionaryIndex() const { return grid::DictionaryIndex(*mFilesPage, *mFieldsPage); }
-    // The ids of the items of the Keys and ExtFields pages' Field lists, item i's in [i].
+    // The ids of the items of the Keys page's Field list, item i's in [i].
     std::vector<qint32> mChooseFieldIds;
-    std::vector<qint32> mChooseExtFieldIds;
-    // For a row of the Keys or ExtFields page: resolves its table and field as Build does and
-    // keeps the ids with the row (the table alone when the field does not resolve, none when
-    // the table does not, no field when its name is held by several fields of the table);
-    // then `list` offers the names of the table's fields (every row, hidden ones included),
-    // their ids in `listIds`, the row's own field selected.
-    void followReferenceRow(grid::Page& page, int row, QComboBox* list, std::vector<qint32>& listIds);
     // Renames, in the Keys and ExtFields rows (hidden ones included) that refer to it by id,
     // a table (field < 0 is none) or a field of a table to `name`.
     void renameReferences(qint32 table, std::optional<qint32> field, const QString& name);

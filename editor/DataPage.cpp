@@ -58,14 +58,7 @@ std::vector<dict::ViewField> TMain::dataTableFields(int tableRow) const
         return fields;
     const auto tableId = cellInteger(FileGrid, kFileId, tableRow);
     const QString tableName = FileGrid->Cells(kFileName, tableRow);
-    QHash<QString, int> extended;
-    forEachRow(ExtGrid, HiddenExtRows, kExtCols, [&](const QStringList& cells) {
-        if (!equalIgnoringCase(padName(cells[kExtFile]), padName(tableName)))
-            return;
-        const QString key = asciiUpper(padName(cells[kExtField]));
-        if (const auto code = cellInteger(cells[kExtDataType]); code && !extended.contains(key))
-            extended.insert(key, *code);
-    });
+    const QHash<QString, int> extended = mExtFields->extendedTypesOf(tableName);
     forEachRow(FieldGrid, HiddenFieldRows, kFieldCols, [&](const QStringList& cells) {
         if (!tableId || cellInteger(cells[kFieldFile]) != tableId)
             return;
@@ -198,9 +191,7 @@ void TMain::DataDraftClick()
                                                  return cellInteger(text.section(QLatin1Char('\n'), 1, 1)) == tableId;
                                              }),
                               HiddenFieldRows.end());
-        const QString padded = padName(tableName);
-        ExtGrid->takeRows(
-            [&](int, const QStringList& cells) { return equalIgnoringCase(padName(cells[kExtFile]), padded); });
+        mExtFields->dropTableRows(tableName);
     }
     std::vector<QStringList> rows;
     std::vector<QStringList> extRows;
@@ -224,11 +215,7 @@ void TMain::DataDraftClick()
     const int entry = entryRow(FieldGrid);
     rows.emplace_back();
     FieldGrid->replaceRowsFrom(entry, std::move(rows));
-    if (!extRows.empty()) {
-        const int extEntry = entryRow(ExtGrid);
-        extRows.emplace_back();
-        ExtGrid->replaceRowsFrom(extEntry, std::move(extRows));
-    }
+    mExtFields->addRows(std::move(extRows));
     DataModel->setFields(dataTableFields(tableRow));
     showDataStatus();
 }
@@ -278,12 +265,11 @@ void TMain::wireDataPage(HandlerWiring& wire)
         });
     });
     // An edit of a field row or an extended type shows at once while the page is up.
-    for (TVarGrid* grid : {FieldGrid, ExtGrid}) {
-        QAbstractItemModel* m = grid->model();
-        const auto refresh = [this] { guarded([this] { RefreshDataFields(); }); };
-        connect(m, &QAbstractItemModel::dataChanged, this, refresh);
-        connect(m, &QAbstractItemModel::rowsInserted, this, refresh);
-        connect(m, &QAbstractItemModel::rowsRemoved, this, refresh);
-        connect(m, &QAbstractItemModel::modelReset, this, refresh);
-    }
+    const auto refresh = [this] { guarded([this] { RefreshDataFields(); }); };
+    QAbstractItemModel* m = FieldGrid->model();
+    connect(m, &QAbstractItemModel::dataChanged, this, refresh);
+    connect(m, &QAbstractItemModel::rowsInserted, this, refresh);
+    connect(m, &QAbstractItemModel::rowsRemoved, this, refresh);
+    connect(m, &QAbstractItemModel::modelReset, this, refresh);
+    mExtFields->onRowsChanged(refresh);
 }

@@ -38,7 +38,7 @@ QString storedText(std::string_view bytes)
     return QString::fromStdString(pageInUse().decode(bytes));
 }
 
-void recodeColumns(TVarGrid* grid, std::initializer_list<int> cols, QStringList& hidden,
+void recodeColumns(TVarGrid* grid, const std::vector<int>& cols, QStringList& hidden,
                    const dict::CodePage& from, const dict::CodePage& to)
 {
     if (from == to)
@@ -872,6 +872,23 @@ std::pair<qint16, qint16> referenceIds(const DictionaryIndex& index, TVarGrid* g
                             .toStdString());
     grid->setRowIds(row, {ref.table, ref.field});
     return {qint16(ref.table), qint16(ref.field)};
+}
+
+// A new empty row just above the entry row, which keeps what is typed in it; returns the new
+// row.
+int rowAboveEntryRow(TVarGrid* grid)
+{
+    if (grid->RowCount() < 2)
+        grid->setRowCount(2);
+    const int entry = entryRow(grid);
+    const QString typed = grid->rowText(entry);
+    const RowIds typedIds = grid->rowIds(entry);
+    grid->setRowCount(entry + 2);
+    grid->setRowText(entry + 1, typed);
+    grid->setRowIds(entry + 1, typedIds);
+    grid->setRowText(entry, QString());
+    grid->setRowIds(entry, RowIds{});
+    return entry;
 }
 
 } // namespace grid

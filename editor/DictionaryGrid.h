@@ -65,11 +65,15 @@ QString storedText(std::string_view bytes);
 // The cells of the given columns (and of the same columns of the hidden rows, row texts as
 // hideRows keeps them) as `to` reads the bytes `from` stored them as; a cell `from` cannot
 // store (text the user typed) stays as it is. One model change.
-void recodeColumns(TVarGrid* grid, std::initializer_list<int> cols, QStringList& hidden,
+void recodeColumns(TVarGrid* grid, const std::vector<int>& cols, QStringList& hidden,
                    const dict::CodePage& from, const dict::CodePage& to);
 
 // The file name of a dictionary file ("FILE.DDF", ...): the one place the editor takes them from.
 QString dictionaryFileName(dict::DictFile file);
+
+// A new empty row just above the entry row, which keeps what is typed in it; returns the new
+// row.
+int rowAboveEntryRow(TVarGrid* grid);
 
 // ---- Texts and look-ups ----
 

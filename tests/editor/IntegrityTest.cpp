@@ -125,16 +125,16 @@ TEST_F(Integrity, filtersLeftSetBeforeOpenOrBuildNeverDecideWhatIsWritten)
          [](TMain& w) {
              typeFilter(w.FileFilter, QStringLiteral("Beta"));
              w.OpenKeysDDF->click();
-             w.OpenFieldExtDDF->click();
+             w.extFields().OpenFieldExtDDF->click();
          },
          false},
-        {"ext filter, then Open DDFs", [](TMain& w) { typeFilter(w.ExtFileFilter, QStringLiteral("Alpha")); },
-         true},
+        {"ext filter, then Open DDFs",
+         [](TMain& w) { typeFilter(w.extFields().ExtFileFilter, QStringLiteral("Alpha")); }, true},
         {"every filter, partly typed",
          [](TMain& w) {
              typeFilter(w.FileFilter, QStringLiteral("Cust"));
              typeFilter(w.IndexFilter, QStringLiteral("Bet"));
-             typeFilter(w.ExtFileFilter, QStringLiteral("Al"));
+             typeFilter(w.extFields().ExtFileFilter, QStringLiteral("Al"));
          },
          false},
     };
@@ -259,20 +259,25 @@ TEST_F(Integrity, rowsThatCannotBeWrittenStopTheBuildNamingFileRowAndColumn)
 {
     const struct {
         const char* name;
-        TVarGrid* TMain::*grid;
+        TVarGrid* (*grid)(TMain&);
         int col;
         QString text;
         QString message;
     } cases[] = {
-        {"ext row without table", &TMain::ExtGrid, 0, "", "FIELDEXT.DDF was not written: row %1, column Xx$File: the row names no table (choose one, or remove the row)."},
-        {"ext field not in its table", &TMain::ExtGrid, 1, "Code", "FIELDEXT.DDF was not written: row %1, column Xx$Id: 'Code' is not a field of table 'Alpha'."},
-        {"key table unknown", &TMain::KeyGrid, 0, "Gamma", "INDEX.DDF was not written: row %1, column Xi$File: table 'Gamma' is not in the Files grid."},
-        {"key field not in its table", &TMain::KeyGrid, 1, "Code", "INDEX.DDF was not written: row %1, column Xi$Field: 'Code' is not a field of table 'Alpha'."},
+        {"ext row without table", [](TMain& m) { return m.extFields().ExtGrid; }, 0, "",
+         "FIELDEXT.DDF was not written: row %1, column Xx$File: the row names no table (choose one, or "
+         "remove the row)."},
+        {"ext field not in its table", [](TMain& m) { return m.extFields().ExtGrid; }, 1, "Code",
+         "FIELDEXT.DDF was not written: row %1, column Xx$Id: 'Code' is not a field of table 'Alpha'."},
+        {"key table unknown", [](TMain& m) { return m.KeyGrid; }, 0, "Gamma",
+         "INDEX.DDF was not written: row %1, column Xi$File: table 'Gamma' is not in the Files grid."},
+        {"key field not in its table", [](TMain& m) { return m.KeyGrid; }, 1, "Code",
+         "INDEX.DDF was not written: row %1, column Xi$Field: 'Code' is not a field of table 'Alpha'."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         openSet();
-        TVarGrid* g = w().*c.grid;
+        TVarGrid* g = c.grid(w());
         const int row = rowOf(g, 0, "Alpha");
         g->setCells(c.col, row, c.text);
         w().BuildFile->click();
@@ -288,7 +293,7 @@ TEST_F(Integrity, ofTwoFieldsOfOneNameTheExtendedTypeStaysOnItsOwn)
     mSet.fields.push_back(field(22, 11, "Filler", 0, 16, 2));
     mSet.exts.push_back({11, 22, 12});
     openSet(true);
-    w().BuildFieldExtDDF->click();
+    w().extFields().BuildFieldExtDDF->click();
     EXPECT_EQ(texts(), QString());
     EXPECT_EQ(sortedFile("FIELDEXT.DDF"), sortedBytes(mSet.exts));
 }
@@ -296,11 +301,11 @@ TEST_F(Integrity, ofTwoFieldsOfOneNameTheExtendedTypeStaysOnItsOwn)
 TEST_F(Integrity, typingInTheExtFieldListThatMatchesNoFieldChangesNothing)
 {
     openSet();
-    const int row = rowOf(w().ExtGrid, 0, "Alpha");
-    w().ExtGrid->setRow(row);
-    w().ExtGridMouseUp();
-    QTest::keyClicks(w().ChooseExtField->lineEdit(), QStringLiteral("Na"));
-    EXPECT_EQ(w().ExtGrid->Cells(1, row), pad("Date"));
+    const int row = rowOf(w().extFields().ExtGrid, 0, "Alpha");
+    w().extFields().ExtGrid->setRow(row);
+    w().extFields().ExtGridMouseUp();
+    QTest::keyClicks(w().extFields().ChooseExtField->lineEdit(), QStringLiteral("Na"));
+    EXPECT_EQ(w().extFields().ExtGrid->Cells(1, row), pad("Date"));
     w().BuildFile->click();
     expectFilesAsWritten();
 }
@@ -348,8 +353,9 @@ TEST_F(Integrity, renamingAFieldOrATableRenamesItInTheRowsThatUseIt)
     const int table = rowOf(w().FileGrid, grid::kFileName, "Alpha");
     typeKeys(w().FileGrid, table, grid::kFileName, QStringLiteral("First"));
     pressKey(Qt::Key_Return);
-    EXPECT_EQ(w().ExtGrid->Cells(1, rowOf(w().ExtGrid, 0, "Beta")), QStringLiteral("When"));
-    EXPECT_GE(rowOf(w().ExtGrid, 0, "First"), 1);
+    EXPECT_EQ(w().extFields().ExtGrid->Cells(1, rowOf(w().extFields().ExtGrid, 0, "Beta")),
+              QStringLiteral("When"));
+    EXPECT_GE(rowOf(w().extFields().ExtGrid, 0, "First"), 1);
     EXPECT_GE(rowOf(w().KeyGrid, 0, "First"), 1);
     w().BuildFile->click();
     EXPECT_EQ(texts(), QString());

@@ -59,7 +59,7 @@ TEST_P(EnablingRule, buttonsFollowTheDictionaryFilesInAnyLetterCase)
     EXPECT_EQ(window->OpenFile->isEnabled(), GetParam().dictionary);
     EXPECT_EQ(window->OpenFileDDF->isEnabled(), GetParam().dictionary);
     EXPECT_EQ(window->RegistryBase->isEnabled(), GetParam().dictionary);
-    EXPECT_EQ(window->OpenFieldExtDDF->isEnabled(), GetParam().extendedTypes);
+    EXPECT_EQ(window->extFields().OpenFieldExtDDF->isEnabled(), GetParam().extendedTypes);
     EXPECT_FALSE(window->BuildFile->isEnabled());
     EXPECT_TRUE(window->ClearFile->isEnabled());
 }

@@ -386,7 +386,7 @@ TEST_F(NothingLost, aFilterNamingNoTableSaysSoBesideIt)
     const std::tuple<QWidget*, QComboBox*, QLabel*> filters[] = {
         {w().TabFields, w().FileFilter, w().LFileFilter},
         {w().TabKeys, w().IndexFilter, w().LIndexFilter},
-        {w().TabFieldExts, w().ExtFileFilter, w().LExtFileFilter}};
+        {&w().extFields(), w().extFields().ExtFileFilter, w().extFields().LExtFileFilter}};
     for (const auto& [tab, box, caption] : filters) {
         pickPage(tab);
         const QString plain = caption->text();

@@ -85,9 +85,9 @@ TEST_F(Readable, filterListsShowNamesWithoutTheirPaddingWhileTheCellsKeepIt)
     for (const QString& name : items(w().IndexFilter))
         EXPECT_FALSE(name.endsWith(QLatin1Char(' '))) << name.toStdString();
     EXPECT_EQ(w().KeyGrid->Cells(grid::kKeyFile, 1).size(), 20) << "the cells keep their padding";
-    pickPage(w().TabFieldExts);
-    clickCell(w().ExtGrid, 1, grid::kExtDataType);
-    for (const QString& name : items(w().ExtFileFilter))
+    pickPage(&w().extFields());
+    clickCell(w().extFields().ExtGrid, 1, grid::kExtDataType);
+    for (const QString& name : items(w().extFields().ExtFileFilter))
         EXPECT_FALSE(name.endsWith(QLatin1Char(' '))) << name.toStdString();
 }
 
@@ -100,7 +100,7 @@ TEST_F(Readable, filterBoxesShowTheFilterInForceAndAreEmptiedWhenItEnds)
     };
     const Filter filters[] = {{w().TabFields, w().FileFilter, w().FieldGrid},
                               {w().TabKeys, w().IndexFilter, w().KeyGrid},
-                              {w().TabFieldExts, w().ExtFileFilter, w().ExtGrid}};
+                              {&w().extFields(), w().extFields().ExtFileFilter, w().extFields().ExtGrid}};
     const auto filterAll = [&] {
         for (const Filter& f : filters) {
             pickPage(f.page);
@@ -180,7 +180,7 @@ TEST_F(Readable, theGridsGrowWithTheWindowWhoseSizeIsRemembered)
     settle();
     EXPECT_EQ(w().FieldGrid->size(), grid + QSize(900 - 613, 700 - 396));
     EXPECT_EQ(w().BuildFieldDDF->pos(), build + QPoint(0, 700 - 396)) << "controls below the grid move down";
-    EXPECT_EQ(w().ExtGrid->height(), 353 + 700 - 396);
+    EXPECT_EQ(w().extFields().ExtGrid->height(), 353 + 700 - 396);
     EXPECT_EQ(w().PageControl->size(), QSize(432 + 900 - 613, 396 + 700 - 396));
     EXPECT_TRUE(w().close());
 

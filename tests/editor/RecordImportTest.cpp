@@ -47,7 +47,7 @@ protected:
     }
 
     TVarGrid* fields() { return w().FieldGrid; }
-    TVarGrid* exts() { return w().ExtGrid; }
+    TVarGrid* exts() { return w().extFields().ExtGrid; }
 
     void writeSource(const char* name, const QByteArray& text)
     {

@@ -125,7 +125,7 @@ TEST_F(WindowFlow, openDdfsWithoutIndexAndFieldExtStartsTheirPagesEmptyAndBuilda
     press(w().OpenFile);
     EXPECT_TRUE(mMessages.empty());
     EXPECT_EQ(w().KeyGrid->RowCount(), 2) << "titles and the entry row: the old keys went";
-    EXPECT_EQ(w().ExtGrid->RowCount(), 2);
+    EXPECT_EQ(w().extFields().ExtGrid->RowCount(), 2);
     EXPECT_TRUE(w().BuildKeysDDF->isEnabled());
     EXPECT_TRUE(w().unbuiltPages().isEmpty());
 }

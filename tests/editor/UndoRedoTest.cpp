@@ -43,7 +43,7 @@ protected:
         return {{w().FileGrid, nullptr},
                 {w().FieldGrid, &w().HiddenFieldRows},
                 {w().KeyGrid, &w().HiddenKeyRows},
-                {w().ExtGrid, &w().HiddenExtRows}};
+                {w().extFields().ExtGrid, &w().extFields().HiddenExtRows}};
     }
 
     // Every row of every dictionary page with its ids, the rows a filter set aside included.
@@ -121,7 +121,7 @@ protected:
         const std::pair<QWidget*, TVarGrid*> pages[] = {{w().TabFiles, w().FileGrid},
                                                         {w().TabFields, w().FieldGrid},
                                                         {w().TabKeys, w().KeyGrid},
-                                                        {w().TabFieldExts, w().ExtGrid}};
+                                                        {&w().extFields(), w().extFields().ExtGrid}};
         const auto& [tab, g] = pages[below(4)];
         const int row = 1 + below(g->RowCount() - 1);
         switch (below(7)) {
@@ -142,7 +142,7 @@ protected:
         }
         case 3: { // a row deleted with its page's button
             QAbstractButton* const buttons[] = {w().DeleteTable, w().DeleteField, w().DeleteKey,
-                                                w().DeleteExt};
+                                                w().extFields().DeleteExt};
             const int page = below(4);
             pickPage(pages[page].first);
             TVarGrid* pg = pages[page].second;
