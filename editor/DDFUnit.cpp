@@ -85,26 +85,20 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     setMinimumSize(kDesignedWidth, kDesignedHeight);
     resize(kDesignedWidth, kDesignedHeight);
 
-    mTypeMappingPath = QDir::current().absoluteFilePath(QStringLiteral("Quillan.rec"));
-
     buildBrowser();
-    buildUtilsPage();
     buildFilesPage();
     buildFieldsPage();
     buildKeysPage();
-    buildDataPage();
     makePages();
-    PageControl->setCurrentWidget(TabOptions);
+    PageControl->setCurrentWidget(mUtils);
     HandlerWiring wiring(this);
     wireBrowser(wiring);
     buildRestoreBackup(wiring);
-    wireUtilsPage(wiring);
     wireFilesPage(wiring);
     wireFieldsPage(wiring);
     wireKeysPage(wiring);
-    for (DictionaryPage* page : mDictionaryPages)
+    for (WindowPage* page : mPages)
         page->wire();
-    wireDataPage(wiring);
     buildUndoRedo(wiring);
     anchorControls();
     for (const grid::Page* page : gridPages())
@@ -129,8 +123,11 @@ TMain::~TMain()
         disconnect(designed.first->model(), nullptr, this, nullptr);
     // The children go after this part of the window: a signal one sends meanwhile (a line edit
     // losing the focus as the window closes) must not reach a handler of a window that is gone.
-    for (QObject* child : findChildren<QObject*>())
+    for (QObject* child : findChildren<QObject*>()) {
         child->disconnect(this);
+        for (WindowPage* page : mPages)
+            child->disconnect(page);
+    }
     try {
         FormDestroy();
     } catch (...) {
@@ -175,17 +172,17 @@ void TMain::buildBrowser()
     OpenFile->setEnabled(false);
 
     MAKE(PageControl, place(new QTabWidget(this), 181, 0, 432, 396));
-    MAKE(TabOptions, new QWidget);
     MAKE(TabFiles, new QWidget);
     MAKE(TabFields, new QWidget);
     MAKE(TabKeys, new QWidget);
-    MAKE(TabData, new QWidget);
-    PageControl->addTab(TabOptions, QStringLiteral("Utils"));
+    PageControl->addTab(mUtils = new UtilsPage(*this), QStringLiteral("Utils"));
+    mPages.push_back(mUtils);
     PageControl->addTab(TabFiles, QStringLiteral("Files"));
     PageControl->addTab(TabFields, QStringLiteral("Fields"));
     PageControl->addTab(TabKeys, QStringLiteral("Keys"));
     registerPage(mExtFields = new ExtFieldsPage(*this), QStringLiteral("ExtFields"));
-    PageControl->addTab(TabData, QStringLiteral("Data"));
+    PageControl->addTab(mData = new DataPage(*this), QStringLiteral("Data"));
+    mPages.push_back(mData);
 }
 
 void TMain::wireBrowser(HandlerWiring& wire)
@@ -226,6 +223,7 @@ void TMain::makePages()
 void TMain::registerPage(DictionaryPage* page, const QString& tab)
 {
     PageControl->addTab(page, tab);
+    mPages.push_back(page);
     mDictionaryPages.push_back(page);
 }
 
@@ -660,7 +658,7 @@ void TMain::SuggestCodePage()
 
 void TMain::FormCreate()
 {
-    for (TVarGrid* grid : {FileGrid, FieldGrid, KeyGrid, RecordGrid})
+    for (TVarGrid* grid : {FileGrid, FieldGrid, KeyGrid})
         grid->setRowCount(2);
     const auto titles = [](TVarGrid* grid, std::span<const std::string_view> names) {
         for (std::size_t col = 0; col < names.size(); ++col)
@@ -669,9 +667,6 @@ void TMain::FormCreate()
     titles(FileGrid, dict::fieldNames(dict::DictFile::File));
     titles(FieldGrid, dict::fieldNames(dict::DictFile::Field));
     titles(KeyGrid, dict::fieldNames(dict::DictFile::Index));
-    constexpr std::string_view kRecordColumns[] = {"Field",  "Pascal type", "Btrieve type",
-                                                   "Offset", "Size",        "Variant"};
-    titles(RecordGrid, kRecordColumns);
     for (DictionaryPage* page : mDictionaryPages)
         titles(page->page().grid, dict::fieldNames(page->page().file));
 
@@ -680,17 +675,15 @@ void TMain::FormCreate()
     HiddenKeyRows.clear();
     for (DictionaryPage* page : mDictionaryPages)
         page->page().hidden.clear();
-    TypeMapping.clear();
 
-    LoadTypeMapping();
+    mUtils->start();
     CheckDictionaryFiles();
-    LoadAliases();
+    mUtils->LoadAliases();
 }
 
 void TMain::FormDestroy()
 {
-    SaveTypeMapping();
-    mRegistry.reset();
+    mUtils->finish();
 }
 
 // ---- Main window handlers ----
@@ -702,8 +695,8 @@ void TMain::PageControlChange()
     RefreshKeyRow();
     for (DictionaryPage* page : mDictionaryPages)
         page->refreshRow();
-    if (PageControl->currentWidget() == TabData)
-        ShowDataPage();
+    if (PageControl->currentWidget() == mData)
+        mData->ShowDataPage();
 }
 
 // The four files are read before any page changes: the pages take the set only when FILE.DDF
@@ -901,13 +894,11 @@ void TMain::anchorControls()
     mAnchors.clear();
     mAnchors.push_back({PageControl, PageControl->geometry(), true, true, false, false});
     mAnchors.push_back({FileListBox, FileListBox->geometry(), false, true, false, false});
-    anchorPage(TabOptions, RecordGrid, {FindRecord});
     anchorPage(TabFiles, FileGrid);
     anchorPage(TabFields, FieldGrid);
     anchorPage(TabKeys, KeyGrid);
-    for (DictionaryPage* page : mDictionaryPages)
+    for (WindowPage* page : mPages)
         anchorPage(page, page->growing(), page->tall());
-    anchorPage(TabData, DataGrid);
 }
 
 void TMain::resizeEvent(QResizeEvent* event)
@@ -1125,7 +1116,7 @@ void TMain::CheckDictionaryFiles()
     const bool dictionary = hasFile(files, grid::dictionaryFileName(dict::DictFile::File));
     OpenFile->setEnabled(dictionary);
     OpenFileDDF->setEnabled(dictionary);
-    RegistryBase->setEnabled(dictionary);
+    mUtils->showDictionaryInDirectory(dictionary);
     for (DictionaryPage* page : mDictionaryPages)
         page->showFileInDirectory(hasFile(files, page->page().fileName));
 }
@@ -1154,7 +1145,7 @@ void TMain::SelectListedFile()
     }
     LSizeFile->setText(QString::number(file.size()));
     file.close();
-    Search->setEnabled(true);
+    mUtils->fileSelected();
     AddFile->setEnabled(true);
 }
 

@@ -1,13 +1,13 @@
 #pragma once
 // TMain: the program's one window. It owns the frame (the browser, the whole-set buttons, the
 // code page box, PageControl with Undo and Redo) and the pages. Pages that are classes of their
-// own (Pages.h: ExtFieldsPage) own their controls and handlers; the window holds the others'
-// controls (public, named as the user-facing design names them, objectName likewise), the
-// editor's state between operations (the grids are the dictionary model) and their handlers.
-// Whole-set operations run over the dictionary pages. Handlers are split by page:
+// own (Pages.h: UtilsPage, ExtFieldsPage, DataPage) own their controls and handlers; the window holds the
+// others' controls (public, named as the user-facing design names them, objectName likewise), the editor's
+// state between operations (the grids are the dictionary model) and their handlers. Whole-set operations run
+// over the dictionary pages. Handlers are split by page:
 //   DDFUnit.cpp        the frame, the browser, start-up/shut-down, the whole-set buttons and
 //                      the services the pages share
-//   UtilsPage.cpp      Utils page layout and connections
+//   UtilsPage.cpp      Utils page layout and connections, class UtilsPage
 //   FilesPage.cpp      Files page (FILE.DDF), Add and Create
 //   FieldsPage.cpp     Fields page (FIELD.DDF)
 //   KeysPage.cpp       Keys page (INDEX.DDF)
@@ -22,6 +22,7 @@
 // default handler does.
 #include "AddComp.h"
 #include "BuildReport.h"
+#include "DataPage.h"
 #include "DictionaryGrid.h"
 #include "EditHistory.h"
 #include "ExtFieldsPage.h"
@@ -32,6 +33,7 @@
 #include "RecordArray.h"
 #include "RecordView.h"
 #include "Registry.h"
+#include "UtilsPage.h"
 
 #include <QByteArray>
 #include <QComboBox>
@@ -51,14 +53,10 @@
 #include <memory>
 #include <optional>
 
-// A record found by the Pascal record scanner and one of its fields (Latin-1 texts).
-using ScannedField = dict::ScannedField;
-using ScannedRecord = dict::ScannedRecord;
-// RecordGrid's column of a field's variant, shown only for a record that has a variant part.
-inline constexpr int kRecordVariantColumn = 5;
-
 class HandlerWiring;
-class DataPageModel;
+namespace dict {
+struct InferredField;
+}
 
 class TMain : public QWidget {
     Q_OBJECT
@@ -135,11 +133,13 @@ public:
     // DirectoryListBoxChange. A directory that cannot be entered throws EInOutError.
     void changeDirectory(const QString& directory);
     QString currentDirectory() const;
-    // Absolute path of the "Quillan.rec" read at start-up and written at shut-down.
-    QString typeMappingPath() const { return mTypeMappingPath; }
+    // The records of a complete scan become what "Add Record" offers (NameRec's items).
+    void offerRecords(const std::vector<dict::ScannedRecord>& records, const QStringList& names);
 
     // ---- The pages ----
+    UtilsPage& utils() const { return *mUtils; }
     ExtFieldsPage& extFields() const { return *mExtFields; }
+    DataPage& data() const { return *mData; }
     // The dictionary pages in the order whole-set operations run over them.
     const std::vector<DictionaryPage*>& dictionaryPages() const { return mDictionaryPages; }
 
@@ -164,6 +164,27 @@ public:
     // id is no number; built once for many look-ups.
     using TableIds = std::function<qint32(const QString& name)>;
     TableIds tableIds() const;
+    // The table last chosen on the Files page by a click or a key (the other pages move its
+    // current row to row 1 when they refresh it); before any, its current row when that is a
+    // table with an id.
+    struct ChosenTable {
+        qint32 id = 0;
+        QString name;
+        QString location;
+    };
+    std::optional<ChosenTable> chosenTable() const;
+    // The name of the Files page's current row, quoted (a step's name).
+    QString currentTableName() const;
+    // The Fields page's rows of a table (grid rows from 1, then the rows the Table Filter set
+    // aside), as cells.
+    std::vector<QStringList> fieldRowsOf(qint32 tableId) const;
+    // Runs `changed` after every change of the Fields page's rows.
+    void onFieldRowsChanged(const std::function<void()>& changed);
+    // A table's first draft: the fields become its rows of the Fields page, with new ids, after
+    // its rows there and on the ExtFields page went (when `replace`); extended types become
+    // rows of the ExtFields page.
+    void draftFields(qint32 tableId, const QString& tableName, const std::vector<dict::InferredField>& draft,
+                     bool replace);
 
     // ---- Left side: browser and whole-set buttons ----
     QLabel* LDirectory;
@@ -189,33 +210,9 @@ public:
     // does again (Ctrl+Z; Ctrl+Shift+Z or Ctrl+Y).
     QToolButton* UndoEdit;
     QToolButton* RedoEdit;
-    QWidget* TabOptions;
     QWidget* TabFiles;
     QWidget* TabFields;
     QWidget* TabKeys;
-    QWidget* TabData;
-
-    // ---- Utils page (TabOptions): scanner, type mapping, aliases ----
-    QLabel* LRecordList;
-    QLabel* CurFile;
-    TListBox* FindRecord;
-    TVarGrid* RecordGrid;
-    QPushButton* Search;
-    QCheckBox* ChResolve; // "Resolve declarations": scans read the unit's const and type sections
-    QLabel* LPascalType;
-    QLabel* LPasToBtr;
-    QLabel* LBtrieveType;
-    TListBox* RecordOption;
-    QComboBox* BtrType;
-    QLabel* LMinLen;
-    TVarEdit* ELenFld;
-    QLabel* LBaseName;
-    TVarEdit* InsertBase;
-    QLabel* LRegisterList;
-    TListBox* BaseList;
-    QPushButton* RegistryBase;
-    QPushButton* UnregistryBase;
-    QPushButton* UseRegistryPath;
 
     // ---- Files page (TabFiles) ----
     TVarGrid* FileGrid;
@@ -299,24 +296,14 @@ public:
     void noteKeysUnlikeTheirDataFiles(const std::vector<dict::IndexRecord>& records,
                                       const std::vector<int>& rows, dict::BuildReport& report);
 
-    // ---- Data page (TabData, DataPage.cpp) ----
-    QLabel* LDataTable;
-    QTableView* DataGrid;
-    QPushButton* DataDraft;
-    QPushButton* DataReadAll;
-    QProgressBar* DataProgress;
-    DataPageModel* DataModel;
-
     // ---- Editor state ----
     QList<FileStatEntry> FileStatList; // Files page statistics entries, in the order added
     QStringList HiddenFieldRows;       // FieldGrid rows set aside by the Table Filter
     QStringList HiddenKeyRows;         // KeyGrid rows set aside by the Table Filter
     qint32 HighestFieldId = 0;         // source of new field ids (Add Field, Add Record)
-    QStringList TypeMapping;           // 29 lines "tick type minLength", one per Pascal type
-    // FindRecord's entries in file order, and NameRec's: the records of the last complete scan,
-    // item i of NameRec being NameRecRecords[i] (what "Add Record" adds).
-    std::vector<ScannedRecord> ScannedRecords;
-    std::vector<ScannedRecord> NameRecRecords;
+    // NameRec's items: the records of the last complete scan, item i of NameRec being
+    // NameRecRecords[i] (what "Add Record" adds).
+    std::vector<dict::ScannedRecord> NameRecRecords;
 
 public slots:
     // ---- Main window (DDFUnit.cpp) ----
@@ -405,51 +392,12 @@ public slots:
     void SortKeyGrid();
     void RestoreKeyRows();
 
-    // ---- Data page (DataPage.cpp) ----
-    // The records of the table selected on the Files page, decoded by its rows of the Fields
-    // grid as they stand (the rows the Table Filter set aside included).
-    void ShowDataPage();
-    // The fields again, after an edit of the Fields or ExtFields grid, while the page shows.
-    void RefreshDataFields();
-    // The fields inferred from the data file become the table's rows of the Fields grid (after
-    // a question when it has rows already, which the draft then replaces).
-    void DataDraftClick();
-    // Reads every record, the progress shown, so that the counts cover the whole file.
-    void DataReadAllClick();
-
-    // ---- Utils page: record scanner (RecordScanner.cpp) ----
-    void SearchClick();
-    void FindRecordKeyUp(int key);
-    void FindRecordMouseUp();
-    void ShowRecordFields();
-    void ChResolveClick();
-
-    // ---- Utils page: type mapping (TypeMapping.cpp) ----
-    void LoadTypeMapping();
-    void SaveTypeMapping();
-    void RecordOptionKeyUp(int key);
-    void RecordOptionMouseUp();
-    void RecordOptionClickCheck(QListWidgetItem* item);
-    void ShowTypeMapping();
-    void BtrTypeChange();
-    void StoreBtrieveType();
-    void ELenFldKeyUp(int key);
-
     // ---- Fields page: record import (RecordImport.cpp) ----
     void NameRecChange();
     void AddFieldClick();
     // Writes one scanned field of extended combined type position b into the ExtFields page's
     // last row and gives FieldGrid row `fieldRow` the same code.
     void AddExtFieldRow(int fieldRow, int b);
-
-    // ---- Utils page: aliases (Aliases.cpp) ----
-    void LoadAliases();
-    void RegistryBaseClick();
-    void UnregistryBaseClick();
-    void UseRegistryPathClick();
-    void BaseListKeyUp(int key);
-    void BaseListMouseUp();
-    void UpdateAliasButtons();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -487,21 +435,17 @@ private:
     grid::Page& pageOf(dict::DictFile file);
 
     void buildBrowser();
-    void buildUtilsPage();
     void buildFilesPage();
     void buildFieldsPage();
     void buildKeysPage();
-    void buildDataPage();
     void wireBrowser(HandlerWiring& wire);
     void buildRestoreBackup(HandlerWiring& wire);
     // Finishes or undoes a Build of the current directory's dictionary set that was cut off, and
     // says what it did (RestoreBackup.cpp).
     void finishInterruptedBuild();
-    void wireUtilsPage(HandlerWiring& wire);
     void wireFilesPage(HandlerWiring& wire);
     void wireFieldsPage(HandlerWiring& wire);
     void wireKeysPage(HandlerWiring& wire);
-    void wireDataPage(HandlerWiring& wire);
     void showDirectory(const QString& directory);
     // The page remembered for the directory (Latin-1 when none) shown and put in use.
     void showCodePageOf(const QString& directory);
@@ -512,15 +456,6 @@ private:
     // read again from their bytes (which stay the same).
     void useCodePage(const dict::CodePage& page);
 
-    // Record scanner (RecordScanner.cpp): "Resolve declarations" as the user's settings keep it.
-    static bool resolveSetting();
-
-    // Aliases (Aliases.cpp): refills BaseList from the registry; the selected alias's name,
-    // empty when none is selected.
-    void fillAliasList();
-    QString selectedAlias() const;
-
-    QString mTypeMappingPath;
     QString mDirectory;
     QString mPagesFolder;
     bool mLastBuildWroteEverything = false;
@@ -537,12 +472,6 @@ private:
     // The page's own Open (after a restore replaced its file).
     void reopenPage(grid::Page& page);
     bool mDestroying = false; // set as the window is destroyed: guarded() runs nothing then
-    std::unique_ptr<platform::Registry> mRegistry; // open on the aliases key from LoadAliases to FormDestroy
-    bool mAliasProblemShown = false;               // the registry's problem was said; not again
-    // Type mapping (TypeMapping.cpp): the defaults used for a "Quillan.rec" that could not be read;
-    // whether BtrType's text was typed since it was last shown or stored.
-    std::optional<QStringList> mUnreadTypeMapping;
-    bool mBtrTypeEdited = false;
 
     // ---- Files page (FilesPage.cpp) ----
     void markFileGridLoaded();
@@ -560,14 +489,8 @@ private:
     // ---- Keys page (KeysPage.cpp) ----
     void markKeyGridLoaded();
 
-    // ---- Data page (DataPage.cpp) ----
-    // The FileGrid row the Data page shows (the Files page's current row), or -1.
-    int dataTableRow() const;
-    std::vector<dict::ViewField> dataTableFields(int tableRow) const;
-    // The id of the table last chosen on the Files page by a click or a key (the other pages
-    // move the Files page's current row to row 1 when they refresh it).
+    // The id of the table last chosen on the Files page by a click or a key (chosenTable).
     std::optional<qint32> mDataTableId;
-    void showDataStatus();
 
     // The record arrays behind the pages' Open and Build, slot n = record n + 1 of the file.
     dict::RecordArray mFileTableArray = dict::makeFileTableArray();
@@ -582,7 +505,10 @@ private:
     void makePages();
     // The pages that are classes of their own (children of PageControl), and the dictionary
     // pages whole-set operations run over: the window's own three, then the registered ones.
+    UtilsPage* mUtils = nullptr;
     ExtFieldsPage* mExtFields = nullptr;
+    DataPage* mData = nullptr;
+    std::vector<WindowPage*> mPages;
     std::vector<DictionaryPage*> mDictionaryPages;
     // Adds a page made with the window: its tab, and its place among the dictionary pages.
     void registerPage(DictionaryPage* page, const QString& tab);
@@ -592,6 +518,8 @@ private:
     std::unique_ptr<EditHistory> mHistory;
     void buildUndoRedo(HandlerWiring& wire);
     void runStep(const ActionStep& step, const std::function<void()>& run);
+    // The step of keys typed into a page's grid, its row named by column `nameCol`.
+    ActionStep typingStep(const grid::Page* page, const QString& thing, int nameCol) const;
     // The ids of the items of the Keys page's Field list, item i's in [i].
     std::vector<qint32> mChooseFieldIds;
     // Renames, in the Keys and ExtFields rows (hidden ones included) that refer to it by id,

@@ -399,6 +399,13 @@ void TMain::wireFilesPage(HandlerWiring& wire)
 {
     wire.keyUp(FileGrid, &TMain::FileGridKeyUp);
     wire.mouseUp(FileGrid, &TMain::FileGridMouseUp);
+    // The table chosen by a click or a key is the one the Data page shows.
+    const auto chosen = [this] {
+        if (const auto id = cellInteger(FileGrid, kFileId, FileGrid->Row()); id && FileGrid->Row() >= 1)
+            mDataTableId = id;
+    };
+    connect(FileGrid, &TVarGrid::mouseUp, this, chosen);
+    connect(FileGrid, &TVarGrid::keyUp, this, chosen);
     wire.flagBoxes(fileFlagBoxes(), &TMain::ChClick);
     wire.click(AddFile, &TMain::AddFileClick);
     wire.click(CreateFile, &TMain::CreateFileClick);
@@ -406,4 +413,27 @@ void TMain::wireFilesPage(HandlerWiring& wire)
     wire.click(BuildFileDDF, &TMain::BuildFileDDFClick);
     wire.click(ClearFileDDF, &TMain::ClearFileDDFClick);
     wire.click(OpenFileDDF, &TMain::OpenFileDDFClick);
+}
+
+// ---- For the other pages ----
+
+std::optional<TMain::ChosenTable> TMain::chosenTable() const
+{
+    int row = -1;
+    if (mDataTableId) {
+        row = findRowByNumber(FileGrid, kFileId, *mDataTableId);
+    } else {
+        const int current = FileGrid->Row();
+        if (current >= 1 && current < FileGrid->RowCount() && cellInteger(FileGrid, kFileId, current))
+            row = current;
+    }
+    const std::optional<qint32> id = row >= 0 ? cellInteger(FileGrid, kFileId, row) : std::nullopt;
+    if (!id)
+        return std::nullopt;
+    return ChosenTable{*id, FileGrid->Cells(kFileName, row), FileGrid->Cells(kFileLoc, row)};
+}
+
+QString TMain::currentTableName() const
+{
+    return quotedName(FileGrid, kFileName);
 }

@@ -8,6 +8,14 @@
 
 using namespace grid;
 
+void TMain::offerRecords(const std::vector<dict::ScannedRecord>& records, const QStringList& names)
+{
+    NameRecRecords = records;
+    NameRec->clear();
+    NameRec->addItems(names);
+    NameRecChange();
+}
+
 // "Add Record" can be used once a record with a name is chosen.
 void TMain::NameRecChange()
 {
@@ -48,8 +56,8 @@ void TMain::AddFieldClick()
             start = std::max(start, *offset + *size);
     });
 
-    const ScannedRecord& record = NameRecRecords[static_cast<std::size_t>(chosen)];
-    for (const ScannedField& field : record.Fields) {
+    const dict::ScannedRecord& record = NameRecRecords[static_cast<std::size_t>(chosen)];
+    for (const dict::ScannedField& field : record.Fields) {
         const int row = rowAboveEntryRow(FieldGrid);
         ++HighestFieldId;
         FieldGrid->setCells(kFieldId, row, QString::number(HighestFieldId));

@@ -33,21 +33,22 @@ void TMain::runAction(const std::function<void()>& run)
     runStep({}, run);
 }
 
-namespace {
-
-// Keys typed into one cell, one after another, are one step.
-TMain::ActionStep typingStep(const grid::Page* page, const QString& thing, const QString& name)
+TMain::ActionStep TMain::typingStep(const grid::Page* page, const QString& thing, int nameCol) const
 {
-    const bool entry = page->grid->Row() == grid::entryRow(page->grid);
-    return {entry ? QStringLiteral("Type New ") + thing : QStringLiteral("Edit ") + thing + name,
-            EditHistory::Kind::Typing, page};
+    // Keys typed into one cell, one after another, are one step, named by the row as it was
+    // before the first of them (the name being typed over is not the row's name yet).
+    const int row = page->grid->Row();
+    if (row == grid::entryRow(page->grid))
+        return {QStringLiteral("Type New ") + thing, Kind::Typing, page};
+    const QString name = grid::withoutTrailingBlanks(mHistory->cellBefore(page, row, nameCol));
+    return {QStringLiteral("Edit ") + thing +
+                (name.isEmpty() ? QString() : QStringLiteral(" '%1'").arg(name)),
+            Kind::Typing, page};
 }
-
-} // namespace
 
 void TMain::runTyping(const DictionaryPage& page, const std::function<void()>& run)
 {
-    runStep(typingStep(&page.page(), page.rowThing(), quotedName(page.page().grid, page.nameColumn())), run);
+    runStep(typingStep(&page.page(), page.rowThing(), page.nameColumn()), run);
 }
 
 void TMain::nameStep(const QString& caption)
@@ -62,14 +63,13 @@ void TMain::notAStep()
 
 void TMain::runAction(void (TMain::*handler)(int), const std::function<void()>& run)
 {
-    const auto typing = typingStep;
     ActionStep step;
     if (handler == &TMain::FileGridKeyUp)
-        step = typing(mFilesPage.get(), QStringLiteral("Table"), quotedName(FileGrid, grid::kFileName));
+        step = typingStep(mFilesPage.get(), QStringLiteral("Table"), grid::kFileName);
     else if (handler == &TMain::FieldGridKeyUp)
-        step = typing(mFieldsPage.get(), QStringLiteral("Field"), quotedName(FieldGrid, grid::kFieldName));
+        step = typingStep(mFieldsPage.get(), QStringLiteral("Field"), grid::kFieldName);
     else if (handler == &TMain::KeyGridKeyUp)
-        step = typing(mKeysPage.get(), QStringLiteral("Key of Table"), quotedName(KeyGrid, grid::kKeyFile));
+        step = typingStep(mKeysPage.get(), QStringLiteral("Key of Table"), grid::kKeyFile);
     runStep(step, run);
 }
 

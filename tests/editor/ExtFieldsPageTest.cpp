@@ -113,6 +113,19 @@ TEST_F(ExtFieldsPage, aTableOfTheFilesGridCommitsTheEntryRowPaddedWithCode0AndSo
                                                    kEntry}));
 }
 
+// The Field list offers the fields of the current row's table; a row without a table, none
+// (not those of the row shown before).
+TEST_F(ExtFieldsPage, theFieldListFollowsTheRowsTableAndIsEmptyForARowWithoutOne)
+{
+    setExtRows({{pad("Customers"), pad("Name"), "228"}});
+    typeExt(1, kExtFile, pad("Customers"));
+    ASSERT_EQ(w().extFields().ChooseExtField->count(), 2);
+    EXPECT_EQ(w().extFields().ChooseExtField->itemText(1).trimmed(), "Date");
+    ext()->setRow(entryRow(ext()));
+    w().extFields().ExtGridKeyUp(Qt::Key_Down);
+    EXPECT_EQ(w().extFields().ChooseExtField->count(), 0);
+}
+
 TEST_F(ExtFieldsPage, aRowGoesOnlyWhenBothItsNamesAreEmpty)
 {
     struct Case {

@@ -442,17 +442,17 @@ TEST_F(NothingLost, findRecordsShowsAndOffersTheRecordItSelects)
     ASSERT_EQ(items.size(), 1);
     QTest::mouseClick(w().FileListBox->viewport(), Qt::LeftButton, {},
                       w().FileListBox->visualItemRect(items.first()).center());
-    pickPage(w().TabOptions);
-    press(w().Search);
-    QListWidget* found = w().FindRecord;
+    pickPage(&w().utils());
+    press(w().utils().Search);
+    QListWidget* found = w().utils().FindRecord;
     ASSERT_EQ(found->count(), 2);
     QTest::mouseClick(found->viewport(), Qt::LeftButton, {}, found->visualItemRect(found->item(1)).center());
-    ASSERT_EQ(w().RecordGrid->Cells(0, 1), "Name");
+    ASSERT_EQ(w().utils().RecordGrid->Cells(0, 1), "Name");
 
-    press(w().Search); // again: the grid shows the record the list selects, not the one before
+    press(w().utils().Search); // again: the grid shows the record the list selects, not the one before
     ASSERT_EQ(found->selectedItems().size(), 1);
     EXPECT_EQ(found->selectedItems().first()->text(), "TPoint");
-    EXPECT_EQ(w().RecordGrid->Cells(0, 1), "X,Y");
+    EXPECT_EQ(w().utils().RecordGrid->Cells(0, 1), "X,Y");
 
     pickPage(w().TabFields);
     EXPECT_EQ(w().NameRec->currentText(), "TPoint");

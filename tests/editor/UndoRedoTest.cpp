@@ -274,4 +274,29 @@ TEST_F(UndoRedo, StepsAreNamedAndBuildKeepsThem)
     EXPECT_TRUE(w().unbuiltPages().isEmpty());
 }
 
+// A step of typing is named by the row as it was before the first key (not by the letter typed
+// over its name); a Shift pressed and let go between two letters keeps it one step.
+TEST_F(UndoRedo, TypingIsNamedByTheRowAsItWasAndAShiftBetweenLettersKeepsItOneStep)
+{
+    writeSetHere(realSizeSet());
+    press(w().OpenFile);
+    pickPage(w().TabFields);
+    const int before = w().history().stack().index();
+    typeKeys(w().FieldGrid, 1, grid::kFieldName, "Z");
+    const auto focused = [&] {
+        return QApplication::focusWidget() ? QApplication::focusWidget() : w().FieldGrid;
+    };
+    QTest::keyPress(focused(), Qt::Key_Shift);
+    QTest::keyRelease(focused(), Qt::Key_Shift);
+    QTest::keyPress(focused(), 'e');
+    QTest::keyRelease(focused(), 'e');
+    pressKey(Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w().FieldGrid->Cells(grid::kFieldName, 1).trimmed(), "Ze");
+    EXPECT_EQ(w().history().stack().index(), before + 1);
+    EXPECT_EQ(w().UndoEdit->toolTip(), "Undo Edit Field 'OrderNumberReference'");
+    press(w().UndoEdit);
+    EXPECT_EQ(w().FieldGrid->Cells(grid::kFieldName, 1).trimmed(), "OrderNumberReference");
+}
+
 } // namespace
