@@ -88,7 +88,6 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     buildBrowser();
     buildFilesPage();
     buildFieldsPage();
-    buildKeysPage();
     makePages();
     PageControl->setCurrentWidget(mUtils);
     HandlerWiring wiring(this);
@@ -96,7 +95,6 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     buildRestoreBackup(wiring);
     wireFilesPage(wiring);
     wireFieldsPage(wiring);
-    wireKeysPage(wiring);
     for (WindowPage* page : mPages)
         page->wire();
     buildUndoRedo(wiring);
@@ -174,12 +172,11 @@ void TMain::buildBrowser()
     MAKE(PageControl, place(new QTabWidget(this), 181, 0, 432, 396));
     MAKE(TabFiles, new QWidget);
     MAKE(TabFields, new QWidget);
-    MAKE(TabKeys, new QWidget);
     PageControl->addTab(mUtils = new UtilsPage(*this), QStringLiteral("Utils"));
     mPages.push_back(mUtils);
     PageControl->addTab(TabFiles, QStringLiteral("Files"));
     PageControl->addTab(TabFields, QStringLiteral("Fields"));
-    PageControl->addTab(TabKeys, QStringLiteral("Keys"));
+    registerPage(mKeys = new KeysPage(*this), QStringLiteral("Keys"));
     registerPage(mExtFields = new ExtFieldsPage(*this), QStringLiteral("ExtFields"));
     PageControl->addTab(mData = new DataPage(*this), QStringLiteral("Data"));
     mPages.push_back(mData);
@@ -216,8 +213,8 @@ bool TMain::eventFilter(QObject* watched, QEvent* event)
 void TMain::makePages()
 {
     mFilesPage = std::make_unique<grid::Page>(dict::DictFile::File, FileGrid, mFileTableArray, mHiddenFileRows);
-    mFieldsPage = std::make_unique<grid::Page>(dict::DictFile::Field, FieldGrid, mFieldTableArray, HiddenFieldRows);
-    mKeysPage = std::make_unique<grid::Page>(dict::DictFile::Index, KeyGrid, mIndexTableArray, HiddenKeyRows);
+    mFieldsPage =
+        std::make_unique<grid::Page>(dict::DictFile::Field, FieldGrid, mFieldTableArray, HiddenFieldRows);
 }
 
 void TMain::registerPage(DictionaryPage* page, const QString& tab)
@@ -229,7 +226,7 @@ void TMain::registerPage(DictionaryPage* page, const QString& tab)
 
 std::vector<grid::Page*> TMain::gridPages() const
 {
-    std::vector<grid::Page*> pages{mFilesPage.get(), mFieldsPage.get(), mKeysPage.get()};
+    std::vector<grid::Page*> pages{mFilesPage.get(), mFieldsPage.get()};
     for (const DictionaryPage* page : mDictionaryPages)
         pages.push_back(&page->page());
     return pages;
@@ -333,7 +330,7 @@ void TMain::renameReferences(qint32 table, std::optional<qint32> field, const QS
     static_assert(int(grid::kKeyFile) == int(grid::kExtFile) && int(grid::kKeyField) == int(grid::kExtField));
     const int col = field ? grid::kKeyField : grid::kKeyFile;
     const auto refers = [&](RowIds ids) { return ids.owner == table && (!field || ids.item == *field); };
-    for (grid::Page* page : {mKeysPage.get(), &mExtFields->page()}) {
+    for (grid::Page* page : {&mKeys->page(), &mExtFields->page()}) {
         TVarGrid* g = page->grid;
         for (int row = 1; row < g->RowCount(); ++row)
             if (refers(g->rowIds(row)) && !grid::sameName(g->rowCells(row)[col], name, grid::LetterCase::Kept))
@@ -581,9 +578,8 @@ void TMain::useCodePage(const dict::CodePage& page)
     QStringList none;
     grid::recodeColumns(FileGrid, {grid::kFileName, grid::kFileLoc}, none, old, page);
     grid::recodeColumns(FieldGrid, {grid::kFieldName}, HiddenFieldRows, old, page);
-    grid::recodeColumns(KeyGrid, {grid::kKeyFile, grid::kKeyField}, HiddenKeyRows, old, page);
-    std::vector<QComboBox*> filters{FileFilter, IndexFilter};
-    std::vector<grid::Page*> filtered{mFieldsPage.get(), mKeysPage.get()};
+    std::vector<QComboBox*> filters{FileFilter};
+    std::vector<grid::Page*> filtered{mFieldsPage.get()};
     for (DictionaryPage* registered : mDictionaryPages) {
         grid::recodeColumns(registered->page().grid, registered->nameColumns(), registered->page().hidden,
                             old, page);
@@ -658,7 +654,7 @@ void TMain::SuggestCodePage()
 
 void TMain::FormCreate()
 {
-    for (TVarGrid* grid : {FileGrid, FieldGrid, KeyGrid})
+    for (TVarGrid* grid : {FileGrid, FieldGrid})
         grid->setRowCount(2);
     const auto titles = [](TVarGrid* grid, std::span<const std::string_view> names) {
         for (std::size_t col = 0; col < names.size(); ++col)
@@ -666,13 +662,11 @@ void TMain::FormCreate()
     };
     titles(FileGrid, dict::fieldNames(dict::DictFile::File));
     titles(FieldGrid, dict::fieldNames(dict::DictFile::Field));
-    titles(KeyGrid, dict::fieldNames(dict::DictFile::Index));
     for (DictionaryPage* page : mDictionaryPages)
         titles(page->page().grid, dict::fieldNames(page->page().file));
 
     FileStatList.clear();
     HiddenFieldRows.clear();
-    HiddenKeyRows.clear();
     for (DictionaryPage* page : mDictionaryPages)
         page->page().hidden.clear();
 
@@ -692,7 +686,6 @@ void TMain::PageControlChange()
 {
     RefreshFileRow();
     RefreshFieldRow();
-    RefreshKeyRow();
     for (DictionaryPage* page : mDictionaryPages)
         page->refreshRow();
     if (PageControl->currentWidget() == mData)
@@ -722,10 +715,9 @@ void TMain::OpenFileClick()
     QStringList problems;
     for (grid::Page* page : pages) {
         grid::FileRead read = page->read();
-        const bool mayBeMissing = page == mKeysPage.get() ||
-                                  std::any_of(mDictionaryPages.begin(), mDictionaryPages.end(), [&](auto* p) {
-                                      return &p->page() == page && p->fileMayBeMissing();
-                                  });
+        const bool mayBeMissing = std::any_of(mDictionaryPages.begin(), mDictionaryPages.end(), [&](auto* p) {
+            return &p->page() == page && p->fileMayBeMissing();
+        });
         if (!read.complete() && !(mayBeMissing && read.status == btr::StatusFileNotFound))
             problems << read.problem(page->fileName);
         page->pending = std::move(read);
@@ -736,20 +728,11 @@ void TMain::OpenFileClick()
         return;
     }
     showCodePageOf(currentDirectory());
-    const bool noKeys = mKeysPage->pending->status == btr::StatusFileNotFound;
     std::vector<bool> missing;
     for (const DictionaryPage* page : mDictionaryPages)
         missing.push_back(page->page().pending->status == btr::StatusFileNotFound);
     OpenFileDDFClick();
     OpenFieldDDFClick();
-    if (noKeys) {
-        mKeysPage->show({});
-        mKeysPage->layout = dict::FileLayout::Own;
-        markKeyGridLoaded();
-        RefreshKeyRow();
-    } else {
-        OpenKeysDDFClick();
-    }
     for (std::size_t i = 0; i < mDictionaryPages.size(); ++i) {
         if (missing[i])
             mDictionaryPages[i]->openWithoutFile();
@@ -771,7 +754,6 @@ void TMain::ClearFileClick()
     showCodePageOf(currentDirectory());
     ClearFileDDFClick();
     ClearFieldDDFClick();
-    ClearKeysDDFClick();
     for (DictionaryPage* page : mDictionaryPages)
         page->startNewSet();
     keepSetAsBuilt();
@@ -799,8 +781,7 @@ QStringList TMain::unbuiltPages() const
 {
     QStringList names;
     std::vector<std::pair<const grid::Page*, QString>> pages{{mFilesPage.get(), QStringLiteral("Files")},
-                                                             {mFieldsPage.get(), QStringLiteral("Fields")},
-                                                             {mKeysPage.get(), QStringLiteral("Keys")}};
+                                                             {mFieldsPage.get(), QStringLiteral("Fields")}};
     for (const DictionaryPage* page : mDictionaryPages)
         pages.emplace_back(&page->page(), page->caption);
     for (const auto& [page, name] : pages)
@@ -896,7 +877,6 @@ void TMain::anchorControls()
     mAnchors.push_back({FileListBox, FileListBox->geometry(), false, true, false, false});
     anchorPage(TabFiles, FileGrid);
     anchorPage(TabFields, FieldGrid);
-    anchorPage(TabKeys, KeyGrid);
     for (WindowPage* page : mPages)
         anchorPage(page, page->growing(), page->tall());
 }
@@ -1000,8 +980,7 @@ void TMain::fitGridColumns()
 
 void TMain::showFilters()
 {
-    std::vector<std::pair<QComboBox*, const grid::Page*>> filters{{FileFilter, mFieldsPage.get()},
-                                                                  {IndexFilter, mKeysPage.get()}};
+    std::vector<std::pair<QComboBox*, const grid::Page*>> filters{{FileFilter, mFieldsPage.get()}};
     for (const DictionaryPage* page : mDictionaryPages)
         if (QComboBox* box = page->filterBox())
             filters.emplace_back(box, &page->page());
@@ -1040,7 +1019,6 @@ void TMain::BuildFileClick()
     mBadCells.clear();
     BuildFileDDFClick();
     BuildFieldDDFClick();
-    BuildKeysDDFClick();
     for (DictionaryPage* page : mDictionaryPages)
         page->build();
     // A cell any page cannot store leaves the whole set as it was; one message names them all.

@@ -1,16 +1,16 @@
 #pragma once
 // TMain: the program's one window. It owns the frame (the browser, the whole-set buttons, the
 // code page box, PageControl with Undo and Redo) and the pages. Pages that are classes of their
-// own (Pages.h: UtilsPage, ExtFieldsPage, DataPage) own their controls and handlers; the window holds the
-// others' controls (public, named as the user-facing design names them, objectName likewise), the editor's
-// state between operations (the grids are the dictionary model) and their handlers. Whole-set operations run
-// over the dictionary pages. Handlers are split by page:
+// own (Pages.h: UtilsPage, KeysPage, ExtFieldsPage, DataPage) own their controls and handlers; the window
+// holds the others' controls (public, named as the user-facing design names them, objectName likewise), the
+// editor's state between operations (the grids are the dictionary model) and their handlers. Whole-set
+// operations run over the dictionary pages. Handlers are split by page:
 //   DDFUnit.cpp        the frame, the browser, start-up/shut-down, the whole-set buttons and
 //                      the services the pages share
 //   UtilsPage.cpp      Utils page layout and connections, class UtilsPage
 //   FilesPage.cpp      Files page (FILE.DDF), Add and Create
 //   FieldsPage.cpp     Fields page (FIELD.DDF)
-//   KeysPage.cpp       Keys page (INDEX.DDF)
+//   KeysPage.cpp       Keys page (INDEX.DDF), class KeysPage
 //   ExtFieldsPage.cpp  ExtFields page (FIELDEXT.DDF), class ExtFieldsPage
 //   RecordScanner.cpp  Utils page: Pascal record scanner
 //   TypeMapping.cpp    Utils page: type mapping and "Quillan.rec"
@@ -28,6 +28,7 @@
 #include "ExtFieldsPage.h"
 #include "FileBrowser.h"
 #include "FileSystem.h"
+#include "KeysPage.h"
 #include "Pages.h"
 #include "PascalScanner.h"
 #include "RecordArray.h"
@@ -138,6 +139,7 @@ public:
 
     // ---- The pages ----
     UtilsPage& utils() const { return *mUtils; }
+    KeysPage& keys() const { return *mKeys; }
     ExtFieldsPage& extFields() const { return *mExtFields; }
     DataPage& data() const { return *mData; }
     // The dictionary pages in the order whole-set operations run over them.
@@ -173,6 +175,18 @@ public:
         QString location;
     };
     std::optional<ChosenTable> chosenTable() const;
+    // The Files page's rows from row 1 on, as cells.
+    std::vector<QStringList> tableRows() const;
+    // The first table of a name (letter case kept), or of an id; its id when its cell is one.
+    struct TableRow {
+        std::optional<qint32> id;
+        QString name;
+        QString location;
+    };
+    std::optional<TableRow> tableNamed(const QString& name) const;
+    std::optional<TableRow> tableWithId(qint32 id) const;
+    // The statistics buffer Add read from the data file of a table; none when it has none.
+    std::optional<QByteArray> fileStatOf(qint32 tableId) const;
     // The name of the Files page's current row, quoted (a step's name).
     QString currentTableName() const;
     // The Fields page's rows of a table (grid rows from 1, then the rows the Table Filter set
@@ -212,7 +226,6 @@ public:
     QToolButton* RedoEdit;
     QWidget* TabFiles;
     QWidget* TabFields;
-    QWidget* TabKeys;
 
     // ---- Files page (TabFiles) ----
     TVarGrid* FileGrid;
@@ -268,38 +281,9 @@ public:
     QPushButton* ClearFieldDDF;
     QPushButton* OpenFieldDDF;
 
-    // ---- Keys page (TabKeys) ----
-    TVarGrid* KeyGrid;
-    QLabel* LIndexFilter;
-    QComboBox* IndexFilter;
-    QLabel* LChooseField;
-    QComboBox* ChooseField;
-    QPushButton* AddKey;
-    QPushButton* DeleteKey;
-    QPushButton* BuildKeysDDF;
-    QPushButton* ClearKeysDDF;
-    QPushButton* OpenKeysDDF;
-    TVarCheckBox* ChDuplicates;
-    TVarCheckBox* ChModifiable;
-    TVarCheckBox* ChBinary;
-    TVarCheckBox* ChNullKey_AllSeg;
-    TVarCheckBox* ChSegmented;
-    TVarCheckBox* ChACS;
-    TVarCheckBox* ChDescending;
-    TVarCheckBox* ChRepeatDupl;
-    TVarCheckBox* ChExtType;
-    TVarCheckBox* ChNullKey_AnySeg;
-    TVarCheckBox* ChCaseInsens;
-    // The eleven key-flag boxes in bit order (ChDuplicates .. ChCaseInsens).
-    QList<TVarCheckBox*> keyFlagBoxes() const;
-    void showKeyRowControls();
-    void noteKeysUnlikeTheirDataFiles(const std::vector<dict::IndexRecord>& records,
-                                      const std::vector<int>& rows, dict::BuildReport& report);
-
     // ---- Editor state ----
     QList<FileStatEntry> FileStatList; // Files page statistics entries, in the order added
     QStringList HiddenFieldRows;       // FieldGrid rows set aside by the Table Filter
-    QStringList HiddenKeyRows;         // KeyGrid rows set aside by the Table Filter
     qint32 HighestFieldId = 0;         // source of new field ids (Add Field, Add Record)
     // NameRec's items: the records of the last complete scan, item i of NameRec being
     // NameRecRecords[i] (what "Add Record" adds).
@@ -373,25 +357,6 @@ public slots:
     void SortFieldGrid();
     void RestoreFieldRows();
 
-    // ---- Keys page (KeysPage.cpp) ----
-    void KeyGridKeyUp(int key);
-    void KeyGridMouseUp();
-    void ChClickKey(TVarCheckBox* sender);
-    void ChooseFieldChange();
-    void IndexFilterChange();
-    void AddKeyClick();
-    void DeleteKeyClick();
-    void ClearKeysDDFClick();
-    void OpenKeysDDFClick();
-    // Needs the loaded mark. Names become ids through the Files and Fields grids; every row is
-    // converted before INDEX.DDF is backed up and replaced; rows left out are reported after it.
-    void BuildKeysDDFClick();
-    // Refreshes the Files and Fields pages on their row 1, then the entry rule by table name, the
-    // Field list, the key-flag boxes and the Table Filter list for the current row.
-    void RefreshKeyRow();
-    void SortKeyGrid();
-    void RestoreKeyRows();
-
     // ---- Fields page: record import (RecordImport.cpp) ----
     void NameRecChange();
     void AddFieldClick();
@@ -437,7 +402,6 @@ private:
     void buildBrowser();
     void buildFilesPage();
     void buildFieldsPage();
-    void buildKeysPage();
     void wireBrowser(HandlerWiring& wire);
     void buildRestoreBackup(HandlerWiring& wire);
     // Finishes or undoes a Build of the current directory's dictionary set that was cut off, and
@@ -445,7 +409,6 @@ private:
     void finishInterruptedBuild();
     void wireFilesPage(HandlerWiring& wire);
     void wireFieldsPage(HandlerWiring& wire);
-    void wireKeysPage(HandlerWiring& wire);
     void showDirectory(const QString& directory);
     // The page remembered for the directory (Latin-1 when none) shown and put in use.
     void showCodePageOf(const QString& directory);
@@ -486,33 +449,29 @@ private:
     void startFieldTable();
     void updateHighestFieldId();
 
-    // ---- Keys page (KeysPage.cpp) ----
-    void markKeyGridLoaded();
-
     // The id of the table last chosen on the Files page by a click or a key (chosenTable).
     std::optional<qint32> mDataTableId;
 
     // The record arrays behind the pages' Open and Build, slot n = record n + 1 of the file.
     dict::RecordArray mFileTableArray = dict::makeFileTableArray();
     dict::RecordArray mFieldTableArray = dict::makeFieldTableArray();
-    dict::RecordArray mIndexTableArray = dict::makeIndexTableArray();
     QStringList mHiddenFileRows; // the Files page has no filter: always empty
 
-    // The four dictionary pages as the grid machinery sees them (made with their grids).
+    // The Files and Fields pages as the grid machinery sees them (made with their grids).
     std::unique_ptr<grid::Page> mFilesPage;
     std::unique_ptr<grid::Page> mFieldsPage;
-    std::unique_ptr<grid::Page> mKeysPage;
     void makePages();
     // The pages that are classes of their own (children of PageControl), and the dictionary
     // pages whole-set operations run over: the window's own three, then the registered ones.
     UtilsPage* mUtils = nullptr;
+    KeysPage* mKeys = nullptr;
     ExtFieldsPage* mExtFields = nullptr;
     DataPage* mData = nullptr;
     std::vector<WindowPage*> mPages;
     std::vector<DictionaryPage*> mDictionaryPages;
     // Adds a page made with the window: its tab, and its place among the dictionary pages.
     void registerPage(DictionaryPage* page, const QString& tab);
-    // Every dictionary page's grid::Page, Files, Fields, Keys first.
+    // Every dictionary page's grid::Page, Files and Fields first.
     std::vector<grid::Page*> gridPages() const;
     // ---- Edit history (UndoRedo.cpp) ----
     std::unique_ptr<EditHistory> mHistory;
@@ -520,8 +479,6 @@ private:
     void runStep(const ActionStep& step, const std::function<void()>& run);
     // The step of keys typed into a page's grid, its row named by column `nameCol`.
     ActionStep typingStep(const grid::Page* page, const QString& thing, int nameCol) const;
-    // The ids of the items of the Keys page's Field list, item i's in [i].
-    std::vector<qint32> mChooseFieldIds;
     // Renames, in the Keys and ExtFields rows (hidden ones included) that refer to it by id,
     // a table (field < 0 is none) or a field of a table to `name`.
     void renameReferences(qint32 table, std::optional<qint32> field, const QString& name);

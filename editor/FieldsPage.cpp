@@ -254,8 +254,7 @@ void TMain::startFieldTable()
     RefreshFieldRow();
     mFieldsPage->markLoaded();
     BuildFieldDDF->setEnabled(true);
-    ClearKeysDDF->setEnabled(true);
-    OpenKeysDDF->setEnabled(true);
+    mKeys->fieldsStarted();
 }
 
 // Build: the rows the Table Filter set aside come back and are written too. Every row is

@@ -267,7 +267,7 @@ void TMain::CreateFileClick()
     const DictionaryIndex index = dictionaryIndex();
     const auto tableId = cellInteger(FileGrid, kFileId, current);
     std::vector<dict::CreateKeyRow> keys;
-    mKeysPage->forEachRow([&](const QStringList& cells, RowIds ids) {
+    mKeys->page().forEachRow([&](const QStringList& cells, RowIds ids) {
         const DictionaryIndex::Reference ref = index.resolve(cells[kKeyFile], cells[kKeyField], ids);
         const bool resolved = ref.problem == DictionaryIndex::Reference::Problem::None;
         if (resolved ? ref.table != tableId : !sameName(cells[kKeyFile], table, LetterCase::Ignored))
@@ -436,4 +436,43 @@ std::optional<TMain::ChosenTable> TMain::chosenTable() const
 QString TMain::currentTableName() const
 {
     return quotedName(FileGrid, kFileName);
+}
+
+std::vector<QStringList> TMain::tableRows() const
+{
+    std::vector<QStringList> rows;
+    rows.reserve(std::size_t(std::max(0, FileGrid->RowCount() - 1)));
+    for (int row = 1; row < FileGrid->RowCount(); ++row)
+        rows.push_back(FileGrid->rowCells(row));
+    return rows;
+}
+
+namespace {
+
+std::optional<TMain::TableRow> tableRowAt(const TVarGrid* grid, int row)
+{
+    if (row < 1)
+        return std::nullopt;
+    return TMain::TableRow{cellInteger(grid, kFileId, row), grid->Cells(kFileName, row),
+                           grid->Cells(kFileLoc, row)};
+}
+
+} // namespace
+
+std::optional<TMain::TableRow> TMain::tableNamed(const QString& name) const
+{
+    return tableRowAt(FileGrid, findRowExact(FileGrid, kFileName, name));
+}
+
+std::optional<TMain::TableRow> TMain::tableWithId(qint32 id) const
+{
+    return tableRowAt(FileGrid, findRowByNumber(FileGrid, kFileId, id));
+}
+
+std::optional<QByteArray> TMain::fileStatOf(qint32 tableId) const
+{
+    for (const FileStatEntry& entry : FileStatList)
+        if (entry.Id == tableId)
+            return entry.Stat;
+    return std::nullopt;
 }

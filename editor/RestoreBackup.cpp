@@ -229,10 +229,7 @@ void TMain::reopenPage(grid::Page& page)
     case dict::DictFile::Field:
         OpenFieldDDFClick();
         break;
-    case dict::DictFile::Index:
-        OpenKeysDDFClick();
-        break;
-    case dict::DictFile::FieldExt:
+    default:
         break;
     }
     for (DictionaryPage* registered : mDictionaryPages)

@@ -68,8 +68,6 @@ void TMain::runAction(void (TMain::*handler)(int), const std::function<void()>& 
         step = typingStep(mFilesPage.get(), QStringLiteral("Table"), grid::kFileName);
     else if (handler == &TMain::FieldGridKeyUp)
         step = typingStep(mFieldsPage.get(), QStringLiteral("Field"), grid::kFieldName);
-    else if (handler == &TMain::KeyGridKeyUp)
-        step = typingStep(mKeysPage.get(), QStringLiteral("Key of Table"), grid::kKeyFile);
     runStep(step, run);
 }
 
@@ -106,8 +104,6 @@ void TMain::buildUndoRedo(HandlerWiring& wire)
                 RefreshFileRow();
             else if (page == TabFields)
                 RefreshFieldRow();
-            else if (page == TabKeys)
-                RefreshKeyRow();
             else if (auto* registered = dynamic_cast<DictionaryPage*>(page))
                 registered->refreshRow();
         });

@@ -72,7 +72,7 @@ protected:
     // Rows as an Open would leave them: the page then holds a dictionary (its loaded mark).
     void setExtRows(const std::vector<QStringList>& rows)
     {
-        showRows(ext(), rows);
+        w().extFields().page().show(rows);
         ext()->Tag = 1;
     }
     std::vector<QStringList> extRows() { return rows(ext()); }

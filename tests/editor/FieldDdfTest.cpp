@@ -110,7 +110,7 @@ TEST_F(FieldDdf, newThenBuildWritesTheSeventeenSelfDescriptionRecordsAndOpenShow
     EXPECT_TRUE(mMessages.empty());
     EXPECT_EQ(rows(fields()), grid);
     EXPECT_EQ(fields()->Tag, 1);
-    EXPECT_TRUE(w().OpenKeysDDF->isEnabled());
+    EXPECT_TRUE(w().keys().OpenKeysDDF->isEnabled());
 }
 
 TEST_F(FieldDdf, aDictionaryOfThousandsOfFieldsOpensBuildsBackByteForByteAndOpensAgainIdentical)

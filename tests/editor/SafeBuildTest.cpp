@@ -84,9 +84,9 @@ TEST_F(SafeBuild, aPageEmptiedByHandLeavesItsFileAsItWasAndSaysSo)
     const QByteArray indexDdf = fileBytes(QStringLiteral("INDEX.DDF"));
 
     // Every key row gone, as a page emptied by hand leaves it.
-    w().KeyGrid->setRowCount(2);
-    w().KeyGrid->setCells(0, 1, QString());
-    w().KeyGrid->setCells(1, 1, QString());
+    w().keys().KeyGrid->setRowCount(2);
+    w().keys().KeyGrid->setCells(0, 1, QString());
+    w().keys().KeyGrid->setCells(1, 1, QString());
 
     w().BuildFile->click();
     EXPECT_TRUE(mQuestions.empty());

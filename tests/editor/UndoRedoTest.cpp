@@ -42,7 +42,7 @@ protected:
     {
         return {{w().FileGrid, nullptr},
                 {w().FieldGrid, &w().HiddenFieldRows},
-                {w().KeyGrid, &w().HiddenKeyRows},
+                {w().keys().KeyGrid, &w().keys().HiddenKeyRows},
                 {w().extFields().ExtGrid, &w().extFields().HiddenExtRows}};
     }
 
@@ -120,7 +120,7 @@ protected:
         const auto below = [&](int n) { return int(random() % unsigned(n)); };
         const std::pair<QWidget*, TVarGrid*> pages[] = {{w().TabFiles, w().FileGrid},
                                                         {w().TabFields, w().FieldGrid},
-                                                        {w().TabKeys, w().KeyGrid},
+                                                        {&w().keys(), w().keys().KeyGrid},
                                                         {&w().extFields(), w().extFields().ExtGrid}};
         const auto& [tab, g] = pages[below(4)];
         const int row = 1 + below(g->RowCount() - 1);
@@ -141,7 +141,7 @@ protected:
                    std::to_string(row) + "," + std::to_string(col);
         }
         case 3: { // a row deleted with its page's button
-            QAbstractButton* const buttons[] = {w().DeleteTable, w().DeleteField, w().DeleteKey,
+            QAbstractButton* const buttons[] = {w().DeleteTable, w().DeleteField, w().keys().DeleteKey,
                                                 w().extFields().DeleteExt};
             const int page = below(4);
             pickPage(pages[page].first);
@@ -152,10 +152,10 @@ protected:
         }
         case 4: { // a flag box of the Files or Keys page
             const bool files = below(2) == 0;
-            pickPage(files ? w().TabFiles : w().TabKeys);
-            TVarGrid* fg = files ? w().FileGrid : w().KeyGrid;
+            pickPage(files ? w().TabFiles : &w().keys());
+            TVarGrid* fg = files ? w().FileGrid : w().keys().KeyGrid;
             clickCell(fg, 1 + below(std::max(1, fg->RowCount() - 2)), 0);
-            const QList<TVarCheckBox*> boxes = files ? w().fileFlagBoxes() : w().keyFlagBoxes();
+            const QList<TVarCheckBox*> boxes = files ? w().fileFlagBoxes() : w().keys().keyFlagBoxes();
             TVarCheckBox* box = boxes[below(int(boxes.size()))];
             QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
             return "flag " + box->objectName().toStdString();
