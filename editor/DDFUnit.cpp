@@ -212,7 +212,8 @@ bool TMain::eventFilter(QObject* watched, QEvent* event)
 
 void TMain::makePages()
 {
-    mFilesPage = std::make_unique<grid::Page>(dict::DictFile::File, FileGrid, mFileTableArray, mHiddenFileRows);
+    mFilesPage =
+        std::make_unique<grid::Page>(dict::DictFile::File, FileGrid, mFileTableArray, mHiddenFileRows);
     mFieldsPage =
         std::make_unique<grid::Page>(dict::DictFile::Field, FieldGrid, mFieldTableArray, HiddenFieldRows);
 }
@@ -282,7 +283,8 @@ void TMain::followReferenceRow(grid::Page& page, int row, QComboBox* list, std::
     std::vector<qint32> tables;
     if (kept.owner != RowIds::kNone)
         tables.push_back(kept.owner);
-    if (const auto named = grid::DictionaryIndex(*mFilesPage, *mFieldsPage, &noTables).tableId(cells[grid::kKeyFile]))
+    if (const auto named =
+            grid::DictionaryIndex(*mFilesPage, *mFieldsPage, &noTables).tableId(cells[grid::kKeyFile]))
         tables.push_back(*named);
     const grid::DictionaryIndex index(*mFilesPage, *mFieldsPage, &tables, kept.item);
     const auto ref = index.resolve(cells[grid::kKeyFile], cells[grid::kKeyField], kept);
@@ -333,7 +335,8 @@ void TMain::renameReferences(qint32 table, std::optional<qint32> field, const QS
     for (grid::Page* page : {&mKeys->page(), &mExtFields->page()}) {
         TVarGrid* g = page->grid;
         for (int row = 1; row < g->RowCount(); ++row)
-            if (refers(g->rowIds(row)) && !grid::sameName(g->rowCells(row)[col], name, grid::LetterCase::Kept))
+            if (refers(g->rowIds(row)) &&
+                !grid::sameName(g->rowCells(row)[col], name, grid::LetterCase::Kept))
                 g->setCells(col, row, name);
         for (std::size_t i = 0; i < page->hiddenIds.size() && i < std::size_t(page->hidden.size()); ++i) {
             if (!refers(page->hiddenIds[i]))
@@ -581,8 +584,8 @@ void TMain::useCodePage(const dict::CodePage& page)
     std::vector<QComboBox*> filters{FileFilter};
     std::vector<grid::Page*> filtered{mFieldsPage.get()};
     for (DictionaryPage* registered : mDictionaryPages) {
-        grid::recodeColumns(registered->page().grid, registered->nameColumns(), registered->page().hidden,
-                            old, page);
+        grid::recodeColumns(registered->page().grid, registered->nameColumns, registered->page().hidden, old,
+                            page);
         if (QComboBox* box = registered->filterBox()) {
             filters.push_back(box);
             filtered.push_back(&registered->page());

@@ -1,23 +1,19 @@
 #pragma once
 // TMain: the program's one window. It owns the frame (the browser, the whole-set buttons, the
-// code page box, PageControl with Undo and Redo) and the pages. Pages that are classes of their
-// own (Pages.h: UtilsPage, KeysPage, ExtFieldsPage, DataPage) own their controls and handlers; the window
-// holds the others' controls (public, named as the user-facing design names them, objectName likewise), the
-// editor's state between operations (the grids are the dictionary model) and their handlers. Whole-set
-// operations run over the dictionary pages. Handlers are split by page:
+// code page box, PageControl with Undo and Redo), the services the pages share and its pages.
+// UtilsPage, KeysPage, ExtFieldsPage and DataPage (Pages.h) are classes of their own that own
+// their controls and handlers; the Files and Fields pages are still the window's (their
+// controls public, named as the user-facing design names them, objectName likewise; their
+// handlers its slots). Whole-set operations (New DDFs, Open DDFs, Build DDFs, the quit
+// question, code page changes, the edit history) run over the dictionary pages: Files and
+// Fields, then the registered ones (DictionaryPage). The files:
 //   DDFUnit.cpp        the frame, the browser, start-up/shut-down, the whole-set buttons and
 //                      the services the pages share
-//   UtilsPage.cpp      Utils page layout and connections, class UtilsPage
 //   FilesPage.cpp      Files page (FILE.DDF), Add and Create
-//   FieldsPage.cpp     Fields page (FIELD.DDF)
-//   KeysPage.cpp       Keys page (INDEX.DDF), class KeysPage
-//   ExtFieldsPage.cpp  ExtFields page (FIELDEXT.DDF), class ExtFieldsPage
-//   RecordScanner.cpp  Utils page: Pascal record scanner
-//   TypeMapping.cpp    Utils page: type mapping and "Quillan.rec"
-//   RecordImport.cpp   Fields page: "Add Record"
-//   Aliases.cpp        Utils page: database alias registry
-// Each page file holds its page's layout (build*Page), connections (wire*Page) and handlers;
-// the grid rules the four dictionary pages share are in DictionaryGrid.h. Every signal reaches
+//   FieldsPage.cpp     Fields page (FIELD.DDF); RecordImport.cpp its "Add Record"
+//   UndoRedo.cpp       the edit history's steps; RestoreBackup.cpp "Restore backup…"
+//   UtilsPage.h, KeysPage.h, ExtFieldsPage.h, DataPage.h   the pages of their own
+// The grid rules the four dictionary pages share are in DictionaryGrid.h. Every signal reaches
 // its handler through guarded(), which shows an escaping exception as the application's
 // default handler does.
 #include "AddComp.h"
@@ -518,7 +514,8 @@ public:
         const std::string fileName = page.fileName.toStdString();
         if (!page.loaded()) {
             if (mCollectingWrites)
-                reporting.report().fileLeftAsItWas(fileName, "its page holds no dictionary (use New or Open first)");
+                reporting.report().fileLeftAsItWas(fileName,
+                                                   "its page holds no dictionary (use New or Open first)");
             reporting.finish();
             return;
         }

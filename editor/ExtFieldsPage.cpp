@@ -205,7 +205,8 @@ void ExtFieldsPage::OpenFieldExtDDFClick()
     const OpenResult opened = mPage->open([&](std::span<const uint8_t> bytes, RowIds& ids) {
         const dict::FieldExtRecord record = dict::FieldExtRecord::decode(bytes);
         ids = {record.file, record.id};
-        return QStringList{index.tableName(record.file), index.fieldName(record.id), QString::number(record.dataType)};
+        return QStringList{index.tableName(record.file), index.fieldName(record.id),
+                           QString::number(record.dataType)};
     });
     if (opened.status != btr::StatusSuccess) {
         mPage->layout = dict::FileLayout::Own;
@@ -282,11 +283,7 @@ void ExtFieldsPage::addRows(std::vector<QStringList> rows)
 
 void ExtFieldsPage::onRowsChanged(const std::function<void()>& changed)
 {
-    QAbstractItemModel* m = ExtGrid->model();
-    connect(m, &QAbstractItemModel::dataChanged, this, changed);
-    connect(m, &QAbstractItemModel::rowsInserted, this, changed);
-    connect(m, &QAbstractItemModel::rowsRemoved, this, changed);
-    connect(m, &QAbstractItemModel::modelReset, this, changed);
+    layout::onRowsChanged(ExtGrid, this, changed);
 }
 
 // ---- DictionaryPage ----
@@ -312,21 +309,6 @@ void ExtFieldsPage::startNewSet()
     RefreshExtRow();
 }
 
-std::vector<int> ExtFieldsPage::nameColumns() const
-{
-    return {kExtFile, kExtField};
-}
-
-int ExtFieldsPage::nameColumn() const
-{
-    return kExtField;
-}
-
-QString ExtFieldsPage::rowName() const
-{
-    return TMain::quotedName(ExtGrid, kExtField);
-}
-
 // ---- Layout and wiring ----
 
 using layout::comboBox;
@@ -334,7 +316,9 @@ using layout::names;
 using layout::place;
 using layout::placeLabel;
 
-ExtFieldsPage::ExtFieldsPage(TMain& window) : DictionaryPage(window, "TabFieldExts", "ExtFields")
+ExtFieldsPage::ExtFieldsPage(TMain& window)
+    : DictionaryPage(window, "TabFieldExts", "ExtFields", "Extended Type of Field", {kExtFile, kExtField},
+                     kExtField)
 {
     QWidget* p = this;
     MAKE(ExtGrid, place(new TVarGrid(3, p), 0, 8, 265, 353));

@@ -71,13 +71,8 @@ public:
     void startNewSet() override;
     void showFileInDirectory(bool present) override { OpenFieldExtDDF->setEnabled(present); }
     QComboBox* filterBox() const override { return ExtFileFilter; }
-    std::vector<int> nameColumns() const override;
-    QString rowThing() const override { return QStringLiteral("Extended Type of Field"); }
-    int nameColumn() const override;
 
 private:
-    // The row's own name, quoted, for a step's name.
-    QString rowName() const;
     // The record array behind Open and Build, slot n = record n + 1 of FIELDEXT.DDF.
     dict::RecordArray mExtTableArray = dict::makeExtTableArray();
     // The ids of ChooseExtField's items, item i's in [i].

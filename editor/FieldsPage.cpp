@@ -361,11 +361,7 @@ std::vector<QStringList> TMain::fieldRowsOf(qint32 tableId) const
 
 void TMain::onFieldRowsChanged(const std::function<void()>& changed)
 {
-    QAbstractItemModel* m = FieldGrid->model();
-    connect(m, &QAbstractItemModel::dataChanged, this, changed);
-    connect(m, &QAbstractItemModel::rowsInserted, this, changed);
-    connect(m, &QAbstractItemModel::rowsRemoved, this, changed);
-    connect(m, &QAbstractItemModel::modelReset, this, changed);
+    layout::onRowsChanged(FieldGrid, this, changed);
 }
 
 void TMain::draftFields(qint32 tableId, const QString& tableName,

@@ -402,21 +402,6 @@ void KeysPage::openWithoutFile()
     RefreshKeyRow();
 }
 
-std::vector<int> KeysPage::nameColumns() const
-{
-    return {kKeyFile, kKeyField};
-}
-
-int KeysPage::nameColumn() const
-{
-    return kKeyFile;
-}
-
-QString KeysPage::rowName() const
-{
-    return TMain::quotedName(KeyGrid, kKeyFile);
-}
-
 // ---- Layout and wiring ----
 
 using layout::comboBox;
@@ -424,7 +409,8 @@ using layout::flagBox;
 using layout::place;
 using layout::placeLabel;
 
-KeysPage::KeysPage(TMain& window) : DictionaryPage(window, "TabKeys", "Keys")
+KeysPage::KeysPage(TMain& window)
+    : DictionaryPage(window, "TabKeys", "Keys", "Key of Table", {kKeyFile, kKeyField}, kKeyFile)
 {
     QWidget* p = this;
     MAKE(KeyGrid, place(new TVarGrid(5, p), 0, 0, 425, 161));

@@ -78,12 +78,8 @@ public:
     bool fileMayBeMissing() const override { return true; }
     void startNewSet() override { ClearKeysDDFClick(); }
     QComboBox* filterBox() const override { return IndexFilter; }
-    std::vector<int> nameColumns() const override;
-    QString rowThing() const override { return QStringLiteral("Key of Table"); }
-    int nameColumn() const override;
 
 private:
-    QString rowName() const;
     void markKeyGridLoaded();
     // The Field list and the flag boxes follow the current row.
     void showKeyRowControls();

@@ -13,6 +13,15 @@ void showFilterCaption(QLabel* label, const QString& caption, bool namesNoTable)
     label->adjustSize();
 }
 
+void onRowsChanged(TVarGrid* grid, QObject* context, const std::function<void()>& changed)
+{
+    QAbstractItemModel* m = grid->model();
+    QObject::connect(m, &QAbstractItemModel::dataChanged, context, changed);
+    QObject::connect(m, &QAbstractItemModel::rowsInserted, context, changed);
+    QObject::connect(m, &QAbstractItemModel::rowsRemoved, context, changed);
+    QObject::connect(m, &QAbstractItemModel::modelReset, context, changed);
+}
+
 QLabel* placeLabel(QLabel* label, int x, int y, bool bold)
 {
     if (bold) {

@@ -35,6 +35,8 @@ template <std::size_t N> QStringList names(const std::array<std::string_view, N>
 }
 
 QLabel* placeLabel(QLabel* label, int x, int y, bool bold = false);
+// Runs `changed` (in `context`) after every change of the grid's rows.
+void onRowsChanged(TVarGrid* grid, QObject* context, const std::function<void()>& changed);
 // A filter's caption, with a word when the text typed names no table (every row is then shown).
 void showFilterCaption(QLabel* label, const QString& caption, bool namesNoTable);
 

@@ -39,11 +39,19 @@ protected:
 // need of it. The page made its grid::Page (page()) with its grid.
 class DictionaryPage : public WindowPage {
 public:
-    DictionaryPage(TMain& window, const char* objectName, const char* caption);
+    DictionaryPage(TMain& window, const char* objectName, const char* caption, const char* rowThing,
+                   std::vector<int> nameColumns, int nameColumn);
     ~DictionaryPage() override;
 
     // "Files", "Fields", ...: the page as messages name it.
     const QString caption;
+    // What a row of the grid is called in a step's name ("Field"), and its name's column.
+    const QString rowThing;
+    const int nameColumn;
+    // The columns that hold stored names (a code page change reads them again).
+    const std::vector<int> nameColumns;
+    // The name of the grid's current row, quoted, for a step's name; empty on the entry row.
+    QString rowName() const;
     grid::Page& page() const { return *mPage; }
 
     // The rules that follow the current row (the entry rule, the lists beside the grid).
@@ -60,12 +68,8 @@ public:
     virtual void startNewSet() = 0;
     // The directory was read again: `present` tells whether it holds the page's file.
     virtual void showFileInDirectory(bool present) { (void)present; }
-    // The page's filter box (nullptr when it has none) and the columns that hold stored names.
+    // The page's filter box; nullptr when it has none.
     virtual QComboBox* filterBox() const { return nullptr; }
-    virtual std::vector<int> nameColumns() const = 0;
-    // What a row of the grid is called in a step's name ("Field"), and its name's column.
-    virtual QString rowThing() const = 0;
-    virtual int nameColumn() const = 0;
 
 protected:
     std::unique_ptr<grid::Page> mPage;

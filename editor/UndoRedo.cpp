@@ -48,7 +48,7 @@ TMain::ActionStep TMain::typingStep(const grid::Page* page, const QString& thing
 
 void TMain::runTyping(const DictionaryPage& page, const std::function<void()>& run)
 {
-    runStep(typingStep(&page.page(), page.rowThing(), page.nameColumn()), run);
+    runStep(typingStep(&page.page(), page.rowThing, page.nameColumn), run);
 }
 
 void TMain::nameStep(const QString& caption)
