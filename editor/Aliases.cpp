@@ -1,6 +1,8 @@
 // Utils page: the database alias registry. An alias is a subkey of the aliases key named by the
 // alias, holding "Description" (the name again) and "PhysicalName" (the directory). The
 // registry key stays open from start-up until the window is destroyed.
+#include "UtilsPage.h"
+
 #include "DDFUnit.h"
 
 #include <QDir>
@@ -13,7 +15,7 @@ const QString kPhysicalName = QStringLiteral("PhysicalName");
 
 } // namespace
 
-void TMain::LoadAliases()
+void UtilsPage::LoadAliases()
 {
     mRegistry = platform::Registry::create();
     mRegistry->openKey(platform::RegistryRoot::LocalMachine, kAliasesKey, true);
@@ -21,21 +23,21 @@ void TMain::LoadAliases()
     UpdateAliasButtons();
 }
 
-void TMain::RegistryBaseClick()
+void UtilsPage::RegistryBaseClick()
 {
     const QString name = InsertBase->text();
     if (name.isEmpty() || name == QLatin1String(" "))
         return;
     if (name.contains(QLatin1Char('\\'))) {
         // The registry would take it for a path of nested keys.
-        showMessage(QStringLiteral("An alias name cannot hold a backslash (\\)."));
+        TMain::showMessage(QStringLiteral("An alias name cannot hold a backslash (\\)."));
         return;
     }
     // Only a directory holding a dictionary set is registered; checking before the subkey is
     // created keeps an alias without a path out of the registry.
-    if (!mRegistry || !OpenFile->isEnabled())
+    if (!mRegistry || !w.OpenFile->isEnabled())
         return;
-    const QString path = QDir::toNativeSeparators(DirectoryListBox->directory());
+    const QString path = QDir::toNativeSeparators(w.DirectoryListBox->directory());
     if (!mRegistry->hasOpenKey())
         mRegistry->openKey(platform::RegistryRoot::LocalMachine, kAliasesKey, true);
     // Alias names are one key whatever their letter case: registering "ORDERS DB" would replace
@@ -44,7 +46,7 @@ void TMain::RegistryBaseClick()
         if (existing == name || existing.compare(name, Qt::CaseInsensitive) != 0)
             continue;
         const QString folder = mRegistry->readString(existing, kPhysicalName, QString());
-        if (!askQuestion(
+        if (!TMain::askQuestion(
                 QStringLiteral("The alias \"%1\" (%2) is registered already; \"%3\" differs from it only "
                                "in letter case and would replace it. Replace it with \"%3\" (%4)?")
                     .arg(existing, folder, name, path)))
@@ -61,7 +63,7 @@ void TMain::RegistryBaseClick()
     UpdateAliasButtons();
 }
 
-void TMain::UnregistryBaseClick()
+void UtilsPage::UnregistryBaseClick()
 {
     const QString alias = selectedAlias();
     if (alias.isEmpty() || !mRegistry)
@@ -71,7 +73,7 @@ void TMain::UnregistryBaseClick()
     UpdateAliasButtons();
 }
 
-void TMain::UseRegistryPathClick()
+void UtilsPage::UseRegistryPathClick()
 {
     const QString alias = selectedAlias();
     if (alias.isEmpty() || !mRegistry)
@@ -81,28 +83,28 @@ void TMain::UseRegistryPathClick()
         UpdateAliasButtons();
         return;
     }
-    const QString here = DirectoryListBox->directory();
-    changeDirectory(mRegistry->readString(alias, kPhysicalName, here));
+    const QString here = w.DirectoryListBox->directory();
+    w.changeDirectory(mRegistry->readString(alias, kPhysicalName, here));
 }
 
-void TMain::BaseListKeyUp(int)
+void UtilsPage::BaseListKeyUp(int)
 {
     UpdateAliasButtons();
 }
 
-void TMain::BaseListMouseUp()
+void UtilsPage::BaseListMouseUp()
 {
     UpdateAliasButtons();
 }
 
-void TMain::UpdateAliasButtons()
+void UtilsPage::UpdateAliasButtons()
 {
     const bool selected = !selectedAlias().isEmpty();
     UnregistryBase->setEnabled(selected);
     UseRegistryPath->setEnabled(selected);
 }
 
-void TMain::fillAliasList()
+void UtilsPage::fillAliasList()
 {
     BaseList->clear();
     if (!mRegistry)
@@ -114,11 +116,11 @@ void TMain::fillAliasList()
     } else if (!mAliasProblemShown) {
         // Said once; the list stays empty until the file can be read again.
         mAliasProblemShown = true;
-        showMessage(problem);
+        TMain::showMessage(problem);
     }
 }
 
-QString TMain::selectedAlias() const
+QString UtilsPage::selectedAlias() const
 {
     const QListWidgetItem* item = BaseList->currentItem();
     return item && item->isSelected() ? item->text() : QString();

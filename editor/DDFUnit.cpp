@@ -1,5 +1,7 @@
 #include "DDFUnit.h"
 
+#include "ExtFieldsPage.h"
+
 #include "PageLayout.h"
 
 #include "Binding.h"
@@ -83,30 +85,22 @@ TMain::TMain(QWidget* parent) : QWidget(parent)
     setMinimumSize(kDesignedWidth, kDesignedHeight);
     resize(kDesignedWidth, kDesignedHeight);
 
-    mTypeMappingPath = QDir::current().absoluteFilePath(QStringLiteral("Quillan.rec"));
-
     buildBrowser();
-    buildUtilsPage();
     buildFilesPage();
     buildFieldsPage();
-    buildKeysPage();
-    buildExtFieldsPage();
-    buildDataPage();
     makePages();
-    PageControl->setCurrentWidget(TabOptions);
+    PageControl->setCurrentWidget(mUtils);
     HandlerWiring wiring(this);
     wireBrowser(wiring);
     buildRestoreBackup(wiring);
-    wireUtilsPage(wiring);
     wireFilesPage(wiring);
     wireFieldsPage(wiring);
-    wireKeysPage(wiring);
-    wireExtFieldsPage(wiring);
-    wireDataPage(wiring);
+    for (WindowPage* page : mPages)
+        page->wire();
     buildUndoRedo(wiring);
     anchorControls();
-    for (TVarGrid* grid : {FileGrid, FieldGrid, KeyGrid, ExtGrid})
-        watchGridWidths(grid);
+    for (const grid::Page* page : gridPages())
+        watchGridWidths(page->grid);
     showDirectory(QDir::currentPath());
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -127,8 +121,11 @@ TMain::~TMain()
         disconnect(designed.first->model(), nullptr, this, nullptr);
     // The children go after this part of the window: a signal one sends meanwhile (a line edit
     // losing the focus as the window closes) must not reach a handler of a window that is gone.
-    for (QObject* child : findChildren<QObject*>())
+    for (QObject* child : findChildren<QObject*>()) {
         child->disconnect(this);
+        for (WindowPage* page : mPages)
+            child->disconnect(page);
+    }
     try {
         FormDestroy();
     } catch (...) {
@@ -173,18 +170,16 @@ void TMain::buildBrowser()
     OpenFile->setEnabled(false);
 
     MAKE(PageControl, place(new QTabWidget(this), 181, 0, 432, 396));
-    MAKE(TabOptions, new QWidget);
     MAKE(TabFiles, new QWidget);
     MAKE(TabFields, new QWidget);
-    MAKE(TabKeys, new QWidget);
-    MAKE(TabFieldExts, new QWidget);
-    MAKE(TabData, new QWidget);
-    PageControl->addTab(TabOptions, QStringLiteral("Utils"));
+    PageControl->addTab(mUtils = new UtilsPage(*this), QStringLiteral("Utils"));
+    mPages.push_back(mUtils);
     PageControl->addTab(TabFiles, QStringLiteral("Files"));
     PageControl->addTab(TabFields, QStringLiteral("Fields"));
-    PageControl->addTab(TabKeys, QStringLiteral("Keys"));
-    PageControl->addTab(TabFieldExts, QStringLiteral("ExtFields"));
-    PageControl->addTab(TabData, QStringLiteral("Data"));
+    registerPage(mKeys = new KeysPage(*this), QStringLiteral("Keys"));
+    registerPage(mExtFields = new ExtFieldsPage(*this), QStringLiteral("ExtFields"));
+    PageControl->addTab(mData = new DataPage(*this), QStringLiteral("Data"));
+    mPages.push_back(mData);
 }
 
 void TMain::wireBrowser(HandlerWiring& wire)
@@ -217,10 +212,65 @@ bool TMain::eventFilter(QObject* watched, QEvent* event)
 
 void TMain::makePages()
 {
-    mFilesPage = std::make_unique<grid::Page>(dict::DictFile::File, FileGrid, mFileTableArray, mHiddenFileRows);
-    mFieldsPage = std::make_unique<grid::Page>(dict::DictFile::Field, FieldGrid, mFieldTableArray, HiddenFieldRows);
-    mKeysPage = std::make_unique<grid::Page>(dict::DictFile::Index, KeyGrid, mIndexTableArray, HiddenKeyRows);
-    mExtPage = std::make_unique<grid::Page>(dict::DictFile::FieldExt, ExtGrid, mExtTableArray, HiddenExtRows);
+    mFilesPage =
+        std::make_unique<grid::Page>(dict::DictFile::File, FileGrid, mFileTableArray, mHiddenFileRows);
+    mFieldsPage =
+        std::make_unique<grid::Page>(dict::DictFile::Field, FieldGrid, mFieldTableArray, HiddenFieldRows);
+}
+
+void TMain::registerPage(DictionaryPage* page, const QString& tab)
+{
+    PageControl->addTab(page, tab);
+    mPages.push_back(page);
+    mDictionaryPages.push_back(page);
+}
+
+std::vector<grid::Page*> TMain::gridPages() const
+{
+    std::vector<grid::Page*> pages{mFilesPage.get(), mFieldsPage.get()};
+    for (const DictionaryPage* page : mDictionaryPages)
+        pages.push_back(&page->page());
+    return pages;
+}
+
+void TMain::refreshTablesAndFields()
+{
+    FileGrid->setRow(1);
+    RefreshFileRow();
+    FieldGrid->setRow(1);
+    RefreshFieldRow();
+}
+
+bool TMain::fieldsLoaded() const
+{
+    return mFieldsPage->loaded();
+}
+
+QStringList TMain::tableNames() const
+{
+    QStringList names;
+    for (int i = 1; i < FileGrid->RowCount(); ++i) {
+        const QString& name = FileGrid->rowCells(i)[grid::kFileName];
+        if (!name.isEmpty() && name != QLatin1String(" "))
+            names << name;
+    }
+    return names;
+}
+
+bool TMain::hasTable(const QString& name, grid::LetterCase letterCase) const
+{
+    return (letterCase == grid::LetterCase::Kept
+                ? grid::findRowExact(FileGrid, grid::kFileName, name)
+                : grid::findRowIgnoringCase(FileGrid, grid::kFileName, name)) >= 1;
+}
+
+TMain::TableIds TMain::tableIds() const
+{
+    return [files = grid::RowIndex::ignoringCase(FileGrid, grid::kFileName),
+            grid = FileGrid](const QString& name) {
+        const int row = files.row(name);
+        return row >= 0 ? grid::numberOrZero(grid->Cells(grid::kFileId, row)) : 0;
+    };
 }
 
 void TMain::followReferenceRow(grid::Page& page, int row, QComboBox* list, std::vector<qint32>& listIds)
@@ -233,7 +283,8 @@ void TMain::followReferenceRow(grid::Page& page, int row, QComboBox* list, std::
     std::vector<qint32> tables;
     if (kept.owner != RowIds::kNone)
         tables.push_back(kept.owner);
-    if (const auto named = grid::DictionaryIndex(*mFilesPage, *mFieldsPage, &noTables).tableId(cells[grid::kKeyFile]))
+    if (const auto named =
+            grid::DictionaryIndex(*mFilesPage, *mFieldsPage, &noTables).tableId(cells[grid::kKeyFile]))
         tables.push_back(*named);
     const grid::DictionaryIndex index(*mFilesPage, *mFieldsPage, &tables, kept.item);
     const auto ref = index.resolve(cells[grid::kKeyFile], cells[grid::kKeyField], kept);
@@ -281,10 +332,11 @@ void TMain::renameReferences(qint32 table, std::optional<qint32> field, const QS
     static_assert(int(grid::kKeyFile) == int(grid::kExtFile) && int(grid::kKeyField) == int(grid::kExtField));
     const int col = field ? grid::kKeyField : grid::kKeyFile;
     const auto refers = [&](RowIds ids) { return ids.owner == table && (!field || ids.item == *field); };
-    for (grid::Page* page : {mKeysPage.get(), mExtPage.get()}) {
+    for (grid::Page* page : {&mKeys->page(), &mExtFields->page()}) {
         TVarGrid* g = page->grid;
         for (int row = 1; row < g->RowCount(); ++row)
-            if (refers(g->rowIds(row)) && !grid::sameName(g->rowCells(row)[col], name, grid::LetterCase::Kept))
+            if (refers(g->rowIds(row)) &&
+                !grid::sameName(g->rowCells(row)[col], name, grid::LetterCase::Kept))
                 g->setCells(col, row, name);
         for (std::size_t i = 0; i < page->hiddenIds.size() && i < std::size_t(page->hidden.size()); ++i) {
             if (!refers(page->hiddenIds[i]))
@@ -462,8 +514,10 @@ void TMain::showDirectory(const QString& directory)
 
 bool TMain::pagesHoldDictionary() const
 {
-    return mFilesPage &&
-           (mFilesPage->loaded() || mFieldsPage->loaded() || mKeysPage->loaded() || mExtPage->loaded());
+    if (!mFilesPage)
+        return false;
+    const std::vector<grid::Page*> pages = gridPages();
+    return std::any_of(pages.begin(), pages.end(), [](const grid::Page* page) { return page->loaded(); });
 }
 
 void TMain::showPagesFolder()
@@ -527,19 +581,27 @@ void TMain::useCodePage(const dict::CodePage& page)
     QStringList none;
     grid::recodeColumns(FileGrid, {grid::kFileName, grid::kFileLoc}, none, old, page);
     grid::recodeColumns(FieldGrid, {grid::kFieldName}, HiddenFieldRows, old, page);
-    grid::recodeColumns(KeyGrid, {grid::kKeyFile, grid::kKeyField}, HiddenKeyRows, old, page);
-    grid::recodeColumns(ExtGrid, {grid::kExtFile, grid::kExtField}, HiddenExtRows, old, page);
-    for (QComboBox* filter : {FileFilter, IndexFilter, ExtFileFilter}) {
+    std::vector<QComboBox*> filters{FileFilter};
+    std::vector<grid::Page*> filtered{mFieldsPage.get()};
+    for (DictionaryPage* registered : mDictionaryPages) {
+        grid::recodeColumns(registered->page().grid, registered->nameColumns, registered->page().hidden, old,
+                            page);
+        if (QComboBox* box = registered->filterBox()) {
+            filters.push_back(box);
+            filtered.push_back(&registered->page());
+        }
+    }
+    for (QComboBox* filter : filters) {
         std::string bytes;
         if (old.encode(filter->currentText().toStdString(), bytes)) {
             const QSignalBlocker quiet(filter);
             filter->setEditText(QString::fromStdString(page.decode(bytes)));
         }
     }
-    for (grid::Page* filtered : {mFieldsPage.get(), mKeysPage.get(), mExtPage.get()}) {
+    for (grid::Page* withFilter : filtered) {
         std::string bytes;
-        if (old.encode(filtered->filter.toStdString(), bytes))
-            filtered->filter = QString::fromStdString(page.decode(bytes));
+        if (old.encode(withFilter->filter.toStdString(), bytes))
+            withFilter->filter = QString::fromStdString(page.decode(bytes));
     }
     CodePageComboBox->setToolTip(QString());
     if (FileGrid->RowCount() > 1)
@@ -595,7 +657,7 @@ void TMain::SuggestCodePage()
 
 void TMain::FormCreate()
 {
-    for (TVarGrid* grid : {FileGrid, FieldGrid, KeyGrid, RecordGrid})
+    for (TVarGrid* grid : {FileGrid, FieldGrid})
         grid->setRowCount(2);
     const auto titles = [](TVarGrid* grid, std::span<const std::string_view> names) {
         for (std::size_t col = 0; col < names.size(); ++col)
@@ -603,27 +665,22 @@ void TMain::FormCreate()
     };
     titles(FileGrid, dict::fieldNames(dict::DictFile::File));
     titles(FieldGrid, dict::fieldNames(dict::DictFile::Field));
-    titles(KeyGrid, dict::fieldNames(dict::DictFile::Index));
-    constexpr std::string_view kRecordColumns[] = {"Field",  "Pascal type", "Btrieve type",
-                                                   "Offset", "Size",        "Variant"};
-    titles(RecordGrid, kRecordColumns);
-    titles(ExtGrid, dict::fieldNames(dict::DictFile::FieldExt));
+    for (DictionaryPage* page : mDictionaryPages)
+        titles(page->page().grid, dict::fieldNames(page->page().file));
 
     FileStatList.clear();
     HiddenFieldRows.clear();
-    HiddenKeyRows.clear();
-    HiddenExtRows.clear();
-    TypeMapping.clear();
+    for (DictionaryPage* page : mDictionaryPages)
+        page->page().hidden.clear();
 
-    LoadTypeMapping();
+    mUtils->start();
     CheckDictionaryFiles();
-    LoadAliases();
+    mUtils->LoadAliases();
 }
 
 void TMain::FormDestroy()
 {
-    SaveTypeMapping();
-    mRegistry.reset();
+    mUtils->finish();
 }
 
 // ---- Main window handlers ----
@@ -632,10 +689,10 @@ void TMain::PageControlChange()
 {
     RefreshFileRow();
     RefreshFieldRow();
-    RefreshKeyRow();
-    RefreshExtRow();
-    if (PageControl->currentWidget() == TabData)
-        ShowDataPage();
+    for (DictionaryPage* page : mDictionaryPages)
+        page->refreshRow();
+    if (PageControl->currentWidget() == mData)
+        mData->ShowDataPage();
 }
 
 // The four files are read before any page changes: the pages take the set only when FILE.DDF
@@ -649,9 +706,9 @@ void TMain::OpenFileClick()
             QStringLiteral("opening the dictionary of %1").arg(QDir::toNativeSeparators(currentDirectory()))))
         return;
     HourGlass wait;
-    grid::Page* const pages[] = {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()};
+    const std::vector<grid::Page*> pages = gridPages();
     struct DropReads {
-        grid::Page* const (&pages)[4];
+        const std::vector<grid::Page*>& pages;
         ~DropReads()
         {
             for (grid::Page* page : pages)
@@ -661,7 +718,9 @@ void TMain::OpenFileClick()
     QStringList problems;
     for (grid::Page* page : pages) {
         grid::FileRead read = page->read();
-        const bool mayBeMissing = page == mKeysPage.get() || page == mExtPage.get();
+        const bool mayBeMissing = std::any_of(mDictionaryPages.begin(), mDictionaryPages.end(), [&](auto* p) {
+            return &p->page() == page && p->fileMayBeMissing();
+        });
         if (!read.complete() && !(mayBeMissing && read.status == btr::StatusFileNotFound))
             problems << read.problem(page->fileName);
         page->pending = std::move(read);
@@ -672,26 +731,16 @@ void TMain::OpenFileClick()
         return;
     }
     showCodePageOf(currentDirectory());
-    const bool noKeys = mKeysPage->pending->status == btr::StatusFileNotFound;
-    const bool noExtendedTypes = mExtPage->pending->status == btr::StatusFileNotFound;
+    std::vector<bool> missing;
+    for (const DictionaryPage* page : mDictionaryPages)
+        missing.push_back(page->page().pending->status == btr::StatusFileNotFound);
     OpenFileDDFClick();
     OpenFieldDDFClick();
-    if (noKeys) {
-        mKeysPage->show({});
-        mKeysPage->layout = dict::FileLayout::Own;
-        markKeyGridLoaded();
-        RefreshKeyRow();
-    } else {
-        OpenKeysDDFClick();
-    }
-    if (noExtendedTypes) {
-        mExtPage->show({});
-        mExtPage->layout = dict::FileLayout::Own; // no FIELDEXT.DDF made for no rows
-        mExtPage->markLoaded();
-        BuildFieldExtDDF->setEnabled(true);
-        RefreshExtRow();
-    } else {
-        OpenFieldExtDDFClick();
+    for (std::size_t i = 0; i < mDictionaryPages.size(); ++i) {
+        if (missing[i])
+            mDictionaryPages[i]->openWithoutFile();
+        else
+            mDictionaryPages[i]->open();
     }
     mNewSetStarted = false;
     keepSetAsBuilt();
@@ -708,21 +757,14 @@ void TMain::ClearFileClick()
     showCodePageOf(currentDirectory());
     ClearFileDDFClick();
     ClearFieldDDFClick();
-    ClearKeysDDFClick();
-    // The new set has no extended types: the ExtFields page starts empty and holds it.
-    if (FieldGrid->Tag != 0) {
-        mExtPage->show({});
-        mExtPage->layout = dict::FileLayout::Standard;
-        mExtPage->markLoaded();
-        BuildFieldExtDDF->setEnabled(true);
-    }
-    RefreshExtRow();
+    for (DictionaryPage* page : mDictionaryPages)
+        page->startNewSet();
     keepSetAsBuilt();
 }
 
 void TMain::keepSetAsBuilt()
 {
-    for (grid::Page* page : {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()})
+    for (grid::Page* page : gridPages())
         page->keepAsBuilt();
     mPagesFolder = QDir::currentPath();
     showPagesFolder();
@@ -732,7 +774,7 @@ void TMain::keepSetAsBuilt()
 
 grid::Page& TMain::pageOf(dict::DictFile file)
 {
-    for (grid::Page* page : {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()})
+    for (grid::Page* page : gridPages())
         if (page->file == file)
             return *page;
     return *mFilesPage;
@@ -741,13 +783,13 @@ grid::Page& TMain::pageOf(dict::DictFile file)
 QStringList TMain::unbuiltPages() const
 {
     QStringList names;
-    const std::pair<const grid::Page*, const char*> pages[] = {{mFilesPage.get(), "Files"},
-                                                               {mFieldsPage.get(), "Fields"},
-                                                               {mKeysPage.get(), "Keys"},
-                                                               {mExtPage.get(), "ExtFields"}};
+    std::vector<std::pair<const grid::Page*, QString>> pages{{mFilesPage.get(), QStringLiteral("Files")},
+                                                             {mFieldsPage.get(), QStringLiteral("Fields")}};
+    for (const DictionaryPage* page : mDictionaryPages)
+        pages.emplace_back(&page->page(), page->caption);
     for (const auto& [page, name] : pages)
         if (page->hasUnbuiltEdits())
-            names << QLatin1String(name);
+            names << name;
     return names;
 }
 
@@ -836,12 +878,10 @@ void TMain::anchorControls()
     mAnchors.clear();
     mAnchors.push_back({PageControl, PageControl->geometry(), true, true, false, false});
     mAnchors.push_back({FileListBox, FileListBox->geometry(), false, true, false, false});
-    anchorPage(TabOptions, RecordGrid, {FindRecord});
     anchorPage(TabFiles, FileGrid);
     anchorPage(TabFields, FieldGrid);
-    anchorPage(TabKeys, KeyGrid);
-    anchorPage(TabFieldExts, ExtGrid);
-    anchorPage(TabData, DataGrid);
+    for (WindowPage* page : mPages)
+        anchorPage(page, page->growing(), page->tall());
 }
 
 void TMain::resizeEvent(QResizeEvent* event)
@@ -943,8 +983,10 @@ void TMain::fitGridColumns()
 
 void TMain::showFilters()
 {
-    const std::pair<QComboBox*, const grid::Page*> filters[] = {
-        {FileFilter, mFieldsPage.get()}, {IndexFilter, mKeysPage.get()}, {ExtFileFilter, mExtPage.get()}};
+    std::vector<std::pair<QComboBox*, const grid::Page*>> filters{{FileFilter, mFieldsPage.get()}};
+    for (const DictionaryPage* page : mDictionaryPages)
+        if (QComboBox* box = page->filterBox())
+            filters.emplace_back(box, &page->page());
     for (const auto& [box, page] : filters) {
         const QString text = grid::nameKey(page->filter, grid::LetterCase::Kept);
         if (box->currentText() != text) {
@@ -980,8 +1022,8 @@ void TMain::BuildFileClick()
     mBadCells.clear();
     BuildFileDDFClick();
     BuildFieldDDFClick();
-    BuildKeysDDFClick();
-    BuildFieldExtDDFClick();
+    for (DictionaryPage* page : mDictionaryPages)
+        page->build();
     // A cell any page cannot store leaves the whole set as it was; one message names them all.
     if (!mBadCells.empty())
         throw EditorError(mBadCells.text());
@@ -1055,8 +1097,9 @@ void TMain::CheckDictionaryFiles()
     const bool dictionary = hasFile(files, grid::dictionaryFileName(dict::DictFile::File));
     OpenFile->setEnabled(dictionary);
     OpenFileDDF->setEnabled(dictionary);
-    RegistryBase->setEnabled(dictionary);
-    OpenFieldExtDDF->setEnabled(hasFile(files, grid::dictionaryFileName(dict::DictFile::FieldExt)));
+    mUtils->showDictionaryInDirectory(dictionary);
+    for (DictionaryPage* page : mDictionaryPages)
+        page->showFileInDirectory(hasFile(files, page->page().fileName));
 }
 
 void TMain::SelectListedFile()
@@ -1083,7 +1126,7 @@ void TMain::SelectListedFile()
     }
     LSizeFile->setText(QString::number(file.size()));
     file.close();
-    Search->setEnabled(true);
+    mUtils->fileSelected();
     AddFile->setEnabled(true);
 }
 

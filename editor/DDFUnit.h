@@ -1,32 +1,36 @@
 #pragma once
-// TMain: the program's one window. It owns every control (public, named as the user-facing
-// design names them, objectName likewise), the editor's state between operations (the grids are
-// the dictionary model) and every event handler. Handlers are split by page:
+// TMain: the program's one window. It owns the frame (the browser, the whole-set buttons, the
+// code page box, PageControl with Undo and Redo), the services the pages share and its pages.
+// UtilsPage, KeysPage, ExtFieldsPage and DataPage (Pages.h) are classes of their own that own
+// their controls and handlers; the Files and Fields pages are still the window's (their
+// controls public, named as the user-facing design names them, objectName likewise; their
+// handlers its slots). Whole-set operations (New DDFs, Open DDFs, Build DDFs, the quit
+// question, code page changes, the edit history) run over the dictionary pages: Files and
+// Fields, then the registered ones (DictionaryPage). The files:
 //   DDFUnit.cpp        the frame, the browser, start-up/shut-down, the whole-set buttons and
 //                      the services the pages share
-//   UtilsPage.cpp      Utils page layout and connections
 //   FilesPage.cpp      Files page (FILE.DDF), Add and Create
-//   FieldsPage.cpp     Fields page (FIELD.DDF)
-//   KeysPage.cpp       Keys page (INDEX.DDF)
-//   ExtFieldsPage.cpp  ExtFields page (FIELDEXT.DDF)
-//   RecordScanner.cpp  Utils page: Pascal record scanner
-//   TypeMapping.cpp    Utils page: type mapping and "Quillan.rec"
-//   RecordImport.cpp   Fields page: "Add Record"
-//   Aliases.cpp        Utils page: database alias registry
-// Each page file holds its page's layout (build*Page), connections (wire*Page) and handlers;
-// the grid rules the four dictionary pages share are in DictionaryGrid.h. Every signal reaches
+//   FieldsPage.cpp     Fields page (FIELD.DDF); RecordImport.cpp its "Add Record"
+//   UndoRedo.cpp       the edit history's steps; RestoreBackup.cpp "Restore backup…"
+//   UtilsPage.h, KeysPage.h, ExtFieldsPage.h, DataPage.h   the pages of their own
+// The grid rules the four dictionary pages share are in DictionaryGrid.h. Every signal reaches
 // its handler through guarded(), which shows an escaping exception as the application's
 // default handler does.
 #include "AddComp.h"
 #include "BuildReport.h"
+#include "DataPage.h"
 #include "DictionaryGrid.h"
 #include "EditHistory.h"
+#include "ExtFieldsPage.h"
 #include "FileBrowser.h"
 #include "FileSystem.h"
+#include "KeysPage.h"
+#include "Pages.h"
 #include "PascalScanner.h"
 #include "RecordArray.h"
 #include "RecordView.h"
 #include "Registry.h"
+#include "UtilsPage.h"
 
 #include <QByteArray>
 #include <QComboBox>
@@ -46,14 +50,10 @@
 #include <memory>
 #include <optional>
 
-// A record found by the Pascal record scanner and one of its fields (Latin-1 texts).
-using ScannedField = dict::ScannedField;
-using ScannedRecord = dict::ScannedRecord;
-// RecordGrid's column of a field's variant, shown only for a record that has a variant part.
-inline constexpr int kRecordVariantColumn = 5;
-
 class HandlerWiring;
-class DataPageModel;
+namespace dict {
+struct InferredField;
+}
 
 class TMain : public QWidget {
     Q_OBJECT
@@ -72,9 +72,23 @@ public:
     // pages one step of the edit history, as the handler names it (nameStep; keystrokes in a
     // grid are named here, by the row they are typed into; UndoRedo.cpp). Every handler wired
     // to a control runs this way.
-    void runAction(void (TMain::*handler)(), const std::function<void()>& run);
+    // A step as an action starts it: named (empty: by its handler), of what kind, on which page.
+    struct ActionStep {
+        QString caption;
+        EditHistory::Kind kind = EditHistory::Kind::Step;
+        const grid::Page* page = nullptr;
+    };
+    void runAction(const std::function<void()>& run);
     void runAction(void (TMain::*handler)(int), const std::function<void()>& run);
-    void runAction(void (TMain::*handler)(TVarCheckBox*), const std::function<void()>& run);
+    // Keys typed into a dictionary page's grid: one step per cell, named by the page's row.
+    void runTyping(const DictionaryPage& page, const std::function<void()>& run);
+    // Called by a handler before it changes anything: the step its action makes is named
+    // `caption` ("Delete Field 'Name'"), or it makes none (a Build, a filter). The outermost
+    // handler of an action names it; an action no handler names is "Edit".
+    void nameStep(const QString& caption);
+    void notAStep();
+    // The name in a grid's column on its current row, quoted; empty on the entry row.
+    static QString quotedName(const TVarGrid* grid, int col);
     // The steps the user can undo and redo.
     EditHistory& history() { return *mHistory; }
 
@@ -116,8 +130,71 @@ public:
     // DirectoryListBoxChange. A directory that cannot be entered throws EInOutError.
     void changeDirectory(const QString& directory);
     QString currentDirectory() const;
-    // Absolute path of the "Quillan.rec" read at start-up and written at shut-down.
-    QString typeMappingPath() const { return mTypeMappingPath; }
+    // The records of a complete scan become what "Add Record" offers (NameRec's items).
+    void offerRecords(const std::vector<dict::ScannedRecord>& records, const QStringList& names);
+
+    // ---- The pages ----
+    UtilsPage& utils() const { return *mUtils; }
+    KeysPage& keys() const { return *mKeys; }
+    ExtFieldsPage& extFields() const { return *mExtFields; }
+    DataPage& data() const { return *mData; }
+    // The dictionary pages in the order whole-set operations run over them.
+    const std::vector<DictionaryPage*>& dictionaryPages() const { return mDictionaryPages; }
+
+    // ---- What the pages ask of the tables and fields ----
+    // The tables and fields every look-up from another page sees (hidden rows included).
+    grid::DictionaryIndex dictionaryIndex() const { return grid::DictionaryIndex(*mFilesPage, *mFieldsPage); }
+    // For a row of the Keys or ExtFields page: resolves its table and field as Build does and
+    // keeps the ids with the row (the table alone when the field does not resolve, none when
+    // the table does not, no field when its name is held by several fields of the table);
+    // then `list` offers the names of the table's fields (every row, hidden ones included),
+    // their ids in `listIds`, the row's own field selected.
+    void followReferenceRow(grid::Page& page, int row, QComboBox* list, std::vector<qint32>& listIds);
+    // The Files and then the Fields page refreshed on their row 1.
+    void refreshTablesAndFields();
+    // Whether the Fields page holds a dictionary (New or Open ran).
+    bool fieldsLoaded() const;
+    // The table names of the Files page, padded as it shows them, in row order.
+    QStringList tableNames() const;
+    // Whether a table of the Files page has that name.
+    bool hasTable(const QString& name, grid::LetterCase letterCase) const;
+    // The Xf$Id of the first table of a name (letter case ignored), 0 when there is none or its
+    // id is no number; built once for many look-ups.
+    using TableIds = std::function<qint32(const QString& name)>;
+    TableIds tableIds() const;
+    // The table last chosen on the Files page by a click or a key (the other pages move its
+    // current row to row 1 when they refresh it); before any, its current row when that is a
+    // table with an id.
+    struct ChosenTable {
+        qint32 id = 0;
+        QString name;
+        QString location;
+    };
+    std::optional<ChosenTable> chosenTable() const;
+    // The Files page's rows from row 1 on, as cells.
+    std::vector<QStringList> tableRows() const;
+    // The first table of a name (letter case kept), or of an id; its id when its cell is one.
+    struct TableRow {
+        std::optional<qint32> id;
+        QString name;
+        QString location;
+    };
+    std::optional<TableRow> tableNamed(const QString& name) const;
+    std::optional<TableRow> tableWithId(qint32 id) const;
+    // The statistics buffer Add read from the data file of a table; none when it has none.
+    std::optional<QByteArray> fileStatOf(qint32 tableId) const;
+    // The name of the Files page's current row, quoted (a step's name).
+    QString currentTableName() const;
+    // The Fields page's rows of a table (grid rows from 1, then the rows the Table Filter set
+    // aside), as cells.
+    std::vector<QStringList> fieldRowsOf(qint32 tableId) const;
+    // Runs `changed` after every change of the Fields page's rows.
+    void onFieldRowsChanged(const std::function<void()>& changed);
+    // A table's first draft: the fields become its rows of the Fields page, with new ids, after
+    // its rows there and on the ExtFields page went (when `replace`); extended types become
+    // rows of the ExtFields page.
+    void draftFields(qint32 tableId, const QString& tableName, const std::vector<dict::InferredField>& draft,
+                     bool replace);
 
     // ---- Left side: browser and whole-set buttons ----
     QLabel* LDirectory;
@@ -143,34 +220,8 @@ public:
     // does again (Ctrl+Z; Ctrl+Shift+Z or Ctrl+Y).
     QToolButton* UndoEdit;
     QToolButton* RedoEdit;
-    QWidget* TabOptions;
     QWidget* TabFiles;
     QWidget* TabFields;
-    QWidget* TabKeys;
-    QWidget* TabFieldExts;
-    QWidget* TabData;
-
-    // ---- Utils page (TabOptions): scanner, type mapping, aliases ----
-    QLabel* LRecordList;
-    QLabel* CurFile;
-    TListBox* FindRecord;
-    TVarGrid* RecordGrid;
-    QPushButton* Search;
-    QCheckBox* ChResolve; // "Resolve declarations": scans read the unit's const and type sections
-    QLabel* LPascalType;
-    QLabel* LPasToBtr;
-    QLabel* LBtrieveType;
-    TListBox* RecordOption;
-    QComboBox* BtrType;
-    QLabel* LMinLen;
-    TVarEdit* ELenFld;
-    QLabel* LBaseName;
-    TVarEdit* InsertBase;
-    QLabel* LRegisterList;
-    TListBox* BaseList;
-    QPushButton* RegistryBase;
-    QPushButton* UnregistryBase;
-    QPushButton* UseRegistryPath;
 
     // ---- Files page (TabFiles) ----
     TVarGrid* FileGrid;
@@ -226,67 +277,13 @@ public:
     QPushButton* ClearFieldDDF;
     QPushButton* OpenFieldDDF;
 
-    // ---- Keys page (TabKeys) ----
-    TVarGrid* KeyGrid;
-    QLabel* LIndexFilter;
-    QComboBox* IndexFilter;
-    QLabel* LChooseField;
-    QComboBox* ChooseField;
-    QPushButton* AddKey;
-    QPushButton* DeleteKey;
-    QPushButton* BuildKeysDDF;
-    QPushButton* ClearKeysDDF;
-    QPushButton* OpenKeysDDF;
-    TVarCheckBox* ChDuplicates;
-    TVarCheckBox* ChModifiable;
-    TVarCheckBox* ChBinary;
-    TVarCheckBox* ChNullKey_AllSeg;
-    TVarCheckBox* ChSegmented;
-    TVarCheckBox* ChACS;
-    TVarCheckBox* ChDescending;
-    TVarCheckBox* ChRepeatDupl;
-    TVarCheckBox* ChExtType;
-    TVarCheckBox* ChNullKey_AnySeg;
-    TVarCheckBox* ChCaseInsens;
-    // The eleven key-flag boxes in bit order (ChDuplicates .. ChCaseInsens).
-    QList<TVarCheckBox*> keyFlagBoxes() const;
-    void showKeyRowControls();
-    void noteKeysUnlikeTheirDataFiles(const std::vector<dict::IndexRecord>& records,
-                                      const std::vector<int>& rows, dict::BuildReport& report);
-
-    // ---- ExtFields page (TabFieldExts) ----
-    TVarGrid* ExtGrid;
-    QLabel* LChooseFiles;
-    QComboBox* ChooseFiles;
-    QLabel* LChooseExtField;
-    QComboBox* ChooseExtField;
-    QLabel* LDataType;
-    QComboBox* ExtType;
-    QLabel* LExtFileFilter;
-    QComboBox* ExtFileFilter;
-    QPushButton* DeleteExt;
-    QPushButton* BuildFieldExtDDF;
-    QPushButton* OpenFieldExtDDF;
-
-    // ---- Data page (TabData, DataPage.cpp) ----
-    QLabel* LDataTable;
-    QTableView* DataGrid;
-    QPushButton* DataDraft;
-    QPushButton* DataReadAll;
-    QProgressBar* DataProgress;
-    DataPageModel* DataModel;
-
     // ---- Editor state ----
     QList<FileStatEntry> FileStatList; // Files page statistics entries, in the order added
     QStringList HiddenFieldRows;       // FieldGrid rows set aside by the Table Filter
-    QStringList HiddenKeyRows;         // KeyGrid rows set aside by the Table Filter
-    QStringList HiddenExtRows;         // ExtGrid rows set aside by the File Filter
     qint32 HighestFieldId = 0;         // source of new field ids (Add Field, Add Record)
-    QStringList TypeMapping;           // 29 lines "tick type minLength", one per Pascal type
-    // FindRecord's entries in file order, and NameRec's: the records of the last complete scan,
-    // item i of NameRec being NameRecRecords[i] (what "Add Record" adds).
-    std::vector<ScannedRecord> ScannedRecords;
-    std::vector<ScannedRecord> NameRecRecords;
+    // NameRec's items: the records of the last complete scan, item i of NameRec being
+    // NameRecRecords[i] (what "Add Record" adds).
+    std::vector<dict::ScannedRecord> NameRecRecords;
 
 public slots:
     // ---- Main window (DDFUnit.cpp) ----
@@ -356,88 +353,12 @@ public slots:
     void SortFieldGrid();
     void RestoreFieldRows();
 
-    // ---- Keys page (KeysPage.cpp) ----
-    void KeyGridKeyUp(int key);
-    void KeyGridMouseUp();
-    void ChClickKey(TVarCheckBox* sender);
-    void ChooseFieldChange();
-    void IndexFilterChange();
-    void AddKeyClick();
-    void DeleteKeyClick();
-    void ClearKeysDDFClick();
-    void OpenKeysDDFClick();
-    // Needs the loaded mark. Names become ids through the Files and Fields grids; every row is
-    // converted before INDEX.DDF is backed up and replaced; rows left out are reported after it.
-    void BuildKeysDDFClick();
-    // Refreshes the Files and Fields pages on their row 1, then the entry rule by table name, the
-    // Field list, the key-flag boxes and the Table Filter list for the current row.
-    void RefreshKeyRow();
-    void SortKeyGrid();
-    void RestoreKeyRows();
-
-    // ---- ExtFields page (ExtFieldsPage.cpp) ----
-    void ExtGridKeyUp(int key);
-    void ExtGridMouseUp();
-    void ChooseFilesChange();
-    void ChooseExtFieldChange();
-    void ExtTypeChange();
-    void ExtFileFilterChange();
-    void DeleteExtClick();
-    // Its row refresh first; names become ids within each row's own table; every row is
-    // converted before FIELDEXT.DDF is backed up and replaced; rows left out are reported.
-    void BuildFieldExtDDFClick();
-    void OpenFieldExtDDFClick();
-    // Refreshes the Files and Fields pages on their row 1, then the entry rule by file name and
-    // the File, Field and Field Type lists for the current row.
-    void RefreshExtRow();
-    void SortExtGrid();
-    void RestoreExtRows();
-
-    // ---- Data page (DataPage.cpp) ----
-    // The records of the table selected on the Files page, decoded by its rows of the Fields
-    // grid as they stand (the rows the Table Filter set aside included).
-    void ShowDataPage();
-    // The fields again, after an edit of the Fields or ExtFields grid, while the page shows.
-    void RefreshDataFields();
-    // The fields inferred from the data file become the table's rows of the Fields grid (after
-    // a question when it has rows already, which the draft then replaces).
-    void DataDraftClick();
-    // Reads every record, the progress shown, so that the counts cover the whole file.
-    void DataReadAllClick();
-
-    // ---- Utils page: record scanner (RecordScanner.cpp) ----
-    void SearchClick();
-    void FindRecordKeyUp(int key);
-    void FindRecordMouseUp();
-    void ShowRecordFields();
-    void ChResolveClick();
-
-    // ---- Utils page: type mapping (TypeMapping.cpp) ----
-    void LoadTypeMapping();
-    void SaveTypeMapping();
-    void RecordOptionKeyUp(int key);
-    void RecordOptionMouseUp();
-    void RecordOptionClickCheck(QListWidgetItem* item);
-    void ShowTypeMapping();
-    void BtrTypeChange();
-    void StoreBtrieveType();
-    void ELenFldKeyUp(int key);
-
     // ---- Fields page: record import (RecordImport.cpp) ----
     void NameRecChange();
     void AddFieldClick();
-    // Writes one scanned field of extended combined type position b into ExtGrid's last row and
-    // gives FieldGrid row `fieldRow` the same code.
+    // Writes one scanned field of extended combined type position b into the ExtFields page's
+    // last row and gives FieldGrid row `fieldRow` the same code.
     void AddExtFieldRow(int fieldRow, int b);
-
-    // ---- Utils page: aliases (Aliases.cpp) ----
-    void LoadAliases();
-    void RegistryBaseClick();
-    void UnregistryBaseClick();
-    void UseRegistryPathClick();
-    void BaseListKeyUp(int key);
-    void BaseListMouseUp();
-    void UpdateAliasButtons();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -475,23 +396,15 @@ private:
     grid::Page& pageOf(dict::DictFile file);
 
     void buildBrowser();
-    void buildUtilsPage();
     void buildFilesPage();
     void buildFieldsPage();
-    void buildKeysPage();
-    void buildExtFieldsPage();
-    void buildDataPage();
     void wireBrowser(HandlerWiring& wire);
     void buildRestoreBackup(HandlerWiring& wire);
     // Finishes or undoes a Build of the current directory's dictionary set that was cut off, and
     // says what it did (RestoreBackup.cpp).
     void finishInterruptedBuild();
-    void wireUtilsPage(HandlerWiring& wire);
     void wireFilesPage(HandlerWiring& wire);
     void wireFieldsPage(HandlerWiring& wire);
-    void wireKeysPage(HandlerWiring& wire);
-    void wireExtFieldsPage(HandlerWiring& wire);
-    void wireDataPage(HandlerWiring& wire);
     void showDirectory(const QString& directory);
     // The page remembered for the directory (Latin-1 when none) shown and put in use.
     void showCodePageOf(const QString& directory);
@@ -502,15 +415,6 @@ private:
     // read again from their bytes (which stay the same).
     void useCodePage(const dict::CodePage& page);
 
-    // Record scanner (RecordScanner.cpp): "Resolve declarations" as the user's settings keep it.
-    static bool resolveSetting();
-
-    // Aliases (Aliases.cpp): refills BaseList from the registry; the selected alias's name,
-    // empty when none is selected.
-    void fillAliasList();
-    QString selectedAlias() const;
-
-    QString mTypeMappingPath;
     QString mDirectory;
     QString mPagesFolder;
     bool mLastBuildWroteEverything = false;
@@ -527,12 +431,6 @@ private:
     // The page's own Open (after a restore replaced its file).
     void reopenPage(grid::Page& page);
     bool mDestroying = false; // set as the window is destroyed: guarded() runs nothing then
-    std::unique_ptr<platform::Registry> mRegistry; // open on the aliases key from LoadAliases to FormDestroy
-    bool mAliasProblemShown = false;               // the registry's problem was said; not again
-    // Type mapping (TypeMapping.cpp): the defaults used for a "Quillan.rec" that could not be read;
-    // whether BtrType's text was typed since it was last shown or stored.
-    std::optional<QStringList> mUnreadTypeMapping;
-    bool mBtrTypeEdited = false;
 
     // ---- Files page (FilesPage.cpp) ----
     void markFileGridLoaded();
@@ -547,58 +445,36 @@ private:
     void startFieldTable();
     void updateHighestFieldId();
 
-    // ---- Keys page (KeysPage.cpp) ----
-    void markKeyGridLoaded();
-
-    // ---- Data page (DataPage.cpp) ----
-    // The FileGrid row the Data page shows (the Files page's current row), or -1.
-    int dataTableRow() const;
-    std::vector<dict::ViewField> dataTableFields(int tableRow) const;
-    // The id of the table last chosen on the Files page by a click or a key (the other pages
-    // move the Files page's current row to row 1 when they refresh it).
+    // The id of the table last chosen on the Files page by a click or a key (chosenTable).
     std::optional<qint32> mDataTableId;
-    void showDataStatus();
 
     // The record arrays behind the pages' Open and Build, slot n = record n + 1 of the file.
     dict::RecordArray mFileTableArray = dict::makeFileTableArray();
     dict::RecordArray mFieldTableArray = dict::makeFieldTableArray();
-    dict::RecordArray mIndexTableArray = dict::makeIndexTableArray();
-    dict::RecordArray mExtTableArray = dict::makeExtTableArray();
     QStringList mHiddenFileRows; // the Files page has no filter: always empty
 
-    // The four dictionary pages as the grid machinery sees them (made with their grids).
+    // The Files and Fields pages as the grid machinery sees them (made with their grids).
     std::unique_ptr<grid::Page> mFilesPage;
     std::unique_ptr<grid::Page> mFieldsPage;
-    std::unique_ptr<grid::Page> mKeysPage;
-    std::unique_ptr<grid::Page> mExtPage;
     void makePages();
+    // The pages that are classes of their own (children of PageControl), and the dictionary
+    // pages whole-set operations run over: the window's own three, then the registered ones.
+    UtilsPage* mUtils = nullptr;
+    KeysPage* mKeys = nullptr;
+    ExtFieldsPage* mExtFields = nullptr;
+    DataPage* mData = nullptr;
+    std::vector<WindowPage*> mPages;
+    std::vector<DictionaryPage*> mDictionaryPages;
+    // Adds a page made with the window: its tab, and its place among the dictionary pages.
+    void registerPage(DictionaryPage* page, const QString& tab);
+    // Every dictionary page's grid::Page, Files and Fields first.
+    std::vector<grid::Page*> gridPages() const;
     // ---- Edit history (UndoRedo.cpp) ----
     std::unique_ptr<EditHistory> mHistory;
     void buildUndoRedo(HandlerWiring& wire);
-    struct ActionStep {
-        QString caption;
-        EditHistory::Kind kind = EditHistory::Kind::Step;
-        const grid::Page* page = nullptr;
-    };
     void runStep(const ActionStep& step, const std::function<void()>& run);
-    // Called by a handler before it changes anything: the step its action makes is named
-    // `caption` ("Delete Field 'Name'"), or it makes none (a Build, a filter). The outermost
-    // handler of an action names it; an action no handler names is "Edit".
-    void nameStep(const QString& caption);
-    void notAStep();
-    // The name in a grid's column on its current row, quoted; empty on the entry row.
-    static QString quotedName(const TVarGrid* grid, int col);
-    // The tables and fields every look-up from another page sees (hidden rows included).
-    grid::DictionaryIndex dictionaryIndex() const { return grid::DictionaryIndex(*mFilesPage, *mFieldsPage); }
-    // The ids of the items of the Keys and ExtFields pages' Field lists, item i's in [i].
-    std::vector<qint32> mChooseFieldIds;
-    std::vector<qint32> mChooseExtFieldIds;
-    // For a row of the Keys or ExtFields page: resolves its table and field as Build does and
-    // keeps the ids with the row (the table alone when the field does not resolve, none when
-    // the table does not, no field when its name is held by several fields of the table);
-    // then `list` offers the names of the table's fields (every row, hidden ones included),
-    // their ids in `listIds`, the row's own field selected.
-    void followReferenceRow(grid::Page& page, int row, QComboBox* list, std::vector<qint32>& listIds);
+    // The step of keys typed into a page's grid, its row named by column `nameCol`.
+    ActionStep typingStep(const grid::Page* page, const QString& thing, int nameCol) const;
     // Renames, in the Keys and ExtFields rows (hidden ones included) that refer to it by id,
     // a table (field < 0 is none) or a field of a table to `name`.
     void renameReferences(qint32 table, std::optional<qint32> field, const QString& name);
@@ -638,7 +514,8 @@ public:
         const std::string fileName = page.fileName.toStdString();
         if (!page.loaded()) {
             if (mCollectingWrites)
-                reporting.report().fileLeftAsItWas(fileName, "its page holds no dictionary (use New or Open first)");
+                reporting.report().fileLeftAsItWas(fileName,
+                                                   "its page holds no dictionary (use New or Open first)");
             reporting.finish();
             return;
         }

@@ -1,8 +1,9 @@
-// Data page of TMain: the records of the table selected on the Files page, read-only through
-// its location, decoded by the table's rows of the Fields grid as they stand, unsaved edits
-// included; and the first draft of the fields from the data.
-#include "DDFUnit.h"
+// The Data page: the records of the table chosen on the Files page, read-only through its
+// location, decoded by the table's field rows as they stand, unsaved edits included; and the
+// first draft of the fields from the data.
+#include "DataPage.h"
 
+#include "DDFUnit.h"
 #include "PageLayout.h"
 
 #include "DataPageModel.h"
@@ -23,52 +24,15 @@ using namespace grid;
 // Records the first draft reads.
 constexpr std::size_t kDraftSample = 10000;
 
-// Calls `visit` with the cells of every row of a grid from row 1, then of the rows its filter
-// set aside (each kept as its cells joined by '\n').
-template <class Visit> void forEachRow(const TVarGrid* grid, const QStringList& hidden, int cols, Visit visit)
-{
-    for (int row = 1; row < grid->RowCount(); ++row)
-        visit(grid->rowCells(row));
-    for (const QString& text : hidden) {
-        QStringList cells = text.split(QLatin1Char('\n'));
-        cells.resize(cols);
-        visit(std::as_const(cells));
-    }
-}
-
 } // namespace
 
-int TMain::dataTableRow() const
-{
-    if (mDataTableId)
-        return findRowByNumber(FileGrid, kFileId, *mDataTableId);
-    const int row = FileGrid->Row();
-    if (row < 1 || row >= FileGrid->RowCount() || !cellInteger(FileGrid, kFileId, row))
-        return -1;
-    return row;
-}
-
-// The table's fields: rows whose table id is the table's, with the extended type the
-// ExtFields grid gives a field of that table and name. Cells that are not (yet) numbers give
-// a field of no bytes, shown as such.
-std::vector<dict::ViewField> TMain::dataTableFields(int tableRow) const
+// A field row's cells become a field shown; cells that are not (yet) numbers give a field of no
+// bytes, shown as such.
+std::vector<dict::ViewField> DataPage::tableFields(qint32 tableId, const QString& tableName) const
 {
     std::vector<dict::ViewField> fields;
-    if (tableRow < 0)
-        return fields;
-    const auto tableId = cellInteger(FileGrid, kFileId, tableRow);
-    const QString tableName = FileGrid->Cells(kFileName, tableRow);
-    QHash<QString, int> extended;
-    forEachRow(ExtGrid, HiddenExtRows, kExtCols, [&](const QStringList& cells) {
-        if (!equalIgnoringCase(padName(cells[kExtFile]), padName(tableName)))
-            return;
-        const QString key = asciiUpper(padName(cells[kExtField]));
-        if (const auto code = cellInteger(cells[kExtDataType]); code && !extended.contains(key))
-            extended.insert(key, *code);
-    });
-    forEachRow(FieldGrid, HiddenFieldRows, kFieldCols, [&](const QStringList& cells) {
-        if (!tableId || cellInteger(cells[kFieldFile]) != tableId)
-            return;
+    const QHash<QString, int> extended = w.extFields().extendedTypesOf(tableName);
+    for (const QStringList& cells : w.fieldRowsOf(tableId)) {
         dict::ViewField f;
         f.name = withoutTrailingBlanks(cells[kFieldName]).toStdString();
         f.offset = cellInteger(cells[kFieldOffset]).value_or(0);
@@ -77,16 +41,16 @@ std::vector<dict::ViewField> TMain::dataTableFields(int tableRow) const
         f.typeCode = extended.value(asciiUpper(padName(cells[kFieldName])),
                                     cellInteger(cells[kFieldDataType]).value_or(-1));
         fields.push_back(std::move(f));
-    });
+    }
     return fields;
 }
 
-void TMain::ShowDataPage()
+void DataPage::ShowDataPage()
 {
-    const int row = dataTableRow();
+    const std::optional<TMain::ChosenTable> table = w.chosenTable();
     QString path;
-    if (row >= 0) {
-        const QString location = withoutTrailingBlanks(FileGrid->Cells(kFileLoc, row));
+    if (table) {
+        const QString location = withoutTrailingBlanks(table->location);
         if (!location.isEmpty())
             path = QDir::current().absoluteFilePath(location);
     }
@@ -96,35 +60,36 @@ void TMain::ShowDataPage()
         DataProgress->setValue(0);
         if (status)
             LDataTable->setText(QStringLiteral("%1: cannot be opened: status %2 (%3).")
-                                    .arg(withoutTrailingBlanks(FileGrid->Cells(kFileLoc, row)))
+                                    .arg(withoutTrailingBlanks(table ? table->location : QString()))
                                     .arg(status)
                                     .arg(QString::fromLatin1(btr::statusMeaning(status))));
     }
-    DataModel->setFields(dataTableFields(row));
+    DataModel->setFields(table ? tableFields(table->id, table->name) : std::vector<dict::ViewField>{});
     DataDraft->setEnabled(DataModel->recordLength() > 0);
     DataReadAll->setEnabled(DataModel->recordLength() > 0 && !DataModel->atEnd());
-    showDataStatus();
+    showStatus();
 }
 
-void TMain::RefreshDataFields()
+void DataPage::RefreshDataFields()
 {
-    if (PageControl->currentWidget() != TabData || DataModel->file().isEmpty())
+    if (w.PageControl->currentWidget() != this || DataModel->file().isEmpty())
         return;
-    DataModel->setFields(dataTableFields(dataTableRow()));
-    showDataStatus();
+    const std::optional<TMain::ChosenTable> table = w.chosenTable();
+    DataModel->setFields(table ? tableFields(table->id, table->name) : std::vector<dict::ViewField>{});
+    showStatus();
 }
 
-void TMain::showDataStatus()
+void DataPage::showStatus()
 {
-    const int row = dataTableRow();
-    if (row < 0) {
+    const std::optional<TMain::ChosenTable> table = w.chosenTable();
+    if (!table) {
         LDataTable->setText(QStringLiteral("Select a table on the Files page."));
         return;
     }
     if (DataModel->recordLength() == 0) {
         if (DataModel->file().isEmpty())
-            LDataTable->setText(QStringLiteral("%1 has no location.")
-                                    .arg(withoutTrailingBlanks(FileGrid->Cells(kFileName, row))));
+            LDataTable->setText(
+                QStringLiteral("%1 has no location.").arg(withoutTrailingBlanks(table->name)));
         return;
     }
     const QString read = DataModel->knowsTotal()
@@ -138,40 +103,39 @@ void TMain::showDataStatus()
             ? int(std::min<std::size_t>(std::size_t(DataModel->rowCount()), expected) * 1000 / expected)
             : 0);
     LDataTable->setText(QStringLiteral("%1: records of %2 bytes, %3%4")
-                            .arg(withoutTrailingBlanks(FileGrid->Cells(kFileName, row)))
+                            .arg(withoutTrailingBlanks(table->name))
                             .arg(DataModel->recordLength())
                             .arg(read)
                             .arg(DataModel->atEnd() ? QStringLiteral(".") : QStringLiteral(" so far.")));
 }
 
-void TMain::DataReadAllClick()
+void DataPage::DataReadAllClick()
 {
     HourGlass wait;
     DataProgress->setRange(0, 1000);
     DataModel->readAll([this](std::size_t read, std::size_t expected) {
         DataProgress->setValue(expected ? int(std::min<std::size_t>(read, expected) * 1000 / expected) : 1000);
-        showDataStatus();
+        showStatus();
         QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         return true;
     });
     DataProgress->setValue(1000);
     DataReadAll->setEnabled(!DataModel->atEnd());
-    showDataStatus();
+    showStatus();
 }
 
-void TMain::DataDraftClick()
+void DataPage::DataDraftClick()
 {
-    nameStep("First Draft of Table" + quotedName(FileGrid, grid::kFileName));
-    const int tableRow = dataTableRow();
-    if (tableRow < 0 || DataModel->file().isEmpty())
+    w.nameStep("First Draft of Table" + w.currentTableName());
+    const std::optional<TMain::ChosenTable> table = w.chosenTable();
+    if (!table || DataModel->file().isEmpty())
         return;
-    const qint32 tableId = *cellInteger(FileGrid, kFileId, tableRow);
-    const QString tableName = FileGrid->Cells(kFileName, tableRow);
-    const std::size_t existing = dataTableFields(tableRow).size();
+    const std::size_t existing = tableFields(table->id, table->name).size();
     if (existing &&
-        !askQuestion(QStringLiteral("The table %1 has %2 fields already. Replace them with the first draft?")
-                         .arg(withoutTrailingBlanks(tableName))
-                         .arg(existing)))
+        !TMain::askQuestion(
+            QStringLiteral("The table %1 has %2 fields already. Replace them with the first draft?")
+                .arg(withoutTrailingBlanks(table->name))
+                .arg(existing)))
         return;
 
     dict::DataSample sample;
@@ -179,58 +143,14 @@ void TMain::DataDraftClick()
         HourGlass wait;
         const int status = dict::readDataSample(QFile::encodeName(DataModel->file()).toStdString(), kDraftSample, sample);
         if (sample.recordLength == 0) {
-            showError(QStringLiteral("%1 cannot be read: status %2").arg(DataModel->file()).arg(status));
+            TMain::showError(
+                QStringLiteral("%1 cannot be read: status %2").arg(DataModel->file()).arg(status));
             return;
         }
     }
-    const std::vector<dict::InferredField> draft = dict::inferFields(sample);
-
-    // New ids above every id in the grid, set-aside rows and the rows about to go included.
-    qint32 highest = highestInteger(FieldGrid, kFieldId, HighestFieldId);
-    for (const QString& text : HiddenFieldRows)
-        highest = std::max(highest, cellInteger(text.section(QLatin1Char('\n'), 0, 0)).value_or(highest));
-
-    if (existing) {
-        const auto ofTable = [&](const QStringList& cells) { return cellInteger(cells[kFieldFile]) == tableId; };
-        FieldGrid->takeRows([&](int, const QStringList& cells) { return ofTable(cells); });
-        HiddenFieldRows.erase(std::remove_if(HiddenFieldRows.begin(), HiddenFieldRows.end(),
-                                             [&](const QString& text) {
-                                                 return cellInteger(text.section(QLatin1Char('\n'), 1, 1)) == tableId;
-                                             }),
-                              HiddenFieldRows.end());
-        const QString padded = padName(tableName);
-        ExtGrid->takeRows(
-            [&](int, const QStringList& cells) { return equalIgnoringCase(padName(cells[kExtFile]), padded); });
-    }
-    std::vector<QStringList> rows;
-    std::vector<QStringList> extRows;
-    for (const dict::InferredField& f : draft) {
-        QStringList cells;
-        cells.resize(kFieldCols);
-        cells[kFieldId] = QString::number(++highest);
-        cells[kFieldFile] = QString::number(tableId);
-        cells[kFieldName] = padName(QString::fromStdString(f.name));
-        cells[kFieldDataType] = QString::number(f.typeCode);
-        cells[kFieldOffset] = QString::number(f.offset);
-        cells[kFieldSize] = QString::number(f.size);
-        cells[kFieldDec] = QStringLiteral("0");
-        cells[kFieldFlag] = QStringLiteral("0");
-        if (dict::codeToExtendedPosition(f.typeCode) >= 0)
-            extRows.push_back({tableName, cells[kFieldName], cells[kFieldDataType]});
-        rows.push_back(std::move(cells));
-    }
-    HighestFieldId = highest;
-    // The draft goes in before the entry row, which stays last and empty.
-    const int entry = entryRow(FieldGrid);
-    rows.emplace_back();
-    FieldGrid->replaceRowsFrom(entry, std::move(rows));
-    if (!extRows.empty()) {
-        const int extEntry = entryRow(ExtGrid);
-        extRows.emplace_back();
-        ExtGrid->replaceRowsFrom(extEntry, std::move(extRows));
-    }
-    DataModel->setFields(dataTableFields(tableRow));
-    showDataStatus();
+    w.draftFields(table->id, table->name, dict::inferFields(sample), existing != 0);
+    DataModel->setFields(tableFields(table->id, table->name));
+    showStatus();
 }
 
 // ---- Layout and wiring ----
@@ -238,9 +158,9 @@ void TMain::DataDraftClick()
 using layout::place;
 using layout::placeLabel;
 
-void TMain::buildDataPage()
+DataPage::DataPage(TMain& window) : WindowPage(window, "TabData")
 {
-    QWidget* p = TabData;
+    QWidget* p = this;
     MAKE(LDataTable, place(new QLabel(p), 4, 4, 418, 16));
     MAKE(DataGrid, place(new QTableView(p), 0, 22, 425, 304));
     MAKE(DataDraft, place(new QPushButton(QStringLiteral("First Draft"), p), 0, 334, 75, 25));
@@ -260,30 +180,20 @@ void TMain::buildDataPage()
     DataReadAll->setEnabled(false);
 }
 
-void TMain::wireDataPage(HandlerWiring& wire)
+void DataPage::wire()
 {
-    wire.click(DataDraft, &TMain::DataDraftClick);
-    const auto chosen = [this] {
-        if (const auto id = cellInteger(FileGrid, kFileId, FileGrid->Row()); id && FileGrid->Row() >= 1)
-            mDataTableId = id;
-    };
-    connect(FileGrid, &TVarGrid::mouseUp, this, chosen);
-    connect(FileGrid, &TVarGrid::keyUp, this, chosen);
-    wire.click(DataReadAll, &TMain::DataReadAllClick);
+    Wiring<DataPage> wire(&w, this);
+    wire.click(DataDraft, &DataPage::DataDraftClick);
+    wire.click(DataReadAll, &DataPage::DataReadAllClick);
     // Records the view fetched as it scrolled count too.
     connect(DataModel, &QAbstractItemModel::rowsInserted, this, [this] {
-        guarded([this] {
+        w.guarded([this] {
             DataReadAll->setEnabled(!DataModel->atEnd());
-            showDataStatus();
+            showStatus();
         });
     });
     // An edit of a field row or an extended type shows at once while the page is up.
-    for (TVarGrid* grid : {FieldGrid, ExtGrid}) {
-        QAbstractItemModel* m = grid->model();
-        const auto refresh = [this] { guarded([this] { RefreshDataFields(); }); };
-        connect(m, &QAbstractItemModel::dataChanged, this, refresh);
-        connect(m, &QAbstractItemModel::rowsInserted, this, refresh);
-        connect(m, &QAbstractItemModel::rowsRemoved, this, refresh);
-        connect(m, &QAbstractItemModel::modelReset, this, refresh);
-    }
+    const auto refresh = [this] { w.guarded([this] { RefreshDataFields(); }); };
+    w.onFieldRowsChanged(refresh);
+    w.extFields().onRowsChanged(refresh);
 }

@@ -38,7 +38,7 @@ QString storedText(std::string_view bytes)
     return QString::fromStdString(pageInUse().decode(bytes));
 }
 
-void recodeColumns(TVarGrid* grid, std::initializer_list<int> cols, QStringList& hidden,
+void recodeColumns(TVarGrid* grid, const std::vector<int>& cols, QStringList& hidden,
                    const dict::CodePage& from, const dict::CodePage& to)
 {
     if (from == to)
@@ -298,61 +298,7 @@ static int filterEnd(const TVarGrid* grid, const std::function<bool(const QStrin
     return entry;
 }
 
-void hideRows(TVarGrid* grid, QStringList& hidden, const std::function<bool(const QStringList&)>& keep,
-              const std::function<bool(const QStringList&)>& stop)
-{
-    const int end = filterEnd(grid, keep, stop);
-    const std::vector<QStringList> taken = grid->takeRows(
-        [&](int row, const QStringList& cells) { return row >= 1 && row < end && !keep(cells); });
-    for (const QStringList& cells : taken)
-        hidden << cells.join(QLatin1Char('\n'));
-}
-
-void restoreRows(TVarGrid* grid, QStringList& hidden)
-{
-    const int cols = grid->ColCount();
-    std::vector<QStringList> rows;
-    rows.reserve(std::size_t(hidden.size()) + 1);
-    for (const QString& text : std::as_const(hidden)) {
-        QStringList cells = text.split(QLatin1Char('\n'));
-        cells.resize(cols);
-        rows.push_back(std::move(cells));
-    }
-    rows.push_back(QStringList(cols, QString()));
-    const int first = grid->RowCount() > 1 ? grid->RowCount() - 1 : grid->RowCount();
-    grid->replaceRowsFrom(first, std::move(rows));
-    grid->setFixedRows(1);
-    hidden.clear();
-}
-
 // ---- Open and Build ----
-
-void showRows(TVarGrid* grid, std::vector<QStringList> rows)
-{
-    rows.push_back(QStringList(grid->ColCount(), QString()));
-    grid->replaceRowsFrom(1, std::move(rows));
-    grid->setFixedRows(1);
-}
-
-OpenResult openIntoGrid(dict::DictFile file, dict::RecordArray& array, TVarGrid* grid,
-                        const std::function<QStringList(std::span<const uint8_t>)>& rowOf)
-{
-    OpenResult result;
-    int stoppedBy = 0;
-    result.status = dict::readDictionaryFile(file, array, result.count, &stoppedBy);
-    if (result.status != 0)
-        return result;
-    std::vector<QStringList> rows;
-    rows.reserve(result.count);
-    const dict::RecordArray& read = array;
-    for (std::size_t slot = 0; slot < result.count; ++slot)
-        rows.push_back(rowOf(read.slot(slot)));
-    showRows(grid, std::move(rows));
-    if (stoppedBy != btr::StatusEndOfFile)
-        result.problem = QString::fromStdString(
-            dict::readStoppedText(dict::creationSpec(file).fileName, result.count, stoppedBy));
-    return result;
-}
 
 void refuseDuplicateKeys(const Page& page, const std::vector<std::vector<uint8_t>>& records,
                          const std::vector<int>& rows, BadCells& bad)
@@ -872,6 +818,23 @@ std::pair<qint16, qint16> referenceIds(const DictionaryIndex& index, TVarGrid* g
                             .toStdString());
     grid->setRowIds(row, {ref.table, ref.field});
     return {qint16(ref.table), qint16(ref.field)};
+}
+
+// A new empty row just above the entry row, which keeps what is typed in it; returns the new
+// row.
+int rowAboveEntryRow(TVarGrid* grid)
+{
+    if (grid->RowCount() < 2)
+        grid->setRowCount(2);
+    const int entry = entryRow(grid);
+    const QString typed = grid->rowText(entry);
+    const RowIds typedIds = grid->rowIds(entry);
+    grid->setRowCount(entry + 2);
+    grid->setRowText(entry + 1, typed);
+    grid->setRowIds(entry + 1, typedIds);
+    grid->setRowText(entry, QString());
+    grid->setRowIds(entry, RowIds{});
+    return entry;
 }
 
 } // namespace grid

@@ -65,11 +65,15 @@ QString storedText(std::string_view bytes);
 // The cells of the given columns (and of the same columns of the hidden rows, row texts as
 // hideRows keeps them) as `to` reads the bytes `from` stored them as; a cell `from` cannot
 // store (text the user typed) stays as it is. One model change.
-void recodeColumns(TVarGrid* grid, std::initializer_list<int> cols, QStringList& hidden,
+void recodeColumns(TVarGrid* grid, const std::vector<int>& cols, QStringList& hidden,
                    const dict::CodePage& from, const dict::CodePage& to);
 
 // The file name of a dictionary file ("FILE.DDF", ...): the one place the editor takes them from.
 QString dictionaryFileName(dict::DictFile file);
+
+// A new empty row just above the entry row, which keeps what is typed in it; returns the new
+// row.
+int rowAboveEntryRow(TVarGrid* grid);
 
 // ---- Texts and look-ups ----
 
@@ -169,20 +173,10 @@ template <class KeyFn> void sortGrid(TVarGrid* grid, KeyFn key)
 
 // ---- Table filter ----
 
-// Walks the rows from 1 up to the entry row (never taken, whatever is typed in it): a row for
-// which `keep` holds stays; at the first other row for which `stop` holds the walk ends; every
-// other row walked is taken out of the grid into `hidden` (as its row text), in one change.
-void hideRows(TVarGrid* grid, QStringList& hidden, const std::function<bool(const QStringList&)>& keep,
-              const std::function<bool(const QStringList&)>& stop);
-// Puts the hidden rows back: the entry row goes (when there is more than the title row), the
-// hidden rows follow in their order, then a new empty entry row; `hidden` is emptied. One
-// change.
-void restoreRows(TVarGrid* grid, QStringList& hidden);
-
 // ---- Open and Build ----
 
 // A dictionary file read into an array of its own, before any grid is touched.
-struct FileRead {
+struct [[nodiscard]] FileRead {
     int status = 0;        // of the Open
     std::size_t count = 0; // records read
     int stoppedBy = 0;     // what ended the reading: 9 at the end of the file
@@ -194,20 +188,11 @@ struct FileRead {
 };
 
 // What reading a dictionary file into a grid gave.
-struct OpenResult {
+struct [[nodiscard]] OpenResult {
     int status = 0;        // of the Open; the grid is untouched unless it is 0
     std::size_t count = 0; // records read, one grid row each
     QString problem;       // a record that could not be read, in words; empty otherwise
 };
-
-// Reads every record of the file (key 0 order) into the array and puts one grid row per
-// record, as `rowOf` gives it, after the title row, then one empty entry row: nothing else is
-// left in the grid. When the file cannot be opened the grid stays as it was.
-OpenResult openIntoGrid(dict::DictFile file, dict::RecordArray& array, TVarGrid* grid,
-                        const std::function<QStringList(std::span<const uint8_t> record)>& rowOf);
-
-// Shows rows (e.g. the self-description) after the title row, then one empty entry row.
-void showRows(TVarGrid* grid, std::vector<QStringList> rows);
 
 // The cells a Build could not store, gathered over every row (and, in "Build DDFs", every
 // page) so that one message names them all.

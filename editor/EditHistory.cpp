@@ -1,5 +1,7 @@
 #include "EditHistory.h"
 
+#include <algorithm>
+
 #include <QUndoCommand>
 
 #include <utility>
@@ -191,6 +193,19 @@ void EditHistory::forget()
     for (std::size_t i = 0; i < mPages.size(); ++i)
         mBaseline.pages[i] = readPage(i, nullptr);
     mBaseline.set = std::make_shared<const SetState>(mReadSet());
+}
+
+QString EditHistory::cellBefore(const grid::Page* page, int row, int col) const
+{
+    const auto it = std::find(mPages.begin(), mPages.end(), page);
+    if (it == mPages.end() || std::size_t(it - mPages.begin()) >= mBaseline.pages.size() || row < 0)
+        return {};
+    const PageState& state = *mBaseline.pages[std::size_t(it - mPages.begin())];
+    if (row >= state.rowCount)
+        return {};
+    const QStringList& cells =
+        state.chunks[std::size_t(row / kChunkRows)]->rows[std::size_t(row % kChunkRows)];
+    return col >= 0 && col < cells.size() ? cells[col] : QString();
 }
 
 void EditHistory::begin(QString caption, Kind kind, const grid::Page* page)

@@ -72,6 +72,9 @@ public:
     void undo();
     void redo();
 
+    // The text a cell of the page held after the last action; empty when it had no such cell.
+    QString cellBefore(const grid::Page* page, int row, int col) const;
+
 private:
     struct PageState;
     struct State {

@@ -1,8 +1,10 @@
-// ExtFields page of TMain: FIELDEXT.DDF in ExtGrid (table and field names in place of ids), the
-// File, Field, Field Type and File Filter lists.
+// The ExtFields page: FIELDEXT.DDF in ExtGrid (table and field names in place of ids), the File,
+// Field, Field Type and File Filter lists.
 //
 // A row refers to its table and field by the ids kept with it (DictionaryIndex), so a filter
 // on the Fields page never changes what this page reads or writes.
+#include "ExtFieldsPage.h"
+
 #include "DDFUnit.h"
 
 #include "CreationSpecs.h"
@@ -41,20 +43,20 @@ void refill(QComboBox* box, const QStringList& items, const QString& current)
 
 // ---- ExtFields page ----
 
-void TMain::ExtGridKeyUp(int)
+void ExtFieldsPage::ExtGridKeyUp(int)
 {
     RefreshExtRow();
 }
 
-void TMain::ExtGridMouseUp()
+void ExtFieldsPage::ExtGridMouseUp()
 {
-    nameStep("Edit Extended Type of Field" + quotedName(ExtGrid, grid::kExtField));
+    w.nameStep("Edit Extended Type of Field" + rowName());
     RefreshExtRow();
 }
 
-void TMain::ChooseFilesChange()
+void ExtFieldsPage::ChooseFilesChange()
 {
-    nameStep("Choose Table of Extended Type" + quotedName(ExtGrid, grid::kExtField));
+    w.nameStep("Choose Table of Extended Type" + rowName());
     if (ChooseFiles->currentIndex() < 0)
         return;
     ExtGrid->setCells(kExtFile, ExtGrid->Row(), ChooseFiles->currentText());
@@ -63,9 +65,9 @@ void TMain::ChooseFilesChange()
 
 // Only a field of the list is taken (typing that matches no item changes nothing), with its
 // id, so that of two fields of one name the chosen one is written.
-void TMain::ChooseExtFieldChange()
+void ExtFieldsPage::ChooseExtFieldChange()
 {
-    nameStep("Choose Field of Extended Type" + quotedName(ExtGrid, grid::kExtField));
+    w.nameStep("Choose Field of Extended Type" + rowName());
     const int chosen = ChooseExtField->currentIndex();
     if (chosen < 0 || ChooseExtField->currentText() != ChooseExtField->itemText(chosen) ||
         std::size_t(chosen) >= mChooseExtFieldIds.size())
@@ -76,9 +78,9 @@ void TMain::ChooseExtFieldChange()
         ExtGrid->setRowIds(row, {ExtGrid->rowIds(row).owner, mChooseExtFieldIds[std::size_t(chosen)]});
 }
 
-void TMain::ExtTypeChange()
+void ExtFieldsPage::ExtTypeChange()
 {
-    nameStep("Change Extended Type of Field" + quotedName(ExtGrid, grid::kExtField));
+    w.nameStep("Change Extended Type of Field" + rowName());
     if (ExtType->currentIndex() < 0)
         return;
     ExtGrid->setCells(kExtDataType, ExtGrid->Row(),
@@ -88,20 +90,21 @@ void TMain::ExtTypeChange()
 // When the text is the name of a table (letter case kept), only that table's rows stay in the
 // grid; the others wait in HiddenExtRows until the next change of the filter or the next
 // Build. A text that names no table hides nothing.
-void TMain::ExtFileFilterChange()
+void ExtFieldsPage::ExtFileFilterChange()
 {
-    notAStep();
+    w.notAStep();
     ExtGrid->setUpdatesEnabled(false);
     RestoreExtRows();
     SortExtGrid();
     const QString filter = ExtFileFilter->currentText();
     const bool named = !nameKey(filter, LetterCase::Kept).isEmpty();
-    const bool found = named && findRowExact(FileGrid, kFileName, filter) >= 1;
+    const bool found = named && w.hasTable(filter, LetterCase::Kept);
     layout::showFilterCaption(LExtFileFilter, QStringLiteral("File Filter"), named && !found);
     if (found) {
-        mExtPage->hide([&](const QStringList& cells) { return sameName(cells[kExtFile], filter, LetterCase::Kept); },
-                       [](const QStringList& cells) { return cells[kExtFile].isEmpty(); });
-        mExtPage->filter = filter;
+        mPage->hide(
+            [&](const QStringList& cells) { return sameName(cells[kExtFile], filter, LetterCase::Kept); },
+            [](const QStringList& cells) { return cells[kExtFile].isEmpty(); });
+        mPage->filter = filter;
     }
     ExtGrid->setUpdatesEnabled(true);
     ExtGrid->setFixedRows(1);
@@ -110,15 +113,15 @@ void TMain::ExtFileFilterChange()
     ExtType->setCurrentIndex(code ? dict::codeToExtendedPosition(*code) : -1);
 }
 
-void TMain::RestoreExtRows()
+void ExtFieldsPage::RestoreExtRows()
 {
-    notAStep();
-    mExtPage->restore();
+    w.notAStep();
+    mPage->restore();
 }
 
-void TMain::DeleteExtClick()
+void ExtFieldsPage::DeleteExtClick()
 {
-    nameStep("Delete Extended Type of Field" + quotedName(ExtGrid, grid::kExtField));
+    w.nameStep("Delete Extended Type of Field" + rowName());
     const int row = ExtGrid->Row();
     ExtGrid->setCells(kExtFile, row, QString());
     ExtGrid->setCells(kExtField, row, QString());
@@ -128,10 +131,9 @@ void TMain::DeleteExtClick()
 // The title row first, then rows whose table name begins with "X", then the others, each by
 // their table's Xf$Id (0 for a name the Files grid lacks), rows without a table last. Rows of
 // one table keep their order, so a refresh never shuffles them.
-void TMain::SortExtGrid()
+void ExtFieldsPage::SortExtGrid()
 {
-    const RowIndex files = RowIndex::ignoringCase(FileGrid, kFileName);
-    const TVarGrid* fileGrid = FileGrid;
+    const TMain::TableIds tableId = w.tableIds();
     int position = 0; // sortRowsByKey computes the keys once each, from row 0 down
     ExtGrid->sortRowsByKey([&](const QStringList& cells) {
         const int row = position++;
@@ -139,8 +141,7 @@ void TMain::SortExtGrid()
         const int group = row == 0 ? 0 : name.isEmpty() ? 3 : name.startsWith(QLatin1Char('X')) ? 1 : 2;
         qint32 id = 0;
         if (group == 1 || group == 2)
-            if (const int fileRow = files.row(name); fileRow >= 0)
-                id = numberOrZero(fileGrid->Cells(kFileId, fileRow));
+            id = tableId(name);
         return std::tuple(group, id, row);
     });
 }
@@ -148,19 +149,16 @@ void TMain::SortExtGrid()
 // The Files and Fields pages are brought up to date first. Then the entry rule (a table name of
 // the Files grid commits the entry row, padded, with data type 0; a row whose table and field
 // are both emptied goes), and the lists follow the current row.
-void TMain::RefreshExtRow()
+void ExtFieldsPage::RefreshExtRow()
 {
-    FileGrid->setRow(1);
-    RefreshFileRow();
-    FieldGrid->setRow(1);
-    RefreshFieldRow();
+    w.refreshTablesAndFields();
     TVarGrid* grid = ExtGrid;
     grid->setFixedRows(1);
 
     const int r = grid->Row();
     if (r == entryRow(grid) && !grid->Cells(kExtFile, r).isEmpty()) {
         const QString name = padName(grid->Cells(kExtFile, r));
-        if (findRowIgnoringCase(FileGrid, kFileName, name) >= 0) {
+        if (w.hasTable(name, LetterCase::Ignored)) {
             grid->setCells(kExtFile, r, name);
             commitEntryRow(grid, r, kExtDataType, kExtCols - 1);
             SortExtGrid();
@@ -171,26 +169,26 @@ void TMain::RefreshExtRow()
 
     const int row = grid->Row();
     const QString file = grid->Cells(kExtFile, row);
-    if (!file.isEmpty())
-        followReferenceRow(*mExtPage, row, ChooseExtField, mChooseExtFieldIds);
+    // A row without a table offers no fields.
+    if (!file.isEmpty()) {
+        w.followReferenceRow(*mPage, row, ChooseExtField, mChooseExtFieldIds);
+    } else {
+        ChooseExtField->clear();
+        mChooseExtFieldIds.clear();
+    }
 
     const QString code = grid->Cells(kExtDataType, row);
     if (!code.isEmpty())
         ExtType->setCurrentIndex(dict::codeToExtendedPosition(cellInteger(code).value_or(-1)));
 
-    QStringList files;
-    for (int i = 1; i < FileGrid->RowCount(); ++i) {
-        const QString& name = FileGrid->rowCells(i)[kFileName];
-        if (!name.isEmpty() && name != QLatin1String(" "))
-            files << name;
-    }
+    const QStringList files = w.tableNames();
     refill(ChooseFiles, files, file);
     // The filter's list shows the names without the blanks that pad them; its box the filter
     // in force, empty when none.
     QStringList names;
     for (const QString& name : std::as_const(files))
         names << nameKey(name, LetterCase::Kept);
-    refill(ExtFileFilter, names, mExtPage->filter);
+    refill(ExtFileFilter, names, mPage->filter);
     grid->setFixedRows(1);
 }
 
@@ -198,42 +196,43 @@ void TMain::RefreshExtRow()
 // Files and Fields pages give them (an empty cell for an id they lack). Needs the Fields page
 // loaded; without a readable FIELDEXT.DDF the grid stays as it was, but no longer stands for
 // a set started by New DDFs: a Build then makes no FIELDEXT.DDF for no rows where there is none.
-void TMain::OpenFieldExtDDFClick()
+void ExtFieldsPage::OpenFieldExtDDFClick()
 {
-    nameStep(QStringLiteral("Open FIELDEXT.DDF"));
-    if (FieldGrid->Tag == 0)
+    w.nameStep(QStringLiteral("Open FIELDEXT.DDF"));
+    if (!w.fieldsLoaded())
         return;
-    const DictionaryIndex index = dictionaryIndex();
-    const OpenResult opened = mExtPage->open([&](std::span<const uint8_t> bytes, RowIds& ids) {
+    const DictionaryIndex index = w.dictionaryIndex();
+    const OpenResult opened = mPage->open([&](std::span<const uint8_t> bytes, RowIds& ids) {
         const dict::FieldExtRecord record = dict::FieldExtRecord::decode(bytes);
         ids = {record.file, record.id};
-        return QStringList{index.tableName(record.file), index.fieldName(record.id), QString::number(record.dataType)};
+        return QStringList{index.tableName(record.file), index.fieldName(record.id),
+                           QString::number(record.dataType)};
     });
     if (opened.status != btr::StatusSuccess) {
-        mExtPage->layout = dict::FileLayout::Own;
+        mPage->layout = dict::FileLayout::Own;
         RefreshExtRow();
         return;
     }
-    mExtPage->markLoaded();
+    mPage->markLoaded();
     // Read from a FIELDEXT.DDF: a Build into another folder writes it too, rows or none.
-    mExtPage->layout = dict::FileLayout::OwnMade;
+    mPage->layout = dict::FileLayout::OwnMade;
     RefreshExtRow();
     BuildFieldExtDDF->setEnabled(true);
     if (!opened.problem.isEmpty())
-        showMessage(opened.problem);
+        TMain::showMessage(opened.problem);
 }
 
 // Build: every row, the rows the File Filter set aside included, becomes a record of the ids
 // its table and field resolve to (kept with the row while its names show them, else found by
 // name within its table). A row that cannot be written stops the Build before FIELDEXT.DDF is
 // replaced. Only a page that holds a dictionary (Open, or New DDFs) is written.
-void TMain::BuildFieldExtDDFClick()
+void ExtFieldsPage::BuildFieldExtDDFClick()
 {
-    notAStep();
+    w.notAStep();
     RefreshExtRow();
-    const DictionaryIndex index = dictionaryIndex();
-    buildPage<dict::FieldExtRecord>(
-        *mExtPage, 0,
+    const DictionaryIndex index = w.dictionaryIndex();
+    w.buildPage<dict::FieldExtRecord>(
+        *mPage, 0,
         [&](const BuildCells& cells, int row, dict::BuildReport& report) {
             const auto [file, field] = referenceIds(index, ExtGrid, cells, row, report);
             return dict::FieldExtRecord{file, field, cells.int16(kExtDataType, row)};
@@ -241,17 +240,87 @@ void TMain::BuildFieldExtDDFClick()
         [this] { OpenFieldExtDDF->setEnabled(true); });
 }
 
+// ---- For the other pages ----
+
+QHash<QString, int> ExtFieldsPage::extendedTypesOf(const QString& tableName) const
+{
+    QHash<QString, int> extended;
+    mPage->forEachRow([&](const QStringList& cells, RowIds) {
+        if (!equalIgnoringCase(padName(cells[kExtFile]), padName(tableName)))
+            return;
+        const QString key = asciiUpper(padName(cells[kExtField]));
+        if (const auto code = cellInteger(cells[kExtDataType]); code && !extended.contains(key))
+            extended.insert(key, *code);
+    });
+    return extended;
+}
+
+void ExtFieldsPage::addRow(const QString& table, const QString& field, int code, std::optional<RowIds> ids)
+{
+    const int row = rowAboveEntryRow(ExtGrid);
+    ExtGrid->setCells(kExtFile, row, table);
+    ExtGrid->setCells(kExtField, row, field);
+    ExtGrid->setCells(kExtDataType, row, QString::number(code));
+    if (ids)
+        ExtGrid->setRowIds(row, *ids);
+}
+
+void ExtFieldsPage::dropTableRows(const QString& tableName)
+{
+    const QString padded = padName(tableName);
+    ExtGrid->takeRows(
+        [&](int, const QStringList& cells) { return equalIgnoringCase(padName(cells[kExtFile]), padded); });
+}
+
+void ExtFieldsPage::addRows(std::vector<QStringList> rows)
+{
+    if (rows.empty())
+        return;
+    const int entry = entryRow(ExtGrid);
+    rows.emplace_back();
+    ExtGrid->replaceRowsFrom(entry, std::move(rows));
+}
+
+void ExtFieldsPage::onRowsChanged(const std::function<void()>& changed)
+{
+    layout::onRowsChanged(ExtGrid, this, changed);
+}
+
+// ---- DictionaryPage ----
+
+void ExtFieldsPage::openWithoutFile()
+{
+    mPage->show({});
+    mPage->layout = dict::FileLayout::Own; // no FIELDEXT.DDF made for no rows
+    mPage->markLoaded();
+    BuildFieldExtDDF->setEnabled(true);
+    RefreshExtRow();
+}
+
+// The new set has no extended types: the page starts empty and holds it.
+void ExtFieldsPage::startNewSet()
+{
+    if (w.fieldsLoaded()) {
+        mPage->show({});
+        mPage->layout = dict::FileLayout::Standard;
+        mPage->markLoaded();
+        BuildFieldExtDDF->setEnabled(true);
+    }
+    RefreshExtRow();
+}
+
 // ---- Layout and wiring ----
 
 using layout::comboBox;
-using layout::flagBox;
 using layout::names;
 using layout::place;
 using layout::placeLabel;
 
-void TMain::buildExtFieldsPage()
+ExtFieldsPage::ExtFieldsPage(TMain& window)
+    : DictionaryPage(window, "TabFieldExts", "ExtFields", "Extended Type of Field", {kExtFile, kExtField},
+                     kExtField)
 {
-    QWidget* p = TabFieldExts;
+    QWidget* p = this;
     MAKE(ExtGrid, place(new TVarGrid(3, p), 0, 8, 265, 353));
     ExtGrid->setColWidths({85, 82, 69});
     MAKE(LChooseFiles, placeLabel(new QLabel(QStringLiteral("File"), p), 272, 16));
@@ -270,17 +339,19 @@ void TMain::buildExtFieldsPage()
     MAKE(BuildFieldExtDDF, place(new QPushButton(QStringLiteral("Build"), p), 344, 304, 73, 25));
     MAKE(OpenFieldExtDDF, place(new QPushButton(QStringLiteral("Open"), p), 344, 336, 73, 25));
     OpenFieldExtDDF->setEnabled(false);
+    mPage = std::make_unique<grid::Page>(dict::DictFile::FieldExt, ExtGrid, mExtTableArray, HiddenExtRows);
 }
 
-void TMain::wireExtFieldsPage(HandlerWiring& wire)
+void ExtFieldsPage::wire()
 {
-    wire.keyUp(ExtGrid, &TMain::ExtGridKeyUp);
-    wire.mouseUp(ExtGrid, &TMain::ExtGridMouseUp);
-    wire.change(ChooseFiles, &TMain::ChooseFilesChange);
-    wire.change(ChooseExtField, &TMain::ChooseExtFieldChange);
-    wire.change(ExtType, &TMain::ExtTypeChange);
-    wire.change(ExtFileFilter, &TMain::ExtFileFilterChange);
-    wire.click(DeleteExt, &TMain::DeleteExtClick);
-    wire.click(BuildFieldExtDDF, &TMain::BuildFieldExtDDFClick);
-    wire.click(OpenFieldExtDDF, &TMain::OpenFieldExtDDFClick);
+    Wiring<ExtFieldsPage> wire(&w, this);
+    wire.typing(ExtGrid, &ExtFieldsPage::ExtGridKeyUp);
+    wire.mouseUp(ExtGrid, &ExtFieldsPage::ExtGridMouseUp);
+    wire.change(ChooseFiles, &ExtFieldsPage::ChooseFilesChange);
+    wire.change(ChooseExtField, &ExtFieldsPage::ChooseExtFieldChange);
+    wire.change(ExtType, &ExtFieldsPage::ExtTypeChange);
+    wire.change(ExtFileFilter, &ExtFieldsPage::ExtFileFilterChange);
+    wire.click(DeleteExt, &ExtFieldsPage::DeleteExtClick);
+    wire.click(BuildFieldExtDDF, &ExtFieldsPage::BuildFieldExtDDFClick);
+    wire.click(OpenFieldExtDDF, &ExtFieldsPage::OpenFieldExtDDFClick);
 }

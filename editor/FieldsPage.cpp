@@ -4,6 +4,7 @@
 
 #include "DataTypes.h"
 #include "DictionaryGrid.h"
+#include "FieldInference.h"
 #include "FieldValue.h"
 #include "PageLayout.h"
 #include "Records.h"
@@ -253,8 +254,7 @@ void TMain::startFieldTable()
     RefreshFieldRow();
     mFieldsPage->markLoaded();
     BuildFieldDDF->setEnabled(true);
-    ClearKeysDDF->setEnabled(true);
-    OpenKeysDDF->setEnabled(true);
+    mKeys->fieldsStarted();
 }
 
 // Build: the rows the Table Filter set aside come back and are written too. Every row is
@@ -338,4 +338,74 @@ void TMain::wireFieldsPage(HandlerWiring& wire)
     wire.click(BuildFieldDDF, &TMain::BuildFieldDDFClick);
     wire.click(ClearFieldDDF, &TMain::ClearFieldDDFClick);
     wire.click(OpenFieldDDF, &TMain::OpenFieldDDFClick);
+}
+
+// ---- For the other pages ----
+
+std::vector<QStringList> TMain::fieldRowsOf(qint32 tableId) const
+{
+    std::vector<QStringList> rows;
+    const auto visit = [&](const QStringList& cells) {
+        if (cellInteger(cells[kFieldFile]) == tableId)
+            rows.push_back(cells);
+    };
+    for (int row = 1; row < FieldGrid->RowCount(); ++row)
+        visit(FieldGrid->rowCells(row));
+    for (const QString& text : HiddenFieldRows) {
+        QStringList cells = text.split(QLatin1Char('\n'));
+        cells.resize(kFieldCols);
+        visit(cells);
+    }
+    return rows;
+}
+
+void TMain::onFieldRowsChanged(const std::function<void()>& changed)
+{
+    layout::onRowsChanged(FieldGrid, this, changed);
+}
+
+void TMain::draftFields(qint32 tableId, const QString& tableName,
+                        const std::vector<dict::InferredField>& draft, bool replace)
+{
+    // New ids above every id in the grid, set-aside rows and the rows about to go included.
+    qint32 highest = highestInteger(FieldGrid, kFieldId, HighestFieldId);
+    for (const QString& text : HiddenFieldRows)
+        highest = std::max(highest, cellInteger(text.section(QLatin1Char('\n'), 0, 0)).value_or(highest));
+
+    if (replace) {
+        const auto ofTable = [&](const QStringList& cells) {
+            return cellInteger(cells[kFieldFile]) == tableId;
+        };
+        FieldGrid->takeRows([&](int, const QStringList& cells) { return ofTable(cells); });
+        HiddenFieldRows.erase(std::remove_if(HiddenFieldRows.begin(), HiddenFieldRows.end(),
+                                             [&](const QString& text) {
+                                                 return cellInteger(text.section(QLatin1Char('\n'), 1, 1)) ==
+                                                        tableId;
+                                             }),
+                              HiddenFieldRows.end());
+        mExtFields->dropTableRows(tableName);
+    }
+    std::vector<QStringList> rows;
+    std::vector<QStringList> extRows;
+    for (const dict::InferredField& f : draft) {
+        QStringList cells;
+        cells.resize(kFieldCols);
+        cells[kFieldId] = QString::number(++highest);
+        cells[kFieldFile] = QString::number(tableId);
+        cells[kFieldName] = padName(QString::fromStdString(f.name));
+        cells[kFieldDataType] = QString::number(f.typeCode);
+        cells[kFieldOffset] = QString::number(f.offset);
+        cells[kFieldSize] = QString::number(f.size);
+        cells[kFieldDec] = QStringLiteral("0");
+        cells[kFieldFlag] = QStringLiteral("0");
+        if (dict::codeToExtendedPosition(f.typeCode) >= 0)
+            extRows.push_back({tableName, cells[kFieldName], cells[kFieldDataType]});
+        rows.push_back(std::move(cells));
+    }
+    HighestFieldId = highest;
+    // The draft goes in before the entry row, which stays last and empty.
+    const int entry = entryRow(FieldGrid);
+    rows.emplace_back();
+    FieldGrid->replaceRowsFrom(entry, std::move(rows));
+    mExtFields->addRows(std::move(extRows));
 }

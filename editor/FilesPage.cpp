@@ -267,7 +267,7 @@ void TMain::CreateFileClick()
     const DictionaryIndex index = dictionaryIndex();
     const auto tableId = cellInteger(FileGrid, kFileId, current);
     std::vector<dict::CreateKeyRow> keys;
-    mKeysPage->forEachRow([&](const QStringList& cells, RowIds ids) {
+    mKeys->page().forEachRow([&](const QStringList& cells, RowIds ids) {
         const DictionaryIndex::Reference ref = index.resolve(cells[kKeyFile], cells[kKeyField], ids);
         const bool resolved = ref.problem == DictionaryIndex::Reference::Problem::None;
         if (resolved ? ref.table != tableId : !sameName(cells[kKeyFile], table, LetterCase::Ignored))
@@ -399,6 +399,13 @@ void TMain::wireFilesPage(HandlerWiring& wire)
 {
     wire.keyUp(FileGrid, &TMain::FileGridKeyUp);
     wire.mouseUp(FileGrid, &TMain::FileGridMouseUp);
+    // The table chosen by a click or a key is the one the Data page shows.
+    const auto chosen = [this] {
+        if (const auto id = cellInteger(FileGrid, kFileId, FileGrid->Row()); id && FileGrid->Row() >= 1)
+            mDataTableId = id;
+    };
+    connect(FileGrid, &TVarGrid::mouseUp, this, chosen);
+    connect(FileGrid, &TVarGrid::keyUp, this, chosen);
     wire.flagBoxes(fileFlagBoxes(), &TMain::ChClick);
     wire.click(AddFile, &TMain::AddFileClick);
     wire.click(CreateFile, &TMain::CreateFileClick);
@@ -406,4 +413,66 @@ void TMain::wireFilesPage(HandlerWiring& wire)
     wire.click(BuildFileDDF, &TMain::BuildFileDDFClick);
     wire.click(ClearFileDDF, &TMain::ClearFileDDFClick);
     wire.click(OpenFileDDF, &TMain::OpenFileDDFClick);
+}
+
+// ---- For the other pages ----
+
+std::optional<TMain::ChosenTable> TMain::chosenTable() const
+{
+    int row = -1;
+    if (mDataTableId) {
+        row = findRowByNumber(FileGrid, kFileId, *mDataTableId);
+    } else {
+        const int current = FileGrid->Row();
+        if (current >= 1 && current < FileGrid->RowCount() && cellInteger(FileGrid, kFileId, current))
+            row = current;
+    }
+    const std::optional<qint32> id = row >= 0 ? cellInteger(FileGrid, kFileId, row) : std::nullopt;
+    if (!id)
+        return std::nullopt;
+    return ChosenTable{*id, FileGrid->Cells(kFileName, row), FileGrid->Cells(kFileLoc, row)};
+}
+
+QString TMain::currentTableName() const
+{
+    return quotedName(FileGrid, kFileName);
+}
+
+std::vector<QStringList> TMain::tableRows() const
+{
+    std::vector<QStringList> rows;
+    rows.reserve(std::size_t(std::max(0, FileGrid->RowCount() - 1)));
+    for (int row = 1; row < FileGrid->RowCount(); ++row)
+        rows.push_back(FileGrid->rowCells(row));
+    return rows;
+}
+
+namespace {
+
+std::optional<TMain::TableRow> tableRowAt(const TVarGrid* grid, int row)
+{
+    if (row < 1)
+        return std::nullopt;
+    return TMain::TableRow{cellInteger(grid, kFileId, row), grid->Cells(kFileName, row),
+                           grid->Cells(kFileLoc, row)};
+}
+
+} // namespace
+
+std::optional<TMain::TableRow> TMain::tableNamed(const QString& name) const
+{
+    return tableRowAt(FileGrid, findRowExact(FileGrid, kFileName, name));
+}
+
+std::optional<TMain::TableRow> TMain::tableWithId(qint32 id) const
+{
+    return tableRowAt(FileGrid, findRowByNumber(FileGrid, kFileId, id));
+}
+
+std::optional<QByteArray> TMain::fileStatOf(qint32 tableId) const
+{
+    for (const FileStatEntry& entry : FileStatList)
+        if (entry.Id == tableId)
+            return entry.Stat;
+    return std::nullopt;
 }

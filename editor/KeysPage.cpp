@@ -1,5 +1,7 @@
-// Keys page of TMain: INDEX.DDF in KeyGrid (table and field names in place of ids), the eleven
+// The Keys page: INDEX.DDF in KeyGrid (table and field names in place of ids), the eleven
 // key-flag boxes, the Table Filter and the Field list.
+#include "KeysPage.h"
+
 #include "DDFUnit.h"
 #include "DataRecords.h"
 
@@ -66,32 +68,29 @@ bool selectItem(QComboBox* box, const QString& text)
 
 // ---- Keys page ----
 
-void TMain::KeyGridKeyUp(int)
+void KeysPage::KeyGridKeyUp(int)
 {
     RefreshKeyRow();
 }
 
-void TMain::KeyGridMouseUp()
+void KeysPage::KeyGridMouseUp()
 {
-    nameStep("Edit Key of Table" + quotedName(KeyGrid, grid::kKeyFile));
+    w.nameStep("Edit Key of Table" + rowName());
     RefreshKeyRow();
 }
 
 // The entry rule (a known table name commits the entry row, padded to 20, with 0 as key
 // number, part and flags; a row whose table and field are both emptied goes), then the Field
 // list, the flag boxes and the Table Filter follow the current row.
-void TMain::RefreshKeyRow()
+void KeysPage::RefreshKeyRow()
 {
-    FileGrid->setRow(1);
-    RefreshFileRow();
-    FieldGrid->setRow(1);
-    RefreshFieldRow();
+    w.refreshTablesAndFields();
 
     TVarGrid* grid = KeyGrid;
     const int r = grid->Row();
     if (r == entryRow(grid) && !grid->Cells(kKeyFile, r).isEmpty()) {
         const QString name = padName(grid->Cells(kKeyFile, r));
-        if (findRowIgnoringCase(FileGrid, kFileName, name) >= 1) {
+        if (w.hasTable(name, LetterCase::Ignored)) {
             grid->setCells(kKeyFile, r, name);
             commitEntryRow(grid, r, kKeyNumber, kKeyFlags);
             SortKeyGrid();
@@ -105,14 +104,12 @@ void TMain::RefreshKeyRow()
     // The list offers the tables by their names without the blanks that pad them; the box shows
     // the filter in force, empty when none.
     QStringList tables;
-    for (int f = 1; f < FileGrid->RowCount(); ++f) {
-        const QStringList& cells = FileGrid->rowCells(f);
+    for (const QStringList& cells : w.tableRows())
         if (!cells[kFileId].isEmpty() && cellInteger(cells[kFileId]) != -1)
             tables << nameKey(cells[kFileName], LetterCase::Kept);
-    }
     refill(IndexFilter, tables);
-    if (!selectItem(IndexFilter, mKeysPage->filter))
-        IndexFilter->setEditText(nameKey(mKeysPage->filter, LetterCase::Kept));
+    if (!selectItem(IndexFilter, mPage->filter))
+        IndexFilter->setEditText(nameKey(mPage->filter, LetterCase::Kept));
 
     grid->setFixedRows(1);
 }
@@ -120,35 +117,34 @@ void TMain::RefreshKeyRow()
 // Title row first, then the rows of tables whose names begin with "X", then the others, each
 // by table id, key number and part; rows without a table last. Rows equal in all of these keep
 // their order.
-void TMain::SortKeyGrid()
+void KeysPage::SortKeyGrid()
 {
-    const RowIndex tables = RowIndex::ignoringCase(FileGrid, kFileName);
+    const TMain::TableIds tableId = w.tableIds();
     int position = 0;
     sortGrid(KeyGrid, [&](const QStringList& cells) {
         const QString& file = cells[kKeyFile];
         const int order = position++;
         if (file.isEmpty())
             return std::tuple(1, 0, 0, qint32(0), qint32(0), qint32(0), order);
-        const int tableRow = tables.row(file);
-        const qint32 id = tableRow >= 1 ? numberOrZero(FileGrid->rowCells(tableRow)[kFileId]) : 0;
+        const qint32 id = tableId(file);
         const auto startsWithX = [](const QString& cell) { return cell.startsWith(QLatin1Char('X')); };
         return std::tuple(0, startsWithX(file) ? 0 : 1, startsWithX(cells[kKeyNumber]) ? 0 : 1, id,
                           numberOrZero(cells[kKeyNumber]), numberOrZero(cells[kKeyPart]), order);
     });
 }
 
-void TMain::RestoreKeyRows()
+void KeysPage::RestoreKeyRows()
 {
-    notAStep();
-    mKeysPage->restore();
+    w.notAStep();
+    mPage->restore();
 }
 
 // Table Filter: every hidden row comes back and the grid is sorted; then, when the text is the
 // name of a table (letter case kept), the rows of other tables are set aside up to the first
 // row without a field, normally the entry row. A text that names no table hides nothing.
-void TMain::IndexFilterChange()
+void KeysPage::IndexFilterChange()
 {
-    notAStep();
+    w.notAStep();
     TVarGrid* grid = KeyGrid;
     const bool visible = grid->isVisibleTo(grid->parentWidget());
     grid->setVisible(false);
@@ -156,13 +152,13 @@ void TMain::IndexFilterChange()
     SortKeyGrid();
     const QString filter = IndexFilter->currentText();
     const bool named = !nameKey(filter, LetterCase::Kept).isEmpty();
-    const bool found = named && findRowExact(FileGrid, kFileName, filter) >= 1;
+    const bool found = named && w.hasTable(filter, LetterCase::Kept);
     layout::showFilterCaption(LIndexFilter, QStringLiteral("Table Filter"), named && !found);
     if (found) {
-        mKeysPage->hide(
+        mPage->hide(
             [&](const QStringList& cells) { return sameName(cells[kKeyFile], filter, LetterCase::Kept); },
             [](const QStringList& cells) { return cells[kKeyField].isEmpty(); });
-        mKeysPage->filter = filter;
+        mPage->filter = filter;
     }
     grid->setVisible(visible);
     showKeyRowControls();
@@ -170,25 +166,25 @@ void TMain::IndexFilterChange()
 
 // The Field list offers the fields of the current row's table (none for a row without one) and
 // the flag boxes show its flags (none ticked for an empty cell).
-void TMain::showKeyRowControls()
+void KeysPage::showKeyRowControls()
 {
     const int row = KeyGrid->Row();
-    followReferenceRow(*mKeysPage, row, ChooseField, mChooseFieldIds);
+    w.followReferenceRow(*mPage, row, ChooseField, mChooseFieldIds);
     showFlags(keyFlagBoxes(), KeyGrid->Cells(kKeyFlags, row));
 }
 
-void TMain::ChClickKey(TVarCheckBox* sender)
+void KeysPage::ChClickKey(TVarCheckBox* sender)
 {
-    nameStep("Change Key Flags of Table" + quotedName(KeyGrid, grid::kKeyFile));
+    w.nameStep("Change Key Flags of Table" + rowName());
     applyFlagBox(KeyGrid, kKeyFlags, KeyGrid->Row(), sender);
 }
 
 // A field chosen for the current row: its name goes into the row; when the field's table was
 // read from a data file with Add, the key segment on the field's position and length gives the
 // key number, the part and the flags (the last such segment when there are several).
-void TMain::ChooseFieldChange()
+void KeysPage::ChooseFieldChange()
 {
-    nameStep("Choose Key Field of Table" + quotedName(KeyGrid, grid::kKeyFile));
+    w.nameStep("Choose Key Field of Table" + rowName());
     const QString text = ChooseField->currentText();
     if (text.isEmpty())
         return;
@@ -198,7 +194,7 @@ void TMain::ChooseFieldChange()
     if (chosen < 0 || std::size_t(chosen) >= mChooseFieldIds.size() || ChooseField->itemText(chosen) != text)
         return;
     const qint32 fieldId = mChooseFieldIds[std::size_t(chosen)];
-    const DictionaryIndex index = dictionaryIndex();
+    const DictionaryIndex index = w.dictionaryIndex();
     const QStringList* field = index.fieldCells(fieldId);
     if (!field)
         return;
@@ -206,10 +202,10 @@ void TMain::ChooseFieldChange()
         KeyGrid->setRowIds(row, {numberOrZero((*field)[kFieldFile]), fieldId});
     const qint32 position = numberOrZero((*field)[kFieldOffset]) + 1;
     const qint32 length = numberOrZero((*field)[kFieldSize]);
-    const int entry = IndexOfFileStat(numberOrZero((*field)[kFieldFile]));
-    if (entry < 0)
+    const std::optional<QByteArray> fileStat = w.fileStatOf(numberOrZero((*field)[kFieldFile]));
+    if (!fileStat)
         return;
-    const QByteArray& stat = FileStatList[entry].Stat;
+    const QByteArray& stat = *fileStat;
     const dict::DataFileLayout file = dict::decodeDataFileLayout(
         reinterpret_cast<const uint8_t*>(stat.constData()), std::size_t(stat.size()));
     for (const dict::DataFileLayout::Segment& segment : file.segments) {
@@ -224,87 +220,87 @@ void TMain::ChooseFieldChange()
 // Add Key: a new row of the filtered table (as the Files grid names it), "0" in the other
 // cells, above the entry row, which keeps what is typed in it; the new row becomes current.
 // Nothing when the filter's text is no table's name.
-void TMain::AddKeyClick()
+void KeysPage::AddKeyClick()
 {
-    nameStep(QStringLiteral("Add Key"));
-    const int table = findRowExact(FileGrid, kFileName, IndexFilter->currentText());
-    if (table < 1 || nameKey(IndexFilter->currentText(), LetterCase::Kept).isEmpty())
+    w.nameStep(QStringLiteral("Add Key"));
+    const std::optional<TMain::TableRow> table = w.tableNamed(IndexFilter->currentText());
+    if (!table || nameKey(IndexFilter->currentText(), LetterCase::Kept).isEmpty())
         return;
     const int last = entryRow(KeyGrid);
     const QStringList typed = KeyGrid->rowCells(last);
-    KeyGrid->setCells(kKeyFile, last, FileGrid->Cells(kFileName, table));
+    KeyGrid->setCells(kKeyFile, last, table->name);
     for (int col = kKeyField; col < kKeyCols; ++col)
         KeyGrid->setCells(col, last, QString());
     commitEntryRow(KeyGrid, last, kKeyField, kKeyFlags);
-    if (const auto id = cellInteger(FileGrid, kFileId, table))
-        KeyGrid->setRowIds(last, {*id, RowIds::kNone});
+    if (table->id)
+        KeyGrid->setRowIds(last, {*table->id, RowIds::kNone});
     KeyGrid->setRowText(entryRow(KeyGrid), typed.join(QLatin1Char('\n')));
     KeyGrid->setRow(last);
     showKeyRowControls();
 }
 
-void TMain::DeleteKeyClick()
+void KeysPage::DeleteKeyClick()
 {
-    nameStep("Delete Key of Table" + quotedName(KeyGrid, grid::kKeyFile));
+    w.nameStep("Delete Key of Table" + rowName());
     const int row = KeyGrid->Row();
     KeyGrid->setCells(kKeyFile, row, QString());
     KeyGrid->setCells(kKeyField, row, QString());
     RefreshKeyRow();
 }
 
-void TMain::markKeyGridLoaded()
+void KeysPage::markKeyGridLoaded()
 {
-    mKeysPage->markLoaded();
+    mPage->markLoaded();
     BuildKeysDDF->setEnabled(true);
 }
 
 // New: the fifteen self-description rows, named through the Files and Fields grids.
-void TMain::ClearKeysDDFClick()
+void KeysPage::ClearKeysDDFClick()
 {
-    nameStep(QStringLiteral("New INDEX.DDF"));
-    if (FieldGrid->Tag == 0)
+    w.nameStep(QStringLiteral("New INDEX.DDF"));
+    if (!w.fieldsLoaded())
         return;
     dict::rebuildIndexTable(mIndexTableArray);
-    const DictionaryIndex index = dictionaryIndex();
+    const DictionaryIndex index = w.dictionaryIndex();
     std::vector<QStringList> rows;
     std::vector<RowIds> ids(dict::indexSelfDescription().size());
     const dict::RecordArray& table = mIndexTableArray;
     for (std::size_t slot = 0; slot < ids.size(); ++slot)
         rows.push_back(indexRow(index, table.slot(slot), ids[slot]));
-    mKeysPage->show(std::move(rows), std::move(ids));
-    mKeysPage->layout = dict::FileLayout::Standard;
+    mPage->show(std::move(rows), std::move(ids));
+    mPage->layout = dict::FileLayout::Standard;
     RefreshKeyRow();
     markKeyGridLoaded();
 }
 
 // Open: one row per INDEX.DDF record, in key 0 order, named through the Files and Fields
 // grids. Without a readable INDEX.DDF the grid stays as it was and nothing is said.
-void TMain::OpenKeysDDFClick()
+void KeysPage::OpenKeysDDFClick()
 {
-    nameStep(QStringLiteral("Open INDEX.DDF"));
-    if (FieldGrid->Tag == 0)
+    w.nameStep(QStringLiteral("Open INDEX.DDF"));
+    if (!w.fieldsLoaded())
         return;
-    const DictionaryIndex index = dictionaryIndex();
-    const OpenResult opened = mKeysPage->open(
+    const DictionaryIndex index = w.dictionaryIndex();
+    const OpenResult opened = mPage->open(
         [&](std::span<const uint8_t> record, RowIds& ids) { return indexRow(index, record, ids); });
     if (opened.status != btr::StatusSuccess)
         return;
     RefreshKeyRow();
     markKeyGridLoaded();
     if (!opened.problem.isEmpty())
-        showMessage(opened.problem);
+        TMain::showMessage(opened.problem);
 }
 
 // Build: the hidden rows come back, then every row's table and field become ids (those kept
 // with the row while its names still show them, else found by name within the row's table)
 // and its cells are checked, before INDEX.DDF is replaced: a row that cannot be written stops
 // the Build with the file as it was.
-void TMain::BuildKeysDDFClick()
+void KeysPage::BuildKeysDDFClick()
 {
-    notAStep();
-    const DictionaryIndex index = dictionaryIndex();
-    buildPage<dict::IndexRecord>(
-        *mKeysPage, 1,
+    w.notAStep();
+    const DictionaryIndex index = w.dictionaryIndex();
+    w.buildPage<dict::IndexRecord>(
+        *mPage, 1,
         [&](const BuildCells& cells, int row, dict::BuildReport& report) {
             dict::IndexRecord record;
             std::tie(record.file, record.field) = referenceIds(index, KeyGrid, cells, row, report);
@@ -321,36 +317,34 @@ void TMain::BuildKeysDDFClick()
 // A key with a row edited since the page was opened or built is compared with the same key of
 // its table's data file (its location taken in the folder built into), as quillan-cli check
 // compares it; what differs is noted on the key's edited rows, and written as typed.
-void TMain::noteKeysUnlikeTheirDataFiles(const std::vector<dict::IndexRecord>& records,
-                                         const std::vector<int>& rows, dict::BuildReport& report)
+void KeysPage::noteKeysUnlikeTheirDataFiles(const std::vector<dict::IndexRecord>& records,
+                                            const std::vector<int>& rows, dict::BuildReport& report)
 {
-    const DictionaryIndex index = dictionaryIndex();
-    const auto tableRowOf = [&](qint16 id) { return findRowByNumber(FileGrid, kFileId, id); };
-    const auto describesDictionary = [&](int tableRow) {
-        return dict::describesDictionary(
-            FileGrid->Cells(kFileName, tableRow).toStdString(),
-            withoutTrailingBlanks(FileGrid->Cells(kFileLoc, tableRow)).toStdString());
+    const DictionaryIndex index = w.dictionaryIndex();
+    const auto describesDictionary = [&](const TMain::TableRow& table) {
+        return dict::describesDictionary(table.name.toStdString(),
+                                         withoutTrailingBlanks(table.location).toStdString());
     };
     std::map<std::pair<qint16, qint16>, std::vector<std::size_t>> keys; // (table, key): records by part
     std::vector<int> numbers;
     for (std::size_t i = 0; i < records.size(); ++i) {
-        const int tableRow = tableRowOf(records[i].file);
-        if (tableRow < 1)
+        const std::optional<TMain::TableRow> table = w.tableWithId(records[i].file);
+        if (!table)
             continue;
         keys[{records[i].file, records[i].number}].push_back(i);
-        if (!describesDictionary(tableRow))
+        if (!describesDictionary(*table))
             numbers.push_back(records[i].number);
     }
     const bool fromOne = dict::keysNumberedFromOne(numbers);
-    const std::string fileName = mKeysPage->fileName.toStdString();
+    const std::string fileName = mPage->fileName.toStdString();
     for (auto& [key, members] : keys) {
         std::stable_sort(members.begin(), members.end(),
                          [&](std::size_t a, std::size_t b) { return records[a].part < records[b].part; });
-        const auto edited = [&](std::size_t i) { return !mKeysPage->rowAsBuilt(KeyGrid->rowCells(rows[i])); };
+        const auto edited = [&](std::size_t i) { return !mPage->rowAsBuilt(KeyGrid->rowCells(rows[i])); };
         if (std::none_of(members.begin(), members.end(), edited))
             continue;
-        const int tableRow = tableRowOf(key.first);
-        const QString location = withoutTrailingBlanks(FileGrid->Cells(kFileLoc, tableRow));
+        const std::optional<TMain::TableRow> table = w.tableWithId(key.first);
+        const QString location = withoutTrailingBlanks(table->location);
         dict::DataFileLayout file;
         if (location.isEmpty() ||
             dict::statDataFile(QFile::encodeName(QDir::current().absoluteFilePath(location)).toStdString(),
@@ -373,11 +367,10 @@ void TMain::noteKeysUnlikeTheirDataFiles(const std::vector<dict::IndexRecord>& r
             std::string sentence = d.message;
             sentence[0] = char(std::tolower(static_cast<unsigned char>(sentence[0])));
             sentence.pop_back(); // its full stop
-            const std::string what =
-                "key " + std::to_string(key.second) + " of " +
-                withoutTrailingBlanks(FileGrid->Cells(kFileName, tableRow)).toStdString() + " against " +
-                location.toStdString() + ": " + sentence +
-                " (written as typed; quillan-cli check reports it too)";
+            const std::string what = "key " + std::to_string(key.second) + " of " +
+                                     withoutTrailingBlanks(table->name).toStdString() + " against " +
+                                     location.toStdString() + ": " + sentence +
+                                     " (written as typed; quillan-cli check reports it too)";
             if (d.segment >= 0) {
                 if (edited(members[std::size_t(d.segment)]))
                     report.rowNoted(fileName, rows[members[std::size_t(d.segment)]], what);
@@ -391,17 +384,35 @@ void TMain::noteKeysUnlikeTheirDataFiles(const std::vector<dict::IndexRecord>& r
     }
 }
 
+// ---- For the other pages ----
+
+void KeysPage::fieldsStarted()
+{
+    ClearKeysDDF->setEnabled(true);
+    OpenKeysDDF->setEnabled(true);
+}
+
+// ---- DictionaryPage ----
+
+void KeysPage::openWithoutFile()
+{
+    mPage->show({});
+    mPage->layout = dict::FileLayout::Own;
+    markKeyGridLoaded();
+    RefreshKeyRow();
+}
+
 // ---- Layout and wiring ----
 
 using layout::comboBox;
 using layout::flagBox;
-using layout::names;
 using layout::place;
 using layout::placeLabel;
 
-void TMain::buildKeysPage()
+KeysPage::KeysPage(TMain& window)
+    : DictionaryPage(window, "TabKeys", "Keys", "Key of Table", {kKeyFile, kKeyField}, kKeyFile)
 {
-    QWidget* p = TabKeys;
+    QWidget* p = this;
     MAKE(KeyGrid, place(new TVarGrid(5, p), 0, 0, 425, 161));
     KeyGrid->setColWidths({99, 92, 59, 49, 49});
     MAKE(LIndexFilter, placeLabel(new QLabel(QStringLiteral("Table Filter"), p), 104, 168));
@@ -429,24 +440,27 @@ void TMain::buildKeysPage()
     MAKE(ChExtType, place(flagBox(p, btr::kKeyFlagCaptions, 8), 8, 309, 96, 14));
     MAKE(ChNullKey_AnySeg, place(flagBox(p, btr::kKeyFlagCaptions, 9), 8, 327, 96, 14));
     MAKE(ChCaseInsens, place(flagBox(p, btr::kKeyFlagCaptions, 10), 8, 344, 96, 14));
+    KeyGrid->setRowCount(2);
+    mPage = std::make_unique<grid::Page>(dict::DictFile::Index, KeyGrid, mIndexTableArray, HiddenKeyRows);
 }
 
-QList<TVarCheckBox*> TMain::keyFlagBoxes() const
+QList<TVarCheckBox*> KeysPage::keyFlagBoxes() const
 {
     return {ChDuplicates, ChModifiable, ChBinary,  ChNullKey_AllSeg, ChSegmented, ChACS,
             ChDescending, ChRepeatDupl, ChExtType, ChNullKey_AnySeg, ChCaseInsens};
 }
 
-void TMain::wireKeysPage(HandlerWiring& wire)
+void KeysPage::wire()
 {
-    wire.keyUp(KeyGrid, &TMain::KeyGridKeyUp);
-    wire.mouseUp(KeyGrid, &TMain::KeyGridMouseUp);
-    wire.change(IndexFilter, &TMain::IndexFilterChange);
-    wire.change(ChooseField, &TMain::ChooseFieldChange);
-    wire.click(AddKey, &TMain::AddKeyClick);
-    wire.click(DeleteKey, &TMain::DeleteKeyClick);
-    wire.click(BuildKeysDDF, &TMain::BuildKeysDDFClick);
-    wire.click(ClearKeysDDF, &TMain::ClearKeysDDFClick);
-    wire.click(OpenKeysDDF, &TMain::OpenKeysDDFClick);
-    wire.flagBoxes(keyFlagBoxes(), &TMain::ChClickKey);
+    Wiring<KeysPage> wire(&w, this);
+    wire.typing(KeyGrid, &KeysPage::KeyGridKeyUp);
+    wire.mouseUp(KeyGrid, &KeysPage::KeyGridMouseUp);
+    wire.change(IndexFilter, &KeysPage::IndexFilterChange);
+    wire.change(ChooseField, &KeysPage::ChooseFieldChange);
+    wire.click(AddKey, &KeysPage::AddKeyClick);
+    wire.click(DeleteKey, &KeysPage::DeleteKeyClick);
+    wire.click(BuildKeysDDF, &KeysPage::BuildKeysDDFClick);
+    wire.click(ClearKeysDDF, &KeysPage::ClearKeysDDFClick);
+    wire.click(OpenKeysDDF, &KeysPage::OpenKeysDDFClick);
+    wire.flagBoxes(keyFlagBoxes(), &KeysPage::ChClickKey);
 }

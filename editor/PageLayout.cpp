@@ -13,6 +13,15 @@ void showFilterCaption(QLabel* label, const QString& caption, bool namesNoTable)
     label->adjustSize();
 }
 
+void onRowsChanged(TVarGrid* grid, QObject* context, const std::function<void()>& changed)
+{
+    QAbstractItemModel* m = grid->model();
+    QObject::connect(m, &QAbstractItemModel::dataChanged, context, changed);
+    QObject::connect(m, &QAbstractItemModel::rowsInserted, context, changed);
+    QObject::connect(m, &QAbstractItemModel::rowsRemoved, context, changed);
+    QObject::connect(m, &QAbstractItemModel::modelReset, context, changed);
+}
+
 QLabel* placeLabel(QLabel* label, int x, int y, bool bold)
 {
     if (bold) {
@@ -43,45 +52,26 @@ TVarCheckBox* flagBox(QWidget* parent, std::span<const std::string_view> caption
 
 } // namespace layout
 
-QObject* HandlerWiring::context() const
+namespace wiring {
+
+QObject* context(TMain* window)
 {
-    return w;
+    return window;
 }
 
-void HandlerWiring::run(TMain* window, void (TMain::*handler)())
+void runAction(TMain* window, const std::function<void()>& run)
 {
-    window->runAction(handler, [&] { (window->*handler)(); });
+    window->runAction(run);
 }
 
-void HandlerWiring::run(TMain* window, void (TMain::*handler)(int), int key)
+void runTyping(TMain* window, const DictionaryPage& page, const std::function<void()>& run)
 {
-    window->runAction(handler, [&] { (window->*handler)(key); });
+    window->runTyping(page, run);
 }
 
-void HandlerWiring::click(QAbstractButton* button, void (TMain::*handler)())
+void runKey(TMain* window, void (TMain::*handler)(int), const std::function<void()>& run)
 {
-    TMain* window = w;
-    QObject::connect(button, &QAbstractButton::clicked, window, [window, handler] { run(window, handler); });
+    window->runAction(handler, run);
 }
 
-void HandlerWiring::change(QComboBox* box, void (TMain::*handler)())
-{
-    TMain* window = w;
-    QObject::connect(box, &QComboBox::activated, window, [window, handler, box] {
-        run(window, handler);
-        // A chosen name is shown from its start, not scrolled to the blanks that pad it.
-        if (QLineEdit* line = box->lineEdit())
-            line->setCursorPosition(0);
-    });
-    if (QLineEdit* line = box->lineEdit())
-        QObject::connect(line, &QLineEdit::textEdited, window, [window, handler] { run(window, handler); });
-}
-
-void HandlerWiring::flagBoxes(const QList<TVarCheckBox*>& boxes, void (TMain::*handler)(TVarCheckBox*))
-{
-    TMain* window = w;
-    for (TVarCheckBox* box : boxes)
-        QObject::connect(box, &QCheckBox::clicked, window, [window, handler, box] {
-            window->runAction(handler, [&] { (window->*handler)(box); });
-        });
-}
+} // namespace wiring

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 
 #include <array>
+#include <functional>
 #include <span>
 #include <string_view>
 #include <type_traits>
@@ -34,6 +35,8 @@ template <std::size_t N> QStringList names(const std::array<std::string_view, N>
 }
 
 QLabel* placeLabel(QLabel* label, int x, int y, bool bold = false);
+// Runs `changed` (in `context`) after every change of the grid's rows.
+void onRowsChanged(TVarGrid* grid, QObject* context, const std::function<void()>& changed);
 // A filter's caption, with a word when the text typed names no table (every row is then shown).
 void showFilterCaption(QLabel* label, const QString& caption, bool namesNoTable);
 
@@ -51,35 +54,81 @@ TVarCheckBox* flagBox(QWidget* parent, std::span<const std::string_view> caption
 } // namespace layout
 
 class TMain;
+class DictionaryPage;
 
-// Connects controls' signals to TMain's handlers, each as one user action (TMain::runAction).
-class HandlerWiring {
+// How a wired handler runs: as one user action of the window (TMain::runAction), inside its
+// guarded(); the window is the connections' context (they end with it).
+namespace wiring {
+QObject* context(TMain* window);
+void runAction(TMain* window, const std::function<void()>& run);
+// Keys typed into a dictionary page's grid: keys typed into one cell one after another are one
+// step, named by the page's row.
+void runTyping(TMain* window, const DictionaryPage& page, const std::function<void()>& run);
+// The window's own grids' key handlers (named by the grid they type into).
+void runKey(TMain* window, void (TMain::*handler)(int), const std::function<void()>& run);
+} // namespace wiring
+
+// Connects controls' signals to the handlers of `owner` (the window or one of its pages), each
+// as one user action.
+template <class Owner> class Wiring {
 public:
-    explicit HandlerWiring(TMain* window) : w(window) {}
+    Wiring(TMain* window, Owner* owner) : w(window), o(owner) {}
 
-    void click(QAbstractButton* button, void (TMain::*handler)());
-    template <class Sender> void keyUp(Sender* sender, void (TMain::*handler)(int))
+    void click(QAbstractButton* button, void (Owner::*handler)())
     {
-        TMain* window = w;
-        QObject::connect(sender, &Sender::keyUp, context(),
-                         [window, handler](int key) { run(window, handler, key); });
+        QObject::connect(button, &QAbstractButton::clicked, wiring::context(w),
+                         [w = w, o = o, handler] { wiring::runAction(w, [&] { (o->*handler)(); }); });
     }
-    template <class Sender> void mouseUp(Sender* sender, void (TMain::*handler)())
+    template <class Sender> void keyUp(Sender* sender, void (Owner::*handler)(int))
     {
-        TMain* window = w;
-        QObject::connect(sender, &Sender::mouseUp, context(), [window, handler] { run(window, handler); });
+        QObject::connect(sender, &Sender::keyUp, wiring::context(w), [w = w, o = o, handler](int key) {
+            if constexpr (std::is_same_v<Owner, TMain>)
+                wiring::runKey(w, handler, [&] { (o->*handler)(key); });
+            else
+                wiring::runAction(w, [&] { (o->*handler)(key); });
+        });
+    }
+    // The key handler of a dictionary page's grid (Owner is that page).
+    template <class Sender> void typing(Sender* grid, void (Owner::*handler)(int))
+    {
+        QObject::connect(grid, &Sender::keyUp, wiring::context(w), [w = w, o = o, handler](int key) {
+            wiring::runTyping(w, *o, [&] { (o->*handler)(key); });
+        });
+    }
+    template <class Sender> void mouseUp(Sender* sender, void (Owner::*handler)())
+    {
+        QObject::connect(sender, &Sender::mouseUp, wiring::context(w),
+                         [w = w, o = o, handler] { wiring::runAction(w, [&] { (o->*handler)(); }); });
     }
     // A combo box's change handler runs for the user's choices and typing only.
-    void change(QComboBox* box, void (TMain::*handler)());
+    void change(QComboBox* box, void (Owner::*handler)())
+    {
+        QObject::connect(box, &QComboBox::activated, wiring::context(w), [w = w, o = o, handler, box] {
+            wiring::runAction(w, [&] { (o->*handler)(); });
+            // A chosen name is shown from its start, not scrolled to the blanks that pad it.
+            if (QLineEdit* line = box->lineEdit())
+                line->setCursorPosition(0);
+        });
+        if (QLineEdit* line = box->lineEdit())
+            QObject::connect(line, &QLineEdit::textEdited, wiring::context(w),
+                             [w = w, o = o, handler] { wiring::runAction(w, [&] { (o->*handler)(); }); });
+    }
     // Each box's click runs the handler with the box as its sender.
-    void flagBoxes(const QList<TVarCheckBox*>& boxes, void (TMain::*handler)(TVarCheckBox*));
+    void flagBoxes(const QList<TVarCheckBox*>& boxes, void (Owner::*handler)(TVarCheckBox*))
+    {
+        for (TVarCheckBox* box : boxes)
+            QObject::connect(box, &QCheckBox::clicked, wiring::context(w), [w = w, o = o, handler, box] {
+                wiring::runAction(w, [&] { (o->*handler)(box); });
+            });
+    }
 
 private:
-    // The window as the connections' context (they end with it).
-    QObject* context() const;
-    // The handler run as one user action, inside the window's guarded().
-    static void run(TMain* window, void (TMain::*handler)());
-    static void run(TMain* window, void (TMain::*handler)(int), int key);
-
     TMain* w;
+    Owner* o;
+};
+
+// The window's own handlers.
+class HandlerWiring : public Wiring<TMain> {
+public:
+    explicit HandlerWiring(TMain* window) : Wiring<TMain>(window, window) {}
 };

@@ -6,28 +6,15 @@
 #include "DataTypes.h"
 #include "DictionaryGrid.h"
 
-namespace {
-
 using namespace grid;
 
-// A new empty row just above the entry row, which keeps what is typed in it; returns the new
-// row.
-int rowAboveEntryRow(TVarGrid* grid)
+void TMain::offerRecords(const std::vector<dict::ScannedRecord>& records, const QStringList& names)
 {
-    if (grid->RowCount() < 2)
-        grid->setRowCount(2);
-    const int entry = entryRow(grid);
-    const QString typed = grid->rowText(entry);
-    const RowIds typedIds = grid->rowIds(entry);
-    grid->setRowCount(entry + 2);
-    grid->setRowText(entry + 1, typed);
-    grid->setRowIds(entry + 1, typedIds);
-    grid->setRowText(entry, QString());
-    grid->setRowIds(entry, RowIds{});
-    return entry;
+    NameRecRecords = records;
+    NameRec->clear();
+    NameRec->addItems(names);
+    NameRecChange();
 }
-
-} // namespace
 
 // "Add Record" can be used once a record with a name is chosen.
 void TMain::NameRecChange()
@@ -69,8 +56,8 @@ void TMain::AddFieldClick()
             start = std::max(start, *offset + *size);
     });
 
-    const ScannedRecord& record = NameRecRecords[static_cast<std::size_t>(chosen)];
-    for (const ScannedField& field : record.Fields) {
+    const dict::ScannedRecord& record = NameRecRecords[static_cast<std::size_t>(chosen)];
+    for (const dict::ScannedField& field : record.Fields) {
         const int row = rowAboveEntryRow(FieldGrid);
         ++HighestFieldId;
         FieldGrid->setCells(kFieldId, row, QString::number(HighestFieldId));
@@ -99,14 +86,12 @@ void TMain::AddFieldClick()
 // ids; the type is the extended code of combined position b.
 void TMain::AddExtFieldRow(int fieldRow, int b)
 {
-    const QString code = QString::number(dict::combinedPositionToCode(b));
-    const int row = rowAboveEntryRow(ExtGrid);
+    const int code = dict::combinedPositionToCode(b);
     const auto fileId = cellInteger(FieldGrid, kFieldFile, fieldRow);
     const int table = fileId ? findRowByNumber(FileGrid, kFileId, *fileId) : -1;
-    ExtGrid->setCells(kExtFile, row, table >= 1 ? FileGrid->Cells(kFileName, table) : FileFilter->currentText());
-    ExtGrid->setCells(kExtField, row, FieldGrid->Cells(kFieldName, fieldRow));
-    ExtGrid->setCells(kExtDataType, row, code);
-    if (const auto fieldId = cellInteger(FieldGrid, kFieldId, fieldRow); fieldId && fileId)
-        ExtGrid->setRowIds(row, {*fileId, *fieldId});
-    FieldGrid->setCells(kFieldDataType, fieldRow, code);
+    const auto fieldId = cellInteger(FieldGrid, kFieldId, fieldRow);
+    mExtFields->addRow(table >= 1 ? FileGrid->Cells(kFileName, table) : FileFilter->currentText(),
+                       FieldGrid->Cells(kFieldName, fieldRow), code,
+                       fieldId && fileId ? std::optional<RowIds>(RowIds{*fileId, *fieldId}) : std::nullopt);
+    FieldGrid->setCells(kFieldDataType, fieldRow, QString::number(code));
 }

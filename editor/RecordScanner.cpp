@@ -1,6 +1,8 @@
 // Utils page of TMain: the Pascal record scanner ("Find Records", the Record List, RecordGrid).
 // The scanning itself is dict::scanPascalRecords; the handlers move its results into the
 // controls.
+#include "UtilsPage.h"
+
 #include "DDFUnit.h"
 
 #include <QFile>
@@ -17,7 +19,7 @@ QString sourceText(const std::string& text)
 }
 
 // The mapping as the scanner reads it: the tick boxes of the Pascal Type list and the lines.
-dict::TypeMap scannerTypeMap(const TMain& window)
+dict::TypeMap scannerTypeMap(const UtilsPage& window)
 {
     dict::TypeMap map;
     for (int k = 0; k < dict::kPascalTypeCount; ++k) {
@@ -29,11 +31,11 @@ dict::TypeMap scannerTypeMap(const TMain& window)
     return map;
 }
 
-QStringList recordNames(const std::vector<ScannedRecord>& records)
+QStringList recordNames(const std::vector<dict::ScannedRecord>& records)
 {
     QStringList names;
     names.reserve(static_cast<qsizetype>(records.size()));
-    for (const ScannedRecord& record : records)
+    for (const dict::ScannedRecord& record : records)
         names << sourceText(record.Name);
     return names;
 }
@@ -42,12 +44,12 @@ const QString kResolveKey = QStringLiteral("Scanner/ResolveDeclarations");
 
 // The fields a resolving scan left unknown, one line each ("TPerson.Born: TDateTime, not declared
 // in this unit"), at most kShown of them; empty when there are none.
-QString unresolvedReport(const std::vector<ScannedRecord>& records)
+QString unresolvedReport(const std::vector<dict::ScannedRecord>& records)
 {
     constexpr int kShown = 20;
     QStringList lines;
     int count = 0;
-    for (const ScannedRecord& record : records)
+    for (const dict::ScannedRecord& record : records)
         for (const dict::UnresolvedField& u : record.Unresolved)
             if (count++ < kShown)
                 lines << QStringLiteral("%1.%2: %3, %4")
@@ -61,9 +63,9 @@ QString unresolvedReport(const std::vector<ScannedRecord>& records)
 
 } // namespace
 
-void TMain::SearchClick()
+void UtilsPage::SearchClick()
 {
-    const QString path = selectedFilePath();
+    const QString path = w.selectedFilePath();
     if (path.isEmpty()) {
         Search->setEnabled(false);
         return;
@@ -83,10 +85,7 @@ void TMain::SearchClick()
         throw EditorError(sourceText(*result.error)); // CurFile and NameRec keep the last complete scan
 
     CurFile->setText(path);
-    NameRecRecords = ScannedRecords;
-    NameRec->clear();
-    NameRec->addItems(recordNames(NameRecRecords));
-    NameRecChange();
+    w.offerRecords(ScannedRecords, recordNames(ScannedRecords));
     // The record grid shows the first record found, not one of the previous scan.
     if (FindRecord->count() > 0) {
         FindRecord->setCurrentRow(0);
@@ -98,37 +97,37 @@ void TMain::SearchClick()
     }
     const dict::TypeMap map = scannerTypeMap(*this);
     if (std::none_of(std::begin(map.ticked), std::end(map.ticked), [](bool ticked) { return ticked; }))
-        showMessage(
+        TMain::showMessage(
             QStringLiteral("No Pascal type is mapped to a Btrieve type, so every field was given size 0. "
                            "Tick the types to map in the \"Pascal Type\" list of this page, then Find "
                            "Records again."));
     else if (const QString unresolved = unresolvedReport(ScannedRecords); !unresolved.isEmpty())
-        showMessage(unresolved);
+        TMain::showMessage(unresolved);
 }
 
 // "Resolve declarations" is the user's choice, kept between runs.
-void TMain::ChResolveClick()
+void UtilsPage::ChResolveClick()
 {
     QSettings settings(QStringLiteral("Quillan"), QStringLiteral("Quillan"));
     settings.setValue(kResolveKey, ChResolve->isChecked());
 }
 
-bool TMain::resolveSetting()
+bool UtilsPage::resolveSetting()
 {
     return QSettings(QStringLiteral("Quillan"), QStringLiteral("Quillan")).value(kResolveKey, false).toBool();
 }
 
-void TMain::FindRecordKeyUp(int)
+void UtilsPage::FindRecordKeyUp(int)
 {
     ShowRecordFields();
 }
 
-void TMain::FindRecordMouseUp()
+void UtilsPage::FindRecordMouseUp()
 {
     ShowRecordFields();
 }
 
-void TMain::ShowRecordFields()
+void UtilsPage::ShowRecordFields()
 {
     const QList<QListWidgetItem*> selected = FindRecord->selectedItems();
     if (selected.isEmpty())
@@ -138,8 +137,8 @@ void TMain::ShowRecordFields()
         return;
     RecordGrid->setRowCount(2);
     bool variants = false;
-    const ScannedRecord& record = ScannedRecords[index];
-    for (const ScannedField& field : record.Fields) {
+    const dict::ScannedRecord& record = ScannedRecords[index];
+    for (const dict::ScannedField& field : record.Fields) {
         const int row = RecordGrid->RowCount() - 1;
         RecordGrid->setCells(0, row, sourceText(field.Name));
         RecordGrid->setCells(1, row, sourceText(field.PascalType));

@@ -196,7 +196,7 @@ void TMain::RestoreBackupClick()
     // yet built are asked about first.
     grid::Page* page = nullptr;
     if (!mPagesFolder.isEmpty() && QDir(mPagesFolder) == QDir(directory))
-        for (grid::Page* p : {mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()})
+        for (grid::Page* p : gridPages())
             if (p->loaded() && grid::equalIgnoringCase(p->fileName, name))
                 page = p;
     if (page && page->hasUnbuiltEdits() &&
@@ -229,11 +229,10 @@ void TMain::reopenPage(grid::Page& page)
     case dict::DictFile::Field:
         OpenFieldDDFClick();
         break;
-    case dict::DictFile::Index:
-        OpenKeysDDFClick();
-        break;
-    case dict::DictFile::FieldExt:
-        OpenFieldExtDDFClick();
+    default:
         break;
     }
+    for (DictionaryPage* registered : mDictionaryPages)
+        if (&registered->page() == &page)
+            registered->open();
 }

@@ -2,6 +2,8 @@
 // "Quillan.rec", read from the start-up directory and written back to the same file at exit. The
 // lines and their word operations are dict's (TypeMappingLine.h); the handlers move words
 // between a line and the controls.
+#include "UtilsPage.h"
+
 #include "DDFUnit.h"
 
 #include <QDir>
@@ -45,7 +47,7 @@ QString withWord(const QString& line, int n, qint32 value)
 // A missing "Quillan.rec" is the first run: the defaults, without a word. One that is there but
 // cannot be read is said once, and the defaults are used; it is then left as it is at exit unless
 // the mapping was changed.
-void TMain::LoadTypeMapping()
+void UtilsPage::LoadTypeMapping()
 {
     std::vector<std::string> lines = dict::defaultTypeMapping();
     std::string bytes;
@@ -58,8 +60,10 @@ void TMain::LoadTypeMapping()
     mUnreadTypeMapping.reset();
     if (error != 0 && error != ENOENT) {
         mUnreadTypeMapping = TypeMapping;
-        showError(QStringLiteral("The type mapping \"%1\" cannot be read: %2. The default mapping is used")
-                      .arg(QDir::toNativeSeparators(mTypeMappingPath), QString::fromLocal8Bit(std::strerror(error))));
+        TMain::showError(
+            QStringLiteral("The type mapping \"%1\" cannot be read: %2. The default mapping is used")
+                .arg(QDir::toNativeSeparators(mTypeMappingPath),
+                     QString::fromLocal8Bit(std::strerror(error))));
     }
     const QSignalBlocker quiet(RecordOption); // the ticks mirror the lines: nothing to store
     for (int k = 0; k < TypeMapping.size() && k < RecordOption->count(); ++k)
@@ -67,7 +71,7 @@ void TMain::LoadTypeMapping()
                                                                                          : Qt::Unchecked);
 }
 
-void TMain::SaveTypeMapping()
+void UtilsPage::SaveTypeMapping()
 {
     if (mUnreadTypeMapping && *mUnreadTypeMapping == TypeMapping)
         return; // the file that could not be read stays as it was
@@ -79,14 +83,14 @@ void TMain::SaveTypeMapping()
                          file.write(QByteArray::fromStdString(dict::writeTypeMapping(lines))) >= 0 &&
                          file.commit();
     if (!written)
-        showError(QStringLiteral("The type mapping cannot be written to \"%1\": %2")
-                      .arg(QDir::toNativeSeparators(mTypeMappingPath), file.errorString()));
+        TMain::showError(QStringLiteral("The type mapping cannot be written to \"%1\": %2")
+                             .arg(QDir::toNativeSeparators(mTypeMappingPath), file.errorString()));
 }
 
 namespace {
 
 // The Pascal type selected in the list, or -1.
-int selectedPascalType(const TMain& window)
+int selectedPascalType(const UtilsPage& window)
 {
     const QList<QListWidgetItem*> selected = window.RecordOption->selectedItems();
     if (selected.isEmpty())
@@ -97,7 +101,7 @@ int selectedPascalType(const TMain& window)
 
 } // namespace
 
-void TMain::RecordOptionKeyUp(int)
+void UtilsPage::RecordOptionKeyUp(int)
 {
     ShowTypeMapping();
 }
@@ -105,7 +109,7 @@ void TMain::RecordOptionKeyUp(int)
 // A tick box changed, by the mouse on the box or on the name, or by Space: word 0 of that item's
 // own line takes it. The item becomes the selected Pascal type, so that the Btrieve type and
 // Min Length shown and chosen next are its own.
-void TMain::RecordOptionClickCheck(QListWidgetItem* item)
+void UtilsPage::RecordOptionClickCheck(QListWidgetItem* item)
 {
     const int k = RecordOption->row(item);
     if (k < 0 || k >= TypeMapping.size())
@@ -116,12 +120,12 @@ void TMain::RecordOptionClickCheck(QListWidgetItem* item)
     ShowTypeMapping();
 }
 
-void TMain::RecordOptionMouseUp()
+void UtilsPage::RecordOptionMouseUp()
 {
     ShowTypeMapping();
 }
 
-void TMain::ShowTypeMapping()
+void UtilsPage::ShowTypeMapping()
 {
     const int k = selectedPascalType(*this);
     if (k < 0)
@@ -134,7 +138,7 @@ void TMain::ShowTypeMapping()
     TypeMapping[k] = withWord(TypeMapping[k], 0, ticked ? 1 : 0);
 }
 
-void TMain::BtrTypeChange()
+void UtilsPage::BtrTypeChange()
 {
     StoreBtrieveType();
 }
@@ -142,7 +146,7 @@ void TMain::BtrTypeChange()
 // Runs when a name is chosen from the list, or when typing ends (Enter, or the focus leaving the
 // box): what the box shows then is what is stored. A typed name is taken ignoring letter case and
 // shown as the list writes it; a text that is no name stores -1 and stays as typed.
-void TMain::StoreBtrieveType()
+void UtilsPage::StoreBtrieveType()
 {
     mBtrTypeEdited = false;
     const int k = selectedPascalType(*this);
@@ -155,7 +159,7 @@ void TMain::StoreBtrieveType()
         BtrType->setCurrentIndex(position);
 }
 
-void TMain::ELenFldKeyUp(int key)
+void UtilsPage::ELenFldKeyUp(int key)
 {
     if (key != Qt::Key_Return && key != Qt::Key_Enter)
         return;

@@ -27,10 +27,28 @@ void TMain::runStep(const ActionStep& step, const std::function<void()>& run)
     mHistory->end();
 }
 
-void TMain::runAction(void (TMain::*)(), const std::function<void()>& run)
+void TMain::runAction(const std::function<void()>& run)
 {
     // The handler names its step itself (nameStep, notAStep).
     runStep({}, run);
+}
+
+TMain::ActionStep TMain::typingStep(const grid::Page* page, const QString& thing, int nameCol) const
+{
+    // Keys typed into one cell, one after another, are one step, named by the row as it was
+    // before the first of them (the name being typed over is not the row's name yet).
+    const int row = page->grid->Row();
+    if (row == grid::entryRow(page->grid))
+        return {QStringLiteral("Type New ") + thing, Kind::Typing, page};
+    const QString name = grid::withoutTrailingBlanks(mHistory->cellBefore(page, row, nameCol));
+    return {QStringLiteral("Edit ") + thing +
+                (name.isEmpty() ? QString() : QStringLiteral(" '%1'").arg(name)),
+            Kind::Typing, page};
+}
+
+void TMain::runTyping(const DictionaryPage& page, const std::function<void()>& run)
+{
+    runStep(typingStep(&page.page(), page.rowThing, page.nameColumn), run);
 }
 
 void TMain::nameStep(const QString& caption)
@@ -45,29 +63,12 @@ void TMain::notAStep()
 
 void TMain::runAction(void (TMain::*handler)(int), const std::function<void()>& run)
 {
-    // Keys typed into one cell, one after another, are one step.
-    const auto typing = [](const grid::Page* page, const QString& thing, const QString& name) {
-        const bool entry = page->grid->Row() == grid::entryRow(page->grid);
-        return ActionStep{entry ? QStringLiteral("Type New ") + thing
-                                : QStringLiteral("Edit ") + thing + name,
-                          Kind::Typing, page};
-    };
     ActionStep step;
     if (handler == &TMain::FileGridKeyUp)
-        step = typing(mFilesPage.get(), QStringLiteral("Table"), quotedName(FileGrid, grid::kFileName));
+        step = typingStep(mFilesPage.get(), QStringLiteral("Table"), grid::kFileName);
     else if (handler == &TMain::FieldGridKeyUp)
-        step = typing(mFieldsPage.get(), QStringLiteral("Field"), quotedName(FieldGrid, grid::kFieldName));
-    else if (handler == &TMain::KeyGridKeyUp)
-        step = typing(mKeysPage.get(), QStringLiteral("Key of Table"), quotedName(KeyGrid, grid::kKeyFile));
-    else if (handler == &TMain::ExtGridKeyUp)
-        step = typing(mExtPage.get(), QStringLiteral("Extended Type of Field"),
-                      quotedName(ExtGrid, grid::kExtField));
+        step = typingStep(mFieldsPage.get(), QStringLiteral("Field"), grid::kFieldName);
     runStep(step, run);
-}
-
-void TMain::runAction(void (TMain::*)(TVarCheckBox*), const std::function<void()>& run)
-{
-    runStep({}, run);
 }
 
 void TMain::UndoEditClick()
@@ -85,7 +86,7 @@ void TMain::RedoEditClick()
 void TMain::buildUndoRedo(HandlerWiring& wire)
 {
     mHistory = std::make_unique<EditHistory>(
-        std::vector<grid::Page*>{mFilesPage.get(), mFieldsPage.get(), mKeysPage.get(), mExtPage.get()},
+        gridPages(),
         [this] {
             return EditHistory::SetState{FileStatList, HighestFieldId, mPagesFolder, mNewSetStarted};
         },
@@ -103,10 +104,8 @@ void TMain::buildUndoRedo(HandlerWiring& wire)
                 RefreshFileRow();
             else if (page == TabFields)
                 RefreshFieldRow();
-            else if (page == TabKeys)
-                RefreshKeyRow();
-            else if (page == TabFieldExts)
-                RefreshExtRow();
+            else if (auto* registered = dynamic_cast<DictionaryPage*>(page))
+                registered->refreshRow();
         });
 
     auto* corner = new QWidget(PageControl);
@@ -148,8 +147,6 @@ void TMain::buildUndoRedo(HandlerWiring& wire)
         action->setShortcutContext(Qt::WindowShortcut);
         addAction(action);
     }
-    connect(undo, &QAction::triggered, this,
-            [this] { runAction(&TMain::UndoEditClick, [this] { UndoEditClick(); }); });
-    connect(redo, &QAction::triggered, this,
-            [this] { runAction(&TMain::RedoEditClick, [this] { RedoEditClick(); }); });
+    connect(undo, &QAction::triggered, this, [this] { runAction([this] { UndoEditClick(); }); });
+    connect(redo, &QAction::triggered, this, [this] { runAction([this] { RedoEditClick(); }); });
 }

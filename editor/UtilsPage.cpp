@@ -1,11 +1,14 @@
-// Utils page of TMain: its layout and connections. The handlers live in RecordScanner.cpp (the
-// Pascal record scanner), TypeMapping.cpp (type mapping) and Aliases.cpp (database aliases).
+// The Utils page's layout and connections. The handlers live in RecordScanner.cpp (the Pascal
+// record scanner), TypeMapping.cpp (type mapping) and Aliases.cpp (database aliases).
+#include "UtilsPage.h"
+
 #include "DDFUnit.h"
 
 #include "DataTypes.h"
 #include "PageLayout.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 
 // ---- Layout and wiring ----
@@ -16,9 +19,10 @@ using layout::names;
 using layout::place;
 using layout::placeLabel;
 
-void TMain::buildUtilsPage()
+UtilsPage::UtilsPage(TMain& window) : WindowPage(window, "TabOptions")
 {
-    QWidget* p = TabOptions;
+    QWidget* p = this;
+    mTypeMappingPath = QDir::current().absoluteFilePath(QStringLiteral("Quillan.rec"));
     MAKE(LRecordList, placeLabel(new QLabel(QStringLiteral("Record List"), p), 0, 0));
     MAKE(CurFile, placeLabel(new QLabel(p), 0, 186));
     CurFile->setFixedWidth(235);
@@ -60,31 +64,52 @@ void TMain::buildUtilsPage()
     RegistryBase->setEnabled(false);
 }
 
-void TMain::wireUtilsPage(HandlerWiring& wire)
+void UtilsPage::start()
 {
-    wire.click(Search, &TMain::SearchClick);
-    wire.keyUp(FindRecord, &TMain::FindRecordKeyUp);
-    wire.mouseUp(FindRecord, &TMain::FindRecordMouseUp);
-    wire.keyUp(RecordOption, &TMain::RecordOptionKeyUp);
-    wire.mouseUp(RecordOption, &TMain::RecordOptionMouseUp);
-    wire.click(ChResolve, &TMain::ChResolveClick);
+    RecordGrid->setRowCount(2);
+    constexpr std::string_view kRecordColumns[] = {"Field",  "Pascal type", "Btrieve type",
+                                                   "Offset", "Size",        "Variant"};
+    for (std::size_t col = 0; col < std::size(kRecordColumns); ++col)
+        RecordGrid->setCells(
+            int(col), 0,
+            QString::fromLatin1(kRecordColumns[col].data(), qsizetype(kRecordColumns[col].size())));
+    TypeMapping.clear();
+    LoadTypeMapping();
+    LoadAliases();
+}
+
+void UtilsPage::finish()
+{
+    SaveTypeMapping();
+    mRegistry.reset();
+}
+
+void UtilsPage::wire()
+{
+    Wiring<UtilsPage> wire(&w, this);
+    wire.click(Search, &UtilsPage::SearchClick);
+    wire.keyUp(FindRecord, &UtilsPage::FindRecordKeyUp);
+    wire.mouseUp(FindRecord, &UtilsPage::FindRecordMouseUp);
+    wire.keyUp(RecordOption, &UtilsPage::RecordOptionKeyUp);
+    wire.mouseUp(RecordOption, &UtilsPage::RecordOptionMouseUp);
+    wire.click(ChResolve, &UtilsPage::ChResolveClick);
     connect(RecordOption, &QListWidget::itemChanged, this,
-            [this](QListWidgetItem* item) { guarded([&] { RecordOptionClickCheck(item); }); });
+            [this](QListWidgetItem* item) { w.guarded([&] { RecordOptionClickCheck(item); }); });
     // Btrieve Type stores what it shows: a name chosen from the list at once, typed text when
     // the typing ends (Enter or the focus leaving), not at each key.
     connect(BtrType, &QComboBox::activated, this, [this] {
-        guarded([&] { BtrTypeChange(); });
+        w.guarded([&] { BtrTypeChange(); });
         BtrType->lineEdit()->setCursorPosition(0);
     });
     connect(BtrType->lineEdit(), &QLineEdit::textEdited, this, [this] { mBtrTypeEdited = true; });
     connect(BtrType->lineEdit(), &QLineEdit::editingFinished, this, [this] {
         if (mBtrTypeEdited)
-            guarded([&] { BtrTypeChange(); });
+            w.guarded([&] { BtrTypeChange(); });
     });
-    wire.keyUp(ELenFld, &TMain::ELenFldKeyUp);
-    wire.click(RegistryBase, &TMain::RegistryBaseClick);
-    wire.click(UnregistryBase, &TMain::UnregistryBaseClick);
-    wire.click(UseRegistryPath, &TMain::UseRegistryPathClick);
-    wire.keyUp(BaseList, &TMain::BaseListKeyUp);
-    wire.mouseUp(BaseList, &TMain::BaseListMouseUp);
+    wire.keyUp(ELenFld, &UtilsPage::ELenFldKeyUp);
+    wire.click(RegistryBase, &UtilsPage::RegistryBaseClick);
+    wire.click(UnregistryBase, &UtilsPage::UnregistryBaseClick);
+    wire.click(UseRegistryPath, &UtilsPage::UseRegistryPathClick);
+    wire.keyUp(BaseList, &UtilsPage::BaseListKeyUp);
+    wire.mouseUp(BaseList, &UtilsPage::BaseListMouseUp);
 }

@@ -130,12 +130,13 @@ void BM_FilterToOneTable(benchmark::State& state)
     fill(g.grid);
     QApplication::processEvents();
     QStringList hidden;
+    dict::RecordArray array = dict::makeFieldTableArray();
+    grid::Page page(dict::DictFile::Field, &g.grid, array, hidden);
     for (auto _ : state) {
         if (timeRestore)
             state.PauseTiming();
-        grid::hideRows(
-            &g.grid, hidden, [](const QStringList& row) { return row[1] == QLatin1String("1000"); },
-            [](const QStringList& row) { return row[1].isEmpty(); });
+        page.hide([](const QStringList& row) { return row[1] == QLatin1String("1000"); },
+                  [](const QStringList& row) { return row[1].isEmpty(); });
         QApplication::processEvents();
         if (g.grid.RowCount() != 17)
             state.SkipWithError("the filter kept the wrong rows");
@@ -143,7 +144,7 @@ void BM_FilterToOneTable(benchmark::State& state)
             state.ResumeTiming();
         else
             state.PauseTiming();
-        grid::restoreRows(&g.grid, hidden);
+        page.restore();
         QApplication::processEvents();
         if (!timeRestore)
             state.ResumeTiming();

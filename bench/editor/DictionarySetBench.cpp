@@ -44,9 +44,9 @@ struct LargeSet {
         fields.push_back(QStringList(8, QString()));
         w.FieldGrid->replaceRowsFrom(18, std::move(fields));
         keys.push_back(QStringList(5, QString()));
-        w.KeyGrid->replaceRowsFrom(16, std::move(keys));
+        w.keys().KeyGrid->replaceRowsFrom(16, std::move(keys));
         exts.push_back(QStringList(3, QString()));
-        w.ExtGrid->replaceRowsFrom(1, std::move(exts));
+        w.extFields().ExtGrid->replaceRowsFrom(1, std::move(exts));
         w.BuildFileClick();
         w.resize(w.size());
         w.show();
@@ -72,8 +72,8 @@ void BM_OpenDdfs(benchmark::State& state)
         QApplication::processEvents();
     }
     state.counters["fields"] = w.FieldGrid->RowCount() - 2;
-    state.counters["keys"] = w.KeyGrid->RowCount() - 2;
-    state.counters["exts"] = w.ExtGrid->RowCount() - 2;
+    state.counters["keys"] = w.keys().KeyGrid->RowCount() - 2;
+    state.counters["exts"] = w.extFields().ExtGrid->RowCount() - 2;
 }
 BENCHMARK(BM_OpenDdfs)->Unit(benchmark::kMillisecond)->Iterations(5);
 

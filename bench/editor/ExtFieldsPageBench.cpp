@@ -39,14 +39,14 @@ struct LargeDictionary {
         const int extRows = int(ext.size());
         ext.push_back(QStringList(3, QString()));
         w.FieldGrid->replaceRowsFrom(18, std::move(fields));
-        w.ExtGrid->replaceRowsFrom(1, std::move(ext));
+        w.extFields().ExtGrid->replaceRowsFrom(1, std::move(ext));
         w.BuildFileClick();
         w.show();
-        w.PageControl->setCurrentWidget(w.TabFieldExts);
+        w.PageControl->setCurrentWidget(&w.extFields());
         w.OpenFileClick();
         QApplication::processEvents();
-        if (w.ExtGrid->RowCount() != extRows + 2)
-            qFatal("FIELDEXT.DDF came back with %d rows", w.ExtGrid->RowCount() - 2);
+        if (w.extFields().ExtGrid->RowCount() != extRows + 2)
+            qFatal("FIELDEXT.DDF came back with %d rows", w.extFields().ExtGrid->RowCount() - 2);
     }
     TMain& w() { return *window; }
 };
@@ -64,10 +64,10 @@ void BM_OpenFieldExtDdf(benchmark::State& state)
 {
     TMain& w = dictionary().w();
     for (auto _ : state) {
-        w.OpenFieldExtDDFClick();
+        w.extFields().OpenFieldExtDDFClick();
         QApplication::processEvents();
     }
-    state.counters["rows"] = w.ExtGrid->RowCount() - 2;
+    state.counters["rows"] = w.extFields().ExtGrid->RowCount() - 2;
 }
 BENCHMARK(BM_OpenFieldExtDdf)->Unit(benchmark::kMillisecond)->Iterations(5);
 
@@ -75,7 +75,7 @@ void BM_BuildFieldExtDdf(benchmark::State& state)
 {
     TMain& w = dictionary().w();
     for (auto _ : state) {
-        w.BuildFieldExtDDFClick();
+        w.extFields().BuildFieldExtDDFClick();
         QApplication::processEvents();
     }
 }
@@ -87,11 +87,11 @@ void BM_ExtRowKeyUp(benchmark::State& state)
 {
     TMain& w = dictionary().w();
     for (auto _ : state) {
-        w.ExtGrid->setRow(w.ExtGrid->RowCount() / 2);
-        w.ExtGridKeyUp(Qt::Key_A);
+        w.extFields().ExtGrid->setRow(w.extFields().ExtGrid->RowCount() / 2);
+        w.extFields().ExtGridKeyUp(Qt::Key_A);
         QApplication::processEvents();
     }
-    state.counters["fields"] = w.ChooseExtField->count();
+    state.counters["fields"] = w.extFields().ChooseExtField->count();
 }
 BENCHMARK(BM_ExtRowKeyUp)->Unit(benchmark::kMillisecond);
 
@@ -101,12 +101,12 @@ void BM_FileFilterToOneTableAndBack(benchmark::State& state)
     TMain& w = dictionary().w();
     for (auto _ : state) {
         for (const QString& text : {tableName(1234), QString()}) {
-            w.ExtFileFilter->setEditText(text);
-            w.ExtFileFilterChange();
+            w.extFields().ExtFileFilter->setEditText(text);
+            w.extFields().ExtFileFilterChange();
             QApplication::processEvents();
         }
     }
-    state.counters["rows"] = w.ExtGrid->RowCount() - 2;
+    state.counters["rows"] = w.extFields().ExtGrid->RowCount() - 2;
 }
 BENCHMARK(BM_FileFilterToOneTableAndBack)->Unit(benchmark::kMillisecond);
 

@@ -12,6 +12,14 @@
 
 namespace {
 
+// Rows after the title row, then an empty entry row, as an Open leaves them.
+void showRows(TVarGrid* grid, std::vector<QStringList> rows)
+{
+    rows.push_back(QStringList(grid->ColCount(), QString()));
+    grid->replaceRowsFrom(1, std::move(rows));
+    grid->setFixedRows(1);
+}
+
 constexpr int kTables = 2000;
 constexpr int kFieldsPerTable = 15;  // 30,000 fields
 constexpr int kSegmentsPerTable = 5; // 10,000 segments
@@ -51,16 +59,16 @@ struct Dictionary {
                                     QString::number(f % 3), f % 3 == 2 || f == 4 ? "2" : "18"});
             }
         }
-        grid::showRows(w.FileGrid, std::move(files));
+        showRows(w.FileGrid, std::move(files));
         w.FileGrid->Tag = 1;
-        grid::showRows(w.FieldGrid, std::move(fields));
+        showRows(w.FieldGrid, std::move(fields));
         w.FieldGrid->Tag = 1;
-        grid::showRows(w.KeyGrid, std::move(keys));
-        w.KeyGrid->Tag = 1;
-        w.PageControl->setCurrentWidget(w.TabKeys);
+        showRows(w.keys().KeyGrid, std::move(keys));
+        w.keys().KeyGrid->Tag = 1;
+        w.PageControl->setCurrentWidget(&w.keys());
         w.show();
         QApplication::processEvents();
-        w.BuildKeysDDFClick();
+        w.keys().BuildKeysDDFClick();
     }
     ~Dictionary() { TMain::MessageHook = nullptr; }
 };
@@ -75,10 +83,10 @@ void BM_OpenKeys(benchmark::State& state)
 {
     TMain& w = *dictionary().window;
     for (auto _ : state) {
-        w.OpenKeysDDFClick();
+        w.keys().OpenKeysDDFClick();
         QApplication::processEvents();
     }
-    if (w.KeyGrid->RowCount() != kTables * kSegmentsPerTable + 2)
+    if (w.keys().KeyGrid->RowCount() != kTables * kSegmentsPerTable + 2)
         state.SkipWithError("INDEX.DDF did not come back whole");
 }
 BENCHMARK(BM_OpenKeys)->Unit(benchmark::kMillisecond);
@@ -87,7 +95,7 @@ void BM_BuildKeys(benchmark::State& state)
 {
     TMain& w = *dictionary().window;
     for (auto _ : state) {
-        w.BuildKeysDDFClick();
+        w.keys().BuildKeysDDFClick();
         QApplication::processEvents();
     }
 }
@@ -97,14 +105,14 @@ BENCHMARK(BM_BuildKeys)->Unit(benchmark::kMillisecond);
 void BM_KeyReleaseTyping(benchmark::State& state)
 {
     TMain& w = *dictionary().window;
-    const int entry = w.KeyGrid->RowCount() - 1;
-    w.KeyGrid->setRow(entry);
+    const int entry = w.keys().KeyGrid->RowCount() - 1;
+    w.keys().KeyGrid->setRow(entry);
     for (auto _ : state) {
-        w.KeyGrid->setCells(grid::kKeyFile, entry, QStringLiteral("TABLE_1999X"));
-        w.KeyGridKeyUp(Qt::Key_X);
+        w.keys().KeyGrid->setCells(grid::kKeyFile, entry, QStringLiteral("TABLE_1999X"));
+        w.keys().KeyGridKeyUp(Qt::Key_X);
         QApplication::processEvents();
     }
-    w.KeyGrid->setCells(grid::kKeyFile, entry, QString());
+    w.keys().KeyGrid->setCells(grid::kKeyFile, entry, QString());
 }
 BENCHMARK(BM_KeyReleaseTyping)->Unit(benchmark::kMillisecond);
 
@@ -114,20 +122,20 @@ void BM_KeyReleaseCommit(benchmark::State& state)
     TMain& w = *dictionary().window;
     for (auto _ : state) {
         state.PauseTiming();
-        const int entry = w.KeyGrid->RowCount() - 1;
-        w.KeyGrid->setRow(entry);
-        w.KeyGrid->setCells(grid::kKeyField, entry, QStringLiteral("NEW"));
-        w.KeyGrid->setCells(grid::kKeyFile, entry, QStringLiteral("table_1000"));
+        const int entry = w.keys().KeyGrid->RowCount() - 1;
+        w.keys().KeyGrid->setRow(entry);
+        w.keys().KeyGrid->setCells(grid::kKeyField, entry, QStringLiteral("NEW"));
+        w.keys().KeyGrid->setCells(grid::kKeyFile, entry, QStringLiteral("table_1000"));
         state.ResumeTiming();
-        w.KeyGridKeyUp(Qt::Key_0);
+        w.keys().KeyGridKeyUp(Qt::Key_0);
         QApplication::processEvents();
         state.PauseTiming();
-        const int added = grid::findRowExact(w.KeyGrid, grid::kKeyField, QStringLiteral("NEW"));
-        if (added < 1 || w.KeyGrid->RowCount() != kTables * kSegmentsPerTable + 3) {
+        const int added = grid::findRowExact(w.keys().KeyGrid, grid::kKeyField, QStringLiteral("NEW"));
+        if (added < 1 || w.keys().KeyGrid->RowCount() != kTables * kSegmentsPerTable + 3) {
             state.SkipWithError("the row was not committed");
             break;
         }
-        w.KeyGrid->deleteRow(added);
+        w.keys().KeyGrid->deleteRow(added);
         state.ResumeTiming();
     }
 }

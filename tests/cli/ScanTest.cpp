@@ -51,8 +51,8 @@ Scan windowScan(const fs::path& dir, bool resolve)
             messages << text;
     };
     TMain window;
-    if (window.ChResolve->isChecked() != resolve)
-        QTest::mouseClick(window.ChResolve, Qt::LeftButton);
+    if (window.utils().ChResolve->isChecked() != resolve)
+        QTest::mouseClick(window.utils().ChResolve, Qt::LeftButton);
     window.FileListBox->setMask(QStringLiteral("*.*"));
     const auto items = window.FileListBox->findItems(QStringLiteral("input.pas"), Qt::MatchExactly);
     Scan scan;
@@ -60,26 +60,27 @@ Scan windowScan(const fs::path& dir, bool resolve)
         return scan;
     window.FileListBox->setCurrentItem(items.first());
     emit window.FileListBox->mouseUp();
-    window.Search->click();
-    for (int i = 0; i < window.FindRecord->count(); ++i) {
-        scan.lines << "record " + window.FindRecord->item(i)->text();
-        window.FindRecord->setCurrentRow(i);
-        emit window.FindRecord->mouseUp();
-        for (int row = 1; row < window.RecordGrid->RowCount() - 1; ++row) {
+    window.utils().Search->click();
+    for (int i = 0; i < window.utils().FindRecord->count(); ++i) {
+        scan.lines << "record " + window.utils().FindRecord->item(i)->text();
+        window.utils().FindRecord->setCurrentRow(i);
+        emit window.utils().FindRecord->mouseUp();
+        for (int row = 1; row < window.utils().RecordGrid->RowCount() - 1; ++row) {
             QStringList cells;
             for (int col = 0; col < 5; ++col)
-                cells << window.RecordGrid->Cells(col, row);
-            if (const QString variant = window.RecordGrid->Cells(kRecordVariantColumn, row);
+                cells << window.utils().RecordGrid->Cells(col, row);
+            if (const QString variant = window.utils().RecordGrid->Cells(kRecordVariantColumn, row);
                 !variant.isEmpty())
                 cells << variant;
             scan.lines << cells.join('|');
         }
         // The variant column is shown exactly when the record has a variant part.
         const std::vector<dict::ScannedField>& fields =
-            window.ScannedRecords[static_cast<std::size_t>(i)].Fields;
-        EXPECT_EQ(window.RecordGrid->isColumnHidden(kRecordVariantColumn),
+            window.utils().ScannedRecords[static_cast<std::size_t>(i)].Fields;
+        EXPECT_EQ(window.utils().RecordGrid->isColumnHidden(kRecordVariantColumn),
                   std::none_of(fields.begin(), fields.end(), [](const auto& f) { return f.Variant >= 0; }));
-        for (const dict::UnresolvedField& u : window.ScannedRecords[static_cast<std::size_t>(i)].Unresolved)
+        for (const dict::UnresolvedField& u :
+             window.utils().ScannedRecords[static_cast<std::size_t>(i)].Unresolved)
             scan.lines << unresolvedLine(QString::fromStdString(u.Field), QString::fromStdString(u.Name),
                                          QString::fromStdString(u.Reason));
     }

@@ -57,16 +57,16 @@ protected:
     void registerAlias(TMain& main, const QString& directory, const QString& name)
     {
         main.changeDirectory(directory);
-        main.InsertBase->setText(name);
-        main.RegistryBase->click();
+        main.utils().InsertBase->setText(name);
+        main.utils().RegistryBase->click();
     }
 
     void select(TMain& main, const QString& alias)
     {
-        const QList<QListWidgetItem*> items = main.BaseList->findItems(alias, Qt::MatchExactly);
+        const QList<QListWidgetItem*> items = main.utils().BaseList->findItems(alias, Qt::MatchExactly);
         ASSERT_EQ(items.size(), 1) << alias.toStdString();
-        main.BaseList->setCurrentItem(items[0]);
-        main.BaseListMouseUp();
+        main.utils().BaseList->setCurrentItem(items[0]);
+        main.utils().BaseListMouseUp();
     }
 
     QByteArray registryText() const
@@ -94,18 +94,18 @@ TEST_F(Aliases, aDirectoryIsRegisteredOnlyWhileItHoldsAFileDdf)
 {
     TMain main;
     main.changeDirectory(mWithout);
-    EXPECT_FALSE(main.RegistryBase->isEnabled());
-    main.InsertBase->setText("Empty");
-    main.RegistryBaseClick(); // even when called directly
+    EXPECT_FALSE(main.utils().RegistryBase->isEnabled());
+    main.utils().InsertBase->setText("Empty");
+    main.utils().RegistryBaseClick(); // even when called directly
     EXPECT_TRUE(registry()->keyNames().isEmpty()) << "no alias, not even one without a path";
-    EXPECT_EQ(main.InsertBase->text(), "Empty");
+    EXPECT_EQ(main.utils().InsertBase->text(), "Empty");
 
     main.changeDirectory(mWithDictionary);
-    EXPECT_TRUE(main.RegistryBase->isEnabled());
-    main.InsertBase->setText("Sales");
-    main.RegistryBase->click();
-    EXPECT_EQ(listed(main.BaseList), QStringList{"Sales"});
-    EXPECT_TRUE(main.InsertBase->text().isEmpty());
+    EXPECT_TRUE(main.utils().RegistryBase->isEnabled());
+    main.utils().InsertBase->setText("Sales");
+    main.utils().RegistryBase->click();
+    EXPECT_EQ(listed(main.utils().BaseList), QStringList{"Sales"});
+    EXPECT_TRUE(main.utils().InsertBase->text().isEmpty());
     auto reg = registry();
     EXPECT_EQ(reg->readString("Sales", "Description", ""), "Sales");
     EXPECT_EQ(reg->readString("Sales", "PhysicalName", ""), QDir::toNativeSeparators(mWithDictionary));
@@ -117,7 +117,7 @@ TEST_F(Aliases, anEmptyOrSingleSpaceNameRegistersNothing)
     TMain main;
     for (const char* name : {"", " "}) {
         registerAlias(main, mWithDictionary, name);
-        EXPECT_TRUE(listed(main.BaseList).isEmpty()) << "'" << name << "'";
+        EXPECT_TRUE(listed(main.utils().BaseList).isEmpty()) << "'" << name << "'";
         EXPECT_TRUE(registry()->keyNames().isEmpty()) << "'" << name << "'";
     }
 }
@@ -129,7 +129,7 @@ TEST_F(Aliases, registeringAnExistingNameOverwritesIt)
     registerAlias(main, mWithDictionary, "Sales");
     registerAlias(main, other, "Archive");
     registerAlias(main, other, "Sales");
-    EXPECT_EQ(listed(main.BaseList), (QStringList{"Archive", "Sales"}));
+    EXPECT_EQ(listed(main.utils().BaseList), (QStringList{"Archive", "Sales"}));
     EXPECT_EQ(registry()->readString("Sales", "PhysicalName", ""), QDir::toNativeSeparators(other));
 }
 
@@ -141,12 +141,12 @@ TEST_F(Aliases, unregistryRemovesTheAliasWithEverythingBelowIt)
     ASSERT_TRUE(registry()->writeString("Sales\\Notes", "Text", "kept by another program"));
 
     select(main, "Sales");
-    main.UnregistryBase->click();
-    EXPECT_EQ(listed(main.BaseList), QStringList{"Archive"});
+    main.utils().UnregistryBase->click();
+    EXPECT_EQ(listed(main.utils().BaseList), QStringList{"Archive"});
     EXPECT_EQ(registry()->keyNames(), QStringList{"Archive"});
     EXPECT_FALSE(registryText().contains("Notes"));
-    EXPECT_FALSE(main.UnregistryBase->isEnabled()) << "the refilled list has no selection";
-    EXPECT_FALSE(main.UseRegistryPath->isEnabled());
+    EXPECT_FALSE(main.utils().UnregistryBase->isEnabled()) << "the refilled list has no selection";
+    EXPECT_FALSE(main.utils().UseRegistryPath->isEnabled());
 }
 
 TEST_F(Aliases, goToPathSwitchesTheDirectoryList)
@@ -155,7 +155,7 @@ TEST_F(Aliases, goToPathSwitchesTheDirectoryList)
     registerAlias(main, mWithDictionary, "Sales");
     main.changeDirectory(mWithout);
     select(main, "Sales");
-    main.UseRegistryPath->click();
+    main.utils().UseRegistryPath->click();
     EXPECT_EQ(main.DirectoryListBox->directory(), mWithDictionary);
     EXPECT_EQ(QDir::cleanPath(QDir::currentPath()), mWithDictionary);
     EXPECT_TRUE(main.OpenFile->isEnabled()) << "the new directory's files are checked";
@@ -169,7 +169,7 @@ TEST_F(Aliases, goToPathStaysPutWhenThePathWasRemovedByHand)
     main.changeDirectory(mWithout);
     setRegistryText(registryText().replace("\"PhysicalName\"=", "\"Removed\"="));
     select(main, "Sales");
-    main.UseRegistryPath->click();
+    main.utils().UseRegistryPath->click();
     EXPECT_EQ(main.DirectoryListBox->directory(), mWithout);
     EXPECT_TRUE(mMessages.empty());
 }
@@ -185,7 +185,7 @@ TEST_F(Aliases, aPathThatIsNotAStringIsReportedByTheDefaultHandler)
     setRegistryText(text.left(at) + "\"PhysicalName\"=dword:00000001" + text.mid(text.indexOf('\n', at)));
 
     select(main, "Sales");
-    main.UseRegistryPath->click();
+    main.utils().UseRegistryPath->click();
     ASSERT_EQ(mMessages.size(), 1u);
     EXPECT_EQ(mMessages[0].first, QMessageBox::Critical);
     EXPECT_EQ(mMessages[0].second, "Invalid data type for 'PhysicalName'.");
@@ -195,22 +195,22 @@ TEST_F(Aliases, aPathThatIsNotAStringIsReportedByTheDefaultHandler)
 TEST_F(Aliases, theButtonsFollowTheSelection)
 {
     TMain main;
-    EXPECT_FALSE(main.UnregistryBase->isEnabled()) << "an empty list has nothing to act on";
-    EXPECT_FALSE(main.UseRegistryPath->isEnabled());
+    EXPECT_FALSE(main.utils().UnregistryBase->isEnabled()) << "an empty list has nothing to act on";
+    EXPECT_FALSE(main.utils().UseRegistryPath->isEnabled());
     registerAlias(main, mWithDictionary, "Sales");
-    EXPECT_FALSE(main.UnregistryBase->isEnabled());
+    EXPECT_FALSE(main.utils().UnregistryBase->isEnabled());
 
     select(main, "Sales");
-    EXPECT_TRUE(main.UnregistryBase->isEnabled());
-    EXPECT_TRUE(main.UseRegistryPath->isEnabled());
+    EXPECT_TRUE(main.utils().UnregistryBase->isEnabled());
+    EXPECT_TRUE(main.utils().UseRegistryPath->isEnabled());
 
-    main.BaseList->clearSelection();
-    main.BaseListKeyUp(Qt::Key_Space);
-    EXPECT_FALSE(main.UnregistryBase->isEnabled());
-    EXPECT_FALSE(main.UseRegistryPath->isEnabled());
+    main.utils().BaseList->clearSelection();
+    main.utils().BaseListKeyUp(Qt::Key_Space);
+    EXPECT_FALSE(main.utils().UnregistryBase->isEnabled());
+    EXPECT_FALSE(main.utils().UseRegistryPath->isEnabled());
 
-    main.UnregistryBaseClick(); // without a selection: nothing happens
-    main.UseRegistryPathClick();
+    main.utils().UnregistryBaseClick(); // without a selection: nothing happens
+    main.utils().UseRegistryPathClick();
     EXPECT_EQ(registry()->keyNames(), QStringList{"Sales"});
 }
 
@@ -223,10 +223,10 @@ TEST_F(Aliases, aRegistryFileThatCannotBeUsedEmptiesTheListAndIsSaidOnceNamingTh
     QFile::remove(mRegistryFile);
     QDir().mkpath(mRegistryFile); // a directory in the file's place: neither readable nor writable
     TMain main;
-    EXPECT_TRUE(listed(main.BaseList).isEmpty());
+    EXPECT_TRUE(listed(main.utils().BaseList).isEmpty());
     registerAlias(main, mWithDictionary, "Archive");
-    EXPECT_TRUE(listed(main.BaseList).isEmpty());
-    EXPECT_EQ(main.InsertBase->text(), "Archive") << "a name that could not be registered stays";
+    EXPECT_TRUE(listed(main.utils().BaseList).isEmpty());
+    EXPECT_EQ(main.utils().InsertBase->text(), "Archive") << "a name that could not be registered stays";
     ASSERT_EQ(mMessages.size(), 1u) << "said once, not at every operation";
     EXPECT_TRUE(mMessages[0].second.contains(QDir::toNativeSeparators(mRegistryFile)));
 }
@@ -235,11 +235,11 @@ TEST_F(Aliases, aListThatCanNoLongerBeReadIsEmptiedNotLeftStale)
 {
     TMain main;
     registerAlias(main, mWithDictionary, "Sales");
-    ASSERT_EQ(listed(main.BaseList), QStringList{"Sales"});
+    ASSERT_EQ(listed(main.utils().BaseList), QStringList{"Sales"});
     setRegistryText("not a registry file");
     select(main, "Sales");
-    main.UseRegistryPath->click();
-    EXPECT_TRUE(listed(main.BaseList).isEmpty());
+    main.utils().UseRegistryPath->click();
+    EXPECT_TRUE(listed(main.utils().BaseList).isEmpty());
     EXPECT_EQ(mMessages.size(), 1u);
     EXPECT_EQ(main.DirectoryListBox->directory(), mWithDictionary) << "the directory stays";
 }
@@ -248,7 +248,7 @@ TEST_F(Aliases, aNameWithABackslashIsRefusedWithAWord)
 {
     TMain main;
     registerAlias(main, mWithDictionary, "Sales\\2024");
-    EXPECT_TRUE(listed(main.BaseList).isEmpty());
+    EXPECT_TRUE(listed(main.utils().BaseList).isEmpty());
     EXPECT_TRUE(registry()->keyNames().isEmpty()) << "no nested keys";
     EXPECT_EQ(mMessages.size(), 1u);
 }
@@ -261,9 +261,9 @@ TEST_F(Aliases, aLaterRunSeesTheAliasesOfAnEarlierOne)
         registerAlias(first, mWithDictionary, "Archive");
     }
     TMain second;
-    EXPECT_EQ(listed(second.BaseList), (QStringList{"Archive", "Sales"}));
+    EXPECT_EQ(listed(second.utils().BaseList), (QStringList{"Archive", "Sales"}));
     select(second, "Sales");
-    second.UseRegistryPath->click();
+    second.utils().UseRegistryPath->click();
     EXPECT_EQ(second.DirectoryListBox->directory(), mWithDictionary);
 }
 
@@ -284,7 +284,7 @@ TEST_F(Aliases, aNameEqualToAnotherButForLetterCaseAsksBeforeItReplacesIt)
                     mAskedQuestions[0].contains("\"ORDERS DB\""))
             << mAskedQuestions[0].toStdString();
         const QString kept = replace ? "ORDERS DB" : "Orders DB";
-        EXPECT_EQ(listed(main.BaseList), QStringList{kept});
+        EXPECT_EQ(listed(main.utils().BaseList), QStringList{kept});
         EXPECT_EQ(registry()->keyNames(), QStringList{kept});
         EXPECT_EQ(QDir::fromNativeSeparators(registry()->readString(kept, "PhysicalName", {})),
                   replace ? other : mWithDictionary);

@@ -146,7 +146,7 @@ TEST_F(BuildRules, buildDdfsNamesTheBadCellsOfEveryPageInOneMessageAndWritesNoFi
     retype(w().FileGrid, 4, grid::kFileFlags, QStringLiteral("300"));
     retype(w().FieldGrid, fieldRow(100), grid::kFieldOffset, QStringLiteral("-4"));
     retype(w().FieldGrid, fieldRow(110), grid::kFieldName, QStringLiteral("A name of twenty-one!"));
-    retype(w().KeyGrid, grid::entryRow(w().KeyGrid) - 1, grid::kKeyNumber, QStringLiteral("k"));
+    retype(w().keys().KeyGrid, grid::entryRow(w().keys().KeyGrid) - 1, grid::kKeyNumber, QStringLiteral("k"));
     w().BuildFile->click();
     EXPECT_EQ(
         allMessages(),
@@ -160,7 +160,7 @@ TEST_F(BuildRules, buildDdfsNamesTheBadCellsOfEveryPageInOneMessageAndWritesNoFi
                 "INDEX.DDF, row %3, column Xi$Number: 'k' is not a valid integer value.")
                 .arg(fieldRow(100))
                 .arg(fieldRow(110))
-                .arg(grid::entryRow(w().KeyGrid) - 1)));
+                .arg(grid::entryRow(w().keys().KeyGrid) - 1)));
     EXPECT_EQ(allFiles(), before);
 }
 

@@ -89,7 +89,7 @@ TEST_F(BuildSafety, buildDdfsWritesNoFileWhileAnyPageHoldsACellItCannotStore)
 TEST_F(BuildSafety, theWholeSetComesBackInAllFourPagesAtTheNextRun)
 {
     w().ClearFile->click();
-    TVarGrid* ext = w().ExtGrid;
+    TVarGrid* ext = w().extFields().ExtGrid;
     const int row = ext->RowCount() - 1;
     ext->setCells(0, row, QStringLiteral("X$FIELD             "));
     ext->setCells(1, row, QStringLiteral("Xe$Name             "));
@@ -98,7 +98,8 @@ TEST_F(BuildSafety, theWholeSetComesBackInAllFourPagesAtTheNextRun)
     w().BuildFile->click();
     ASSERT_TRUE(messages(QMessageBox::NoIcon).isEmpty())
         << messages(QMessageBox::NoIcon).join('\n').toStdString();
-    const std::vector<TVarGrid*> built{w().FileGrid, w().FieldGrid, w().KeyGrid, w().ExtGrid};
+    const std::vector<TVarGrid*> built{w().FileGrid, w().FieldGrid, w().keys().KeyGrid,
+                                       w().extFields().ExtGrid};
     std::vector<std::vector<QStringList>> before;
     for (TVarGrid* g : built)
         before.push_back(rows(g));
@@ -107,7 +108,8 @@ TEST_F(BuildSafety, theWholeSetComesBackInAllFourPagesAtTheNextRun)
 
     restart();
     w().OpenFile->click();
-    const std::vector<TVarGrid*> opened{w().FileGrid, w().FieldGrid, w().KeyGrid, w().ExtGrid};
+    const std::vector<TVarGrid*> opened{w().FileGrid, w().FieldGrid, w().keys().KeyGrid,
+                                        w().extFields().ExtGrid};
     for (std::size_t page = 0; page < opened.size(); ++page)
         EXPECT_EQ(rows(opened[page]), before[page]) << "page " << page;
     EXPECT_TRUE(mMessages.empty());

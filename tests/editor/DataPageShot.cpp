@@ -44,8 +44,8 @@ int main(int argc, char** argv)
     const int row = grid::findRowIgnoringCase(window.FileGrid, grid::kFileName, grid::padName(QStringLiteral("CUSTOMER")));
     const QModelIndex index = window.FileGrid->model()->index(row - window.FileGrid->FixedRows(), grid::kFileName);
     QTest::mouseClick(window.FileGrid->viewport(), Qt::LeftButton, {}, window.FileGrid->visualRect(index).center());
-    tab(window.TabData);
-    window.DataGrid->horizontalHeader()->resizeSections(QHeaderView::ResizeToContents);
+    tab(&window.data());
+    window.data().DataGrid->horizontalHeader()->resizeSections(QHeaderView::ResizeToContents);
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < qint64(std::atof(argv[2]) * 1000))

@@ -58,9 +58,9 @@ protected:
         ASSERT_GT(row, 0);
         clickCell(w().FileGrid, row, kFileName);
         ASSERT_EQ(w().FileGrid->Row(), row);
-        clickTab(w().TabData);
+        clickTab(&w().data());
     }
-    DataPageModel* model() { return w().DataModel; }
+    DataPageModel* model() { return w().data().DataModel; }
     int column(const QString& name)
     {
         for (int c = 0; c < model()->columnCount(); ++c)
@@ -116,20 +116,21 @@ TEST_F(DataPage, showsTheRecordsDecodedByTheTablesFields)
         for (int c = 0; c < model()->columnCount(); ++c)
             EXPECT_FALSE(marked(row, c)) << header(c).toStdString();
     }
-    EXPECT_TRUE(w().DataDraft->isEnabled());
-    EXPECT_NE(w().LDataTable->text().indexOf(QStringLiteral("records of 96 bytes, 256 read so far")), -1)
-        << w().LDataTable->text().toStdString();
+    EXPECT_TRUE(w().data().DataDraft->isEnabled());
+    EXPECT_NE(w().data().LDataTable->text().indexOf(QStringLiteral("records of 96 bytes, 256 read so far")),
+              -1)
+        << w().data().LDataTable->text().toStdString();
 
     // Scrolling to the end reads the rest as the view asks for it.
-    w().DataGrid->setFocus();
+    w().data().DataGrid->setFocus();
     for (int i = 0; i < 10 && model()->canFetchMore({}); ++i) {
-        QTest::keyClick(w().DataGrid, Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClick(w().data().DataGrid, Qt::Key_End, Qt::ControlModifier);
         QCoreApplication::processEvents();
     }
     EXPECT_EQ(model()->rowCount(), kRecords);
     EXPECT_EQ(model()->expectedRecords(), std::size_t(kRecords)) << "known at the end";
-    EXPECT_EQ(w().DataProgress->value(), 1000) << "every record read";
-    EXPECT_FALSE(w().DataReadAll->isEnabled());
+    EXPECT_EQ(w().data().DataProgress->value(), 1000) << "every record read";
+    EXPECT_FALSE(w().data().DataReadAll->isEnabled());
     EXPECT_EQ(value(kRecords - 1, column("Id")).toInt(),
               int(generated::customerRecord(kRecords - 1)[0] | generated::customerRecord(kRecords - 1)[1] << 8));
 }
@@ -139,7 +140,7 @@ TEST_F(DataPage, aWrongOffsetTypedOnTheFieldsPageShowsWithoutABuild)
     const QByteArray fieldDdf = fileBytes(QStringLiteral("FIELD.DDF"));
     showCustomers();
     typeOffset(QStringLiteral("Joined"), 47);
-    clickTab(w().TabData);
+    clickTab(&w().data());
     const int joined = column(QStringLiteral("Joined"));
     ASSERT_GE(joined, 0);
     EXPECT_TRUE(header(joined).contains(QStringLiteral("47+4")));
@@ -155,7 +156,7 @@ TEST_F(DataPage, aWrongOffsetTypedOnTheFieldsPageShowsWithoutABuild)
 
     // Putting it back clears the marks; nothing was built.
     typeOffset(QStringLiteral("Joined"), 46);
-    clickTab(w().TabData);
+    clickTab(&w().data());
     EXPECT_EQ(uncoveredColumns(), 0);
     EXPECT_EQ(model()->undecodable(column(QStringLiteral("Joined"))), 0u);
     EXPECT_EQ(fileBytes(QStringLiteral("FIELD.DDF")), fieldDdf);
@@ -170,7 +171,7 @@ TEST_F(DataPage, aBuildWithAFieldsFilterSetShowsEachFieldOnce)
     w().FileFilter->lineEdit()->selectAll();
     QTest::keyClicks(w().FileFilter->lineEdit(), QStringLiteral("X$FIELD")); // the customer rows set aside
     ASSERT_EQ(w().FileFilter->currentText(), "X$FIELD");
-    clickTab(w().TabData);
+    clickTab(&w().data());
     ASSERT_EQ(model()->columnCount(), columns) << "the rows set aside are the table's fields all the same";
 
     QTest::mouseClick(w().BuildFile, Qt::LeftButton);
@@ -186,26 +187,26 @@ TEST_F(DataPage, readAllCountsEveryRecordAndTheFirstDraftReplacesTheTablesFields
 {
     showCustomers();
     typeOffset(QStringLiteral("City"), 29);
-    clickTab(w().TabData);
-    QTest::mouseClick(w().DataReadAll, Qt::LeftButton);
+    clickTab(&w().data());
+    QTest::mouseClick(w().data().DataReadAll, Qt::LeftButton);
     EXPECT_EQ(model()->rowCount(), kRecords);
     EXPECT_EQ(model()->counted(), std::size_t(kRecords));
-    EXPECT_NE(w().LDataTable->text().indexOf(QStringLiteral("700 of 700 read.")), -1)
-        << w().LDataTable->text().toStdString();
-    EXPECT_EQ(w().DataProgress->value(), w().DataProgress->maximum());
-    EXPECT_FALSE(w().DataReadAll->isEnabled());
+    EXPECT_NE(w().data().LDataTable->text().indexOf(QStringLiteral("700 of 700 read.")), -1)
+        << w().data().LDataTable->text().toStdString();
+    EXPECT_EQ(w().data().DataProgress->value(), w().data().DataProgress->maximum());
+    EXPECT_FALSE(w().data().DataReadAll->isEnabled());
 
     // Declined: nothing changes.
     mAnswer = false;
     const int before = w().FieldGrid->RowCount();
-    QTest::mouseClick(w().DataDraft, Qt::LeftButton);
+    QTest::mouseClick(w().data().DataDraft, Qt::LeftButton);
     ASSERT_EQ(mQuestions.size(), 1);
     EXPECT_TRUE(mQuestions[0].contains(QStringLiteral("11 fields")));
     EXPECT_EQ(w().FieldGrid->RowCount(), before);
 
     mAnswer = true;
     const qint32 highest = highestInteger(w().FieldGrid, kFieldId, 0);
-    QTest::mouseClick(w().DataDraft, Qt::LeftButton);
+    QTest::mouseClick(w().data().DataDraft, Qt::LeftButton);
     EXPECT_EQ(uncoveredColumns(), 0);
     // The draft's rows are ordinary rows of the table, with new ids, and cover the record.
     std::vector<std::array<int, 3>> draft;

@@ -59,14 +59,15 @@ TEST(DictionaryGrid, theFilterHidesInOnePassAndRestoresEverythingInItsOrder)
     rows.push_back({"", ""});
     auto g = makeGrid(rows);
     QStringList hidden;
-    hideRows(
-        g.get(), hidden, [](const QStringList& r) { return r[1] == QLatin1String("1"); },
-        [](const QStringList& r) { return r[1].isEmpty(); });
+    dict::RecordArray array = dict::makeFieldTableArray();
+    Page page(dict::DictFile::Field, g.get(), array, hidden);
+    page.hide([](const QStringList& r) { return r[1] == QLatin1String("1"); },
+              [](const QStringList& r) { return r[1].isEmpty(); });
     EXPECT_EQ(allRows(*g),
               (std::vector<QStringList>{{"Xe$Id", "Xe$File"}, {"1", "1"}, {"4", "1"}, {"7", "1"}, {"", ""}}));
     EXPECT_EQ(hidden, (QStringList{"2\n2", "3\n0", "5\n2", "6\n0", "8\n2", "9\n0"}));
 
-    restoreRows(g.get(), hidden);
+    page.restore();
     EXPECT_TRUE(hidden.isEmpty());
     EXPECT_EQ(g->RowCount(), 11) << "nothing lost, one entry row";
     EXPECT_EQ(g->rowCells(4), (QStringList{"2", "2"})) << "hidden rows come back in their order";
@@ -77,9 +78,10 @@ TEST(DictionaryGrid, theFilterWalkEndsAtTheFirstRowThatStopsIt)
 {
     auto g = makeGrid({{"1", "1"}, {"2", "2"}, {"3", ""}, {"4", "2"}, {"", ""}});
     QStringList hidden;
-    hideRows(
-        g.get(), hidden, [](const QStringList& r) { return r[1] == QLatin1String("1"); },
-        [](const QStringList& r) { return r[1].isEmpty(); });
+    dict::RecordArray array = dict::makeFieldTableArray();
+    Page page(dict::DictFile::Field, g.get(), array, hidden);
+    page.hide([](const QStringList& r) { return r[1] == QLatin1String("1"); },
+              [](const QStringList& r) { return r[1].isEmpty(); });
     EXPECT_EQ(hidden, QStringList{"2\n2"});
     EXPECT_EQ(g->RowCount(), 5) << "the row that ended the walk and those after it stay";
 
@@ -87,9 +89,9 @@ TEST(DictionaryGrid, theFilterWalkEndsAtTheFirstRowThatStopsIt)
     // it would keep or stop at it, so the last record never takes its place.
     auto typed = makeGrid({{"1", "1"}, {"2", "2"}, {"", "2"}});
     QStringList none;
-    hideRows(
-        typed.get(), none, [](const QStringList& r) { return r[1] == QLatin1String("1"); },
-        [](const QStringList& r) { return r[1].isEmpty(); });
+    Page typedPage(dict::DictFile::Field, typed.get(), array, none);
+    typedPage.hide([](const QStringList& r) { return r[1] == QLatin1String("1"); },
+                   [](const QStringList& r) { return r[1].isEmpty(); });
     EXPECT_EQ(none, QStringList{"2\n2"});
     EXPECT_EQ(allRows(*typed), (std::vector<QStringList>{{"Xe$Id", "Xe$File"}, {"1", "1"}, {"", "2"}}));
 }

@@ -53,12 +53,12 @@ protected:
                                                  .arg(padName(QString::fromStdString(fields[i].name))));
         w().FileGrid->Tag = w().FieldGrid->Tag = 1;
     }
-    TVarGrid* ext() { return w().ExtGrid; }
+    TVarGrid* ext() { return w().extFields().ExtGrid; }
     void typeExt(int row, int col, const QString& text)
     {
         ext()->setRow(row);
         ext()->setCells(col, row, text);
-        w().ExtGridKeyUp(Qt::Key_A);
+        w().extFields().ExtGridKeyUp(Qt::Key_A);
     }
     // A choice in a list, as the user makes it.
     void pick(QComboBox* box, const QString& item)
@@ -72,7 +72,7 @@ protected:
     // Rows as an Open would leave them: the page then holds a dictionary (its loaded mark).
     void setExtRows(const std::vector<QStringList>& rows)
     {
-        showRows(ext(), rows);
+        w().extFields().page().show(rows);
         ext()->Tag = 1;
     }
     std::vector<QStringList> extRows() { return rows(ext()); }
@@ -96,9 +96,9 @@ TEST_F(ExtFieldsPage, aTableOfTheFilesGridCommitsTheEntryRowPaddedWithCode0AndSo
     for (const Step& s : steps) {
         const int entry = ext()->RowCount() - 1;
         ext()->setRow(entry);
-        w().ExtGridMouseUp();
+        w().extFields().ExtGridMouseUp();
         if (s.chosen)
-            pick(w().ChooseFiles, pad(s.text));
+            pick(w().extFields().ChooseFiles, pad(s.text));
         else
             typeExt(entry, kExtFile, QString::fromLatin1(s.text));
         EXPECT_EQ(ext()->RowCount(), entry + 1 + int(s.commits)) << s.text;
@@ -111,6 +111,19 @@ TEST_F(ExtFieldsPage, aTableOfTheFilesGridCommitsTheEntryRowPaddedWithCode0AndSo
                                                    {pad("Customers"), "", "0"},
                                                    {pad("Orders"), "", "0"},
                                                    kEntry}));
+}
+
+// The Field list offers the fields of the current row's table; a row without a table, none
+// (not those of the row shown before).
+TEST_F(ExtFieldsPage, theFieldListFollowsTheRowsTableAndIsEmptyForARowWithoutOne)
+{
+    setExtRows({{pad("Customers"), pad("Name"), "228"}});
+    typeExt(1, kExtFile, pad("Customers"));
+    ASSERT_EQ(w().extFields().ChooseExtField->count(), 2);
+    EXPECT_EQ(w().extFields().ChooseExtField->itemText(1).trimmed(), "Date");
+    ext()->setRow(entryRow(ext()));
+    w().extFields().ExtGridKeyUp(Qt::Key_Down);
+    EXPECT_EQ(w().extFields().ChooseExtField->count(), 0);
 }
 
 TEST_F(ExtFieldsPage, aRowGoesOnlyWhenBothItsNamesAreEmpty)
@@ -130,7 +143,7 @@ TEST_F(ExtFieldsPage, aRowGoesOnlyWhenBothItsNamesAreEmpty)
         setExtRows({{pad("Customers"), pad("Date"), "228"}, {pad("Orders"), pad("Date"), "229"}});
         ext()->setRow(c.row);
         if (c.deleteButton)
-            w().DeleteExt->click();
+            w().extFields().DeleteExt->click();
         else {
             if (c.emptyFile)
                 ext()->setCells(kExtFile, c.row, QString());
@@ -152,7 +165,7 @@ TEST_F(ExtFieldsPage, sortPutsTheTitleThenXTablesThenTheOthersByIdAndKeepsEachTa
                 {pad("Ghost"), "", "6"},
                 {pad("Xneg"), "", "7"},
                 {pad("Stock"), "", "8"}});
-    w().SortExtGrid();
+    w().extFields().SortExtGrid();
     QStringList codes;
     for (const QStringList& row : extRows())
         codes << row[kExtDataType];
@@ -165,18 +178,18 @@ TEST_F(ExtFieldsPage, theFileFilterShowsOneTableAndBuildWritesAndShowsEveryRow)
                 {pad("Orders"), pad("Date"), "229"},
                 {pad("Customers"), pad("Date"), "230"},
                 {pad("Stock"), pad("Qty"), "231"}});
-    w().ExtGridMouseUp();
+    w().extFields().ExtGridMouseUp();
     // The list offers the names without their padding blanks.
-    pick(w().ExtFileFilter, QStringLiteral("Customers"));
+    pick(w().extFields().ExtFileFilter, QStringLiteral("Customers"));
     EXPECT_EQ(ext()->RowCount(), 4);
-    pick(w().ExtFileFilter, QStringLiteral("Orders"));
+    pick(w().extFields().ExtFileFilter, QStringLiteral("Orders"));
     EXPECT_EQ(extRows(), (std::vector<QStringList>{kTitle, {pad("Orders"), pad("Date"), "229"}, kEntry}));
-    EXPECT_EQ(w().HiddenExtRows.size(), 3);
+    EXPECT_EQ(w().extFields().HiddenExtRows.size(), 3);
 
-    w().BuildFieldExtDDF->click();
+    w().extFields().BuildFieldExtDDF->click();
     EXPECT_TRUE(mMessages.empty());
     EXPECT_EQ(ext()->RowCount(), 6);
-    EXPECT_TRUE(w().HiddenExtRows.isEmpty());
+    EXPECT_TRUE(w().extFields().HiddenExtRows.isEmpty());
     EXPECT_EQ(readThroughRecordManager("FIELDEXT.DDF").records.size(), 4u);
 }
 
@@ -196,12 +209,13 @@ TEST_F(ExtFieldsPage, openShowsNamesForIdsAndAnEmptyCellForAnIdNoGridHolds)
               0);
     w().CheckDictionaryFiles();
     w().FieldGrid->Tag = 0;
-    w().OpenFieldExtDDF->click();
+    w().extFields().OpenFieldExtDDF->click();
     EXPECT_EQ(ext()->RowCount(), 2) << "the Fields grid is not loaded";
     w().FieldGrid->Tag = 1;
-    w().HiddenExtRows = QStringList{pad("Stock") + "\n" + pad("Qty") + "\n228"}; // of the grid shown before
-    w().OpenFieldExtDDF->click();
-    EXPECT_TRUE(w().HiddenExtRows.isEmpty());
+    w().extFields().HiddenExtRows =
+        QStringList{pad("Stock") + "\n" + pad("Qty") + "\n228"}; // of the grid shown before
+    w().extFields().OpenFieldExtDDF->click();
+    EXPECT_TRUE(w().extFields().HiddenExtRows.isEmpty());
     EXPECT_EQ(extRows(), (std::vector<QStringList>{kTitle,
                                                    {pad("Customers"), pad("Date"), "228"},
                                                    {pad("Orders"), pad("Date"), "255"},
@@ -229,9 +243,9 @@ TEST_F(ExtFieldsPage, buildThenOpenRoundTripsManyRowsWithEachFieldResolvedInItsO
         expected.push_back(extRecord(f.file, f.id, code));
     }
     setExtRows(grid);
-    w().SortExtGrid();
+    w().extFields().SortExtGrid();
     const std::vector<QStringList> built = extRows();
-    w().BuildFieldExtDDF->click();
+    w().extFields().BuildFieldExtDDF->click();
     EXPECT_TRUE(mMessages.empty());
 
     const FileContents file = readThroughRecordManager("FIELDEXT.DDF");
@@ -253,8 +267,8 @@ TEST_F(ExtFieldsPage, buildThenOpenRoundTripsManyRowsWithEachFieldResolvedInItsO
             << "segment " << s << ": position, length, flags, extended type";
 
     setExtRows({});
-    w().OpenFieldExtDDF->click();
-    w().SortExtGrid();
+    w().extFields().OpenFieldExtDDF->click();
+    w().extFields().SortExtGrid();
     EXPECT_EQ(extRows(), built);
 }
 
@@ -267,7 +281,7 @@ TEST_F(ExtFieldsPage, everyRowThatCannotBeWrittenStopsTheBuildNamingItsCell)
     setExtRows({{pad("Orders"), pad("Date"), "228"},
                 {pad("Orders"), pad("Name"), "229"},
                 {pad("Ghost"), pad("Date"), "231"}});
-    w().BuildFieldExtDDF->click();
+    w().extFields().BuildFieldExtDDF->click();
     EXPECT_EQ(messages(QMessageBox::Critical),
               QStringList("Nothing was written; 2 cells cannot be stored:\n"
                           "FIELDEXT.DDF, row 2, column Xx$Id: 'Name' is not a field of table 'Orders'\n"
@@ -278,7 +292,7 @@ TEST_F(ExtFieldsPage, everyRowThatCannotBeWrittenStopsTheBuildNamingItsCell)
     setExtRows({{pad("Orders"), pad("Date"), "228"},
                 {pad("Orders"), pad("date"), "230"},
                 {pad("Customers"), pad("Date"), "232"}});
-    w().BuildFieldExtDDF->click();
+    w().extFields().BuildFieldExtDDF->click();
     EXPECT_EQ(
         messages(QMessageBox::Critical),
         QStringList("FIELDEXT.DDF was not written: row 2, column Xx$Id: the same Xx$File and Xx$Id as row 1 "
@@ -295,7 +309,7 @@ TEST_P(ABadDataType, stopsTheBuildAndLeavesTheOldFileByteForByte)
     writeBytes(QStringLiteral("FIELDEXT.DDF"), old);
     setExtRows({{pad("Orders"), pad("Date"), "228"},
                 {pad("Customers"), pad("Date"), QString::fromLatin1(GetParam().first)}});
-    w().BuildFieldExtDDF->click();
+    w().extFields().BuildFieldExtDDF->click();
     EXPECT_EQ(fileBytes(QStringLiteral("FIELDEXT.DDF")), old);
     EXPECT_EQ(messages(QMessageBox::Critical),
               QStringList(QStringLiteral("FIELDEXT.DDF was not written: row 2, column Xx$DataType: %1.")
@@ -310,16 +324,16 @@ INSTANTIATE_TEST_SUITE_P(ExtFieldsPage, ABadDataType,
 
 TEST_F(ExtFieldsPage, typedKeysCommitATableAndTheListsFollowTheRow)
 {
-    w().PageControl->setCurrentWidget(w().TabFieldExts);
+    w().PageControl->setCurrentWidget(&w().extFields());
     typeKeys(ext(), 1, kExtFile, QStringLiteral("Orders"));
     EXPECT_EQ(ext()->RowCount(), 3);
     EXPECT_EQ(ext()->rowCells(1), (QStringList{pad("Orders"), "", "0"}));
     ext()->setRow(1);
-    w().ExtGridMouseUp();
-    pick(w().ChooseExtField, pad("Total"));
-    pick(w().ExtType, QStringLiteral("DelphiReal"));
+    w().extFields().ExtGridMouseUp();
+    pick(w().extFields().ChooseExtField, pad("Total"));
+    pick(w().extFields().ExtType, QStringLiteral("DelphiReal"));
     EXPECT_EQ(ext()->rowCells(1), (QStringList{pad("Orders"), pad("Total"), "255"}));
-    EXPECT_EQ(w().ChooseExtField->count(), 2) << "the fields of Orders only";
+    EXPECT_EQ(w().extFields().ChooseExtField->count(), 2) << "the fields of Orders only";
 }
 
 QByteArray bytesOf(const testbytes::Bytes& b)
@@ -353,7 +367,7 @@ TEST_F(ExtFieldsPage, openDdfsReadsThisPageLastThroughTheGridsReadBefore)
     restart();
     fill(); // what the Fields page's Open gives
     const std::vector<QStringList> fieldRows = rows(w().FieldGrid);
-    ASSERT_TRUE(w().OpenFile->isEnabled() && w().OpenFieldExtDDF->isEnabled());
+    ASSERT_TRUE(w().OpenFile->isEnabled() && w().extFields().OpenFieldExtDDF->isEnabled());
     TMain::ChoiceHook = [](const QString&, const QStringList&) { return QStringLiteral("Discard"); };
     w().OpenFile->click();
     EXPECT_TRUE(mMessages.empty());
@@ -370,11 +384,11 @@ TEST_F(ExtFieldsPage, anExtendedTypeChosenAfterNewDdfsComesBackThroughBuildDdfsA
 {
     restart();
     w().ClearFile->click();
-    w().PageControl->setCurrentWidget(w().TabFieldExts);
-    pick(w().ChooseFiles, pad("X$FIELD"));
-    w().ExtGridMouseUp();
-    pick(w().ChooseExtField, pad("Xe$Name"));
-    pick(w().ExtType, QStringLiteral("YMD"));
+    w().PageControl->setCurrentWidget(&w().extFields());
+    pick(w().extFields().ChooseFiles, pad("X$FIELD"));
+    w().extFields().ExtGridMouseUp();
+    pick(w().extFields().ChooseExtField, pad("Xe$Name"));
+    pick(w().extFields().ExtType, QStringLiteral("YMD"));
     w().BuildFile->click();
     EXPECT_TRUE(mMessages.empty());
     restart();

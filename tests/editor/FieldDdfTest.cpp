@@ -110,7 +110,7 @@ TEST_F(FieldDdf, newThenBuildWritesTheSeventeenSelfDescriptionRecordsAndOpenShow
     EXPECT_TRUE(mMessages.empty());
     EXPECT_EQ(rows(fields()), grid);
     EXPECT_EQ(fields()->Tag, 1);
-    EXPECT_TRUE(w().OpenKeysDDF->isEnabled());
+    EXPECT_TRUE(w().keys().OpenKeysDDF->isEnabled());
 }
 
 TEST_F(FieldDdf, aDictionaryOfThousandsOfFieldsOpensBuildsBackByteForByteAndOpensAgainIdentical)
@@ -337,9 +337,9 @@ TEST_F(FieldDdf, addRecordOfAVariantRecordMakesOverlappingRowsThatBuild)
     type(tableRow, 0, QStringLiteral("4"));
 
     choose(QStringLiteral("variants.pas"), 2);
-    if (!w().ChResolve->isChecked())
-        QTest::mouseClick(w().ChResolve, Qt::LeftButton);
-    QTest::mouseClick(w().Search, Qt::LeftButton);
+    if (!w().utils().ChResolve->isChecked())
+        QTest::mouseClick(w().utils().ChResolve, Qt::LeftButton);
+    QTest::mouseClick(w().utils().Search, Qt::LeftButton);
     ASSERT_EQ(w().NameRec->itemText(1), QStringLiteral("TValueRec"));
     ASSERT_EQ(allMessages().size(), 1); // the pointer fields left unresolved
     EXPECT_TRUE(allMessages().first().startsWith(QStringLiteral("2 field(s) could not be resolved")));

@@ -82,7 +82,8 @@ TEST_F(FieldsPageRules, newLeavesTheTitleRowSeventeenSelfDescriptionRowsAndAnEnt
                                                    "1", "8", "2", "0", "0"}));
     EXPECT_EQ(fields()->rowCells(18), kEmpty);
     EXPECT_EQ(fields()->Tag, 1);
-    for (QPushButton* b : {w().BuildFieldDDF, w().ClearKeysDDF, w().OpenKeysDDF, w().DeleteField})
+    for (QPushButton* b :
+         {w().BuildFieldDDF, w().keys().ClearKeysDDF, w().keys().OpenKeysDDF, w().DeleteField})
         EXPECT_TRUE(b->isEnabled()) << b->objectName().toStdString();
     EXPECT_FALSE(w().AddOneField->isEnabled()) << "no Table Filter text";
 }

@@ -117,24 +117,25 @@ TEST_F(Integrity, filtersLeftSetBeforeOpenOrBuildNeverDecideWhatIsWritten)
         std::function<void(TMain&)> set;
         bool openAfter;
     } cases[] = {
-        {"keys filter, then Open DDFs", [](TMain& w) { typeFilter(w.IndexFilter, pad("X$FILE")); }, true},
+        {"keys filter, then Open DDFs", [](TMain& w) { typeFilter(w.keys().IndexFilter, pad("X$FILE")); },
+         true},
         {"keys filter on a table without keys",
-         [](TMain& w) { typeFilter(w.IndexFilter, QStringLiteral("CustomerStock")); }, false},
+         [](TMain& w) { typeFilter(w.keys().IndexFilter, QStringLiteral("CustomerStock")); }, false},
         {"fields filter", [](TMain& w) { typeFilter(w.FileFilter, QStringLiteral("Alpha")); }, false},
         {"fields filter, then Keys and ExtFields Open",
          [](TMain& w) {
              typeFilter(w.FileFilter, QStringLiteral("Beta"));
-             w.OpenKeysDDF->click();
-             w.OpenFieldExtDDF->click();
+             w.keys().OpenKeysDDF->click();
+             w.extFields().OpenFieldExtDDF->click();
          },
          false},
-        {"ext filter, then Open DDFs", [](TMain& w) { typeFilter(w.ExtFileFilter, QStringLiteral("Alpha")); },
-         true},
+        {"ext filter, then Open DDFs",
+         [](TMain& w) { typeFilter(w.extFields().ExtFileFilter, QStringLiteral("Alpha")); }, true},
         {"every filter, partly typed",
          [](TMain& w) {
              typeFilter(w.FileFilter, QStringLiteral("Cust"));
-             typeFilter(w.IndexFilter, QStringLiteral("Bet"));
-             typeFilter(w.ExtFileFilter, QStringLiteral("Al"));
+             typeFilter(w.keys().IndexFilter, QStringLiteral("Bet"));
+             typeFilter(w.extFields().ExtFileFilter, QStringLiteral("Al"));
          },
          false},
     };
@@ -154,9 +155,10 @@ TEST_F(Integrity, filtersLeftSetBeforeOpenOrBuildNeverDecideWhatIsWritten)
 TEST_F(Integrity, anEditUnderAFilterThatHidesEveryKeyRowIsWritten)
 {
     openSet();
-    w().KeyGrid->setCells(grid::kKeyFlags, rowOf(w().KeyGrid, grid::kKeyFile, "Customers"), QStringLiteral("3"));
-    typeFilter(w().IndexFilter, QStringLiteral("CustomerStock"));
-    ASSERT_EQ(w().KeyGrid->RowCount(), 2) << "the filter hides every row";
+    w().keys().KeyGrid->setCells(grid::kKeyFlags, rowOf(w().keys().KeyGrid, grid::kKeyFile, "Customers"),
+                                 QStringLiteral("3"));
+    typeFilter(w().keys().IndexFilter, QStringLiteral("CustomerStock"));
+    ASSERT_EQ(w().keys().KeyGrid->RowCount(), 2) << "the filter hides every row";
     w().BuildFile->click();
     mSet.keys.back().flags = 3;
     EXPECT_EQ(sortedFile("INDEX.DDF"), sortedBytes(mSet.keys));
@@ -165,10 +167,11 @@ TEST_F(Integrity, anEditUnderAFilterThatHidesEveryKeyRowIsWritten)
 TEST_F(Integrity, theKeysBuildKeepsWhatIsTypedInTheEntryRow)
 {
     openSet();
-    const int entry = grid::entryRow(w().KeyGrid);
-    w().KeyGrid->setCells(grid::kKeyField, entry, QStringLiteral("Co"));
-    w().BuildKeysDDF->click();
-    EXPECT_EQ(w().KeyGrid->Cells(grid::kKeyField, grid::entryRow(w().KeyGrid)), QStringLiteral("Co"));
+    const int entry = grid::entryRow(w().keys().KeyGrid);
+    w().keys().KeyGrid->setCells(grid::kKeyField, entry, QStringLiteral("Co"));
+    w().keys().BuildKeysDDF->click();
+    EXPECT_EQ(w().keys().KeyGrid->Cells(grid::kKeyField, grid::entryRow(w().keys().KeyGrid)),
+              QStringLiteral("Co"));
     EXPECT_EQ(sortedFile("INDEX.DDF"), sortedBytes(mSet.keys));
 }
 
@@ -182,13 +185,15 @@ TEST_F(Integrity, createPlacesEverySegmentOfTheTableOnItsOwnFieldsByKeyAndPart)
         std::function<void(TMain&)> arrange;
     } cases[] = {
         {"as opened", [](TMain&) {}},
-        {"keys filter on another table", [](TMain& w) { typeFilter(w.IndexFilter, QStringLiteral("Alpha")); }},
-        {"fields filter on another table", [](TMain& w) { typeFilter(w.FileFilter, QStringLiteral("Alpha")); }},
+        {"keys filter on another table",
+         [](TMain& w) { typeFilter(w.keys().IndexFilter, QStringLiteral("Alpha")); }},
+        {"fields filter on another table",
+         [](TMain& w) { typeFilter(w.FileFilter, QStringLiteral("Alpha")); }},
         {"table typed in other case, unpadded",
          [](TMain& w) {
-             for (int r = 1; r < w.KeyGrid->RowCount(); ++r)
-                 if (w.KeyGrid->Cells(0, r).trimmed() == QLatin1String("Beta"))
-                     w.KeyGrid->setCells(0, r, QStringLiteral("BETA"));
+             for (int r = 1; r < w.keys().KeyGrid->RowCount(); ++r)
+                 if (w.keys().KeyGrid->Cells(0, r).trimmed() == QLatin1String("Beta"))
+                     w.keys().KeyGrid->setCells(0, r, QStringLiteral("BETA"));
          }},
     };
     for (const auto& c : cases) {
@@ -206,14 +211,14 @@ TEST_F(Integrity, createPlacesEverySegmentOfTheTableOnItsOwnFieldsByKeyAndPart)
 TEST_F(Integrity, addKeyWithTheFilterTypedUnpaddedGivesTheTableItsKey)
 {
     openSet();
-    typeFilter(w().IndexFilter, QStringLiteral("CustomerStock"));
-    w().AddKey->click();
+    typeFilter(w().keys().IndexFilter, QStringLiteral("CustomerStock"));
+    w().keys().AddKey->click();
     const int row = grid::entryRow(keys()) - 1;
     keys()->setRow(row);
-    w().KeyGridMouseUp();
-    ASSERT_GE(w().ChooseField->findText(pad("Id")), 0);
-    w().ChooseField->setCurrentIndex(w().ChooseField->findText(pad("Id")));
-    emit w().ChooseField->activated(w().ChooseField->currentIndex());
+    w().keys().KeyGridMouseUp();
+    ASSERT_GE(w().keys().ChooseField->findText(pad("Id")), 0);
+    w().keys().ChooseField->setCurrentIndex(w().keys().ChooseField->findText(pad("Id")));
+    emit w().keys().ChooseField->activated(w().keys().ChooseField->currentIndex());
     create(QStringLiteral("CustomerStock"));
     EXPECT_EQ(segmentsOf("CustomerStock.DAT"), (std::vector<std::pair<int, int>>{{1, 2}}));
 }
@@ -259,20 +264,25 @@ TEST_F(Integrity, rowsThatCannotBeWrittenStopTheBuildNamingFileRowAndColumn)
 {
     const struct {
         const char* name;
-        TVarGrid* TMain::*grid;
+        TVarGrid* (*grid)(TMain&);
         int col;
         QString text;
         QString message;
     } cases[] = {
-        {"ext row without table", &TMain::ExtGrid, 0, "", "FIELDEXT.DDF was not written: row %1, column Xx$File: the row names no table (choose one, or remove the row)."},
-        {"ext field not in its table", &TMain::ExtGrid, 1, "Code", "FIELDEXT.DDF was not written: row %1, column Xx$Id: 'Code' is not a field of table 'Alpha'."},
-        {"key table unknown", &TMain::KeyGrid, 0, "Gamma", "INDEX.DDF was not written: row %1, column Xi$File: table 'Gamma' is not in the Files grid."},
-        {"key field not in its table", &TMain::KeyGrid, 1, "Code", "INDEX.DDF was not written: row %1, column Xi$Field: 'Code' is not a field of table 'Alpha'."},
+        {"ext row without table", [](TMain& m) { return m.extFields().ExtGrid; }, 0, "",
+         "FIELDEXT.DDF was not written: row %1, column Xx$File: the row names no table (choose one, or "
+         "remove the row)."},
+        {"ext field not in its table", [](TMain& m) { return m.extFields().ExtGrid; }, 1, "Code",
+         "FIELDEXT.DDF was not written: row %1, column Xx$Id: 'Code' is not a field of table 'Alpha'."},
+        {"key table unknown", [](TMain& m) { return m.keys().KeyGrid; }, 0, "Gamma",
+         "INDEX.DDF was not written: row %1, column Xi$File: table 'Gamma' is not in the Files grid."},
+        {"key field not in its table", [](TMain& m) { return m.keys().KeyGrid; }, 1, "Code",
+         "INDEX.DDF was not written: row %1, column Xi$Field: 'Code' is not a field of table 'Alpha'."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         openSet();
-        TVarGrid* g = w().*c.grid;
+        TVarGrid* g = c.grid(w());
         const int row = rowOf(g, 0, "Alpha");
         g->setCells(c.col, row, c.text);
         w().BuildFile->click();
@@ -288,7 +298,7 @@ TEST_F(Integrity, ofTwoFieldsOfOneNameTheExtendedTypeStaysOnItsOwn)
     mSet.fields.push_back(field(22, 11, "Filler", 0, 16, 2));
     mSet.exts.push_back({11, 22, 12});
     openSet(true);
-    w().BuildFieldExtDDF->click();
+    w().extFields().BuildFieldExtDDF->click();
     EXPECT_EQ(texts(), QString());
     EXPECT_EQ(sortedFile("FIELDEXT.DDF"), sortedBytes(mSet.exts));
 }
@@ -296,11 +306,11 @@ TEST_F(Integrity, ofTwoFieldsOfOneNameTheExtendedTypeStaysOnItsOwn)
 TEST_F(Integrity, typingInTheExtFieldListThatMatchesNoFieldChangesNothing)
 {
     openSet();
-    const int row = rowOf(w().ExtGrid, 0, "Alpha");
-    w().ExtGrid->setRow(row);
-    w().ExtGridMouseUp();
-    QTest::keyClicks(w().ChooseExtField->lineEdit(), QStringLiteral("Na"));
-    EXPECT_EQ(w().ExtGrid->Cells(1, row), pad("Date"));
+    const int row = rowOf(w().extFields().ExtGrid, 0, "Alpha");
+    w().extFields().ExtGrid->setRow(row);
+    w().extFields().ExtGridMouseUp();
+    QTest::keyClicks(w().extFields().ChooseExtField->lineEdit(), QStringLiteral("Na"));
+    EXPECT_EQ(w().extFields().ExtGrid->Cells(1, row), pad("Date"));
     w().BuildFile->click();
     expectFilesAsWritten();
 }
@@ -341,16 +351,17 @@ TEST_F(Integrity, theHighestFieldIdFollowsACorrectedIdCell)
 TEST_F(Integrity, renamingAFieldOrATableRenamesItInTheRowsThatUseIt)
 {
     openSet();
-    typeFilter(w().IndexFilter, QStringLiteral("Alpha")); // Beta's key rows hidden
+    typeFilter(w().keys().IndexFilter, QStringLiteral("Alpha")); // Beta's key rows hidden
     const int field = rowOf(w().FieldGrid, grid::kFieldId, "112");
     typeKeys(w().FieldGrid, field, grid::kFieldName, QStringLiteral("When"));
     pressKey(Qt::Key_Return);
     const int table = rowOf(w().FileGrid, grid::kFileName, "Alpha");
     typeKeys(w().FileGrid, table, grid::kFileName, QStringLiteral("First"));
     pressKey(Qt::Key_Return);
-    EXPECT_EQ(w().ExtGrid->Cells(1, rowOf(w().ExtGrid, 0, "Beta")), QStringLiteral("When"));
-    EXPECT_GE(rowOf(w().ExtGrid, 0, "First"), 1);
-    EXPECT_GE(rowOf(w().KeyGrid, 0, "First"), 1);
+    EXPECT_EQ(w().extFields().ExtGrid->Cells(1, rowOf(w().extFields().ExtGrid, 0, "Beta")),
+              QStringLiteral("When"));
+    EXPECT_GE(rowOf(w().extFields().ExtGrid, 0, "First"), 1);
+    EXPECT_GE(rowOf(w().keys().KeyGrid, 0, "First"), 1);
     w().BuildFile->click();
     EXPECT_EQ(texts(), QString());
     mSet.fields[std::size_t(std::find_if(mSet.fields.begin(), mSet.fields.end(), [](auto& f) { return f.id == 112; }) -
@@ -367,12 +378,12 @@ TEST_F(Integrity, typedNamesMatchReadNamesWhateverTheirPaddingOrCase)
     const int entry = grid::entryRow(keys());
     keys()->setRow(entry);
     keys()->setCells(grid::kKeyFile, entry, QStringLiteral("customerstock"));
-    w().KeyGridKeyUp(Qt::Key_K);
+    w().keys().KeyGridKeyUp(Qt::Key_K);
     const int row = entry;
     keys()->setRow(row);
     keys()->setCells(grid::kKeyField, row, QStringLiteral("ID"));
-    w().KeyGridKeyUp(Qt::Key_D);
-    EXPECT_EQ(w().ChooseField->count(), 1) << "the new row's table has its field list";
+    w().keys().KeyGridKeyUp(Qt::Key_D);
+    EXPECT_EQ(w().keys().ChooseField->count(), 1) << "the new row's table has its field list";
     w().BuildFile->click();
     EXPECT_EQ(texts(), QString());
     mSet.keys.push_back({13, 130, 0, 0, 0});
@@ -385,7 +396,7 @@ TEST_F(Integrity, aFilterIsSetOnlyToATableNamedInFull)
     const int keyRows = keys()->RowCount();
     const int fieldRows = w().FieldGrid->RowCount();
     for (const QString& partial : {QStringLiteral("C"), QStringLiteral("Cust"), QStringLiteral("Customer")}) {
-        typeFilter(w().IndexFilter, partial);
+        typeFilter(w().keys().IndexFilter, partial);
         EXPECT_EQ(keys()->RowCount(), keyRows) << partial.toStdString();
         typeFilter(w().FileFilter, partial);
         EXPECT_EQ(w().FieldGrid->RowCount(), fieldRows) << partial.toStdString();

@@ -125,7 +125,7 @@ TEST_F(KeysDdf, aBadCellStopsBuildNamingRowAndColumnAndLeavesTheFileByteForByte)
         mMessages.clear();
         const QString was = c.grid->Cells(c.col, c.row);
         c.grid->setCells(c.col, c.row, QString::fromLatin1(c.text));
-        w().BuildKeysDDF->click();
+        w().keys().BuildKeysDDF->click();
         const QString message = QString::fromLatin1(c.message);
         EXPECT_EQ(texts(), message.startsWith("Nothing") ? message : "INDEX.DDF was not written: " + message);
         EXPECT_EQ(fileBytes(QStringLiteral("INDEX.DDF")), before);
@@ -144,11 +144,11 @@ TEST_F(KeysDdf, rowsHiddenByTheFilterComeBackAndARowThatCannotBeWrittenStopsTheB
     grid.push_back({pad("X$INDEX"), "", "9", "0", "0"}); // no field: never the Fields grid's entry row
     grid.push_back({"", pad("Xf$Id"), "0", "0", "0"});   // no table at all
     setRows(keys(), grid);
-    w().IndexFilter->setEditText(pad("X$INDEX"));
-    w().IndexFilterChange();
+    w().keys().IndexFilter->setEditText(pad("X$INDEX"));
+    w().keys().IndexFilterChange();
     ASSERT_EQ(keys()->RowCount(), 8);
 
-    w().BuildKeysDDF->click();
+    w().keys().BuildKeysDDF->click();
     // Rows as the grid shows them after the Build: X$INDEX's six, then the hidden ones in the
     // order the filter took them (sorted). Every row that cannot be written is named.
     EXPECT_EQ(texts(),
@@ -235,10 +235,11 @@ TEST_F(KeysDdf, createSaysWhyItMadeNoFile)
         std::function<void(TMain&)> arrange; // with the X$INDEX row current
         QString message;
     } cases[] = {
-        {[](TMain& w) { w.KeyGrid->setCells(1, 12, QStringLiteral("Gone ")); },
-         "No data file was created for X$INDEX: its key field \"Gone\" is not a field of the table in the Fields "
+        {[](TMain& w) { w.keys().KeyGrid->setCells(1, 12, QStringLiteral("Gone ")); },
+         "No data file was created for X$INDEX: its key field \"Gone\" is not a field of the table in the "
+         "Fields "
          "grid."},
-        {[](TMain& w) { w.KeyGrid->setCells(1, 13, QString()); },
+        {[](TMain& w) { w.keys().KeyGrid->setCells(1, 13, QString()); },
          "No data file was created for X$INDEX: a key row of the table names no field."},
         {[](TMain& w) { w.FileGrid->setCells(0, 3, QStringLiteral("9")); }, // the fields are of table 3
          "No data file was created for X$INDEX: its key field \"Xi$File\" is not a field of the table in the "

@@ -34,7 +34,7 @@ protected:
         TMain::QuestionHook = nullptr;
     }
 
-    TVarGrid* keys() { return this->w().KeyGrid; }
+    TVarGrid* keys() { return this->w().keys().KeyGrid; }
 
     void fillSelfDescriptionFields()
     {

@@ -33,7 +33,7 @@ protected:
     {
         keys()->setRow(row);
         keys()->setCells(col, row, text);
-        w().KeyGridKeyUp(Qt::Key_A);
+        w().keys().KeyGridKeyUp(Qt::Key_A);
     }
     QStringList items(const QComboBox* box)
     {
@@ -53,11 +53,11 @@ TEST_F(KeysPageRules, aKnownTableNameCommitsTheEntryRowPaddedWithZerosAndTheFiel
 
     type(1, 0, QStringLiteral("orders")); // letter case ignored, the typed text kept
     EXPECT_EQ(rows(keys()), (Rows{kTitles, {pad("orders"), pad("Customer"), "0", "0", "0"}, kEmpty}));
-    EXPECT_EQ(items(w().ChooseField), (QStringList{pad("Number"), pad("Customer"), pad("Date")}));
-    EXPECT_EQ(w().ChooseField->currentText(), pad("Customer"));
-    EXPECT_EQ(items(w().IndexFilter), (QStringList{"X$FILE", "ORDERS", "ITEMS"}))
+    EXPECT_EQ(items(w().keys().ChooseField), (QStringList{pad("Number"), pad("Customer"), pad("Date")}));
+    EXPECT_EQ(w().keys().ChooseField->currentText(), pad("Customer"));
+    EXPECT_EQ(items(w().keys().IndexFilter), (QStringList{"X$FILE", "ORDERS", "ITEMS"}))
         << "not id -1, without the blanks that pad the cells";
-    EXPECT_EQ(w().IndexFilter->currentText(), QString()) << "no filter is in force";
+    EXPECT_EQ(w().keys().IndexFilter->currentText(), QString()) << "no filter is in force";
 }
 
 TEST_F(KeysPageRules, aRowGoesOnlyWhenBothItsNamesAreEmptied)
@@ -74,9 +74,9 @@ TEST_F(KeysPageRules, aRowGoesOnlyWhenBothItsNamesAreEmptied)
                                   {"", pad("Number"), "0", "0", "2"},
                                   kEmpty}));
     keys()->setRow(3);
-    w().DeleteKey->click(); // on the entry row: nothing goes
+    w().keys().DeleteKey->click(); // on the entry row: nothing goes
     keys()->setRow(1);
-    w().DeleteKey->click();
+    w().keys().DeleteKey->click();
     EXPECT_EQ(rows(keys()), (Rows{kTitles, {"", pad("Number"), "0", "0", "2"}, kEmpty}));
 }
 
@@ -88,7 +88,7 @@ TEST_F(KeysPageRules, sortPutsTheTitleThenXTablesThenOthersByTableIdKeyAndPart)
                        {items, "g", "0", "0"},  {xfile, "h", "0", "0"},       {orders, "i", "0", "0"},
                        {"XRAY", "j", "", ""},   {pad("orders"), "k", "X", ""}};
     setRows(keys(), grid);
-    w().SortKeyGrid();
+    w().keys().SortKeyGrid();
     QStringList fields;
     for (int r = 0; r < keys()->RowCount(); ++r)
         fields << keys()->Cells(1, r);
@@ -106,25 +106,25 @@ TEST_F(KeysPageRules, theTableFilterKeepsRowsOfExactlyItsTextAndAddKeyAppendsOne
                       {pad("orders"), pad("Date"), "1", "0", "0"},
                       {pad("ORDERS"), pad("Customer"), "1", "0", "3"}};
     setRows(keys(), all);
-    w().AddKey->click();
+    w().keys().AddKey->click();
     EXPECT_EQ(keys()->RowCount(), 6) << "Add Key without a filter adds nothing";
     const auto filter = [&](const QString& text) {
-        w().IndexFilter->setEditText(text);
-        w().IndexFilterChange();
+        w().keys().IndexFilter->setEditText(text);
+        w().keys().IndexFilterChange();
     };
     filter(pad("ORDERS"));
     EXPECT_EQ(rows(keys()), (Rows{kTitles, all[1], all[3], kEmpty}));
     filter(QStringLiteral("ORDERS")); // the same name without its blanks
     EXPECT_EQ(rows(keys()), (Rows{kTitles, all[1], all[3], kEmpty}));
-    EXPECT_EQ(w().HiddenKeyRows.size(), 2);
+    EXPECT_EQ(w().keys().HiddenKeyRows.size(), 2);
     filter(QStringLiteral("ORDER")); // part of a name names no table: nothing hidden
     EXPECT_EQ(rows(keys()), (Rows{kTitles, all[0], all[1], all[3], all[2], kEmpty}));
-    EXPECT_TRUE(w().HiddenKeyRows.isEmpty());
+    EXPECT_TRUE(w().keys().HiddenKeyRows.isEmpty());
 
     filter(QString()); // all back, sorted; "orders" finds ORDERS' id too
     EXPECT_EQ(rows(keys()), (Rows{kTitles, all[0], all[1], all[3], all[2], kEmpty}));
-    w().IndexFilter->setEditText(pad("ITEMS"));
-    w().AddKey->click();
+    w().keys().IndexFilter->setEditText(pad("ITEMS"));
+    w().keys().AddKey->click();
     EXPECT_EQ(keys()->rowCells(5), (QStringList{pad("ITEMS"), "0", "0", "0", "0"})) << "unsorted";
     EXPECT_EQ(keys()->RowCount(), 7);
 }
@@ -137,7 +137,7 @@ TEST_F(KeysPageRules, eachKeyFlagBoxChangesOnlyItsOwnBitAndTheBoxesShowTheRow)
         const char* after;
     } cases[] = {{"0", 0, "1"},     {"2047", 4, "2031"}, {"16", 4, "0"}, {"32", 5, "0"},
                  {"1024", 10, "0"}, {"403", 8, "147"},   {"", 6, "64"},  {"-32768", 10, "-31744"}};
-    const QList<TVarCheckBox*> boxes = w().keyFlagBoxes();
+    const QList<TVarCheckBox*> boxes = w().keys().keyFlagBoxes();
     for (const auto& c : cases) {
         setRows(keys(), {{pad("ORDERS"), pad("Number"), "0", "0", c.flags}});
         boxes[c.box]->setChecked(false);
@@ -175,14 +175,14 @@ TEST_F(KeysPageRules, aFieldChosenTakesKeyNumberPartAndFlagsFromTheAddedFilesSeg
     };
     for (const auto& c : choices) {
         keys()->setRow(c.row);
-        w().KeyGridMouseUp();
-        const int item = w().ChooseField->findText(c.field, Qt::MatchFixedString);
+        w().keys().KeyGridMouseUp();
+        const int item = w().keys().ChooseField->findText(c.field, Qt::MatchFixedString);
         if (item >= 0) { // chosen from the list
-            w().ChooseField->setCurrentIndex(item);
-            emit w().ChooseField->activated(item);
+            w().keys().ChooseField->setCurrentIndex(item);
+            emit w().keys().ChooseField->activated(item);
         } else { // typed
-            w().ChooseField->setEditText(c.field);
-            emit w().ChooseField->lineEdit()->textEdited(c.field);
+            w().keys().ChooseField->setEditText(c.field);
+            emit w().keys().ChooseField->lineEdit()->textEdited(c.field);
         }
         EXPECT_EQ(keys()->rowCells(c.row), c.after) << c.field.toStdString();
     }
@@ -193,7 +193,7 @@ TEST_F(KeysPageRules, realKeystrokesInTheEntryRowCommitTheRowWhenTheNameIsComple
     typeKeys(keys(), 1, 0, QStringLiteral("items"));
     pressKey(Qt::Key_Return);
     EXPECT_EQ(rows(keys()), (Rows{kTitles, {pad("items"), "", "0", "0", "0"}, kEmpty}));
-    EXPECT_EQ(items(w().ChooseField), QStringList{pad("Code")});
+    EXPECT_EQ(items(w().keys().ChooseField), QStringList{pad("Code")});
     EXPECT_TRUE(mMessages.empty());
 }
 

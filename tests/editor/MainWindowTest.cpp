@@ -58,8 +58,8 @@ TEST_P(EnablingRule, buttonsFollowTheDictionaryFilesInAnyLetterCase)
     start();
     EXPECT_EQ(window->OpenFile->isEnabled(), GetParam().dictionary);
     EXPECT_EQ(window->OpenFileDDF->isEnabled(), GetParam().dictionary);
-    EXPECT_EQ(window->RegistryBase->isEnabled(), GetParam().dictionary);
-    EXPECT_EQ(window->OpenFieldExtDDF->isEnabled(), GetParam().extendedTypes);
+    EXPECT_EQ(window->utils().RegistryBase->isEnabled(), GetParam().dictionary);
+    EXPECT_EQ(window->extFields().OpenFieldExtDDF->isEnabled(), GetParam().extendedTypes);
     EXPECT_FALSE(window->BuildFile->isEnabled());
     EXPECT_TRUE(window->ClearFile->isEnabled());
 }
@@ -119,7 +119,7 @@ TEST_F(MainWindow, deleteFileRemovesTheSelectedFileAndRerunsTheEnablingRule)
     EXPECT_TRUE(fs::exists(dir.path() / "FIELD.DDF"));
     EXPECT_EQ(window->FileListBox->count(), 1);
     EXPECT_FALSE(window->OpenFile->isEnabled());
-    EXPECT_FALSE(window->RegistryBase->isEnabled());
+    EXPECT_FALSE(window->utils().RegistryBase->isEnabled());
 }
 
 TEST_F(MainWindow, deleteFileThatFailsShowsTheRuntimeTextAndChangesNothingElse)
@@ -205,11 +205,11 @@ TEST_F(MainWindow, aZeroLengthFileShowsSizeZeroAndEnablesFindAndAdd)
 {
     writeFile(dir.path() / "EMPTY.DDF", "");
     start();
-    ASSERT_FALSE(window->Search->isEnabled());
+    ASSERT_FALSE(window->utils().Search->isEnabled());
     ASSERT_FALSE(window->AddFile->isEnabled());
     choose("EMPTY.DDF");
     EXPECT_EQ(window->LSizeFile->text(), QStringLiteral("0"));
-    EXPECT_TRUE(window->Search->isEnabled());
+    EXPECT_TRUE(window->utils().Search->isEnabled());
     EXPECT_TRUE(window->AddFile->isEnabled());
     EXPECT_EQ(window->selectedFilePath(), path("EMPTY.DDF"));
 }
@@ -220,13 +220,13 @@ TEST_F(MainWindow, aFileThatCannotBeOpenedIsNamedAndEnablesNothing)
     writeFile(dir.path() / "B.DDF", "x");
     start();
     choose("A.DDF");
-    window->Search->setEnabled(false);
+    window->utils().Search->setEnabled(false);
     window->AddFile->setEnabled(false);
     fs::remove(dir.path() / "B.DDF");
     choose("B.DDF");
     EXPECT_EQ(allMessages(), QStringList({QStringLiteral("Can't open ") + path("B.DDF")}));
     EXPECT_EQ(window->LSizeFile->text(), QStringLiteral("3"));
-    EXPECT_FALSE(window->Search->isEnabled());
+    EXPECT_FALSE(window->utils().Search->isEnabled());
     EXPECT_FALSE(window->AddFile->isEnabled());
 }
 
@@ -261,9 +261,9 @@ TEST_F(MainWindow, anErrorInAHandlerStopsAtTheWrapper)
 TEST_F(MainWindow, aMissingMappingFileGivesDefaultLinesAndNoTicks)
 {
     start();
-    EXPECT_EQ(window->TypeMapping, QStringList(29, QStringLiteral("0 0 0")));
-    for (int k = 0; k < window->RecordOption->count(); ++k)
-        EXPECT_EQ(window->RecordOption->item(k)->checkState(), Qt::Unchecked) << k;
+    EXPECT_EQ(window->utils().TypeMapping, QStringList(29, QStringLiteral("0 0 0")));
+    for (int k = 0; k < window->utils().RecordOption->count(); ++k)
+        EXPECT_EQ(window->utils().RecordOption->item(k)->checkState(), Qt::Unchecked) << k;
     window.reset();
     QByteArray expected;
     for (int k = 0; k < 29; ++k)
@@ -275,13 +275,13 @@ TEST_F(MainWindow, shortMappingFilesAreCompletedAndTickTheLinesBeginningWithOne)
 {
     writeFile(dir.path() / "Quillan.rec", "1 3 4\r\n0 1\r\n\r\n1\n  \r\n");
     start();
-    ASSERT_EQ(window->TypeMapping.size(), 29);
-    EXPECT_EQ(window->TypeMapping.mid(0, 6),
+    ASSERT_EQ(window->utils().TypeMapping.size(), 29);
+    EXPECT_EQ(window->utils().TypeMapping.mid(0, 6),
               QStringList({"1 3 4", "0 1 0", "0 0 0", "1 0 0", "0 0 0", "0 0 0"}));
-    EXPECT_EQ(window->RecordOption->item(0)->checkState(), Qt::Checked);
-    EXPECT_EQ(window->RecordOption->item(1)->checkState(), Qt::Unchecked);
-    EXPECT_EQ(window->RecordOption->item(3)->checkState(), Qt::Checked);
-    EXPECT_EQ(window->RecordOption->item(28)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(window->utils().RecordOption->item(0)->checkState(), Qt::Checked);
+    EXPECT_EQ(window->utils().RecordOption->item(1)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(window->utils().RecordOption->item(3)->checkState(), Qt::Checked);
+    EXPECT_EQ(window->utils().RecordOption->item(28)->checkState(), Qt::Unchecked);
 }
 
 TEST_F(MainWindow, exitInAnotherDirectoryWritesTheMappingFileReadAtStart)
@@ -292,9 +292,9 @@ TEST_F(MainWindow, exitInAnotherDirectoryWritesTheMappingFileReadAtStart)
     writeFile(dir.path() / "Quillan.rec", original);
     fs::create_directory(dir.path() / "elsewhere");
     start();
-    EXPECT_EQ(window->RecordOption->item(27)->checkState(), Qt::Checked);
+    EXPECT_EQ(window->utils().RecordOption->item(27)->checkState(), Qt::Checked);
     window->changeDirectory(path("elsewhere"));
-    window->TypeMapping[5] = QStringLiteral("1 7 8");
+    window->utils().TypeMapping[5] = QStringLiteral("1 7 8");
     window.reset();
     EXPECT_FALSE(fs::exists(dir.path() / "elsewhere" / "Quillan.rec"));
     const QList<QByteArray> lines = testsupport::readFileBytes(dir.path() / "Quillan.rec").split('\n');

@@ -319,12 +319,12 @@ TEST_F(NothingLost, buildDdfsWarnsOfAnEditedKeyWhoseFlagsItsDataFileDoesNotHave)
                                        [](int i) { return std::vector<uint8_t>(8, uint8_t(i)); }),
               0);
     press(w().OpenFile);
-    pickPage(w().TabKeys);
-    clickCell(w().KeyGrid, 1, grid::kKeyFile);
-    ASSERT_TRUE(w().ChDuplicates->isChecked());
-    QTest::mouseClick(w().ChModifiable, Qt::LeftButton);
-    clickCell(w().KeyGrid, 2, grid::kKeyFile); // another table's key, its data file missing
-    QTest::mouseClick(w().ChModifiable, Qt::LeftButton);
+    pickPage(&w().keys());
+    clickCell(w().keys().KeyGrid, 1, grid::kKeyFile);
+    ASSERT_TRUE(w().keys().ChDuplicates->isChecked());
+    QTest::mouseClick(w().keys().ChModifiable, Qt::LeftButton);
+    clickCell(w().keys().KeyGrid, 2, grid::kKeyFile); // another table's key, its data file missing
+    QTest::mouseClick(w().keys().ChModifiable, Qt::LeftButton);
 
     press(w().BuildFile);
     ASSERT_EQ(messages(QMessageBox::NoIcon).size(), 1) << allMessages().join('\n').toStdString();
@@ -340,8 +340,8 @@ TEST_F(NothingLost, buildDdfsWarnsOfAnEditedKeyWhoseFlagsItsDataFileDoesNotHave)
     mMessages.clear();
     press(w().BuildFile);
     EXPECT_TRUE(mMessages.empty()) << "said once, for the row as edited";
-    clickCell(w().KeyGrid, 1, grid::kKeyFile);
-    QTest::mouseClick(w().ChModifiable, Qt::LeftButton); // back to the data file's flags
+    clickCell(w().keys().KeyGrid, 1, grid::kKeyFile);
+    QTest::mouseClick(w().keys().ChModifiable, Qt::LeftButton); // back to the data file's flags
     press(w().BuildFile);
     EXPECT_TRUE(mMessages.empty()) << allMessages().join('\n').toStdString();
 }
@@ -385,8 +385,8 @@ TEST_F(NothingLost, aFilterNamingNoTableSaysSoBesideIt)
     openSet();
     const std::tuple<QWidget*, QComboBox*, QLabel*> filters[] = {
         {w().TabFields, w().FileFilter, w().LFileFilter},
-        {w().TabKeys, w().IndexFilter, w().LIndexFilter},
-        {w().TabFieldExts, w().ExtFileFilter, w().LExtFileFilter}};
+        {&w().keys(), w().keys().IndexFilter, w().keys().LIndexFilter},
+        {&w().extFields(), w().extFields().ExtFileFilter, w().extFields().LExtFileFilter}};
     for (const auto& [tab, box, caption] : filters) {
         pickPage(tab);
         const QString plain = caption->text();
@@ -403,29 +403,29 @@ TEST_F(NothingLost, aFilterNamingNoTableSaysSoBesideIt)
 TEST_F(NothingLost, addKeyMakesItsRowCurrentWithTheFieldsOfItsTableAndNoFlagTicked)
 {
     openSet();
-    pickPage(w().TabKeys);
-    clickCell(w().KeyGrid, 2, grid::kKeyFlags); // WarehouseStockLevels' key: flags 1 + 2 + 256
-    ASSERT_TRUE(w().ChDuplicates->isChecked());
-    typeFilter(w().IndexFilter, QStringLiteral("CustomerOrderHistory"));
+    pickPage(&w().keys());
+    clickCell(w().keys().KeyGrid, 2, grid::kKeyFlags); // WarehouseStockLevels' key: flags 1 + 2 + 256
+    ASSERT_TRUE(w().keys().ChDuplicates->isChecked());
+    typeFilter(w().keys().IndexFilter, QStringLiteral("CustomerOrderHistory"));
 
-    press(w().AddKey);
-    const int row = w().KeyGrid->Row();
-    EXPECT_EQ(w().KeyGrid->Cells(grid::kKeyFile, row).trimmed(), "CustomerOrderHistory");
+    press(w().keys().AddKey);
+    const int row = w().keys().KeyGrid->Row();
+    EXPECT_EQ(w().keys().KeyGrid->Cells(grid::kKeyFile, row).trimmed(), "CustomerOrderHistory");
     QStringList offered;
-    for (int i = 0; i < w().ChooseField->count(); ++i)
-        offered << w().ChooseField->itemText(i).trimmed();
+    for (int i = 0; i < w().keys().ChooseField->count(); ++i)
+        offered << w().keys().ChooseField->itemText(i).trimmed();
     EXPECT_EQ(offered, (QStringList{"OrderNumberReference", "CustomerAccountCode1"}));
-    for (const TVarCheckBox* box : w().keyFlagBoxes())
+    for (const TVarCheckBox* box : w().keys().keyFlagBoxes())
         EXPECT_FALSE(box->isChecked()) << box->text().toStdString();
 
     // The entry row below it, which has no flags, ticks nothing either.
-    clickCell(w().KeyGrid, grid::entryRow(w().KeyGrid), grid::kKeyFile);
-    clickCell(w().KeyGrid, 1, grid::kKeyFile); // CustomerOrderHistory's key: flags 2
-    ASSERT_TRUE(w().ChModifiable->isChecked());
-    clickCell(w().KeyGrid, grid::entryRow(w().KeyGrid), grid::kKeyFile);
-    for (const TVarCheckBox* box : w().keyFlagBoxes())
+    clickCell(w().keys().KeyGrid, grid::entryRow(w().keys().KeyGrid), grid::kKeyFile);
+    clickCell(w().keys().KeyGrid, 1, grid::kKeyFile); // CustomerOrderHistory's key: flags 2
+    ASSERT_TRUE(w().keys().ChModifiable->isChecked());
+    clickCell(w().keys().KeyGrid, grid::entryRow(w().keys().KeyGrid), grid::kKeyFile);
+    for (const TVarCheckBox* box : w().keys().keyFlagBoxes())
         EXPECT_FALSE(box->isChecked()) << box->text().toStdString() << " on the entry row";
-    EXPECT_EQ(w().ChooseField->count(), 0) << "the entry row names no table";
+    EXPECT_EQ(w().keys().ChooseField->count(), 0) << "the entry row names no table";
 }
 
 TEST_F(NothingLost, findRecordsShowsAndOffersTheRecordItSelects)
@@ -442,18 +442,18 @@ TEST_F(NothingLost, findRecordsShowsAndOffersTheRecordItSelects)
     ASSERT_EQ(items.size(), 1);
     QTest::mouseClick(w().FileListBox->viewport(), Qt::LeftButton, {},
                       w().FileListBox->visualItemRect(items.first()).center());
-    pickPage(w().TabOptions);
-    press(w().Search);
-    QListWidget* found = w().FindRecord;
+    pickPage(&w().utils());
+    press(w().utils().Search);
+    QListWidget* found = w().utils().FindRecord;
     ASSERT_EQ(found->count(), 2);
     QTest::mouseClick(found->viewport(), Qt::LeftButton, {}, found->visualItemRect(found->item(1)).center());
-    ASSERT_EQ(w().RecordGrid->Cells(0, 1), "Name");
+    ASSERT_EQ(w().utils().RecordGrid->Cells(0, 1), "Name");
 
-    press(w().Search); // again: the grid shows the record the list selects, not the one before
+    press(w().utils().Search); // again: the grid shows the record the list selects, not the one before
     ASSERT_EQ(found->selectedItems().size(), 1);
     EXPECT_EQ(found->selectedItems().first()->text(), "TPoint");
-    EXPECT_EQ(w().RecordGrid->Cells(0, 1), "X");
-    EXPECT_EQ(w().RecordGrid->Cells(0, 2), "Y");
+    EXPECT_EQ(w().utils().RecordGrid->Cells(0, 1), "X");
+    EXPECT_EQ(w().utils().RecordGrid->Cells(0, 2), "Y");
 
     pickPage(w().TabFields);
     EXPECT_EQ(w().NameRec->currentText(), "TPoint");

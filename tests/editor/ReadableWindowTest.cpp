@@ -56,8 +56,8 @@ TEST_F(Readable, idAndNumberColumnsAreAsWideAsTheirWidestValue)
     expectColumnsFit(w().FileGrid, {grid::kFileId, grid::kFileName, grid::kFileFlags});
     pickPage(w().TabFields);
     expectColumnsFit(w().FieldGrid, {grid::kFieldId, grid::kFieldFile, grid::kFieldName, grid::kFieldOffset});
-    pickPage(w().TabKeys);
-    expectColumnsFit(w().KeyGrid, {grid::kKeyFile, grid::kKeyField, grid::kKeyFlags});
+    pickPage(&w().keys());
+    expectColumnsFit(w().keys().KeyGrid, {grid::kKeyFile, grid::kKeyField, grid::kKeyFlags});
 
     // A longer value typed in grows its column as it is typed; a short one never narrows it
     // below its designed width.
@@ -80,14 +80,14 @@ TEST_F(Readable, filterListsShowNamesWithoutTheirPaddingWhileTheCellsKeepIt)
     EXPECT_EQ(items(w().FileFilter).mid(items(w().FileFilter).size() - 2), names);
     for (const QString& name : items(w().FileFilter))
         EXPECT_FALSE(name.endsWith(QLatin1Char(' '))) << name.toStdString();
-    pickPage(w().TabKeys);
-    clickCell(w().KeyGrid, 1, grid::kKeyNumber);
-    for (const QString& name : items(w().IndexFilter))
+    pickPage(&w().keys());
+    clickCell(w().keys().KeyGrid, 1, grid::kKeyNumber);
+    for (const QString& name : items(w().keys().IndexFilter))
         EXPECT_FALSE(name.endsWith(QLatin1Char(' '))) << name.toStdString();
-    EXPECT_EQ(w().KeyGrid->Cells(grid::kKeyFile, 1).size(), 20) << "the cells keep their padding";
-    pickPage(w().TabFieldExts);
-    clickCell(w().ExtGrid, 1, grid::kExtDataType);
-    for (const QString& name : items(w().ExtFileFilter))
+    EXPECT_EQ(w().keys().KeyGrid->Cells(grid::kKeyFile, 1).size(), 20) << "the cells keep their padding";
+    pickPage(&w().extFields());
+    clickCell(w().extFields().ExtGrid, 1, grid::kExtDataType);
+    for (const QString& name : items(w().extFields().ExtFileFilter))
         EXPECT_FALSE(name.endsWith(QLatin1Char(' '))) << name.toStdString();
 }
 
@@ -99,8 +99,8 @@ TEST_F(Readable, filterBoxesShowTheFilterInForceAndAreEmptiedWhenItEnds)
         TVarGrid* grid;
     };
     const Filter filters[] = {{w().TabFields, w().FileFilter, w().FieldGrid},
-                              {w().TabKeys, w().IndexFilter, w().KeyGrid},
-                              {w().TabFieldExts, w().ExtFileFilter, w().ExtGrid}};
+                              {&w().keys(), w().keys().IndexFilter, w().keys().KeyGrid},
+                              {&w().extFields(), w().extFields().ExtFileFilter, w().extFields().ExtGrid}};
     const auto filterAll = [&] {
         for (const Filter& f : filters) {
             pickPage(f.page);
@@ -122,9 +122,9 @@ TEST_F(Readable, filterBoxesShowTheFilterInForceAndAreEmptiedWhenItEnds)
         }
     }
     // Without a filter the Keys page's box stays empty whichever row is current.
-    pickPage(w().TabKeys);
-    clickCell(w().KeyGrid, w().KeyGrid->RowCount() - 2, grid::kKeyNumber);
-    EXPECT_EQ(w().IndexFilter->currentText(), QString());
+    pickPage(&w().keys());
+    clickCell(w().keys().KeyGrid, w().keys().KeyGrid->RowCount() - 2, grid::kKeyNumber);
+    EXPECT_EQ(w().keys().IndexFilter->currentText(), QString());
 }
 
 TEST_F(Readable, fieldTypeAndKeyBoxesFollowTheRowAFilterLeavesCurrent)
@@ -137,14 +137,14 @@ TEST_F(Readable, fieldTypeAndKeyBoxesFollowTheRowAFilterLeavesCurrent)
     EXPECT_NE(w().FieldType->currentIndex(), integerType) << "type 14 shown without a click";
     EXPECT_EQ(w().FieldType->currentText(), w().FieldType->itemText(w().FieldType->currentIndex()));
 
-    pickPage(w().TabKeys);
-    clickCell(w().KeyGrid, 1, grid::kKeyNumber); // flags 2: modifiable only
-    ASSERT_FALSE(w().ChDuplicates->isChecked());
-    typeFilter(w().IndexFilter, QStringLiteral("WarehouseStockLevels"));
-    ASSERT_EQ(w().KeyGrid->Cells(grid::kKeyFlags, 1), QStringLiteral("259"));
-    EXPECT_TRUE(w().ChDuplicates->isChecked());
-    EXPECT_TRUE(w().ChModifiable->isChecked());
-    EXPECT_TRUE(w().ChExtType->isChecked());
+    pickPage(&w().keys());
+    clickCell(w().keys().KeyGrid, 1, grid::kKeyNumber); // flags 2: modifiable only
+    ASSERT_FALSE(w().keys().ChDuplicates->isChecked());
+    typeFilter(w().keys().IndexFilter, QStringLiteral("WarehouseStockLevels"));
+    ASSERT_EQ(w().keys().KeyGrid->Cells(grid::kKeyFlags, 1), QStringLiteral("259"));
+    EXPECT_TRUE(w().keys().ChDuplicates->isChecked());
+    EXPECT_TRUE(w().keys().ChModifiable->isChecked());
+    EXPECT_TRUE(w().keys().ChExtType->isChecked());
 }
 
 // ---- Browser ----
@@ -180,7 +180,7 @@ TEST_F(Readable, theGridsGrowWithTheWindowWhoseSizeIsRemembered)
     settle();
     EXPECT_EQ(w().FieldGrid->size(), grid + QSize(900 - 613, 700 - 396));
     EXPECT_EQ(w().BuildFieldDDF->pos(), build + QPoint(0, 700 - 396)) << "controls below the grid move down";
-    EXPECT_EQ(w().ExtGrid->height(), 353 + 700 - 396);
+    EXPECT_EQ(w().extFields().ExtGrid->height(), 353 + 700 - 396);
     EXPECT_EQ(w().PageControl->size(), QSize(432 + 900 - 613, 396 + 700 - 396));
     EXPECT_TRUE(w().close());
 

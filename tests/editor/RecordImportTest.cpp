@@ -47,7 +47,7 @@ protected:
     }
 
     TVarGrid* fields() { return w().FieldGrid; }
-    TVarGrid* exts() { return w().ExtGrid; }
+    TVarGrid* exts() { return w().extFields().ExtGrid; }
 
     void writeSource(const char* name, const QByteArray& text)
     {
@@ -67,7 +67,7 @@ protected:
         ASSERT_EQ(items.size(), 1) << name.toStdString();
         w().FileListBox->setCurrentItem(items.first());
         emit w().FileListBox->mouseUp();
-        w().Search->click();
+        w().utils().Search->click();
     }
     // The user picks or types a Table Filter text.
     void filter(const QString& text)
@@ -252,7 +252,7 @@ TEST_F(RecordImport, afterAScanThatStoppedAddRecordAddsTheRecordThatRecordShows)
     scan(QStringLiteral("unticked-types.pas"));
     scan(QStringLiteral("bound-not-a-number.pas"));
     ASSERT_EQ(messages(QMessageBox::Critical), QStringList{"'MaxLen' is not a valid integer value."});
-    ASSERT_EQ(w().FindRecord->item(0)->text(), "TGood");
+    ASSERT_EQ(w().utils().FindRecord->item(0)->text(), "TGood");
     ASSERT_EQ(w().NameRec->itemText(0), "TMixed");
 
     filter(padded("ORDERS"));

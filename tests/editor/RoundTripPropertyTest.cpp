@@ -115,13 +115,18 @@ protected:
     }
     QPushButton* build(int k)
     {
-        return std::array{w().BuildFileDDF, w().BuildFieldDDF, w().BuildKeysDDF, w().BuildFieldExtDDF}[std::size_t(k)];
+        return std::array{w().BuildFileDDF, w().BuildFieldDDF, w().keys().BuildKeysDDF,
+                          w().extFields().BuildFieldExtDDF}[std::size_t(k)];
     }
     QPushButton* open(int k)
     {
-        return std::array{w().OpenFileDDF, w().OpenFieldDDF, w().OpenKeysDDF, w().OpenFieldExtDDF}[std::size_t(k)];
+        return std::array{w().OpenFileDDF, w().OpenFieldDDF, w().keys().OpenKeysDDF,
+                          w().extFields().OpenFieldExtDDF}[std::size_t(k)];
     }
-    QPushButton* clear(int k) { return std::array{w().ClearFileDDF, w().ClearFieldDDF, w().ClearKeysDDF}[std::size_t(k)]; }
+    QPushButton* clear(int k)
+    {
+        return std::array{w().ClearFileDDF, w().ClearFieldDDF, w().keys().ClearKeysDDF}[std::size_t(k)];
+    }
 
     static std::string difference(const std::vector<QByteArray>& now, const std::vector<QByteArray>& expected)
     {
@@ -200,7 +205,8 @@ bool RoundTripProperty::scenario(unsigned seed, std::string& why)
         const int action = pick(0, 9);
         const int k = pick(0, 3);
         if (action <= 2) {
-            QComboBox* box = std::array{w().FileFilter, w().IndexFilter, w().ExtFileFilter}[std::size_t(action)];
+            QComboBox* box = std::array{w().FileFilter, w().keys().IndexFilter,
+                                        w().extFields().ExtFileFilter}[std::size_t(action)];
             const QString text = filterText();
             log += " filter" + std::to_string(action) + "='" + text.toStdString() + "'";
             typeFilter(box, text);

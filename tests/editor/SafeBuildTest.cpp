@@ -84,9 +84,9 @@ TEST_F(SafeBuild, aPageEmptiedByHandLeavesItsFileAsItWasAndSaysSo)
     const QByteArray indexDdf = fileBytes(QStringLiteral("INDEX.DDF"));
 
     // Every key row gone, as a page emptied by hand leaves it.
-    w().KeyGrid->setRowCount(2);
-    w().KeyGrid->setCells(0, 1, QString());
-    w().KeyGrid->setCells(1, 1, QString());
+    w().keys().KeyGrid->setRowCount(2);
+    w().keys().KeyGrid->setCells(0, 1, QString());
+    w().keys().KeyGrid->setCells(1, 1, QString());
 
     w().BuildFile->click();
     EXPECT_TRUE(mQuestions.empty());
@@ -100,19 +100,19 @@ TEST_F(SafeBuild, aPageEmptiedByHandLeavesItsFileAsItWasAndSaysSo)
 TEST_F(SafeBuild, anExtendedTypeRowOfNoTableStopsTheBuildAndWritesNothing)
 {
     w().ClearFile->click();
-    TVarGrid* ext = w().ExtGrid;
+    TVarGrid* ext = w().extFields().ExtGrid;
     const int row = ext->RowCount() - 1;
     ext->setCells(0, row, QStringLiteral("NO_SUCH_TABLE"));
     ext->setCells(1, row, QStringLiteral("Xe$Name"));
     ext->setCells(2, row, QStringLiteral("228"));
     ext->setRowCount(row + 2);
-    w().BuildFieldExtDDF->click();
+    w().extFields().BuildFieldExtDDF->click();
     EXPECT_TRUE(mQuestions.empty());
     ASSERT_EQ(messages(QMessageBox::Critical).size(), 1);
     EXPECT_TRUE(messages(QMessageBox::Critical)[0].contains(QStringLiteral("FIELDEXT.DDF")))
         << messages(QMessageBox::Critical)[0].toStdString();
     EXPECT_FALSE(QFile::exists(QStringLiteral("FIELDEXT.DDF")));
-    EXPECT_FALSE(w().OpenFieldExtDDF->isEnabled()) << "nothing written, nothing to open";
+    EXPECT_FALSE(w().extFields().OpenFieldExtDDF->isEnabled()) << "nothing written, nothing to open";
 }
 
 TEST_F(SafeBuild, theNextStartFinishesABuildCutOffWhileItsFilesWereRenamedAndSaysSo)

@@ -69,8 +69,8 @@ protected:
         ASSERT_EQ(items.size(), 1) << name.toStdString();
         window->FileListBox->setCurrentItem(items.first());
         emit window->FileListBox->mouseUp();
-        ASSERT_TRUE(window->Search->isEnabled());
-        window->Search->click();
+        ASSERT_TRUE(window->utils().Search->isEnabled());
+        window->utils().Search->click();
     }
     QStringList listItems(const QListWidget* list) const
     {
@@ -88,26 +88,26 @@ protected:
     }
     void showRecord(int index)
     {
-        window->FindRecord->setCurrentRow(index);
-        emit window->FindRecord->mouseUp();
+        window->utils().FindRecord->setCurrentRow(index);
+        emit window->utils().FindRecord->mouseUp();
     }
     QStringList gridRow(int row) const
     {
         QStringList out;
-        for (int col = 0; col < window->RecordGrid->ColCount(); ++col)
-            if (!window->RecordGrid->isColumnHidden(col))
-                out << window->RecordGrid->Cells(col, row);
+        for (int col = 0; col < window->utils().RecordGrid->ColCount(); ++col)
+            if (!window->utils().RecordGrid->isColumnHidden(col))
+                out << window->utils().RecordGrid->Cells(col, row);
         return out;
     }
     void selectPascalType(int k)
     {
-        window->RecordOption->setCurrentRow(k);
-        emit window->RecordOption->mouseUp();
+        window->utils().RecordOption->setCurrentRow(k);
+        emit window->utils().RecordOption->mouseUp();
     }
     void pressInMinLength(const QString& text, Qt::Key key)
     {
-        window->ELenFld->setText(text);
-        QTest::keyRelease(window->ELenFld, key);
+        window->utils().ELenFld->setText(text);
+        QTest::keyRelease(window->utils().ELenFld, key);
     }
     QString path(const char* name) const { return QString::fromStdString(dir.file(name)); }
 
@@ -121,12 +121,12 @@ TEST_F(ScannerPage, findRecordsListsEveryRecordAndShowsTheChosenOneInTheGrid)
 {
     scan(QStringLiteral("good.pas"));
     EXPECT_TRUE(messages.isEmpty()) << messages.join('|').toStdString();
-    EXPECT_EQ(listItems(window->FindRecord), QStringList({"TPoint", "TPerson"}));
+    EXPECT_EQ(listItems(window->utils().FindRecord), QStringList({"TPoint", "TPerson"}));
     EXPECT_EQ(comboItems(window->NameRec), QStringList({"TPoint", "TPerson"}));
-    EXPECT_EQ(window->CurFile->text(), path("good.pas"));
+    EXPECT_EQ(window->utils().CurFile->text(), path("good.pas"));
 
     showRecord(1);
-    ASSERT_EQ(window->RecordGrid->RowCount(), 5);
+    ASSERT_EQ(window->utils().RecordGrid->RowCount(), 5);
     EXPECT_EQ(gridRow(0), QStringList({"Field", "Pascal type", "Btrieve type", "Offset", "Size"}));
     EXPECT_EQ(gridRow(1), QStringList({"Name", " String [ 30 ]", "String", "0", "31"}));
     EXPECT_EQ(gridRow(2), QStringList({"Born", " TDate", "", "0", "0"}));
@@ -134,7 +134,7 @@ TEST_F(ScannerPage, findRecordsListsEveryRecordAndShowsTheChosenOneInTheGrid)
     EXPECT_EQ(gridRow(4), QStringList(5, QString()));
 
     showRecord(0); // a shorter record leaves no rows of the longer one behind
-    ASSERT_EQ(window->RecordGrid->RowCount(), 4);
+    ASSERT_EQ(window->utils().RecordGrid->RowCount(), 4);
     EXPECT_EQ(gridRow(1), QStringList({"X", " Integer", "Integer", "0", "4"}));
     EXPECT_EQ(gridRow(2), QStringList({"Y", " Integer", "Integer", "4", "4"}));
     EXPECT_EQ(gridRow(3), QStringList(5, QString()));
@@ -145,11 +145,11 @@ TEST_F(ScannerPage, aBoundThatIsNotANumberStopsTheScanAndKeepsWhatWasFound)
     scan(QStringLiteral("good.pas"));
     scan(QStringLiteral("bad.pas"));
     EXPECT_EQ(messages, QStringList({"'MaxLen' is not a valid integer value."}));
-    EXPECT_EQ(listItems(window->FindRecord), QStringList({"TFirst"}));
+    EXPECT_EQ(listItems(window->utils().FindRecord), QStringList({"TFirst"}));
     showRecord(0);
     EXPECT_EQ(gridRow(1), QStringList({"A", " Byte", "Unsigned", "0", "1"}));
     // The last complete scan stays the one the Fields page offers.
-    EXPECT_EQ(window->CurFile->text(), path("good.pas"));
+    EXPECT_EQ(window->utils().CurFile->text(), path("good.pas"));
     EXPECT_EQ(comboItems(window->NameRec), QStringList({"TPoint", "TPerson"}));
     ASSERT_EQ(window->NameRecRecords.size(), 2u);
     EXPECT_EQ(window->NameRecRecords[1].Fields.size(), 3u);
@@ -171,10 +171,10 @@ TEST_F(ScannerPage, resolvingDeclarationsSizesNamedBoundsAndTypesAndReportsWhatS
     EXPECT_EQ(gridRow(4), QStringList({"Age", " Byte", "Unsigned", "0", "1"}));
     EXPECT_TRUE(messages.isEmpty());
 
-    QTest::mouseClick(window->ChResolve, Qt::LeftButton);
-    ASSERT_TRUE(window->ChResolve->isChecked());
-    window->Search->click();
-    EXPECT_EQ(listItems(window->FindRecord), QStringList({"TInner", "TOuter"}));
+    QTest::mouseClick(window->utils().ChResolve, Qt::LeftButton);
+    ASSERT_TRUE(window->utils().ChResolve->isChecked());
+    window->utils().Search->click();
+    EXPECT_EQ(listItems(window->utils().FindRecord), QStringList({"TInner", "TOuter"}));
     showRecord(1);
     EXPECT_EQ(gridRow(1), QStringList({"Name", " TName", "String", "0", "31"}));
     EXPECT_EQ(gridRow(2), QStringList({"Inner", " array [ 1 . . MaxLen div 10 ] of TInner", "", "31", "6"}));
@@ -191,14 +191,14 @@ TEST_F(ScannerPage, aFileThatCannotBeReadLeavesTheRecordListAndNoFileDisablesThe
 {
     scan(QStringLiteral("good.pas"));
     fs::remove(dir.path() / "good.pas");
-    window->Search->click();
+    window->utils().Search->click();
     EXPECT_EQ(messages, QStringList({"File not found."}));
-    EXPECT_EQ(listItems(window->FindRecord), QStringList({"TPoint", "TPerson"}));
+    EXPECT_EQ(listItems(window->utils().FindRecord), QStringList({"TPoint", "TPerson"}));
 
     window->FileListBox->setMask(QStringLiteral("*.*")); // re-read: nothing selected any more
-    window->Search->click();
-    EXPECT_FALSE(window->Search->isEnabled());
-    EXPECT_EQ(listItems(window->FindRecord), QStringList({"TPoint", "TPerson"}));
+    window->utils().Search->click();
+    EXPECT_FALSE(window->utils().Search->isEnabled());
+    EXPECT_EQ(listItems(window->utils().FindRecord), QStringList({"TPoint", "TPerson"}));
 }
 
 TEST_F(ScannerPage, findRecordsShowsTheFirstRecordOffersItToAddAndSaysWhenNoTypeIsMapped)
@@ -206,17 +206,17 @@ TEST_F(ScannerPage, findRecordsShowsTheFirstRecordOffersItToAddAndSaysWhenNoType
     scan(QStringLiteral("good.pas"));
     showRecord(1);
     scan(QStringLiteral("good.pas")); // the grid follows the new scan, not the record shown before
-    EXPECT_EQ(window->FindRecord->currentRow(), 0);
+    EXPECT_EQ(window->utils().FindRecord->currentRow(), 0);
     EXPECT_EQ(gridRow(1), QStringList({"X", " Integer", "Integer", "0", "4"}));
     EXPECT_TRUE(window->AddField->isEnabled()) << "Add Record takes the record shown";
 
-    for (int k = 0; k < window->RecordOption->count(); ++k)
-        if (window->RecordOption->item(k)->checkState() == Qt::Checked) {
+    for (int k = 0; k < window->utils().RecordOption->count(); ++k)
+        if (window->utils().RecordOption->item(k)->checkState() == Qt::Checked) {
             selectPascalType(k);
-            QTest::keyClick(window->RecordOption, Qt::Key_Space);
+            QTest::keyClick(window->utils().RecordOption, Qt::Key_Space);
         }
     messages.clear();
-    window->Search->click();
+    window->utils().Search->click();
     ASSERT_EQ(messages.size(), 1) << messages.join('|').toStdString();
     EXPECT_TRUE(messages[0].startsWith("No Pascal type is mapped to a Btrieve type"))
         << messages[0].toStdString();
@@ -226,30 +226,30 @@ TEST_F(ScannerPage, findRecordsShowsTheFirstRecordOffersItToAddAndSaysWhenNoType
 TEST_F(ScannerPage, selectingAPascalTypeShowsItsMappingAndStoresOnlyItsTick)
 {
     selectPascalType(6);
-    EXPECT_EQ(window->BtrType->currentText(), "Integer");
-    EXPECT_EQ(window->ELenFld->text(), "4");
-    EXPECT_EQ(window->TypeMapping[6], "1 1 4");
+    EXPECT_EQ(window->utils().BtrType->currentText(), "Integer");
+    EXPECT_EQ(window->utils().ELenFld->text(), "4");
+    EXPECT_EQ(window->utils().TypeMapping[6], "1 1 4");
 
-    QTest::keyClick(window->RecordOption, Qt::Key_Space);
-    EXPECT_EQ(window->RecordOption->item(6)->checkState(), Qt::Unchecked);
-    EXPECT_EQ(window->TypeMapping[6], "0 1 4");
+    QTest::keyClick(window->utils().RecordOption, Qt::Key_Space);
+    EXPECT_EQ(window->utils().RecordOption->item(6)->checkState(), Qt::Unchecked);
+    EXPECT_EQ(window->utils().TypeMapping[6], "0 1 4");
 }
 
 TEST_F(ScannerPage, btrieveTypeAndMinLengthChangesReachTheLineAndLaterScans)
 {
     selectPascalType(27); // TDate, "0 0 4"
-    QTest::keyClick(window->RecordOption, Qt::Key_Space);
-    window->BtrType->setCurrentIndex(19);
-    emit window->BtrType->activated(19);
-    EXPECT_EQ(window->TypeMapping[27], "1 19 4");
+    QTest::keyClick(window->utils().RecordOption, Qt::Key_Space);
+    window->utils().BtrType->setCurrentIndex(19);
+    emit window->utils().BtrType->activated(19);
+    EXPECT_EQ(window->utils().TypeMapping[27], "1 19 4");
 
     pressInMinLength(QStringLiteral("8"), Qt::Key_8); // no Enter: nothing stored
-    EXPECT_EQ(window->TypeMapping[27], "1 19 4");
+    EXPECT_EQ(window->utils().TypeMapping[27], "1 19 4");
     pressInMinLength(QStringLiteral("6"), Qt::Key_Return);
-    EXPECT_EQ(window->TypeMapping[27], "1 19 6");
+    EXPECT_EQ(window->utils().TypeMapping[27], "1 19 6");
     pressInMinLength(QStringLiteral("six"), Qt::Key_Return);
     EXPECT_EQ(messages, QStringList({"Invalid variant type conversion."}));
-    EXPECT_EQ(window->TypeMapping[27], "1 19 6");
+    EXPECT_EQ(window->utils().TypeMapping[27], "1 19 6");
 
     scan(QStringLiteral("good.pas"));
     showRecord(1);
@@ -258,11 +258,11 @@ TEST_F(ScannerPage, btrieveTypeAndMinLengthChangesReachTheLineAndLaterScans)
 
     // A typed text that names no Btrieve type stores -1 once typing ends: the field is sized
     // but has no type.
-    window->BtrType->lineEdit()->clear();
-    QTest::keyClicks(window->BtrType->lineEdit(), QStringLiteral("Xyz"));
-    EXPECT_EQ(window->TypeMapping[27], "1 19 6");
-    QTest::keyClick(window->BtrType->lineEdit(), Qt::Key_Return);
-    EXPECT_EQ(window->TypeMapping[27], "1 -1 6");
+    window->utils().BtrType->lineEdit()->clear();
+    QTest::keyClicks(window->utils().BtrType->lineEdit(), QStringLiteral("Xyz"));
+    EXPECT_EQ(window->utils().TypeMapping[27], "1 19 6");
+    QTest::keyClick(window->utils().BtrType->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(window->utils().TypeMapping[27], "1 -1 6");
     scan(QStringLiteral("good.pas"));
     showRecord(1);
     EXPECT_EQ(gridRow(2), QStringList({"Born", " TDate", "", "31", "6"}));
@@ -270,11 +270,11 @@ TEST_F(ScannerPage, btrieveTypeAndMinLengthChangesReachTheLineAndLaterScans)
 
 TEST_F(ScannerPage, withoutASelectedPascalTypeNothingIsStored)
 {
-    const QStringList before = window->TypeMapping;
-    window->BtrType->setCurrentIndex(3);
-    emit window->BtrType->activated(3);
+    const QStringList before = window->utils().TypeMapping;
+    window->utils().BtrType->setCurrentIndex(3);
+    emit window->utils().BtrType->activated(3);
     pressInMinLength(QStringLiteral("12"), Qt::Key_Return);
-    EXPECT_EQ(window->TypeMapping, before);
+    EXPECT_EQ(window->utils().TypeMapping, before);
     EXPECT_TRUE(messages.isEmpty());
 }
 

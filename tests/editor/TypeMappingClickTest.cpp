@@ -44,7 +44,7 @@ protected:
         start();
     }
 
-    QListWidget* list() const { return mWindow->RecordOption; }
+    QListWidget* list() const { return mWindow->utils().RecordOption; }
 
     // The middle of item k's tick box, as the style draws it, in the list's viewport.
     QPoint tickBox(int k)
@@ -80,7 +80,7 @@ protected:
     }
 
     bool ticked(int k) const { return list()->item(k)->checkState() == Qt::Checked; }
-    QString line(int k) const { return mWindow->TypeMapping[k]; }
+    QString line(int k) const { return mWindow->utils().TypeMapping[k]; }
     int btrieveWord(int k) const { return line(k).split(' ', Qt::SkipEmptyParts).value(1).toInt(); }
 
     void writeMapping(const QByteArray& text)
@@ -106,8 +106,8 @@ TEST_F(TypeMappingClicks, aClickOnTheTickBoxIsStoredForItsOwnTypeAndKeptByTheNex
     EXPECT_EQ(line(kByte), "0 0 0"); // the type selected before keeps its own tick
     // The ticked type is the selected one now: the Btrieve type chosen next is its own.
     EXPECT_TRUE(list()->item(kInteger)->isSelected());
-    mWindow->BtrType->setFocus();
-    key(mWindow->BtrType, Qt::Key_Down);
+    mWindow->utils().BtrType->setFocus();
+    key(mWindow->utils().BtrType, Qt::Key_Down);
     EXPECT_EQ(line(kInteger), "1 1 0");
     EXPECT_EQ(line(kByte), "0 0 0");
 
@@ -158,8 +158,8 @@ TEST_F(TypeMappingClicks, theBtrieveTypeBoxShowsWhatIsStored)
     writeMapping(QByteArray().append("0 0 0\r\n").repeated(27).append("1 0 4\r\n"));
     start();
     click(name(kTDate));
-    QLineEdit* edit = mWindow->BtrType->lineEdit();
-    ASSERT_EQ(mWindow->BtrType->currentText(), "String");
+    QLineEdit* edit = mWindow->utils().BtrType->lineEdit();
+    ASSERT_EQ(mWindow->utils().BtrType->currentText(), "String");
 
     // Typing stores nothing until it ends; whatever the box completes the text to, what it
     // shows after Enter is the stored name.
@@ -168,16 +168,16 @@ TEST_F(TypeMappingClicks, theBtrieveTypeBoxShowsWhatIsStored)
     QTest::keyClicks(edit, QStringLiteral("Dat"));
     EXPECT_EQ(line(kTDate), "1 0 4");
     key(edit, Qt::Key_Return);
-    const QString shown = mWindow->BtrType->currentText();
+    const QString shown = mWindow->utils().BtrType->currentText();
     EXPECT_EQ(shown, "Date");
-    EXPECT_EQ(btrieveWord(kTDate), mWindow->BtrType->findText(shown, Qt::MatchExactly));
+    EXPECT_EQ(btrieveWord(kTDate), mWindow->utils().BtrType->findText(shown, Qt::MatchExactly));
 
     // Letter case is the list's once stored; a text that names no type stores -1 when the focus
     // leaves, and no name is shown for it.
     edit->selectAll();
     QTest::keyClicks(edit, QStringLiteral("longdate"));
     key(edit, Qt::Key_Return);
-    EXPECT_EQ(mWindow->BtrType->currentText(), "LongDate");
+    EXPECT_EQ(mWindow->utils().BtrType->currentText(), "LongDate");
     EXPECT_EQ(line(kTDate), "1 19 4");
     edit->selectAll();
     QTest::keyClicks(edit, QStringLiteral("Xyz"));
@@ -185,18 +185,19 @@ TEST_F(TypeMappingClicks, theBtrieveTypeBoxShowsWhatIsStored)
     EXPECT_EQ(line(kTDate), "1 -1 4");
     EXPECT_EQ(line(kByte), "0 0 0");
     click(name(kTDate));
-    EXPECT_EQ(mWindow->BtrType->currentText(), "");
+    EXPECT_EQ(mWindow->utils().BtrType->currentText(), "");
 
     // Leaving the box with nothing typed stores nothing; stepping through the list with the
     // arrow keys stores each name shown.
-    mWindow->BtrType->setFocus();
+    mWindow->utils().BtrType->setFocus();
     click(name(kTDate));
     EXPECT_EQ(line(kTDate), "1 -1 4");
-    mWindow->BtrType->setFocus();
-    key(mWindow->BtrType, Qt::Key_Down);
-    key(mWindow->BtrType, Qt::Key_Down);
+    mWindow->utils().BtrType->setFocus();
+    key(mWindow->utils().BtrType, Qt::Key_Down);
+    key(mWindow->utils().BtrType, Qt::Key_Down);
     EXPECT_GE(btrieveWord(kTDate), 0);
-    EXPECT_EQ(mWindow->BtrType->currentText(), mWindow->BtrType->itemText(btrieveWord(kTDate)));
+    EXPECT_EQ(mWindow->utils().BtrType->currentText(),
+              mWindow->utils().BtrType->itemText(btrieveWord(kTDate)));
     EXPECT_TRUE(allMessages().isEmpty()) << allMessages().join('|').toStdString();
 }
 
@@ -263,15 +264,15 @@ TEST_F(TypeMappingClicks, aMappingThatCannotBeWrittenAtExitIsSaidOnceNamingTheFi
 TEST_F(TypeMappingClicks, resolveDeclarationsIsOffAtFirstAndTheUsersChoiceIsKept)
 {
     start();
-    QCheckBox* box = mWindow->ChResolve;
+    QCheckBox* box = mWindow->utils().ChResolve;
     EXPECT_FALSE(box->isChecked());
     QTest::mouseClick(box, Qt::LeftButton);
     EXPECT_TRUE(box->isChecked());
     restart();
-    EXPECT_TRUE(mWindow->ChResolve->isChecked());
-    QTest::mouseClick(mWindow->ChResolve, Qt::LeftButton);
+    EXPECT_TRUE(mWindow->utils().ChResolve->isChecked());
+    QTest::mouseClick(mWindow->utils().ChResolve, Qt::LeftButton);
     restart();
-    EXPECT_FALSE(mWindow->ChResolve->isChecked());
+    EXPECT_FALSE(mWindow->utils().ChResolve->isChecked());
 }
 
 } // namespace

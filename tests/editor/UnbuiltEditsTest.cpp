@@ -124,9 +124,9 @@ TEST_F(WindowFlow, openDdfsWithoutIndexAndFieldExtStartsTheirPagesEmptyAndBuilda
     fs::remove(mDir.path() / "FIELDEXT.DDF");
     press(w().OpenFile);
     EXPECT_TRUE(mMessages.empty());
-    EXPECT_EQ(w().KeyGrid->RowCount(), 2) << "titles and the entry row: the old keys went";
-    EXPECT_EQ(w().ExtGrid->RowCount(), 2);
-    EXPECT_TRUE(w().BuildKeysDDF->isEnabled());
+    EXPECT_EQ(w().keys().KeyGrid->RowCount(), 2) << "titles and the entry row: the old keys went";
+    EXPECT_EQ(w().extFields().ExtGrid->RowCount(), 2);
+    EXPECT_TRUE(w().keys().BuildKeysDDF->isEnabled());
     EXPECT_TRUE(w().unbuiltPages().isEmpty());
 }
 
@@ -205,17 +205,18 @@ INSTANTIATE_TEST_SUITE_P(
                       Edit{"flagBoxClicked",
                            [](WindowFlow& t, TMain& w) {
                                auto& c = t;
-                               c.pickPage(w.TabKeys);
-                               c.clickCell(w.KeyGrid, w.KeyGrid->RowCount() - 2, grid::kKeyNumber);
-                               QTest::mouseClick(w.ChDescending, Qt::LeftButton, {},
-                                                 QPoint(6, w.ChDescending->height() / 2));
+                               c.pickPage(&w.keys());
+                               c.clickCell(w.keys().KeyGrid, w.keys().KeyGrid->RowCount() - 2,
+                                           grid::kKeyNumber);
+                               QTest::mouseClick(w.keys().ChDescending, Qt::LeftButton, {},
+                                                 QPoint(6, w.keys().ChDescending->height() / 2));
                            },
                            "Keys"},
                       Edit{"keysPageNew",
                            [](WindowFlow& t, TMain& w) {
                                auto& c = t;
-                               c.pickPage(w.TabKeys);
-                               c.press(w.ClearKeysDDF);
+                               c.pickPage(&w.keys());
+                               c.press(w.keys().ClearKeysDDF);
                            },
                            "Keys"}),
     [](const auto& info) { return std::string(info.param.name); });

@@ -42,8 +42,8 @@ protected:
     {
         return {{w().FileGrid, nullptr},
                 {w().FieldGrid, &w().HiddenFieldRows},
-                {w().KeyGrid, &w().HiddenKeyRows},
-                {w().ExtGrid, &w().HiddenExtRows}};
+                {w().keys().KeyGrid, &w().keys().HiddenKeyRows},
+                {w().extFields().ExtGrid, &w().extFields().HiddenExtRows}};
     }
 
     // Every row of every dictionary page with its ids, the rows a filter set aside included.
@@ -120,8 +120,8 @@ protected:
         const auto below = [&](int n) { return int(random() % unsigned(n)); };
         const std::pair<QWidget*, TVarGrid*> pages[] = {{w().TabFiles, w().FileGrid},
                                                         {w().TabFields, w().FieldGrid},
-                                                        {w().TabKeys, w().KeyGrid},
-                                                        {w().TabFieldExts, w().ExtGrid}};
+                                                        {&w().keys(), w().keys().KeyGrid},
+                                                        {&w().extFields(), w().extFields().ExtGrid}};
         const auto& [tab, g] = pages[below(4)];
         const int row = 1 + below(g->RowCount() - 1);
         switch (below(7)) {
@@ -141,8 +141,8 @@ protected:
                    std::to_string(row) + "," + std::to_string(col);
         }
         case 3: { // a row deleted with its page's button
-            QAbstractButton* const buttons[] = {w().DeleteTable, w().DeleteField, w().DeleteKey,
-                                                w().DeleteExt};
+            QAbstractButton* const buttons[] = {w().DeleteTable, w().DeleteField, w().keys().DeleteKey,
+                                                w().extFields().DeleteExt};
             const int page = below(4);
             pickPage(pages[page].first);
             TVarGrid* pg = pages[page].second;
@@ -152,10 +152,10 @@ protected:
         }
         case 4: { // a flag box of the Files or Keys page
             const bool files = below(2) == 0;
-            pickPage(files ? w().TabFiles : w().TabKeys);
-            TVarGrid* fg = files ? w().FileGrid : w().KeyGrid;
+            pickPage(files ? w().TabFiles : &w().keys());
+            TVarGrid* fg = files ? w().FileGrid : w().keys().KeyGrid;
             clickCell(fg, 1 + below(std::max(1, fg->RowCount() - 2)), 0);
-            const QList<TVarCheckBox*> boxes = files ? w().fileFlagBoxes() : w().keyFlagBoxes();
+            const QList<TVarCheckBox*> boxes = files ? w().fileFlagBoxes() : w().keys().keyFlagBoxes();
             TVarCheckBox* box = boxes[below(int(boxes.size()))];
             QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, box->height() / 2));
             return "flag " + box->objectName().toStdString();
@@ -272,6 +272,31 @@ TEST_F(UndoRedo, StepsAreNamedAndBuildKeepsThem)
     EXPECT_EQ(w().unbuiltPages(), QStringList{"Fields"});
     press(w().RedoEdit);
     EXPECT_TRUE(w().unbuiltPages().isEmpty());
+}
+
+// A step of typing is named by the row as it was before the first key (not by the letter typed
+// over its name); a Shift pressed and let go between two letters keeps it one step.
+TEST_F(UndoRedo, TypingIsNamedByTheRowAsItWasAndAShiftBetweenLettersKeepsItOneStep)
+{
+    writeSetHere(realSizeSet());
+    press(w().OpenFile);
+    pickPage(w().TabFields);
+    const int before = w().history().stack().index();
+    typeKeys(w().FieldGrid, 1, grid::kFieldName, "Z");
+    const auto focused = [&] {
+        return QApplication::focusWidget() ? QApplication::focusWidget() : w().FieldGrid;
+    };
+    QTest::keyPress(focused(), Qt::Key_Shift);
+    QTest::keyRelease(focused(), Qt::Key_Shift);
+    QTest::keyPress(focused(), 'e');
+    QTest::keyRelease(focused(), 'e');
+    pressKey(Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(w().FieldGrid->Cells(grid::kFieldName, 1).trimmed(), "Ze");
+    EXPECT_EQ(w().history().stack().index(), before + 1);
+    EXPECT_EQ(w().UndoEdit->toolTip(), "Undo Edit Field 'OrderNumberReference'");
+    press(w().UndoEdit);
+    EXPECT_EQ(w().FieldGrid->Cells(grid::kFieldName, 1).trimmed(), "OrderNumberReference");
 }
 
 } // namespace

@@ -82,6 +82,7 @@ public:
     // Every page's rows: what "nothing changed" is checked against.
     std::vector<std::vector<QStringList>> pages()
     {
-        return {rows(w().FileGrid), rows(w().FieldGrid), rows(w().KeyGrid), rows(w().ExtGrid)};
+        return {rows(w().FileGrid), rows(w().FieldGrid), rows(w().keys().KeyGrid),
+                rows(w().extFields().ExtGrid)};
     }
 };
