@@ -13,9 +13,12 @@
 #include "Status.h"
 
 #include <QApplication>
+#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+
+#include <algorithm>
 
 namespace {
 
@@ -25,6 +28,48 @@ using namespace grid;
 constexpr std::size_t kDraftSample = 10000;
 
 } // namespace
+
+// The draft of the fields of the records the table describes. When the sample holds records of
+// several layouts (told apart by a tag), the user says which of them the table is; none when the
+// user cancels.
+std::optional<std::vector<dict::InferredField>> DataPage::chooseDraft(const dict::DataSample& sample,
+                                                                      const QString& tableName) const
+{
+    const dict::InferredVariants kinds = dict::inferVariants(sample);
+    if (kinds.variants.empty())
+        return dict::inferFields(sample);
+    const QString bytes =
+        kinds.size == 1 ? QStringLiteral("byte %1").arg(kinds.offset)
+                        : QStringLiteral("bytes %1..%2").arg(kinds.offset).arg(kinds.offset + kinds.size - 1);
+    QStringList answers;
+    for (const dict::InferredVariant& v : kinds.variants) {
+        const bool plain =
+            std::all_of(v.tag.begin(), v.tag.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+        QString tag = QString::fromLatin1(QByteArray::fromStdString(v.tag).toHex(' ').toUpper());
+        if (plain)
+            tag = QStringLiteral("'%1' (%2)").arg(QString::fromStdString(v.tag), tag);
+        answers << QStringLiteral("Records with %1 %2: %3 of %4")
+                       .arg(bytes, tag)
+                       .arg(v.records.size())
+                       .arg(sample.count);
+    }
+    const QString all = QStringLiteral("All records");
+    const QString cancel = QStringLiteral("Cancel");
+    answers << all << cancel;
+    const QString answer = TMain::askChoice(
+        QStringLiteral(
+            "The records of this file are of %1 layouts. %2 Which records does the table %3 describe?")
+            .arg(kinds.variants.size())
+            .arg(QString::fromStdString(kinds.reason))
+            .arg(withoutTrailingBlanks(tableName)),
+        answers, 0, int(answers.size()) - 1);
+    if (answer == all)
+        return dict::inferFields(sample);
+    const qsizetype chosen = answers.indexOf(answer);
+    if (chosen < 0 || chosen >= qsizetype(kinds.variants.size()))
+        return std::nullopt;
+    return kinds.variants[std::size_t(chosen)].fields;
+}
 
 // A field row's cells become a field shown; cells that are not (yet) numbers give a field of no
 // bytes, shown as such.
@@ -148,7 +193,10 @@ void DataPage::DataDraftClick()
             return;
         }
     }
-    w.draftFields(table->id, table->name, dict::inferFields(sample), existing != 0);
+    std::optional<std::vector<dict::InferredField>> draft = chooseDraft(sample, table->name);
+    if (!draft)
+        return;
+    w.draftFields(table->id, table->name, *draft, existing != 0);
     DataModel->setFields(tableFields(table->id, table->name));
     showStatus();
 }

@@ -9,12 +9,15 @@
 #include <QPushButton>
 #include <QTableView>
 
+#include <optional>
 #include <vector>
 
 class DataPageModel;
 namespace dict {
+struct DataSample;
+struct InferredField;
 struct ViewField;
-}
+} // namespace dict
 
 class DataPage : public WindowPage {
 public:
@@ -33,7 +36,8 @@ public:
     // The fields again, after an edit of the field rows or extended types, while the page shows.
     void RefreshDataFields();
     // The fields inferred from the data file become the table's field rows (after a question
-    // when it has rows already, which the draft then replaces).
+    // when it has rows already, which the draft then replaces; and, when the file holds records
+    // of several layouts, after the user says which of them the table describes).
     void DataDraftClick();
     // Reads every record, the progress shown, so that the counts cover the whole file.
     void DataReadAllClick();
@@ -46,4 +50,6 @@ private:
     // The table's fields, with the extended types the ExtFields page gives them.
     std::vector<dict::ViewField> tableFields(qint32 tableId, const QString& tableName) const;
     void showStatus();
+    std::optional<std::vector<dict::InferredField>> chooseDraft(const dict::DataSample& sample,
+                                                                const QString& tableName) const;
 };

@@ -10,6 +10,9 @@
 #include <QHeaderView>
 #include <QTabBar>
 
+#include <memory>
+#include <set>
+
 namespace {
 
 using namespace grid;
@@ -228,6 +231,71 @@ TEST_F(DataPage, readAllCountsEveryRecordAndTheFirstDraftReplacesTheTablesFields
         found += std::find(draft.begin(), draft.end(), std::array<int, 3>{l.offset, l.size, l.type}) != draft.end();
     EXPECT_EQ(found, int(generated::customerLayout().size()));
     EXPECT_EQ(w().FieldGrid->Cells(kFieldId, w().FieldGrid->RowCount() - 1), QString()) << "the entry row stays last";
+}
+
+TEST_F(DataPage, theFirstDraftOfAFileOfSeveralLayoutsAsksWhichRecordsTheTableDescribes)
+{
+    // The customer table's file now holds order headers ('H') and order lines ('L').
+    ASSERT_TRUE(QFile::remove(QString::fromStdString(mDir.file("CUSTOMER.DAT"))));
+    ASSERT_EQ(generated::writeDataFile(mDir.file("CUSTOMER.DAT"), generated::kOrderLength, 400,
+                                       generated::orderRecord, false),
+              0);
+    // The hook outlives the test body (the window closes after it), so it owns what it uses.
+    struct Choices {
+        QString pick = QStringLiteral("Cancel");
+        QStringList asked;
+        QStringList offered;
+    };
+    const auto choices = std::make_shared<Choices>();
+    TMain::ChoiceHook = [choices](const QString& text, const QStringList& answers) {
+        choices->asked << text;
+        choices->offered = answers;
+        for (const QString& a : answers)
+            if (a.contains(choices->pick))
+                return a;
+        return answers.value(0);
+    };
+    QString& pick = choices->pick;
+    const QStringList& asked = choices->asked;
+    const QStringList& offered = choices->offered;
+    showCustomers();
+    const auto fieldRows = [this] {
+        std::vector<QStringList> rows;
+        for (int row = 1; row < w().FieldGrid->RowCount(); ++row)
+            rows.push_back(w().FieldGrid->rowCells(row));
+        return rows;
+    };
+    const auto draftOfTable = [this] {
+        std::set<std::pair<int, int>> spans;
+        for (int row = 1; row < w().FieldGrid->RowCount(); ++row)
+            if (w().FieldGrid->Cells(kFieldFile, row) == QStringLiteral("4"))
+                spans.insert({w().FieldGrid->Cells(kFieldOffset, row).toInt(),
+                              w().FieldGrid->Cells(kFieldSize, row).toInt()});
+        return spans;
+    };
+
+    const std::vector<QStringList> before = fieldRows();
+    pick = QStringLiteral("Cancel");
+    QTest::mouseClick(w().data().DataDraft, Qt::LeftButton);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_TRUE(asked[0].startsWith(QStringLiteral("The records of this file are of 2 layouts.")))
+        << asked[0].toStdString();
+    EXPECT_TRUE(asked[0].contains(QStringLiteral("CUSTOMER"))) << asked[0].toStdString();
+    ASSERT_EQ(offered.size(), 4) << offered.join('|').toStdString();
+    EXPECT_EQ(offered[0], QStringLiteral("Records with byte 0 'H' (48): 100 of 400"));
+    EXPECT_EQ(offered[1], QStringLiteral("Records with byte 0 'L' (4C): 300 of 400"));
+    EXPECT_EQ(offered[2], QStringLiteral("All records"));
+    EXPECT_TRUE(fieldRows() == before) << "Cancel leaves every field row as it was";
+
+    pick = QStringLiteral("'L'");
+    QTest::mouseClick(w().data().DataDraft, Qt::LeftButton);
+    const std::set<std::pair<int, int>> lines = draftOfTable();
+    for (const std::pair<int, int> span : {std::pair{7, 2}, std::pair{9, 4}})
+        EXPECT_TRUE(lines.count(span)) << "an order line's field at " << span.first;
+
+    pick = QStringLiteral("'H'");
+    QTest::mouseClick(w().data().DataDraft, Qt::LeftButton);
+    EXPECT_TRUE(draftOfTable().count({3, 21})) << "an order header's name";
 }
 
 } // namespace
