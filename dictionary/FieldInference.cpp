@@ -562,12 +562,12 @@ private:
 
     // Whether a rule for a typed value (a length-prefixed text, a packed decimal, a float, a
     // date, a time) holds at s.
-    bool typedValueAt(std::size_t s, std::size_t e)
+    bool typedValueAt(std::size_t s, std::size_t e, bool dosDate = true)
     {
         const std::size_t before = mOut.size();
         const bool found = tryLString(s, e) || tryPacked(s, e) || tryReal48(s, e) || tryDouble(s, e) ||
                            tryDate(s, e) || tryLongDate(s, e) || tryTime(s, e) || trySingle(s, e) ||
-                           tryDosDate(s, e);
+                           (dosDate && tryDosDate(s, e));
         mOut.resize(before);
         return found;
     }
@@ -1108,6 +1108,19 @@ private:
         return std::fabs(a - b) < 0.1;
     }
 
+    // Whether the two bytes at c, read as DOS dates, lie in 1980 and 1981 only (the high byte
+    // holds 0 to 1 or 0 to 3) with a byte that is zero in every record after them: the middle
+    // bytes of an integer spread evenly whose range ends a little past 65,535 or 196,607 (item
+    // numbers of five digits), whose second byte then reads as a day and a month from January to July and its
+    // third as the month's top bit. Few real dates lie in the first two years of the DOS calendar.
+    bool epochOnlyBelowZero(std::size_t c, std::size_t e) const
+    {
+        if (c + 3 > e || !constant(c + 2) || first(c + 2) != 0)
+            return false;
+        const std::bitset<256>& high = mColumns[c + 1].seen;
+        return (high >> 4).none();
+    }
+
     // A little-endian integer starts at a byte that varies; the bytes above it vary less (or
     // hold only 0x00 and 0xFF), and the next field starts where the variation rises again.
     bool tryInteger(std::size_t s, std::size_t e)
@@ -1168,7 +1181,7 @@ private:
             size = 2;
         // A typed value or text starting inside ends the integer before it.
         for (std::size_t c = s + 1; c < s + size; ++c)
-            if (!constant(c) && (textBeginsAt(c, e) || typedValueAt(c, e))) {
+            if (!constant(c) && (textBeginsAt(c, e) || typedValueAt(c, e, !epochOnlyBelowZero(c, e)))) {
                 size = c - s >= 4 ? 4 : c - s >= 2 ? 2 : 1;
                 break;
             }

@@ -800,6 +800,26 @@ TEST(FieldInference, holdsOnTheShapesOfRealDataFiles)
              return r;
          },
          {{0, 2, 1}, {2, 1, 0}, {3, 25, 0}}},
+        {"item numbers of five digits spread evenly (10,000 to 99,999; their third byte 0 or 1)",
+         12,
+         [](int i) {
+             std::vector<uint8_t> r(12, 0);
+             generated::putInt(r, 0, 2, uint64_t(i + 1));
+             generated::putInt(r, 2, 4, uint64_t(i * 7919 % 90000 + 10000));
+             generated::putInt(r, 6, 2, uint64_t(1 + i % 40));
+             generated::putInt(r, 8, 4, uint64_t(i * 1543 % 500000));
+             return r;
+         },
+         {{0, 2, 1}, {2, 4, 1}, {6, 2, 1}, {8, 4, 1}}},
+        {"numbers spread evenly up to 209,999 (their third byte 0 to 3) before a count",
+         8,
+         [](int i) {
+             std::vector<uint8_t> r(8, 0);
+             generated::putInt(r, 0, 4, uint64_t(i * 7919 % 200000 + 10000));
+             generated::putInt(r, 4, 2, uint64_t(1 + i % 40));
+             return r;
+         },
+         {{0, 4, 1}, {4, 4, 1}}},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes;
