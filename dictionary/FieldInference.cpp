@@ -1555,9 +1555,9 @@ InferredVariants inferVariants(const InferenceInput& in)
         v.fields = inferFields(subs[g]);
         out.variants.push_back(std::move(v));
     }
-    out.reason = byteRange(int(tagAt), int(tagSize)) + " tell apart records of " +
-                 std::to_string(kept.size()) + " layouts: " + list +
-                 " sampled records; the bytes after it differ in kind from one group to the other.";
+    out.reason = byteRange(int(tagAt), int(tagSize)) + (tagSize == 1 ? " tells" : " tell") + " apart records of " +
+                 std::to_string(kept.size()) + " layouts: " + list + " sampled records; the bytes after " +
+                 (tagSize == 1 ? "it" : "them") + " differ in kind from one group to the other.";
     return out;
 }
 

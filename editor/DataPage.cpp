@@ -57,11 +57,10 @@ std::optional<std::vector<dict::InferredField>> DataPage::chooseDraft(const dict
     const QString cancel = QStringLiteral("Cancel");
     answers << all << cancel;
     const QString answer = TMain::askChoice(
-        QStringLiteral(
-            "The records of this file are of %1 layouts. %2 Which records does the table %3 describe?")
+        QStringLiteral("The records of this file are of %1 layouts, told apart by %2. Which records does the "
+                       "table %3 describe?")
             .arg(kinds.variants.size())
-            .arg(QString::fromStdString(kinds.reason))
-            .arg(withoutTrailingBlanks(tableName)),
+            .arg(bytes, withoutTrailingBlanks(tableName)),
         answers, 0, int(answers.size()) - 1);
     if (answer == all)
         return dict::inferFields(sample);

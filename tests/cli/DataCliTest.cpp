@@ -157,7 +157,7 @@ TEST_F(DataCliTest, recordsOfSeveralLayoutsInOneFileGetADraftEachAndCheckNamesTh
 
     const Result checked = run({"check", d.string(), "--data"});
     EXPECT_EQ(checked.status, 1);
-    EXPECT_NE(checked.out.find("HEADER: The data file holds records of 2 layouts: Byte 0 tell apart"),
+    EXPECT_NE(checked.out.find("HEADER: The data file holds records of 2 layouts: Byte 0 tells apart"),
               std::string::npos)
         << checked.out;
     EXPECT_NE(checked.out.find("the table LINE shares the file."), std::string::npos) << checked.out;

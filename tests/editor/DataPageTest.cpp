@@ -278,7 +278,7 @@ TEST_F(DataPage, theFirstDraftOfAFileOfSeveralLayoutsAsksWhichRecordsTheTableDes
     pick = QStringLiteral("Cancel");
     QTest::mouseClick(w().data().DataDraft, Qt::LeftButton);
     ASSERT_EQ(asked.size(), 1);
-    EXPECT_TRUE(asked[0].startsWith(QStringLiteral("The records of this file are of 2 layouts.")))
+    EXPECT_TRUE(asked[0].startsWith(QStringLiteral("The records of this file are of 2 layouts, told apart by byte 0.")))
         << asked[0].toStdString();
     EXPECT_TRUE(asked[0].contains(QStringLiteral("CUSTOMER"))) << asked[0].toStdString();
     ASSERT_EQ(offered.size(), 4) << offered.join('|').toStdString();
