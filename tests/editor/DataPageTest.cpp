@@ -290,7 +290,7 @@ TEST_F(DataPage, theFirstDraftOfAFileOfSeveralLayoutsAsksWhichRecordsTheTableDes
     pick = QStringLiteral("'L'");
     QTest::mouseClick(w().data().DataDraft, Qt::LeftButton);
     const std::set<std::pair<int, int>> lines = draftOfTable();
-    for (const std::pair<int, int> span : {std::pair{3, 4}, std::pair{7, 2}, std::pair{9, 4}})
+    for (const std::pair<int, int>& span : {std::pair{3, 4}, std::pair{7, 2}, std::pair{9, 4}})
         EXPECT_TRUE(lines.count(span)) << "an order line's field at " << span.first;
 
     pick = QStringLiteral("'H'");
